@@ -1,0 +1,36 @@
+# Helpers that keep every library, test suite and benchmark declared the same way.
+
+# akui_library(<folder> [DEPS <targets>...])
+# One static library akui_<folder> from every source file of the folder (subfolders included).
+# Headers are included as "<folder>/<file>.h" from the project root.
+function(akui_library folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+       ${PROJECT_SOURCE_DIR}/${folder}/*.cpp ${PROJECT_SOURCE_DIR}/${folder}/*.c ${PROJECT_SOURCE_DIR}/${folder}/*.h)
+  add_library(akui_${folder} STATIC ${sources})
+  target_include_directories(akui_${folder} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+  target_link_libraries(akui_${folder} PUBLIC ${ARG_DEPS} Threads::Threads)
+endfunction()
+
+# akui_test_suite(<folder> [DEPS <targets>...])
+# One GoogleTest executable test_<folder> from tests/<folder>/*.cpp; every test case becomes a CTest test.
+# The shared test main gives each test process a private HOME, XDG_CONFIG_HOME and TMPDIR.
+function(akui_test_suite folder)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  add_executable(test_${folder} ${sources})
+  target_link_libraries(test_${folder} PRIVATE ${ARG_DEPS} akui_test_support GTest::gtest GTest::gmock)
+  set_target_properties(test_${folder} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+  gtest_discover_tests(test_${folder}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+endfunction()
+
+# akui_benchmark(<name> SOURCES <files>... [DEPS <targets>...])
+# A Google Benchmark executable; built with the project, run by hand.
+function(akui_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(bench_${name} ${ARG_SOURCES})
+  target_link_libraries(bench_${name} PRIVATE ${ARG_DEPS} benchmark::benchmark)
+  set_target_properties(bench_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+endfunction()
