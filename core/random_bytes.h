@@ -1,0 +1,7 @@
+// Cryptographic random bytes.
+#pragma once
+
+#include <cstddef>
+
+// Fills count bytes from the system's cryptographic random source; true when it did.
+bool random_bytes(void *buffer, size_t count);

@@ -1,0 +1,70 @@
+// A UI callback for tests: records every request and answers with scripted answers.
+#pragma once
+
+#include "core/ui_callback.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// One request as the callback saw it.
+struct ui_request_record_t
+{
+  int32_t code = 0;
+  int32_t kind = 0;           // 24: message kind; 32: input kind; 86 and 116: flags
+  std::string text;           // the formatted message or prompt; 30/116: the form description; 117: the directive
+  std::string labels[3];      // 28: the button labels ("" for null)
+  int32_t default_answer = 0; // 28
+  bool for_saving = false;    // 29
+  std::string default_name;   // 29
+  std::string value;          // 32: the initial value it was asked with
+};
+
+// Installs itself as ui_callback for its lifetime (the previous callback comes back afterwards) and
+// records every request, from any thread. Answers: the next scripted answer for that code, else the
+// default answer: 23 -> 0; 24 -> 0, but kinds 0 and 3 write the text to standard error and end the
+// process with exit code 1 (through exit_process), never returning into the test; 28 -> the request's
+// default answer; 29 -> null; 30 -> 0; 32 -> 0 (cancelled); 86 -> runs the request on the calling
+// thread and answers its result (with flag 4 the request is deleted afterwards and a ticket
+// answered); 116 -> null; 117 -> 1; any other code -> 0. Only one may be installed at a time.
+class recording_ui_callback_t
+{
+public:
+  recording_ui_callback_t();
+  ~recording_ui_callback_t();
+  recording_ui_callback_t(const recording_ui_callback_t &) = delete;
+  recording_ui_callback_t &operator=(const recording_ui_callback_t &) = delete;
+
+  // Scripts the next answer to a request of `code` (answers of one code are used in order).
+  void script(int32_t code, int64_t answer);
+  // Scripts request 29: the chosen path (the pointer answered stays valid until the callback ends).
+  void script_file(const std::string &path);
+  // Scripts request 32: confirmed, storing text into the caller's string.
+  void script_value(const std::string &text);
+
+  // Every request so far, in order.
+  std::vector<ui_request_record_t> requests() const;
+  // The requests of one code.
+  std::vector<ui_request_record_t> requests_of(int32_t code) const;
+  void clear();
+
+private:
+  struct scripted_t
+  {
+    int64_t answer;
+    std::string text;
+  };
+  static int64_t dispatch(int32_t code, ...);
+  int64_t answer(int32_t code, va_list args);
+  bool next_scripted(int32_t code, scripted_t *out);
+
+  mutable std::mutex mutex_;
+  std::vector<ui_request_record_t> requests_;
+  std::map<int32_t, std::deque<scripted_t>> scripted_;
+  std::deque<std::string> chosen_paths_; // keeps the answers of request 29 alive
+  int64_t next_ticket_ = 1;
+  ui_callback_t previous_;
+};
