@@ -107,7 +107,9 @@ void exit_process(int32_t code)
     critical_section_guard_t guard(lock);
     have_handlers = exit_handlers != nullptr;
   }
-  if ( have_handlers )
+  // Nothing left to run (the handlers already ran): end the process with the code asked for.
+  if ( !have_handlers )
+    std::exit(code);
   {
     exit_request_t request(code, true);
     if ( on_main_thread() )
@@ -115,7 +117,7 @@ void exit_process(int32_t code)
     else if ( ui_callback != nullptr )
       ui_callback(ui_code_exec_request, static_cast<exec_request_t *>(&request), int32_t(exec_flag_marked));
   }
-  // Reached only when no handler list existed or the GUI thread did not run the request.
+  // Reached only when the GUI thread did not run the request.
   if ( !exit_reentered.exchange(true) )
     interr(546);
   std::exit(code);

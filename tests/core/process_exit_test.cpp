@@ -84,6 +84,29 @@ TEST(ExitDeathTest, WorkerThreadHandsExitToTheGuiThread)
     testing::ExitedWithCode(6), "^w$");
 }
 
+TEST(ExitDeathTest, AfterHandlersRanTheExitKeepsItsCode)
+{
+  EXPECT_EXIT(
+    {
+      add_exit_handler(&say<'x'>);
+      exit_request_t request(0, false);
+      request.run();
+      exit_process(8);
+    },
+    testing::ExitedWithCode(8), "^x$");
+}
+
+TEST(ExitDeathTest, WorkerWithoutGuiThreadEndsThroughInternalError546)
+{
+  EXPECT_EXIT(
+    {
+      add_exit_handler(&say<'h'>);
+      std::thread worker([] { exit_process(6); });
+      worker.join();
+    },
+    testing::ExitedWithCode(1), "Oops! internal error 546 occurred\\.");
+}
+
 TEST(ExitDeathTest, FatalErrorRunsHandlersAndExitsWithOne)
 {
   EXPECT_EXIT(
