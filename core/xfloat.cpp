@@ -1,0 +1,739 @@
+// Arithmetic of the 16-byte software float: word operations of the working form, rounding, the four
+// operations, and the conversions to and from 64-bit integers and the processor's floating-point formats.
+#include "core/xfloat.h"
+
+#include "core/xfloat_work.h"
+
+#include <bit>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+constexpr int SIGNIFICAND_WORDS = XW_ROUND - XW_OVERFLOW + 1;   // words 2..10
+constexpr int SIGNIFICAND_BITS = 112;
+constexpr int MAX_FINITE_EXPONENT = XFLOAT_MAX_EXPONENT - 1;
+// Beyond this exponent difference the smaller operand of an addition cannot move the rounded result.
+constexpr int ADD_REACH = SIGNIFICAND_BITS + 1;
+constexpr int DIVIDE_STEPS = SIGNIFICAND_BITS + 2;
+
+bool is_negative(const xfloat_work_t &v)
+{
+  return v.words[XW_SIGN] != 0;
+}
+
+int exponent_of(const xfloat_work_t &v)
+{
+  return v.words[XW_EXPONENT];
+}
+
+void clear_significand(xfloat_work_t *v)
+{
+  for ( int i = XW_OVERFLOW; i <= XW_ROUND; ++i )
+    v->words[i] = 0;
+}
+
+// Zero with the sign kept.
+void make_zero(xfloat_work_t *v)
+{
+  clear_significand(v);
+  v->words[XW_EXPONENT] = 0;
+}
+
+// The top 64 significand bits (words 3..6), leading bit at bit 63.
+uint64_t top_64_bits(const xfloat_work_t &v)
+{
+  return (uint64_t(v.words[XW_TOP]) << 48) | (uint64_t(v.words[XW_TOP + 1]) << 32)
+       | (uint64_t(v.words[XW_TOP + 2]) << 16) | uint64_t(v.words[XW_TOP + 3]);
+}
+
+void set_top_64_bits(xfloat_work_t *v, uint64_t bits)
+{
+  v->words[XW_TOP] = uint16_t(bits >> 48);
+  v->words[XW_TOP + 1] = uint16_t(bits >> 32);
+  v->words[XW_TOP + 2] = uint16_t(bits >> 16);
+  v->words[XW_TOP + 3] = uint16_t(bits);
+}
+
+} // namespace
+
+//--------------------------------------------------------------------------------------------------------------
+// Working form
+
+void xfloat_unpack(const xfloat_t &x, xfloat_work_t *out)
+{
+  const uint16_t head = x.words[7];
+  const uint16_t exponent = head & 0x7FFF;
+  out->words[XW_SIGN] = (head & XFLOAT_SIGN_BIT) != 0 ? 0xFFFF : 0;
+  out->words[XW_EXPONENT] = exponent;
+  out->words[XW_OVERFLOW] = 0;
+  for ( int i = 0; i < 7; ++i )
+    out->words[XW_TOP + i] = exponent == 0 ? 0 : x.words[6 - i];
+  out->words[XW_ROUND] = 0;
+}
+
+void xfloat_pack(const xfloat_work_t &v, xfloat_t *out)
+{
+  out->words[7] = uint16_t((v.words[XW_SIGN] & XFLOAT_SIGN_BIT) | (v.words[XW_EXPONENT] & 0x7FFF));
+  for ( int i = 0; i < 7; ++i )
+    out->words[6 - i] = v.words[XW_TOP + i];
+}
+
+void xfloat_shift_left_1(xfloat_work_t *v)
+{
+  uint16_t *w = v->words;
+  for ( int i = XW_OVERFLOW; i < XW_ROUND; ++i )
+    w[i] = uint16_t((w[i] << 1) | (w[i + 1] >> 15));
+  w[XW_ROUND] = uint16_t(w[XW_ROUND] << 1);
+}
+
+void xfloat_shift_left_8(xfloat_work_t *v)
+{
+  uint16_t *w = v->words;
+  for ( int i = XW_OVERFLOW; i < XW_ROUND; ++i )
+    w[i] = uint16_t((w[i] << 8) | (w[i + 1] >> 8));
+  w[XW_ROUND] = uint16_t(w[XW_ROUND] << 8);
+}
+
+bool xfloat_shift_right_1(xfloat_work_t *v)
+{
+  uint16_t *w = v->words;
+  const bool lost = (w[XW_ROUND] & 1) != 0;
+  for ( int i = XW_ROUND; i > XW_OVERFLOW; --i )
+    w[i] = uint16_t((w[i] >> 1) | (w[i - 1] << 15));
+  w[XW_OVERFLOW] = uint16_t(w[XW_OVERFLOW] >> 1);
+  return lost;
+}
+
+bool xfloat_shift_right_8(xfloat_work_t *v)
+{
+  uint16_t *w = v->words;
+  const bool lost = (w[XW_ROUND] & 0xFF) != 0;
+  for ( int i = XW_ROUND; i > XW_OVERFLOW; --i )
+    w[i] = uint16_t((w[i] >> 8) | (w[i - 1] << 8));
+  w[XW_OVERFLOW] = uint16_t(w[XW_OVERFLOW] >> 8);
+  return lost;
+}
+
+int xfloat_shift(xfloat_work_t *v, int n)
+{
+  uint16_t *w = v->words;
+  constexpr int all_bits = SIGNIFICAND_WORDS * 16;
+  if ( n >= 0 )
+  {
+    if ( n >= all_bits )
+    {
+      clear_significand(v);
+      return 1;
+    }
+    const int whole = n / 16;
+    if ( whole > 0 )
+      for ( int i = XW_OVERFLOW; i <= XW_ROUND; ++i )
+        w[i] = i + whole <= XW_ROUND ? w[i + whole] : 0;
+    int rest = n % 16;
+    for ( ; rest >= 8; rest -= 8 )
+      xfloat_shift_left_8(v);
+    for ( ; rest > 0; --rest )
+      xfloat_shift_left_1(v);
+    return 1;
+  }
+
+  bool lost = false;
+  if ( n <= -all_bits )
+  {
+    lost = !significand_is_zero(*v);
+    clear_significand(v);
+    return lost ? 2 : 1;
+  }
+  const int bits = -n;
+  const int whole = bits / 16;
+  if ( whole > 0 )
+  {
+    for ( int i = XW_ROUND; i > XW_ROUND - whole; --i )
+      lost |= w[i] != 0;
+    for ( int i = XW_ROUND; i >= XW_OVERFLOW; --i )
+      w[i] = i - whole >= XW_OVERFLOW ? w[i - whole] : 0;
+  }
+  int rest = bits % 16;
+  for ( ; rest >= 8; rest -= 8 )
+    lost |= xfloat_shift_right_8(v);
+  for ( ; rest > 0; --rest )
+    lost |= xfloat_shift_right_1(v);
+  return lost ? 2 : 1;
+}
+
+int xfloat_normalize(xfloat_work_t *v, bool *lost)
+{
+  const uint16_t *w = v->words;
+  if ( w[XW_OVERFLOW] != 0 )
+  {
+    const int n = std::bit_width(w[XW_OVERFLOW]);
+    if ( xfloat_shift(v, -n) == 2 && lost != nullptr )
+      *lost = true;
+    return -n;
+  }
+  for ( int i = XW_TOP; i <= XW_ROUND; ++i )
+  {
+    if ( w[i] != 0 )
+    {
+      const int n = (i - XW_TOP) * 16 + std::countl_zero(w[i]);
+      xfloat_shift(v, n);
+      return n;
+    }
+  }
+  return XFLOAT_ZERO_SHIFT;
+}
+
+bool significand_add(const xfloat_work_t &a, xfloat_work_t *b)
+{
+  uint32_t carry = 0;
+  for ( int i = XW_ROUND; i >= XW_OVERFLOW; --i )
+  {
+    const uint32_t sum = uint32_t(a.words[i]) + b->words[i] + carry;
+    b->words[i] = uint16_t(sum);
+    carry = sum >> 16;
+  }
+  return carry != 0;
+}
+
+bool significand_subtract(const xfloat_work_t &a, xfloat_work_t *b)
+{
+  uint32_t borrow = 0;
+  for ( int i = XW_ROUND; i >= XW_OVERFLOW; --i )
+  {
+    const uint32_t difference = uint32_t(b->words[i]) - a.words[i] - borrow;
+    b->words[i] = uint16_t(difference);
+    borrow = (difference >> 16) != 0 ? 1 : 0;
+  }
+  return borrow != 0;
+}
+
+int significand_compare(const xfloat_work_t &a, const xfloat_work_t &b)
+{
+  for ( int i = XW_OVERFLOW; i <= XW_ROUND; ++i )
+    if ( a.words[i] != b.words[i] )
+      return a.words[i] < b.words[i] ? -1 : 1;
+  return 0;
+}
+
+bool significand_is_zero(const xfloat_work_t &v)
+{
+  for ( int i = XW_OVERFLOW; i <= XW_ROUND; ++i )
+    if ( v.words[i] != 0 )
+      return false;
+  return true;
+}
+
+bool significand_multiply(const xfloat_work_t &a, xfloat_work_t *b)
+{
+  // Schoolbook product of 16-bit words, least significant first; the exact 288-bit product shifted right by
+  // 128 bits is what shift-and-add over the bits of a would leave.
+  uint16_t x[SIGNIFICAND_WORDS];
+  uint16_t y[SIGNIFICAND_WORDS];
+  for ( int j = 0; j < SIGNIFICAND_WORDS; ++j )
+  {
+    x[j] = a.words[XW_ROUND - j];
+    y[j] = b->words[XW_ROUND - j];
+  }
+  uint16_t product[2 * SIGNIFICAND_WORDS] = {};
+  for ( int i = 0; i < SIGNIFICAND_WORDS; ++i )
+  {
+    if ( x[i] == 0 )
+      continue;
+    uint32_t carry = 0;
+    for ( int j = 0; j < SIGNIFICAND_WORDS; ++j )
+    {
+      const uint32_t t = uint32_t(x[i]) * y[j] + product[i + j] + carry;
+      product[i + j] = uint16_t(t);
+      carry = t >> 16;
+    }
+    product[i + SIGNIFICAND_WORDS] = uint16_t(carry);
+  }
+  constexpr int dropped = 8;
+  bool lost = false;
+  for ( int k = 0; k < dropped; ++k )
+    lost |= product[k] != 0;
+  for ( int k = 0; k < SIGNIFICAND_WORDS; ++k )
+    b->words[XW_ROUND - k] = product[dropped + k];
+  return lost;
+}
+
+bool significand_divide(const xfloat_work_t &a, xfloat_work_t *b)
+{
+  xfloat_work_t remainder = *b;
+  xfloat_work_t quotient = {};
+  for ( int step = 0; step < DIVIDE_STEPS; ++step )
+  {
+    xfloat_shift_left_1(&quotient);
+    if ( significand_compare(remainder, a) >= 0 )
+    {
+      significand_subtract(a, &remainder);
+      quotient.words[XW_ROUND] |= 1;
+    }
+    xfloat_shift_left_1(&remainder);
+  }
+  // The first quotient bit (the units of a quotient in (0.5, 2)) goes to the top of word 3.
+  xfloat_shift(&quotient, 127 - (DIVIDE_STEPS - 1));
+  for ( int i = XW_OVERFLOW; i <= XW_ROUND; ++i )
+    b->words[i] = quotient.words[i];
+  return !significand_is_zero(remainder);
+}
+
+int significand_remainder(const xfloat_work_t &t, xfloat_work_t *r)
+{
+  int digit = 0;
+  for ( int bit = 3; bit >= 0; --bit )
+  {
+    xfloat_work_t multiple = t;
+    xfloat_shift(&multiple, bit);
+    if ( significand_compare(*r, multiple) >= 0 )
+    {
+      significand_subtract(multiple, r);
+      digit += 1 << bit;
+    }
+  }
+  return digit;
+}
+
+bool significand_times_ten(xfloat_work_t *r, unsigned digit)
+{
+  uint16_t result[XW_ROUND + 1];
+  uint32_t carry = 0;
+  for ( int i = XW_ROUND; i >= XW_OVERFLOW; --i )
+  {
+    const uint32_t t = uint32_t(r->words[i]) * 10 + carry + (i == XW_LAST ? digit : 0);
+    result[i] = uint16_t(t);
+    carry = t >> 16;
+  }
+  if ( carry != 0 )
+    return false;
+  for ( int i = XW_OVERFLOW; i <= XW_ROUND; ++i )
+    r->words[i] = result[i];
+  return true;
+}
+
+//--------------------------------------------------------------------------------------------------------------
+// Rounding
+
+bool xfloat_round(xfloat_work_t *v, bool lost, bool subtract, int e, int precision)
+{
+  uint16_t *w = v->words;
+  // A right shift out of the overflow word can drop a bit of the rounding word: it counts as lost, or a value
+  // just above a tie would be taken for the tie itself.
+  const int shift = xfloat_normalize(v, &lost);
+  if ( shift == XFLOAT_ZERO_SHIFT )
+  {
+    w[XW_EXPONENT] = 0;
+    return true;
+  }
+  e -= shift;
+  if ( e >= XFLOAT_MAX_EXPONENT )
+  {
+    make_zero(v);
+    return false;
+  }
+  if ( e < 0 )
+  {
+    if ( e < -SIGNIFICAND_BITS )
+    {
+      make_zero(v);
+      return false;
+    }
+    if ( xfloat_shift(v, e) == 2 )
+      lost = true;
+  }
+  // The narrow formats round a value just below their normal range where its denormal would end, so that one
+  // that rounds up to the smallest normal still converts.
+  const bool denormal_step = precision < 64 && e <= 0;
+  if ( denormal_step && xfloat_shift_right_1(v) )
+    lost = true;
+
+  // The part below the kept bits: word and mask of it; unit is the last kept bit's weight there.
+  int part_word = XW_ROUND;
+  uint32_t mask = 0xFFFF;
+  switch ( precision )
+  {
+    case 24: part_word = XW_TOP + 1; mask = 0xFF; break;
+    case 53: part_word = XW_TOP + 3; mask = 0x7FF; break;
+    case 64: part_word = XW_TOP + 4; break;
+    default: break;
+  }
+  const uint32_t unit = mask + 1;
+  const uint32_t half = unit / 2;
+  const uint32_t part = w[part_word] & mask;
+  bool sticky = false;
+  for ( int i = part_word + 1; i <= XW_ROUND; ++i )
+  {
+    sticky |= w[i] != 0;
+    w[i] = 0;
+  }
+  w[part_word] = uint16_t(w[part_word] & ~mask);
+  const bool last_kept_odd = unit > 0xFFFF ? (w[part_word - 1] & 1) != 0 : (w[part_word] & unit) != 0;
+
+  bool up = false;
+  if ( part > half || (part == half && sticky) )
+    up = true;
+  else if ( part == half )
+    up = lost ? !subtract : last_kept_odd;
+  if ( up )
+  {
+    uint32_t carry = unit;
+    for ( int i = part_word; i >= XW_OVERFLOW && carry != 0; --i )
+    {
+      const uint32_t sum = w[i] + carry;
+      w[i] = uint16_t(sum);
+      carry = sum >> 16;
+    }
+  }
+
+  if ( denormal_step )
+    xfloat_shift_left_1(v);
+  if ( w[XW_OVERFLOW] != 0 )
+  {
+    xfloat_shift_right_1(v);
+    ++e;
+  }
+  w[XW_ROUND] = 0;
+  if ( e < 1 || e > MAX_FINITE_EXPONENT )
+  {
+    make_zero(v);
+    return false;
+  }
+  w[XW_EXPONENT] = uint16_t(e);
+  return true;
+}
+
+//--------------------------------------------------------------------------------------------------------------
+// Arithmetic
+
+int xfloat_add(const xfloat_t &a, const xfloat_t &b, xfloat_t *out, bool subtract)
+{
+  xfloat_work_t x;
+  xfloat_work_t y;
+  xfloat_unpack(a, &x);
+  xfloat_unpack(b, &y);
+  if ( subtract )
+    y.words[XW_SIGN] = uint16_t(~y.words[XW_SIGN]);
+
+  xfloat_work_t *big = &x;
+  xfloat_work_t *small = &y;
+  bool lost = false;
+  if ( exponent_of(x) != exponent_of(y) )
+  {
+    if ( exponent_of(y) > exponent_of(x) )
+      std::swap(big, small);
+    const int difference = exponent_of(*big) - exponent_of(*small);
+    if ( difference > ADD_REACH )
+    {
+      xfloat_pack(*big, out);
+      return XFLOAT_OK;
+    }
+    lost = xfloat_shift(small, -difference) == 2;
+  }
+  else
+  {
+    const int order = significand_compare(x, y);
+    if ( order == 0 )
+    {
+      if ( is_negative(x) != is_negative(y) || exponent_of(x) == 0 )
+      {
+        *out = xfloat_zero;
+        return XFLOAT_OK;
+      }
+      if ( exponent_of(x) >= MAX_FINITE_EXPONENT )
+      {
+        *out = xfloat_zero;
+        return XFLOAT_RANGE;
+      }
+      x.words[XW_EXPONENT] = uint16_t(exponent_of(x) + 1);
+      xfloat_pack(x, out);
+      return XFLOAT_OK;
+    }
+    if ( order < 0 )
+      std::swap(big, small);
+  }
+
+  const bool subtraction = is_negative(*big) != is_negative(*small);
+  if ( subtraction )
+    significand_subtract(*small, big);
+  else
+    significand_add(*small, big);
+  if ( !xfloat_round(big, lost, subtraction, exponent_of(*big), SIGNIFICAND_BITS) )
+  {
+    *out = xfloat_zero;
+    return XFLOAT_RANGE;
+  }
+  xfloat_pack(*big, out);
+  return XFLOAT_OK;
+}
+
+int xfloat_multiply(const xfloat_t &a, const xfloat_t &b, xfloat_t *out)
+{
+  xfloat_work_t x;
+  xfloat_work_t y;
+  xfloat_unpack(a, &x);
+  xfloat_unpack(b, &y);
+  if ( exponent_of(x) == 0 || exponent_of(y) == 0 )
+  {
+    *out = xfloat_zero;
+    return XFLOAT_OK;
+  }
+  const bool lost = significand_multiply(x, &y);
+  y.words[XW_SIGN] = uint16_t(x.words[XW_SIGN] ^ y.words[XW_SIGN]);
+  if ( !xfloat_round(&y, lost, false, exponent_of(x) + exponent_of(y) - (XFLOAT_BIAS - 1), SIGNIFICAND_BITS) )
+  {
+    *out = xfloat_zero;
+    return XFLOAT_RANGE;
+  }
+  xfloat_pack(y, out);
+  return XFLOAT_OK;
+}
+
+int xfloat_divide(const xfloat_t &dividend, const xfloat_t &divisor, xfloat_t *out)
+{
+  xfloat_work_t x;
+  xfloat_work_t y;
+  xfloat_unpack(dividend, &x);
+  xfloat_unpack(divisor, &y);
+  *out = xfloat_zero;
+  if ( exponent_of(y) == 0 )
+    return XFLOAT_DIV_BY_ZERO;
+  if ( exponent_of(x) == 0 )
+    return XFLOAT_OK;
+  const bool lost = significand_divide(y, &x);
+  x.words[XW_SIGN] = uint16_t(x.words[XW_SIGN] ^ y.words[XW_SIGN]);
+  if ( !xfloat_round(&x, lost, false, exponent_of(x) - exponent_of(y) + XFLOAT_BIAS, SIGNIFICAND_BITS) )
+    return XFLOAT_RANGE;
+  xfloat_pack(x, out);
+  return XFLOAT_OK;
+}
+
+int xfloat_compare(const xfloat_t &a, const xfloat_t &b)
+{
+  xfloat_work_t x;
+  xfloat_work_t y;
+  xfloat_unpack(a, &x);
+  xfloat_unpack(b, &y);
+  const bool negative = is_negative(x);
+  if ( negative != is_negative(y) )
+    return negative ? -1 : 1;
+  for ( int i = XW_EXPONENT; i <= XW_LAST; ++i )
+  {
+    if ( x.words[i] != y.words[i] )
+    {
+      const int order = x.words[i] < y.words[i] ? -1 : 1;
+      return negative ? -order : order;
+    }
+  }
+  return 0;
+}
+
+//--------------------------------------------------------------------------------------------------------------
+// Integers
+
+int xfloat_to_int64(int64_t *out, const xfloat_t &x, bool round)
+{
+  xfloat_work_t v;
+  xfloat_unpack(x, &v);
+  // Number of bits before the binary point; 0 for 0.5 <= |x| < 1.
+  const int integer_bits = exponent_of(v) - (XFLOAT_BIAS - 1);
+  if ( integer_bits < 0 )
+  {
+    *out = 0;
+    return XFLOAT_OK;
+  }
+  if ( integer_bits > 63 )
+    return XFLOAT_INT_RANGE;
+  const uint64_t top = top_64_bits(v);
+  uint64_t magnitude = integer_bits == 0 ? 0 : top >> (64 - integer_bits);
+  // Half away from zero from the first bit below the point itself: adding 0.5 to the value first would round
+  // the sum and lift the largest value below 0.5 to 1.
+  if ( round && ((top >> (63 - integer_bits)) & 1) != 0 )
+    ++magnitude;
+  if ( magnitude > uint64_t(INT64_MAX) )
+    return XFLOAT_INT_RANGE;
+  *out = is_negative(v) ? -int64_t(magnitude) : int64_t(magnitude);
+  return XFLOAT_OK;
+}
+
+void int64_to_xfloat(int64_t value, xfloat_t *out)
+{
+  if ( value == 0 )
+  {
+    *out = xfloat_zero;
+    return;
+  }
+  const uint64_t magnitude = value < 0 ? 0 - uint64_t(value) : uint64_t(value);
+  xfloat_work_t v = {};
+  v.words[XW_SIGN] = value < 0 ? 0xFFFF : 0;
+  v.words[XW_OVERFLOW] = uint16_t(magnitude >> 48);
+  v.words[XW_OVERFLOW + 1] = uint16_t(magnitude >> 32);
+  v.words[XW_OVERFLOW + 2] = uint16_t(magnitude >> 16);
+  v.words[XW_OVERFLOW + 3] = uint16_t(magnitude);
+  // Words 2..5 put the units 80 bits above the bottom: 16383 + 127 - 80.
+  const int shift = xfloat_normalize(&v);
+  v.words[XW_EXPONENT] = uint16_t(XFLOAT_BIAS + 47 - shift);
+  xfloat_pack(v, out);
+}
+
+//--------------------------------------------------------------------------------------------------------------
+// Processor formats
+
+namespace {
+
+struct processor_format_t
+{
+  int precision;      // significant bits, the leading one included
+  int bias;
+  int all_ones;       // exponent of infinities and NaNs
+  bool explicit_lead; // the leading bit is stored
+};
+
+constexpr processor_format_t single_format = {24, 127, 255, false};
+constexpr processor_format_t double_format = {53, 1023, 2047, false};
+constexpr processor_format_t extended_format = {64, XFLOAT_BIAS, XFLOAT_MAX_EXPONENT, true};
+
+const processor_format_t *format_of(int code)
+{
+  switch ( code & 7 )
+  {
+    case XFLOAT_PROC_SINGLE: return &single_format;
+    case XFLOAT_PROC_DOUBLE: return &double_format;
+    case XFLOAT_PROC_EXTENDED: return &extended_format;
+    default: return nullptr;
+  }
+}
+
+// A processor value split into its fields; significand holds the leading bit at bit 63.
+struct processor_fields_t
+{
+  bool negative;
+  int exponent;
+  uint64_t significand;
+};
+
+void store_fields(const processor_format_t &format, const processor_fields_t &fields, void *bytes)
+{
+  if ( format.explicit_lead )
+  {
+    const uint16_t head = uint16_t((fields.negative ? 0x8000 : 0) | fields.exponent);
+    std::memcpy(bytes, &fields.significand, 8);
+    std::memcpy(static_cast<char *>(bytes) + 8, &head, 2);
+    return;
+  }
+  const int fraction_bits = format.precision - 1;
+  const uint64_t fraction = (fields.significand >> (64 - format.precision)) & ((uint64_t(1) << fraction_bits) - 1);
+  if ( &format == &single_format )
+  {
+    const uint32_t bits = (fields.negative ? 0x80000000u : 0) | (uint32_t(fields.exponent) << fraction_bits)
+                        | uint32_t(fraction);
+    std::memcpy(bytes, &bits, 4);
+    return;
+  }
+  const uint64_t bits = (fields.negative ? uint64_t(1) << 63 : 0) | (uint64_t(fields.exponent) << fraction_bits)
+                      | fraction;
+  std::memcpy(bytes, &bits, 8);
+}
+
+processor_fields_t load_fields(const processor_format_t &format, const void *bytes)
+{
+  processor_fields_t fields;
+  if ( format.explicit_lead )
+  {
+    uint16_t head;
+    std::memcpy(&fields.significand, bytes, 8);
+    std::memcpy(&head, static_cast<const char *>(bytes) + 8, 2);
+    fields.negative = (head & 0x8000) != 0;
+    fields.exponent = head & 0x7FFF;
+    return fields;
+  }
+  const int fraction_bits = format.precision - 1;
+  uint64_t bits;
+  if ( &format == &single_format )
+  {
+    uint32_t word;
+    std::memcpy(&word, bytes, 4);
+    bits = word;
+    fields.negative = (word & 0x80000000u) != 0;
+  }
+  else
+  {
+    std::memcpy(&bits, bytes, 8);
+    fields.negative = (bits >> 63) != 0;
+  }
+  fields.exponent = int((bits >> fraction_bits) & uint64_t(format.all_ones));
+  // Only the fraction here, below bit 63; the caller adds the leading bit for values that have one.
+  fields.significand = (bits & ((uint64_t(1) << fraction_bits) - 1)) << (64 - format.precision);
+  return fields;
+}
+
+int to_processor(const processor_format_t &format, const xfloat_t &x, void *bytes)
+{
+  xfloat_work_t v;
+  xfloat_unpack(x, &v);
+  processor_fields_t fields = {is_negative(v), 0, 0};
+  if ( exponent_of(v) == XFLOAT_MAX_EXPONENT )
+  {
+    // Cut without rounding, so that an infinity stays an infinity; a NaN whose payload lies entirely below
+    // the cut keeps a payload bit (the top fraction bit), or it would come out as an infinity.
+    fields.exponent = format.all_ones;
+    const uint64_t kept_mask = ~uint64_t(0) << (64 - format.precision);
+    fields.significand = top_64_bits(v) & kept_mask;
+    xfloat_work_t payload = v;
+    payload.words[XW_TOP] &= 0x7FFF;
+    const bool is_nan = !significand_is_zero(payload);
+    const uint64_t fraction_mask = kept_mask & ~(uint64_t(1) << 63);
+    if ( is_nan && (fields.significand & fraction_mask) == 0 )
+      fields.significand |= uint64_t(1) << 62;
+  }
+  else if ( exponent_of(v) != 0 )
+  {
+    const int e = exponent_of(v) - XFLOAT_BIAS + format.bias;
+    if ( !xfloat_round(&v, false, false, e, format.precision) || exponent_of(v) >= format.all_ones )
+      return XFLOAT_PROC_RANGE;
+    fields.exponent = exponent_of(v);
+    fields.significand = top_64_bits(v);
+  }
+  store_fields(format, fields, bytes);
+  return 1;
+}
+
+int from_processor(const processor_format_t &format, const void *bytes, xfloat_t *x)
+{
+  processor_fields_t fields = load_fields(format, bytes);
+  if ( fields.exponent == 0 )
+  {
+    if ( fields.significand != 0 )
+      return XFLOAT_PROC_DENORMAL;
+  }
+  else if ( format.explicit_lead )
+  {
+    if ( (fields.significand >> 63) == 0 )
+      return XFLOAT_PROC_DENORMAL;
+  }
+  else
+  {
+    fields.significand |= uint64_t(1) << 63;
+  }
+  xfloat_work_t v = {};
+  v.words[XW_SIGN] = fields.negative ? 0xFFFF : 0;
+  if ( fields.exponent == format.all_ones )
+    v.words[XW_EXPONENT] = XFLOAT_MAX_EXPONENT;
+  else if ( fields.exponent != 0 )
+    v.words[XW_EXPONENT] = uint16_t(fields.exponent - format.bias + XFLOAT_BIAS);
+  set_top_64_bits(&v, fields.exponent == 0 ? 0 : fields.significand);
+  xfloat_pack(v, x);
+  return 1;
+}
+
+} // namespace
+
+int xfloat_convert_processor(void *bytes, xfloat_t *x, int code)
+{
+  const processor_format_t *format = format_of(code);
+  if ( format == nullptr )
+    return XFLOAT_PROC_BAD_FORMAT;
+  if ( code > 7 )
+    return to_processor(*format, *x, bytes);
+  return from_processor(*format, bytes, x);
+}
