@@ -1,0 +1,450 @@
+// Decimal text conversions of the 16-byte software float: literal reading and digit generation.
+#include "core/xfloat_text.h"
+
+#include "core/internal_error.h"
+#include "core/printf_format.h"
+#include "core/xfloat_work.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace {
+
+// 10^(2^k) for k from 12 down to 0, rounded to nearest at 112 bits; 10^4096 is one unit of the last place
+// above that, so that scaling by it never leaves a value just below a power of ten.
+constexpr int POWER_STEPS = 13;
+constexpr xfloat_t powers_of_ten[POWER_STEPS] = {
+  {{0x804B, 0x153F, 0xC94C, 0x979A, 0x8A20, 0x5202, 0xC460, 0x7525}},   // 1e4096
+  {{0x329B, 0x28CE, 0xA74D, 0x5DE4, 0xC53D, 0x3B5D, 0x9E8B, 0x5A92}},   // 1e2048
+  {{0xF18B, 0x3D28, 0x650D, 0x0C17, 0x8175, 0x7586, 0xC976, 0x4D48}},   // 1e1024
+  {{0xBC50, 0x5C54, 0xCC65, 0x91C6, 0xA60E, 0xA0AE, 0xE319, 0x46A3}},   // 1e512
+  {{0x98FF, 0x901B, 0xDDBB, 0xDE8D, 0x9DF9, 0xEBFB, 0xAA7E, 0x4351}},   // 1e256
+  {{0x36B1, 0x336C, 0xC66F, 0x8CDF, 0x80E9, 0x47C9, 0x93BA, 0x41A8}},   // 1e128
+  {{0xC76B, 0x6B71, 0x3CBF, 0xA6D5, 0xFFCF, 0x1F49, 0xC278, 0x40D3}},   // 1e64
+  {{0x0000, 0x0000, 0xF020, 0xB59D, 0x2B70, 0xADA8, 0x9DC5, 0x4069}},   // 1e32
+  {{0x0000, 0x0000, 0x0000, 0x0000, 0x0400, 0xC9BF, 0x8E1B, 0x4034}},   // 1e16
+  {{0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x2000, 0xBEBC, 0x4019}},   // 1e8
+  {{0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x9C40, 0x400C}},   // 1e4
+  {{0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0xC800, 0x4005}},   // 1e2
+  {{0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0x0000, 0xA000, 0x4002}},   // 1e1
+};
+
+// 10^-(2^k) in the same order, rounded to nearest; only compared against, never multiplied with.
+constexpr xfloat_t reciprocal_powers_of_ten[POWER_STEPS] = {
+  {{0xA1C4, 0x8123, 0x2DE3, 0x9FDE, 0xD2CE, 0x04C8, 0xA6DD, 0x0AD8}},   // 1e-4096
+  {{0xF2EB, 0x12D4, 0x4925, 0x2DE4, 0x3436, 0x534F, 0xCEAE, 0x256B}},   // 1e-2048
+  {{0x6BD4, 0x0158, 0x87A6, 0xC0BD, 0xDA57, 0x82A5, 0xA2A6, 0x32B5}},   // 1e-1024
+  {{0xE3F2, 0xD332, 0x7132, 0xD21C, 0xDB23, 0xEE32, 0x9049, 0x395A}},   // 1e-512
+  {{0xFEFB, 0x1155, 0xFA91, 0x1939, 0x637A, 0x4325, 0xC031, 0x3CAC}},   // 1e-256
+  {{0xD05E, 0xB3F6, 0xAC7C, 0xE4A0, 0x64BC, 0x467C, 0xDDD0, 0x3E55}},   // 1e-128
+  {{0x47B3, 0x98D7, 0x3F23, 0xE9A5, 0xA539, 0xEA27, 0xA87F, 0x3F2A}},   // 1e-64
+  {{0xA581, 0x18ED, 0x67DE, 0x94BA, 0x4539, 0x1EAD, 0xCFB1, 0x3F94}},   // 1e-32
+  {{0x798A, 0xBE68, 0x4C2E, 0xE15B, 0xC44D, 0x94BE, 0xE695, 0x3FC9}},   // 1e-16
+  {{0x36BA, 0x0D2B, 0xFDC2, 0xCEFC, 0x8461, 0x7711, 0xABCC, 0x3FE4}},   // 1e-8
+  {{0x404F, 0x6113, 0xD3C3, 0x652B, 0xE219, 0x1758, 0xD1B7, 0x3FF1}},   // 1e-4
+  {{0x0A3D, 0xA3D7, 0x3D70, 0xD70A, 0x70A3, 0x0A3D, 0xA3D7, 0x3FF8}},   // 1e-2
+  {{0xCCCD, 0xCCCC, 0xCCCC, 0xCCCC, 0xCCCC, 0xCCCC, 0xCCCC, 0x3FFB}},   // 1e-1
+};
+
+constexpr int LARGEST_POWER = 4096;
+constexpr int TEN = POWER_STEPS - 1;   // index of 10^1
+constexpr int SIGNIFICAND_BITS = 112;
+// The exponent at which a 112-bit significand reads as an integer (units at the lowest bit of word 9).
+constexpr int INTEGER_EXPONENT = XFLOAT_BIAS + SIGNIFICAND_BITS - 1;
+constexpr int EXPONENT_LIMIT = 32768;
+constexpr int MAX_DIGITS_AFTER_POINT = 33;
+// Decimal exponents whose power of ten lies beyond the format whatever the significand.
+constexpr int64_t UNREACHABLE_POWER = 2 * LARGEST_POWER;
+
+int exponent_of(const xfloat_t &x)
+{
+  return x.words[7] & 0x7FFF;
+}
+
+bool is_negative(const xfloat_t &x)
+{
+  return (x.words[7] & XFLOAT_SIGN_BIT) != 0;
+}
+
+bool is_blank(char c)
+{
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool is_digit(char c)
+{
+  return c >= '0' && c <= '9';
+}
+
+bool is_exponent_letter(char c)
+{
+  return c == 'e' || c == 'E';
+}
+
+//--------------------------------------------------------------------------------------------------------------
+// Reading
+
+// The significant digits of a literal as an integer in words 3..9; once the integer reaches 2^112 further
+// digits only mark lost precision and, before the point, scale the value.
+struct digit_accumulator_t
+{
+  xfloat_work_t value = {};
+  int64_t fraction_digits = 0;           // kept digits after the point
+  int64_t dropped_integer_digits = 0;    // digits before the point that did not fit
+  bool lost = false;                     // a dropped digit was not 0
+
+  void add(char c, bool after_point)
+  {
+    const unsigned digit = unsigned(c - '0');
+    if ( value.words[XW_OVERFLOW] == 0 )
+    {
+      significand_times_ten(&value, digit);
+      if ( after_point )
+        ++fraction_digits;
+      return;
+    }
+    if ( digit != 0 )
+      lost = true;
+    if ( !after_point )
+      ++dropped_integer_digits;
+  }
+};
+
+// What the scan of a literal found.
+struct literal_t
+{
+  digit_accumulator_t digits;
+  bool negative = false;
+  int64_t exponent = 0;
+  const char *end = nullptr;
+};
+
+int scan_literal(const char *p, literal_t *literal)
+{
+  literal->end = p;
+  if ( *p == '+' || *p == '-' )
+  {
+    literal->negative = *p == '-';
+    ++p;
+    literal->end = p;
+    if ( *p == '\0' )
+      return XFLOAT_OK;
+  }
+  bool digit_seen = false;
+  for ( ; is_digit(*p); ++p )
+  {
+    literal->digits.add(*p, false);
+    digit_seen = true;
+  }
+  literal->end = p;
+
+  if ( *p == '.' )
+  {
+    ++p;
+    literal->end = p;
+    const char *fraction_end = p;
+    while ( is_digit(*fraction_end) )
+      ++fraction_end;
+    const bool exponent_follows = is_exponent_letter(*fraction_end);
+    if ( exponent_follows && !digit_seen && fraction_end == p )
+      return XFLOAT_NOT_NUMBER;
+    // Trailing zeros of the fraction change nothing; skipping them keeps the accumulator for digits that count.
+    const char *significant_end = fraction_end;
+    while ( significant_end > p && significant_end[-1] == '0' )
+      --significant_end;
+    for ( ; p < significant_end; ++p )
+      literal->digits.add(*p, true);
+    p = fraction_end;
+    literal->end = p;
+    if ( !exponent_follows )
+      return XFLOAT_OK;
+    digit_seen = true;
+  }
+
+  if ( is_exponent_letter(*p) )
+  {
+    if ( !digit_seen )
+      return XFLOAT_NOT_NUMBER;
+    ++p;
+    bool minus = false;
+    if ( *p == '+' || *p == '-' )
+    {
+      minus = *p == '-';
+      ++p;
+    }
+    literal->end = p;
+    if ( !is_digit(*p) )
+      return XFLOAT_NOT_NUMBER;
+    int64_t value = 0;
+    for ( ; is_digit(*p); ++p )
+      value = std::min<int64_t>(value * 10 + (*p - '0'), EXPONENT_LIMIT);
+    literal->end = p;
+    if ( value >= EXPONENT_LIMIT || (minus && value == 0) )
+      return XFLOAT_NOT_NUMBER;
+    literal->exponent = minus ? -value : value;
+    return XFLOAT_OK;
+  }
+
+  // Any other character ends the number after its digits; a "z" there is refused, and without digits there
+  // is no number at all.
+  if ( *p == 'z' || !digit_seen )
+    return XFLOAT_NOT_NUMBER;
+  return XFLOAT_OK;
+}
+
+// value *= 10^e with the rounding of the arithmetic; XFLOAT_RANGE when the result or the power leaves the format.
+int scale_by_power_of_ten(xfloat_t *value, int64_t e)
+{
+  if ( e < -LARGEST_POWER )
+  {
+    if ( xfloat_divide(*value, powers_of_ten[0], value) != XFLOAT_OK )
+      return XFLOAT_RANGE;
+    e += LARGEST_POWER;
+  }
+  const int64_t magnitude = e < 0 ? -e : e;
+  if ( magnitude >= UNREACHABLE_POWER )
+    return XFLOAT_RANGE;
+  xfloat_t power = xfloat_one;
+  for ( int bit = 0; bit < POWER_STEPS; ++bit )
+    if ( (magnitude & (int64_t(1) << bit)) != 0 && xfloat_multiply(power, powers_of_ten[TEN - bit], &power) != XFLOAT_OK )
+      return XFLOAT_RANGE;
+  const int status = e < 0 ? xfloat_divide(*value, power, value) : xfloat_multiply(*value, power, value);
+  return status == XFLOAT_OK ? XFLOAT_OK : XFLOAT_RANGE;
+}
+
+//--------------------------------------------------------------------------------------------------------------
+// Writing
+
+// True when x (non-zero) holds an integer: no significand bit below the binary point.
+bool is_integer(const xfloat_t &x)
+{
+  const int integer_bits = exponent_of(x) - (XFLOAT_BIAS - 1);
+  if ( integer_bits <= 0 )
+    return false;
+  int fraction_bits = SIGNIFICAND_BITS - integer_bits;
+  for ( int i = 0; fraction_bits > 0; ++i, fraction_bits -= 16 )
+  {
+    const unsigned mask = fraction_bits >= 16 ? 0xFFFFu : (1u << fraction_bits) - 1;
+    if ( (x.words[i] & mask) != 0 )
+      return false;
+  }
+  return true;
+}
+
+xfloat_t with_exponent(xfloat_t x, int exponent)
+{
+  x.words[7] = uint16_t((x.words[7] & XFLOAT_SIGN_BIT) | exponent);
+  return x;
+}
+
+// y > 1: divides out the powers of ten that leave the significand, read as an integer, an integer; exact.
+void strip_decimal_zeros(xfloat_t *y, int *decimal_exponent)
+{
+  // 10^16, 10^8, 10^4, 10^2, 10^1: the last five powers.
+  xfloat_t integer = with_exponent(*y, INTEGER_EXPONENT);
+  for ( int k = TEN - 4; k <= TEN; ++k )
+  {
+    xfloat_t quotient;
+    if ( xfloat_divide(integer, powers_of_ten[k], &quotient) == XFLOAT_OK && is_integer(quotient) )
+    {
+      integer = quotient;
+      *decimal_exponent += LARGEST_POWER >> k;
+    }
+  }
+  *y = with_exponent(integer, exponent_of(integer) + exponent_of(*y) - INTEGER_EXPONENT);
+}
+
+// y < 1: multiplies by ten while that stays exact and below 1.
+void scale_up_exactly(xfloat_t *y, int *decimal_exponent)
+{
+  for ( int i = 0; i <= MAX_DIGITS_AFTER_POINT; ++i )
+  {
+    xfloat_work_t v;
+    xfloat_unpack(*y, &v);
+    significand_times_ten(&v, 0);
+    bool lost = false;
+    const int e = exponent_of(*y) - xfloat_normalize(&v, &lost);
+    if ( lost || v.words[XW_ROUND] != 0 || e >= XFLOAT_BIAS )
+      return;
+    v.words[XW_EXPONENT] = uint16_t(e);
+    xfloat_pack(v, y);
+    --*decimal_exponent;
+  }
+}
+
+// Finds t = 10^D (as rounded by the arithmetic) such that y / t lies near [1, 10).
+xfloat_t decimal_scale(xfloat_t *y, int *decimal_exponent)
+{
+  xfloat_t t = xfloat_one;
+  const int order = xfloat_compare(*y, xfloat_one);
+  if ( order > 0 )
+  {
+    strip_decimal_zeros(y, decimal_exponent);
+    xfloat_t rest = *y;
+    while ( xfloat_compare(rest, powers_of_ten[TEN]) >= 0 )
+    {
+      for ( int k = 0; k < POWER_STEPS; ++k )
+      {
+        if ( xfloat_compare(powers_of_ten[k], rest) <= 0 )
+        {
+          xfloat_divide(rest, powers_of_ten[k], &rest);
+          xfloat_multiply(t, powers_of_ten[k], &t);
+          *decimal_exponent += LARGEST_POWER >> k;
+        }
+      }
+    }
+  }
+  else if ( order < 0 )
+  {
+    scale_up_exactly(y, decimal_exponent);
+    // One pass suffices: it leaves the scaled copy in (0.1, 1], and a first digit of 0 is fixed by the caller.
+    xfloat_t scaled = *y;
+    for ( int k = 0; k < POWER_STEPS; ++k )
+    {
+      if ( xfloat_compare(reciprocal_powers_of_ten[k], scaled) >= 0 )
+      {
+        xfloat_multiply(scaled, powers_of_ten[k], &scaled);
+        xfloat_multiply(t, powers_of_ten[k], &t);
+        *decimal_exponent -= LARGEST_POWER >> k;
+      }
+    }
+    xfloat_divide(xfloat_one, t, &t);
+  }
+  return t;
+}
+
+} // namespace
+
+int text_to_float(const char **position, xfloat_t *out)
+{
+  *out = xfloat_zero;
+  const char *p = *position;
+  while ( is_blank(*p) )
+    ++p;
+  if ( *p == '\0' )
+    return XFLOAT_NOT_NUMBER;
+
+  literal_t literal;
+  const int status = scan_literal(p, &literal);
+  *position = literal.end;
+  if ( status != XFLOAT_OK )
+    return status;
+
+  digit_accumulator_t &digits = literal.digits;
+  if ( significand_is_zero(digits.value) )
+  {
+    out->words[7] = literal.negative ? XFLOAT_SIGN_BIT : 0;
+    return XFLOAT_OK;
+  }
+  int64_t e = literal.exponent - digits.fraction_digits + digits.dropped_integer_digits;
+  // Powers of ten that fit the integer are applied exactly.
+  while ( e > 0 )
+  {
+    xfloat_work_t times_ten = digits.value;
+    if ( !significand_times_ten(&times_ten, 0) || times_ten.words[XW_OVERFLOW] != 0 )
+      break;
+    digits.value = times_ten;
+    --e;
+  }
+  xfloat_t value;
+  if ( !xfloat_round(&digits.value, digits.lost, false, INTEGER_EXPONENT, SIGNIFICAND_BITS) )
+    return XFLOAT_RANGE;
+  xfloat_pack(digits.value, &value);
+  if ( e != 0 && scale_by_power_of_ten(&value, e) != XFLOAT_OK )
+    return XFLOAT_RANGE;
+  if ( literal.negative )
+    value.words[7] |= XFLOAT_SIGN_BIT;
+  *out = value;
+  return XFLOAT_OK;
+}
+
+char *float_to_text(char *buffer, size_t size, const xfloat_t &x, uint32_t format)
+{
+  if ( ptrdiff_t(size) < 0 )
+    interr(1225);
+  const ptrdiff_t room = ptrdiff_t(size);
+  const char *sign = is_negative(x) ? "-" : "";
+  const int exponent = exponent_of(x);
+  if ( exponent == XFLOAT_MAX_EXPONENT )
+  {
+    const bool nan = (x.words[6] & 0x7FFF) != 0
+                  || std::any_of(x.words, x.words + 6, [](uint16_t w) { return w != 0; });
+    buf_printf(buffer, room, "%s", nan ? "NaN" : is_negative(x) ? "-Inf" : "+Inf");
+    return buffer;
+  }
+  if ( exponent == 0 )
+  {
+    buf_printf(buffer, room, "%s0.0", sign);
+    return buffer;
+  }
+
+  const int after_point = std::min<int>(int(format & 0xFF), MAX_DIGITS_AFTER_POINT);
+  xfloat_t y = x;
+  y.words[7] &= 0x7FFF;
+  int decimal_exponent = 0;
+  const xfloat_t t = decimal_scale(&y, &decimal_exponent);
+
+  // Long division of y by t, exact at t's scale: both fit words 2..10 with room for the factor ten.
+  xfloat_work_t divisor;
+  xfloat_work_t rest;
+  xfloat_unpack(t, &divisor);
+  xfloat_unpack(y, &rest);
+  xfloat_shift(&rest, exponent_of(y) - exponent_of(t));
+  int first = significand_remainder(divisor, &rest);
+  while ( first == 0 && !significand_is_zero(rest) )
+  {
+    significand_times_ten(&rest, 0);
+    first = significand_remainder(divisor, &rest);
+    --decimal_exponent;
+  }
+  if ( first == 10 )
+  {
+    first = 1;
+    ++decimal_exponent;
+  }
+
+  // First digit, point, the digits asked for and one rounding digit.
+  char digits[2 + MAX_DIGITS_AFTER_POINT + 2];
+  int n = 0;
+  digits[n++] = char('0' + first);
+  digits[n++] = '.';
+  for ( int i = 0; i <= after_point; ++i )
+  {
+    significand_times_ten(&rest, 0);
+    digits[n++] = char('0' + significand_remainder(divisor, &rest));
+  }
+
+  const int rounding = digits[--n] - '0';
+  const int before = digits[n - 1] == '.' ? digits[n - 2] - '0' : digits[n - 1] - '0';
+  const bool tie_to_even = rounding == 5 && significand_is_zero(rest) && before % 2 == 0;
+  if ( rounding > 4 && !tie_to_even )
+  {
+    for ( int i = n - 1; i >= 0; --i )
+    {
+      if ( digits[i] == '.' )
+        continue;
+      if ( digits[i] != '9' )
+      {
+        ++digits[i];
+        break;
+      }
+      digits[i] = '0';
+      if ( i == 0 )
+      {
+        digits[0] = '1';
+        ++decimal_exponent;
+      }
+    }
+  }
+  while ( n > 3 && digits[n - 1] == '0' )
+    --n;
+  if ( n == 2 )
+    digits[n++] = '0';
+  digits[n] = '\0';
+
+  if ( decimal_exponent != 0 )
+    buf_printf(buffer, room, "%s%se%d", sign, digits, decimal_exponent);
+  else
+    buf_printf(buffer, room, "%s%s", sign, digits);
+  return buffer;
+}
