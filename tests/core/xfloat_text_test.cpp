@@ -257,6 +257,33 @@ TEST(XfloatText, ReadsLongLiteralsWhole)
   EXPECT_EQ(followed[size_t(r.consumed)], ';');
 }
 
+TEST(XfloatText, LiteralsToDoubles)
+{
+  // The route of a JSON number: text, then the double nearest to the value read.
+  struct case_t
+  {
+    const char *text;
+    int status;
+    double value;
+  };
+  const case_t cases[] = {
+    {"0.1", 1, 0.1},
+    {"-123.456e-7", 1, -123.456e-7},
+    {"2.2250738585072014e-308", 1, 0x1p-1022},
+    {"1.7976931348623157e308", 1, 0x1.fffffffffffffp1023},
+    {"1.7976931348623159e308", XFLOAT_PROC_RANGE, 0},
+    {"1e400", XFLOAT_PROC_RANGE, 0},
+    {"1e-400", XFLOAT_PROC_RANGE, 0},
+  };
+  for ( const case_t &c : cases )
+  {
+    xfloat_t x = parse(c.text);
+    double d = 0;
+    EXPECT_EQ(xfloat_convert_processor(&d, &x, XFLOAT_TO_PROCESSOR | XFLOAT_PROC_DOUBLE), c.status) << c.text;
+    EXPECT_EQ(d, c.value) << c.text;
+  }
+}
+
 //--------------------------------------------------------------------------------------------------------------
 // Writing
 
