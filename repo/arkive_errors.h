@@ -1,0 +1,25 @@
+// Repository error codes: the codes the client core produces itself and the text of every code.
+#pragma once
+
+#include "core/qstring.h"
+
+// Codes that the client core produces itself; every other code comes from the server inside RPC_FAIL.
+enum arkive_error_code_t : int
+{
+  ARKIVE_OK = 0,
+  ARKIVE_CANCELED = 1,            // a long operation was cancelled by the user
+  ARKIVE_FILE_NOT_FOUND = 3,      // detail: the path
+  ARKIVE_MESSAGE = 33,            // detail: the whole, already composed message
+  ARKIVE_OUTSIDE_ROOT = 42,       // detail: the server path that failed the check
+  ARKIVE_BAD_PACKET = 47,         // detail: the received packet type, in decimal
+  ARKIVE_DISCONNECTED = 53,       // detail: the connection's last error text, may be empty
+};
+
+// Number of rows of the error table: codes 0 to ARKIVE_ERROR_LIMIT - 1 have a text.
+constexpr int ARKIVE_ERROR_LIMIT = 63;
+
+// The message of a repository error code with its detail text.
+// A null detail means string argument 0 of the calling thread's error state (empty when it holds none),
+// so a code must be formatted on the thread that received it. The detail is substituted as it is: a '%'
+// inside it is never interpreted. Negative codes and codes from 63 on give "?".
+qstring arkive_error_text(int code, const char *detail = nullptr);
