@@ -8,6 +8,9 @@
 
 namespace {
 
+// Codes 0 to 62 have a row; every other code, negative ones included, is "?".
+constexpr int ARKIVE_ERROR_LIMIT = 63;
+
 // Message formats by code; each holds at most one "%s", the detail. Null: the code has no row.
 constexpr std::array<const char *, ARKIVE_ERROR_LIMIT> error_formats = [] {
   std::array<const char *, ARKIVE_ERROR_LIMIT> f{};

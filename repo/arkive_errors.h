@@ -15,11 +15,9 @@ enum arkive_error_code_t : int
   ARKIVE_DISCONNECTED = 53,       // detail: the connection's last error text, may be empty
 };
 
-// Number of rows of the error table: codes 0 to ARKIVE_ERROR_LIMIT - 1 have a text.
-constexpr int ARKIVE_ERROR_LIMIT = 63;
-
 // The message of a repository error code with its detail text.
 // A null detail means string argument 0 of the calling thread's error state (empty when it holds none),
 // so a code must be formatted on the thread that received it. The detail is substituted as it is: a '%'
-// inside it is never interpreted. Negative codes and codes from 63 on give "?".
+// inside it is never interpreted. Negative codes and codes from 63 on give "?"; a code below 63 that has no
+// row of its own gives "error N: detail" ("error N" without a detail), so a server code is never lost.
 qstring arkive_error_text(int code, const char *detail = nullptr);
