@@ -1,6 +1,7 @@
 // Writers and checked readers of the packet field encodings.
 #include "repo/wire_fields.h"
 
+#include "core/byte_cursor.h"
 #include "core/compact_codec.h"
 #include "core/internal_error.h"
 
@@ -8,11 +9,7 @@
 
 void wire_put_bytes(byte_buffer_t &out, const void *data, size_t size)
 {
-  if ( size == 0 )
-    return;
-  const size_t at = out.size();
-  out.resize(at + size);
-  std::memcpy(out.data() + at, data, size);
+  bytevec_append(&out, data, size);
 }
 
 void wire_put_u32(byte_buffer_t &out, uint32_t value)
