@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -17,6 +18,11 @@ struct explicit_detail_case_t
   const char *detail;
   const char *expected;
 };
+
+void PrintTo(const explicit_detail_case_t &c, std::ostream *os)
+{
+  *os << "code " << c.code << " detail \"" << c.detail << "\"";
+}
 
 class ArkiveErrorText : public testing::TestWithParam<explicit_detail_case_t>
 {

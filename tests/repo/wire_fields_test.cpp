@@ -40,6 +40,11 @@ struct body_rule_case_t
   bool accepted;
 };
 
+void PrintTo(const body_rule_case_t &c, std::ostream *os)
+{
+  *os << c.what << " [" << hex(c.body) << "]";
+}
+
 class BodyReadingRules : public testing::TestWithParam<body_rule_case_t>
 {
 };
