@@ -1,0 +1,35 @@
+// local_site_t: one local site (a work directory bound to a server site) and its path conversions.
+#pragma once
+
+#include "core/qstring.h"
+
+class abstract_fs_t;
+
+// The record of one local site. Promises: `root` is a local path with '/' separators; `fs` is not owned
+// and must outlive the record whenever a path operation runs.
+class local_site_t
+{
+public:
+  local_site_t() = default;
+  local_site_t(const char *site_name, const char *site_root, abstract_fs_t *file_system)
+    : name(site_name), root(site_root), fs(file_system)
+  {
+  }
+  virtual ~local_site_t() = default;
+
+  // The absolute form of path: '\' becomes '/'; an absolute path (after an optional drive "C:") is
+  // returned as it is, its "." and ".." segments kept; a relative one is joined to fs->getcwd() and its
+  // empty, "." and ".." segments are resolved as text. Null or "" give "".
+  qstring absolute_local_path(const char *path) const;
+  // The local path of a server path: join_site_path(root, server_path).
+  qstring local_path_of(const char *server_path) const;
+  // The server path of a local path: "//" plus its part below root (compared without regard to ASCII
+  // case; the root itself gives "//"). A path outside the root comes back as absolute_local_path(path);
+  // so does one whose part below the root holds a ".." segment, since it may lead outside. Null gives "";
+  // "", "@..." and "//..." come back unchanged.
+  qstring server_path_of(const char *path) const;
+
+  qstring name;             // the site's name
+  qstring root;             // the site's root directory
+  abstract_fs_t *fs = nullptr; // the file system of the site's files; not owned
+};

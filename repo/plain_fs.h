@@ -1,0 +1,30 @@
+// process_fs_t: the work-directory file system over the operating system's files.
+#pragma once
+
+#include "repo/abstract_fs.h"
+
+// Maps every operation onto the operating system's files and the process's working directory.
+// Promises: a write to an existing file goes to a temporary "arkive<N>.tmp" created exclusively beside
+// it, and only a committed close renames it over the file (the old content stays whole until then, and a
+// killed writer leaves at most that temporary); a new file is created exclusively and written directly,
+// and removed again by a close without commit; a read-open never creates anything. With a site root every
+// path is first resolved inside it, links included (see abstract_fs_t), and the resolved path is the one
+// the system is given.
+class process_fs_t : public abstract_fs_t
+{
+public:
+  explicit process_fs_t(const char *site_root = "") : abstract_fs_t(site_root) {}
+
+  void getcwd(qstring *out) override;
+  int chdir(const char *path) override;
+  int open(fs_file_t **out, const char *path, uint32_t flags) override;
+  int remove(const char *path, uint32_t flags) override;
+  int add(const char *path) override;
+  int edit(const char *path) override;
+  bool is_dirpath(const char *path) override;
+  int stat(file_info_t *out, const char *path) override;
+
+private:
+  // The path to give the system: 0 and *os_path, or the confinement's code.
+  int system_path(qstring *os_path, const char *path, bool follow_last) const;
+};
