@@ -18,7 +18,8 @@ namespace {
 constexpr const char *cache_file_name = ".arkive_cache";
 
 // The directory key and the file name of a path. False when the path cannot be cached: its directory
-// part does not fit, or the name is empty or holds a line feed (it would break the line format).
+// part does not fit, the name is empty, "." or "..", or it holds a line feed (which would break the line
+// format).
 bool split_path(const char *path, std::string *directory, std::string *name)
 {
   if ( path == nullptr )
@@ -29,7 +30,7 @@ bool split_path(const char *path, std::string *directory, std::string *name)
   directory->assign(dir);
   std::replace(directory->begin(), directory->end(), '\\', '/');
   name->assign(path_file_name(path));
-  return !name->empty() && name->find('\n') == std::string::npos;
+  return !name->empty() && *name != "." && *name != ".." && name->find('\n') == std::string::npos;
 }
 
 bool cache_file_path(char (&buf)[PATH_MAX], const std::string &directory)

@@ -262,7 +262,11 @@ int process_fs_t::open(fs_file_t **out, const char *path, uint32_t flags)
 
 int process_fs_t::remove(const char *path, uint32_t flags)
 {
+  // The name itself is removed (a link, not its target), but a link that leads out is refused too.
   qstring os_path;
+  qstring target;
+  if ( const int code = system_path(&target, path, true); code != 0 )
+    return code;
   if ( const int code = system_path(&os_path, path, false); code != 0 )
     return code;
   if ( delete_file(os_path.c_str()) != 0 )
