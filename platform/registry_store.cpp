@@ -350,6 +350,15 @@ int registry_store_t::end()
   return rc;
 }
 
+void registry_store_t::abandon()
+{
+  if ( dirty_ )
+    loaded_ = false;
+  release();
+  in_operation_ = false;
+  dirty_ = false;
+}
+
 int registry_store_t::prepare_change()
 {
   if ( !in_operation_ )

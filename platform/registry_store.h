@@ -39,6 +39,8 @@ public:
   // Ends the operation: changes made since `begin` are written out and the lock is released. When the write
   // fails the changes are dropped, the store reloads at the next operation, and the error is returned.
   int end();
+  // Ends the operation without writing its changes; the store is read again at the next operation.
+  void abandon();
 
   // Operations between `begin` and `end`; key paths are '\'-separated as in `registry_tree_t`.
   bool key_exists(std::string_view path) const;

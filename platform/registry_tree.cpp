@@ -56,38 +56,30 @@ void append_escaped_byte(std::string &out, unsigned char c)
 }
 
 // Appends bytes in the readable escaped form. In a name every space is escaped (spaces separate the fields
-// of a line); in a text only a last one, which editors tend to strip.
+// of a line); in a text only a last one, which editors tend to strip. Runs of plain bytes are copied whole.
 void append_escaped(std::string &out, std::string_view bytes, bool is_name)
 {
-  for ( std::size_t i = 0; i < bytes.size(); )
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while ( i < bytes.size() )
   {
     const auto c = static_cast<unsigned char>(bytes[i]);
-    if ( c == ' ' && !is_name && i + 1 < bytes.size() )
+    if ( (c > 0x20 && c < 0x7F && c != '%') || (c == ' ' && !is_name && i + 1 < bytes.size()) )
     {
-      out += ' ';
       ++i;
+      continue;
     }
-    else if ( c <= 0x20 || c == 0x7F || c == '%' )
-    {
-      append_escaped_byte(out, c);
-      ++i;
-    }
-    else if ( c < 0x80 )
-    {
-      out += static_cast<char>(c);
-      ++i;
-    }
-    else if ( std::size_t len = utf8_sequence_length(bytes, i); len != 0 )
-    {
-      out.append(bytes.substr(i, len));
-      i += len;
-    }
-    else
-    {
-      append_escaped_byte(out, c);
-      ++i;
-    }
+    if ( c >= 0x80 )
+      if ( const std::size_t len = utf8_sequence_length(bytes, i); len != 0 )
+      {
+        i += len;
+        continue;
+      }
+    out.append(bytes.substr(start, i - start));
+    append_escaped_byte(out, c);
+    start = ++i;
   }
+  out.append(bytes.substr(start));
 }
 
 int hex_value(char c)
@@ -163,7 +155,11 @@ void append_key(std::string &out, const registry_key_t &key, std::string &path)
           out += "int ";
           append_escaped(out, value_name, true);
           out += ' ';
-          out += std::to_string(value.as_integer());
+          {
+            char digits[16];
+            const auto result = std::to_chars(digits, digits + sizeof(digits), value.as_integer());
+            out.append(digits, result.ptr);
+          }
           break;
         case registry_type_t::text:
           out += "text ";
@@ -299,6 +295,9 @@ bool registry_name_less::operator()(std::string_view a, std::string_view b) cons
   const std::size_t n = a.size() < b.size() ? a.size() : b.size();
   for ( std::size_t i = 0; i < n; ++i )
   {
+    // Names of one key mostly share long prefixes: equal bytes need no folding.
+    if ( a[i] == b[i] )
+      continue;
     const unsigned char x = fold(static_cast<unsigned char>(a[i]));
     const unsigned char y = fold(static_cast<unsigned char>(b[i]));
     if ( x != y )
