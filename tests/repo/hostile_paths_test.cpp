@@ -10,7 +10,7 @@
 #include "core/error_state.h"
 #include "core/file_ops.h"
 
-#include "work_dir_helpers.h"
+#include "tests/repo/work_dir_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "repo/locked_fs.h"
 #include "repo/plain_fs.h"
 
-#include "work_dir_helpers.h"
+#include "tests/repo/work_dir_helpers.h"
 
 #include <gtest/gtest.h>
 
@@ -324,7 +324,6 @@ TEST(Md5CacheLocked, UsesSerialNumbersAsTimesThroughTheLockedFileSystem)
   fs.flush_cache();
   byte_buffer_t bytes;
   ASSERT_EQ(fs.read_whole_file(&bytes, "/w/.arkive_cache"), 0);
-  // The add itself recorded a digest too (its own one); the later record replaced it.
   EXPECT_EQ(std::string(reinterpret_cast<const char *>(bytes.data()), bytes.size()),
             std::to_string(status.modification_time) + " " + std::to_string(status.size) + " " + hex_01 + " f\n");
 }

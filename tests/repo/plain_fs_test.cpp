@@ -8,10 +8,11 @@
 #include "repo/fs_file.h"
 #include "repo/md5_cache.h"
 
-#include "work_dir_helpers.h"
+#include "tests/repo/work_dir_helpers.h"
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <csignal>
 #include <ctime>
 #include <filesystem>
@@ -229,17 +230,21 @@ TEST_F(ProcessFs, TemporaryNameCollisionsTakeAFreshNameAndNeverTouchTheOtherFile
 
 TEST_F(ProcessFs, WhenNoTemporaryCanBeMadeTheTargetIsLeftAlone)
 {
-  dir_.write("t.txt", "old");
-  const uint32_t base = uint32_t(std::time(nullptr)) * 1000u;
-  for ( uint32_t i = 0; i < 3000; ++i )
-    dir_.write("arkive" + std::to_string(base + i) + ".tmp", "occupied");
-  fs_file_t *file = nullptr;
-  EXPECT_EQ(fs_.open(&file, "t.txt", FS_OPEN_WRITE), 33);
-  EXPECT_NE(std::string(get_error_arg_text(0)).find(system_error_text(EEXIST)), std::string::npos);
-  EXPECT_EQ(dir_.read("t.txt"), "old");
-  // The target is open nowhere: it can be replaced at once.
-  dir_.write("t.txt", "free");
-  EXPECT_EQ(dir_.read("t.txt"), "free");
+  // A directory so deep that the target's name fits but the temporary's longer one does not.
+  std::string deep = dir_.path();
+  while ( deep.size() + 201 < PATH_MAX - 8 )
+    deep += "/" + std::string(200, 'd');
+  deep += "/" + std::string(PATH_MAX - 8 - deep.size() - 1, 'e');
+  fs::create_directories(deep);
+  const std::string target = deep + "/t";
+  fs_file_t *file = open(target, FS_OPEN_WRITE);
+  write(file, "old");
+  ASSERT_EQ(file->close(true), 0);
+
+  EXPECT_EQ(fs_.open(&file, target.c_str(), FS_OPEN_WRITE), 33);
+  EXPECT_NE(std::string(get_error_arg_text(0)).find(system_error_text(ENAMETOOLONG)), std::string::npos);
+  EXPECT_EQ(read_file_text(target), "old");
+  EXPECT_EQ(fs::directory_iterator(deep)->path().filename(), "t"); // no temporary was left behind
 }
 
 TEST_F(ProcessFs, AKilledWriterLeavesTheOldFileAndAtMostATemporary)

@@ -3,7 +3,7 @@
 
 #include "core/error_state.h"
 
-#include "work_dir_helpers.h"
+#include "tests/repo/work_dir_helpers.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // Scratch directories of the work-directory tests.
-#include "work_dir_helpers.h"
+#include "tests/repo/work_dir_helpers.h"
 
 #include <algorithm>
 #include <cstdlib>
