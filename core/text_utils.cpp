@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstring>
 
+#include "core/file_ops.h"
 #include "core/internal_error.h"
 #include "core/unicode.h"
 
@@ -220,15 +221,7 @@ const char *path_extension(const char *path)
 {
   if ( path == nullptr )
     return nullptr;
-  // A separator ends the name before it, and with it any dot seen so far.
-  const char *dot = nullptr;
-  for ( const char *p = path; *p != '\0'; ++p )
-  {
-    if ( *p == '/' || *p == '\\' )
-      dot = nullptr;
-    else if ( *p == '.' )
-      dot = p;
-  }
+  const char *dot = strrchr(path_file_name(path), '.');
   return dot != nullptr ? dot + 1 : nullptr;
 }
 

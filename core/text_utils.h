@@ -51,8 +51,8 @@ char *append_bounded(char *dst, const char *src, ptrdiff_t size);
 // Replaces every byte `from` by `to` in place; nothing when they are equal or text is null. Returns text.
 char *substitute_char(char *text, char from, char to);
 
-// The part after the last '.' of the file name (the part after the last '/' or '\'), or null when the name
-// has no '.' or path is null.
+// The part after the last '.' of the file name (path_file_name), or null when the name has no '.' or path
+// is null.
 const char *path_extension(const char *path);
 char *path_extension(char *path);
 

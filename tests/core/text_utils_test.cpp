@@ -245,6 +245,7 @@ TEST(SmallText, PathExtension)
     { "x.tar.gz", "gz" },
     { "dir\\file.txt", "txt" },
     { "C:x.y", "y" },
+    { ".:x", nullptr },             // the drive is no part of the file name
     { ".cfg", "cfg" },
     { "a.", "" },
     { "a.b/c", nullptr },
