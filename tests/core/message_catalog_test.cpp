@@ -128,6 +128,12 @@ TEST_F(CatalogTest, ErrorTextsComeFromTheCatalogue)
   ASSERT_EQ(load_help_file(install_directory("zuk.hlp")), 0);
   error_arg_text(0, "inc/missing.h");
   EXPECT_STREQ(error_code_text(32), "Can't open include file \"inc/missing.h\"");
+  set_error_arg_number(0, 'g');
+  EXPECT_STREQ(error_code_text(20), "Bad digit 'g' in a number");
+  set_error_arg_number(0, uint64_t(int64_t(-128)));
+  EXPECT_STREQ(error_code_text(27), "Illegal character (code -128)");
+  error_arg_text(0, "macro_name");
+  EXPECT_STREQ(error_code_text(39), "Wrong number of arguments for macro 'macro_name'");
   qerrno_set(2);
   EXPECT_STREQ(error_code_text(-1), "Only part of the data could be written");
   unload_help_file();
