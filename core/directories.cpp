@@ -2,7 +2,7 @@
 #include "core/directories.h"
 #include "core/directories_p.h"
 
-#include "core/env_read_p.h"
+#include "core/environment.h"
 #include "core/error_state.h"
 #include "core/file_ops.h"
 #include "core/internal_error.h"
@@ -193,9 +193,9 @@ bool known_folder_path(char *buf, ptrdiff_t size, int folder)
   if ( folder != KNOWN_FOLDER_APPDATA )
     return false;
   qstring value;
-  if ( read_env_text("XDG_CONFIG_HOME", &value) && !value.empty() )
+  if ( read_env_var("XDG_CONFIG_HOME", &value) && !value.empty() )
     return fits_error(buf, size, value.view());
-  if ( !read_env_text("HOME", &value) || value.empty() )
+  if ( !read_env_var("HOME", &value) || value.empty() )
     return false;
   char path[PATH_MAX];
   if ( join_path(path, sizeof(path), value.c_str(), ".config", nullptr) == nullptr )
@@ -234,7 +234,7 @@ const qvector<qstring> &user_directories()
   {
     qvector<qstring> dirs;
     qstring list;
-    if ( read_env_text("ZUKUSR", &list) )
+    if ( read_env_var("ZUKUSR", &list) )
       split_dir_list(&dirs, list.view());
     if ( dirs.empty() )
     {
@@ -260,7 +260,7 @@ size_t collect_search_dirs(qvector<qstring> *out, const char *kind, int flags)
   if ( const char *variable = kind_variable(kind) )
   {
     qstring value;
-    if ( read_env_text(variable, &value) )
+    if ( read_env_var(variable, &value) )
       added += append_search_dir(out, value.c_str(), nullptr, flags);
   }
   if ( (flags & SEARCH_INSTALL_FIRST) == 0 )
@@ -305,7 +305,7 @@ bool find_config_files(qvector<qstring> *out, const char *file_name)
 char *temp_directory(char *buf, ptrdiff_t size)
 {
   qstring value;
-  if ( !read_env_text("TMPDIR", &value) || value.empty() )
+  if ( !read_env_var("TMPDIR", &value) || value.empty() )
     value = "/tmp";
   return fits_error(buf, size, value.view()) ? buf : nullptr;
 }

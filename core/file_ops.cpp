@@ -4,6 +4,7 @@
 #include "core/error_state.h"
 #include "core/internal_error.h"
 #include "core/path_pattern.h"
+#include "core/unicode.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -44,52 +45,14 @@ void check_size(ptrdiff_t size)
     interr(1225);
 }
 
-// Names must be well-formed UTF-8: no stray continuation bytes, no overlong forms, no surrogates, nothing
-// above U+10FFFF.
+// Names must be well-formed UTF-8, and, as file names never hold them, without encoded surrogates.
 bool is_strict_utf8(const char *text)
 {
-  const auto *p = reinterpret_cast<const unsigned char *>(text);
-  while ( *p != 0 )
+  const char *p = text;
+  while ( *p != '\0' )
   {
-    const unsigned c = *p;
-    int more = 0;
-    uint32_t cp = 0;
-    uint32_t min = 0;
-    if ( c < 0x80 )
-    {
-      ++p;
-      continue;
-    }
-    if ( (c & 0xE0) == 0xC0 )
-    {
-      more = 1;
-      cp = c & 0x1F;
-      min = 0x80;
-    }
-    else if ( (c & 0xF0) == 0xE0 )
-    {
-      more = 2;
-      cp = c & 0x0F;
-      min = 0x800;
-    }
-    else if ( (c & 0xF8) == 0xF0 )
-    {
-      more = 3;
-      cp = c & 0x07;
-      min = 0x10000;
-    }
-    else
-    {
-      return false;
-    }
-    ++p;
-    for ( int i = 0; i < more; ++i, ++p )
-    {
-      if ( (*p & 0xC0) != 0x80 )
-        return false;
-      cp = (cp << 6) | (*p & 0x3F);
-    }
-    if ( cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) )
+    const uint32_t cp = utf8_next_char(&p);
+    if ( cp == bad_code_point || (cp >= 0xD800 && cp <= 0xDFFF) )
       return false;
   }
   return true;

@@ -3,7 +3,7 @@
 
 #include "core/catalog_lookup.h"
 #include "core/directories.h"
-#include "core/env_read_p.h"
+#include "core/environment.h"
 #include "core/error_state.h"
 #include "core/file_ops.h"
 #include "core/internal_error.h"
@@ -224,12 +224,12 @@ int find_and_load_help_file(const char *search_list, const char *file_name)
   if ( is_absolute_path(file_name) )
     return load_help_file(file_name);
   qstring language;
-  if ( !read_env_text("LANG", &language) )
+  if ( !read_env_var("LANG", &language) )
     language = "En_US";
   char path[PATH_MAX];
   qstring templates;
   const bool found =
-      (read_env_text("NLSPATH", &templates) &&
+      (read_env_var("NLSPATH", &templates) &&
        expand_help_templates(file_name, language.c_str(), templates.c_str(), path, sizeof(path))) ||
       expand_help_templates(file_name, language.c_str(), search_list, path, sizeof(path));
   if ( !found )
@@ -244,7 +244,7 @@ void init_help_system(const char *file_name)
     search_list = install;
   search_list += ';';
   qstring path_var;
-  search_list += read_env_text("PATH", &path_var) ? path_var.c_str() : ".";
+  search_list += read_env_var("PATH", &path_var) ? path_var.c_str() : ".";
   const int rc = find_and_load_help_file(search_list.c_str(), file_name);
   if ( rc != 0 )
     help_init_failed("Can't initialize help system.\nFile name: '%s', Reason: %s.\nPress Enter to exit.\n",

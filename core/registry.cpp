@@ -1,7 +1,7 @@
 // Registry settings: typed values under the application's key of the user's settings store.
 #include "core/registry.h"
 
-#include "core/env_read_p.h"
+#include "core/environment.h"
 #include "core/error_state.h"
 #include "core/internal_error.h"
 #include "core/process_exit.h"
@@ -93,8 +93,8 @@ std::string store_dir()
 {
   qstring xdg;
   qstring home;
-  read_env_text("XDG_CONFIG_HOME", &xdg);
-  read_env_text("HOME", &home);
+  read_env_var("XDG_CONFIG_HOME", &xdg);
+  read_env_var("HOME", &home);
   return registry_store_t::default_dir(xdg.view(), home.view());
 }
 
@@ -106,7 +106,7 @@ registry_accessor_t *create_accessor(std::string_view name)
   qstring spec;
   // A setting that names no key at all cannot stand for the application key: it is ignored like an
   // empty one.
-  if ( read_env_text("ZUKREG_SPEC", &spec) && names_a_key(spec.view().substr(0, max_key_path)) )
+  if ( read_env_var("ZUKREG_SPEC", &spec) && names_a_key(spec.view().substr(0, max_key_path)) )
     acc->key_path = std::string(spec.view().substr(0, max_key_path));
   else
     acc->key_path = ("Software\\Quorvin\\" + acc->app_name).substr(0, max_key_path);
@@ -420,7 +420,7 @@ bool registry_list_names(qvector<qstring> *out, const char *subkey, bool subkeys
 void registry_push_history(const char *subkey, const char *entry, uint32_t maximum, const char *drop, bool nocase)
 {
   qstring no_history;
-  if ( read_env_text("ZUK_NO_HISTORY", &no_history) || maximum < 1 || maximum > 1000 )
+  if ( read_env_var("ZUK_NO_HISTORY", &no_history) || maximum < 1 || maximum > 1000 )
     return;
   registry_scope_t scope;
   registry_open(&scope, nullptr, subkey, mode_history);
