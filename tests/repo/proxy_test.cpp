@@ -2,8 +2,10 @@
 // Basic authentication, the proxy's answers, and proxies that close early or stay silent.
 #include "repo/tcp_socket_stream.h"
 
+#include "core/debug_flags.h"
 #include "core/error_state.h"
 #include "tests/repo/test_proxy.h"
+#include "tests/support/recording_ui_callback.h"
 
 #include <gtest/gtest.h>
 
@@ -78,6 +80,45 @@ TEST(proxy_tunnel, authenticates_with_basic_credentials)
                                  + " HTTP/1.1\r\nProxy-Authorization: Basic " + c.encoded + "\r\n\r\n");
     expect_round_trip(stream);
     stream.close(-1);
+  }
+}
+
+TEST(proxy_tunnel, traces_the_exchange_without_the_credentials)
+{
+  loopback_server_t server(shout_back);
+  proxy_behaviour_t behaviour;
+  behaviour.required_credentials = "YWxpY2U6czNjcmV0"; // alice:s3cret
+  test_proxy_t proxy(behaviour);
+  connect_params_t params = through_proxy(server.port(), proxy.port());
+  params.proxy.user = "alice";
+  params.proxy.password = "s3cret";
+  recording_ui_callback_t ui;
+  for ( const bool traced : {false, true} )
+  {
+    SCOPED_TRACE(traced);
+    debug_flags = traced ? 0x100000 : 0;
+    tcp_socket_stream_t stream;
+    if ( traced )
+    {
+      ASSERT_TRUE(stream.open(params)) << stream.error_text();
+    }
+    else
+    {
+      stream.open(through_proxy(server.port(), 1)); // nobody listens on port 1 of loopback
+    }
+    stream.close(-1);
+  }
+  debug_flags = 0;
+  const std::vector<ui_request_record_t> logged = ui.requests_of(ui_code_log);
+  ASSERT_EQ(logged.size(), 2u) << "nothing is traced without the flag";
+  EXPECT_EQ(logged[0].text, "Attempting HTTP CONNECT through proxy (127.0.0.1:" + std::to_string(proxy.port())
+                              + "), by sending:\n---\nCONNECT 127.0.0.1:" + std::to_string(server.port())
+                              + " HTTP/1.1\r\nProxy-Authorization: Basic ***\r\n\r\n\n---\n");
+  EXPECT_EQ(logged[1].text, "Received:\n---\nHTTP/1.1 200 Connection established\r\n\r\n\n---\n");
+  for ( const auto &line : logged )
+  {
+    EXPECT_EQ(line.text.find("YWxpY2U6czNjcmV0"), std::string::npos);
+    EXPECT_EQ(line.text.find("s3cret"), std::string::npos);
   }
 }
 

@@ -3,8 +3,10 @@
 // texts of each failure. Certificates are made at run time; trusted ones are signed with the build's root key.
 #include "repo/tls_stream.h"
 
+#include "core/debug_flags.h"
 #include "core/error_state.h"
 #include "tests/repo/test_proxy.h"
+#include "tests/support/recording_ui_callback.h"
 
 #include <gtest/gtest.h>
 
@@ -117,6 +119,24 @@ TEST_F(tls_stream_test, carries_data_for_a_server_of_the_built_in_root)
   EXPECT_TRUE(stream.local_port(&port));
   EXPECT_GT(port, 0);
   stream.close(1);
+}
+
+TEST_F(tls_stream_test, traces_the_certificate_check)
+{
+  const test_identity_t leaf = signed_by_root();
+  tls_test_server_t server(leaf, {}, [](tls_peer_t &peer) { peer.read_close_notify(); }, 2);
+  recording_ui_callback_t ui;
+  for ( const uint32_t flags : {0u, 0x100000u} )
+  {
+    debug_flags = flags;
+    schannel_stream_t stream;
+    EXPECT_TRUE(open(stream, server.port()));
+    stream.close(-1);
+  }
+  debug_flags = 0;
+  const std::vector<ui_request_record_t> logged = ui.requests_of(ui_code_log);
+  ASSERT_EQ(logged.size(), 1u);
+  EXPECT_EQ(logged[0].text, "TLS: certificate verified\n");
 }
 
 TEST_F(tls_stream_test, carries_large_transfers_both_ways)
