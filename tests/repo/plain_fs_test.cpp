@@ -193,7 +193,7 @@ TEST_F(ProcessFs, AnExistingFileClosedWithoutCommitKeepsItsContentAndLosesTheTem
   EXPECT_TRUE(temporaries(dir_).empty());
 }
 
-TEST_F(ProcessFs, TheTemporaryNameFollowsTheDesignedPattern)
+TEST_F(ProcessFs, TheTemporaryNameCarriesTheTimeInThousands)
 {
   dir_.write("t.txt", "old");
   const uint64_t before = uint64_t(std::time(nullptr)) * 1000;
