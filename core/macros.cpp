@@ -47,6 +47,12 @@ macro_table_t *writable_table(token_reader_impl_t *r)
   return r->macros;
 }
 
+void erase_macro(macro_table_t *table, std::string_view name)
+{
+  if ( const auto found = table->macros.find(name); found != table->macros.end() )
+    table->macros.erase(found);
+}
+
 bool is_pasteable(uint16_t kind)
 {
   return kind == TOKEN_NAME || kind == TOKEN_INTEGER || kind == TOKEN_FLOAT || kind == TOKEN_INT64
@@ -423,7 +429,7 @@ void undefine_macro(token_reader_t *reader, const char *name)
   token_reader_impl_t *r = impl(reader);
   if ( r->macros_shared )
     interr(303);
-  r->macros->macros.erase(std::string_view(name));
+  erase_macro(r->macros, name);
 }
 
 int reset_macros(token_reader_t *reader, macro_table_t *table, uint32_t options)
@@ -471,6 +477,7 @@ bool macro_defined(const token_reader_impl_t *r, std::string_view name)
 int define_from_directive(token_reader_impl_t *r, const char *name, char saved, char *saved_pos, char *rest)
 {
   const bool function_like = saved == '(';
+  std::string macro_name;
   std::vector<std::string_view> params;
   const char *p = rest;
   if ( function_like )
@@ -508,7 +515,9 @@ int define_from_directive(token_reader_impl_t *r, const char *name, char saved, 
   }
   else if ( saved != '\0' && !is_blank(uint8_t(saved)) )
   {
-    // "#define X+1": the character cut off after the name starts the body
+    // "#define X+1": the character cut off after the name starts the body (the name is kept first)
+    macro_name = name;
+    name = macro_name.c_str();
     *saved_pos = saved;
     p = saved_pos;
   }
@@ -569,7 +578,7 @@ int define_from_directive(token_reader_impl_t *r, const char *name, char saved, 
 
 void undefine_from_directive(token_reader_impl_t *r, const char *name)
 {
-  writable_table(r)->macros.erase(std::string_view(name));
+  erase_macro(writable_table(r), name);
 }
 
 // ---------------------------------------------------------------------------------------------------------

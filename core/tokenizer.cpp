@@ -789,6 +789,13 @@ const char *token_to_text(const lexer_token_t &token, qstring *out)
     case TOKEN_ELLIPSIS:
       *out = "...";
       break;
+    // The doubled code plus '=' would otherwise read as '<' and 'y'.
+    case token_pair('<', '<') + '=':
+      *out = "<<=";
+      break;
+    case token_pair('>', '>') + '=':
+      *out = ">>=";
+      break;
     default:
       if ( token.kind >= TOKEN_FIRST_KEYWORD && token.kind <= TOKEN_LAST_KEYWORD )
       {
