@@ -33,6 +33,7 @@ void store_macro(macro_table_t *table, std::string_view name, std::string body, 
   def->body = std::move(body);
   def->param_count = uint8_t(param_count);
   def->function_like = function_like ? 1 : 0;
+  table->note_name(name);
   table->macros.insert_or_assign(std::string(name), std::move(def));
 }
 
@@ -351,6 +352,8 @@ int collect_macro_arguments(token_reader_impl_t *r, std::vector<std::string> *ar
 // -1 error, 0 not expanded, 1 expanded.
 int expand_macro(token_reader_impl_t *r, lexer_token_t *token)
 {
+  if ( !r->macros->may_hold(token->text.view()) )
+    return 0;
   const auto found = r->macros->macros.find(token->text.view());
   if ( found == r->macros->macros.end() )
     return 0;

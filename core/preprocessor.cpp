@@ -12,11 +12,6 @@
 namespace
 {
 
-bool is_punctuation(char c)
-{
-  return c != '\0' && strchr("!%&*+-/<=>^|:?(),.[\\]`{};~@#", c) != nullptr;
-}
-
 // Dropping the blank between `before` (with `earlier` in front of it) and `after` would make them one
 // token, a comment opener or a different number.
 bool would_fuse(char earlier, char before, char after)
@@ -365,7 +360,7 @@ void normalize_line(token_reader_impl_t *r, char *text)
       // Blanks go at the start of the line and after punctuation, unless the neighbours would fuse.
       const char before = dst > text ? dst[-1] : '\0';
       const char earlier = dst > text + 1 ? dst[-2] : '\0';
-      if ( before != '\0' && (!is_punctuation(before) || would_fuse(earlier, before, c)) )
+      if ( before != '\0' && (!char_is(uint8_t(before), CHAR_PUNCTUATION) || would_fuse(earlier, before, c)) )
         *dst++ = blank;
       blank = '\0';
     }

@@ -15,11 +15,17 @@
 
 struct token_reader_impl_t;
 
-// Hash of texts that also accepts string_view keys in lookups.
+// Hash of texts (FNV-1a: names are short) that also accepts string_view keys in lookups.
 struct text_hash_t
 {
   using is_transparent = void;
-  size_t operator()(std::string_view text) const { return std::hash<std::string_view> {}(text); }
+  size_t operator()(std::string_view text) const
+  {
+    uint64_t hash = 0xCBF29CE484222325u;
+    for ( const char c : text )
+      hash = (hash ^ uint8_t(c)) * 0x100000001B3u;
+    return size_t(hash);
+  }
 };
 
 // One macro definition; immutable once stored, so that expansions may keep it while it is replaced.
@@ -33,6 +39,26 @@ struct macro_def_t
 struct macro_table_t
 {
   std::unordered_map<std::string, std::shared_ptr<const macro_def_t>, text_hash_t, std::equal_to<>> macros;
+  // A bit per (first byte, last byte, length) class of the names ever stored: most names that are not
+  // macros are told apart without a lookup. Bits are never cleared, so the filter only errs on "maybe".
+  uint64_t name_classes[4] {};
+
+  static unsigned name_class(std::string_view name)
+  {
+    return (uint8_t(name.front()) ^ uint8_t(name.back()) * 3u ^ unsigned(name.size()) * 11u) & 255u;
+  }
+  void note_name(std::string_view name)
+  {
+    const unsigned c = name_class(name);
+    name_classes[c >> 6] |= uint64_t(1) << (c & 63);
+  }
+  bool may_hold(std::string_view name) const
+  {
+    if ( name.empty() )
+      return false;
+    const unsigned c = name_class(name);
+    return (name_classes[c >> 6] >> (c & 63) & 1) != 0;
+  }
 };
 
 // One level of macro expansion: a macro's body, or one argument of a level below it. The texts that
@@ -128,21 +154,61 @@ inline const token_reader_impl_t *impl(const token_reader_t *reader)
   return static_cast<const token_reader_impl_t *>(reader);
 }
 
+// Character classes of the scanner, one table lookup each.
+enum : uint8_t
+{
+  CHAR_BLANK = 1,       // space and the bytes 9 to 13
+  CHAR_IDENT_START = 2, // letters, "_" and "$"
+  CHAR_DIGIT = 4,
+  CHAR_OPERATOR = 8,    // "!%&*+-/<=>^|:": may combine with "=" or be doubled
+  CHAR_SINGLE = 16,     // "?(),.[\\]`{};~@": one-character tokens
+  CHAR_PUNCTUATION = 32 // both sets and "#": blanks after them are dropped by normalization
+};
+
+struct char_classes_t
+{
+  uint8_t bits[256] {};
+  constexpr char_classes_t()
+  {
+    for ( int c = 9; c <= 13; ++c )
+      bits[c] |= CHAR_BLANK;
+    bits[int(' ')] |= CHAR_BLANK;
+    for ( int c = 'a'; c <= 'z'; ++c )
+      bits[c] |= CHAR_IDENT_START;
+    for ( int c = 'A'; c <= 'Z'; ++c )
+      bits[c] |= CHAR_IDENT_START;
+    bits[int('_')] |= CHAR_IDENT_START;
+    bits[int('$')] |= CHAR_IDENT_START;
+    for ( int c = '0'; c <= '9'; ++c )
+      bits[c] |= CHAR_DIGIT;
+    for ( const char *p = "!%&*+-/<=>^|:"; *p != '\0'; ++p )
+      bits[uint8_t(*p)] |= CHAR_OPERATOR | CHAR_PUNCTUATION;
+    for ( const char *p = "?(),.[\\]`{};~@"; *p != '\0'; ++p )
+      bits[uint8_t(*p)] |= CHAR_SINGLE | CHAR_PUNCTUATION;
+    bits[int('#')] |= CHAR_PUNCTUATION;
+  }
+};
+inline constexpr char_classes_t char_classes;
+
+inline bool char_is(unsigned char c, uint8_t classes)
+{
+  return (char_classes.bits[c] & classes) != 0;
+}
 inline bool is_blank(unsigned char c)
 {
-  return c == ' ' || (c >= 9 && c <= 13);
+  return char_is(c, CHAR_BLANK);
 }
 inline bool is_ident_start(unsigned char c)
 {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$';
+  return char_is(c, CHAR_IDENT_START);
 }
 inline bool is_digit(unsigned char c)
 {
-  return c >= '0' && c <= '9';
+  return char_is(c, CHAR_DIGIT);
 }
 inline bool is_ident_char(unsigned char c)
 {
-  return is_ident_start(c) || is_digit(c);
+  return char_is(c, CHAR_IDENT_START | CHAR_DIGIT);
 }
 // The two bytes at p are a parameter marker.
 inline bool is_marker(const char *p)

@@ -148,16 +148,6 @@ int scan_char_literal(token_reader_impl_t *r, lexer_token_t *token, bool wide)
 // ---------------------------------------------------------------------------------------------------------
 // Punctuation
 
-bool is_operator_char(unsigned char c)
-{
-  return c != '\0' && strchr("!%&*+-/<=>^|:", c) != nullptr;
-}
-
-bool is_single_char(unsigned char c)
-{
-  return c != '\0' && strchr("?(),.[\\]`{};~@", c) != nullptr;
-}
-
 bool doubles(unsigned char c)
 {
   return c == '&' || c == '+' || c == '-' || c == ':' || c == '<' || c == '>' || c == '|';
@@ -436,13 +426,13 @@ int scan_token(token_reader_impl_t *r, lexer_token_t *token, size_t base_depth)
         return 0;
       }
     }
-    if ( is_single_char(c) )
+    if ( char_is(c, CHAR_SINGLE) )
     {
       ++r->cursor;
       token->kind = c;
       return 0;
     }
-    if ( is_operator_char(c) )
+    if ( char_is(c, CHAR_OPERATOR) )
     {
       if ( c == '/' && r->cursor[1] == '*' )
       {
