@@ -254,6 +254,8 @@ int skip_blanks_and_comments(token_reader_impl_t *r, bool *at_end)
         r->text_start = r->cursor = line;
         continue;
       }
+      // The old line is gone: nothing of it may be read again, even after an error.
+      r->text_start = r->cursor = "";
       if ( code != 34 && code != 37 )
         return code;
     }
