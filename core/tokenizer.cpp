@@ -479,14 +479,16 @@ int read_token(token_reader_t *reader, lexer_token_t *token)
     {
       const char *line = nullptr;
       const int code = next_logical_line(r, &line);
-      if ( code == 34 )
+      leave_all_levels(r);
+      if ( code != 0 )
       {
+        // The line buffer may have been refilled: nothing points into it until the next line.
+        r->text_start = r->cursor = r->token_start = "";
+        if ( code != 34 )
+          return code;
         token->kind = TOKEN_END;
         return 0;
       }
-      if ( code != 0 )
-        return code;
-      leave_all_levels(r);
       r->text_start = line;
       r->cursor = line;
       r->have_line = true;
