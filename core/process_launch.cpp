@@ -199,6 +199,15 @@ int apply_redirections(const qvector<redirection_t> &redirections, qstring *errb
         mode = O_WRONLY | O_CREAT | O_TRUNC; // never leave older bytes behind the new output
       std::string os_path;
       fd = to_os_path(target, &os_path) ? open(os_path.c_str(), mode | O_CLOEXEC | O_NOCTTY, 0666) : -1;
+      if ( fd >= 0 && fd <= 2 )
+      {
+        // We lack a standard channel of our own: keep the file off its number, which stands for ours.
+        const int raised = fcntl(fd, F_DUPFD_CLOEXEC, 3);
+        const int saved = errno;
+        close(fd);
+        errno = saved;
+        fd = raised;
+      }
       if ( fd < 0 )
       {
         format_error(errbuf, "failed to redirect %d to %s: %s", r.channel, target, win_error_text(uint32_t(errno)));

@@ -22,6 +22,7 @@ extern char **environ;
 
 namespace {
 
+// A process descriptor (close-on-exec, as the kernel makes them) for the child pid.
 int open_process_fd(pid_t pid)
 {
   return int(syscall(SYS_pidfd_open, pid, 0));
@@ -222,16 +223,25 @@ struct child_plan_t
   sigprocmask(SIG_SETMASK, &none, nullptr);
 
   bool ok = !spec.new_session || setsid() >= 0;
+  constexpr int closed_channel = -2;
   int fds[3] = {spec.std_fds[0], spec.std_fds[1], spec.std_fds[2]};
   // A source that is itself one of the standard channels is copied away first, so that a swap such as
-  // "0 from 1, 1 from 0" does not read a channel already overwritten.
+  // "0 from 1, 1 from 0" does not read a channel already overwritten. A standard channel that we do not
+  // have open is passed on as closed.
   for ( int i = 0; ok && i < 3; ++i )
-    if ( fds[i] >= 0 && fds[i] <= 2 && fds[i] != i )
-      ok = (fds[i] = fcntl(fds[i], F_DUPFD_CLOEXEC, 3)) >= 0;
+  {
+    if ( fds[i] < 0 || fds[i] > 2 || fds[i] == i )
+      continue;
+    const int copy = fcntl(fds[i], F_DUPFD_CLOEXEC, 3);
+    ok = copy >= 0 || errno == EBADF;
+    fds[i] = copy >= 0 ? copy : closed_channel;
+  }
   for ( int i = 0; ok && i < 3; ++i )
   {
     if ( fds[i] == i )
-      ok = fcntl(i, F_SETFD, 0) == 0;
+      fcntl(i, F_SETFD, 0); // fails only when we lack the channel ourselves
+    else if ( fds[i] == closed_channel )
+      close(i);
     else if ( fds[i] >= 0 )
       ok = dup2(fds[i], i) == i;
   }
@@ -319,7 +329,8 @@ os_handle_t *platform_process_spawn(const process_spawn_spec_t &spec, uint32_t *
     return nullptr;
   }
 
-  const int pidfd = open_process_fd(pid);
+  const int opened = open_process_fd(pid);
+  const int pidfd = opened >= 0 ? raise_fd(opened) : -1; // never one of the standard channel numbers
   if ( pidfd < 0 )
   {
     // Without a descriptor the child could never be waited for: it must not outlive this failure.

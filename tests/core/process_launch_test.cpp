@@ -323,6 +323,21 @@ TEST(ProcessLaunchTest, ApplyRedirectionsFollowsTheirOrder)
     EXPECT_TRUE(fs::exists(dir / "&1")) << "a quoted &1 is a file name";
   }
 
+  {
+    // Without a standard input of our own, a file opened for a redirection must not take its number.
+    split_command_line(&args, &redirections, ("x >" + a).c_str(), 0);
+    const int saved_in = dup(0);
+    close(0);
+    process_startup_t startup;
+    EXPECT_EQ(apply_redirections(redirections, nullptr, &startup), 2);
+    dup2(saved_in, 0);
+    close(saved_in);
+    ASSERT_EQ(startup.opened.size(), 1u);
+    EXPECT_GT(startup.opened[0], 2);
+    EXPECT_EQ(startup.std_fds[0], 0);
+    EXPECT_EQ(startup.std_fds[1], startup.opened[0]);
+  }
+
   const size_t descriptors = open_descriptor_count();
   {
     split_command_line(&args, &redirections, ("x >" + a + " 2>" + b + " <" + (dir / "missing").string()).c_str(), 0);

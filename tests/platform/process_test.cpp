@@ -230,6 +230,21 @@ TEST(PlatformProcessTest, SwappedStandardChannelsAreNotOverwrittenWhileSetUp)
   EXPECT_EQ(to_one.read_all(), "err\n");
 }
 
+// A standard channel that we lack ourselves reaches the child closed, wherever it is asked for.
+TEST(PlatformProcessTest, ChannelsWeLackArePassedOnClosed)
+{
+  test_pipe_t out;
+  const int saved_in = dup(0);
+  close(0);
+  os_handle_t *handle = spawn_shell("for fd in 0 2; do if [ -e /proc/self/fd/$fd ]; then echo open; else echo closed; fi; done",
+                                    0, out.fds[1], 0);
+  dup2(saved_in, 0);
+  close(saved_in);
+  ASSERT_NE(handle, nullptr);
+  EXPECT_EQ(out.read_all(), "closed\nclosed\n");
+  EXPECT_EQ(finish(handle), 0);
+}
+
 TEST(PlatformProcessTest, ChildGetsNoOtherDescriptor)
 {
   int leaky[2];
