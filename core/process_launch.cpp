@@ -87,17 +87,19 @@ bool find_program(char *found, const char *wanted, bool debug)
   const size_t len = std::strlen(wanted);
   if ( len == 0 || len >= PATH_MAX )
     return false;
-  if ( is_absolute_path(wanted) && file_exists(wanted) )
-  {
-    std::memcpy(found, wanted, len + 1);
-    return true;
-  }
-  if ( debug && file_exists(wanted) )
+  if ( debug && !is_absolute_path(wanted) && file_exists(wanted) )
     return full_path(found, PATH_MAX, wanted) != nullptr;
-  if ( has_separator(wanted) ? file_exists(wanted) : search_path_variable(found, wanted) )
+  if ( has_separator(wanted) )
   {
-    if ( has_separator(wanted) )
+    // A path, absolute or relative to the working directory, is taken as written.
+    if ( file_exists(wanted) )
+    {
       std::memcpy(found, wanted, len + 1);
+      return true;
+    }
+  }
+  else if ( search_path_variable(found, wanted) )
+  {
     return true;
   }
   return find_in_search_dirs(found, PATH_MAX, wanted, nullptr) != nullptr;
