@@ -1,6 +1,8 @@
 // Splitting command lines into arguments and redirections, and quoting arguments for them.
 #include "core/command_line.h"
 
+#include "core/environment.h"
+
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -14,9 +16,7 @@ bool is_blank(char c)
 
 size_t skip_blanks_at(const char *text, size_t i)
 {
-  while ( is_blank(text[i]) )
-    ++i;
-  return i;
+  return size_t(skip_blanks(text + i) - text);
 }
 
 class splitter_t
