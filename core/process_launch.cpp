@@ -353,16 +353,16 @@ os_handle_t *spawn_process(const process_launch_params_t *params, qstring *errbu
   uint32_t pid = 0;
   if ( ok )
   {
-    process_spawn_spec_t spec;
-    spec.path = exec_path.c_str();
-    spec.argv = argv.data();
-    spec.envp = envp.data();
-    spec.directory = exec_directory.c_str();
+    process_spawn_request_t request;
+    request.path = exec_path.c_str();
+    request.argv = argv.data();
+    request.envp = envp.data();
+    request.directory = exec_directory.c_str();
     if ( startup.use_std_handles )
-      std::memcpy(spec.std_fds, startup.std_fds, sizeof(spec.std_fds));
-    spec.new_session = (flags & LAUNCH_NEW_CONSOLE) != 0;
-    spec.traced = (flags & LAUNCH_DEBUG) != 0;
-    handle = platform_process_spawn(spec, &pid);
+      std::memcpy(request.std_fds, startup.std_fds, sizeof(request.std_fds));
+    request.new_session = (flags & LAUNCH_NEW_CONSOLE) != 0;
+    request.traced = (flags & LAUNCH_DEBUG) != 0;
+    handle = platform_process_spawn(request, &pid);
   }
   if ( handle == nullptr )
   {

@@ -203,7 +203,7 @@ private:
 // Everything the child needs, prepared before fork: after it the child may only make system calls.
 struct child_plan_t
 {
-  const process_spawn_spec_t *spec;
+  const process_spawn_request_t *request;
   const char *const *argv;
   char *const *envp;
   int error_fd;
@@ -213,7 +213,7 @@ struct child_plan_t
 // Runs in the child between fork and exec; never returns. Reports errno through error_fd on failure.
 [[noreturn]] void run_child(const child_plan_t &plan)
 {
-  const process_spawn_spec_t &spec = *plan.spec;
+  const process_spawn_request_t &request = *plan.request;
   struct sigaction dfl {};
   dfl.sa_handler = SIG_DFL;
   for ( int sig = 1; sig < NSIG; ++sig )
@@ -222,9 +222,9 @@ struct child_plan_t
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
 
-  bool ok = !spec.new_session || setsid() >= 0;
+  bool ok = !request.new_session || setsid() >= 0;
   constexpr int closed_channel = -2;
-  int fds[3] = {spec.std_fds[0], spec.std_fds[1], spec.std_fds[2]};
+  int fds[3] = {request.std_fds[0], request.std_fds[1], request.std_fds[2]};
   // A source that is itself one of the standard channels is copied away first, so that a swap such as
   // "0 from 1, 1 from 0" does not read a channel already overwritten. A standard channel that we do not
   // have open is passed on as closed.
@@ -248,12 +248,12 @@ struct child_plan_t
   if ( ok && syscall(SYS_close_range, 3u, ~0u, unsigned(CLOSE_RANGE_CLOEXEC)) != 0 )
     for ( int fd = 3; fd < plan.fd_limit; ++fd )
       fcntl(fd, F_SETFD, FD_CLOEXEC);
-  if ( ok && spec.directory != nullptr && spec.directory[0] != '\0' )
-    ok = chdir(spec.directory) == 0;
-  if ( ok && spec.traced )
+  if ( ok && request.directory != nullptr && request.directory[0] != '\0' )
+    ok = chdir(request.directory) == 0;
+  if ( ok && request.traced )
     ok = ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) == 0;
   if ( ok )
-    execve(spec.path, const_cast<char *const *>(plan.argv), plan.envp);
+    execve(request.path, const_cast<char *const *>(plan.argv), plan.envp);
   const int err = errno;
   while ( write(plan.error_fd, &err, sizeof(err)) < 0 && errno == EINTR )
     ;
@@ -262,15 +262,15 @@ struct child_plan_t
 
 } // namespace
 
-os_handle_t *platform_process_spawn(const process_spawn_spec_t &spec, uint32_t *process_id)
+os_handle_t *platform_process_spawn(const process_spawn_request_t &request, uint32_t *process_id)
 {
-  if ( spec.path == nullptr || spec.path[0] == '\0' )
+  if ( request.path == nullptr || request.path[0] == '\0' )
   {
     errno = ENOENT;
     return nullptr;
   }
-  const char *default_argv[] = {spec.path, nullptr};
-  const char *const *argv = spec.argv != nullptr && spec.argv[0] != nullptr ? spec.argv : default_argv;
+  const char *default_argv[] = {request.path, nullptr};
+  const char *const *argv = request.argv != nullptr && request.argv[0] != nullptr ? request.argv : default_argv;
   std::unique_ptr<process_handle_t> handle(new (std::nothrow) process_handle_t());
   if ( handle == nullptr )
   {
@@ -296,7 +296,7 @@ os_handle_t *platform_process_spawn(const process_spawn_spec_t &spec, uint32_t *
   }
 
   const long open_max = sysconf(_SC_OPEN_MAX);
-  const child_plan_t plan {&spec, argv, spec.envp != nullptr ? const_cast<char *const *>(spec.envp) : environ,
+  const child_plan_t plan {&request, argv, request.envp != nullptr ? const_cast<char *const *>(request.envp) : environ,
                            pipe_fds[1], open_max > 0 && open_max < INT_MAX ? int(open_max) : 1024};
 
   // No signal handler of ours may run in the child before it has reset them all.

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 // What to start. Every path is an operating-system path (already converted, shorter than PATH_MAX).
-struct process_spawn_spec_t
+struct process_spawn_request_t
 {
   const char *path = nullptr;              // the executable file, used as given (no search)
   const char *const *argv = nullptr;       // null-terminated; null or empty gives the path as argv[0]
@@ -18,13 +18,13 @@ struct process_spawn_spec_t
                                            // at its first instruction (SIGTRAP) until the tracer lets it go
 };
 
-// Starts a child process as the spec says. Promises: the child gets no descriptor of ours except its
+// Starts a child process as the request says. Promises: the child gets no descriptor of ours except its
 // three standard channels; its signal mask is empty and no signal is ignored in it; a failure anywhere
 // before the program runs (directory, tracing, exec) is reported here as a failure, never as a child
 // that exits. The handle signals when the child has ended (it then stays signalled); closing it never
 // kills the child, and a child still running then is reaped in the background once it ends.
 // Null with errno set on failure; *process_id (when given) receives the child's id.
-os_handle_t *platform_process_spawn(const process_spawn_spec_t &spec, uint32_t *process_id);
+os_handle_t *platform_process_spawn(const process_spawn_request_t &request, uint32_t *process_id);
 
 // The exit code of an ended child: the code it passed to exit(), or 128 + the signal number when a
 // signal ended it (the shell's convention). False with errno EBADF when the handle is not a process

@@ -59,13 +59,13 @@ struct test_pipe_t
 os_handle_t *spawn_shell(const char *script, int in = -1, int out = -1, int err = -1, uint32_t *pid = nullptr)
 {
   const char *argv[] = {"sh", "-c", script, nullptr};
-  process_spawn_spec_t spec;
-  spec.path = "/bin/sh";
-  spec.argv = argv;
-  spec.std_fds[0] = in;
-  spec.std_fds[1] = out;
-  spec.std_fds[2] = err;
-  return platform_process_spawn(spec, pid);
+  process_spawn_request_t request;
+  request.path = "/bin/sh";
+  request.argv = argv;
+  request.std_fds[0] = in;
+  request.std_fds[1] = out;
+  request.std_fds[2] = err;
+  return platform_process_spawn(request, pid);
 }
 
 // Waits without limit and returns the exit code (-1000 when it cannot be read).
@@ -146,12 +146,12 @@ TEST(PlatformProcessTest, StartFailuresAreReportedNotRun)
   };
   for ( const row_t &row : rows )
   {
-    process_spawn_spec_t spec;
-    spec.path = row.path.c_str();
-    spec.directory = row.directory.c_str();
+    process_spawn_request_t request;
+    request.path = row.path.c_str();
+    request.directory = row.directory.c_str();
     errno = 0;
     uint32_t pid = 0;
-    EXPECT_EQ(platform_process_spawn(spec, &pid), nullptr) << row.name;
+    EXPECT_EQ(platform_process_spawn(request, &pid), nullptr) << row.name;
     EXPECT_EQ(errno, row.error) << row.name;
     EXPECT_EQ(pid, 0u) << row.name;
   }
@@ -166,13 +166,13 @@ TEST(PlatformProcessTest, ArgumentsEnvironmentAndDirectory)
                         "printf '%s|%s|%s|%s|' \"$0\" \"$1\" \"$GREETING\" \"$(pwd)\"; head -z -n 1 /proc/$$/cmdline",
                         "dollar-zero", "first arg", nullptr};
   const char *envp[] = {"GREETING=hello there", nullptr};
-  process_spawn_spec_t spec;
-  spec.path = "/bin/sh";
-  spec.argv = argv;
-  spec.envp = envp;
-  spec.directory = dir.c_str();
-  spec.std_fds[1] = out.fds[1];
-  os_handle_t *handle = platform_process_spawn(spec, nullptr);
+  process_spawn_request_t request;
+  request.path = "/bin/sh";
+  request.argv = argv;
+  request.envp = envp;
+  request.directory = dir.c_str();
+  request.std_fds[1] = out.fds[1];
+  os_handle_t *handle = platform_process_spawn(request, nullptr);
   ASSERT_NE(handle, nullptr);
   EXPECT_EQ(out.read_all(), "dollar-zero|first arg|hello there|" + dir.string() + "|name-of-zero" + std::string(1, '\0'));
   EXPECT_EQ(finish(handle), 0);
@@ -181,16 +181,16 @@ TEST(PlatformProcessTest, ArgumentsEnvironmentAndDirectory)
 TEST(PlatformProcessTest, MissingArgvRunsThePathAsArgumentZero)
 {
   test_pipe_t out;
-  process_spawn_spec_t spec;
-  spec.path = "/bin/sh";
+  process_spawn_request_t request;
+  request.path = "/bin/sh";
   const char *empty[] = {nullptr};
-  spec.argv = empty;
+  request.argv = empty;
   test_pipe_t in;
   ASSERT_EQ(write(in.fds[1], "echo \"$0\"\n", 10), 10);
   in.close_write();
-  spec.std_fds[0] = in.fds[0];
-  spec.std_fds[1] = out.fds[1];
-  os_handle_t *handle = platform_process_spawn(spec, nullptr);
+  request.std_fds[0] = in.fds[0];
+  request.std_fds[1] = out.fds[1];
+  os_handle_t *handle = platform_process_spawn(request, nullptr);
   ASSERT_NE(handle, nullptr);
   EXPECT_EQ(out.read_all(), "/bin/sh\n");
   EXPECT_EQ(finish(handle), 0);
@@ -286,13 +286,13 @@ TEST(PlatformProcessTest, NewSessionDetachesTheChild)
   {
     test_pipe_t in;
     const char *argv[] = {"cat", nullptr};
-    process_spawn_spec_t spec;
-    spec.path = "/bin/cat";
-    spec.argv = argv;
-    spec.std_fds[0] = in.fds[0];
-    spec.new_session = new_session;
+    process_spawn_request_t request;
+    request.path = "/bin/cat";
+    request.argv = argv;
+    request.std_fds[0] = in.fds[0];
+    request.new_session = new_session;
     uint32_t pid = 0;
-    os_handle_t *handle = platform_process_spawn(spec, &pid);
+    os_handle_t *handle = platform_process_spawn(request, &pid);
     ASSERT_NE(handle, nullptr);
     const pid_t session = getsid(pid_t(pid));
     in.close_write();
@@ -307,12 +307,12 @@ TEST(PlatformProcessTest, NewSessionDetachesTheChild)
 TEST(PlatformProcessTest, TracedChildStopsForTheCaller)
 {
   const char *argv[] = {"sh", "-c", "exit 5", nullptr};
-  process_spawn_spec_t spec;
-  spec.path = "/bin/sh";
-  spec.argv = argv;
-  spec.traced = true;
+  process_spawn_request_t request;
+  request.path = "/bin/sh";
+  request.argv = argv;
+  request.traced = true;
   uint32_t pid = 0;
-  os_handle_t *handle = platform_process_spawn(spec, &pid);
+  os_handle_t *handle = platform_process_spawn(request, &pid);
   ASSERT_NE(handle, nullptr);
   int status = 0;
   ASSERT_EQ(waitpid(pid_t(pid), &status, 0), pid_t(pid));
