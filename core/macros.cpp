@@ -596,8 +596,8 @@ int resolve_identifier(token_reader_impl_t *r, lexer_token_t *token)
   const int expanded = expand_macro(r, token);
   if ( expanded != 0 )
     return expanded;
-  const auto keyword = r->keywords.find(token->text.view());
-  token->kind = keyword != r->keywords.end() ? keyword->second : TOKEN_NAME;
+  const uint16_t keyword = r->keywords.find(token->text.view());
+  token->kind = keyword != 0 ? keyword : TOKEN_NAME;
   return 0;
 }
 

@@ -28,6 +28,35 @@ struct text_hash_t
   }
 };
 
+// The reader's keyword list as a lookup table: open addressing over a power-of-two array at most half
+// full, built once at creation. A text listed twice keeps its later code.
+class keyword_map_t
+{
+public:
+  void build(const char *const *words, size_t count);
+  // The keyword code of name, or 0 when it is not a keyword.
+  uint16_t find(std::string_view name) const
+  {
+    if ( slots_.empty() )
+      return 0;
+    for ( size_t i = text_hash_t {}(name) & mask_;; i = (i + 1) & mask_ )
+    {
+      const slot_t &slot = slots_[i];
+      if ( slot.code == 0 || slot.text == name )
+        return slot.code;
+    }
+  }
+
+private:
+  struct slot_t
+  {
+    std::string text;
+    uint16_t code = 0; // 0: empty
+  };
+  std::vector<slot_t> slots_;
+  size_t mask_ = 0;
+};
+
 // One macro definition; immutable once stored, so that expansions may keep it while it is replaced.
 struct macro_def_t
 {
@@ -111,7 +140,7 @@ struct token_reader_impl_t final : token_reader_t
   const char *cursor = "";
   const char *token_start = "";
   std::string number_source; // the most recent number as written, for pasting
-  std::unordered_map<std::string, uint16_t, text_hash_t, std::equal_to<>> keywords;
+  keyword_map_t keywords;
   bool in_comment = false;
 
   // Input.

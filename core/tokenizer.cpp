@@ -582,6 +582,24 @@ void close_inputs(token_reader_impl_t *r)
 // ---------------------------------------------------------------------------------------------------------
 // Life cycle
 
+void keyword_map_t::build(const char *const *words, size_t count)
+{
+  size_t size = 16;
+  while ( size < 2 * count )
+    size *= 2;
+  slots_.assign(size, slot_t {});
+  mask_ = size - 1;
+  for ( size_t k = 0; k < count; ++k )
+  {
+    const std::string_view word = words[k];
+    size_t i = text_hash_t {}(word) & mask_;
+    while ( slots_[i].code != 0 && slots_[i].text != word )
+      i = (i + 1) & mask_;
+    slots_[i].text = word;
+    slots_[i].code = uint16_t(TOKEN_FIRST_KEYWORD + k);
+  }
+}
+
 token_reader_impl_t::~token_reader_impl_t()
 {
   close_inputs(this);
@@ -599,9 +617,7 @@ token_reader_t *create_token_reader(const char *const *keywords, size_t count, v
       keywords = default_type_keywords;
       count = DEFAULT_TYPE_KEYWORD_COUNT;
     }
-    r->keywords.reserve(count);
-    for ( size_t i = 0; i < count; ++i )
-      r->keywords.insert_or_assign(std::string(keywords[i]), uint16_t(TOKEN_FIRST_KEYWORD + i));
+    r->keywords.build(keywords, count);
     r->user = user_data;
     r->macros = new_macro_table(options);
     return r.release();
