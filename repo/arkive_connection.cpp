@@ -1,0 +1,139 @@
+// The repository connection: exchanges, the receive loop and the answers to the server's own requests.
+#include "repo/arkive_connection.h"
+
+#include "core/error_state.h"
+#include "core/ui_callback.h"
+#include "repo/arkive_errors.h"
+#include "repo/packet_type_table.h"
+
+void arkive_messenger_t::print(const char *format, va_list va)
+{
+  log_vprintf(format, va);
+}
+
+bool network_failure_handler_t::begin_reconnect(arkive_credentials_t *, qstring *, const char *)
+{
+  if ( reconnecting )
+    return false;
+  reconnecting = true;
+  return true;
+}
+
+void network_failure_handler_t::end_reconnect(bool, const char *)
+{
+  reconnecting = false;
+}
+
+arkive_connection_t::~arkive_connection_t() = default;
+
+void arkive_connection_t::set_messenger(arkive_messenger_t *messenger)
+{
+  messenger_.reset(messenger);
+}
+
+bool is_server_file_request(uint8_t type)
+{
+  switch ( type )
+  {
+    case RPC_NOTIFY:
+    case DEL_FILE:
+    case OPEN_FILE:
+    case CLOSE_FILE:
+    case READ_FILE:
+    case WRITE_FILE:
+    case CALC_CHANGE_STATUS:
+    case FLUSH_PENDING_MD5S:
+    case UPDATE_PROGRESS:
+      return true;
+    default:
+      return false;
+  }
+}
+
+//--------------------------------------------------------------------------
+rpc_arkive_connection_t::rpc_arkive_connection_t(socket_stream_t *opened_stream)
+  : rpc_session_t(opened_stream, true), lock_(lock_create())
+{
+  register_packet_types(packet_type_table);
+}
+
+rpc_arkive_connection_t::~rpc_arkive_connection_t()
+{
+  lock_destroy(lock_);
+}
+
+std::unique_ptr<rpc_packet_t> rpc_arkive_connection_t::exchange(const rpc_packet_t &request)
+{
+  critical_section_guard_t guard(lock_);
+  outstanding_type_ = request.type;
+  byte_buffer_t frame = make_frame_buffer(request.type);
+  request.serialize(frame, protocol_version());
+  std::unique_ptr<rpc_packet_t> reply;
+  if ( raw_frame_ptr raw = send_and_receive(request.type, frame) )
+    reply = decode_packet(raw.get());
+  outstanding_type_ = RPC_OK;
+  return reply;
+}
+
+raw_frame_ptr rpc_arkive_connection_t::send_and_receive(uint8_t expected_type, byte_buffer_t &frame)
+{
+  for ( ;; )
+  {
+    raw_frame_ptr raw = rpc_session_t::send_and_receive(expected_type, frame);
+    // Before LOGIN has succeeded on this stream the server sends no requests of its own.
+    if ( raw == nullptr || !large_packets() || !is_server_file_request(raw->type) )
+      return raw;
+    std::unique_ptr<rpc_packet_t> request = decode_packet(raw.get());
+    // The exchange decodes the frame again and ends without a reply.
+    if ( request == nullptr )
+      return raw;
+    raw.reset();
+    serve_file_request(std::move(request));
+    // The server has taken the request: it must never be sent a second time.
+    frame.clear();
+  }
+}
+
+void rpc_arkive_connection_t::notify_message(const char *text)
+{
+  if ( arkive_messenger_t *sink = messenger() )
+  {
+    const auto print = [sink](const char *format, ...) {
+      va_list va;
+      va_start(va, format);
+      sink->print(format, va);
+      va_end(va);
+    };
+    print("%s", text);
+  }
+}
+
+void rpc_arkive_connection_t::serve_file_request(std::unique_ptr<rpc_packet_t> request)
+{
+  byte_buffer_t answer;
+  if ( request->type == RPC_NOTIFY )
+  {
+    // A notice is shown and acknowledged. A server cannot end the client: its "fatal" kind 3 is shown like
+    // the other notices.
+    const auto &notice = static_cast<const code_text_packet_t &>(*request);
+    if ( !notice.text.empty() )
+    {
+      if ( notice.code == 1 )
+        notify_message(notice.text.c_str());
+      else
+        warning_printf("%s", notice.text.c_str());
+    }
+    answer = make_frame_buffer(RPC_OK);
+  }
+  else
+  {
+    // This client keeps no work-directory file system on the connection, so it serves no file requests.
+    code_text_packet_t fail(RPC_FAIL);
+    fail.code = ARKIVE_MESSAGE;
+    fail.text = "file requests of the server are not served by this client";
+    answer = make_frame_buffer(RPC_FAIL);
+    fail.serialize(answer, protocol_version());
+  }
+  // A failed send shows in the loop's next receive.
+  send_frame(answer);
+}

@@ -1,0 +1,239 @@
+// The repository connection: one operation per request, and its implementation over the frame engine.
+#pragma once
+
+#include "core/qstring.h"
+#include "core/qvector.h"
+#include "core/threads.h"
+#include "repo/rpc_engine.h"
+#include "repo/wire_records.h"
+
+#include <cstdarg>
+#include <cstdint>
+#include <memory>
+
+struct arkive_credentials_t;
+class remote_file_t;
+
+// The message sink of a connection: prints one formatted line to the log (UI callback request 23).
+class arkive_messenger_t
+{
+public:
+  virtual ~arkive_messenger_t() = default;
+  virtual void print(const char *format, va_list va);
+  // How long a waiting user is told to wait, in seconds.
+  virtual int wait_seconds() { return 60; }
+};
+
+// Told by a connection when its stream is lost. Promise of the base: at most one reconnection runs at a
+// time (`reconnecting` is set between begin_reconnect and end_reconnect).
+class network_failure_handler_t
+{
+public:
+  virtual ~network_failure_handler_t() = default;
+  // Starts a reconnection: false when one is already under way, else sets `reconnecting` and answers true.
+  // An implementation fills the credentials and the client text to log in with; reason is the connection's
+  // last error text.
+  virtual bool begin_reconnect(arkive_credentials_t *credentials, qstring *client, const char *reason);
+  // Ends a reconnection: clears `reconnecting`.
+  virtual void end_reconnect(bool success, const char *error);
+  // An operation ended without a reply while no reconnection was under way.
+  virtual void give_up() = 0;
+
+  bool reconnecting = false;
+};
+
+// The abstract repository connection. Every request operation returns a repository error code: 0 success, a
+// server code (RPC_FAIL), 47 an unexpected reply, 53 no reply; its detail is in string argument 0 of the
+// calling thread's error state. Out-parameters (before the inputs) may be null: the request then says it
+// does not want that part of the reply; a failed operation leaves them as they were. Absent texts are empty.
+class arkive_connection_t
+{
+public:
+  arkive_connection_t() = default;
+  // Deletes the message sink.
+  virtual ~arkive_connection_t();
+  arkive_connection_t(const arkive_connection_t &) = delete;
+  arkive_connection_t &operator=(const arkive_connection_t &) = delete;
+
+  virtual int edit_user(const user_info_t &user, int32_t create) = 0;
+  virtual int delete_user(const char *login, int32_t force) = 0;
+  virtual int add_group(const char *name) = 0;
+  virtual int edit_group(const char *name, const char *text, int32_t flag) = 0;
+  virtual int delete_group(const char *name) = 0;
+  virtual int set_permissions(const qvector<permission_rule_t> &rules) = 0;
+  virtual int get_permissions(qvector<permission_rule_t> *rules) = 0;
+  virtual int check_permissions(qvector<server_message_t> *messages, const char *name, const char *text) = 0;
+  virtual int get_sessions(qvector<session_info_t> *sessions) = 0;
+  virtual int set_password(const char *login, const char *password) = 0;
+  virtual int get_users(qvector<user_info_t> *users) = 0;
+  virtual int get_user(user_info_t *user, const char *login) = 0;
+  virtual int get_groups(qvector<group_info_t> *groups) = 0;
+  virtual int get_group(group_info_t *group, const char *name) = 0;
+  virtual int edit_site(const site_info_t &site, int32_t create) = 0;
+  virtual int delete_site(const char *name, int32_t force) = 0;
+  virtual int get_sites(qvector<site_info_t> *sites, const char *user) = 0;
+  virtual int get_site(site_info_t *site, const char *name) = 0;
+  virtual int use_site(site_info_t *site, const char *name, const char *host) = 0;
+  virtual int set_site_filters(const qvector<qstring> &lines, const char *site) = 0;
+  virtual int get_site_filters(qvector<qstring> *lines, const char *site) = 0;
+  virtual int get_commits(qvector<server_message_t> *messages, qvector<commit_info_t> *commits,
+                          const qvector<qstring> &paths, const commit_filter_t &filter, int32_t revision) = 0;
+  virtual int edit_commit(int32_t commit, const char *description) = 0;
+  virtual int get_commit_files(qvector<arkive_file_info_t> *files, int32_t commit) = 0;
+  virtual int get_arkive_files(qvector<server_message_t> *messages, qvector<arkive_file_info_t> *files,
+                               const qvector<qstring> &patterns, int32_t revision, int32_t options) = 0;
+  virtual int open_submitted_file(remote_file_t **file, const char *path, int32_t number) = 0;
+  virtual int add_worklist(int32_t *number, const char *description) = 0;
+  virtual int delete_worklist(int32_t worklist) = 0;
+  virtual int edit_worklist(int32_t worklist, const char *description) = 0;
+  virtual int commit_worklist(qvector<server_message_t> *messages, int32_t *commit, const char *description,
+                              int32_t worklist, int32_t force) = 0;
+  virtual int migrate_files(qvector<server_message_t> *messages, const qvector<qstring> &paths,
+                            int32_t worklist) = 0;
+  virtual int get_worklists(qvector<worklist_info_t> *worklists, const char *user, const char *site,
+                            int32_t worklist) = 0;
+  virtual int get_worklist_files(qvector<worklist_file_t> *files, const char *user, const char *site,
+                                 int32_t worklist) = 0;
+  virtual int add_files(qvector<int32_t> *codes, const qvector<qstring> &paths, int32_t worklist) = 0;
+  virtual int edit_files(qvector<server_message_t> *messages, const qvector<qstring> &paths, int32_t worklist) = 0;
+  virtual int delete_files(qvector<server_message_t> *messages, const qvector<qstring> &paths,
+                           int32_t worklist) = 0;
+  virtual int copy_files(qvector<server_message_t> *messages, const char *source, const char *destination,
+                         int32_t revision, int32_t worklist) = 0;
+  virtual int move_files(qvector<server_message_t> *messages, const char *source, const char *destination,
+                         int32_t worklist) = 0;
+  virtual int revert_files(qvector<server_message_t> *messages, const qvector<qstring> &paths,
+                           int32_t unchanged_only) = 0;
+  virtual int resolve_file(const char *path) = 0;
+  virtual int sync_files(qvector<server_message_t> *messages, const qvector<qstring> &patterns, int32_t revision,
+                         int32_t options) = 0;
+  virtual int sync_one_file(const char *path, int32_t revision, const char *target) = 0;
+  virtual void noop_hook() = 0;
+  virtual int get_arkive_info(arkive_server_info_t *info) = 0;
+  virtual int scan_files(qvector<server_message_t> *messages, int32_t worklist, const qvector<qstring> &patterns,
+                         const qvector<qstring> &local_files, const qvector<qstring> &ignore_rules,
+                         int32_t options) = 0;
+  virtual int purge_files(qvector<server_message_t> *messages, const qvector<qstring> &paths, int32_t flag) = 0;
+  virtual int zero_query() = 0;
+  virtual int set_verifying_site(int32_t flag) = 0;
+
+  // The base keeps no handler: only a connection with a stream can lose it.
+  virtual void set_network_failure_handler(network_failure_handler_t *) {}
+  virtual bool is_broken() { return false; }
+
+  // Installs a message sink (owned), deleting the one installed before.
+  void set_messenger(arkive_messenger_t *messenger);
+  arkive_messenger_t *messenger() const { return messenger_.get(); }
+
+private:
+  std::unique_ptr<arkive_messenger_t> messenger_;
+};
+
+// The connection over the frame engine. Promises: every request runs as one exchange under the connection's
+// recursive lock; `outstanding_type` names the request under way and is RPC_OK (10) between exchanges; once
+// the stream has failed the connection stays broken; the reply rules are the same for every request.
+class rpc_arkive_connection_t : public arkive_connection_t, public rpc_session_t
+{
+public:
+  // Builds the connection around an opened stream, which it owns, and registers every packet type.
+  explicit rpc_arkive_connection_t(socket_stream_t *opened_stream);
+  ~rpc_arkive_connection_t() override;
+
+  // One exchange: sends the request and receives frames until its reply comes. The reply, or null.
+  std::unique_ptr<rpc_packet_t> exchange(const rpc_packet_t &request);
+  std::unique_ptr<rpc_packet_t> call(const rpc_packet_t &request) override { return exchange(request); }
+  // The receive loop: once LOGIN has succeeded, frames of the server's own requests are answered here and the
+  // loop waits again, never sending the request a second time.
+  raw_frame_ptr send_and_receive(uint8_t expected_type, byte_buffer_t &frame) override;
+
+  // Logs in on this stream: LOGIN with protocol version 5 and the client text. On success (RPC_OK, or RPC_FAIL
+  // with code 0) frames above small_frame_limit and the server's requests are accepted from then on. On
+  // failure *error (when given) receives the detail text.
+  bool login(qstring *error, const char *user, const char *password, const char *client);
+
+  // Passes the text to the message sink's print ("%s") when one is installed.
+  virtual void notify_message(const char *text);
+
+  void set_network_failure_handler(network_failure_handler_t *handler) override { failure_handler_ = handler; }
+  network_failure_handler_t *network_failure_handler() const { return failure_handler_; }
+  bool is_broken() override { return broken(); }
+  uint8_t outstanding_type() const { return outstanding_type_; }
+
+  int edit_user(const user_info_t &user, int32_t create) override;
+  int delete_user(const char *login, int32_t force) override;
+  int add_group(const char *name) override;
+  int edit_group(const char *name, const char *text, int32_t flag) override;
+  int delete_group(const char *name) override;
+  int set_permissions(const qvector<permission_rule_t> &rules) override;
+  int get_permissions(qvector<permission_rule_t> *rules) override;
+  int check_permissions(qvector<server_message_t> *messages, const char *name, const char *text) override;
+  int get_sessions(qvector<session_info_t> *sessions) override;
+  int set_password(const char *login, const char *password) override;
+  int get_users(qvector<user_info_t> *users) override;
+  int get_user(user_info_t *user, const char *login) override;
+  int get_groups(qvector<group_info_t> *groups) override;
+  int get_group(group_info_t *group, const char *name) override;
+  int edit_site(const site_info_t &site, int32_t create) override;
+  int delete_site(const char *name, int32_t force) override;
+  int get_sites(qvector<site_info_t> *sites, const char *user) override;
+  int get_site(site_info_t *site, const char *name) override;
+  int use_site(site_info_t *site, const char *name, const char *host) override;
+  int set_site_filters(const qvector<qstring> &lines, const char *site) override;
+  int get_site_filters(qvector<qstring> *lines, const char *site) override;
+  int get_commits(qvector<server_message_t> *messages, qvector<commit_info_t> *commits,
+                  const qvector<qstring> &paths, const commit_filter_t &filter, int32_t revision) override;
+  int edit_commit(int32_t commit, const char *description) override;
+  int get_commit_files(qvector<arkive_file_info_t> *files, int32_t commit) override;
+  int get_arkive_files(qvector<server_message_t> *messages, qvector<arkive_file_info_t> *files,
+                       const qvector<qstring> &patterns, int32_t revision, int32_t options) override;
+  // Server files cannot be opened by this client: 33 with an explaining text, and nothing is sent.
+  int open_submitted_file(remote_file_t **file, const char *path, int32_t number) override;
+  int add_worklist(int32_t *number, const char *description) override;
+  int delete_worklist(int32_t worklist) override;
+  int edit_worklist(int32_t worklist, const char *description) override;
+  int commit_worklist(qvector<server_message_t> *messages, int32_t *commit, const char *description,
+                      int32_t worklist, int32_t force) override;
+  int migrate_files(qvector<server_message_t> *messages, const qvector<qstring> &paths, int32_t worklist) override;
+  int get_worklists(qvector<worklist_info_t> *worklists, const char *user, const char *site,
+                    int32_t worklist) override;
+  int get_worklist_files(qvector<worklist_file_t> *files, const char *user, const char *site,
+                         int32_t worklist) override;
+  int add_files(qvector<int32_t> *codes, const qvector<qstring> &paths, int32_t worklist) override;
+  int edit_files(qvector<server_message_t> *messages, const qvector<qstring> &paths, int32_t worklist) override;
+  int delete_files(qvector<server_message_t> *messages, const qvector<qstring> &paths, int32_t worklist) override;
+  int copy_files(qvector<server_message_t> *messages, const char *source, const char *destination,
+                 int32_t revision, int32_t worklist) override;
+  int move_files(qvector<server_message_t> *messages, const char *source, const char *destination,
+                 int32_t worklist) override;
+  int revert_files(qvector<server_message_t> *messages, const qvector<qstring> &paths,
+                   int32_t unchanged_only) override;
+  int resolve_file(const char *path) override;
+  int sync_files(qvector<server_message_t> *messages, const qvector<qstring> &patterns, int32_t revision,
+                 int32_t options) override;
+  int sync_one_file(const char *path, int32_t revision, const char *target) override;
+  void noop_hook() override {}
+  int get_arkive_info(arkive_server_info_t *info) override;
+  int scan_files(qvector<server_message_t> *messages, int32_t worklist, const qvector<qstring> &patterns,
+                 const qvector<qstring> &local_files, const qvector<qstring> &ignore_rules,
+                 int32_t options) override;
+  int purge_files(qvector<server_message_t> *messages, const qvector<qstring> &paths, int32_t flag) override;
+  int zero_query() override { return 0; }
+  int set_verifying_site(int32_t flag) override;
+
+private:
+  // The standard reply handling of every request: one exchange; the expected reply of class Reply gives 0 and
+  // is handed to accept (only when the caller wants its content), RPC_FAIL its code and text, another type 47,
+  // no reply 53 (and give_up when a handler is installed and no reconnection runs).
+  template<class Reply, class Accept>
+  int run_request(const rpc_packet_t &request, uint8_t expected_type, Accept accept);
+  int run_request(const rpc_packet_t &request);
+  // Answers one request of the server (decoded), then the loop waits again.
+  void serve_file_request(std::unique_ptr<rpc_packet_t> request);
+
+  network_failure_handler_t *failure_handler_ = nullptr; // not owned
+  critical_section_t *lock_;                            // owned; held for a whole exchange
+  uint8_t outstanding_type_ = RPC_OK;
+};
+
+// True for the packet types that the server sends as requests of its own while a client request waits.
+bool is_server_file_request(uint8_t type);

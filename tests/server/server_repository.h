@@ -1,0 +1,187 @@
+// The test server's repository: users, groups, sites, files with revisions, worklists and commits in memory,
+// and the server's answer to every client request.
+#pragma once
+
+#include "repo/rpc_packet.h"
+#include "repo/wire_records.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+// What the server knows of one client connection.
+struct server_session_t
+{
+  int id = 0;
+  std::string user;        // empty until LOGIN succeeded
+  std::string site;        // the site chosen with USE_SITE, empty before
+  std::string client_host; // the client text of LOGIN
+  uint64_t login_time = 0; // packed time
+  bool verifying = false;  // SET_VERIFYING_SITE
+};
+
+// File action codes of the wire records.
+enum server_file_action_t : uint8_t
+{
+  action_add = 1,
+  action_del = 2,
+  action_edit = 3,
+  action_move = 4,
+  action_copy = 6,
+};
+
+// An in-memory repository. Every public operation is safe to call from any thread; requests of all
+// connections are answered one at a time. Revisions of a file count from 1; worklist 1 of every site is its
+// default worklist and always exists.
+class server_repository_t
+{
+public:
+  // Seeding, from a seed file or a test.
+  void add_user(const std::string &login, const std::string &password, bool admin,
+                const std::string &real_name = "", const std::string &email = "");
+  void add_group(const std::string &name, const std::vector<std::string> &members);
+  void add_site(const std::string &name, const std::string &user, const std::string &root,
+                const std::string &host);
+  // Commits one new revision of each (path, content) by user from site; returns the commit's number.
+  int32_t commit_files(const std::string &user, const std::string &site, const std::string &description,
+                       const std::vector<std::pair<std::string, std::string>> &files);
+  // A new worklist of the site; returns its number.
+  int32_t add_worklist(const std::string &user, const std::string &site, const std::string &description);
+  void add_permission(const std::string &who, const std::string &pattern, int32_t number);
+  void set_site_filters(const std::string &site, const std::vector<std::string> &lines);
+
+  // Content of a revision (-1: the last); false when there is none.
+  bool file_content(const std::string &path, int32_t revision, std::string *content) const;
+  // The revision of the path that the site holds, 0 when none.
+  int32_t site_revision(const std::string &site, const std::string &path) const;
+  // The action of an opened file of the site, 0 when the file is not opened.
+  uint8_t opened_action(const std::string &site, const std::string &path) const;
+
+  // A connection came or went; the sessions list shows the logged-in ones.
+  void session_started(server_session_t *session);
+  void session_ended(server_session_t *session);
+
+  // The reply to one decoded request of a session. Never null.
+  std::unique_ptr<rpc_packet_t> handle(server_session_t &session, const rpc_packet_t &request);
+
+private:
+  struct user_t
+  {
+    user_info_t info;
+    std::string password;
+  };
+  struct revision_t
+  {
+    int32_t commit = 0;
+    uint8_t action = 0;
+    std::string content;
+    uint64_t time = 0;
+  };
+  struct file_t
+  {
+    std::vector<revision_t> revisions; // revision n is revisions[n - 1]
+    bool deleted() const { return revisions.empty() || revisions.back().action == action_del; }
+    int32_t last() const { return int32_t(revisions.size()); }
+  };
+  struct opened_t
+  {
+    std::string user;
+    int32_t worklist = 1;
+    uint8_t action = 0;
+    int32_t base = 0;        // revision the site held when the file was opened
+    std::string source;      // copies and moves: the file the content comes from
+    int32_t source_revision = 0;
+  };
+  struct worklist_t
+  {
+    std::string user;
+    std::string description;
+    uint64_t changed = 0;
+  };
+  struct commit_t
+  {
+    std::string user;
+    std::string site;
+    std::string description;
+    uint64_t time = 0;
+    std::vector<std::pair<std::string, int32_t>> files; // path, revision made
+  };
+  struct permission_t
+  {
+    std::string who;
+    std::string pattern;
+    int32_t number = 0;
+  };
+  struct site_t
+  {
+    site_info_t info;
+    std::map<std::string, int32_t> held;       // path -> revision on disk
+    std::map<std::string, opened_t> opened;    // path -> pending change
+    std::map<int32_t, worklist_t> worklists;   // number -> worklist
+    std::vector<std::string> filters;
+  };
+
+  using reply_t = std::unique_ptr<rpc_packet_t>;
+  reply_t dispatch(server_session_t &session, const rpc_packet_t &request);
+  // Users, groups, permissions, sessions.
+  reply_t login(server_session_t &session, const rpc_packet_t &request);
+  reply_t authenticate(const rpc_packet_t &request);
+  reply_t edit_user(server_session_t &session, const rpc_packet_t &request);
+  reply_t delete_user(server_session_t &session, const rpc_packet_t &request);
+  reply_t group_request(server_session_t &session, const rpc_packet_t &request);
+  reply_t check_permissions(const rpc_packet_t &request);
+  reply_t set_password(server_session_t &session, const rpc_packet_t &request);
+  reply_t get_user(const rpc_packet_t &request);
+  reply_t get_sessions();
+  // Sites.
+  reply_t edit_site(server_session_t &session, const rpc_packet_t &request);
+  reply_t delete_site(server_session_t &session, const rpc_packet_t &request);
+  reply_t get_sites(const rpc_packet_t &request);
+  reply_t get_site(server_session_t &session, const rpc_packet_t &request);
+  reply_t set_site_filters(server_session_t &session, const rpc_packet_t &request);
+  reply_t get_site_filters(const rpc_packet_t &request);
+  // Commits and server files.
+  reply_t get_commits(const rpc_packet_t &request);
+  reply_t edit_commit(server_session_t &session, const rpc_packet_t &request);
+  reply_t get_commit_files(server_session_t &session, const rpc_packet_t &request);
+  reply_t get_arkive_files(server_session_t &session, const rpc_packet_t &request);
+  reply_t get_arkive_info(server_session_t &session);
+  // Worklists and the file operations, all on the session's site.
+  reply_t worklist_request(server_session_t &session, const rpc_packet_t &request);
+  reply_t commit_worklist(server_session_t &session, const rpc_packet_t &request);
+  reply_t get_worklists(server_session_t &session, const rpc_packet_t &request);
+  reply_t get_worklist_files(server_session_t &session, const rpc_packet_t &request);
+  reply_t add_files(server_session_t &session, const rpc_packet_t &request);
+  reply_t open_files(server_session_t &session, const rpc_packet_t &request);
+  reply_t copy_or_move(server_session_t &session, const rpc_packet_t &request);
+  reply_t revert_files(server_session_t &session, const rpc_packet_t &request);
+  reply_t resolve_file(server_session_t &session, const rpc_packet_t &request);
+  reply_t sync_files(server_session_t &session, const rpc_packet_t &request);
+  reply_t sync_one_file(server_session_t &session, const rpc_packet_t &request);
+  reply_t scan_files(server_session_t &session, const rpc_packet_t &request);
+  reply_t purge_files(server_session_t &session, const rpc_packet_t &request);
+
+  bool is_admin(const server_session_t &session) const;
+  site_t *session_site(const server_session_t &session);
+  worklist_t *find_worklist(site_t &site, int32_t number);
+  int32_t commit_locked(const std::string &user, const std::string &site,
+                        const std::string &description, std::vector<std::pair<std::string, revision_t>> changes);
+  bool content_locked(const std::string &path, int32_t revision, std::string *content) const;
+  arkive_file_info_t file_record(const std::string &path, int32_t revision, int32_t held) const;
+
+  mutable std::mutex mutex_;
+  std::map<std::string, user_t> users_;
+  std::map<std::string, group_info_t> groups_;
+  std::map<std::string, site_t> sites_;
+  std::map<std::string, file_t> files_;
+  std::vector<commit_t> commits_; // commit n is commits_[n - 1]
+  std::vector<permission_t> permissions_;
+  std::vector<server_session_t *> sessions_;
+};
+
+// Whether a server path matches a pattern: the same path, or a pattern ending in "..." that the path starts with.
+bool server_path_matches(const std::string &pattern, const std::string &path);
