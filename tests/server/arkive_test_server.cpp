@@ -53,8 +53,13 @@ int open_listener(uint16_t port, uint16_t *bound, std::string *error)
 frame_bytes_t make_frame(uint8_t type, const frame_bytes_t &body)
 {
   const uint32_t n = uint32_t(body.size());
-  frame_bytes_t frame = {uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n), type};
-  frame.insert(frame.end(), body.begin(), body.end());
+  frame_bytes_t frame(5 + body.size());
+  frame[0] = uint8_t(n >> 24);
+  frame[1] = uint8_t(n >> 16);
+  frame[2] = uint8_t(n >> 8);
+  frame[3] = uint8_t(n);
+  frame[4] = type;
+  std::copy(body.begin(), body.end(), frame.begin() + 5);
   return frame;
 }
 

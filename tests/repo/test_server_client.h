@@ -1,0 +1,68 @@
+// Helpers of the connection tests: a started test server, connections to it, and hand-written request bytes.
+#pragma once
+
+#include "repo/arkive_connection.h"
+#include "tests/server/arkive_test_server.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <memory>
+#include <string_view>
+
+// The two transports of the server.
+enum class transport_t
+{
+  tcp,
+  tls,
+};
+
+// A test server on both transports, seeded with a small repository:
+//   users alice (password "secret", administrator) and bob ("builder"); group devs {alice};
+//   site ws of alice (root /work/alice, host alice-pc) holding //depot/a.txt ("alpha") and //depot/b.txt
+//   ("beta") at revision 1, made by commit 1 "import".
+class test_server_fixture_t : public testing::Test
+{
+protected:
+  void SetUp() override;
+
+  // An opened stream to the server, or null (with a test failure).
+  socket_stream_t *open_stream(transport_t transport);
+  // A connection to the server (not logged in).
+  std::unique_ptr<rpc_arkive_connection_t> connect(transport_t transport = transport_t::tcp);
+  // A connection logged in as alice, with site ws in use, and the server's record cleared.
+  std::unique_ptr<rpc_arkive_connection_t> connect_alice(transport_t transport = transport_t::tcp);
+
+  arkive_test_server_t server;
+};
+
+// Request bodies written by hand: strings with their NUL, and raw bytes for every number.
+class wire_t
+{
+public:
+  // The text and its terminating NUL.
+  wire_t &s(std::string_view text)
+  {
+    bytes_.insert(bytes_.end(), text.begin(), text.end());
+    bytes_.push_back(0);
+    return *this;
+  }
+  wire_t &x(std::initializer_list<int> raw)
+  {
+    for ( int b : raw )
+      bytes_.push_back(uint8_t(b));
+    return *this;
+  }
+  operator frame_bytes_t() const { return bytes_; }
+
+private:
+  frame_bytes_t bytes_;
+};
+
+inline wire_t wire()
+{
+  return wire_t();
+}
+
+// The text of string argument 0 of the calling thread's error state ("" when none).
+std::string error_detail();
