@@ -1,7 +1,6 @@
 // The repository connection: exchanges, the receive loop and the answers to the server's own requests.
 #include "repo/arkive_connection.h"
 
-#include "core/error_state.h"
 #include "core/ui_callback.h"
 #include "repo/arkive_errors.h"
 #include "repo/packet_type_table.h"
