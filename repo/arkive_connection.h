@@ -155,7 +155,6 @@ public:
   virtual void notify_message(const char *text);
 
   void set_network_failure_handler(network_failure_handler_t *handler) override { failure_handler_ = handler; }
-  network_failure_handler_t *network_failure_handler() const { return failure_handler_; }
   bool is_broken() override { return broken(); }
   uint8_t outstanding_type() const { return outstanding_type_; }
 

@@ -157,12 +157,6 @@ void server_repository_t::set_site_filters(const std::string &site, const std::v
   sites_[site].filters = lines;
 }
 
-bool server_repository_t::file_content(const std::string &path, int32_t revision, std::string *content) const
-{
-  std::lock_guard lock(mutex_);
-  return content_locked(path, revision, content);
-}
-
 bool server_repository_t::content_locked(const std::string &path, int32_t revision, std::string *content) const
 {
   const auto found = files_.find(path);
@@ -183,16 +177,6 @@ int32_t server_repository_t::site_revision(const std::string &site, const std::s
     return 0;
   const auto held = s->second.held.find(path);
   return held == s->second.held.end() ? 0 : held->second;
-}
-
-uint8_t server_repository_t::opened_action(const std::string &site, const std::string &path) const
-{
-  std::lock_guard lock(mutex_);
-  const auto s = sites_.find(site);
-  if ( s == sites_.end() )
-    return 0;
-  const auto opened = s->second.opened.find(path);
-  return opened == s->second.opened.end() ? 0 : opened->second.action;
 }
 
 void server_repository_t::session_started(server_session_t *session)

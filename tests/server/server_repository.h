@@ -54,12 +54,8 @@ public:
   void add_permission(const std::string &who, const std::string &pattern, int32_t number);
   void set_site_filters(const std::string &site, const std::vector<std::string> &lines);
 
-  // Content of a revision (-1: the last); false when there is none.
-  bool file_content(const std::string &path, int32_t revision, std::string *content) const;
   // The revision of the path that the site holds, 0 when none.
   int32_t site_revision(const std::string &site, const std::string &path) const;
-  // The action of an opened file of the site, 0 when the file is not opened.
-  uint8_t opened_action(const std::string &site, const std::string &path) const;
 
   // A connection came or went; the sessions list shows the logged-in ones.
   void session_started(server_session_t *session);
@@ -170,6 +166,7 @@ private:
   worklist_t *find_worklist(site_t &site, int32_t number);
   int32_t commit_locked(const std::string &user, const std::string &site,
                         const std::string &description, std::vector<std::pair<std::string, revision_t>> changes);
+  // Content of a revision (-1: the last); false when there is none.
   bool content_locked(const std::string &path, int32_t revision, std::string *content) const;
   arkive_file_info_t file_record(const std::string &path, int32_t revision, int32_t held) const;
 
