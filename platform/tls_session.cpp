@@ -7,6 +7,7 @@
 #include <openssl/x509.h>
 #include <openssl/x509_vfy.h>
 
+#include <algorithm>
 #include <cstring>
 
 // Ephemeral key exchange and authenticated strong ciphers only.
@@ -18,6 +19,64 @@ enum class tls_client_session_t::frame_t
   partial,
   bad,
 };
+
+namespace
+{
+// The input BIO reads the caller's record in place: the library takes its bytes straight from the caller's
+// buffer, and an exhausted input means "more to come", never end of stream.
+int span_read(BIO *bio, char *out, size_t n, size_t *read)
+{
+  auto *input = static_cast<std::span<const uint8_t> *>(BIO_get_data(bio));
+  BIO_clear_retry_flags(bio);
+  if ( input->empty() )
+  {
+    BIO_set_retry_read(bio);
+    *read = 0;
+    return 0;
+  }
+  const size_t k = std::min(n, input->size());
+  std::memcpy(out, input->data(), k);
+  *input = input->subspan(k);
+  *read = k;
+  return 1;
+}
+
+long span_ctrl(BIO *bio, int command, long, void *)
+{
+  switch ( command )
+  {
+    case BIO_CTRL_PENDING:
+      return long(static_cast<std::span<const uint8_t> *>(BIO_get_data(bio))->size());
+    case BIO_CTRL_FLUSH:
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+int span_create(BIO *bio)
+{
+  BIO_set_init(bio, 1);
+  return 1;
+}
+
+// Made once and never changed afterwards; null when the library could not make it.
+const BIO_METHOD *span_method()
+{
+  static const BIO_METHOD *const method = [] {
+    BIO_METHOD *m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "akui record input");
+    if ( m != nullptr
+      && (BIO_meth_set_read_ex(m, span_read) != 1 || BIO_meth_set_ctrl(m, span_ctrl) != 1
+          || BIO_meth_set_create(m, span_create) != 1) )
+    {
+      BIO_meth_free(m);
+      m = nullptr;
+    }
+    return m;
+  }();
+  return method;
+}
+} // namespace
 
 tls_client_session_t::~tls_client_session_t()
 {
@@ -66,7 +125,7 @@ tls_start_t tls_client_session_t::start(const uint8_t *anchor_der, size_t length
   }
 
   ssl_ = SSL_new(context_);
-  input_ = BIO_new(BIO_s_mem());
+  input_ = span_method() != nullptr ? BIO_new(span_method()) : nullptr;
   output_ = BIO_new(BIO_s_mem());
   if ( ssl_ == nullptr || input_ == nullptr || output_ == nullptr )
   {
@@ -76,8 +135,7 @@ tls_start_t tls_client_session_t::start(const uint8_t *anchor_der, size_t length
     fail();
     return tls_start_t::failed;
   }
-  // An empty input means "more to come", never end of stream.
-  BIO_set_mem_eof_return(input_, -1);
+  BIO_set_data(input_, &pending_input_);
   SSL_set_bio(ssl_, input_, output_);
   SSL_set_connect_state(ssl_);
   return tls_start_t::ok;
@@ -176,9 +234,10 @@ tls_status_t tls_client_session_t::continue_handshake(const uint8_t *in, size_t 
       break;
   }
   used = record;
-  if ( BIO_write(input_, in, int(record)) != int(record) )
-    return fail();
-  return run_handshake();
+  pending_input_ = {in, record};
+  const tls_status_t status = run_handshake();
+  pending_input_ = {};
+  return status;
 }
 
 tls_status_t tls_client_session_t::decrypt_record(const uint8_t *in, size_t length, size_t &used,
@@ -200,9 +259,9 @@ tls_status_t tls_client_session_t::decrypt_record(const uint8_t *in, size_t leng
   used = record;
   if ( in[0] == SSL3_RT_HANDSHAKE )
     return tls_status_t::renegotiate;
-  if ( BIO_write(input_, in, int(record)) != int(record) )
-    return fail();
+  pending_input_ = {in, record};
   const int r = SSL_read_ex(ssl_, plaintext, max_record_plaintext, &produced);
+  pending_input_ = {};
   // Whatever the library answers on its own (an alert) is not sent: the stream reports the outcome instead.
   reset_output();
   if ( r == 1 )

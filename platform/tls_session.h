@@ -107,7 +107,8 @@ private:
 
   ssl_ctx_st *context_ = nullptr;
   ssl_st *ssl_ = nullptr;
-  bio_st *input_ = nullptr;        // owned by ssl_: the records fed to the library
+  bio_st *input_ = nullptr;        // owned by ssl_: reads pending_input_
+  std::span<const uint8_t> pending_input_; // the record being fed to the library; empty between steps
   bio_st *output_ = nullptr;       // owned by ssl_: the bytes the library wants sent
   x509_store_st *anchors_ = nullptr; // holds only the trust anchor
   bool handshake_done_ = false;

@@ -153,7 +153,7 @@ bool schannel_stream_t::tls_handshake(int timeout_ms)
   for ( ;; )
   {
     size_t used = 0;
-    const tls_status_t status = session_->continue_handshake(receive_.data(), receive_.size(), used);
+    const tls_status_t status = session_->continue_handshake(receive_.data(), received_, used);
     if ( status == tls_status_t::incomplete )
     {
       if ( !tls_fill_receive_buffer(deadline != 0 ? remaining_ms(deadline) : -1) )
@@ -209,7 +209,9 @@ bool schannel_stream_t::tls_verify_server_certificate()
 
 void schannel_stream_t::tls_keep_extra_bytes(size_t used)
 {
-  receive_.erase(receive_.begin(), receive_.begin() + long(used));
+  if ( used < received_ )
+    std::memmove(receive_.data(), receive_.data() + used, received_ - used);
+  received_ -= used;
 }
 
 bool schannel_stream_t::tls_fill_receive_buffer(int timeout_ms)
@@ -221,15 +223,16 @@ bool schannel_stream_t::tls_fill_receive_buffer(int timeout_ms)
   }
   const size_t chunk = missing_ > receive_chunk ? size_t(missing_) : receive_chunk;
   missing_ = 0;
-  const size_t old = receive_.size();
-  receive_.resize(old + chunk);
-  const int64_t r = inner_->read(receive_.data() + old, chunk);
-  receive_.resize(old + (r > 0 ? size_t(r) : 0));
+  // The buffer only grows, so its bytes are cleared once rather than on every read.
+  if ( receive_.size() < received_ + chunk )
+    receive_.resize(received_ + chunk);
+  const int64_t r = inner_->read(receive_.data() + received_, chunk);
   if ( r <= 0 )
   {
     error_key_ = "irs";
     return false;
   }
+  received_ += size_t(r);
   return true;
 }
 
@@ -239,7 +242,7 @@ schannel_stream_t::decrypted_t schannel_stream_t::tls_decrypt_record()
     interr(1631);
   size_t used = 0;
   size_t produced = 0;
-  const tls_status_t status = session_->decrypt_record(receive_.data(), receive_.size(), used, plaintext_.data(),
+  const tls_status_t status = session_->decrypt_record(receive_.data(), received_, used, plaintext_.data(),
                                                        produced);
   if ( status == tls_status_t::incomplete )
   {
@@ -263,7 +266,7 @@ schannel_stream_t::decrypted_t schannel_stream_t::tls_decrypt_record()
       set_error("DecryptMessage", session_->error_code());
       break;
   }
-  receive_.clear();
+  received_ = 0;
   return decrypted_t::failed;
 }
 
@@ -285,7 +288,7 @@ int schannel_stream_t::wait_readable(int timeout_ms)
   const packed_time_t deadline = timeout_ms >= 0 ? packed_time_add_ms(current_packed_time(), uint32_t(timeout_ms)) : 0;
   for ( ;; )
   {
-    while ( !receive_.empty() )
+    while ( received_ != 0 )
     {
       const decrypted_t d = tls_decrypt_record();
       if ( d == decrypted_t::failed )

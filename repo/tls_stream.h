@@ -68,7 +68,8 @@ private:
   socket_stream_t *inner_ = nullptr;             // owned; null before open and after close
   std::unique_ptr<tls_client_session_t> session_; // null before open and after close
   uint64_t missing_ = 0;                          // ciphertext bytes the last record still lacks
-  std::vector<uint8_t> receive_;                  // ciphertext read and not yet decrypted
+  std::vector<uint8_t> receive_;                  // its first received_ bytes: ciphertext not yet decrypted
+  size_t received_ = 0;
   std::vector<uint8_t> plaintext_;                // one record's plaintext; bytes before plain_begin_ are handed out
   size_t plain_begin_ = 0;
   size_t plain_end_ = 0;
