@@ -12,6 +12,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -100,13 +101,27 @@ public:
     uint8_t *out = static_cast<uint8_t *>(buffer);
     while ( n > 0 )
     {
+      // Bytes already received go first: one receive usually brings a whole frame.
+      if ( pending_begin_ < pending_end_ )
+      {
+        const size_t take = std::min(n, pending_end_ - pending_begin_);
+        std::copy_n(pending_.begin() + ptrdiff_t(pending_begin_), take, out);
+        pending_begin_ += take;
+        out += take;
+        n -= take;
+        continue;
+      }
       ssize_t got;
       if ( ssl_ != nullptr )
         got = SSL_read(ssl_, out, int(std::min<size_t>(n, 1 << 30)));
       else
       {
-        got = ::recv(fd_, out, n, 0);
+        pending_begin_ = 0;
+        got = ::recv(fd_, pending_.data(), pending_.size(), 0);
+        pending_end_ = got > 0 ? size_t(got) : 0;
         if ( got < 0 && errno == EINTR )
+          continue;
+        if ( got > 0 )
           continue;
       }
       if ( got <= 0 )
@@ -157,6 +172,9 @@ public:
 private:
   int fd_;             // not owned
   SSL *ssl_ = nullptr; // owned; null for a plain link
+  std::vector<uint8_t> pending_ = std::vector<uint8_t>(64 * 1024); // plain link: bytes received ahead
+  size_t pending_begin_ = 0; // pending_[pending_begin_, pending_end_) is not read yet
+  size_t pending_end_ = 0;
 };
 
 //--------------------------------------------------------------------------
