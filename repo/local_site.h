@@ -4,6 +4,7 @@
 #include "core/qstring.h"
 
 class abstract_fs_t;
+struct merge_side_t;
 
 // The record of one local site. Promises: `root` is a local path with '/' separators; `fs` is not owned
 // and must outlive the record whenever a path operation runs.
@@ -28,6 +29,11 @@ public:
   // so does one whose part below the root holds a ".." segment, since it may lead outside. Null gives "";
   // "", "@..." and "//..." come back unchanged.
   qstring server_path_of(const char *path) const;
+
+  // Starts the disassembler comparing two databases with the argument template templ (the environment
+  // variable "ARKIVE_DIFF" replaces it when set) and does not wait for it: 0 when it was started, else 33
+  // with the detail text in string argument 0 of the thread's error state.
+  virtual int diff(const merge_side_t &local, const merge_side_t &remote, const char *templ);
 
   qstring name;             // the site's name
   qstring root;             // the site's root directory
