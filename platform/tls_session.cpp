@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <vector>
 
 // Ephemeral key exchange and authenticated strong ciphers only.
 static const char client_ciphers[] = "HIGH:!aNULL:!kRSA:!PSK:!SRP:!MD5:!RC4";
@@ -20,33 +22,61 @@ enum class tls_client_session_t::frame_t
   bad,
 };
 
+// The one BIO of a session moves bytes between the library and the caller without copies of its own making:
+// the library reads the caller's record in place (an exhausted input means "more to come", never end of
+// stream) and appends what it wants sent to the output, which the caller takes after each step.
+struct tls_client_session_t::io_t
+{
+  std::span<const uint8_t> input;
+  std::vector<uint8_t> output;
+};
+
 namespace
 {
-// The input BIO reads the caller's record in place: the library takes its bytes straight from the caller's
-// buffer, and an exhausted input means "more to come", never end of stream.
-int span_read(BIO *bio, char *out, size_t n, size_t *read)
+using io_t = tls_client_session_t::io_t;
+
+int io_read(BIO *bio, char *out, size_t n, size_t *read)
 {
-  auto *input = static_cast<std::span<const uint8_t> *>(BIO_get_data(bio));
+  io_t *io = static_cast<io_t *>(BIO_get_data(bio));
   BIO_clear_retry_flags(bio);
-  if ( input->empty() )
+  if ( io->input.empty() )
   {
     BIO_set_retry_read(bio);
     *read = 0;
     return 0;
   }
-  const size_t k = std::min(n, input->size());
-  std::memcpy(out, input->data(), k);
-  *input = input->subspan(k);
+  const size_t k = std::min(n, io->input.size());
+  std::memcpy(out, io->input.data(), k);
+  io->input = io->input.subspan(k);
   *read = k;
   return 1;
 }
 
-long span_ctrl(BIO *bio, int command, long, void *)
+int io_write(BIO *bio, const char *data, size_t n, size_t *written)
+{
+  io_t *io = static_cast<io_t *>(BIO_get_data(bio));
+  BIO_clear_retry_flags(bio);
+  try
+  {
+    const auto *bytes = reinterpret_cast<const uint8_t *>(data); // same type as the vector's: one block copy
+    io->output.insert(io->output.end(), bytes, bytes + n);
+  }
+  catch ( const std::bad_alloc & )
+  {
+    // No exception may cross the library's frames: the library sees a failed write instead.
+    *written = 0;
+    return 0;
+  }
+  *written = n;
+  return 1;
+}
+
+long io_ctrl(BIO *bio, int command, long, void *)
 {
   switch ( command )
   {
     case BIO_CTRL_PENDING:
-      return long(static_cast<std::span<const uint8_t> *>(BIO_get_data(bio))->size());
+      return long(static_cast<io_t *>(BIO_get_data(bio))->input.size());
     case BIO_CTRL_FLUSH:
       return 1;
     default:
@@ -54,20 +84,20 @@ long span_ctrl(BIO *bio, int command, long, void *)
   }
 }
 
-int span_create(BIO *bio)
+int io_create(BIO *bio)
 {
   BIO_set_init(bio, 1);
   return 1;
 }
 
 // Made once and never changed afterwards; null when the library could not make it.
-const BIO_METHOD *span_method()
+const BIO_METHOD *io_method()
 {
   static const BIO_METHOD *const method = [] {
-    BIO_METHOD *m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "akui record input");
+    BIO_METHOD *m = BIO_meth_new(BIO_get_new_index() | BIO_TYPE_SOURCE_SINK, "akui session io");
     if ( m != nullptr
-      && (BIO_meth_set_read_ex(m, span_read) != 1 || BIO_meth_set_ctrl(m, span_ctrl) != 1
-          || BIO_meth_set_create(m, span_create) != 1) )
+      && (BIO_meth_set_read_ex(m, io_read) != 1 || BIO_meth_set_write_ex(m, io_write) != 1
+          || BIO_meth_set_ctrl(m, io_ctrl) != 1 || BIO_meth_set_create(m, io_create) != 1) )
     {
       BIO_meth_free(m);
       m = nullptr;
@@ -77,6 +107,8 @@ const BIO_METHOD *span_method()
   return method;
 }
 } // namespace
+
+tls_client_session_t::tls_client_session_t() = default;
 
 tls_client_session_t::~tls_client_session_t()
 {
@@ -124,19 +156,17 @@ tls_start_t tls_client_session_t::start(const uint8_t *anchor_der, size_t length
     return tls_start_t::failed;
   }
 
+  io_ = std::make_unique<io_t>();
   ssl_ = SSL_new(context_);
-  input_ = span_method() != nullptr ? BIO_new(span_method()) : nullptr;
-  output_ = BIO_new(BIO_s_mem());
-  if ( ssl_ == nullptr || input_ == nullptr || output_ == nullptr )
+  BIO *bio = io_method() != nullptr ? BIO_new(io_method()) : nullptr;
+  if ( ssl_ == nullptr || bio == nullptr )
   {
-    BIO_free(input_);
-    BIO_free(output_);
-    input_ = output_ = nullptr;
+    BIO_free(bio);
     fail();
     return tls_start_t::failed;
   }
-  BIO_set_data(input_, &pending_input_);
-  SSL_set_bio(ssl_, input_, output_);
+  BIO_set_data(bio, io_.get());
+  SSL_set_bio(ssl_, bio, bio); // one reference serves both directions
   SSL_set_connect_state(ssl_);
   return tls_start_t::ok;
 }
@@ -180,7 +210,7 @@ tls_client_session_t::frame_t tls_client_session_t::frame_record(const uint8_t *
 
 void tls_client_session_t::reset_output()
 {
-  (void)BIO_reset(output_);
+  io_->output.clear();
 }
 
 tls_status_t tls_client_session_t::fail()
@@ -234,9 +264,9 @@ tls_status_t tls_client_session_t::continue_handshake(const uint8_t *in, size_t 
       break;
   }
   used = record;
-  pending_input_ = {in, record};
+  io_->input = {in, record};
   const tls_status_t status = run_handshake();
-  pending_input_ = {};
+  io_->input = {};
   return status;
 }
 
@@ -259,9 +289,9 @@ tls_status_t tls_client_session_t::decrypt_record(const uint8_t *in, size_t leng
   used = record;
   if ( in[0] == SSL3_RT_HANDSHAKE )
     return tls_status_t::renegotiate;
-  pending_input_ = {in, record};
+  io_->input = {in, record};
   const int r = SSL_read_ex(ssl_, plaintext, max_record_plaintext, &produced);
-  pending_input_ = {};
+  io_->input = {};
   // Whatever the library answers on its own (an alert) is not sent: the stream reports the outcome instead.
   reset_output();
   if ( r == 1 )
@@ -304,9 +334,9 @@ bool tls_client_session_t::close_notify()
 
 std::span<const uint8_t> tls_client_session_t::output() const
 {
-  char *data = nullptr;
-  const long n = output_ != nullptr ? BIO_get_mem_data(output_, &data) : 0;
-  return {reinterpret_cast<const uint8_t *>(data), n > 0 ? size_t(n) : 0};
+  if ( io_ == nullptr )
+    return {};
+  return io_->output;
 }
 
 namespace

@@ -4,10 +4,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 
-struct bio_st;
 struct ssl_ctx_st;
 struct ssl_st;
 struct x509_st;
@@ -52,7 +52,7 @@ public:
   // Largest plaintext of one record, in both directions.
   static constexpr size_t max_record_plaintext = 16384;
 
-  tls_client_session_t() = default;
+  tls_client_session_t();
   ~tls_client_session_t();
   tls_client_session_t(const tls_client_session_t &) = delete;
   tls_client_session_t &operator=(const tls_client_session_t &) = delete;
@@ -97,6 +97,8 @@ public:
   // The library's text for an error code of this layer.
   static std::string error_text(int code);
 
+  struct io_t; // the bytes between the library and the caller, defined with the session's BIO
+
 private:
   enum class frame_t;
   frame_t frame_record(const uint8_t *in, size_t length, size_t &record_length);
@@ -107,9 +109,7 @@ private:
 
   ssl_ctx_st *context_ = nullptr;
   ssl_st *ssl_ = nullptr;
-  bio_st *input_ = nullptr;        // owned by ssl_: reads pending_input_
-  std::span<const uint8_t> pending_input_; // the record being fed to the library; empty between steps
-  bio_st *output_ = nullptr;       // owned by ssl_: the bytes the library wants sent
+  std::unique_ptr<io_t> io_; // the record being fed (empty between steps) and the bytes to send
   x509_store_st *anchors_ = nullptr; // holds only the trust anchor
   bool handshake_done_ = false;
   size_t missing_ = 0;
