@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -68,6 +69,12 @@ const walk_case_t walk_cases[] = {
   {"RelativeDirectoryName", {"a", "b/c", "b/d/e", "ba"}, "b", {{"b/c", 1}, {"b/d/e", 2}}},
   {"ServerStyleKeys", {"//s/a", "//s/b/c"}, "//s/*", {{"//s/a", 0}, {"//s/b", -1}}},
 };
+
+// Failure messages name the row.
+void PrintTo(const walk_case_t &c, std::ostream *os)
+{
+  *os << c.name;
+}
 
 class EntryTableWalk : public testing::TestWithParam<walk_case_t>
 {
