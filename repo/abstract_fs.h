@@ -12,7 +12,9 @@
 class arkive_messenger_t;
 class arkive_progressor_t;
 class fs_file_t;
+class ignore_rules_t;
 class md5_cache_t;
+struct change_status_item_t;
 struct file_info_t;
 
 // Open flags, kept in the open file.
@@ -24,6 +26,14 @@ constexpr uint32_t FS_OPEN_LOCK_HELD = 0x10;   // the caller holds the file syst
 
 // Remove flags.
 constexpr uint32_t FS_REMOVE_FORGET = 0x04; // also forget the file's checksum-cache entry
+
+// Flags of glob.
+constexpr uint32_t FS_GLOB_FILES = 0x20;       // report files
+constexpr uint32_t FS_GLOB_DIRECTORIES = 0x40; // report directories
+constexpr uint32_t FS_GLOB_NO_RULES = 0x80;    // with a root but no rules given: apply none (process variant)
+
+// The stop check of glob: answers true to stop. glob takes it over and destroys it before returning.
+using glob_stop_check_t = std::function<bool()>;
 
 // Flags of get_file_system.
 constexpr uint32_t FS_CREATE_LOCKED = 0x08;     // the in-memory locked variant instead of the process one
@@ -63,9 +73,26 @@ public:
   virtual bool is_dirpath(const char *path) = 0;
   // The status of a file into *out (may be null).
   virtual int stat(file_info_t *out, const char *path) = 0;
+  // Appends one line "- <first 10 bytes of the text> <path>" per entry that path selects (a directory's
+  // entries, recursively; or the entries a pattern in the last component matches). The text of a directory
+  // is "<DIR>"; a file's text is its first bytes, followed by '?' when they could not be read. Only the
+  // bytes shown are read. Always true.
+  virtual bool list_dir(qvector<qstring> *out, const char *path) = 0;
+  // Appends the paths that pattern selects: a directory (or a text ending in '/') stands for everything
+  // below it, a wildcard in the last component for the matching entries of that directory. FS_GLOB_FILES
+  // and FS_GLOB_DIRECTORIES choose what is reported. Without rules, a root builds the root's ignore rules
+  // for the call (see each variant); with neither, nothing is reported and the answer is false. Each
+  // reported entry first asks the stop check; true stops the glob. False when stopped.
+  virtual bool glob(qvector<qstring> *out, const char *pattern, ignore_rules_t *rules, const char *root,
+                    glob_stop_check_t stop, uint32_t flags) = 0;
   // True for a file system that keeps its files in a table of its own.
   virtual bool has_entry_table() const { return false; }
 
+  // Which local files differ from what the server expects (see change_scan.h): bit j of *out is set for
+  // item j when its file differs or cannot be checked. Answers 0, 1 when cancelled through the progress
+  // sink, or 33 in SCAN_MODE_REPORT_PROBLEMS when some files could not be checked. Internal error 2597
+  // without a checksum cache.
+  int scan_changes(byte_buffer_t *out, const qvector<change_status_item_t> &items, uint32_t mode);
   // Writes the checksum cache's pending changes; nothing without a cache.
   void flush_cache();
   // Passes one progress event to the progress sink and answers its answer (0 without a sink); event 0

@@ -2,6 +2,9 @@
 #pragma once
 
 #include "core/qstring.h"
+#include "core/qvector.h"
+
+#include <functional>
 
 class abstract_fs_t;
 struct merge_side_t;
@@ -34,6 +37,19 @@ public:
   // variable "ARKIVE_DIFF" replaces it when set) and does not wait for it: 0 when it was started, else 33
   // with the detail text in string argument 0 of the thread's error state.
   virtual int diff(const merge_side_t &local, const merge_side_t &remote, const char *templ);
+
+  // Turns the patterns a user gives to the file commands into the server paths of the files they name,
+  // leaving out what the site's ignore rules exclude. A pattern is made absolute (absolute_local_path); a
+  // server path ("//...") stands for its local path under the root. A wildcard pattern ('*', '?') or a
+  // directory is globbed for files; one that selects nothing adds the message "no matching files for local
+  // pattern '<pattern>'". A plain file that the rules ignore adds "<local path>: has been ignored"; with
+  // existing_only a missing one is left out silently. messages and rules may be null. stop is asked after
+  // each plain pattern and by each glob; true stops: the answer is false and out keeps, in local form, what
+  // was added so far. Otherwise every path of out is turned into its server form (server_path_of), rules
+  // (when given) receive the global rules as written and then the rules of every rule file read, relative
+  // to the root (ignore_rules_t::export_rules), and the answer is true.
+  bool expand_local_patterns(qvector<qstring> *out, qvector<qstring> *messages, const qvector<qstring> &patterns,
+                             bool existing_only, const std::function<bool()> &stop, qvector<qstring> *rules) const;
 
   qstring name;             // the site's name
   qstring root;             // the site's root directory

@@ -3,6 +3,7 @@
 
 #include "core/qvector.h"
 #include "repo/abstract_fs.h"
+#include "repo/entry_table_walk.h"
 #include "repo/ordered_rwlock.h"
 
 #include <atomic>
@@ -44,6 +45,13 @@ public:
   int edit(const char *path) override;
   bool is_dirpath(const char *path) override;
   int stat(file_info_t *out, const char *path) override;
+  // Both walk the entry table (walk_entry_table) under the shared lock ("file:dir", "file:glob"). A file's
+  // listing text is the start of its content.
+  bool list_dir(qvector<qstring> *out, const char *path) override;
+  // Reports files only, whatever the flags; a root without rules always builds its ignore rules for the
+  // call, and every file is tested by itself (an ignored directory is not left out as a whole).
+  bool glob(qvector<qstring> *out, const char *pattern, ignore_rules_t *rules, const char *root,
+            glob_stop_check_t stop, uint32_t flags) override;
   bool has_entry_table() const override { return true; }
 
   ordered_rwlock_t &lock() { return lock_; }
@@ -59,7 +67,7 @@ private:
   int64_t next_serial() { return ++next_serial_; }
 
   ordered_rwlock_t lock_ {"fslock", 7};
-  std::map<std::string, int64_t> entries_;              // path -> slot index
+  entry_table_t entries_;                                // path -> slot index
   std::vector<std::unique_ptr<mem_file_slot_t>> slots_; // never shrinks; addresses stay
   std::atomic<int64_t> next_serial_ {0};
   std::mutex cwd_lock_; // the current directory is not under "fslock": chdir never fails or waits on it

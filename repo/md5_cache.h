@@ -1,12 +1,15 @@
 // md5_cache_t: the checksum cache of a work directory, one ".arkive_cache" file per directory.
 #pragma once
 
+#include "core/qvector.h"
+
 #include <cstdint>
 #include <map>
 #include <set>
 #include <string>
 
 class abstract_fs_t;
+struct change_status_item_t;
 struct file_info_t;
 
 // What the cache remembers of one file: the status its digest was taken at, and the digest.
@@ -55,6 +58,13 @@ public:
   // Writes the map as the directory's cache file, or removes the file for an empty map. True when that
   // worked.
   bool write_directory(const std::string &directory, const directory_map_t &map);
+
+  // The change scan behind abstract_fs_t::scan_changes (see change_scan.h): fills *out, hashes the files
+  // whose cached digest is stale and records their new digests. In SCAN_MODE_REPORT_PROBLEMS, and only
+  // when the scan was not cancelled, *byte_total and *problems receive the bytes of the regular files and
+  // the number of files that could not be checked.
+  int scan(byte_buffer_t *out, const qvector<change_status_item_t> &items, uint32_t mode, uint64_t *byte_total,
+           uint32_t *problems);
 
 private:
   directory_map_t *load_for_change(const std::string &directory);

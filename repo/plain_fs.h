@@ -23,6 +23,12 @@ public:
   int edit(const char *path) override;
   bool is_dirpath(const char *path) override;
   int stat(file_info_t *out, const char *path) override;
+  // Walk the operating system's directories (case-sensitive names); see dir_walk.h.
+  bool list_dir(qvector<qstring> *out, const char *path) override;
+  // A root without rules builds its ignore rules for the call unless FS_GLOB_NO_RULES is given; an ignored
+  // directory is left out as a whole.
+  bool glob(qvector<qstring> *out, const char *pattern, ignore_rules_t *rules, const char *root,
+            glob_stop_check_t stop, uint32_t flags) override;
 
 private:
   // The path to give the system: 0 and *os_path, or the confinement's code.
