@@ -8,9 +8,9 @@
 constexpr int JSON_TEXT_PRETTY = 1;      // a line break and four spaces per level inside every container
 constexpr int JSON_TEXT_SORTED_KEYS = 2; // members of every object in ascending byte order of their keys
 
-// Appends the text of the value to *out. Integers as "%lld", doubles as "%lf", strings and keys between
-// double quotes with backslash escapes (escape_text), so that the text reads back (json_parse_text) to the
-// same value. Pretty output breaks the line after "{", "[" and every ",", indented one level deeper, and
+// Appends the text of the value to *out. Integers as "%lld", doubles as "%lf" (six decimals), strings and
+// keys between double quotes with backslash escapes (escape_text), so that every string and key reads back
+// (json_parse_text) byte for byte. Pretty output breaks the line after "{", "[" and every ",", indented one level deeper, and
 // before "}" and "]", at the container's own level; nothing else is added (no blank after ':').
 // False when a value in the tree has no text form (tag JSON_NONE, an unknown tag, a double that is not
 // finite) or when the same object or array is met twice; *out then holds what was written up to there.
