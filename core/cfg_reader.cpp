@@ -14,6 +14,7 @@
 #include <climits>
 #include <cstdarg>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 qvector<extra_config_keyword_table_t> extra_config_keyword_tables;

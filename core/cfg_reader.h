@@ -19,24 +19,28 @@ constexpr uint32_t CFG_INT64 = 5;
 constexpr uint32_t CFG_HANDLER = 6; // `target` is the handler function (config_handler_t and its wider forms)
 constexpr uint32_t CFG_JSON = 7;    // a json_value_t
 
-// The target is an offset added to the caller's base; a null base makes the directive unrecognised. Never
-// applied to a handler.
+// The target is an offset added to the caller's base; a null base makes the directive unrecognised. A handler
+// is never offset: with this bit it also receives first, second and the base (config_base_handler_t).
 constexpr uint32_t CFG_OFFSET = 0x40000;
 
 // Options, bits 24-27, by kind.
 constexpr uint32_t CFG_STRING_QSTRING = 0x1000000; // string: the target is a qstring
-constexpr uint32_t CFG_STRING_RAW = 0x2000000;     // string: the value is a run of tokens (below)
-constexpr uint32_t CFG_INT_WIDTH_MASK = 0x3000000; // integer: width code 0 = 32 bits, then:
+// String: the value is a run of string literals (for directive text also names and printable punctuation
+// characters) joined, ended by ";", by the end of a directive text, or in a file by the next directive's name.
+constexpr uint32_t CFG_STRING_RAW = 0x2000000;
+constexpr uint32_t CFG_INT_WIDTH_MASK = 0x3000000; // integer: width code 0 = 32 bits, 3 = refused when storing
 constexpr uint32_t CFG_INT_8 = 0x1000000;
 constexpr uint32_t CFG_INT_16 = 0x2000000;
 constexpr uint32_t CFG_INT_BOUNDS = 0x4000000;     // integer: first and second are the bounds
 constexpr uint32_t CFG_INT_UNSIGNED = 0x8000000;   // integer: unsigned
 constexpr uint32_t CFG_INT64_BOUNDS = 0x1000000;   // 64-bit integer: first and second are the bounds
 constexpr uint32_t CFG_INT64_UNSIGNED = 0x2000000; // 64-bit integer: unsigned
-constexpr uint32_t CFG_BOOL_WIDTH_MASK = 0xF000000; // boolean: width code 0 = set or clear `first`'s bits in
-constexpr uint32_t CFG_BOOL_BYTE_BITS = 0x1000000;  //   a 32-bit word; 1 = in a byte (low 8 bits of `first`);
-constexpr uint32_t CFG_BOOL_WORD16_BITS = 0x2000000; //  2 = in a 16-bit word (low 16 bits); 3 = store 1 or 0
-constexpr uint32_t CFG_BOOL_BYTE = 0x3000000;       //   in a byte; other codes are refused when storing
+// Boolean width codes: 0 sets or clears the bits of `first` in a 32-bit word; the others below. Any other code
+// is refused when storing.
+constexpr uint32_t CFG_BOOL_WIDTH_MASK = 0xF000000;
+constexpr uint32_t CFG_BOOL_BYTE_BITS = 0x1000000;   // the low 8 bits of `first` in a byte
+constexpr uint32_t CFG_BOOL_WORD16_BITS = 0x2000000; // the low 16 bits of `first` in a 16-bit word
+constexpr uint32_t CFG_BOOL_BYTE = 0x3000000;        // 1 or 0 stored in a byte
 constexpr uint32_t CFG_HANDLER_PARAMS = 0x1000000;  // handler: also receives first and second
 
 // One entry of a caller's keyword table (an array searched in order, first match).
