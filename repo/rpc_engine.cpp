@@ -4,7 +4,6 @@
 #include "core/internal_error.h"
 #include "core/ui_callback.h"
 
-#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -15,18 +14,11 @@ reply_timeout_t reply_timeout_table[1] = {{LOGIN, 60000}};
 
 void apply_recv_timeout_setting(std::span<reply_timeout_t> table)
 {
-  const char *text = std::getenv("ARKIVE_RECV_TIMEOUT_SECS");
-  if ( text == nullptr )
-    return;
-  const std::string_view view(text);
-  int64_t seconds = 0;
-  const auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), seconds);
-  if ( error != std::errc() || end != view.data() + view.size() )
-    return;
-  if ( seconds != -1 && (seconds <= 0 || seconds > INT32_MAX / 1000) )
+  int32_t timeout_ms = 0;
+  if ( !read_recv_timeout_setting(&timeout_ms) )
     return;
   for ( reply_timeout_t &entry : table )
-    entry.timeout_ms.store(int32_t(seconds * 1000), std::memory_order_relaxed);
+    entry.timeout_ms.store(timeout_ms, std::memory_order_relaxed);
 }
 
 byte_buffer_t make_frame_buffer(uint8_t type)

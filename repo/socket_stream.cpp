@@ -1,10 +1,12 @@
 // Socket stream interface: progress frames, the stream factory and the stream utilities.
 #include "repo/socket_stream.h"
 
+#include "core/environment.h"
 #include "core/printf_format.h"
 #include "repo/tcp_socket_stream.h"
 #include "repo/tls_stream.h"
 
+#include <charconv>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -148,4 +150,20 @@ int console_printf(const char *format, ...)
   va_end(va);
   std::fflush(stdout);
   return r;
+}
+
+bool read_recv_timeout_setting(int32_t *timeout_ms)
+{
+  qstring text;
+  if ( !read_env_var("ARKIVE_RECV_TIMEOUT_SECS", &text) )
+    return false;
+  const std::string_view view = text.view();
+  int64_t seconds = 0;
+  const auto [end, error] = std::from_chars(view.data(), view.data() + view.size(), seconds);
+  if ( error != std::errc() || end != view.data() + view.size() )
+    return false;
+  if ( seconds != -1 && (seconds <= 0 || seconds > INT32_MAX / 1000) )
+    return false;
+  *timeout_ms = int32_t(seconds * 1000);
+  return true;
 }

@@ -30,6 +30,11 @@ struct connect_params_t
   endpoint_credentials_t proxy;
 };
 
+// Reads ARKIVE_RECV_TIMEOUT_SECS, which bounds every reply and the TLS handshake: a decimal value v > 0 or v = -1
+// gives v * 1000 ms in *timeout_ms (negative: no limit) and true; an unset variable, any other text (blanks and
+// units included) or a value whose milliseconds do not fit in 32 bits gives false and leaves *timeout_ms alone.
+bool read_recv_timeout_setting(int32_t *timeout_ms);
+
 // Called while a transfer waits, with the outermost frame's kind, done and total counts. Answers
 // `progress_cancel`, `progress_skip`, or anything else to go on.
 using progress_callback_t = int (*)(uint8_t kind, uint64_t done, uint64_t total, void *user_data);

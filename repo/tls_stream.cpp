@@ -37,18 +37,9 @@ std::string code_text(int32_t code)
 
 int tls_handshake_timeout_ms()
 {
-  qstring value;
-  if ( !read_env_var("ARKIVE_RECV_TIMEOUT_SECS", &value) )
-    return default_reply_timeout_ms;
-  char *end = nullptr;
-  const long seconds = std::strtol(value.c_str(), &end, 10);
-  if ( value.empty() || *end != '\0' )
-    return default_reply_timeout_ms;
-  if ( seconds == -1 )
-    return -1;
-  if ( seconds <= 0 )
-    return default_reply_timeout_ms;
-  return seconds > INT_MAX / 1000 ? INT_MAX : int(seconds * 1000);
+  int32_t timeout_ms = default_reply_timeout_ms;
+  read_recv_timeout_setting(&timeout_ms);
+  return timeout_ms;
 }
 
 schannel_stream_t::schannel_stream_t() : plaintext_(tls_client_session_t::max_record_plaintext) {}

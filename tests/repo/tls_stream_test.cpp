@@ -400,8 +400,8 @@ TEST(tls_stream, takes_the_handshake_time_out_from_the_environment)
     const char *value;
     int expected;
   } cases[] = {
-    {nullptr, 60000}, {"30", 30000}, {"-1", -1}, {"0", 60000}, {"-5", 60000}, {"ten", 60000}, {"", 60000},
-    {"99999999999", INT_MAX},
+    {nullptr, 60000}, {"30", 30000}, {"-1", -1000}, {"0", 60000}, {"-5", 60000}, {"ten", 60000}, {"", 60000},
+    {"99999999999", 60000},
   };
   for ( const auto &c : cases )
   {
