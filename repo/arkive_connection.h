@@ -12,6 +12,8 @@
 #include <memory>
 
 struct arkive_credentials_t;
+class local_site_t;
+class post_merge_handler_t;
 class remote_file_t;
 
 // The message sink of a connection: prints one formatted line to the log (UI callback request 23).
@@ -117,6 +119,34 @@ public:
   virtual int zero_query() = 0;
   virtual int set_verifying_site(int32_t flag) = 0;
 
+  // Diffs and merges of the disassembler's databases, supplied by the merge driver (merge_driver.cpp).
+  // Resolves one file of the site by merge method (1 to 6, merge_method_t): 5 tells the server the file is
+  // resolved, 6 first fetches its last revision into the working file; 1 to 4 fetch the revision the site
+  // has and the last one into private copies and let the disassembler merge them into the working file
+  // (templ: its argument template, null for the method's default), then tell the server. A handler is
+  // called once with the final code (for 1 to 4 from the merge's completion on the GUI thread) unless
+  // the path is not a valid server path or a copy cannot be fetched. Answers the code; for 1 to 4 with a
+  // handler, 0 once the disassembler runs.
+  virtual int merge_file(local_site_t &site, const char *path, int method, post_merge_handler_t *handler,
+                         const char *templ);
+  // Compares two revisions of databases (path2 null: path1) with the disassembler and does not wait for
+  // it; -1 and -3 are resolved to numbers first. A file against itself is refused on the console and
+  // equal digests are logged as identical, both answering 0 without a launch. templ null: the default diff
+  // template.
+  int diff_revisions(local_site_t &site, const char *path1, int32_t revision1, const char *path2,
+                     int32_t revision2, const char *templ);
+  // A local file holding a revision of path: the working file for -4 (not temporary), else a new private
+  // copy that the server writes (temporary: the caller deletes it). title: the server path and the
+  // revision's text. The outputs (each may be null) are set on success only; a failed fetch leaves no copy.
+  int fetch_revision(qstring *local_path, bool *temporary, qstring *title, local_site_t &site, const char *path,
+                     int32_t revision);
+  // The revision number that -1 (the last) or -3 (the site's) stands for; any other value, or one the
+  // server does not tell, comes back unchanged.
+  int32_t resolve_revision(const char *path, int32_t revision);
+  // Expires when the connection is destroyed, so that work outliving a call (a merge job waiting for the
+  // disassembler) knows whether it may still use the connection.
+  std::weak_ptr<const void> lifetime() const { return lifetime_; }
+
   // The base keeps no handler: only a connection with a stream can lose it.
   virtual void set_network_failure_handler(network_failure_handler_t *) {}
   virtual bool is_broken() { return false; }
@@ -127,6 +157,7 @@ public:
 
 private:
   std::unique_ptr<arkive_messenger_t> messenger_;
+  std::shared_ptr<const void> lifetime_ = std::make_shared<char>(0);
 };
 
 // The connection over the frame engine. Promises: every request runs as one exchange under the connection's

@@ -6,7 +6,10 @@
 
 #include <functional>
 
+#include <memory>
+
 class abstract_fs_t;
+class merge_job_t;
 struct merge_side_t;
 
 // The record of one local site. Promises: `root` is a local path with '/' separators; `fs` is not owned
@@ -37,6 +40,8 @@ public:
   // variable "ARKIVE_DIFF" replaces it when set) and does not wait for it: 0 when it was started, else 33
   // with the detail text in string argument 0 of the thread's error state.
   virtual int diff(const merge_side_t &local, const merge_side_t &remote, const char *templ);
+  // A new, empty merge job for a merge of one of the site's files.
+  virtual std::unique_ptr<merge_job_t> new_merge_job();
 
   // Turns the patterns a user gives to the file commands into the server paths of the files they name,
   // leaving out what the site's ignore rules exclude. A pattern is made absolute (absolute_local_path); a
