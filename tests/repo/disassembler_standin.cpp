@@ -16,10 +16,11 @@ namespace {
 
 const char *const standin_switches[] = {"ZUK_STANDIN_EXIT", "ZUK_STANDIN_HOLD", "ZUK_STANDIN_UNPACK"};
 
-} // namespace
+// The environment variables that replace the command templates.
+const char *const template_variables[] = {"ARKIVE_DIFF", "ARKIVE_AUTO_MERGE", "ARKIVE_LMERGE", "ARKIVE_RMERGE",
+                                          "ARKIVE_MANUAL_MERGE"};
 
-const char *const template_variables[5] = {"ARKIVE_DIFF", "ARKIVE_AUTO_MERGE", "ARKIVE_LMERGE", "ARKIVE_RMERGE",
-                                           "ARKIVE_MANUAL_MERGE"};
+} // namespace
 
 disassembler_standin_t::disassembler_standin_t()
 {

@@ -39,6 +39,3 @@ private:
   std::string record_;
   std::string hold_;
 };
-
-// Names of the environment variables that replace the command templates.
-extern const char *const template_variables[5];
