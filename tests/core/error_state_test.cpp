@@ -2,6 +2,7 @@
 #include "core/error_state.h"
 
 #include "core/internal_error.h"
+#include "tests/support/interr_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -68,21 +69,8 @@ TEST_F(ErrorStateTest, SlotIndexesOutOfRangeAreInternalErrors)
     {"get text 4", [] { get_error_arg_text(4); }, 483},
     {"set number -1", [] { set_error_arg_number(-1, 1); }, 480},
   };
-  const uint8_t previous = set_interr_throws(1);
   for ( const case_t &c : cases )
-  {
-    int raised = 0;
-    try
-    {
-      c.call();
-    }
-    catch ( const interr_exc_t &e )
-    {
-      raised = e.code;
-    }
-    EXPECT_EQ(raised, c.expected) << c.name;
-  }
-  set_interr_throws(previous);
+    EXPECT_EQ(interr_number(c.call), c.expected) << c.name;
 }
 
 TEST_F(ErrorStateTest, ErrorCodeTexts)

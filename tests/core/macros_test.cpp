@@ -4,7 +4,7 @@
 #include "token_stream.h"
 
 #include "core/error_state.h"
-#include "core/internal_error.h"
+#include "tests/support/interr_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -267,26 +267,8 @@ TEST(MacroTables, SharedTableMisuseIsAnInternalError)
   macro_table_t *table = owner->detach_macros();
   reader_ptr user = make_reader();
   user->set_text("", table);
-  const uint8_t previous = set_interr_throws(1);
-  try
-  {
-    user->detach_macros();
-    ADD_FAILURE() << "detaching an adopted table";
-  }
-  catch ( const interr_exc_t &e )
-  {
-    EXPECT_EQ(e.code, 302);
-  }
-  try
-  {
-    undefine_macro(user.get(), "__ZXL__");
-    ADD_FAILURE() << "removing from an adopted table";
-  }
-  catch ( const interr_exc_t &e )
-  {
-    EXPECT_EQ(e.code, 303);
-  }
-  set_interr_throws(previous);
+  EXPECT_EQ(interr_number([&] { user->detach_macros(); }), 302) << "detaching an adopted table";
+  EXPECT_EQ(interr_number([&] { undefine_macro(user.get(), "__ZXL__"); }), 303) << "removing from an adopted table";
   user.reset();
   free_macro_table(table);
 }

@@ -2,7 +2,7 @@
 #include "core/memory.h"
 
 #include "core/error_state.h"
-#include "core/internal_error.h"
+#include "tests/support/interr_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -108,17 +108,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(VectorGrowTest, NullHeaderIsInternalError2676)
 {
-  const uint8_t previous = set_interr_throws(1);
-  try
-  {
-    vector_grow(nullptr, nullptr, 1, 1);
-    ADD_FAILURE() << "no internal error";
-  }
-  catch ( const interr_exc_t &e )
-  {
-    EXPECT_EQ(e.code, 2676);
-  }
-  set_interr_throws(previous);
+  EXPECT_EQ(interr_number([] { vector_grow(nullptr, nullptr, 1, 1); }), 2676);
 }
 
 TEST(AllocTest, NullReturningWrappersReportThroughErrorState)

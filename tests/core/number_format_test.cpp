@@ -6,27 +6,10 @@
 #include <cstring>
 #include <string>
 
-#include "core/internal_error.h"
+#include "tests/support/interr_capture.h"
 
 namespace
 {
-
-template <typename Fn>
-int interr_number(Fn fn)
-{
-  const uint8_t old = set_interr_throws(1);
-  int number = 0;
-  try
-  {
-    fn();
-  }
-  catch ( const interr_exc_t &e )
-  {
-    number = e.code;
-  }
-  set_interr_throws(old);
-  return number;
-}
 
 std::string c_number(uint64_t low, int nbytes, uint32_t flags, uint64_t high = 0)
 {

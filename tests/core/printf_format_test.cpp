@@ -2,7 +2,7 @@
 #include "core/printf_format.h"
 
 #include "core/error_state.h"
-#include "core/internal_error.h"
+#include "tests/support/interr_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -11,24 +11,6 @@
 #include <string>
 
 namespace {
-
-// Runs work with internal errors thrown; answers the number raised, or 0.
-template <typename Work>
-int internal_error_of(Work work)
-{
-  const uint8_t previous = set_interr_throws(1);
-  int code = 0;
-  try
-  {
-    work();
-  }
-  catch ( const interr_exc_t &e )
-  {
-    code = e.code;
-  }
-  set_interr_throws(previous);
-  return code;
-}
 
 TEST(ExpandFormatTest, RewritesExtensionsOnly)
 {
@@ -55,8 +37,8 @@ TEST(ExpandFormatTest, RewritesExtensionsOnly)
 TEST(ExpandFormatTest, ScratchOverflowIsInternalError)
 {
   char scratch[6];
-  EXPECT_EQ(internal_error_of([&] { expand_format_extensions("abcdef%d", scratch, sizeof(scratch)); }), 518);
-  EXPECT_EQ(internal_error_of([&] { expand_format_extensions("%08a", scratch, sizeof(scratch)); }), 520);
+  EXPECT_EQ(interr_number([&] { expand_format_extensions("abcdef%d", scratch, sizeof(scratch)); }), 518);
+  EXPECT_EQ(interr_number([&] { expand_format_extensions("%08a", scratch, sizeof(scratch)); }), 520);
 }
 
 TEST(BufPrintfTest, FormatsExtensions)
@@ -110,8 +92,8 @@ TEST(BufPrintfTest, BoundedOutputAndMeasuring)
 TEST(BufPrintfTest, SizeAndFormatErrorsAreInternalErrors)
 {
   char buffer[8];
-  EXPECT_EQ(internal_error_of([&] { buf_printf(buffer, -1, "x"); }), 1225);
-  EXPECT_EQ(internal_error_of([&] { buf_printf(buffer, sizeof(buffer), nullptr); }), 539);
+  EXPECT_EQ(interr_number([&] { buf_printf(buffer, -1, "x"); }), 1225);
+  EXPECT_EQ(interr_number([&] { buf_printf(buffer, sizeof(buffer), nullptr); }), 539);
 }
 
 TEST(BufScanfTest, ReadsExpandedConversions)

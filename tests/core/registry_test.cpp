@@ -2,7 +2,7 @@
 // and operations of several threads and processes on one store.
 #include "core/registry.h"
 
-#include "core/internal_error.h"
+#include "tests/support/interr_capture.h"
 #include "platform/registry_store.h"
 #include "tests/support/recording_ui_callback.h"
 
@@ -442,30 +442,12 @@ TEST_F(Registry, HistoryStoppedByTheDropRuleWritesNothing)
 
 TEST_F(Registry, ListsAndHistoriesNeedASubkey)
 {
-  const uint8_t previous = set_interr_throws(1);
   for ( const char *subkey : {static_cast<const char *>(nullptr), ""} )
   {
-    try
-    {
-      qvector<qstring> out;
-      registry_read_list(&out, subkey);
-      ADD_FAILURE() << "no internal error";
-    }
-    catch ( const interr_exc_t &e )
-    {
-      EXPECT_EQ(e.code, 2716);
-    }
-    try
-    {
-      registry_push_history(subkey, "x", 5);
-      ADD_FAILURE() << "no internal error";
-    }
-    catch ( const interr_exc_t &e )
-    {
-      EXPECT_EQ(e.code, 2716);
-    }
+    qvector<qstring> out;
+    EXPECT_EQ(interr_number([&] { registry_read_list(&out, subkey); }), 2716);
+    EXPECT_EQ(interr_number([&] { registry_push_history(subkey, "x", 5); }), 2716);
   }
-  set_interr_throws(previous);
   // The locks were given back: another thread can still work.
   std::thread other([] { registry_int("after", true, 1); });
   other.join();

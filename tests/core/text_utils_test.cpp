@@ -7,27 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "core/internal_error.h"
+#include "tests/support/interr_capture.h"
 
 namespace
 {
-
-template <typename Fn>
-int interr_number(Fn fn)
-{
-  const uint8_t old = set_interr_throws(1);
-  int number = 0;
-  try
-  {
-    fn();
-  }
-  catch ( const interr_exc_t &e )
-  {
-    number = e.code;
-  }
-  set_interr_throws(old);
-  return number;
-}
 
 std::string escaped(const std::string &text, ptrdiff_t len = -1)
 {

@@ -6,29 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "core/internal_error.h"
 #include "core/unicode_table_p.h"
+#include "tests/support/interr_capture.h"
 
 namespace
 {
-
-// Runs fn with internal errors thrown and returns the number raised, or 0 when none was.
-template <typename Fn>
-int interr_number(Fn fn)
-{
-  const uint8_t old = set_interr_throws(1);
-  int number = 0;
-  try
-  {
-    fn();
-  }
-  catch ( const interr_exc_t &e )
-  {
-    number = e.code;
-  }
-  set_interr_throws(old);
-  return number;
-}
 
 // Test-side encoder, written from the encoding rules alone.
 std::string encode(uint32_t cp)

@@ -1,7 +1,7 @@
 // Tests of the decimal text conversions of the 16-byte software float.
 #include "core/xfloat_text.h"
 
-#include "core/internal_error.h"
+#include "tests/support/interr_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -352,17 +352,7 @@ TEST(XfloatText, BufferSizes)
   float_to_text(buffer, 0, from_double(1.25), 50);
   EXPECT_EQ(buffer[0], 'x');
 
-  const uint8_t previous = set_interr_throws(1);
-  try
-  {
-    float_to_text(buffer, size_t(1) << 63, xfloat_one, 50);
-    ADD_FAILURE() << "no internal error";
-  }
-  catch ( const interr_exc_t &e )
-  {
-    EXPECT_EQ(e.code, 1225);
-  }
-  set_interr_throws(previous);
+  EXPECT_EQ(interr_number([&] { float_to_text(buffer, size_t(1) << 63, xfloat_one, 50); }), 1225);
 }
 
 //--------------------------------------------------------------------------------------------------------------
