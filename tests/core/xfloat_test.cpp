@@ -3,6 +3,8 @@
 
 #include "core/xfloat_work.h"
 
+#include "xfloat_values.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -14,54 +16,6 @@
 #include <string>
 
 namespace {
-
-using u128 = unsigned __int128;
-
-// A value from its sign, biased exponent and the seven significand words, most significant first.
-xfloat_t make_x(bool negative, int exponent, std::array<uint16_t, 7> significand)
-{
-  xfloat_t x;
-  for ( int i = 0; i < 7; ++i )
-    x.words[6 - i] = significand[i];
-  x.words[7] = uint16_t((negative ? 0x8000 : 0) | exponent);
-  return x;
-}
-
-int exponent_of(const xfloat_t &x)
-{
-  return x.words[7] & 0x7FFF;
-}
-
-xfloat_t from_double(double d)
-{
-  xfloat_t x;
-  EXPECT_EQ(xfloat_convert_processor(&d, &x, XFLOAT_PROC_DOUBLE), 1) << d;
-  return x;
-}
-
-double to_double(xfloat_t x)
-{
-  double d = 0;
-  EXPECT_EQ(xfloat_convert_processor(&d, &x, XFLOAT_TO_PROCESSOR | XFLOAT_PROC_DOUBLE), 1);
-  return d;
-}
-
-std::string describe(const xfloat_t &x)
-{
-  char text[64];
-  std::snprintf(text, sizeof(text), "%04X:%04X %04X %04X %04X %04X %04X %04X", x.words[7], x.words[6], x.words[5],
-                x.words[4], x.words[3], x.words[2], x.words[1], x.words[0]);
-  return text;
-}
-
-// The 112-bit significand as an integer.
-u128 significand_of(const xfloat_t &x)
-{
-  u128 s = 0;
-  for ( int i = 6; i >= 0; --i )
-    s = (s << 16) | x.words[i];
-  return s;
-}
 
 int bit_length(u128 v)
 {
@@ -137,9 +91,6 @@ std::array<uint16_t, 9> significand_words(const xfloat_work_t &v)
     s[i] = v.words[XW_OVERFLOW + i];
   return s;
 }
-
-constexpr std::array<uint16_t, 7> LEAD = {0x8000, 0, 0, 0, 0, 0, 0};
-constexpr std::array<uint16_t, 7> ALL_ONES = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
 
 //--------------------------------------------------------------------------------------------------------------
 // Format and working form

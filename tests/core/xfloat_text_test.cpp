@@ -2,6 +2,7 @@
 #include "core/xfloat_text.h"
 
 #include "tests/support/interr_capture.h"
+#include "xfloat_values.h"
 
 #include <gtest/gtest.h>
 
@@ -15,40 +16,6 @@
 #include <string>
 
 namespace {
-
-xfloat_t make_x(bool negative, int exponent, std::array<uint16_t, 7> significand)
-{
-  xfloat_t x;
-  for ( int i = 0; i < 7; ++i )
-    x.words[6 - i] = significand[i];
-  x.words[7] = uint16_t((negative ? 0x8000 : 0) | exponent);
-  return x;
-}
-
-constexpr std::array<uint16_t, 7> LEAD = {0x8000, 0, 0, 0, 0, 0, 0};
-constexpr std::array<uint16_t, 7> ALL_ONES = {0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF, 0xFFFF};
-
-xfloat_t from_double(double d)
-{
-  xfloat_t x;
-  EXPECT_EQ(xfloat_convert_processor(&d, &x, XFLOAT_PROC_DOUBLE), 1) << d;
-  return x;
-}
-
-double to_double(xfloat_t x)
-{
-  double d = 0;
-  EXPECT_EQ(xfloat_convert_processor(&d, &x, XFLOAT_TO_PROCESSOR | XFLOAT_PROC_DOUBLE), 1);
-  return d;
-}
-
-std::string describe(const xfloat_t &x)
-{
-  char text[64];
-  std::snprintf(text, sizeof(text), "%04X:%04X %04X %04X %04X %04X %04X %04X", x.words[7], x.words[6], x.words[5],
-                x.words[4], x.words[3], x.words[2], x.words[1], x.words[0]);
-  return text;
-}
 
 struct reading_t
 {
@@ -84,16 +51,10 @@ xfloat_t parse(const char *text)
 // Distance in units of the last place between two values of the same sign and nearby magnitude.
 long ulp_distance(const xfloat_t &a, const xfloat_t &b)
 {
-  using u128 = unsigned __int128;
-  u128 sa = 0;
-  u128 sb = 0;
-  for ( int i = 6; i >= 0; --i )
-  {
-    sa = (sa << 16) | a.words[i];
-    sb = (sb << 16) | b.words[i];
-  }
-  const int ea = a.words[7] & 0x7FFF;
-  const int eb = b.words[7] & 0x7FFF;
+  u128 sa = significand_of(a);
+  u128 sb = significand_of(b);
+  const int ea = exponent_of(a);
+  const int eb = exponent_of(b);
   if ( ea == eb + 1 )
     sa <<= 1;
   else if ( eb == ea + 1 )
