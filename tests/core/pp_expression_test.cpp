@@ -23,11 +23,6 @@ void PrintTo(const condition_case &c, std::ostream *os)
   *os << c.label << ": #if " << c.expression;
 }
 
-std::string case_name(const testing::TestParamInfo<condition_case> &info)
-{
-  return info.param.label;
-}
-
 std::string evaluate(const condition_case &c)
 {
   const std::string text = std::string(c.prelude) + "#if " + c.expression + "\nyes\n#else\nno\n#endif\n";

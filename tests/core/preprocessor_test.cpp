@@ -13,23 +13,6 @@
 namespace
 {
 
-struct stream_case
-{
-  const char *label;
-  const char *source;
-  const char *tokens;
-};
-
-void PrintTo(const stream_case &c, std::ostream *os)
-{
-  *os << c.label;
-}
-
-std::string case_name(const testing::TestParamInfo<stream_case> &info)
-{
-  return info.param.label;
-}
-
 class Preprocessed : public testing::TestWithParam<stream_case>
 {
 };

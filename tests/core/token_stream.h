@@ -84,6 +84,23 @@ inline std::string tokens_of(const char *text, uint32_t options = 0)
   return read_all(reader.get());
 }
 
+// A row of a token table: the test's name, a source text and the tokens (read_all form) it must give.
+struct stream_case
+{
+  const char *label;
+  const char *source;
+  const char *tokens;
+};
+
+// Shows a row by its label and its source, escaped so that test listings stay one line per test.
+inline void PrintTo(const stream_case &c, std::ostream *os)
+{
+  *os << c.label << ": " << testing::PrintToString(std::string(c.source));
+}
+
+// Names the test of a table row (of any row type with a label) after its label.
+inline constexpr auto case_name = [](const auto &info) { return std::string(info.param.label); };
+
 // A scratch folder below the test's private temporary directory, removed afterwards.
 class scratch_dir_t
 {

@@ -15,23 +15,6 @@
 namespace
 {
 
-struct stream_case
-{
-  const char *label;
-  const char *source;
-  const char *tokens;
-};
-
-void PrintTo(const stream_case &c, std::ostream *os)
-{
-  *os << c.label << ": '" << c.source << "'";
-}
-
-std::string case_name(const testing::TestParamInfo<stream_case> &info)
-{
-  return info.param.label;
-}
-
 class TokenStream : public testing::TestWithParam<stream_case>
 {
 };
