@@ -1,6 +1,8 @@
 // MD5 digest: the block function, the buffering of partial blocks and the final padding.
 #include "core/md5.h"
 
+#include "platform/hex_digits.h"
+
 #include <bit>
 #include <cstring>
 
@@ -228,15 +230,14 @@ void md5_final(uint8_t digest[16], md5_context_t *ctx)
 
 char *digest_to_hex(const uint8_t digest[16], char *buf, size_t size)
 {
-  static constexpr char digits[] = "0123456789ABCDEF";
   if ( buf == nullptr || size == 0 )
     return buf;
   size_t pos = 0;
   for ( int i = 0; i < 16 && pos + 1 < size; ++i )
   {
-    buf[pos++] = digits[digest[i] >> 4];
+    buf[pos++] = upper_hex_digits[digest[i] >> 4];
     if ( pos + 1 < size )
-      buf[pos++] = digits[digest[i] & 15];
+      buf[pos++] = upper_hex_digits[digest[i] & 15];
   }
   buf[pos] = '\0';
   return buf;

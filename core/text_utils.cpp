@@ -8,6 +8,7 @@
 #include "core/file_ops.h"
 #include "core/internal_error.h"
 #include "core/unicode.h"
+#include "platform/hex_digits.h"
 
 namespace
 {
@@ -49,19 +50,6 @@ size_t sequence_at(const char *p, size_t avail, uint32_t *cp)
   return q == src ? 1 : size_t(q - src);     // a NUL byte inside counted text is a code point of one byte
 }
 
-inline int hex_value(unsigned char c)
-{
-  if ( c >= '0' && c <= '9' )
-    return c - '0';
-  if ( c >= 'a' && c <= 'f' )
-    return c - 'a' + 10;
-  if ( c >= 'A' && c <= 'F' )
-    return c - 'A' + 10;
-  return -1;
-}
-
-const char hex_digits[] = "0123456789ABCDEF";
-
 } // namespace
 
 //--------------------------------------------------------------------------
@@ -98,8 +86,8 @@ void append_escaped(qstring *out, const char *text, ptrdiff_t len, ptrdiff_t lim
         const unsigned char b = static_cast<unsigned char>(p[i]);
         piece[piece_len++] = '\\';
         piece[piece_len++] = 'x';
-        piece[piece_len++] = hex_digits[b >> 4];
-        piece[piece_len++] = hex_digits[b & 15];
+        piece[piece_len++] = upper_hex_digits[b >> 4];
+        piece[piece_len++] = upper_hex_digits[b & 15];
       }
     }
     if ( limit > 0 && out_len + piece_len >= size_t(limit) )
@@ -160,12 +148,12 @@ uint32_t unescape_char(const char **cursor)
     case 'v': return 11;
     case 'x':
     {
-      int d = hex_value(static_cast<unsigned char>(**cursor));
+      int d = hex_digit_value(static_cast<unsigned char>(**cursor));
       if ( d < 0 )
         return 'x';
       uint32_t v = uint32_t(d);
       ++*cursor;
-      d = hex_value(static_cast<unsigned char>(**cursor));
+      d = hex_digit_value(static_cast<unsigned char>(**cursor));
       if ( d >= 0 )
       {
         v = v * 16 + uint32_t(d);

@@ -6,6 +6,7 @@
 #include "core/text_utils.h"
 #include "core/token_reader_p.h"
 #include "core/xfloat_text.h"
+#include "platform/hex_digits.h"
 
 #include <cerrno>
 #include <cstring>
@@ -48,18 +49,6 @@ int illegal_character(token_reader_impl_t *r)
   const int8_t c = int8_t(*r->cursor);
   ++r->cursor;
   return fail_with(27, uint64_t(int64_t(c)));
-}
-
-bool is_hex_digit(unsigned char c)
-{
-  return is_digit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-int hex_digit_value(unsigned char c)
-{
-  if ( is_digit(c) )
-    return c - '0';
-  return (c | 0x20) - 'a' + 10;
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -267,7 +256,7 @@ int scan_number(token_reader_impl_t *r, lexer_token_t *token)
   {
     base = 16;
     p += 2;
-    if ( !is_hex_digit(uint8_t(*p)) )
+    if ( hex_digit_value(uint8_t(*p)) < 0 )
     {
       r->cursor = *p != '\0' ? p + 1 : p;
       return fail_with(20, uint8_t(*p));
@@ -288,15 +277,15 @@ int scan_number(token_reader_impl_t *r, lexer_token_t *token)
     base = 8;
   }
   uint64_t value = 0;
-  while ( is_hex_digit(uint8_t(*p)) )
+  int digit;
+  while ( (digit = hex_digit_value(uint8_t(*p))) >= 0 )
   {
-    const unsigned digit = unsigned(hex_digit_value(uint8_t(*p)));
-    if ( digit >= base )
+    if ( unsigned(digit) >= base )
     {
       r->cursor = p + 1;
       return fail_with(20, uint8_t(*p));
     }
-    value = value * base + digit;
+    value = value * base + unsigned(digit);
     ++p;
   }
   bool long_long = false;

@@ -1,6 +1,8 @@
 // The settings tree of the registry store in memory, and the line format it is saved in.
 #include "platform/registry_tree.h"
 
+#include "platform/hex_digits.h"
+
 #include <cerrno>
 #include <charconv>
 #include <utility>
@@ -51,8 +53,8 @@ std::size_t utf8_sequence_length(std::string_view s, std::size_t pos)
 void append_escaped_byte(std::string &out, unsigned char c)
 {
   out += '%';
-  out += "0123456789ABCDEF"[c >> 4];
-  out += "0123456789ABCDEF"[c & 15];
+  out += upper_hex_digits[c >> 4];
+  out += upper_hex_digits[c & 15];
 }
 
 // Appends bytes in the readable escaped form. In a name every space is escaped (spaces separate the fields
@@ -82,17 +84,6 @@ void append_escaped(std::string &out, std::string_view bytes, bool is_name)
   out.append(bytes.substr(start));
 }
 
-int hex_value(char c)
-{
-  if ( c >= '0' && c <= '9' )
-    return c - '0';
-  if ( c >= 'a' && c <= 'f' )
-    return c - 'a' + 10;
-  if ( c >= 'A' && c <= 'F' )
-    return c - 'A' + 10;
-  return -1;
-}
-
 // Reverses `append_escaped`. Control bytes must be escaped; false for a control byte or a bad escape.
 bool unescape(std::string_view in, std::string &out)
 {
@@ -110,8 +101,8 @@ bool unescape(std::string_view in, std::string &out)
     }
     if ( in.size() - i < 3 )
       return false;
-    const int hi = hex_value(in[i + 1]);
-    const int lo = hex_value(in[i + 2]);
+    const int hi = hex_digit_value(in[i + 1]);
+    const int lo = hex_digit_value(in[i + 2]);
     if ( hi < 0 || lo < 0 )
       return false;
     out += static_cast<char>(hi * 16 + lo);
@@ -239,8 +230,8 @@ bool parse_value(registry_key_t &key, std::string_view type, std::string_view re
     value.data.reserve(field.size() / 2);
     for ( std::size_t i = 0; i < field.size(); i += 2 )
     {
-      const int hi = hex_value(field[i]);
-      const int lo = hex_value(field[i + 1]);
+      const int hi = hex_digit_value(field[i]);
+      const int lo = hex_digit_value(field[i + 1]);
       if ( hi < 0 || lo < 0 )
       {
         why = "bad bytes";

@@ -5,6 +5,8 @@
 // The source format is described at the top of resources/zuk_hlp.txt. Every text is checked as a printf
 // format over the four 64-bit error arguments, so a catalogue text can never ask for more (or other)
 // arguments than error_code_text passes. The output is written to a temporary file and renamed into place.
+#include "platform/hex_digits.h"
+
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -30,17 +32,6 @@ struct source_error
   std::string what;
 };
 
-int hex_value(char c)
-{
-  if ( c >= '0' && c <= '9' )
-    return c - '0';
-  if ( c >= 'a' && c <= 'f' )
-    return c - 'a' + 10;
-  if ( c >= 'A' && c <= 'F' )
-    return c - 'A' + 10;
-  return -1;
-}
-
 std::string unescape(const std::string &text, int line)
 {
   std::string out;
@@ -61,8 +52,8 @@ std::string unescape(const std::string &text, int line)
       case '\\': out += '\\'; break;
       case 'x':
       {
-        const int hi = i + 1 < text.size() ? hex_value(text[i + 1]) : -1;
-        const int lo = i + 2 < text.size() ? hex_value(text[i + 2]) : -1;
+        const int hi = i + 1 < text.size() ? hex_digit_value(text[i + 1]) : -1;
+        const int lo = i + 2 < text.size() ? hex_digit_value(text[i + 2]) : -1;
         if ( hi < 0 || lo < 0 )
           throw source_error{line, "\\x needs two hexadecimal digits"};
         if ( hi == 0 && lo == 0 )
