@@ -2,6 +2,7 @@
 #include "core/file_ops.h"
 
 #include "core/error_state.h"
+#include "core/file_ops_p.h"
 #include "core/internal_error.h"
 #include "core/path_pattern.h"
 #include "core/unicode.h"
@@ -57,47 +58,6 @@ bool is_strict_utf8(const char *text)
   }
   return true;
 }
-
-// A path ready for a system call: strict UTF-8, shorter than PATH_MAX, '\' turned into '/'.
-// On failure errno is EILSEQ or ENAMETOOLONG (EFAULT for null) and nothing else is changed.
-class native_path_t
-{
-public:
-  explicit native_path_t(const char *path)
-  {
-    if ( path == nullptr )
-    {
-      err_ = EFAULT;
-      return;
-    }
-    if ( !is_strict_utf8(path) )
-    {
-      err_ = EILSEQ;
-      return;
-    }
-    const size_t len = std::strlen(path);
-    if ( len >= sizeof(text_) )
-    {
-      err_ = ENAMETOOLONG;
-      return;
-    }
-    for ( size_t i = 0; i <= len; ++i )
-      text_[i] = path[i] == '\\' ? '/' : path[i];
-  }
-
-  // False (errno set) when the path cannot be handed to the system.
-  bool ok() const
-  {
-    if ( err_ != 0 )
-      errno = err_;
-    return err_ == 0;
-  }
-  const char *c_str() const { return text_; }
-
-private:
-  char text_[PATH_MAX] {};
-  int err_ = 0;
-};
 
 // Drops trailing separators from buf[0..*len), keeping a lone root separator; true when any was dropped.
 bool strip_trailing_separators(char *buf, size_t *len)
@@ -231,6 +191,38 @@ bool null_stream(FILE *fp)
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+// System form of paths
+
+native_path_t::native_path_t(const char *path)
+{
+  if ( path == nullptr )
+  {
+    err_ = EFAULT;
+    return;
+  }
+  if ( !is_strict_utf8(path) )
+  {
+    err_ = EILSEQ;
+    return;
+  }
+  const size_t len = std::strlen(path);
+  if ( len >= sizeof(text_) )
+  {
+    err_ = ENAMETOOLONG;
+    return;
+  }
+  for ( size_t i = 0; i <= len; ++i )
+    text_[i] = path[i] == '\\' ? '/' : path[i];
+}
+
+bool native_path_t::ok() const
+{
+  if ( err_ != 0 )
+    errno = err_;
+  return err_ == 0;
+}
 
 // ---------------------------------------------------------------------------------------------------------
 // Path text

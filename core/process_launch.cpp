@@ -6,9 +6,9 @@
 #include "core/environment.h"
 #include "core/error_state.h"
 #include "core/file_ops.h"
+#include "core/file_ops_p.h"
 #include "core/threads.h"
 #include "core/ui_callback.h"
-#include "core/unicode.h"
 #include "platform/process.h"
 
 #include <cerrno>
@@ -31,31 +31,6 @@ namespace {
 constexpr const char SHELL_PATH[] = "/bin/sh";
 constexpr const char SHELL_COMMAND_SWITCH[] = "-c";
 
-// A path ready for a system call: strict UTF-8, shorter than PATH_MAX, '\' turned into '/'. False with
-// errno EILSEQ or ENAMETOOLONG otherwise.
-bool to_os_path(const char *path, std::string *out)
-{
-  for ( const char *p = path; *p != '\0'; )
-  {
-    if ( utf8_next_char(&p) == bad_code_point )
-    {
-      errno = EILSEQ;
-      return false;
-    }
-  }
-  const size_t len = std::strlen(path);
-  if ( len >= PATH_MAX )
-  {
-    errno = ENAMETOOLONG;
-    return false;
-  }
-  out->assign(path, len);
-  for ( char &c : *out )
-    if ( c == '\\' )
-      c = '/';
-  return true;
-}
-
 bool has_separator(const char *path)
 {
   return std::strpbrk(path, "/\\") != nullptr;
@@ -73,9 +48,10 @@ bool search_path_variable(char *found, const char *name)
     const size_t end = rest.find_first_of(":;");
     const std::string dir(rest.substr(0, end));
     rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-    std::string os_path;
-    if ( !dir.empty() && join_path(found, PATH_MAX, dir.c_str(), name, nullptr) != nullptr
-         && to_os_path(found, &os_path) && platform_is_executable_file(os_path.c_str()) )
+    if ( dir.empty() || join_path(found, PATH_MAX, dir.c_str(), name, nullptr) == nullptr )
+      continue;
+    const native_path_t native(found);
+    if ( native.ok() && platform_is_executable_file(native.c_str()) )
       return true;
   }
   return false;
@@ -199,8 +175,8 @@ int apply_redirections(const qvector<redirection_t> &redirections, qstring *errb
         mode = O_WRONLY | O_CREAT | O_APPEND;
       else
         mode = O_WRONLY | O_CREAT | O_TRUNC; // never leave older bytes behind the new output
-      std::string os_path;
-      fd = to_os_path(target, &os_path) ? open(os_path.c_str(), mode | O_CLOEXEC | O_NOCTTY, 0666) : -1;
+      const native_path_t native(target);
+      fd = native.ok() ? open(native.c_str(), mode | O_CLOEXEC | O_NOCTTY, 0666) : -1;
       if ( fd >= 0 && fd <= 2 )
       {
         // We lack a standard channel of our own: keep the file off its number, which stands for ours.
@@ -333,8 +309,10 @@ os_handle_t *spawn_process(const process_launch_params_t *params, qstring *errbu
   envp.push_back(nullptr);
 
   // The child may start elsewhere: a relative program path is resolved here, as we found it.
-  std::string exec_path, exec_directory;
-  bool ok = to_os_path(found, &exec_path);
+  const native_path_t native_found(found);
+  std::string exec_path = native_found.c_str();
+  std::string exec_directory;
+  bool ok = native_found.ok(); // last: it sets errno for the report below
   if ( ok && exec_path[0] != '/' && directory != nullptr && directory[0] != '\0' )
   {
     char cwd[PATH_MAX];
@@ -347,7 +325,11 @@ os_handle_t *spawn_process(const process_launch_params_t *params, qstring *errbu
     }
   }
   if ( ok && directory != nullptr && directory[0] != '\0' )
-    ok = to_os_path(directory, &exec_directory);
+  {
+    const native_path_t native_directory(directory);
+    exec_directory = native_directory.c_str();
+    ok = native_directory.ok();
+  }
 
   os_handle_t *handle = nullptr;
   uint32_t pid = 0;

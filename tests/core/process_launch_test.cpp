@@ -256,6 +256,9 @@ TEST(ProcessLaunchTest, RedirectionFailuresLaunchNothing)
   const fs::path dir = test_dir();
   const std::string marker = (dir / "ran").string();
   const std::string missing = (dir / "missing.txt").string(), no_dir = (dir / "no-dir" / "out.txt").string();
+  // Names the file layer refuses: a malformed byte, an encoded surrogate, one byte too long for a path.
+  const std::string malformed = (dir / "bad\xFF.txt").string(), surrogate = (dir / "bad\xED\xA0\x80.txt").string();
+  const std::string too_long = dir.string() + "/" + std::string(PATH_MAX - dir.string().size() - 1, 'x');
   struct row_t
   {
     std::string redirection;
@@ -267,6 +270,9 @@ TEST(ProcessLaunchTest, RedirectionFailuresLaunchNothing)
     {"<" + missing, "failed to redirect 0 to " + missing + ": No such file or directory"},
     {">" + no_dir, "failed to redirect 1 to " + no_dir + ": No such file or directory"},
     {"2>>" + dir.string(), "failed to redirect 2 to " + dir.string() + ": Is a directory"},
+    {">" + malformed, "failed to redirect 1 to " + malformed + ": Invalid or incomplete multibyte or wide character"},
+    {">" + surrogate, "failed to redirect 1 to " + surrogate + ": Invalid or incomplete multibyte or wide character"},
+    {">" + too_long, "failed to redirect 1 to " + too_long + ": File name too long"},
   };
   for ( const row_t &row : rows )
   {
