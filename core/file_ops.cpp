@@ -9,10 +9,13 @@
 
 #include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
@@ -181,6 +184,12 @@ bool resolve_full_path(const char *path, std::string *out)
     *out += '/';
   return true;
 }
+
+// Frees what the C library allocated with malloc.
+struct malloc_deleter_t
+{
+  void operator()(char *p) const { std::free(p); }
+};
 
 bool null_stream(FILE *fp)
 {
@@ -774,23 +783,26 @@ ptrdiff_t file_read_line(qstring *out, FILE *fp)
   out->clear();
   if ( null_stream(fp) )
     return -1;
-  flockfile(fp);
-  int c = getc_unlocked(fp);
-  if ( c == EOF )
+  // getdelim copies whole runs out of the stream's buffer, NUL bytes included: far cheaper than a byte at a
+  // time. A read error after some bytes ends the line there, as the end of the file does.
+  char *line = nullptr;
+  size_t capacity = 0;
+  const ssize_t got = getdelim(&line, &capacity, '\n', fp);
+  const std::unique_ptr<char, malloc_deleter_t> owned(line);
+  if ( got <= 0 )
   {
-    const bool error = ferror_unlocked(fp) != 0;
-    funlockfile(fp);
-    if ( error )
+    if ( std::ferror(fp) != 0 )
+    {
       qerrno_set(1);
-    return -1;
+      return -1;
+    }
+    if ( std::feof(fp) != 0 )
+      return -1;
+    throw std::bad_alloc(); // the only other failure: no memory for the line
   }
-  while ( c != EOF && c != '\n' )
-  {
-    out->push_back(char(c));
-    c = getc_unlocked(fp);
-  }
-  funlockfile(fp);
-  return ptrdiff_t(out->size());
+  const size_t length = size_t(got) - (line[got - 1] == '\n' ? 1 : 0);
+  out->assign(line, length);
+  return ptrdiff_t(length);
 }
 
 bool byte_buffer_next_line(const byte_buffer_t &buf, qstring *out, size_t *pos)

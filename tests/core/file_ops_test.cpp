@@ -852,6 +852,19 @@ TEST_F(FileOpsTest, StreamLines)
   }
 }
 
+TEST_F(FileOpsTest, StreamLineReadErrorIsNotTheEndOfTheFile)
+{
+  // A directory opens as a stream but every read of it fails.
+  FILE *fp = std::fopen(dir_.c_str(), "r");
+  ASSERT_NE(fp, nullptr);
+  qstring line("stale");
+  EXPECT_EQ(file_read_line(&line, fp), -1);
+  EXPECT_EQ(qerrno_get(), 1);
+  EXPECT_EQ(errno, EISDIR);
+  EXPECT_TRUE(line.empty());
+  std::fclose(fp);
+}
+
 TEST(ByteBufferLines, SplitAtLfAndCrLf)
 {
   const lines_case cases[] = {
