@@ -13,6 +13,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <span>
 #include <string>
 
 namespace {
@@ -90,6 +91,29 @@ std::array<uint16_t, 9> significand_words(const xfloat_work_t &v)
   for ( int i = 0; i < 9; ++i )
     s[i] = v.words[XW_OVERFLOW + i];
   return s;
+}
+
+// A row of a table of operations on two values: the status and the result expected.
+struct operation_case_t
+{
+  const char *name;
+  xfloat_t a;
+  xfloat_t b;
+  int status;
+  xfloat_t expected;
+};
+
+// Runs every row through operation. The output starts as 99, so that every row is seen to write it (a
+// failure writes zero).
+void check_operation(int (*operation)(const xfloat_t &, const xfloat_t &, xfloat_t *),
+                     std::span<const operation_case_t> cases)
+{
+  for ( const operation_case_t &c : cases )
+  {
+    xfloat_t out = from_double(99);
+    EXPECT_EQ(operation(c.a, c.b, &out), c.status) << c.name;
+    EXPECT_EQ(out, c.expected) << c.name << ": " << describe(out);
+  }
 }
 
 //--------------------------------------------------------------------------------------------------------------
@@ -468,15 +492,7 @@ TEST(XfloatMultiply, EdgeCases)
   const xfloat_t tiny = make_x(false, 16383 - 9966, LEAD);     // about 1e-3000
   const xfloat_t largest = make_x(false, 32766, ALL_ONES);
   const xfloat_t smallest = make_x(false, 1, LEAD);
-  struct case_t
-  {
-    const char *name;
-    xfloat_t a;
-    xfloat_t b;
-    int status;
-    xfloat_t expected;
-  };
-  const case_t cases[] = {
+  const operation_case_t cases[] = {
     {"1e4000 squared overflows", huge, huge, XFLOAT_RANGE, xfloat_zero},
     {"1e-3000 squared underflows", tiny, tiny, XFLOAT_RANGE, xfloat_zero},
     {"largest times one", largest, xfloat_one, XFLOAT_OK, largest},
@@ -487,12 +503,7 @@ TEST(XfloatMultiply, EdgeCases)
     {"signs", from_double(-1.5), from_double(2.5), XFLOAT_OK, from_double(-3.75)},
     {"negative squared", from_double(-3), from_double(-3), XFLOAT_OK, from_double(9)},
   };
-  for ( const case_t &c : cases )
-  {
-    xfloat_t out = from_double(99);
-    EXPECT_EQ(xfloat_multiply(c.a, c.b, &out), c.status) << c.name;
-    EXPECT_EQ(out, c.expected) << c.name << ": " << describe(out);
-  }
+  check_operation(xfloat_multiply, cases);
 }
 
 TEST(XfloatMultiply, MatchesExactIntegerProducts)
@@ -513,15 +524,7 @@ TEST(XfloatDivide, EdgeCases)
 {
   const xfloat_t largest = make_x(false, 32766, ALL_ONES);
   const xfloat_t smallest = make_x(false, 1, LEAD);
-  struct case_t
-  {
-    const char *name;
-    xfloat_t a;
-    xfloat_t b;
-    int status;
-    xfloat_t expected;
-  };
-  const case_t cases[] = {
+  const operation_case_t cases[] = {
     {"by zero", xfloat_one, xfloat_zero, XFLOAT_DIV_BY_ZERO, xfloat_zero},
     {"by minus zero", xfloat_one, make_x(true, 0, {}), XFLOAT_DIV_BY_ZERO, xfloat_zero},
     {"zero by zero", xfloat_zero, xfloat_zero, XFLOAT_DIV_BY_ZERO, xfloat_zero},
@@ -535,12 +538,7 @@ TEST(XfloatDivide, EdgeCases)
     {"two thirds", from_double(2), from_double(3), XFLOAT_OK,
      make_x(false, 16382, {0xAAAA, 0xAAAA, 0xAAAA, 0xAAAA, 0xAAAA, 0xAAAA, 0xAAAB})},
   };
-  for ( const case_t &c : cases )
-  {
-    xfloat_t out = from_double(99);
-    EXPECT_EQ(xfloat_divide(c.a, c.b, &out), c.status) << c.name;
-    EXPECT_EQ(out, c.expected) << c.name << ": " << describe(out);
-  }
+  check_operation(xfloat_divide, cases);
 }
 
 TEST(XfloatDivide, MatchesExactIntegerQuotients)
