@@ -15,13 +15,6 @@
 // Ephemeral key exchange and authenticated strong ciphers only.
 static const char client_ciphers[] = "HIGH:!aNULL:!kRSA:!PSK:!SRP:!MD5:!RC4";
 
-enum class tls_client_session_t::frame_t
-{
-  whole,
-  partial,
-  bad,
-};
-
 // The one BIO of a session moves bytes between the library and the caller without copies of its own making:
 // the library reads the caller's record in place (an exhausted input means "more to come", never end of
 // stream) and appends what it wants sent to the output, which the caller takes after each step.
@@ -171,13 +164,12 @@ tls_start_t tls_client_session_t::start(const uint8_t *anchor_der, size_t length
   return tls_start_t::ok;
 }
 
-tls_client_session_t::frame_t tls_client_session_t::frame_record(const uint8_t *in, size_t length,
-                                                                  size_t &record_length)
+tls_status_t tls_client_session_t::frame_record(const uint8_t *in, size_t length, size_t &record_length)
 {
   if ( length < SSL3_RT_HEADER_LENGTH )
   {
     missing_ = SSL3_RT_HEADER_LENGTH - length;
-    return frame_t::partial;
+    return tls_status_t::incomplete;
   }
   const uint8_t type = in[0];
   const size_t body = size_t(in[3]) << 8 | in[4];
@@ -186,26 +178,26 @@ tls_client_session_t::frame_t tls_client_session_t::frame_record(const uint8_t *
   if ( in[1] != SSL3_VERSION_MAJOR )
   {
     fail_with(SSL_R_WRONG_VERSION_NUMBER);
-    return frame_t::bad;
+    return tls_status_t::failed;
   }
   if ( type < SSL3_RT_CHANGE_CIPHER_SPEC || type > SSL3_RT_APPLICATION_DATA )
   {
     fail_with(SSL_R_UNEXPECTED_RECORD);
-    return frame_t::bad;
+    return tls_status_t::failed;
   }
   if ( body > SSL3_RT_MAX_ENCRYPTED_LENGTH )
   {
     fail_with(SSL_R_ENCRYPTED_LENGTH_TOO_LONG);
-    return frame_t::bad;
+    return tls_status_t::failed;
   }
   record_length = SSL3_RT_HEADER_LENGTH + body;
   if ( length < record_length )
   {
     missing_ = record_length - length;
-    return frame_t::partial;
+    return tls_status_t::incomplete;
   }
   missing_ = 0;
-  return frame_t::whole;
+  return tls_status_t::ok;
 }
 
 void tls_client_session_t::reset_output()
@@ -254,15 +246,8 @@ tls_status_t tls_client_session_t::continue_handshake(const uint8_t *in, size_t 
   reset_output();
   used = 0;
   size_t record = 0;
-  switch ( frame_record(in, length, record) )
-  {
-    case frame_t::partial:
-      return tls_status_t::incomplete;
-    case frame_t::bad:
-      return tls_status_t::failed;
-    case frame_t::whole:
-      break;
-  }
+  if ( const tls_status_t framed = frame_record(in, length, record); framed != tls_status_t::ok )
+    return framed;
   used = record;
   io_->input = {in, record};
   const tls_status_t status = run_handshake();
@@ -277,15 +262,8 @@ tls_status_t tls_client_session_t::decrypt_record(const uint8_t *in, size_t leng
   used = 0;
   produced = 0;
   size_t record = 0;
-  switch ( frame_record(in, length, record) )
-  {
-    case frame_t::partial:
-      return tls_status_t::incomplete;
-    case frame_t::bad:
-      return tls_status_t::failed;
-    case frame_t::whole:
-      break;
-  }
+  if ( const tls_status_t framed = frame_record(in, length, record); framed != tls_status_t::ok )
+    return framed;
   used = record;
   if ( in[0] == SSL3_RT_HANDSHAKE )
     return tls_status_t::renegotiate;

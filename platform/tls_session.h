@@ -100,8 +100,8 @@ public:
   struct io_t; // the bytes between the library and the caller, defined with the session's BIO
 
 private:
-  enum class frame_t;
-  frame_t frame_record(const uint8_t *in, size_t length, size_t &record_length);
+  // Whether in starts with a whole record (ok, with its length), not yet (incomplete) or never (failed).
+  tls_status_t frame_record(const uint8_t *in, size_t length, size_t &record_length);
   tls_status_t run_handshake();
   void reset_output();
   tls_status_t fail();
