@@ -1,6 +1,8 @@
 // Compact integer encode and decode over a million values of mixed length classes; reports values per second.
 #include "core/compact_codec.h"
 
+#include "bench/pseudo_random.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -14,12 +16,10 @@ constexpr size_t value_count = 1000000;
 std::vector<uint32_t> mixed_values()
 {
   std::vector<uint32_t> values(value_count);
-  uint64_t x = 0x243F6A8885A308D3ull;
+  pseudo_random_t random;
   for ( uint32_t &v : values )
   {
-    x ^= x << 13;
-    x ^= x >> 7;
-    x ^= x << 17;
+    const uint64_t x = random.next();
     const uint32_t r = uint32_t(x >> 32);
     switch ( x & 3 )
     {

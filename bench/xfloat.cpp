@@ -2,6 +2,8 @@
 #include "core/xfloat.h"
 #include "core/xfloat_text.h"
 
+#include "bench/pseudo_random.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -16,12 +18,10 @@ constexpr size_t value_count = 1024;
 std::vector<xfloat_t> mixed_values()
 {
   std::vector<xfloat_t> values(value_count);
-  uint64_t x = 0x243F6A8885A308D3ull;
+  pseudo_random_t random;
   for ( xfloat_t &v : values )
   {
-    x ^= x << 13;
-    x ^= x >> 7;
-    x ^= x << 17;
+    const uint64_t x = random.next();
     // A normal double: exponent 1023 +- 200, any fraction, any sign.
     uint64_t bits = (x & 0x800FFFFFFFFFFFFFull) | (uint64_t(823 + (x >> 52) % 400) << 52);
     xfloat_convert_processor(&bits, &v, XFLOAT_PROC_DOUBLE);
