@@ -254,16 +254,7 @@ bool qstring_less(const qstring &a, const qstring &b)
 qstring &vformat_to_string(qstring *s, const char *format, va_list va)
 {
   s->release();
-  va_list measure;
-  va_copy(measure, va);
-  const int count = buf_vprintf(nullptr, 0, format, measure);
-  va_end(measure);
-  if ( count <= 0 )
-    return *s;
-  s->reserve(size_t(count) + 1);
-  buf_vprintf(s->data(), count + 1, format, va);
-  s->set_length(size_t(count));
-  return *s;
+  return vappend_format_to_string(s, format, va);
 }
 
 qstring &format_to_string(qstring *s, const char *format, ...)
