@@ -73,6 +73,22 @@ expansion_level_t *level_at(token_reader_impl_t *r, uint32_t context)
   return &r->expansions[context - 1];
 }
 
+// Records in level where the reader stands, to come back there when the level is left.
+void save_position(expansion_level_t &level, const token_reader_impl_t *r)
+{
+  level.saved_text_start = r->text_start;
+  level.saved_cursor = r->cursor;
+  level.saved_context = r->context;
+}
+
+// Puts the reader back where it stood when level was entered.
+void restore_position(token_reader_impl_t *r, const expansion_level_t &level)
+{
+  r->text_start = level.saved_text_start;
+  r->cursor = level.saved_cursor;
+  r->context = level.saved_context;
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Dynamic names
 
@@ -395,10 +411,8 @@ int expand_macro(token_reader_impl_t *r, lexer_token_t *token)
     return 1;
   expansion_level_t level;
   level.args = std::move(args);
-  level.saved_text_start = r->text_start;
-  level.saved_cursor = r->cursor;
   level.macro = std::move(def);
-  level.saved_context = r->context;
+  save_position(level, r);
   r->expansions.push_back(std::move(level));
   r->context = uint32_t(r->expansions.size());
   r->text_start = r->cursor = macro->body.c_str();
@@ -603,10 +617,7 @@ int resolve_identifier(token_reader_impl_t *r, lexer_token_t *token)
 
 void leave_level(token_reader_impl_t *r)
 {
-  const expansion_level_t &level = r->expansions.back();
-  r->text_start = level.saved_text_start;
-  r->cursor = level.saved_cursor;
-  r->context = level.saved_context;
+  restore_position(r, r->expansions.back());
   r->expansions.pop_back();
 }
 
@@ -614,10 +625,7 @@ void leave_all_levels(token_reader_impl_t *r)
 {
   if ( r->expansions.empty() )
     return;
-  const expansion_level_t &bottom = r->expansions.front();
-  r->text_start = bottom.saved_text_start;
-  r->cursor = bottom.saved_cursor;
-  r->context = bottom.saved_context;
+  restore_position(r, r->expansions.front());
   r->expansions.clear();
 }
 
@@ -632,9 +640,7 @@ void enter_argument(token_reader_impl_t *r)
   const char *text = owner->args[k].c_str();
   const uint32_t owner_context = owner->saved_context;
   expansion_level_t level;
-  level.saved_text_start = r->text_start;
-  level.saved_cursor = r->cursor;
-  level.saved_context = r->context;
+  save_position(level, r);
   r->expansions.push_back(std::move(level));
   r->context = owner_context;
   r->text_start = r->cursor = text;
