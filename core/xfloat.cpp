@@ -406,6 +406,23 @@ bool xfloat_round(xfloat_work_t *v, bool lost, bool subtract, int e, int precisi
 //--------------------------------------------------------------------------------------------------------------
 // Arithmetic
 
+namespace {
+
+// The end of every operation: the exact result in v rounded to 112 bits at exponent e and packed into out.
+// XFLOAT_RANGE, with +0 in out, when it lies outside the format.
+int round_result(xfloat_work_t *v, bool lost, bool subtract, int e, xfloat_t *out)
+{
+  if ( !xfloat_round(v, lost, subtract, e, SIGNIFICAND_BITS) )
+  {
+    *out = xfloat_zero;
+    return XFLOAT_RANGE;
+  }
+  xfloat_pack(*v, out);
+  return XFLOAT_OK;
+}
+
+} // namespace
+
 int xfloat_add(const xfloat_t &a, const xfloat_t &b, xfloat_t *out, bool subtract)
 {
   xfloat_work_t x;
@@ -458,13 +475,7 @@ int xfloat_add(const xfloat_t &a, const xfloat_t &b, xfloat_t *out, bool subtrac
     significand_subtract(*small, big);
   else
     significand_add(*small, big);
-  if ( !xfloat_round(big, lost, subtraction, exponent_of(*big), SIGNIFICAND_BITS) )
-  {
-    *out = xfloat_zero;
-    return XFLOAT_RANGE;
-  }
-  xfloat_pack(*big, out);
-  return XFLOAT_OK;
+  return round_result(big, lost, subtraction, exponent_of(*big), out);
 }
 
 int xfloat_multiply(const xfloat_t &a, const xfloat_t &b, xfloat_t *out)
@@ -480,13 +491,7 @@ int xfloat_multiply(const xfloat_t &a, const xfloat_t &b, xfloat_t *out)
   }
   const bool lost = significand_multiply(x, &y);
   y.words[XW_SIGN] = uint16_t(x.words[XW_SIGN] ^ y.words[XW_SIGN]);
-  if ( !xfloat_round(&y, lost, false, exponent_of(x) + exponent_of(y) - (XFLOAT_BIAS - 1), SIGNIFICAND_BITS) )
-  {
-    *out = xfloat_zero;
-    return XFLOAT_RANGE;
-  }
-  xfloat_pack(y, out);
-  return XFLOAT_OK;
+  return round_result(&y, lost, false, exponent_of(x) + exponent_of(y) - (XFLOAT_BIAS - 1), out);
 }
 
 int xfloat_divide(const xfloat_t &dividend, const xfloat_t &divisor, xfloat_t *out)
@@ -502,10 +507,7 @@ int xfloat_divide(const xfloat_t &dividend, const xfloat_t &divisor, xfloat_t *o
     return XFLOAT_OK;
   const bool lost = significand_divide(y, &x);
   x.words[XW_SIGN] = uint16_t(x.words[XW_SIGN] ^ y.words[XW_SIGN]);
-  if ( !xfloat_round(&x, lost, false, exponent_of(x) - exponent_of(y) + XFLOAT_BIAS, SIGNIFICAND_BITS) )
-    return XFLOAT_RANGE;
-  xfloat_pack(x, out);
-  return XFLOAT_OK;
+  return round_result(&x, lost, false, exponent_of(x) - exponent_of(y) + XFLOAT_BIAS, out);
 }
 
 int xfloat_compare(const xfloat_t &a, const xfloat_t &b)
