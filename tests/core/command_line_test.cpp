@@ -1,20 +1,14 @@
 // Splitting command lines into arguments and redirections, and quoting arguments so that they split back.
 #include "core/command_line.h"
 
+#include "tests/support/string_lists.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 namespace {
-
-std::vector<std::string> to_strings(const qvector<qstring> &list)
-{
-  std::vector<std::string> out;
-  for ( const qstring &s : list )
-    out.emplace_back(s.view());
-  return out;
-}
 
 struct expected_redirection_t
 {

@@ -4,6 +4,7 @@
 
 #include "core/error_state.h"
 #include "core/file_ops.h"
+#include "tests/support/string_lists.h"
 
 #include <gtest/gtest.h>
 
@@ -25,14 +26,6 @@ namespace fs = std::filesystem;
 
 namespace
 {
-
-std::vector<std::string> to_strings(const qvector<qstring> &list)
-{
-  std::vector<std::string> out;
-  for ( const qstring &s : list )
-    out.emplace_back(s.view());
-  return out;
-}
 
 // Restores the named environment variables when the test ends.
 class env_guard

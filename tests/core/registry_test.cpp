@@ -2,9 +2,10 @@
 // and operations of several threads and processes on one store.
 #include "core/registry.h"
 
-#include "tests/support/interr_capture.h"
 #include "platform/registry_store.h"
+#include "tests/support/interr_capture.h"
 #include "tests/support/recording_ui_callback.h"
+#include "tests/support/string_lists.h"
 
 #include <gtest/gtest.h>
 
@@ -22,14 +23,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::vector<std::string> strings(const qvector<qstring> &v)
-{
-  std::vector<std::string> out;
-  for ( const qstring &s : v )
-    out.emplace_back(s.view());
-  return out;
-}
 
 class Registry : public testing::Test
 {
@@ -79,7 +72,7 @@ protected:
   {
     qvector<qstring> out;
     registry_read_list(&out, subkey);
-    return strings(out);
+    return to_strings(out);
   }
   static void store_list(const char *subkey, const std::vector<std::string> &entries)
   {
@@ -312,7 +305,7 @@ TEST_F(Registry, NumberedLists)
   out.push_back(qstring("q"));
   out.push_back(qstring("z"));
   registry_read_list(&out, "Other");
-  EXPECT_EQ(strings(out), (std::vector<std::string>{"q", "z", "p", "r"}));
+  EXPECT_EQ(to_strings(out), (std::vector<std::string>{"q", "z", "p", "r"}));
 
   EXPECT_EQ(list("Missing"), std::vector<std::string>{});
   EXPECT_FALSE(key_exists("Software\\Quorvin\\ZUK\\Missing"));
@@ -326,14 +319,14 @@ TEST_F(Registry, ListingNames)
   registry_int("v", true, 1, "Top\\sub1");
   qvector<qstring> names;
   EXPECT_TRUE(registry_list_names(&names, "Top", false));
-  EXPECT_EQ(strings(names), (std::vector<std::string>{"A", "b"}));
+  EXPECT_EQ(to_strings(names), (std::vector<std::string>{"A", "b"}));
   names.clear();
   EXPECT_TRUE(registry_list_names(&names, "Top", true));
-  EXPECT_EQ(strings(names), (std::vector<std::string>{"sub1", "Sub2"}));
+  EXPECT_EQ(to_strings(names), (std::vector<std::string>{"sub1", "Sub2"}));
   EXPECT_FALSE(registry_list_names(&names, "Nowhere", true));
   EXPECT_EQ(names.size(), 2u);
   EXPECT_TRUE(registry_list_names(&names, nullptr, true));
-  EXPECT_EQ(strings(names), (std::vector<std::string>{"sub1", "Sub2", "Top"}));
+  EXPECT_EQ(to_strings(names), (std::vector<std::string>{"sub1", "Sub2", "Top"}));
 }
 
 TEST_F(Registry, ListingNamesOfAJustCreatedApplicationKeyFails)
