@@ -4,6 +4,7 @@
 
 #include "core/error_state.h"
 #include "core/file_ops.h"
+#include "tests/support/env_guard.h"
 #include "tests/support/string_lists.h"
 
 #include <gtest/gtest.h>
@@ -26,34 +27,6 @@ namespace fs = std::filesystem;
 
 namespace
 {
-
-// Restores the named environment variables when the test ends.
-class env_guard
-{
-public:
-  explicit env_guard(std::initializer_list<const char *> names)
-  {
-    for ( const char *name : names )
-    {
-      const char *value = std::getenv(name);
-      saved_.push_back({name, value != nullptr, value != nullptr ? value : ""});
-    }
-  }
-  ~env_guard()
-  {
-    for ( const saved_t &s : saved_ )
-      s.set ? setenv(s.name.c_str(), s.value.c_str(), 1) : unsetenv(s.name.c_str());
-  }
-
-private:
-  struct saved_t
-  {
-    std::string name;
-    bool set;
-    std::string value;
-  };
-  std::vector<saved_t> saved_;
-};
 
 std::string exe_dir()
 {
@@ -155,7 +128,7 @@ TEST(ExecutablePath, FullPathOrTooLong)
 
 TEST(KnownFolder, ApplicationDataFromXdgOrHome)
 {
-  const env_guard guard({"XDG_CONFIG_HOME", "HOME"});
+  const env_guard_t guard({"XDG_CONFIG_HOME", "HOME"});
   struct folder_case
   {
     const char *xdg; // null: unset
@@ -171,8 +144,8 @@ TEST(KnownFolder, ApplicationDataFromXdgOrHome)
   };
   for ( const folder_case &c : cases )
   {
-    c.xdg != nullptr ? setenv("XDG_CONFIG_HOME", c.xdg, 1) : unsetenv("XDG_CONFIG_HOME");
-    c.home != nullptr ? setenv("HOME", c.home, 1) : unsetenv("HOME");
+    set_env("XDG_CONFIG_HOME", c.xdg);
+    set_env("HOME", c.home);
     char buf[PATH_MAX] = "";
     EXPECT_EQ(known_folder_path(buf, sizeof(buf), KNOWN_FOLDER_APPDATA), c.found) << c.expected;
     if ( c.found )
@@ -336,7 +309,7 @@ TEST(SearchDirsDeathTest, ConfigFilesInOrder)
 
 TEST(TempDirectory, FromTmpdirOrTmp)
 {
-  const env_guard guard({"TMPDIR"});
+  const env_guard_t guard({"TMPDIR"});
   char buf[PATH_MAX];
   setenv("TMPDIR", "/some/where", 1);
   EXPECT_STREQ(temp_directory(buf, sizeof(buf)), "/some/where");

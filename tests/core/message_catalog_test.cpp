@@ -4,6 +4,7 @@
 #include "core/catalog_lookup.h"
 #include "core/directories.h"
 #include "core/error_state.h"
+#include "tests/support/env_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -301,8 +302,6 @@ TEST_F(CatalogTest, TemplatesExpandNameAndLanguage)
 
 TEST_F(CatalogTest, FindAndLoadSearchOrder)
 {
-  const char *saved_lang = std::getenv("LANG");
-  const std::string lang = saved_lang != nullptr ? saved_lang : "";
   write("nls/En_US/zuk.hlp", build_catalog({{"from NLSPATH"}}));
   write("a/zuk.hlp", build_catalog({{"from a"}}));
   write("b/zuk.hlp", build_catalog({{"from b"}}));
@@ -323,19 +322,21 @@ TEST_F(CatalogTest, FindAndLoadSearchOrder)
       {nullptr, nullptr, dir_ + "/b", 0, "from b"},
       {nullptr, nullptr, dir_ + "/none", HELP_CANT_FIND, nullptr},
   };
-  for ( const find_case &c : cases )
   {
-    c.nlspath != nullptr ? setenv("NLSPATH", c.nlspath, 1) : unsetenv("NLSPATH");
-    c.lang != nullptr ? setenv("LANG", c.lang, 1) : unsetenv("LANG");
-    unload_help_file();
-    EXPECT_EQ(find_and_load_help_file(c.search.c_str(), "zuk.hlp"), c.rc) << c.search;
-    if ( c.text != nullptr )
+    const env_guard_t guard({"NLSPATH", "LANG"});
+    for ( const find_case &c : cases )
     {
-      EXPECT_STREQ(catalog_message(0), c.text) << c.search;
+      set_env("NLSPATH", c.nlspath);
+      set_env("LANG", c.lang);
+      unload_help_file();
+      EXPECT_EQ(find_and_load_help_file(c.search.c_str(), "zuk.hlp"), c.rc) << c.search;
+      if ( c.text != nullptr )
+      {
+        EXPECT_STREQ(catalog_message(0), c.text) << c.search;
+      }
     }
   }
   unsetenv("NLSPATH");
-  saved_lang != nullptr ? setenv("LANG", lang.c_str(), 1) : unsetenv("LANG");
 
   const std::string absolute = write("abs/own.hlp", build_catalog({{"absolute"}}));
   EXPECT_EQ(find_and_load_help_file("", absolute.c_str()), 0);

@@ -4,6 +4,7 @@
 #include "core/debug_flags.h"
 #include "core/directories.h"
 #include "core/threads.h"
+#include "tests/support/env_guard.h"
 #include "tests/support/recording_ui_callback.h"
 
 #include <gtest/gtest.h>
@@ -51,25 +52,6 @@ void write_file(const fs::path &path, const std::string &text, fs::perms perms =
   std::ofstream(path, std::ios::binary) << text;
   fs::permissions(path, perms);
 }
-
-// Sets an environment variable for the scope of the object.
-class scoped_env_t
-{
-public:
-  scoped_env_t(const char *name, const char *value) : name_(name)
-  {
-    const char *old = getenv(name);
-    had_ = old != nullptr;
-    if ( had_ )
-      old_ = old;
-    value != nullptr ? setenv(name, value, 1) : unsetenv(name);
-  }
-  ~scoped_env_t() { had_ ? setenv(name_.c_str(), old_.c_str(), 1) : unsetenv(name_.c_str()); }
-
-private:
-  std::string name_, old_;
-  bool had_ = false;
-};
 
 // Changes the working directory for the scope of the object.
 class scoped_cwd_t
@@ -406,9 +388,9 @@ TEST(ProcessLaunchTest, RecordHandlesAndTheirReplacementByRedirections)
 
 TEST(ProcessLaunchTest, EnvironmentBlocks)
 {
-  scoped_env_t path_var("PATH", "/usr/bin:/bin");
-  scoped_env_t other("AKUI_INHERITED", "yes");
-  scoped_env_t gone("AKUI_ABSENT", nullptr);
+  const env_guard_t path_var("PATH", "/usr/bin:/bin");
+  const env_guard_t other("AKUI_INHERITED", "yes");
+  const env_guard_t gone("AKUI_ABSENT", nullptr);
   struct row_t
   {
     const char *name;
@@ -448,7 +430,7 @@ TEST(ProcessLaunchTest, EnvironmentBlocks)
 
 TEST(ProcessLaunchTest, ChildEnvironment)
 {
-  scoped_env_t inherited("AKUI_INHERITED", "yes");
+  const env_guard_t inherited("AKUI_INHERITED", "yes");
   struct row_t
   {
     const char *additions;
@@ -487,7 +469,7 @@ TEST(ProcessLaunchTest, ProgramSearch)
   write_file(fs::path(user_dir.c_str()) / "akui-user-tool", "#!/bin/sh\necho user\n", fs::perms::owner_all);
 
   const std::string path_list = "/usr/bin:/bin::" + first.string() + ";" + second.string();
-  scoped_env_t path_var("PATH", path_list.c_str());
+  const env_guard_t path_var("PATH", path_list.c_str());
   scoped_cwd_t cwd(dir);
   struct row_t
   {
