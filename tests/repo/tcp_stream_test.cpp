@@ -227,4 +227,39 @@ TEST(tcp_stream, a_second_listener_on_a_taken_port_fails_to_bind)
   int port = 0;
   EXPECT_FALSE(listener.local_port(&port)) << "the failed listener was closed";
 }
+
+TEST(tcp_stream, address_texts_put_the_name_before_the_number)
+{
+  loopback_server_t peer([](int fd) { receive_until_closed(fd); });
+  tcp_socket_stream_t stream;
+  ASSERT_TRUE(stream.open(loopback(peer.port())));
+  for ( const bool peer_side : {true, false} )
+  {
+    SCOPED_TRACE(peer_side ? "peer" : "local");
+    qstring text("at ");
+    EXPECT_TRUE(peer_side ? stream.peer_address(&text, true) : stream.local_address(&text, true));
+    const std::string s(text.view());
+    ASSERT_TRUE(s.starts_with("at ")) << s;
+    const std::string shown = s.substr(3);
+    // A loopback address that has a name reads "name(127.0.0.1)"; one without a name is the number alone.
+    if ( shown != "127.0.0.1" )
+    {
+      ASSERT_TRUE(shown.ends_with("(127.0.0.1)")) << shown;
+      EXPECT_GT(shown.size(), std::string("(127.0.0.1)").size()) << "a name comes first";
+      EXPECT_EQ(shown.find('('), shown.size() - std::string("(127.0.0.1)").size());
+    }
+  }
+  stream.close(-1);
+
+  // An address of no family the system can show adds nothing and answers false.
+  sockaddr_storage nothing{};
+  nothing.ss_family = AF_UNSPEC;
+  qstring untouched("x");
+  EXPECT_FALSE(format_socket_address(&untouched, reinterpret_cast<const sockaddr *>(&nothing), sizeof(nothing), true));
+  EXPECT_EQ(untouched, "x");
+  // Without a connection there is no address at all.
+  qstring none;
+  EXPECT_FALSE(stream.peer_address(&none, false));
+  EXPECT_TRUE(none.empty());
+}
 } // namespace
