@@ -5,6 +5,7 @@
 #include "core/md5.h"
 #include "core/printf_format.h"
 #include "core/qvector.h"
+#include "platform/hex_digits.h"
 #include "repo/abstract_fs.h"
 
 #include <algorithm>
@@ -38,17 +39,6 @@ bool cache_file_path(char (&buf)[PATH_MAX], const std::string &directory)
   return join_path(buf, sizeof(buf), directory.c_str(), cache_file_name, nullptr) != nullptr;
 }
 
-int hex_value(char c)
-{
-  if ( c >= '0' && c <= '9' )
-    return c - '0';
-  if ( c >= 'A' && c <= 'F' )
-    return c - 'A' + 10;
-  if ( c >= 'a' && c <= 'f' )
-    return c - 'a' + 10;
-  return -1;
-}
-
 // Parses one line (without its line feed) into *name and *entry. False for a bad line.
 bool parse_line(const std::string &line, std::string *name, md5_cache_entry_t *entry)
 {
@@ -65,8 +55,8 @@ bool parse_line(const std::string &line, std::string *name, md5_cache_entry_t *e
   const char *hex = line.c_str() + used;
   for ( int i = 0; i < 16; ++i )
   {
-    const int high = hex_value(hex[2 * i]);
-    const int low = hex_value(hex[2 * i + 1]);
+    const int high = hex_digit_value(hex[2 * i]);
+    const int low = hex_digit_value(hex[2 * i + 1]);
     if ( high < 0 || low < 0 )
       return false;
     entry->digest[i] = uint8_t(high * 16 + low);

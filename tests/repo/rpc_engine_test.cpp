@@ -3,6 +3,8 @@
 
 #include "core/internal_error.h"
 #include "repo/packets_users.h"
+#include "tests/support/env_guard.h"
+#include "tests/support/interr_capture.h"
 #include "tests/support/recording_ui_callback.h"
 
 #include <cstdlib>
@@ -11,49 +13,6 @@
 #include <string>
 
 namespace {
-
-// Runs fn and expects internal error `code`, thrown on this thread.
-template<class Fn>
-void expect_interr(int32_t code, Fn fn)
-{
-  const uint8_t previous = set_interr_throws(1);
-  try
-  {
-    fn();
-    ADD_FAILURE() << "no internal error";
-  }
-  catch ( const interr_exc_t &e )
-  {
-    EXPECT_EQ(e.code, code);
-  }
-  set_interr_throws(previous);
-}
-
-// Sets or removes an environment variable for the scope.
-class scoped_env_t
-{
-public:
-  scoped_env_t(const char *name, const char *value) : name_(name)
-  {
-    if ( const char *old = std::getenv(name) )
-      old_ = old;
-    if ( value != nullptr )
-      setenv(name, value, 1);
-    else
-      unsetenv(name);
-  }
-  ~scoped_env_t()
-  {
-    if ( old_ )
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
-private:
-  const char *name_;
-  std::optional<std::string> old_;
-};
 
 bool any_text_contains(const std::vector<ui_request_record_t> &requests, const std::string &part)
 {
@@ -126,7 +85,7 @@ TEST(reply_timeout_test, environment_rewrites_every_entry_or_nothing)
   {
     SCOPED_TRACE(c.value != nullptr ? c.value : "(unset)");
     reply_timeout_t table[2] = {{LOGIN, 60000}, {GET_USERS, 60000}};
-    scoped_env_t env("ARKIVE_RECV_TIMEOUT_SECS", c.value);
+    env_guard_t env("ARKIVE_RECV_TIMEOUT_SECS", c.value);
     apply_recv_timeout_setting(table);
     EXPECT_EQ(table[0].timeout_ms.load(), c.timeout_ms);
     EXPECT_EQ(table[1].timeout_ms.load(), c.timeout_ms);
@@ -150,9 +109,9 @@ TEST(rpc_engine_registration_test, bad_rows_are_internal_errors)
 {
   rpc_session_t session(nullptr, false);
   const packet_type_row_t duplicate[] = {{10, "RPC_OK", no_packet}, {266, "RPC_OK again", no_packet}};
-  expect_interr(1620, [&] { session.register_packet_types(duplicate); });
+  EXPECT_EQ(interr_number([&] { session.register_packet_types(duplicate); }), 1620);
   const packet_type_row_t unnamed[] = {{10, nullptr, no_packet}};
-  expect_interr(1619, [&] { session.register_packet_types(unnamed); });
+  EXPECT_EQ(interr_number([&] { session.register_packet_types(unnamed); }), 1619);
   // The same type in two separate calls is accepted: the first row wins when decoding.
   const packet_type_row_t first[] = {{10, "RPC_OK", no_packet}};
   session.register_packet_types(first);
@@ -169,7 +128,7 @@ void send_peer_message(rpc_engine_t &engine, const char *format, ...)
 TEST(rpc_engine_registration_test, a_client_sends_no_peer_messages)
 {
   rpc_session_t session(nullptr, false);
-  expect_interr(1621, [&] { send_peer_message(session, "%s", "hello"); });
+  EXPECT_EQ(interr_number([&] { send_peer_message(session, "%s", "hello"); }), 1621);
 }
 
 TEST(rpc_engine_registration_test, without_a_stream_nothing_moves)
@@ -350,7 +309,7 @@ TEST_F(rpc_frame_test_t, a_reply_after_the_time_out_is_no_reply)
 TEST_F(rpc_frame_test_t, login_waits_as_long_as_the_environment_says)
 {
   {
-    scoped_env_t env("ARKIVE_RECV_TIMEOUT_SECS", "1");
+    env_guard_t env("ARKIVE_RECV_TIMEOUT_SECS", "1");
     apply_recv_timeout_setting();
   }
   EXPECT_EQ(reply_timeout_table[0].timeout_ms.load(), 1000);
@@ -367,7 +326,7 @@ TEST_F(rpc_frame_test_t, login_waits_as_long_as_the_environment_says)
   EXPECT_FALSE(connection->large_packets());
 
   // The rewrite stays in force until the next one.
-  scoped_env_t env("ARKIVE_RECV_TIMEOUT_SECS", "60");
+  env_guard_t env("ARKIVE_RECV_TIMEOUT_SECS", "60");
   apply_recv_timeout_setting();
   EXPECT_EQ(reply_timeout_table[0].timeout_ms.load(), 60000);
 }

@@ -6,6 +6,7 @@
 #include "core/debug_flags.h"
 #include "core/error_state.h"
 #include "tests/repo/test_proxy.h"
+#include "tests/support/env_guard.h"
 #include "tests/support/recording_ui_callback.h"
 
 #include <gtest/gtest.h>
@@ -28,31 +29,6 @@ std::string system_text(const char *key, int code)
 {
   return std::string(key) + ": " + win_error_text(uint32_t(code));
 }
-
-// Sets an environment variable for the scope and puts the old value back.
-class scoped_env_t
-{
-public:
-  scoped_env_t(const char *name, const std::string &value) : name_(name)
-  {
-    if ( const char *old = std::getenv(name) )
-      old_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ~scoped_env_t()
-  {
-    if ( old_ )
-      setenv(name_, old_->c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-  scoped_env_t(const scoped_env_t &) = delete;
-  scoped_env_t &operator=(const scoped_env_t &) = delete;
-
-private:
-  const char *name_;
-  std::optional<std::string> old_;
-};
 
 // Receives one whole TLS record (the client hello), so that closing afterwards ends the connection cleanly.
 void receive_record(int fd)
@@ -256,8 +232,8 @@ TEST_F(tls_stream_test, refuses_a_chain_that_only_the_system_trusts)
   const test_identity_t other_root = make_test_root("a root the system trusts");
   const std::string folder = std::string(std::getenv("TMPDIR")) + "/";
   std::ofstream(folder + "system_roots.pem") << certificate_pem(other_root.cert.get());
-  scoped_env_t file("SSL_CERT_FILE", folder + "system_roots.pem");
-  scoped_env_t dir("SSL_CERT_DIR", folder);
+  env_guard_t file("SSL_CERT_FILE", (folder + "system_roots.pem").c_str());
+  env_guard_t dir("SSL_CERT_DIR", folder.c_str());
   const test_identity_t leaf = make_test_certificate(&other_root, {});
   tls_test_server_t server(leaf, {other_root.cert.get()}, [](tls_peer_t &peer) { peer.read(1); });
   schannel_stream_t stream;
@@ -382,7 +358,7 @@ TEST_F(tls_stream_test, fails_handshakes_with_broken_servers)
 
 TEST_F(tls_stream_test, bounds_the_handshake_by_the_reply_time_out)
 {
-  scoped_env_t timeout("ARKIVE_RECV_TIMEOUT_SECS", "1");
+  env_guard_t timeout("ARKIVE_RECV_TIMEOUT_SECS", "1");
   EXPECT_EQ(tls_handshake_timeout_ms(), 1000);
   loopback_server_t silent([](int fd) { receive_until_closed(fd); });
   schannel_stream_t stream;
@@ -406,11 +382,7 @@ TEST(tls_stream, takes_the_handshake_time_out_from_the_environment)
   for ( const auto &c : cases )
   {
     SCOPED_TRACE(c.value != nullptr ? c.value : "unset");
-    std::optional<scoped_env_t> set;
-    if ( c.value != nullptr )
-      set.emplace("ARKIVE_RECV_TIMEOUT_SECS", c.value);
-    else
-      unsetenv("ARKIVE_RECV_TIMEOUT_SECS");
+    env_guard_t set("ARKIVE_RECV_TIMEOUT_SECS", c.value);
     EXPECT_EQ(tls_handshake_timeout_ms(), c.expected);
   }
 }
