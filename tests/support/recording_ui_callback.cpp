@@ -47,19 +47,25 @@ recording_ui_callback_t::~recording_ui_callback_t()
 void recording_ui_callback_t::script(int32_t code, int64_t answer)
 {
   std::lock_guard guard(mutex_);
-  scripted_[code].push_back({answer, {}});
+  scripted_[code].push_back({answer, {}, {}});
 }
 
 void recording_ui_callback_t::script_file(const std::string &path)
 {
   std::lock_guard guard(mutex_);
-  scripted_[ui_code_ask_file].push_back({1, path});
+  scripted_[ui_code_ask_file].push_back({1, path, {}});
 }
 
 void recording_ui_callback_t::script_value(const std::string &text)
 {
   std::lock_guard guard(mutex_);
-  scripted_[ui_code_input_value].push_back({1, text});
+  scripted_[ui_code_input_value].push_back({1, text, {}});
+}
+
+void recording_ui_callback_t::script_form(form_player_t play)
+{
+  std::lock_guard guard(mutex_);
+  scripted_[ui_code_form_dialog].push_back({0, {}, std::move(play)});
 }
 
 std::vector<ui_request_record_t> recording_ui_callback_t::requests() const
@@ -163,9 +169,18 @@ int64_t recording_ui_callback_t::answer(int32_t code, va_list args)
       return reinterpret_cast<int64_t>(chosen_paths_.back().c_str());
     }
     case ui_code_form_dialog:
-      record.text = text_or_empty(va_arg(args, const char *));
+    {
+      const char *form = va_arg(args, const char *);
+      va_list *fields = va_arg(args, va_list *);
+      record.text = text_or_empty(form);
       remember();
-      return has_script ? scripted.answer : 0;
+      if ( !has_script )
+        return 0;
+      if ( !scripted.play )
+        return scripted.answer;
+      va_list_copy_t copy(*fields);
+      return scripted.play(form, copy.list);
+    }
     case ui_code_input_value:
     {
       qstring *value = va_arg(args, qstring *);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -44,6 +45,11 @@ public:
   void script_file(const std::string &path);
   // Scripts request 32: confirmed, storing text into the caller's string.
   void script_value(const std::string &text);
+  // Plays the user of one request 30: `play` gets the form description and the form's arguments (a copy of
+  // the sender's list, positioned after the description), may call the form's callback and write the fields,
+  // and answers the form's result.
+  using form_player_t = std::function<int64_t(const char *form, va_list args)>;
+  void script_form(form_player_t play);
 
   // Every request so far, in order.
   std::vector<ui_request_record_t> requests() const;
@@ -56,6 +62,7 @@ private:
   {
     int64_t answer;
     std::string text;
+    form_player_t play; // request 30 only
   };
   static int64_t dispatch(int32_t code, ...);
   int64_t answer(int32_t code, va_list args);
