@@ -76,11 +76,21 @@ std::unique_ptr<rpc_packet_t> rpc_arkive_connection_t::exchange(const rpc_packet
 
 raw_frame_ptr rpc_arkive_connection_t::send_and_receive(uint8_t expected_type, byte_buffer_t &frame)
 {
+  bool reconnected = false;
   for ( ;; )
   {
     raw_frame_ptr raw = rpc_session_t::send_and_receive(expected_type, frame);
+    if ( raw == nullptr )
+    {
+      // Only a request the server never took may go again, and only once: a server that keeps dropping the
+      // stream must not hold the caller in a loop.
+      if ( frame.empty() || failure_handler_ == nullptr || reconnected || !reconnect() )
+        return nullptr;
+      reconnected = true;
+      continue;
+    }
     // Before LOGIN has succeeded on this stream the server sends no requests of its own.
-    if ( raw == nullptr || !large_packets() || !is_server_file_request(raw->type) )
+    if ( !large_packets() || !is_server_file_request(raw->type) )
       return raw;
     std::unique_ptr<rpc_packet_t> request = decode_packet(raw.get());
     // The exchange decodes the frame again and ends without a reply.

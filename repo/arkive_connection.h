@@ -12,6 +12,7 @@
 #include <memory>
 
 struct arkive_credentials_t;
+class abstract_fs_t;
 class local_site_t;
 class post_merge_handler_t;
 class remote_file_t;
@@ -174,13 +175,24 @@ public:
   std::unique_ptr<rpc_packet_t> exchange(const rpc_packet_t &request);
   std::unique_ptr<rpc_packet_t> call(const rpc_packet_t &request) override { return exchange(request); }
   // The receive loop: once LOGIN has succeeded, frames of the server's own requests are answered here and the
-  // loop waits again, never sending the request a second time.
+  // loop waits again, never sending the request a second time. When the stream fails before the server took
+  // the request and a failure handler is installed, the connection reconnects once and sends it again.
   raw_frame_ptr send_and_receive(uint8_t expected_type, byte_buffer_t &frame) override;
 
   // Logs in on this stream: LOGIN with protocol version 5 and the client text. On success (RPC_OK, or RPC_FAIL
   // with code 0) frames above small_frame_limit and the server's requests are accepted from then on. On
   // failure *error (when given) receives the detail text.
   bool login(qstring *error, const char *user, const char *password, const char *client);
+  // Tests a user and password: AUTHENTICATE with protocol version 5. 0 with the user's record moved into *user
+  // (when given), else the standard reply handling's code with its detail in *error (when given).
+  int authenticate(qstring *error, user_info_t *user, const char *user_name, const char *password);
+  // Replaces the lost stream by a new one and logs in again as the failure handler says, selecting its site
+  // again; the handler hears the outcome. Runs inside an exchange, under the connection's lock.
+  bool reconnect();
+
+  // The work directory on which the server's file requests act (not owned; null until a login set it).
+  void set_file_system(abstract_fs_t *fs) { file_system_ = fs; }
+  abstract_fs_t *file_system() const { return file_system_; }
 
   // Passes the text to the message sink's print ("%s") when one is installed.
   virtual void notify_message(const char *text);
@@ -260,6 +272,7 @@ private:
   // Answers one request of the server (decoded), then the loop waits again.
   void serve_file_request(std::unique_ptr<rpc_packet_t> request);
 
+  abstract_fs_t *file_system_ = nullptr;                // not owned
   network_failure_handler_t *failure_handler_ = nullptr; // not owned
   critical_section_t *lock_;                            // owned; held for a whole exchange
   uint8_t outstanding_type_ = RPC_OK;

@@ -4,7 +4,7 @@
 
 #include "core/form_actions.h"
 
-class arkive_credentials_t;
+struct arkive_credentials_t;
 
 // Tries a login that the user entered. The client's login sequence implements it by connecting.
 class credential_validator_t

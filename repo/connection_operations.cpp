@@ -90,6 +90,21 @@ bool rpc_arkive_connection_t::login(qstring *error, const char *user, const char
   return false;
 }
 
+int rpc_arkive_connection_t::authenticate(qstring *error, user_info_t *user, const char *user_name,
+                                          const char *password)
+{
+  two_names_number_packet_t request(AUTHENTICATE);
+  request.name = text_or_empty(user_name);
+  request.text = text_or_empty(password);
+  request.number = int32_t(rpc_protocol_version);
+  request.want_reply = 0;
+  const int code = run_request<user_packet_t>(request, AUTHENTICATE_RESULT,
+                                              [user](user_packet_t &reply) { hand_over(user, reply.user); });
+  if ( code != ARKIVE_OK && error != nullptr )
+    *error = text_or_empty(get_error_arg_text(0));
+  return code;
+}
+
 //--------------------------------------------------------------------------
 // Users, groups, permissions, sessions.
 

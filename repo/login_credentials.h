@@ -45,9 +45,8 @@ void free_endpoint_strings(endpoint_credentials_t *endpoint);
 // A login: the server endpoint (this record's own host, port, user and password), the proxy endpoint and the
 // flags. Passwords are kept in memory only when they came from an option, the environment or a configuration
 // directive; they never reach a log or an error text.
-class login_credentials_t : public endpoint_credentials_t
+struct login_credentials_t : endpoint_credentials_t
 {
-public:
   login_credentials_t() = default;
   login_credentials_t(const login_credentials_t &) = default;
   login_credentials_t &operator=(const login_credentials_t &) = default;
@@ -63,7 +62,7 @@ public:
   // The stored passwords; a bare login has none: false.
   virtual bool read_password(qstring *out, qstring *error);
   virtual bool read_proxy_password(qstring *out, qstring *error);
-  // Saving needs a site; a bare login cannot be saved: false.
+  // Only a login with a site is saved (arkive_credentials_t): false.
   virtual bool save(qstring *error);
 
   endpoint_credentials_t proxy;
@@ -73,9 +72,8 @@ public:
 // A login with the local site to select after it. Default-constructed: the default host and port, everything
 // else empty. Every registry access below works under the application "akui" (selected for the call when
 // another application is current, then restored).
-class arkive_credentials_t : public login_credentials_t
+struct arkive_credentials_t : login_credentials_t
 {
-public:
   arkive_credentials_t();
 
   // -s site, else the options of login_credentials_t. An argument that does not begin with "-" is internal

@@ -242,10 +242,15 @@ std::unique_ptr<rpc_packet_t> rpc_session_t::call(const rpc_packet_t &request)
 
 bool rpc_session_t::reopen_stream(qstring *error, bool use_tls, const char *host, uint16_t port)
 {
-  socket_stream_t *fresh = make_socket_stream(use_tls);
   connect_params_t params;
   params.server.host = host != nullptr ? host : "";
   params.server.port = port;
+  return reopen_stream(error, use_tls, params);
+}
+
+bool rpc_session_t::reopen_stream(qstring *error, bool use_tls, const connect_params_t &params)
+{
+  socket_stream_t *fresh = make_socket_stream(use_tls);
   if ( !fresh->open(params) )
   {
     const char *text = fresh->error_text();

@@ -148,6 +148,8 @@ public:
   // stream is shut down for sending, closed and deleted. On failure *error receives the new stream's text and
   // nothing else changes.
   bool reopen_stream(qstring *error, bool use_tls, const char *host, uint16_t port);
+  // The same with the whole connect parameters: the new stream goes through the proxy when one is given.
+  bool reopen_stream(qstring *error, bool use_tls, const connect_params_t &params);
 
 private:
   socket_stream_t *stream_; // owned when owns_stream_

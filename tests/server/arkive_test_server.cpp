@@ -356,6 +356,7 @@ void arkive_test_server_t::serve(std::unique_ptr<link_t> link, int number)
           reply.reset();
           break;
         case server_fault_t::interpose:
+        case server_fault_t::interpose_then_drop:
           for ( const frame_bytes_t &frame : fault.frames )
           {
             uint8_t answer_type = 0;
@@ -368,7 +369,7 @@ void arkive_test_server_t::serve(std::unique_ptr<link_t> link, int number)
         case server_fault_t::drop_after_reply:
           break;
       }
-      if ( fault.action == server_fault_t::drop_before_reply )
+      if ( fault.action == server_fault_t::drop_before_reply || fault.action == server_fault_t::interpose_then_drop )
         break;
     }
     if ( reply != nullptr && !link->write_all(packet_frame(*reply)) )

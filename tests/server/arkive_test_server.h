@@ -40,6 +40,7 @@ struct server_fault_t
     wrong_reply_type,  // answer with a frame of reply_type and an empty body
     raw_reply,         // send frames (any bytes) instead of the answer
     interpose,         // send each of frames as a request of the server and read one answer to each, then answer
+    interpose_then_drop, // as interpose, then close the connection without answering
   };
 
   action_t action = drop_before_reply;
