@@ -67,15 +67,15 @@ private:
   qstring proxy_;
 };
 
-// A typed endpoint text replaces host and port; one that does not parse changes nothing. A user or password
-// typed into the text is not taken.
-void take_host_and_port(endpoint_credentials_t *endpoint, const qstring &text)
+// A typed endpoint text replaces host and port (a text without a port gives default_port); one that does not
+// parse changes nothing. A user or password typed into the text is not taken.
+void take_host_and_port(endpoint_credentials_t *endpoint, const qstring &text, uint16_t default_port)
 {
   endpoint_credentials_t typed;
   if ( parse_endpoint_string(&typed, text.c_str(), false) )
   {
     endpoint->host = std::move(typed.host);
-    endpoint->port = typed.port;
+    endpoint->port = typed.port != 0 ? typed.port : default_port;
   }
   wipe(&typed.password);
 }
@@ -123,8 +123,10 @@ int arkive_credentials_t::run_connect_dialog(credential_validator_t *validator, 
   if ( answer < 1 )
     return 0;
 
-  take_host_and_port(this, server_text);
-  take_host_and_port(&proxy, proxy_text);
+  // A server typed without a port is reached on the default port, and must be saved with it: a login
+  // without a port could not be saved or found again.
+  take_host_and_port(this, server_text, default_arkive_port);
+  take_host_and_port(&proxy, proxy_text, 0);
   if ( (mask & use_proxy_bit) != 0 )
     flags |= credentials_use_proxy;
   else

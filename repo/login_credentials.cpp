@@ -177,6 +177,18 @@ bool write_password(const login_credentials_t &credentials, const char *service,
   return ok;
 }
 
+// The registry key of a login that has a login text. A login without one (no host or port 0) has no key of
+// its own: the bare "ArkiveCredentials\" would name every saved login.
+bool own_registry_key(const login_credentials_t &credentials, qstring *key)
+{
+  qstring login;
+  endpoint_to_string(credentials, &login, true);
+  if ( login.empty() )
+    return false;
+  format_to_string(key, "%s\\%s", credentials_key, login.c_str());
+  return true;
+}
+
 // "Default" under "ArkiveCredentials", parsed; false when missing or unparsable.
 bool read_default_login(endpoint_credentials_t *login)
 {
@@ -337,7 +349,9 @@ bool arkive_credentials_t::read_proxy_password(qstring *out, qstring *error)
 
 bool arkive_credentials_t::save(qstring *error)
 {
-  if ( user.empty() || host.empty() )
+  // A host without a port names no login that could be found again: it counts as an invalid host.
+  qstring key;
+  if ( user.empty() || !own_registry_key(*this, &key) )
   {
     if ( error != nullptr )
       *error = user.empty() ? "Invalid user name" : "Invalid host name";
@@ -347,8 +361,6 @@ bool arkive_credentials_t::save(qstring *error)
   qstring login;
   endpoint_to_string(*this, &login, true);
   registry_write_text(default_value, credentials_key, login.c_str());
-  qstring key;
-  credentials_registry_key(*this, &key);
   registry_write_text("DefaultSite", key.c_str(), site.c_str());
   registry_int("UseProxy", true, (flags & credentials_use_proxy) != 0 ? 1 : 0, key.c_str());
   qstring proxy_login;
@@ -369,19 +381,19 @@ bool arkive_credentials_t::save(qstring *error)
 
 bool arkive_credentials_t::load_default_site()
 {
-  akui_registry_scope_t scope;
   qstring key;
-  credentials_registry_key(*this, &key);
+  if ( !own_registry_key(*this, &key) )
+    return false;
+  akui_registry_scope_t scope;
   return registry_read_text(&site, "DefaultSite", key.c_str());
 }
 
 void arkive_credentials_t::save_default_site(const char *site_name)
 {
-  if ( user.empty() || host.empty() )
+  qstring key;
+  if ( user.empty() || host.empty() || !own_registry_key(*this, &key) )
     return;
   akui_registry_scope_t scope;
-  qstring key;
-  credentials_registry_key(*this, &key);
   if ( site_name != nullptr )
     registry_write_text("DefaultSite", key.c_str(), site_name);
   else
@@ -410,14 +422,15 @@ void load_saved_credentials(arkive_credentials_t *credentials)
     credentials->host = saved.host;
     credentials->port = saved.port;
     qstring key;
-    credentials_registry_key(*credentials, &key);
-    registry_read_text(&credentials->site, "DefaultSite", key.c_str());
-    if ( registry_int("UseProxy", false, 0, key.c_str()) != 0 )
+    const bool has_key = own_registry_key(*credentials, &key);
+    if ( has_key )
+      registry_read_text(&credentials->site, "DefaultSite", key.c_str());
+    if ( has_key && registry_int("UseProxy", false, 0, key.c_str()) != 0 )
       credentials->flags |= credentials_use_proxy;
     else
       credentials->flags &= ~credentials_use_proxy;
     qstring proxy_login;
-    if ( registry_read_text(&proxy_login, "Proxy", key.c_str()) )
+    if ( has_key && registry_read_text(&proxy_login, "Proxy", key.c_str()) )
       parse_endpoint_string(&credentials->proxy, proxy_login.c_str(), false);
   }
   else
@@ -464,8 +477,8 @@ bool forget_saved_credentials(const login_credentials_t &credentials, qstring *e
 {
   akui_registry_scope_t scope;
   qstring key;
-  credentials_registry_key(credentials, &key);
-  registry_remove_tree(key.c_str());
+  if ( own_registry_key(credentials, &key) )
+    registry_remove_tree(key.c_str());
 
   qstring target;
   target_text(credentials, &target);

@@ -87,12 +87,14 @@ struct arkive_credentials_t : login_credentials_t
   // The proxy password from the credential store (service "arkstore_proxy").
   bool read_proxy_password(qstring *out, qstring *error) override;
   // Saves the login: the registry values of the login and the non-empty passwords in the credential store.
-  // False with "Invalid user name" or "Invalid host name" for an incomplete login, or with the store's text.
+  // False with "Invalid user name" or "Invalid host name" (no host, or port 0) for an incomplete login, or with
+  // the store's text.
   bool save(qstring *error) override;
 
-  // Reads the saved site of this login into site: true when one is saved.
+  // Reads the saved site of this login into site: true when one is saved. A login without a host or port has
+  // no saved values, and these two touch nothing for it.
   bool load_default_site();
-  // With a user and host: saves the site of this login, or removes the saved one for a null site.
+  // With a user, host and port: saves the site of this login, or removes the saved one for a null site.
   void save_default_site(const char *site_name);
 
   // Shows the Connect form, tries the login through the validator and saves or forgets it: 0 cancelled,
@@ -115,8 +117,8 @@ void load_saved_credentials(arkive_credentials_t *credentials);
 void set_store_credentials_flag(bool store);
 bool get_store_credentials_flag();
 
-// Forgets the saved login: its registry key, both store entries and, when it is the last saved login, the
-// value "Default". True when the store entries and "Default" (when it named this login) were removed; else
+// Forgets the saved login: its registry key (a login without a host or port has none; other logins are never
+// touched), both store entries and, when it is the last saved login, the value "Default". True when the store entries and "Default" (when it named this login) were removed; else
 // false with the store's text.
 bool forget_saved_credentials(const login_credentials_t &credentials, qstring *error);
 

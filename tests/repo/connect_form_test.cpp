@@ -393,6 +393,19 @@ TEST_F(ConnectForm, FailedSaveWarnsButTheLoginIsAccepted)
   }
 }
 
+TEST_F(ConnectForm, ServerTypedWithoutAPortIsSavedWithTheDefaultPort)
+{
+  ui_.script_form(play_connect_form(&showings_, 1, [](connect_fields_t &f) {
+    f.server = "other";
+    f.boxes = 2;
+  }));
+  EXPECT_EQ(credentials_.run_connect_dialog(&validator_, nullptr, 0), 1);
+  ASSERT_EQ(validator_.seen.size(), 1u);
+  EXPECT_EQ(validator_.seen[0].port, 65433);
+  EXPECT_EQ(registry_text("Default", "ArkiveCredentials"), "alice@other:65433");
+  EXPECT_TRUE(ui_.requests_of(ui_code_message).empty()) << "saved without a warning";
+}
+
 TEST_F(ConnectForm, ServerTextsThatDoNotParseLeaveTheEndpoint)
 {
   struct row
@@ -405,7 +418,7 @@ TEST_F(ConnectForm, ServerTextsThatDoNotParseLeaveTheEndpoint)
   const row rows[] = {
     {"bad port", "other:99999", "srv", 8080},
     {"empty", "", "srv", 8080},
-    {"host only", "other", "other", 0},
+    {"host only: the default port", "other", "other", 65433},
     {"IPv6 with a port", "[::1]:7000", "::1", 7000},
     {"password in the text is dropped", "eve:secret@other:1", "other", 1},
   };

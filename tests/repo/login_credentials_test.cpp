@@ -465,23 +465,57 @@ TEST_F(Logins, IncompleteLoginsAreNotSaved)
     const char *label;
     const char *user;
     const char *host;
+    uint16_t port;
     const char *error;
   };
   const row rows[] = {
-    {"no user", "", "srv", "Invalid user name"},
-    {"no user and no host", "", "", "Invalid user name"},
-    {"no host", "alice", "", "Invalid host name"},
+    {"no user", "", "srv", 1, "Invalid user name"},
+    {"no user and no host", "", "", 1, "Invalid user name"},
+    {"no host", "alice", "", 1, "Invalid host name"},
+    {"no port", "alice", "srv", 0, "Invalid host name"},
   };
   for ( const row &r : rows )
   {
-    arkive_credentials_t c = login(r.user, r.host, 1);
+    arkive_credentials_t c = login(r.user, r.host, r.port);
     c.password = "pw";
     qstring error;
     EXPECT_FALSE(c.save(&error)) << r.label;
     EXPECT_EQ(str(error), r.error) << r.label;
     EXPECT_FALSE(c.save(nullptr)) << r.label;
   }
-  EXPECT_EQ(registry_text("Default", "ArkiveCredentials"), std::nullopt);
+  qvector<qstring> names;
+  EXPECT_FALSE(registry_list_names(&names, "ArkiveCredentials", false)) << "nothing written";
+}
+
+TEST_F(Logins, LoginWithoutHostOrPortNeverTouchesOtherLogins)
+{
+  arkive_credentials_t saved = login("bob", "srv", 1);
+  saved.site = "work";
+  saved.password = "pw";
+  ASSERT_TRUE(saved.save(nullptr));
+  for ( arkive_credentials_t partial : {login("alice", "srv", 0), login("alice", "", 1)} )
+  {
+    qstring error;
+    EXPECT_TRUE(forget_saved_credentials(partial, &error)) << error.c_str();
+    partial.save_default_site("elsewhere");
+    partial.site = "kept";
+    EXPECT_FALSE(partial.load_default_site());
+    EXPECT_EQ(str(partial.site), "kept");
+  }
+  EXPECT_EQ(registry_text("DefaultSite", "ArkiveCredentials\\bob@srv:1"), "work");
+  EXPECT_EQ(registry_text("Default", "ArkiveCredentials"), "bob@srv:1");
+  EXPECT_EQ(registry_text("DefaultSite", "ArkiveCredentials"), std::nullopt);
+  EXPECT_EQ(stored_secret("bob", "srv:1", "arkstore"), std::string("pw\0", 3));
+
+  // A saved "Default" without a port gives the login but none of its values.
+  registry_write_text("Default", "ArkiveCredentials", "bob@srv");
+  arkive_credentials_t loaded;
+  loaded.flags = credentials_use_proxy;
+  load_saved_credentials(&loaded);
+  EXPECT_EQ(str(loaded.user), "bob");
+  EXPECT_EQ(loaded.port, 0);
+  EXPECT_TRUE(loaded.site.empty());
+  EXPECT_EQ(loaded.flags & credentials_use_proxy, 0u);
 }
 
 TEST_F(Logins, SavingWithoutAProxyRemovesTheEarlierProxy)
