@@ -13,6 +13,7 @@
 #include "repo/packets_login.h"
 #include "tests/repo/test_proxy.h"
 #include "tests/repo/test_server_client.h"
+#include "tests/support/env_guard.h"
 #include "tests/support/recording_ui_callback.h"
 
 #include <cstdlib>
@@ -25,18 +26,22 @@
 
 namespace {
 
-constexpr const char *variables[] = {"ARKIVE_HOST", "ARKIVE_PORT", "ARKIVE_PROXY_CONN", "ARKIVE_RECV_TIMEOUT_SECS"};
-
 std::string str(const qstring &s)
 {
   return std::string(s.view());
 }
 
-void clear_variables()
+// The connection settings of the environment, unset for a test and put back after it.
+class connection_environment_t : public env_guard_t
 {
-  for ( const char *name : variables )
-    unsetenv(name);
-}
+public:
+  connection_environment_t() : env_guard_t({"ARKIVE_HOST", "ARKIVE_PORT", "ARKIVE_PROXY_CONN"}) { clear(); }
+  static void clear()
+  {
+    for ( const char *name : {"ARKIVE_HOST", "ARKIVE_PORT", "ARKIVE_PROXY_CONN"} )
+      unsetenv(name);
+  }
+};
 
 frame_bytes_t fail_frame(int32_t code, const char *text)
 {
@@ -130,8 +135,7 @@ private:
 class FactorySettings : public testing::Test
 {
 protected:
-  void SetUp() override { clear_variables(); }
-  void TearDown() override { clear_variables(); }
+  connection_environment_t environment_;
 };
 
 TEST_F(FactorySettings, ConfigureAppliesTheEnvironmentAndTheDefaults)
@@ -157,7 +161,7 @@ TEST_F(FactorySettings, ConfigureAppliesTheEnvironmentAndTheDefaults)
   };
   for ( const row &r : rows )
   {
-    clear_variables();
+    connection_environment_t::clear();
     for ( const auto &[name, value] : r.environment )
       setenv(name, value, 1);
     arkive_credentials_t c;
@@ -255,17 +259,14 @@ class FactoryOnServer : public test_server_fixture_t
 protected:
   void SetUp() override
   {
-    clear_variables();
     registry_select_app("akui");
     const char *config = std::getenv("XDG_CONFIG_HOME");
     std::filesystem::remove(std::filesystem::path(config) / "Quorvin" / "credentials");
     test_server_fixture_t::SetUp();
   }
-  void TearDown() override
-  {
-    clear_variables();
-    debug_flags = 0;
-  }
+  void TearDown() override { debug_flags = 0; }
+
+  connection_environment_t environment_;
 
   // Alice's login to the server over the transport, with site ws.
   arkive_credentials_t alice(transport_t transport)
@@ -691,7 +692,7 @@ TEST_F(FactoryOnServer, ReconnectionKeepsTheConfiguredPortAndProxy)
   for ( const row &r : rows )
   {
     SCOPED_TRACE(r.label);
-    clear_variables();
+    connection_environment_t::clear();
     test_proxy_t proxy{proxy_behaviour_t{}}; // serves one client
     recording_handler_t handler;
     auto c = alice_with_handler(transport_t::tls, &handler);

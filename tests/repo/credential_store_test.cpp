@@ -4,6 +4,7 @@
 
 #include "core/error_state.h"
 #include "platform/generic_credentials.h"
+#include "tests/support/env_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -143,11 +144,9 @@ TEST_F(CredentialStore, BadPartsAreRefusedWithoutTouchingTheFile)
 
 TEST_F(CredentialStore, UnreachableFolderFailsWithTheSystemsMessage)
 {
-  const char *saved = std::getenv("XDG_CONFIG_HOME");
-  const std::string saved_value = saved != nullptr ? saved : "";
-  const fs::path blocker = fs::path(saved_value).parent_path() / "not-a-folder";
+  const fs::path blocker = fs::path(std::getenv("XDG_CONFIG_HOME")).parent_path() / "not-a-folder";
   std::ofstream(blocker) << "x";
-  setenv("XDG_CONFIG_HOME", blocker.c_str(), 1);
+  const env_guard_t config("XDG_CONFIG_HOME", blocker.c_str());
   qstring error;
   byte_buffer_t out;
   EXPECT_FALSE(store_.write_secret("u", "h:1", "arkstore", buffer("pw"), &error));
@@ -158,8 +157,6 @@ TEST_F(CredentialStore, UnreachableFolderFailsWithTheSystemsMessage)
   error.clear();
   EXPECT_FALSE(store_.delete_secret("u", "h:1", "arkstore", &error)) << "only a missing entry counts as deleted";
   EXPECT_EQ(error, win_error_text(ENOTDIR));
-  setenv("XDG_CONFIG_HOME", saved_value.c_str(), 1);
-  fs::remove(blocker);
 }
 
 TEST(CredentialStoreInstance, IsOneStoreForEveryThread)

@@ -5,6 +5,7 @@
 #include "core/qvector.h"
 #include "core/registry.h"
 #include "repo/credential_store.h"
+#include "tests/support/env_guard.h"
 
 #include <gtest/gtest.h>
 
@@ -15,9 +16,6 @@
 #include <vector>
 
 namespace {
-
-constexpr const char *variables[] = {"ARKIVE_HOST", "ARKIVE_USER", "ARKIVE_PASS", "ARKIVE_SITE",
-                                     "ARKIVE_PROXY", "http_proxy", "ARKIVE_PORT", "ARKIVE_PROXY_CONN"};
 
 std::string str(const qstring &s)
 {
@@ -56,7 +54,7 @@ class Logins : public testing::Test
 protected:
   void SetUp() override
   {
-    for ( const char *name : variables )
+    for ( const char *name : {"ARKIVE_HOST", "ARKIVE_USER", "ARKIVE_PASS", "ARKIVE_SITE", "ARKIVE_PROXY", "http_proxy"} )
       unsetenv(name);
     registry_select_app("akui");
     registry_remove_tree("ArkiveCredentials");
@@ -64,12 +62,8 @@ protected:
     const char *config = std::getenv("XDG_CONFIG_HOME");
     std::filesystem::remove(std::filesystem::path(config) / "Quorvin" / "credentials");
   }
-  void TearDown() override
-  {
-    for ( const char *name : variables )
-      unsetenv(name);
-  }
 
+  const env_guard_t environment_{"ARKIVE_HOST", "ARKIVE_USER", "ARKIVE_PASS", "ARKIVE_SITE", "ARKIVE_PROXY", "http_proxy"};
   static arkive_credentials_t login(const char *user, const char *host, uint16_t port)
   {
     arkive_credentials_t c;
