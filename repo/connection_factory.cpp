@@ -6,9 +6,6 @@
 #include "core/ui_callback.h"
 #include "repo/arkive_errors.h"
 
-#include <cstdlib>
-#include <utility>
-
 namespace {
 
 // Bit of debug_flags that traces connecting.
