@@ -67,10 +67,11 @@ int abstract_fs_t::read_whole_file(byte_buffer_t *buf, const char *path, bool lo
   return file->close(true);
 }
 
-int abstract_fs_t::write_whole_file(const char *path, const byte_buffer_t &bytes, bool digest)
+int abstract_fs_t::write_whole_file(const char *path, const byte_buffer_t &bytes, bool digest, bool durable)
 {
   fs_file_t *file = nullptr;
-  int code = open(&file, path, FS_OPEN_WRITE | FS_OPEN_NO_PROGRESS | (digest ? FS_OPEN_DIGEST : 0));
+  int code = open(&file, path,
+                  FS_OPEN_WRITE | FS_OPEN_NO_PROGRESS | (digest ? FS_OPEN_DIGEST : 0) | (durable ? 0 : FS_OPEN_NO_SYNC));
   if ( code != 0 )
     return code;
   uint64_t n = bytes.size();

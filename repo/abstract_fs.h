@@ -23,6 +23,8 @@ constexpr uint32_t FS_OPEN_WRITE = 0x02;       // write: the file's old content 
 constexpr uint32_t FS_OPEN_DIGEST = 0x04;      // keep an MD5 of every byte; a committed close records it
 constexpr uint32_t FS_OPEN_NO_PROGRESS = 0x08; // the file reports no progress
 constexpr uint32_t FS_OPEN_LOCK_HELD = 0x10;   // the caller holds the file system's lock (locked variant)
+constexpr uint32_t FS_OPEN_NO_SYNC = 0x20;     // a committed close need not wait for the disk (content that can
+                                               // be rebuilt, such as checksum-cache files)
 
 // Remove flags.
 constexpr uint32_t FS_REMOVE_FORGET = 0x04; // also forget the file's checksum-cache entry
@@ -87,6 +89,8 @@ public:
                     glob_stop_check_t stop, uint32_t flags) = 0;
   // True for a file system that keeps its files in a table of its own.
   virtual bool has_entry_table() const { return false; }
+  // True when stat may run on several threads at once (the change scan then reads statuses in parallel).
+  virtual bool stat_is_thread_safe() const { return false; }
 
   // Which local files differ from what the server expects (see change_scan.h): bit j of *out is set for
   // item j when its file differs or cannot be checked. Answers 0, 1 when cancelled through the progress
@@ -104,8 +108,9 @@ public:
   // Reads a whole file into *buf (resized to the file's size). A failed open leaves *buf unchanged.
   // lock_held: the caller already holds the file system's lock (locked variant).
   int read_whole_file(byte_buffer_t *buf, const char *path, bool lock_held = false);
-  // Replaces a file's content with bytes; with digest the digest is recorded in the checksum cache.
-  int write_whole_file(const char *path, const byte_buffer_t &bytes, bool digest = false);
+  // Replaces a file's content with bytes; with digest the digest is recorded in the checksum cache. Without
+  // durable the close does not wait for the disk (FS_OPEN_NO_SYNC).
+  int write_whole_file(const char *path, const byte_buffer_t &bytes, bool digest = false, bool durable = true);
 
   md5_cache_t *checksum_cache() const { return cache_.get(); }
   arkive_messenger_t *messenger() const { return messenger_.get(); }

@@ -12,8 +12,12 @@
 #include "repo/md5_cache.h"
 #include "repo/wire_records.h"
 
+#include "core/error_state.h"
+
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -29,6 +33,80 @@ bool is_regular(const file_info_t &status)
 {
   return (status.mode & file_type_mask) == regular_file;
 }
+
+// The status pass reads statuses ahead in chunks on worker threads when the file system allows it: the
+// kernel's path lookups dominate a scan of an unchanged tree and run well in parallel. The next chunk is
+// read while the current one is judged, in item order, on the scanning thread.
+constexpr size_t status_chunk = 4096;
+constexpr size_t min_items_per_thread = 512;
+constexpr unsigned max_status_threads = 8;
+
+// What stat answered for one item, read ahead.
+struct item_status_t
+{
+  bool done = false; // false: not read ahead (the scan asks stat itself)
+  int code = 0;
+  file_info_t status;
+  bool has_detail = false;
+  qstring detail; // string argument 0 of the reading thread after a failure
+};
+
+// Reads the statuses of one chunk of items on worker threads. Entries that no worker filled (a chunk too
+// small to share, a thread that could not start or ran out of memory) keep done == false.
+class status_reader_t
+{
+public:
+  void start(abstract_fs_t *fs, const qvector<change_status_item_t> &items, size_t first, size_t n)
+  {
+    finish();
+    results.assign(n, item_status_t {});
+    const size_t count =
+      std::min<size_t>(std::clamp(std::thread::hardware_concurrency(), 1u, max_status_threads), n / min_items_per_thread);
+    if ( count < 2 )
+      return;
+    for ( size_t t = 0; t < count; ++t )
+    {
+      try
+      {
+        threads_.emplace_back(&status_reader_t::read, this, fs, &items, first, n * t / count, n * (t + 1) / count);
+      }
+      catch ( ... )
+      {
+        break; // the entries of the threads not started are read by the scan itself
+      }
+    }
+  }
+  // Waits until the chunk's statuses are in.
+  void finish() { threads_.clear(); }
+
+  std::vector<item_status_t> results; // one per item of the chunk; stable while threads run
+
+private:
+  void read(abstract_fs_t *fs, const qvector<change_status_item_t> *items, size_t first, size_t begin, size_t end)
+  {
+    try
+    {
+      for ( size_t i = begin; i < end; ++i )
+      {
+        item_status_t &r = results[i];
+        r.code = fs->stat(&r.status, (*items)[first + i].path.c_str());
+        if ( r.code != 0 )
+        {
+          const char *detail = get_error_arg_text(0);
+          r.has_detail = detail != nullptr;
+          r.detail = detail != nullptr ? detail : "";
+        }
+        r.done = true;
+      }
+    }
+    catch ( ... )
+    {
+      // Whatever is left is read by the scan itself.
+    }
+  }
+
+  std::vector<std::jthread> threads_; // joined when cleared or destroyed, before results go
+};
 
 void print_line(arkive_messenger_t *messenger, const char *format, ...)
 {
@@ -55,9 +133,21 @@ int md5_cache_t::scan(byte_buffer_t *out, const qvector<change_status_item_t> &i
   std::vector<size_t> to_hash;
   uint64_t bytes_to_hash = 0;
 
+  const bool read_ahead = fs_->stat_is_thread_safe();
+  status_reader_t readers[2]; // chunk k is read by readers[k % 2]
+  const auto reader_of = [&readers](size_t j) -> status_reader_t & { return readers[(j / status_chunk) % 2]; };
+  if ( read_ahead && count != 0 )
+    readers[0].start(fs_, items, 0, std::min(status_chunk, count));
+
   fs_->report_progress(progress_items, count);
   for ( size_t j = 0; j < count; ++j )
   {
+    if ( read_ahead && j % status_chunk == 0 )
+    {
+      reader_of(j).finish();
+      if ( const size_t next = j + status_chunk; next < count )
+        reader_of(next).start(fs_, items, next, std::min(status_chunk, count - next));
+    }
     if ( const int answer = fs_->report_progress(progress_add, 1); answer != 0 )
     {
       result = answer;
@@ -66,7 +156,19 @@ int md5_cache_t::scan(byte_buffer_t *out, const qvector<change_status_item_t> &i
     const change_status_item_t &item = items[j];
     const char *path = item.path.c_str();
     file_info_t status;
-    int code = fs_->stat(&status, path);
+    int code = 0;
+    if ( const item_status_t *known = read_ahead ? &reader_of(j).results[j % status_chunk] : nullptr;
+         known != nullptr && known->done )
+    {
+      status = known->status;
+      code = known->code;
+      if ( code != 0 )
+        error_arg_text(0, known->has_detail ? known->detail.c_str() : nullptr);
+    }
+    else
+    {
+      code = fs_->stat(&status, path);
+    }
     const bool irregular = code == 0 && !is_regular(status);
     if ( irregular )
       code = arkive_format_error(ARKIVE_MESSAGE, "%s : not a regular file", path);

@@ -124,7 +124,11 @@ bool md5_cache_t::write_directory(const std::string &directory, const directory_
   byte_buffer_t bytes;
   bytes.insert(0, reinterpret_cast<const uint8_t *>(text.c_str()),
                reinterpret_cast<const uint8_t *>(text.c_str()) + text.size());
-  return fs_->write_whole_file(file, bytes) == 0;
+  // The new text goes to a new file, without waiting for the disk: replacing an existing file makes some
+  // file systems write it out at once, which costs milliseconds per directory. A crash loses at most the
+  // file, whose digests are then taken again; every complete line in it is still a true one.
+  fs_->remove(file, 0);
+  return fs_->write_whole_file(file, bytes, false, false) == 0;
 }
 
 md5_cache_t::directory_map_t *md5_cache_t::load_for_change(const std::string &directory)

@@ -87,6 +87,8 @@ private:
       interr(2606);
   }
   int finish_temporary(bool commit);
+  // Whether a committed close waits until the bytes are on the disk.
+  bool durable() const { return (flags_ & FS_OPEN_NO_SYNC) == 0; }
   int finish_direct(bool commit);
 
   qstring os_path_;   // the path the system was given
@@ -124,7 +126,7 @@ int process_file_t::write(uint64_t *n, const void *bytes)
 int process_file_t::finish_temporary(bool commit)
 {
   int code = 0;
-  const bool flushed = !commit || file_commit(stream_) == 0;
+  const bool flushed = !commit || !durable() || file_commit(stream_) == 0;
   const bool closed = file_close(stream_) == 0;
   stream_ = nullptr;
   file_close(target_);
@@ -147,7 +149,7 @@ int process_file_t::finish_temporary(bool commit)
 int process_file_t::finish_direct(bool commit)
 {
   int code = 0;
-  const bool flushed = !(commit && writing()) || file_commit(stream_) == 0;
+  const bool flushed = !(commit && writing()) || !durable() || file_commit(stream_) == 0;
   const bool closed = file_close(stream_) == 0;
   stream_ = nullptr;
   if ( writing() )

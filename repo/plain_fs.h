@@ -23,6 +23,8 @@ public:
   int edit(const char *path) override;
   bool is_dirpath(const char *path) override;
   int stat(file_info_t *out, const char *path) override;
+  // stat keeps no state of its own: its details go to the calling thread's error state.
+  bool stat_is_thread_safe() const override { return true; }
   // Walk the operating system's directories (case-sensitive names); see dir_walk.h.
   bool list_dir(qvector<qstring> *out, const char *path) override;
   // A root without rules builds its ignore rules for the call unless FS_GLOB_NO_RULES is given; an ignored

@@ -359,6 +359,54 @@ TEST_F(ChangeScan, CancellingWhileHashingEndsTheScanAndKeepsWhatWasHashed)
   EXPECT_EQ(dir_.read(".arkive_cache").find(" b\n"), std::string::npos);
 }
 
+TEST_F(ChangeScan, LongListsGiveTheSameAnswersInItemOrder)
+{
+  // Long enough for statuses to be read ahead on several threads, over more than one chunk. Items come
+  // back to the same 700 paths, so that few files need creating.
+  constexpr int count = 5000;
+  constexpr int paths = 700;
+  std::vector<change_status_item_t> items;
+  std::vector<bool> expected;
+  std::vector<std::string> expected_lines;
+  for ( int j = 0; j < count; ++j )
+  {
+    const int k = j % paths;
+    const std::string name = "d" + std::to_string(k % 10) + "/f" + std::to_string(k);
+    const std::string content = std::to_string(k);
+    if ( k % 11 == 0 )
+    {
+      fs::create_directories(at(name));
+      expected_lines.push_back(at(name) + " : not a regular file\n");
+      expected.push_back(true);
+    }
+    else if ( k % 7 == 0 )
+    {
+      expected_lines.push_back(at(name) + ": No such file or directory\n");
+      expected.push_back(true);
+    }
+    else
+    {
+      if ( j < paths )
+        dir_.write(name, content);
+      expected.push_back(j % 5 == 0);
+    }
+    items.push_back(item(at(name), int64_t(content.size()), md5_of(j % 5 == 0 ? "other" : content)));
+  }
+  EXPECT_EQ(scan(items, SCAN_MODE_REPORT_PROBLEMS), ARKIVE_MESSAGE);
+  EXPECT_EQ(bits_of(bits_, count), expected);
+  EXPECT_EQ(lines_, expected_lines);
+  EXPECT_EQ(arkive_error_text(ARKIVE_MESSAGE), "there are " + std::to_string(expected_lines.size()) + " problematic files");
+
+  // A second scan answers from the cache alone, and a cancellation in the second chunk stops it there.
+  EXPECT_EQ(scan(items, 0), 0);
+  EXPECT_EQ(bits_of(bits_, count), expected);
+  EXPECT_FALSE(has_event(progress_->events, 4));
+  progress_->answers.assign(4500, 0);
+  progress_->answers.push_back(1);
+  EXPECT_EQ(scan(items, 0), ARKIVE_CANCELED);
+  EXPECT_EQ(progress_->events.size(), 4501u + 1u);
+}
+
 TEST(ChangeScanLocked, SerialNumbersStandInForTimes)
 {
   locked_fs_t fs;
