@@ -12,7 +12,9 @@
 // its size is the expected one and the checksum cache has no digest for its modification time and size;
 // new digests go into the cache, which the scan writes when it ends. A file of another size is marked
 // without reading it. A path that is not a regular file (a directory, a device, a pipe) is never read and
-// is always marked. A missing file is marked unless the server expects size 0 (which it then has).
+// is always marked. A missing file is marked unless the server expects size 0 (in SCAN_MODE_ABSENT_UNCHANGED
+// never). Statuses may be read ahead on worker threads (abstract_fs_t::stat_is_thread_safe); everything else
+// runs on the calling thread, in item order.
 //
 // Progress, through the file system's progress sink: 5 with the item count, 1 per item (an answer of 1
 // cancels: the code is 1), 0 when the status pass ends (the cache is written), then when files must be
