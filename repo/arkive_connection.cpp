@@ -5,11 +5,6 @@
 #include "repo/arkive_errors.h"
 #include "repo/packet_type_table.h"
 
-void arkive_messenger_t::print(const char *format, va_list va)
-{
-  log_vprintf(format, va);
-}
-
 bool network_failure_handler_t::begin_reconnect(arkive_credentials_t *, qstring *, const char *)
 {
   if ( reconnecting )
@@ -58,6 +53,7 @@ rpc_arkive_connection_t::rpc_arkive_connection_t(socket_stream_t *opened_stream)
 
 rpc_arkive_connection_t::~rpc_arkive_connection_t()
 {
+  close_open_files();
   lock_destroy(lock_);
 }
 
@@ -115,34 +111,4 @@ void rpc_arkive_connection_t::notify_message(const char *text)
     };
     print("%s", text);
   }
-}
-
-void rpc_arkive_connection_t::serve_file_request(std::unique_ptr<rpc_packet_t> request)
-{
-  byte_buffer_t answer;
-  if ( request->type == RPC_NOTIFY )
-  {
-    // A notice is shown and acknowledged. A server cannot end the client: its "fatal" kind 3 is shown like
-    // the other notices.
-    const auto &notice = static_cast<const code_text_packet_t &>(*request);
-    if ( !notice.text.empty() )
-    {
-      if ( notice.code == 1 )
-        notify_message(notice.text.c_str());
-      else
-        warning_printf("%s", notice.text.c_str());
-    }
-    answer = make_frame_buffer(RPC_OK);
-  }
-  else
-  {
-    // This client keeps no work-directory file system on the connection, so it serves no file requests.
-    code_text_packet_t fail(RPC_FAIL);
-    fail.code = ARKIVE_MESSAGE;
-    fail.text = "file requests of the server are not served by this client";
-    answer = make_frame_buffer(RPC_FAIL);
-    fail.serialize(answer, protocol_version());
-  }
-  // A failed send shows in the loop's next receive.
-  send_frame(answer);
 }

@@ -4,28 +4,22 @@
 #include "core/qstring.h"
 #include "core/qvector.h"
 #include "core/threads.h"
+#include "repo/arkive_messenger.h"
 #include "repo/rpc_engine.h"
 #include "repo/wire_records.h"
 
+#include <array>
 #include <cstdarg>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
-struct arkive_credentials_t;
 class abstract_fs_t;
+struct arkive_credentials_t;
+class fs_file_t;
 class local_site_t;
 class post_merge_handler_t;
 class remote_file_t;
-
-// The message sink of a connection: prints one formatted line to the log (UI callback request 23).
-class arkive_messenger_t
-{
-public:
-  virtual ~arkive_messenger_t() = default;
-  virtual void print(const char *format, va_list va);
-  // How long a waiting user is told to wait, in seconds.
-  virtual int wait_seconds() { return 60; }
-};
 
 // Told by a connection when its stream is lost. Promise of the base: at most one reconnection runs at a
 // time (`reconnecting` is set between begin_reconnect and end_reconnect).
@@ -190,16 +184,34 @@ public:
   // again; the handler hears the outcome. Runs inside an exchange, under the connection's lock.
   bool reconnect();
 
-  // The work directory on which the server's file requests act (not owned; null until a login set it).
-  void set_file_system(abstract_fs_t *fs) { file_system_ = fs; }
-  abstract_fs_t *file_system() const { return file_system_; }
-
   // Passes the text to the message sink's print ("%s") when one is installed.
   virtual void notify_message(const char *text);
 
   void set_network_failure_handler(network_failure_handler_t *handler) override { failure_handler_ = handler; }
+  network_failure_handler_t *failure_handler() const { return failure_handler_; }
   bool is_broken() override { return broken(); }
   uint8_t outstanding_type() const { return outstanding_type_; }
+
+  // The work-directory file system that the server's requests act on; null until set. The one set here (the
+  // login's, usually of the empty root) serves until a USE_SITE succeeds; from then on the requests act on
+  // the file system of that site's root directory, which confines every path the server names to the root
+  // and keeps a checksum cache. Without a site root the server may neither open, delete nor examine local
+  // files. File systems are not owned (they live until the process ends).
+  void set_file_system(abstract_fs_t *fs);
+  abstract_fs_t *file_system() const { return file_system_; }
+  // Switches to the file system of a site root directory (made with a checksum cache on first use; its
+  // progress and message sinks pass everything on to those of the login's file system). An empty root keeps
+  // the current file system.
+  void use_site_file_system(const char *root);
+
+  // 0 while the request under way lets the server open and delete local files (COMMIT_WORKLIST, DEL_FILES,
+  // COPY_FILES, MOVE_FILES, REVERT_FILES, SYNC_FILES, SYNC_ONE_FILE). At any other time the request is a
+  // protocol breach that ends the program: the fatal "Wrong file request %d from the arkive server" with the
+  // type of the request under way. The path is not looked at.
+  virtual int file_request_allowed(const char *path);
+
+  // Server handles of open local files: 0 to 15.
+  static constexpr size_t file_handle_count = 16;
 
   int edit_user(const user_info_t &user, int32_t create) override;
   int delete_user(const char *login, int32_t force) override;
@@ -228,7 +240,7 @@ public:
   int get_commit_files(qvector<arkive_file_info_t> *files, int32_t commit) override;
   int get_arkive_files(qvector<server_message_t> *messages, qvector<arkive_file_info_t> *files,
                        const qvector<qstring> &patterns, int32_t revision, int32_t options) override;
-  // Server files cannot be opened by this client: 33 with an explaining text, and nothing is sent.
+  // OPEN_SUBMITTED_FILE: on success *file (when given) is a new remote_file_t of the handle, owned by the caller.
   int open_submitted_file(remote_file_t **file, const char *path, int32_t number) override;
   int add_worklist(int32_t *number, const char *description) override;
   int delete_worklist(int32_t worklist) override;
@@ -269,11 +281,29 @@ private:
   template<class Reply, class Accept>
   int run_request(const rpc_packet_t &request, uint8_t expected_type, Accept accept);
   int run_request(const rpc_packet_t &request);
-  // Answers one request of the server (decoded), then the loop waits again.
+  // Answers one request of the server (decoded) with exactly one reply, then the loop waits again. A failed
+  // request gets RPC_FAIL with its code and string argument 0 of the error state as its text.
   void serve_file_request(std::unique_ptr<rpc_packet_t> request);
+  // The parts of serve_file_request: each answers a code (details in string argument 0) and may set *reply.
+  int serve_delete(const rpc_packet_t &request);
+  int serve_open(const rpc_packet_t &request, std::unique_ptr<rpc_packet_t> *reply);
+  int serve_close(const rpc_packet_t &request);
+  int serve_read(const rpc_packet_t &request, std::unique_ptr<rpc_packet_t> *reply);
+  int serve_write(const rpc_packet_t &request);
+  int serve_change_status(const rpc_packet_t &request, std::unique_ptr<rpc_packet_t> *reply);
+  void serve_notice(const rpc_packet_t &request);
+  // The open file of a handle, or null with 33 "bad abstract file handle" (out of range or empty slot).
+  fs_file_t *file_of_handle(int32_t handle, int *code);
+  // 0 when the current file system has a site root; else 42 with the path.
+  int require_site_root(const char *path);
+  // Closes every file the server left open, without commit.
+  void close_open_files();
 
-  abstract_fs_t *file_system_ = nullptr;                // not owned
   network_failure_handler_t *failure_handler_ = nullptr; // not owned
+  abstract_fs_t *login_file_system_ = nullptr;           // not owned: what set_file_system was given
+  abstract_fs_t *file_system_ = nullptr;                 // not owned: the one the server's requests act on
+  qstring sync_target_; // the local path of the SYNC_ONE_FILE under way, empty otherwise
+  std::array<fs_file_t *, file_handle_count> file_handles_ {}; // owned open files; null for a free handle
   critical_section_t *lock_;                            // owned; held for a whole exchange
   uint8_t outstanding_type_ = RPC_OK;
 };

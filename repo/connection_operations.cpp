@@ -7,6 +7,7 @@
 #include "repo/packets_sites.h"
 #include "repo/packets_users.h"
 #include "repo/packets_worklists.h"
+#include "repo/remote_file.h"
 
 #include <utility>
 
@@ -262,8 +263,11 @@ int rpc_arkive_connection_t::use_site(site_info_t *site, const char *name, const
   request.name = text_or_empty(name);
   request.text = text_or_empty(host);
   request.want_reply = site != nullptr;
-  return run_request<site_packet_t>(request, USE_SITE_RESULT,
-                                    [&](site_packet_t &reply) { hand_over(site, reply.site); });
+  return run_request<site_packet_t>(request, USE_SITE_RESULT, [&](site_packet_t &reply) {
+    // From now on the server's requests act inside this site's work directory.
+    use_site_file_system(reply.site.root_dir.c_str());
+    hand_over(site, reply.site);
+  });
 }
 
 int rpc_arkive_connection_t::set_site_filters(const qvector<qstring> &lines, const char *site)
@@ -333,10 +337,16 @@ int rpc_arkive_connection_t::get_arkive_files(qvector<server_message_t> *message
                                                  });
 }
 
-int rpc_arkive_connection_t::open_submitted_file(remote_file_t **, const char *, int32_t)
+int rpc_arkive_connection_t::open_submitted_file(remote_file_t **file, const char *path, int32_t number)
 {
-  error_arg_text(0, "opening server files is not supported");
-  return ARKIVE_MESSAGE;
+  name_number_flag_packet_t request(OPEN_SUBMITTED_FILE);
+  request.name = text_or_empty(path);
+  request.number = number;
+  request.want_reply = file != nullptr;
+  return run_request<number_packet_t>(request, OPEN_SUBMITTED_FILE_RESULT, [&](number_packet_t &reply) {
+    if ( file != nullptr )
+      *file = new remote_file_t(this, reply.number);
+  });
 }
 
 //--------------------------------------------------------------------------
@@ -516,7 +526,12 @@ int rpc_arkive_connection_t::sync_one_file(const char *path, int32_t revision, c
   request.path = text_or_empty(path);
   request.revision = revision;
   request.target = text_or_empty(target);
-  return run_request(request);
+  // The server writes the revision to the path named here, which may lie outside the work directory (a
+  // revision copy): that one path, and no other, is opened for it wherever it is.
+  sync_target_ = request.target;
+  const int code = run_request(request);
+  sync_target_.clear();
+  return code;
 }
 
 //--------------------------------------------------------------------------

@@ -231,11 +231,11 @@ TEST_F(connection_exchange_test_t, server_requests_are_answered_while_the_reply_
     notice_frame(1, "server says hello"),
     notice_frame(2, "disk almost full"),
     notice_frame(1, ""),
-    notice_frame(3, "the server is going down"),
     packet_frame(del_file),
     packet_frame(read_file),
     make_frame(FLUSH_PENDING_MD5S, {}),
   });
+  write_local(site_root + "/depot/a.txt", "alpha 2");
   qvector<server_message_t> messages;
   int32_t commit = 0;
   EXPECT_EQ(c->commit_worklist(&messages, &commit, "edit a", 1, 0), 0);
@@ -245,27 +245,29 @@ TEST_F(connection_exchange_test_t, server_requests_are_answered_while_the_reply_
   EXPECT_EQ(messages[0].text, "//depot/a.txt");
 
   // Notices of kind 1 go to the message sink, other kinds are warnings, empty ones nothing.
-  EXPECT_EQ(lines, std::vector<std::string>{"server says hello"});
-  EXPECT_EQ(outstanding, std::vector<int>{COMMIT_WORKLIST});
+  // (The server's own notice of the commit comes first.)
+  EXPECT_EQ(lines, (std::vector<std::string>{"commit 2: 1 file(s)", "server says hello"}));
+  EXPECT_EQ(outstanding, (std::vector<int>{COMMIT_WORKLIST, COMMIT_WORKLIST}));
   std::vector<std::string> warnings;
   for ( const ui_request_record_t &r : ui.requests_of(ui_code_message) )
     warnings.push_back(r.text);
-  EXPECT_EQ(warnings, (std::vector<std::string>{"disk almost full", "the server is going down"}));
+  EXPECT_EQ(warnings, (std::vector<std::string>{"disk almost full"}));
 
-  // The request went once; every server request got exactly one answer, in order.
+  // The request went once; every server request got exactly one answer, in order: the server path is no
+  // local path inside the work directory (42), handle 0 holds no open file (33), the flush is done.
   const std::vector<recorded_frame_t> frames = server.received();
-  ASSERT_EQ(frames.size(), 8u);
+  ASSERT_EQ(frames.size(), 7u);
   EXPECT_EQ(frames[0].type, COMMIT_WORKLIST);
-  for ( size_t i = 1; i <= 4; ++i )
+  for ( size_t i : {1, 2, 3, 6} )
   {
     EXPECT_EQ(frames[i].type, RPC_OK);
     EXPECT_TRUE(frames[i].body.empty());
   }
-  for ( size_t i = 5; i <= 7; ++i )
+  for ( const auto &[i, code] : {std::pair{4, 42}, std::pair{5, 33}} )
   {
     EXPECT_EQ(frames[i].type, RPC_FAIL);
     ASSERT_FALSE(frames[i].body.empty());
-    EXPECT_EQ(frames[i].body[0], 33);
+    EXPECT_EQ(frames[i].body[0], code);
   }
   EXPECT_EQ(c->outstanding_type(), RPC_OK);
   EXPECT_FALSE(c->is_broken());

@@ -163,8 +163,10 @@ protected:
     server_repository_t &repo = server.repository();
     repo.add_site("other", "bob", "/work/bob", "bob-pc");
     repo.commit_files("alice", "ws", "databases", {{"//depot/m.zdb", "v1"}, {"//depot/n.z64", "w1"}});
+    // The other site made the same edits as the working files hold, so that merging the revisions that the
+    // server writes into the copies leaves no conflict.
     repo.commit_files("bob", "other", "changes",
-                      {{"//depot/m.zdb", "v2"}, {"//depot/n.z64", "w2"}, {"//depot/o.zdb", "o1"}});
+                      {{"//depot/m.zdb", "v1 edited"}, {"//depot/n.z64", "w1 edited"}, {"//depot/o.zdb", "o1"}});
     connection = connect_alice();
     ASSERT_NE(connection, nullptr);
     ASSERT_EQ(connection->edit_files(nullptr, paths({"//depot/m.zdb"}), 1), 0) << error_detail();
@@ -248,7 +250,7 @@ TEST_F(MergeDriver, RevisionDigestFromTheServerOrTheWorkingFile)
     int code;
     std::vector<uint8_t> expected;
   } cases[] = {
-    {"//depot/m.zdb", -1, 0, md5_of("v2")},
+    {"//depot/m.zdb", -1, 0, md5_of("v1 edited")},
     {"//depot/m.zdb", 1, 0, md5_of("v1")},
     {"//depot/m.zdb", -4, 0, md5_of("v1 edited")},
     {"//depot/missing.zdb", -1, 33, {}},
@@ -390,7 +392,7 @@ TEST_F(MergeDriver, DiffOfTwoServerRevisionsWithATemplate)
 
 TEST_F(MergeDriver, IdenticalRevisionsAreLoggedAndNothingIsLaunched)
 {
-  work.write("depot/m.zdb", "v2");
+  work.write("depot/m.zdb", "v1 edited");
   ASSERT_EQ(connection->diff_revisions(site, "//depot/m.zdb", -1, nullptr, -4, nullptr), 0) << error_detail();
   const std::vector<ui_request_record_t> logged = ui->requests_of(ui_code_log);
   ASSERT_EQ(logged.size(), 1u);

@@ -4,14 +4,23 @@
 #include "core/error_state.h"
 #include "tests/server/seed_file.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
 void test_server_fixture_t::SetUp()
 {
+  // The server writes into the site's work directory: a private one of this test process, new for every test
+  // (file systems of a root live as long as the process).
+  static int fixtures = 0;
+  const char *tmp = std::getenv("TMPDIR");
+  site_root = std::string(tmp != nullptr ? tmp : "/tmp") + "/alice-" + std::to_string(++fixtures);
   std::string error;
   ASSERT_TRUE(load_seed_text(server.repository(),
                              "user alice secret admin name=Alice email=alice@example.org\n"
                              "user bob builder\n"
                              "group devs alice\n"
-                             "site ws alice /work/alice alice-pc\n"
+                             "site ws alice " + site_root + " alice-pc\n"
                              "commit alice ws import //depot/a.txt=alpha //depot/b.txt=beta\n",
                              &error))
     << error;
@@ -55,4 +64,10 @@ std::string error_detail()
 {
   const char *text = get_error_arg_text(0);
   return text != nullptr ? text : "";
+}
+
+void write_local(const std::string &path, const std::string &content)
+{
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << content;
 }

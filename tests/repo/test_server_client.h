@@ -8,6 +8,7 @@
 
 #include <initializer_list>
 #include <memory>
+#include <string>
 #include <string_view>
 
 // The two transports of the server.
@@ -19,8 +20,9 @@ enum class transport_t
 
 // A test server on both transports, seeded with a small repository:
 //   users alice (password "secret", administrator) and bob ("builder"); group devs {alice};
-//   site ws of alice (root /work/alice, host alice-pc) holding //depot/a.txt ("alpha") and //depot/b.txt
-//   ("beta") at revision 1, made by commit 1 "import".
+//   site ws of alice (root site_root, host alice-pc) holding //depot/a.txt ("alpha") and //depot/b.txt
+//   ("beta") at revision 1, made by commit 1 "import". The server brings files into site_root as
+//   site_root + "/depot/a.txt"; nothing is there before the test puts it there.
 class test_server_fixture_t : public testing::Test
 {
 protected:
@@ -34,6 +36,7 @@ protected:
   std::unique_ptr<rpc_arkive_connection_t> connect_alice(transport_t transport = transport_t::tcp);
 
   arkive_test_server_t server;
+  std::string site_root; // a folder under the test process's own TMPDIR
 };
 
 // Request bodies written by hand: strings with their NUL, and raw bytes for every number.
@@ -63,6 +66,9 @@ inline wire_t wire()
 {
   return wire_t();
 }
+
+// Puts a file on disk as a user would (its folders are made).
+void write_local(const std::string &path, const std::string &content);
 
 // The text of string argument 0 of the calling thread's error state ("" when none).
 std::string error_detail();

@@ -2,6 +2,7 @@
 #include "tests/server/arkive_test_server.h"
 
 #include "repo/packet_type_table.h"
+#include "tests/server/client_work_directory.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -309,12 +310,24 @@ void arkive_test_server_t::serve(std::unique_ptr<link_t> link, int number)
 {
   if ( !link->begin() )
     return;
+  // The server's own requests go out on the same link while a request of the client waits for its reply.
+  client_work_directory_t work_directory([&link](const rpc_packet_t &request) -> std::unique_ptr<rpc_packet_t> {
+    uint8_t answer_type = 0;
+    frame_bytes_t answer;
+    if ( !link->write_all(packet_frame(request)) || !link->read_frame(&answer_type, &answer) )
+      return nullptr;
+    for ( const packet_type_row_t &row : packet_type_table )
+      if ( row.type == answer_type )
+        return row.factory(answer.data(), answer.size(), 5);
+    return nullptr;
+  });
   server_session_t session;
   session.id = number;
+  session.work_directory = &work_directory;
   repository_.session_started(&session);
   uint8_t type = 0;
   frame_bytes_t body;
-  while ( link->read_frame(&type, &body) )
+  while ( !work_directory.link_failed() && link->read_frame(&type, &body) )
   {
     record(number, type, body);
 
@@ -334,6 +347,10 @@ void arkive_test_server_t::serve(std::unique_ptr<link_t> link, int number)
       fail->text = qstring(std::string_view("cannot read a request of type " + std::to_string(type)));
       reply = std::move(fail);
     }
+
+    // A client that went away in the middle of the work on its directory gets no reply.
+    if ( work_directory.link_failed() )
+      break;
 
     server_fault_t fault;
     const bool faulty = take_fault(type, &fault);

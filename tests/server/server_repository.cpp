@@ -9,6 +9,7 @@
 #include "repo/packets_sites.h"
 #include "repo/packets_users.h"
 #include "repo/packets_worklists.h"
+#include "tests/server/client_work_directory.h"
 
 #include <algorithm>
 #include <set>
@@ -340,6 +341,12 @@ reply_t server_repository_t::dispatch(server_session_t &session, const rpc_packe
       reply->group = found->second;
       return reply;
     }
+    case OPEN_SUBMITTED_FILE:
+      return open_submitted_file(session, request);
+    case READ_FILE:
+    case WRITE_FILE:
+    case CLOSE_FILE:
+      return submitted_file_request(session, request);
     case EDIT_SITE:
       return edit_site(session, request);
     case DEL_SITE:
@@ -863,9 +870,15 @@ reply_t server_repository_t::commit_worklist(server_session_t &session, const rp
   }
   if ( changes.empty() )
     return fail(38, std::to_string(body.worklist));
+  std::string error;
+  if ( int code = contents_for_commit(session, site, &changes, &error) )
+    return fail(code, error);
   auto reply = std::make_unique<commit_result_packet_t>(COMMIT_WORKLIST_RESULT);
+  const size_t count = changes.size();
   reply->commit = commit_locked(session.user, session.site, str(body.description), std::move(changes));
   reply->messages = std::move(messages);
+  if ( session.work_directory != nullptr )
+    session.work_directory->notify(1, "commit " + std::to_string(reply->commit) + ": " + std::to_string(count) + " file(s)");
   std::erase_if(site.opened, [&](const auto &opened) { return opened.second.worklist == body.worklist; });
   if ( body.worklist != 1 )
     site.worklists.erase(body.worklist);
@@ -995,10 +1008,17 @@ reply_t server_repository_t::open_files(server_session_t &session, const rpc_pac
     else
     {
       const uint8_t action = request.type == EDIT_FILES ? action_edit : action_del;
-      site.opened[path] = opened_t{session.user, body.number, action, held->second, "", 0};
-      messages.push_back(message(0, path));
+      std::string error;
+      const int code = action == action_del ? bring_to_client(session, site, path, nullptr, &error) : 0;
+      if ( code == client_work_directory_t::link_lost )
+        return fail(53, error);
+      if ( code == 0 )
+        site.opened[path] = opened_t{session.user, body.number, action, held->second, "", 0};
+      messages.push_back(message(code, path));
     }
   }
+  if ( request.type == DEL_FILES )
+    end_of_file_work(session);
   return message_reply(reply_type, std::move(messages));
 }
 
@@ -1039,10 +1059,22 @@ reply_t server_repository_t::copy_or_move(server_session_t &session, const rpc_p
   {
     const int32_t from = revision > 0 ? revision : file->second.last();
     const uint8_t action = request.type == COPY_FILES ? action_copy : action_move;
-    site.opened[destination] = opened_t{session.user, worklist, action, 0, source, from};
-    if ( request.type == MOVE_FILES )
-      site.opened[source] = opened_t{session.user, worklist, action_del, file->second.last(), "", 0};
-    messages.push_back(message(0, destination));
+    std::string content;
+    std::string error;
+    content_locked(source, from, &content);
+    int code = bring_to_client(session, site, destination, &content, &error);
+    if ( code == 0 && request.type == MOVE_FILES )
+      code = bring_to_client(session, site, source, nullptr, &error);
+    if ( code == client_work_directory_t::link_lost )
+      return fail(53, error);
+    if ( code == 0 )
+    {
+      site.opened[destination] = opened_t{session.user, worklist, action, 0, source, from};
+      if ( request.type == MOVE_FILES )
+        site.opened[source] = opened_t{session.user, worklist, action_del, file->second.last(), "", 0};
+    }
+    messages.push_back(message(code, destination));
+    end_of_file_work(session);
   }
   return message_reply(request.type == COPY_FILES ? COPY_FILES_RESULT : MOVE_FILES_RESULT, std::move(messages));
 }
@@ -1052,6 +1084,18 @@ reply_t server_repository_t::revert_files(server_session_t &session, const rpc_p
   const auto &body = body_of<path_list_packet_t>(request);
   site_t &site = *session_site(session);
   qvector<server_message_t> messages;
+  // An edited or deleted file gets the revision the site holds back; an added, copied or moved one stays
+  // as the user left it.
+  const auto restore = [&](const std::string &path, const opened_t &opened) {
+    if ( opened.action != action_edit && opened.action != action_del )
+      return 0;
+    std::string content;
+    std::string error;
+    const auto held = site.held.find(path);
+    if ( held == site.held.end() || !content_locked(path, held->second, &content) )
+      return 0;
+    return bring_to_client(session, site, path, &content, &error);
+  };
   for ( const qstring &qpath : body.paths )
   {
     const std::string path = str(qpath);
@@ -1066,7 +1110,10 @@ reply_t server_repository_t::revert_files(server_session_t &session, const rpc_p
           ++it;
           continue;
         }
-        messages.push_back(message(0, it->first));
+        const int code = restore(it->first, it->second);
+        if ( code == client_work_directory_t::link_lost )
+          return fail(53, "");
+        messages.push_back(message(code, it->first));
         it = site.opened.erase(it);
         any = true;
       }
@@ -1074,11 +1121,19 @@ reply_t server_repository_t::revert_files(server_session_t &session, const rpc_p
         messages.push_back(message(34, path));
       continue;
     }
-    if ( site.opened.erase(path) == 0 )
+    const auto opened = site.opened.find(path);
+    if ( opened == site.opened.end() )
+    {
       messages.push_back(message(34, path));
-    else
-      messages.push_back(message(0, path));
+      continue;
+    }
+    const int code = restore(path, opened->second);
+    if ( code == client_work_directory_t::link_lost )
+      return fail(53, "");
+    site.opened.erase(opened);
+    messages.push_back(message(code, path));
   }
+  end_of_file_work(session);
   return message_reply(REVERT_FILES_RESULT, std::move(messages));
 }
 
@@ -1101,6 +1156,13 @@ reply_t server_repository_t::sync_files(server_session_t &session, const rpc_pac
 {
   const auto &body = body_of<path_query_packet_t>(request);
   site_t &site = *session_site(session);
+  struct step_t
+  {
+    std::string path;
+    int32_t target = 0;     // the revision to hold, 0 for none
+    size_t message = 0;     // its entry in the messages
+  };
+  std::vector<step_t> steps;
   qvector<server_message_t> messages;
   for ( const qstring &pattern : body.patterns )
   {
@@ -1122,14 +1184,48 @@ reply_t server_repository_t::sync_files(server_session_t &session, const rpc_pac
       const int32_t now = held == site.held.end() ? 0 : held->second;
       if ( (gone ? now == 0 : now == target) && (body.options & 4) == 0 )
         continue;
-      if ( gone )
-        site.held.erase(path);
-      else
-        site.held[path] = target;
+      steps.push_back({path, gone ? 0 : target, messages.size()});
       messages.push_back(message(0, path));
     }
     if ( !found )
       messages.push_back(message(43, str(pattern)));
+  }
+
+  // The work directory follows: each file written whole or deleted, with progress per file and a notice.
+  client_work_directory_t *client = session.work_directory;
+  if ( client != nullptr && !steps.empty() )
+    client->progress(5, steps.size());
+  size_t brought = 0;
+  for ( const step_t &step : steps )
+  {
+    std::string content;
+    std::string error;
+    const bool gone = step.target == 0;
+    if ( !gone )
+      content_locked(step.path, step.target, &content);
+    const int code = bring_to_client(session, site, step.path, gone ? nullptr : &content, &error);
+    if ( code == client_work_directory_t::link_lost )
+      return fail(53, error);
+    if ( client != nullptr )
+      client->progress(1, 1);
+    messages[step.message].code = code;
+    if ( code != 0 )
+    {
+      messages[step.message].text = qtext(error.empty() ? step.path : error);
+      continue;
+    }
+    ++brought;
+    if ( gone )
+      site.held.erase(step.path);
+    else
+      site.held[step.path] = step.target;
+  }
+  if ( client != nullptr && !steps.empty() )
+  {
+    client->progress(0, 0);
+    client->notify(1, std::to_string(brought) + " file(s) updated");
+    if ( client->link_failed() )
+      return fail(53, "");
   }
   return message_reply(SYNC_FILES_RESULT, std::move(messages));
 }
@@ -1141,18 +1237,31 @@ reply_t server_repository_t::sync_one_file(server_session_t &session, const rpc_
   const auto file = files_.find(path);
   if ( file == files_.end() )
     return fail(3, path);
+  site_t &site = *session_site(session);
   int32_t revision = body.revision;
   if ( revision == -1 )
     revision = file->second.last();
   else if ( revision == -3 )
   {
-    const auto held = session_site(session)->held.find(path);
-    if ( held == session_site(session)->held.end() )
+    const auto held = site.held.find(path);
+    if ( held == site.held.end() )
       return fail(29, path);
     revision = held->second;
   }
   if ( revision < 1 || revision > file->second.last() )
     return fail(32, std::to_string(body.revision));
+  // The revision goes to the local path the client named; without one, to the file's place in the work
+  // directory, which then holds that revision.
+  const std::string target = body.target.empty() ? local_path(site, path) : str(body.target);
+  client_work_directory_t *client = session.work_directory;
+  if ( client != nullptr )
+  {
+    const int code = client->write_file(target, file->second.revisions[size_t(revision - 1)].content);
+    if ( code != 0 )
+      return fail(code == client_work_directory_t::link_lost ? 53 : code, client->last_text());
+  }
+  if ( body.target.empty() )
+    site.held[path] = revision;
   return ok();
 }
 

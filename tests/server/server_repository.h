@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+class client_work_directory_t;
+
 // What the server knows of one client connection.
 struct server_session_t
 {
@@ -22,6 +24,17 @@ struct server_session_t
   std::string client_host; // the client text of LOGIN
   uint64_t login_time = 0; // packed time
   bool verifying = false;  // SET_VERIFYING_SITE
+  // The client's work directory, reached through requests of the server; null: the repository keeps its
+  // records only and touches no local file.
+  client_work_directory_t *work_directory = nullptr;
+  // Server files the client opened with OPEN_SUBMITTED_FILE, by handle: the bytes and the read position.
+  struct open_file_t
+  {
+    std::string content;
+    size_t position = 0;
+  };
+  std::map<int32_t, open_file_t> open_files;
+  int32_t next_handle = 1;
 };
 
 // File action codes of the wire records.
@@ -161,6 +174,26 @@ private:
   reply_t scan_files(server_session_t &session, const rpc_packet_t &request);
   reply_t purge_files(server_session_t &session, const rpc_packet_t &request);
 
+  // The client's work directory (server_work_directory.cpp). The local path of a server path: the site's
+  // root directory, '/', then the path without its leading "//".
+  static std::string local_path(const site_t &site, const std::string &path);
+  // Brings one file into the session's work directory: writes content, or deletes the file when content is
+  // null (a file that is not there is no failure). 0, the client's code with *error its text, or
+  // client_work_directory_t::link_lost. Nothing happens without a work directory.
+  static int bring_to_client(server_session_t &session, const site_t &site, const std::string &path,
+                             const std::string *content, std::string *error);
+  // Ends a batch of work on the session's work directory: progress kind 0, which also writes the client's
+  // checksum cache. Nothing without a work directory.
+  static void end_of_file_work(server_session_t &session);
+  // Fills the content of every added or edited file of a commit from the work directory: the change status
+  // of the edited files, then a read of every added or changed one, then a checksum flush, with progress.
+  // 0, or the client's code with *error "path: text" (nothing may then be committed), or link_lost.
+  int contents_for_commit(server_session_t &session, const site_t &site,
+                          std::vector<std::pair<std::string, revision_t>> *changes, std::string *error);
+  // Server files by handle (server_work_directory.cpp): OPEN_SUBMITTED_FILE opens a revision (its number, -1 the
+  // last), READ_FILE reads on, WRITE_FILE is refused (committed revisions do not change), CLOSE_FILE ends it.
+  reply_t open_submitted_file(server_session_t &session, const rpc_packet_t &request);
+  reply_t submitted_file_request(server_session_t &session, const rpc_packet_t &request);
   bool is_admin(const server_session_t &session) const;
   site_t *session_site(const server_session_t &session);
   worklist_t *find_worklist(site_t &site, int32_t number);
