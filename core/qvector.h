@@ -270,7 +270,9 @@ using byte_buffer_t = qvector<uint8_t>;
 // UTF-16 code units; the count includes the terminating 0 unit.
 using wide_string_t = qvector<char16_t>;
 
-// Design-named vector operations.
+// Design-named vector operations. Records that hold strings (string pairs, {string, number} records, a
+// name member) free them in their own destructors, and a qvector destroys each element before it frees
+// its array, so they need no free helper of their own; a directory scan is closed by dir_scan_close.
 void ptrvec_push_back(qvector<void *> *v, void *p);
 // Copy-assigns 64-bit values: the target's buffer is released, then exactly count elements allocated.
 void qvector_u64_assign(qvector<uint64_t> *dst, const qvector<uint64_t> &src);
