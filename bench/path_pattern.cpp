@@ -59,6 +59,22 @@ void BM_ManyStarsNoMatch(benchmark::State &state)
 }
 BENCHMARK(BM_ManyStarsNoMatch);
 
+// Several "**/" against a deep path that almost matches: each one must not retry every depth.
+void BM_ManyAnyDepthsNoMatch(benchmark::State &state)
+{
+  std::string path;
+  for ( int i = 0; i < 100; ++i )
+    path += "a/";
+  path += "c";
+  std::string rule;
+  for ( int i = 0; i < 6; ++i )
+    rule += "**/a/";
+  rule += "b";
+  for ( auto _ : state )
+    benchmark::DoNotOptimize(path_pattern_match(path.c_str(), rule.c_str(), 0));
+}
+BENCHMARK(BM_ManyAnyDepthsNoMatch);
+
 } // namespace
 
 BENCHMARK_MAIN();

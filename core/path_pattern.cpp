@@ -129,8 +129,9 @@ const char *segment_end(const char *s)
 bool match_any_depth(const char *path, const char *rest, const char *pattern_start);
 
 // Both positions stand at a segment start; 'pattern_start' is the start of the whole pattern text, so
-// that "the end right after a '/'" can be recognised.
-bool match_path_segments(const char *p, const char *q, const char *pattern_start)
+// that "the end right after a '/'" can be recognised. '*depth_failed' (when given) is set when the answer
+// is false because a "**/" of the pattern found no match at any depth.
+bool match_path_segments(const char *p, const char *q, const char *pattern_start, bool *depth_failed = nullptr)
 {
   for ( ;; )
   {
@@ -141,7 +142,12 @@ bool match_path_segments(const char *p, const char *q, const char *pattern_start
       if ( q[2] == '\0' )
         return true;
       if ( q[2] == '/' )
-        return match_any_depth(p, q + 3, pattern_start);
+      {
+        const bool found = match_any_depth(p, q + 3, pattern_start);
+        if ( !found && depth_failed != nullptr )
+          *depth_failed = true;
+        return found;
+      }
     }
     if ( !match_segment(p, q) )
       return false;
@@ -164,8 +170,14 @@ bool match_any_depth(const char *path, const char *rest, const char *pattern_sta
     ++p;
   for ( ;; )
   {
-    if ( match_path_segments(p, rest, pattern_start) )
+    bool depth_failed = false;
+    if ( match_path_segments(p, rest, pattern_start, &depth_failed) )
       return true;
+    // A later "**/" of the rest tried every segment start from where it stood and found nothing. Starting
+    // this one further on only brings it to a later start, so stop: several "**/" in one pattern would
+    // otherwise cost a power of the path's depth.
+    if ( depth_failed )
+      return false;
     const char *pe = segment_end(p);
     if ( *pe == '\0' )
       return false;

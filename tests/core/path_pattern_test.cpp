@@ -99,6 +99,35 @@ INSTANTIATE_TEST_SUITE_P(AnyDepth, PathPatternMatch,
                                          pattern_case{"**/b/*.o", "x/y/b/m.o", true},
                                          pattern_case{"**/b/*.o", "x/y/b/c/m.o", false}));
 
+INSTANTIATE_TEST_SUITE_P(SeveralAnyDepths, PathPatternMatch,
+                         testing::Values(pattern_case{"**/a/**/b", "x/a/y/b", true},
+                                         pattern_case{"**/a/**/b", "a/b", true},
+                                         pattern_case{"**/a/**/b", "x/a/y", false},
+                                         pattern_case{"**/a/**/b", "b/a", false},
+                                         pattern_case{"**/a/**/b/c", "a/b/a/b/c", true},
+                                         pattern_case{"**/a/**/b/c", "a/b/a/b/d", false},
+                                         pattern_case{"**/a/b/**/c/", "a/a/b/c/d", true},
+                                         pattern_case{"**/a/b/**/c/", "a/a/b/c", false},
+                                         pattern_case{"x/**/a/**/b", "x/a/a/a/b", true},
+                                         pattern_case{"x/**/a/**/b", "y/a/b", false},
+                                         pattern_case{"**/a/**/a/**/a", "a/a/a", true},
+                                         pattern_case{"**/a/**/a/**/a", "a/b/a", false}));
+
+// An ignore file may hold a rule with many "**/" and the work tree may be deep: the answer must still
+// come, whichever way it goes (trying every depth for every "**/" would take a power of the depth).
+TEST(PathPatternDepth, ManyAnyDepthsOverADeepPath)
+{
+  std::string deep;
+  for ( int i = 0; i < 300; ++i )
+    deep += "a/";
+  std::string rule;
+  for ( int i = 0; i < 8; ++i )
+    rule += "**/a/";
+  EXPECT_FALSE(path_pattern_match((deep + "c").c_str(), (rule + "b").c_str(), 0));
+  EXPECT_TRUE(path_pattern_match((deep + "b").c_str(), (rule + "b").c_str(), 0));
+  EXPECT_TRUE(path_pattern_match((deep + "c").c_str(), (rule + "*").c_str(), 0));
+}
+
 INSTANTIATE_TEST_SUITE_P(MatchEverything, PathPatternMatch,
                          testing::Values(pattern_case{"*", "a/b/c", true},
                                          pattern_case{"*", "", true},
