@@ -1,6 +1,8 @@
 // Loopback TCP and TLS test servers.
 #include "tests/repo/loopback_peer.h"
 
+#include "core/error_state.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -240,3 +242,16 @@ tls_test_server_t::tls_test_server_t(const test_identity_t &identity, std::vecto
 }
 
 tls_test_server_t::~tls_test_server_t() = default;
+
+connect_params_t loopback_params(uint16_t port)
+{
+  connect_params_t params;
+  params.server.host = "127.0.0.1";
+  params.server.port = port;
+  return params;
+}
+
+std::string stream_error_text(const char *key, int code)
+{
+  return std::string(key) + ": " + win_error_text(uint32_t(code));
+}

@@ -2,6 +2,7 @@
 // own thread with a handler the test supplies. Every socket has a receive time-out, so no peer waits for ever.
 #pragma once
 
+#include "repo/socket_stream.h"
 #include "tests/support/test_certificates.h"
 
 #include <openssl/ssl.h>
@@ -25,6 +26,10 @@ std::string receive_exactly(int fd, size_t n);
 std::string receive_until_closed(int fd);
 // Sleeps the calling thread.
 void pause_ms(int ms);
+// Settings of a stream to 127.0.0.1 at port, without a proxy.
+connect_params_t loopback_params(uint16_t port);
+// The text a stream reports for a system error code recorded under key: "key: text".
+std::string stream_error_text(const char *key, int code);
 
 // Listens on 127.0.0.1 (an ephemeral port) and serves each accepted connection with the handler, one after the
 // other, until `connections` were served. The destructor waits for the serving thread; a client that connected

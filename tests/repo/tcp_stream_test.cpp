@@ -14,19 +14,6 @@
 
 namespace
 {
-connect_params_t loopback(uint16_t port)
-{
-  connect_params_t params;
-  params.server.host = "127.0.0.1";
-  params.server.port = port;
-  return params;
-}
-
-std::string system_text(const char *key, int code)
-{
-  return std::string(key) + ": " + win_error_text(uint32_t(code));
-}
-
 TEST(tcp_stream, carries_bytes_both_ways)
 {
   loopback_server_t echo([](int fd) {
@@ -34,7 +21,7 @@ TEST(tcp_stream, carries_bytes_both_ways)
     send_all(fd, request + " back");
   });
   tcp_socket_stream_t stream;
-  ASSERT_TRUE(stream.open(loopback(echo.port()))) << stream.error_text();
+  ASSERT_TRUE(stream.open(loopback_params(echo.port()))) << stream.error_text();
   EXPECT_EQ(stream_write_all(&stream, "hello", 5), 5u);
   char reply[10];
   EXPECT_EQ(stream_read_exact(&stream, reply, sizeof(reply), 5000), sizeof(reply));
@@ -57,7 +44,7 @@ TEST(tcp_stream, reports_the_peer_closing)
 {
   loopback_server_t closer([](int) {});
   tcp_socket_stream_t stream;
-  ASSERT_TRUE(stream.open(loopback(closer.port())));
+  ASSERT_TRUE(stream.open(loopback_params(closer.port())));
   EXPECT_GT(stream.wait_readable(5000), 0) << "a closed connection is readable";
   char c;
   EXPECT_EQ(stream.read(&c, 1), -1);
@@ -72,14 +59,14 @@ TEST(tcp_stream, times_out_waiting)
 {
   loopback_server_t silent([](int fd) { receive_until_closed(fd); });
   tcp_socket_stream_t stream;
-  ASSERT_TRUE(stream.open(loopback(silent.port())));
+  ASSERT_TRUE(stream.open(loopback_params(silent.port())));
   for ( const int timeout : {0, 150} )
   {
     SCOPED_TRACE(timeout);
     EXPECT_EQ(stream.wait_readable(timeout), -1);
     EXPECT_STREQ(stream.error_key(), "select");
     EXPECT_EQ(stream.error_code(), stream_timeout_code);
-    EXPECT_EQ(stream.error_text(), system_text("select", 258));
+    EXPECT_EQ(stream.error_text(), stream_error_text("select", 258));
   }
   stream.close(1);
 }
@@ -88,7 +75,7 @@ TEST(tcp_stream, a_progress_callback_can_cancel_a_wait)
 {
   loopback_server_t silent([](int fd) { receive_until_closed(fd); });
   tcp_socket_stream_t stream;
-  ASSERT_TRUE(stream.open(loopback(silent.port())));
+  ASSERT_TRUE(stream.open(loopback_params(silent.port())));
   int calls = 0;
   const auto cancel_third = [](uint8_t, uint64_t, uint64_t, void *user_data) {
     return ++*static_cast<int *>(user_data) == 3 ? progress_cancel : 0;
@@ -107,7 +94,7 @@ TEST(tcp_stream, a_ticking_callback_does_not_stretch_the_time_out)
 {
   loopback_server_t silent([](int fd) { receive_until_closed(fd); });
   tcp_socket_stream_t stream;
-  ASSERT_TRUE(stream.open(loopback(silent.port())));
+  ASSERT_TRUE(stream.open(loopback_params(silent.port())));
   int calls = 0;
   const auto go_on = [](uint8_t, uint64_t, uint64_t, void *user_data) {
     ++*static_cast<int *>(user_data);
@@ -127,7 +114,7 @@ TEST(tcp_stream, refuses_what_cannot_connect)
   int closed_port = 0;
   {
     tcp_socket_stream_t probe;
-    connect_params_t any = loopback(0);
+    connect_params_t any = loopback_params(0);
     ASSERT_TRUE(probe.listen(any));
     ASSERT_TRUE(probe.local_port(&closed_port));
     probe.close(-1);
@@ -141,14 +128,14 @@ TEST(tcp_stream, refuses_what_cannot_connect)
     int code;
     std::string text;
   } cases[] = {
-    {"nobody listens", "127.0.0.1", closed_port, "connect", ECONNREFUSED, system_text("connect", ECONNREFUSED)},
+    {"nobody listens", "127.0.0.1", closed_port, "connect", ECONNREFUSED, stream_error_text("connect", ECONNREFUSED)},
     {"no host", "", 80, "gai_strerror", EAI_NONAME, std::string("getaddrinfo: ") + gai_strerror(EAI_NONAME)},
   };
   for ( const auto &c : cases )
   {
     SCOPED_TRACE(c.name);
     tcp_socket_stream_t stream;
-    connect_params_t params = loopback(uint16_t(c.port));
+    connect_params_t params = loopback_params(uint16_t(c.port));
     params.server.host = c.host;
     EXPECT_FALSE(stream.open(params));
     EXPECT_STREQ(stream.error_key(), c.key);
@@ -165,7 +152,7 @@ TEST(tcp_stream, shutting_down_the_send_side_ends_the_peers_input)
   {
     loopback_server_t reader([&](int fd) { received = receive_until_closed(fd); });
     tcp_socket_stream_t stream;
-    ASSERT_TRUE(stream.open(loopback(reader.port())));
+    ASSERT_TRUE(stream.open(loopback_params(reader.port())));
     EXPECT_EQ(stream.write("last words", 10), 10);
     stream.close(1);
   }
@@ -175,13 +162,13 @@ TEST(tcp_stream, shutting_down_the_send_side_ends_the_peers_input)
 TEST(tcp_stream, listens_and_accepts)
 {
   tcp_socket_stream_t listener;
-  ASSERT_TRUE(listener.listen(loopback(0))) << listener.error_text();
+  ASSERT_TRUE(listener.listen(loopback_params(0))) << listener.error_text();
   EXPECT_TRUE(listener.server_hook());
   int port = 0;
   ASSERT_TRUE(listener.local_port(&port));
 
   tcp_socket_stream_t client;
-  ASSERT_TRUE(client.open(loopback(uint16_t(port))));
+  ASSERT_TRUE(client.open(loopback_params(uint16_t(port))));
   tcp_socket_stream_t served;
   EXPECT_FALSE(served.accept(nullptr));
   ASSERT_TRUE(served.accept(&listener));
@@ -198,7 +185,7 @@ TEST(tcp_stream, listens_and_accepts)
 TEST(tcp_stream, listens_on_every_address_when_the_host_does_not_parse)
 {
   tcp_socket_stream_t listener;
-  connect_params_t params = loopback(0);
+  connect_params_t params = loopback_params(0);
   params.server.host = "";
   ASSERT_TRUE(listener.listen(params));
   listener.close(-1);
@@ -212,7 +199,7 @@ TEST(tcp_stream, listens_on_every_address_when_the_host_does_not_parse)
   int port = 0;
   ASSERT_TRUE(listener.local_port(&port));
   tcp_socket_stream_t client;
-  EXPECT_TRUE(client.open(loopback(uint16_t(port))));
+  EXPECT_TRUE(client.open(loopback_params(uint16_t(port))));
   client.close(-1);
   listener.close(-1);
 }
@@ -221,7 +208,7 @@ TEST(tcp_stream, a_second_listener_on_a_taken_port_fails_to_bind)
 {
   loopback_server_t taken([](int) {});
   tcp_socket_stream_t listener;
-  EXPECT_FALSE(listener.listen(loopback(taken.port())));
+  EXPECT_FALSE(listener.listen(loopback_params(taken.port())));
   EXPECT_STREQ(listener.error_key(), "bind");
   EXPECT_EQ(listener.error_code(), EADDRINUSE);
   int port = 0;
@@ -232,7 +219,7 @@ TEST(tcp_stream, address_texts_put_the_name_before_the_number)
 {
   loopback_server_t peer([](int fd) { receive_until_closed(fd); });
   tcp_socket_stream_t stream;
-  ASSERT_TRUE(stream.open(loopback(peer.port())));
+  ASSERT_TRUE(stream.open(loopback_params(peer.port())));
   for ( const bool peer_side : {true, false} )
   {
     SCOPED_TRACE(peer_side ? "peer" : "local");

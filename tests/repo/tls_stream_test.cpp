@@ -5,6 +5,7 @@
 
 #include "core/debug_flags.h"
 #include "core/error_state.h"
+#include "tests/repo/loopback_peer.h"
 #include "tests/repo/test_proxy.h"
 #include "tests/support/env_guard.h"
 #include "tests/support/recording_ui_callback.h"
@@ -17,19 +18,6 @@
 
 namespace
 {
-connect_params_t loopback(uint16_t port)
-{
-  connect_params_t params;
-  params.server.host = "127.0.0.1";
-  params.server.port = port;
-  return params;
-}
-
-std::string system_text(const char *key, int code)
-{
-  return std::string(key) + ": " + win_error_text(uint32_t(code));
-}
-
 // Receives one whole TLS record (the client hello), so that closing afterwards ends the connection cleanly.
 void receive_record(int fd)
 {
@@ -66,7 +54,7 @@ protected:
   // Opens a stream to the server.
   static testing::AssertionResult open(schannel_stream_t &stream, uint16_t port)
   {
-    if ( stream.open(loopback(port)) )
+    if ( stream.open(loopback_params(port)) )
       return testing::AssertionSuccess();
     return testing::AssertionFailure() << stream.error_key() << ": " << stream.error_text();
   }
@@ -216,7 +204,7 @@ TEST_F(tls_stream_test, refuses_servers_it_must_not_trust)
     {
       tls_test_server_t server(c.leaf, c.chain, [&](tls_peer_t &peer) { notified = peer.read_close_notify(); });
       schannel_stream_t stream;
-      EXPECT_FALSE(stream.open(loopback(server.port())));
+      EXPECT_FALSE(stream.open(loopback_params(server.port())));
       EXPECT_STREQ(stream.error_key(), c.key);
       EXPECT_EQ(stream.error_text(), c.text);
       char c1;
@@ -237,7 +225,7 @@ TEST_F(tls_stream_test, refuses_a_chain_that_only_the_system_trusts)
   const test_identity_t leaf = make_test_certificate(&other_root, {});
   tls_test_server_t server(leaf, {other_root.cert.get()}, [](tls_peer_t &peer) { peer.read(1); });
   schannel_stream_t stream;
-  EXPECT_FALSE(stream.open(loopback(server.port())));
+  EXPECT_FALSE(stream.open(loopback_params(server.port())));
   EXPECT_STREQ(stream.error_key(), "invalid_remote_certificate");
 }
 
@@ -246,7 +234,7 @@ TEST_F(tls_stream_test, runs_through_a_proxy_tunnel)
   const test_identity_t leaf = signed_by_root();
   tls_test_server_t server(leaf, {}, [](tls_peer_t &peer) { echo(peer, 6); });
   test_proxy_t proxy({});
-  connect_params_t params = loopback(server.port());
+  connect_params_t params = loopback_params(server.port());
   params.proxy.host = "127.0.0.1";
   params.proxy.port = proxy.port();
   schannel_stream_t stream;
@@ -264,14 +252,14 @@ TEST_F(tls_stream_test, gives_the_inner_streams_reason_when_it_cannot_connect)
   proxy_behaviour_t refusing;
   refusing.reply = "HTTP/1.1 407 Proxy Authentication Required\r\n\r\n";
   test_proxy_t proxy(refusing);
-  connect_params_t params = loopback(443);
+  connect_params_t params = loopback_params(443);
   params.proxy.host = "127.0.0.1";
   params.proxy.port = proxy.port();
   schannel_stream_t stream;
   EXPECT_FALSE(stream.open(params));
   EXPECT_STREQ(stream.error_key(), "irs");
   EXPECT_EQ(stream.error_code(), 0);
-  EXPECT_EQ(stream.error_text(), system_text("connecting to proxy (authentication required)", 0));
+  EXPECT_EQ(stream.error_text(), stream_error_text("connecting to proxy (authentication required)", 0));
 
   int closed_port = 0;
   {
@@ -279,16 +267,16 @@ TEST_F(tls_stream_test, gives_the_inner_streams_reason_when_it_cannot_connect)
     closed_port = gone.port();
   }
   schannel_stream_t refused;
-  EXPECT_FALSE(refused.open(loopback(uint16_t(closed_port))));
+  EXPECT_FALSE(refused.open(loopback_params(uint16_t(closed_port))));
   EXPECT_STREQ(refused.error_key(), "irs");
   EXPECT_EQ(refused.error_code(), ECONNREFUSED);
-  EXPECT_EQ(refused.error_text(), system_text("connect", ECONNREFUSED));
+  EXPECT_EQ(refused.error_text(), stream_error_text("connect", ECONNREFUSED));
 }
 
 TEST(tls_stream, refuses_the_server_side)
 {
   schannel_stream_t stream;
-  const connect_params_t params = loopback(0);
+  const connect_params_t params = loopback_params(0);
   EXPECT_FALSE(stream.listen(params));
   EXPECT_STREQ(stream.error_text(), "Server functionality not implemented for Secure Channel");
   EXPECT_FALSE(stream.accept(&stream));
@@ -349,7 +337,7 @@ TEST_F(tls_stream_test, fails_handshakes_with_broken_servers)
     SCOPED_TRACE(c.name);
     loopback_server_t server(c.server);
     schannel_stream_t stream;
-    EXPECT_FALSE(stream.open(loopback(server.port())));
+    EXPECT_FALSE(stream.open(loopback_params(server.port())));
     EXPECT_STREQ(stream.error_key(), c.key);
     EXPECT_EQ(stream.error_text(), c.text);
     stream.close(-1);
@@ -362,10 +350,10 @@ TEST_F(tls_stream_test, bounds_the_handshake_by_the_reply_time_out)
   EXPECT_EQ(tls_handshake_timeout_ms(), 1000);
   loopback_server_t silent([](int fd) { receive_until_closed(fd); });
   schannel_stream_t stream;
-  EXPECT_FALSE(stream.open(loopback(silent.port())));
+  EXPECT_FALSE(stream.open(loopback_params(silent.port())));
   EXPECT_STREQ(stream.error_key(), "irs");
   EXPECT_EQ(stream.error_code(), stream_timeout_code);
-  EXPECT_EQ(stream.error_text(), system_text("select", stream_timeout_code));
+  EXPECT_EQ(stream.error_text(), stream_error_text("select", stream_timeout_code));
   stream.close(-1);
 }
 
@@ -512,7 +500,7 @@ TEST_F(tls_stream_test, closes_with_close_notify)
   {
     tls_test_server_t server(leaf, {}, [&](tls_peer_t &peer) { notified = peer.read_close_notify(); });
     socket_stream_t *stream = make_socket_stream(true);
-    ASSERT_TRUE(stream->open(loopback(server.port()))) << stream->error_text();
+    ASSERT_TRUE(stream->open(loopback_params(server.port()))) << stream->error_text();
     destroy_socket_stream(stream, 2);
     EXPECT_EQ(stream, nullptr);
   }
