@@ -188,6 +188,28 @@ TEST_F(server_file_requests_test_t, handles_that_name_no_open_file_are_refused_a
   EXPECT_EQ(read_file_text(local("a.txt")), "untouched");
 }
 
+TEST_F(server_file_requests_test_t, a_file_opened_during_one_request_is_read_and_closed_during_a_later_one)
+{
+  auto c = connect_site();
+  ASSERT_NE(c, nullptr);
+  write_local(local("kept.txt"), "kept open");
+  interpose({open_frame(local("kept.txt"), FS_OPEN_READ)});
+  EXPECT_EQ(idle_sync(*c), 0);
+  expect_answers(answers(), {{OPEN_FILE_RESULT, 0, "0"}});
+
+  // EDIT_FILES lets the server neither open nor delete, yet reads, progress and closes are served.
+  server.clear_received();
+  interpose({read_frame(0, 4), progress_frame(3, 7), read_frame(0, 100), close_frame(0, false), read_frame(0, 1)},
+            EDIT_FILES);
+  c->edit_files(nullptr, paths({"//depot/a.txt"}), 1);
+  expect_answers(answers(), {{READ_FILE_RESULT, 0, "kept"}, {RPC_OK}, {READ_FILE_RESULT, 0, " open"}, {RPC_OK},
+                             {RPC_FAIL, 33, "bad abstract file handle"}});
+  const std::vector<std::pair<uint8_t, uint64_t>> events = progress->events;
+  EXPECT_NE(std::find(events.begin(), events.end(), std::pair<uint8_t, uint64_t>{3, 7}), events.end());
+  EXPECT_EQ(read_file_text(local("kept.txt")), "kept open");
+  EXPECT_FALSE(c->is_broken());
+}
+
 TEST_F(server_file_requests_test_t, a_seventeenth_open_is_refused_and_leaves_nothing_behind)
 {
   auto c = connect_site();
