@@ -331,6 +331,30 @@ TEST_F(rpc_frame_test_t, login_waits_as_long_as_the_environment_says)
   EXPECT_EQ(reply_timeout_table[0].timeout_ms.load(), 60000);
 }
 
+TEST_F(rpc_frame_test_t, login_waits_without_limit_when_the_environment_says_minus_one)
+{
+  {
+    env_guard_t env("ARKIVE_RECV_TIMEOUT_SECS", "-1");
+    apply_recv_timeout_setting();
+  }
+  auto connection = connect();
+  ASSERT_NE(connection, nullptr);
+  // Longer than a second: a wait of no time at all, or of one second, would fail this LOGIN.
+  server_fault_t delay;
+  delay.action = server_fault_t::delay_reply;
+  delay.on_type = LOGIN;
+  delay.delay_ms = 1500;
+  server.add_fault(delay);
+  qstring error;
+  EXPECT_TRUE(connection->login(&error, "bob", "builder", "bob-pc")) << error.c_str();
+  EXPECT_FALSE(connection->is_broken());
+  EXPECT_TRUE(connection->large_packets());
+
+  env_guard_t env("ARKIVE_RECV_TIMEOUT_SECS", "60");
+  apply_recv_timeout_setting();
+  EXPECT_EQ(reply_timeout_table[0].timeout_ms.load(), 60000);
+}
+
 TEST_F(rpc_frame_test_t, reopening_the_stream_starts_over)
 {
   auto connection = connect();
