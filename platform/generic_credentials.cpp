@@ -1,6 +1,7 @@
 // The user's credential file: a private text file of targets, users and hex-coded secrets.
 #include "platform/generic_credentials.h"
 
+#include "platform/private_files.h"
 #include "platform/registry_store.h"
 
 #include <cerrno>
@@ -145,34 +146,6 @@ bool from_text(std::string_view text, credential_list_t &list)
   return true;
 }
 
-int make_dirs(const std::string &dir)
-{
-  for ( std::size_t pos = 1; pos <= dir.size(); ++pos )
-  {
-    if ( pos != dir.size() && dir[pos] != '/' )
-      continue;
-    if ( mkdir(dir.substr(0, pos).c_str(), 0700) != 0 && errno != EEXIST )
-      return errno;
-  }
-  return 0;
-}
-
-int write_all(int fd, std::string_view bytes)
-{
-  while ( !bytes.empty() )
-  {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if ( n < 0 )
-    {
-      if ( errno == EINTR )
-        continue;
-      return errno;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return 0;
-}
-
 // Holds the cross-process lock for one operation.
 class file_lock_t
 {
@@ -188,7 +161,7 @@ public:
 
   int acquire(const std::string &dir, const std::string &path, bool exclusive)
   {
-    if ( int rc = make_dirs(dir); rc != 0 )
+    if ( int rc = make_private_dirs(dir); rc != 0 )
       return rc;
     // Someone may remove the folder meanwhile; a lock on a file that is no longer there excludes nobody.
     for ( int attempt = 0; attempt < 100; ++attempt )
@@ -206,7 +179,7 @@ public:
         return 0;
       close(fd_);
       fd_ = -1;
-      if ( int rc = make_dirs(dir); rc != 0 )
+      if ( int rc = make_private_dirs(dir); rc != 0 )
         return rc;
     }
     return EAGAIN;
@@ -223,22 +196,7 @@ int load(const std::string &path, credential_list_t &list)
   if ( fd < 0 )
     return errno == ENOENT ? 0 : errno;
   std::string text;
-  char buf[16384];
-  int rc = 0;
-  for ( ;; )
-  {
-    const ssize_t n = ::read(fd, buf, sizeof(buf));
-    if ( n == 0 )
-      break;
-    if ( n < 0 )
-    {
-      if ( errno == EINTR )
-        continue;
-      rc = errno;
-      break;
-    }
-    text.append(buf, static_cast<std::size_t>(n));
-  }
+  const int rc = read_all(fd, text);
   close(fd);
   if ( rc != 0 )
     return rc;

@@ -1,6 +1,8 @@
 // The per-user registry store: one text file of typed settings shared by every process of the user.
 #include "platform/registry_store.h"
 
+#include "platform/private_files.h"
+
 #include <atomic>
 #include <cerrno>
 #include <climits>
@@ -22,55 +24,6 @@ std::string without_trailing_slashes(std::string_view path)
   while ( path.size() > 1 && path.back() == '/' )
     path.remove_suffix(1);
   return std::string(path);
-}
-
-// Creates the folder and its missing parents, private to the user.
-int make_dirs(const std::string &dir)
-{
-  for ( std::size_t pos = 1; pos <= dir.size(); ++pos )
-  {
-    if ( pos != dir.size() && dir[pos] != '/' )
-      continue;
-    const std::string part = dir.substr(0, pos);
-    if ( mkdir(part.c_str(), 0700) != 0 && errno != EEXIST )
-      return errno;
-  }
-  return 0;
-}
-
-int write_all(int fd, std::string_view bytes)
-{
-  while ( !bytes.empty() )
-  {
-    const ssize_t n = write(fd, bytes.data(), bytes.size());
-    if ( n < 0 )
-    {
-      if ( errno == EINTR )
-        continue;
-      return errno;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(n));
-  }
-  return 0;
-}
-
-int read_all(int fd, std::string &out)
-{
-  out.clear();
-  char buf[65536];
-  for ( ;; )
-  {
-    const ssize_t n = read(fd, buf, sizeof(buf));
-    if ( n == 0 )
-      return 0;
-    if ( n < 0 )
-    {
-      if ( errno == EINTR )
-        continue;
-      return errno;
-    }
-    out.append(buf, static_cast<std::size_t>(n));
-  }
 }
 
 std::int64_t nanoseconds(const timespec &t)
@@ -129,7 +82,7 @@ int registry_store_t::open_lock()
   // The longest of the four names must fit an OS path buffer; a path is never cut short.
   if ( bad_path_.size() >= PATH_MAX || temp_path_.size() >= PATH_MAX || lock_path_.size() >= PATH_MAX )
     return ENAMETOOLONG;
-  if ( int rc = make_dirs(dir_); rc != 0 )
+  if ( int rc = make_private_dirs(dir_); rc != 0 )
     return rc;
   const int fd = open(lock_path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if ( fd < 0 )
