@@ -242,6 +242,15 @@ std::optional<std::size_t> find_target(const credential_list_t &list, std::strin
   return std::nullopt;
 }
 
+// Takes the lock (exclusive for a change) and reads the list under it.
+int lock_and_load(file_lock_t &lock, const std::string &dir, const std::string &lock_path, const std::string &file_path,
+                  bool exclusive, credential_list_t &list)
+{
+  if ( int rc = lock.acquire(dir, lock_path, exclusive); rc != 0 )
+    return rc;
+  return load(file_path, list);
+}
+
 } // namespace
 
 std::string generic_credential_file_t::default_dir(std::string_view xdg_config_home, std::string_view home)
@@ -260,10 +269,8 @@ generic_credential_file_t::generic_credential_file_t(std::string dir)
 int generic_credential_file_t::read(std::string_view target, generic_credential_t *out) const
 {
   file_lock_t lock;
-  if ( int rc = lock.acquire(dir_, lock_path_, false); rc != 0 )
-    return rc;
   credential_list_t list;
-  if ( int rc = load(file_path_, list); rc != 0 )
+  if ( int rc = lock_and_load(lock, dir_, lock_path_, file_path_, false, list); rc != 0 )
     return rc;
   const std::optional<std::size_t> at = find_target(list, target);
   if ( !at )
@@ -277,10 +284,8 @@ int generic_credential_file_t::write(const generic_credential_t &credential) con
   if ( credential.target.empty() )
     return EINVAL;
   file_lock_t lock;
-  if ( int rc = lock.acquire(dir_, lock_path_, true); rc != 0 )
-    return rc;
   credential_list_t list;
-  if ( int rc = load(file_path_, list); rc != 0 )
+  if ( int rc = lock_and_load(lock, dir_, lock_path_, file_path_, true, list); rc != 0 )
     return rc;
   if ( const std::optional<std::size_t> at = find_target(list, credential.target) )
     list[*at] = credential;
@@ -292,10 +297,8 @@ int generic_credential_file_t::write(const generic_credential_t &credential) con
 int generic_credential_file_t::remove(std::string_view target) const
 {
   file_lock_t lock;
-  if ( int rc = lock.acquire(dir_, lock_path_, true); rc != 0 )
-    return rc;
   credential_list_t list;
-  if ( int rc = load(file_path_, list); rc != 0 )
+  if ( int rc = lock_and_load(lock, dir_, lock_path_, file_path_, true, list); rc != 0 )
     return rc;
   const std::optional<std::size_t> at = find_target(list, target);
   if ( !at )
