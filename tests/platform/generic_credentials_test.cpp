@@ -2,6 +2,8 @@
 // private modes, atomic replacement, unreadable files left alone, and writers in parallel threads and processes.
 #include "platform/generic_credentials.h"
 
+#include "tests/support/file_contents.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -20,19 +22,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string read_file(const fs::path &p)
-{
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void write_file(const fs::path &p, const std::string &text)
-{
-  std::ofstream(p, std::ios::binary) << text;
-}
 
 std::vector<std::uint8_t> bytes(std::string_view text)
 {

@@ -2,6 +2,8 @@
 // recovery from an unreadable file, and writers killed in the middle of a change.
 #include "platform/registry_store.h"
 
+#include "tests/support/file_contents.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -23,19 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char *app_key = "Software\\Quorvin\\akui";
-
-std::string read_file(const fs::path &p)
-{
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
-
-void write_file(const fs::path &p, const std::string &text)
-{
-  std::ofstream(p, std::ios::binary) << text;
-}
 
 class RegistryStore : public testing::Test
 {
