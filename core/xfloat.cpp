@@ -1,4 +1,4 @@
-// Arithmetic of the 16-byte software float: word operations of the working form, rounding, the four
+// Arithmetic of the 16-byte software float in 64-bit and 128-bit integers: the working form, rounding, the four
 // operations, and the conversions to and from 64-bit integers and the processor's floating-point formats.
 #include "core/xfloat.h"
 
@@ -10,52 +10,228 @@
 
 namespace {
 
-constexpr int SIGNIFICAND_WORDS = XW_ROUND - XW_OVERFLOW + 1;   // words 2..10
+using u128 = xfloat_u128;
+
 constexpr int SIGNIFICAND_BITS = 112;
 constexpr int MAX_FINITE_EXPONENT = XFLOAT_MAX_EXPONENT - 1;
 // Beyond this exponent difference the smaller operand of an addition cannot move the rounded result.
 constexpr int ADD_REACH = SIGNIFICAND_BITS + 1;
 constexpr int DIVIDE_STEPS = SIGNIFICAND_BITS + 2;
+// The significand's 144 bits: the overflow word above the 128-bit body.
+constexpr int ALL_BITS = 144;
+constexpr int BODY_BITS = 128;
+constexpr int ROUND_BITS = 16;
+constexpr u128 TOP_BIT = u128(1) << 127;
 
-bool is_negative(const xfloat_work_t &v)
+bool is_zero(const xfloat_bits_t &s)
 {
-  return v.words[XW_SIGN] != 0;
+  return s.overflow == 0 && s.body == 0;
 }
 
-int exponent_of(const xfloat_work_t &v)
+int compare_bits(const xfloat_bits_t &a, const xfloat_bits_t &b)
 {
-  return v.words[XW_EXPONENT];
+  if ( a.overflow != b.overflow )
+    return a.overflow < b.overflow ? -1 : 1;
+  if ( a.body != b.body )
+    return a.body < b.body ? -1 : 1;
+  return 0;
 }
 
-void clear_significand(xfloat_work_t *v)
+// b += a and b -= a over the 144 bits; answer the carry or the borrow out of them.
+bool add_bits(const xfloat_bits_t &a, xfloat_bits_t *b)
 {
-  for ( int i = XW_OVERFLOW; i <= XW_ROUND; ++i )
-    v->words[i] = 0;
+  const u128 body = b->body + a.body;
+  const unsigned top = unsigned(b->overflow) + a.overflow + (body < a.body ? 1 : 0);
+  b->body = body;
+  b->overflow = uint16_t(top);
+  return top > 0xFFFF;
 }
 
-// Zero with the sign kept.
-void make_zero(xfloat_work_t *v)
+bool subtract_bits(const xfloat_bits_t &a, xfloat_bits_t *b)
 {
-  clear_significand(v);
-  v->words[XW_EXPONENT] = 0;
+  const unsigned borrow = b->body < a.body ? 1 : 0;
+  const int top = int(b->overflow) - int(a.overflow) - int(borrow);
+  b->body -= a.body;
+  b->overflow = uint16_t(top);
+  return top < 0;
 }
 
-// The top 64 significand bits (words 3..6), leading bit at bit 63.
-uint64_t top_64_bits(const xfloat_work_t &v)
+// Shifts by n bits (0 <= n < 144); a right shift answers whether non-zero bits fell out at the bottom.
+void shift_left(xfloat_bits_t *s, int n)
 {
-  return (uint64_t(v.words[XW_TOP]) << 48) | (uint64_t(v.words[XW_TOP + 1]) << 32)
-       | (uint64_t(v.words[XW_TOP + 2]) << 16) | uint64_t(v.words[XW_TOP + 3]);
+  if ( n == 0 )
+    return;
+  if ( n >= BODY_BITS )
+  {
+    s->overflow = uint16_t(s->body << (n - BODY_BITS));
+    s->body = 0;
+    return;
+  }
+  s->overflow = uint16_t((u128(s->overflow) << n) | (s->body >> (BODY_BITS - n)));
+  s->body <<= n;
 }
 
-void set_top_64_bits(xfloat_work_t *v, uint64_t bits)
+bool shift_right(xfloat_bits_t *s, int n)
 {
-  v->words[XW_TOP] = uint16_t(bits >> 48);
-  v->words[XW_TOP + 1] = uint16_t(bits >> 32);
-  v->words[XW_TOP + 2] = uint16_t(bits >> 16);
-  v->words[XW_TOP + 3] = uint16_t(bits);
+  if ( n == 0 )
+    return false;
+  if ( n >= BODY_BITS )
+  {
+    const int m = n - BODY_BITS;
+    const bool lost = s->body != 0 || (s->overflow & ((1u << m) - 1)) != 0;
+    s->body = s->overflow >> m;
+    s->overflow = 0;
+    return lost;
+  }
+  const bool lost = (s->body << (BODY_BITS - n)) != 0;
+  s->body = (s->body >> n) | (u128(s->overflow) << (BODY_BITS - n));
+  s->overflow = uint16_t(n >= 16 ? 0 : s->overflow >> n);
+  return lost;
+}
+
+// Shifts by n bits, left for positive n, clearing everything beyond the 144 bits; answers 2 when a right shift
+// dropped non-zero bits, else 1.
+int shift_bits(xfloat_bits_t *s, int n)
+{
+  if ( n >= ALL_BITS )
+  {
+    *s = {};
+    return 1;
+  }
+  if ( n >= 0 )
+  {
+    shift_left(s, n);
+    return 1;
+  }
+  if ( n <= -ALL_BITS )
+  {
+    const bool lost = !is_zero(*s);
+    *s = {};
+    return lost ? 2 : 1;
+  }
+  return shift_right(s, -n) ? 2 : 1;
+}
+
+int normalize_bits(xfloat_bits_t *s, bool *lost)
+{
+  if ( s->overflow != 0 )
+  {
+    const int n = std::bit_width(s->overflow);
+    if ( shift_right(s, n) && lost != nullptr )
+      *lost = true;
+    return -n;
+  }
+  if ( s->body == 0 )
+    return XFLOAT_ZERO_SHIFT;
+  const uint64_t high = uint64_t(s->body >> 64);
+  const int n = high != 0 ? std::countl_zero(high) : 64 + std::countl_zero(uint64_t(s->body));
+  s->body <<= n;
+  return n;
+}
+
+// The 144-bit quotient of significand_divide: (r << 113) / d with 114 quotient bits, shifted up to the top of
+// the body, and whether a remainder was left. The long division is done 64 bits at a time when the quotient of
+// the shift-and-subtract steps is a true quotient (r < 2d, always so for normalised operands); the steps
+// themselves run only for the malformed divisors that break that.
+bool divide_bits(const xfloat_bits_t &d, xfloat_bits_t *r)
+{
+  constexpr int quotient_shift = BODY_BITS - DIVIDE_STEPS;   // the first quotient bit goes to the top of the body
+  if ( r->overflow == 0 && d.overflow == 0 && d.body != 0 && ((d.body & TOP_BIT) != 0 || r->body < (d.body << 1)) )
+  {
+    u128 rest = r->body;
+    u128 quotient = 0;
+    if ( rest >= d.body )
+    {
+      rest -= d.body;
+      quotient = u128(1) << (DIVIDE_STEPS - 1);
+    }
+    // rest < d: with both moved up to d's top bit, two 64-bit digits give rest * 2^128 / d, of which the
+    // division wants rest * 2^113 / d.
+    const uint64_t high = uint64_t(d.body >> 64);
+    const int n = high != 0 ? std::countl_zero(high) : 64 + std::countl_zero(uint64_t(d.body));
+    const u128 divisor = d.body << n;
+    rest <<= n;
+    const uint64_t q1 = xfloat_divide_step(&rest, 0, divisor);
+    const uint64_t q0 = xfloat_divide_step(&rest, 0, divisor);
+    constexpr int extra = 2 * 64 - (DIVIDE_STEPS - 1);
+    quotient |= ((u128(q1) << 64) | q0) >> extra;
+    const bool remainder = rest != 0 || (q0 & ((uint64_t(1) << extra) - 1)) != 0;
+    r->overflow = 0;
+    r->body = quotient << quotient_shift;
+    return remainder;
+  }
+
+  xfloat_bits_t rest = *r;
+  u128 quotient = 0;
+  for ( int step = 0; step < DIVIDE_STEPS; ++step )
+  {
+    quotient <<= 1;
+    if ( compare_bits(rest, d) >= 0 )
+    {
+      subtract_bits(d, &rest);
+      quotient |= 1;
+    }
+    shift_left(&rest, 1);
+  }
+  r->overflow = 0;
+  r->body = quotient << quotient_shift;
+  return !is_zero(rest);
 }
 
 } // namespace
+
+//--------------------------------------------------------------------------------------------------------------
+// Wide integers
+
+void xfloat_multiply_128(xfloat_u128 a, xfloat_u128 b, xfloat_u128 *high, xfloat_u128 *low)
+{
+  const uint64_t a0 = uint64_t(a);
+  const uint64_t a1 = uint64_t(a >> 64);
+  const uint64_t b0 = uint64_t(b);
+  const uint64_t b1 = uint64_t(b >> 64);
+  const u128 p00 = u128(a0) * b0;
+  const u128 p01 = u128(a0) * b1;
+  const u128 p10 = u128(a1) * b0;
+  const u128 p11 = u128(a1) * b1;
+  const u128 middle = (p00 >> 64) + uint64_t(p01) + uint64_t(p10);
+  *low = (middle << 64) | uint64_t(p00);
+  *high = p11 + (p01 >> 64) + (p10 >> 64) + (middle >> 64);
+}
+
+uint64_t xfloat_divide_step(xfloat_u128 *remainder, uint64_t next, xfloat_u128 divisor)
+{
+  const uint64_t d1 = uint64_t(divisor >> 64);
+  const uint64_t d0 = uint64_t(divisor);
+  const uint64_t r1 = uint64_t(*remainder >> 64);
+  const uint64_t r0 = uint64_t(*remainder);
+  // The estimate from the top divisor digit is at most two too large; the second digit decides exactly.
+  uint64_t q;
+  u128 rhat;
+  if ( r1 >= d1 )
+  {
+    q = ~uint64_t(0);
+    rhat = u128(r0) + d1;
+  }
+  else
+  {
+#if defined(__x86_64__)
+    uint64_t r;
+    __asm__("divq %4" : "=a"(q), "=d"(r) : "a"(r0), "d"(r1), "rm"(d1));
+    rhat = r;
+#else
+    const u128 n = (u128(r1) << 64) | r0;
+    q = uint64_t(n / d1);
+    rhat = n % d1;
+#endif
+  }
+  while ( (rhat >> 64) == 0 && u128(q) * d0 > ((rhat << 64) | next) )
+  {
+    --q;
+    rhat += d1;
+  }
+  *remainder = ((u128(r0) << 64) | next) - u128(q) * divisor;
+  return q;
+}
 
 //--------------------------------------------------------------------------------------------------------------
 // Working form
@@ -79,296 +255,213 @@ void xfloat_pack(const xfloat_work_t &v, xfloat_t *out)
     out->words[6 - i] = v.words[XW_TOP + i];
 }
 
+xfloat_bits_t xfloat_bits_of(const xfloat_work_t &v)
+{
+  xfloat_bits_t s = {v.words[XW_OVERFLOW], 0};
+  for ( int i = XW_TOP; i <= XW_ROUND; ++i )
+    s.body = (s.body << 16) | v.words[i];
+  return s;
+}
+
+void xfloat_set_bits(xfloat_work_t *v, const xfloat_bits_t &bits)
+{
+  v->words[XW_OVERFLOW] = bits.overflow;
+  for ( int i = XW_ROUND; i >= XW_TOP; --i )
+    v->words[i] = uint16_t(bits.body >> (16 * (XW_ROUND - i)));
+}
+
+xfloat_split_t xfloat_split(const xfloat_t &x)
+{
+  uint64_t low;
+  uint64_t high;
+  std::memcpy(&low, &x.words[0], 8);
+  std::memcpy(&high, &x.words[4], 8);
+  xfloat_split_t v;
+  v.negative = (high >> 63) != 0;
+  v.exponent = int(high >> 48) & XFLOAT_MAX_EXPONENT;
+  v.bits.overflow = 0;
+  const u128 significand = (u128(high & 0xFFFFFFFFFFFFu) << 64) | low;
+  v.bits.body = v.exponent == 0 ? 0 : significand << ROUND_BITS;
+  return v;
+}
+
+xfloat_t xfloat_join(bool negative, int exponent, const xfloat_bits_t &bits)
+{
+  const u128 significand = bits.body >> ROUND_BITS;
+  const uint64_t low = uint64_t(significand);
+  const uint64_t high = uint64_t(significand >> 64) | (uint64_t(exponent & XFLOAT_MAX_EXPONENT) << 48)
+                      | (negative ? uint64_t(1) << 63 : 0);
+  xfloat_t x;
+  std::memcpy(&x.words[0], &low, 8);
+  std::memcpy(&x.words[4], &high, 8);
+  return x;
+}
+
 void xfloat_shift_left_1(xfloat_work_t *v)
 {
-  uint16_t *w = v->words;
-  for ( int i = XW_OVERFLOW; i < XW_ROUND; ++i )
-    w[i] = uint16_t((w[i] << 1) | (w[i + 1] >> 15));
-  w[XW_ROUND] = uint16_t(w[XW_ROUND] << 1);
+  xfloat_bits_t s = xfloat_bits_of(*v);
+  shift_left(&s, 1);
+  xfloat_set_bits(v, s);
 }
 
 void xfloat_shift_left_8(xfloat_work_t *v)
 {
-  uint16_t *w = v->words;
-  for ( int i = XW_OVERFLOW; i < XW_ROUND; ++i )
-    w[i] = uint16_t((w[i] << 8) | (w[i + 1] >> 8));
-  w[XW_ROUND] = uint16_t(w[XW_ROUND] << 8);
+  xfloat_bits_t s = xfloat_bits_of(*v);
+  shift_left(&s, 8);
+  xfloat_set_bits(v, s);
 }
 
 bool xfloat_shift_right_1(xfloat_work_t *v)
 {
-  uint16_t *w = v->words;
-  const bool lost = (w[XW_ROUND] & 1) != 0;
-  for ( int i = XW_ROUND; i > XW_OVERFLOW; --i )
-    w[i] = uint16_t((w[i] >> 1) | (w[i - 1] << 15));
-  w[XW_OVERFLOW] = uint16_t(w[XW_OVERFLOW] >> 1);
+  xfloat_bits_t s = xfloat_bits_of(*v);
+  const bool lost = shift_right(&s, 1);
+  xfloat_set_bits(v, s);
   return lost;
 }
 
 bool xfloat_shift_right_8(xfloat_work_t *v)
 {
-  uint16_t *w = v->words;
-  const bool lost = (w[XW_ROUND] & 0xFF) != 0;
-  for ( int i = XW_ROUND; i > XW_OVERFLOW; --i )
-    w[i] = uint16_t((w[i] >> 8) | (w[i - 1] << 8));
-  w[XW_OVERFLOW] = uint16_t(w[XW_OVERFLOW] >> 8);
+  xfloat_bits_t s = xfloat_bits_of(*v);
+  const bool lost = shift_right(&s, 8);
+  xfloat_set_bits(v, s);
   return lost;
 }
 
 int xfloat_shift(xfloat_work_t *v, int n)
 {
-  uint16_t *w = v->words;
-  constexpr int all_bits = SIGNIFICAND_WORDS * 16;
-  if ( n >= 0 )
-  {
-    if ( n >= all_bits )
-    {
-      clear_significand(v);
-      return 1;
-    }
-    const int whole = n / 16;
-    if ( whole > 0 )
-      for ( int i = XW_OVERFLOW; i <= XW_ROUND; ++i )
-        w[i] = i + whole <= XW_ROUND ? w[i + whole] : 0;
-    int rest = n % 16;
-    for ( ; rest >= 8; rest -= 8 )
-      xfloat_shift_left_8(v);
-    for ( ; rest > 0; --rest )
-      xfloat_shift_left_1(v);
-    return 1;
-  }
-
-  bool lost = false;
-  if ( n <= -all_bits )
-  {
-    lost = !significand_is_zero(*v);
-    clear_significand(v);
-    return lost ? 2 : 1;
-  }
-  const int bits = -n;
-  const int whole = bits / 16;
-  if ( whole > 0 )
-  {
-    for ( int i = XW_ROUND; i > XW_ROUND - whole; --i )
-      lost |= w[i] != 0;
-    for ( int i = XW_ROUND; i >= XW_OVERFLOW; --i )
-      w[i] = i - whole >= XW_OVERFLOW ? w[i - whole] : 0;
-  }
-  int rest = bits % 16;
-  for ( ; rest >= 8; rest -= 8 )
-    lost |= xfloat_shift_right_8(v);
-  for ( ; rest > 0; --rest )
-    lost |= xfloat_shift_right_1(v);
-  return lost ? 2 : 1;
+  xfloat_bits_t s = xfloat_bits_of(*v);
+  const int status = shift_bits(&s, n);
+  xfloat_set_bits(v, s);
+  return status;
 }
 
 int xfloat_normalize(xfloat_work_t *v, bool *lost)
 {
-  const uint16_t *w = v->words;
-  if ( w[XW_OVERFLOW] != 0 )
-  {
-    const int n = std::bit_width(w[XW_OVERFLOW]);
-    if ( xfloat_shift(v, -n) == 2 && lost != nullptr )
-      *lost = true;
-    return -n;
-  }
-  for ( int i = XW_TOP; i <= XW_ROUND; ++i )
-  {
-    if ( w[i] != 0 )
-    {
-      const int n = (i - XW_TOP) * 16 + std::countl_zero(w[i]);
-      xfloat_shift(v, n);
-      return n;
-    }
-  }
-  return XFLOAT_ZERO_SHIFT;
+  xfloat_bits_t s = xfloat_bits_of(*v);
+  const int shift = normalize_bits(&s, lost);
+  xfloat_set_bits(v, s);
+  return shift;
 }
 
 bool significand_add(const xfloat_work_t &a, xfloat_work_t *b)
 {
-  uint32_t carry = 0;
-  for ( int i = XW_ROUND; i >= XW_OVERFLOW; --i )
-  {
-    const uint32_t sum = uint32_t(a.words[i]) + b->words[i] + carry;
-    b->words[i] = uint16_t(sum);
-    carry = sum >> 16;
-  }
-  return carry != 0;
+  xfloat_bits_t s = xfloat_bits_of(*b);
+  const bool carry = add_bits(xfloat_bits_of(a), &s);
+  xfloat_set_bits(b, s);
+  return carry;
 }
 
 bool significand_subtract(const xfloat_work_t &a, xfloat_work_t *b)
 {
-  uint32_t borrow = 0;
-  for ( int i = XW_ROUND; i >= XW_OVERFLOW; --i )
-  {
-    const uint32_t difference = uint32_t(b->words[i]) - a.words[i] - borrow;
-    b->words[i] = uint16_t(difference);
-    borrow = (difference >> 16) != 0 ? 1 : 0;
-  }
-  return borrow != 0;
+  xfloat_bits_t s = xfloat_bits_of(*b);
+  const bool borrow = subtract_bits(xfloat_bits_of(a), &s);
+  xfloat_set_bits(b, s);
+  return borrow;
 }
 
 int significand_compare(const xfloat_work_t &a, const xfloat_work_t &b)
 {
-  for ( int i = XW_OVERFLOW; i <= XW_ROUND; ++i )
-    if ( a.words[i] != b.words[i] )
-      return a.words[i] < b.words[i] ? -1 : 1;
-  return 0;
+  return compare_bits(xfloat_bits_of(a), xfloat_bits_of(b));
 }
 
 bool significand_is_zero(const xfloat_work_t &v)
 {
-  for ( int i = XW_OVERFLOW; i <= XW_ROUND; ++i )
-    if ( v.words[i] != 0 )
-      return false;
-  return true;
+  return is_zero(xfloat_bits_of(v));
 }
 
 bool significand_multiply(const xfloat_work_t &a, xfloat_work_t *b)
 {
-  // Schoolbook product of 16-bit words, least significant first; the exact 288-bit product shifted right by
-  // 128 bits is what shift-and-add over the bits of a would leave.
-  uint16_t x[SIGNIFICAND_WORDS];
-  uint16_t y[SIGNIFICAND_WORDS];
-  for ( int j = 0; j < SIGNIFICAND_WORDS; ++j )
-  {
-    x[j] = a.words[XW_ROUND - j];
-    y[j] = b->words[XW_ROUND - j];
-  }
-  uint16_t product[2 * SIGNIFICAND_WORDS] = {};
-  for ( int i = 0; i < SIGNIFICAND_WORDS; ++i )
-  {
-    if ( x[i] == 0 )
-      continue;
-    uint32_t carry = 0;
-    for ( int j = 0; j < SIGNIFICAND_WORDS; ++j )
-    {
-      const uint32_t t = uint32_t(x[i]) * y[j] + product[i + j] + carry;
-      product[i + j] = uint16_t(t);
-      carry = t >> 16;
-    }
-    product[i + SIGNIFICAND_WORDS] = uint16_t(carry);
-  }
-  constexpr int dropped = 8;
-  bool lost = false;
-  for ( int k = 0; k < dropped; ++k )
-    lost |= product[k] != 0;
-  for ( int k = 0; k < SIGNIFICAND_WORDS; ++k )
-    b->words[XW_ROUND - k] = product[dropped + k];
-  return lost;
+  // With word 2 zero both are below 2^128, so the product's bits from 128 up are its high half.
+  u128 high;
+  u128 low;
+  xfloat_multiply_128(xfloat_bits_of(a).body, xfloat_bits_of(*b).body, &high, &low);
+  xfloat_set_bits(b, {0, high});
+  return low != 0;
 }
 
 bool significand_divide(const xfloat_work_t &a, xfloat_work_t *b)
 {
-  xfloat_work_t remainder = *b;
-  xfloat_work_t quotient = {};
-  for ( int step = 0; step < DIVIDE_STEPS; ++step )
-  {
-    xfloat_shift_left_1(&quotient);
-    if ( significand_compare(remainder, a) >= 0 )
-    {
-      significand_subtract(a, &remainder);
-      quotient.words[XW_ROUND] |= 1;
-    }
-    xfloat_shift_left_1(&remainder);
-  }
-  // The first quotient bit (the units of a quotient in (0.5, 2)) goes to the top of word 3.
-  xfloat_shift(&quotient, 127 - (DIVIDE_STEPS - 1));
-  for ( int i = XW_OVERFLOW; i <= XW_ROUND; ++i )
-    b->words[i] = quotient.words[i];
-  return !significand_is_zero(remainder);
+  xfloat_bits_t s = xfloat_bits_of(*b);
+  const bool remainder = divide_bits(xfloat_bits_of(a), &s);
+  xfloat_set_bits(b, s);
+  return remainder;
 }
 
 int significand_remainder(const xfloat_work_t &t, xfloat_work_t *r)
 {
+  const xfloat_bits_t divisor = xfloat_bits_of(t);
+  xfloat_bits_t rest = xfloat_bits_of(*r);
   int digit = 0;
   for ( int bit = 3; bit >= 0; --bit )
   {
-    xfloat_work_t multiple = t;
-    xfloat_shift(&multiple, bit);
-    if ( significand_compare(*r, multiple) >= 0 )
+    xfloat_bits_t multiple = divisor;
+    shift_left(&multiple, bit);
+    if ( compare_bits(rest, multiple) >= 0 )
     {
-      significand_subtract(multiple, r);
+      subtract_bits(multiple, &rest);
       digit += 1 << bit;
     }
   }
+  xfloat_set_bits(r, rest);
   return digit;
 }
 
 bool significand_times_ten(xfloat_work_t *r, unsigned digit)
 {
-  uint16_t result[XW_ROUND + 1];
-  uint32_t carry = 0;
-  for ( int i = XW_ROUND; i >= XW_OVERFLOW; --i )
-  {
-    const uint32_t t = uint32_t(r->words[i]) * 10 + carry + (i == XW_LAST ? digit : 0);
-    result[i] = uint16_t(t);
-    carry = t >> 16;
-  }
-  if ( carry != 0 )
+  const xfloat_bits_t s = xfloat_bits_of(*r);
+  const u128 t0 = u128(uint64_t(s.body)) * 10 + (u128(digit) << ROUND_BITS);
+  const u128 t1 = u128(uint64_t(s.body >> 64)) * 10 + (t0 >> 64);
+  const uint64_t t2 = uint64_t(s.overflow) * 10 + uint64_t(t1 >> 64);
+  if ( t2 > 0xFFFF )
     return false;
-  for ( int i = XW_OVERFLOW; i <= XW_ROUND; ++i )
-    r->words[i] = result[i];
+  xfloat_set_bits(r, {uint16_t(t2), (t1 << 64) | uint64_t(t0)});
   return true;
 }
 
 //--------------------------------------------------------------------------------------------------------------
 // Rounding
 
-bool xfloat_round(xfloat_work_t *v, bool lost, bool subtract, int e, int precision)
+bool xfloat_round_bits(xfloat_bits_t *s, bool lost, bool subtract, int *exponent, int precision)
 {
-  uint16_t *w = v->words;
   // A right shift out of the overflow word can drop a bit of the rounding word: it counts as lost, or a value
   // just above a tie would be taken for the tie itself.
-  const int shift = xfloat_normalize(v, &lost);
+  const int shift = normalize_bits(s, &lost);
   if ( shift == XFLOAT_ZERO_SHIFT )
   {
-    w[XW_EXPONENT] = 0;
+    *exponent = 0;
     return true;
   }
-  e -= shift;
-  if ( e >= XFLOAT_MAX_EXPONENT )
+  int e = *exponent - shift;
+  // Below exponent 0 the significand would be shifted right and could no longer round up into the range.
+  if ( e >= XFLOAT_MAX_EXPONENT || e < 0 )
   {
-    make_zero(v);
+    *s = {};
+    *exponent = 0;
     return false;
-  }
-  if ( e < 0 )
-  {
-    if ( e < -SIGNIFICAND_BITS )
-    {
-      make_zero(v);
-      return false;
-    }
-    if ( xfloat_shift(v, e) == 2 )
-      lost = true;
   }
   // The narrow formats round a value just below their normal range where its denormal would end, so that one
   // that rounds up to the smallest normal still converts.
-  const bool denormal_step = precision < 64 && e <= 0;
-  if ( denormal_step && xfloat_shift_right_1(v) )
+  const bool denormal_step = precision < 64 && e == 0;
+  if ( denormal_step && shift_right(s, 1) )
     lost = true;
 
-  // The part below the kept bits: word and mask of it; unit is the last kept bit's weight there.
-  int part_word = XW_ROUND;
-  uint32_t mask = 0xFFFF;
+  // unit: the weight of the last kept bit; the part below it is read down to the bottom of its word, and
+  // anything lower only breaks ties.
+  int unit_bit = ROUND_BITS;
+  int part_bottom = 0;
   switch ( precision )
   {
-    case 24: part_word = XW_TOP + 1; mask = 0xFF; break;
-    case 53: part_word = XW_TOP + 3; mask = 0x7FF; break;
-    case 64: part_word = XW_TOP + 4; break;
+    case 24: unit_bit = 104; part_bottom = 96; break;
+    case 53: unit_bit = 75; part_bottom = 64; break;
+    case 64: unit_bit = 64; part_bottom = 48; break;
     default: break;
   }
-  const uint32_t unit = mask + 1;
-  const uint32_t half = unit / 2;
-  const uint32_t part = w[part_word] & mask;
-  bool sticky = false;
-  for ( int i = part_word + 1; i <= XW_ROUND; ++i )
-  {
-    sticky |= w[i] != 0;
-    w[i] = 0;
-  }
-  w[part_word] = uint16_t(w[part_word] & ~mask);
-  const bool last_kept_odd = unit > 0xFFFF ? (w[part_word - 1] & 1) != 0 : (w[part_word] & unit) != 0;
+  const u128 below_unit = (u128(1) << unit_bit) - 1;
+  const u128 part = (s->body & below_unit) >> part_bottom;
+  const u128 half = u128(1) << (unit_bit - part_bottom - 1);
+  const bool sticky = (s->body & ((u128(1) << part_bottom) - 1)) != 0;
+  const bool last_kept_odd = ((s->body >> unit_bit) & 1) != 0;
+  s->body &= ~below_unit;
 
   bool up = false;
   if ( part > half || (part == half && sticky) )
@@ -376,158 +469,145 @@ bool xfloat_round(xfloat_work_t *v, bool lost, bool subtract, int e, int precisi
   else if ( part == half )
     up = lost ? !subtract : last_kept_odd;
   if ( up )
-  {
-    uint32_t carry = unit;
-    for ( int i = part_word; i >= XW_OVERFLOW && carry != 0; --i )
-    {
-      const uint32_t sum = w[i] + carry;
-      w[i] = uint16_t(sum);
-      carry = sum >> 16;
-    }
-  }
+    add_bits({0, u128(1) << unit_bit}, s);
 
   if ( denormal_step )
-    xfloat_shift_left_1(v);
-  if ( w[XW_OVERFLOW] != 0 )
+    shift_left(s, 1);
+  if ( s->overflow != 0 )
   {
-    xfloat_shift_right_1(v);
+    shift_right(s, 1);
     ++e;
   }
-  w[XW_ROUND] = 0;
+  s->body &= ~((u128(1) << ROUND_BITS) - 1);
   if ( e < 1 || e > MAX_FINITE_EXPONENT )
   {
-    make_zero(v);
+    *s = {};
+    *exponent = 0;
     return false;
   }
-  w[XW_EXPONENT] = uint16_t(e);
+  *exponent = e;
   return true;
+}
+
+bool xfloat_round(xfloat_work_t *v, bool lost, bool subtract, int e, int precision)
+{
+  xfloat_bits_t s = xfloat_bits_of(*v);
+  const bool ok = xfloat_round_bits(&s, lost, subtract, &e, precision);
+  xfloat_set_bits(v, s);
+  v->words[XW_EXPONENT] = uint16_t(e);
+  return ok;
+}
+
+int xfloat_round_result(bool negative, xfloat_bits_t bits, bool lost, bool subtract, int e, xfloat_t *out)
+{
+  if ( !xfloat_round_bits(&bits, lost, subtract, &e, SIGNIFICAND_BITS) )
+  {
+    *out = xfloat_zero;
+    return XFLOAT_RANGE;
+  }
+  *out = xfloat_join(negative, e, bits);
+  return XFLOAT_OK;
 }
 
 //--------------------------------------------------------------------------------------------------------------
 // Arithmetic
 
-namespace {
-
-// The end of every operation: the exact result in v rounded to 112 bits at exponent e and packed into out.
-// XFLOAT_RANGE, with +0 in out, when it lies outside the format.
-int round_result(xfloat_work_t *v, bool lost, bool subtract, int e, xfloat_t *out)
-{
-  if ( !xfloat_round(v, lost, subtract, e, SIGNIFICAND_BITS) )
-  {
-    *out = xfloat_zero;
-    return XFLOAT_RANGE;
-  }
-  xfloat_pack(*v, out);
-  return XFLOAT_OK;
-}
-
-} // namespace
-
 int xfloat_add(const xfloat_t &a, const xfloat_t &b, xfloat_t *out, bool subtract)
 {
-  xfloat_work_t x;
-  xfloat_work_t y;
-  xfloat_unpack(a, &x);
-  xfloat_unpack(b, &y);
+  xfloat_split_t x = xfloat_split(a);
+  xfloat_split_t y = xfloat_split(b);
   if ( subtract )
-    y.words[XW_SIGN] = uint16_t(~y.words[XW_SIGN]);
+    y.negative = !y.negative;
 
-  xfloat_work_t *big = &x;
-  xfloat_work_t *small = &y;
+  xfloat_split_t *big = &x;
+  xfloat_split_t *small = &y;
   bool lost = false;
-  if ( exponent_of(x) != exponent_of(y) )
+  if ( x.exponent != y.exponent )
   {
-    if ( exponent_of(y) > exponent_of(x) )
+    if ( y.exponent > x.exponent )
       std::swap(big, small);
-    const int difference = exponent_of(*big) - exponent_of(*small);
+    const int difference = big->exponent - small->exponent;
     if ( difference > ADD_REACH )
     {
-      xfloat_pack(*big, out);
+      *out = xfloat_join(big->negative, big->exponent, big->bits);
       return XFLOAT_OK;
     }
-    lost = xfloat_shift(small, -difference) == 2;
+    lost = shift_right(&small->bits, difference);
   }
   else
   {
-    const int order = significand_compare(x, y);
-    if ( order == 0 )
+    if ( x.bits.body == y.bits.body )
     {
-      if ( is_negative(x) != is_negative(y) || exponent_of(x) == 0 )
+      if ( x.negative != y.negative || x.exponent == 0 )
       {
         *out = xfloat_zero;
         return XFLOAT_OK;
       }
-      if ( exponent_of(x) >= MAX_FINITE_EXPONENT )
+      if ( x.exponent >= MAX_FINITE_EXPONENT )
       {
         *out = xfloat_zero;
         return XFLOAT_RANGE;
       }
-      x.words[XW_EXPONENT] = uint16_t(exponent_of(x) + 1);
-      xfloat_pack(x, out);
+      *out = xfloat_join(x.negative, x.exponent + 1, x.bits);
       return XFLOAT_OK;
     }
-    if ( order < 0 )
+    if ( x.bits.body < y.bits.body )
       std::swap(big, small);
   }
 
-  const bool subtraction = is_negative(*big) != is_negative(*small);
+  const bool subtraction = big->negative != small->negative;
   if ( subtraction )
-    significand_subtract(*small, big);
+    subtract_bits(small->bits, &big->bits);
   else
-    significand_add(*small, big);
-  return round_result(big, lost, subtraction, exponent_of(*big), out);
+    add_bits(small->bits, &big->bits);
+  return xfloat_round_result(big->negative, big->bits, lost, subtraction, big->exponent, out);
 }
 
 int xfloat_multiply(const xfloat_t &a, const xfloat_t &b, xfloat_t *out)
 {
-  xfloat_work_t x;
-  xfloat_work_t y;
-  xfloat_unpack(a, &x);
-  xfloat_unpack(b, &y);
-  if ( exponent_of(x) == 0 || exponent_of(y) == 0 )
+  const xfloat_split_t x = xfloat_split(a);
+  const xfloat_split_t y = xfloat_split(b);
+  if ( x.exponent == 0 || y.exponent == 0 )
   {
     *out = xfloat_zero;
     return XFLOAT_OK;
   }
-  const bool lost = significand_multiply(x, &y);
-  y.words[XW_SIGN] = uint16_t(x.words[XW_SIGN] ^ y.words[XW_SIGN]);
-  return round_result(&y, lost, false, exponent_of(x) + exponent_of(y) - (XFLOAT_BIAS - 1), out);
+  // Both significands sit above 16 clear bits: the product's high half is the 144-bit result, and its low half
+  // what is lost.
+  u128 high;
+  u128 low;
+  xfloat_multiply_128(x.bits.body, y.bits.body, &high, &low);
+  return xfloat_round_result(x.negative != y.negative, {0, high}, low != 0, false,
+                             x.exponent + y.exponent - (XFLOAT_BIAS - 1), out);
 }
 
 int xfloat_divide(const xfloat_t &dividend, const xfloat_t &divisor, xfloat_t *out)
 {
-  xfloat_work_t x;
-  xfloat_work_t y;
-  xfloat_unpack(dividend, &x);
-  xfloat_unpack(divisor, &y);
+  xfloat_split_t x = xfloat_split(dividend);
+  const xfloat_split_t y = xfloat_split(divisor);
   *out = xfloat_zero;
-  if ( exponent_of(y) == 0 )
+  if ( y.exponent == 0 )
     return XFLOAT_DIV_BY_ZERO;
-  if ( exponent_of(x) == 0 )
+  if ( x.exponent == 0 )
     return XFLOAT_OK;
-  const bool lost = significand_divide(y, &x);
-  x.words[XW_SIGN] = uint16_t(x.words[XW_SIGN] ^ y.words[XW_SIGN]);
-  return round_result(&x, lost, false, exponent_of(x) - exponent_of(y) + XFLOAT_BIAS, out);
+  const bool lost = divide_bits(y.bits, &x.bits);
+  return xfloat_round_result(x.negative != y.negative, x.bits, lost, false, x.exponent - y.exponent + XFLOAT_BIAS,
+                             out);
 }
 
 int xfloat_compare(const xfloat_t &a, const xfloat_t &b)
 {
-  xfloat_work_t x;
-  xfloat_work_t y;
-  xfloat_unpack(a, &x);
-  xfloat_unpack(b, &y);
-  const bool negative = is_negative(x);
-  if ( negative != is_negative(y) )
-    return negative ? -1 : 1;
-  for ( int i = XW_EXPONENT; i <= XW_LAST; ++i )
-  {
-    if ( x.words[i] != y.words[i] )
-    {
-      const int order = x.words[i] < y.words[i] ? -1 : 1;
-      return negative ? -order : order;
-    }
-  }
-  return 0;
+  const xfloat_split_t x = xfloat_split(a);
+  const xfloat_split_t y = xfloat_split(b);
+  if ( x.negative != y.negative )
+    return x.negative ? -1 : 1;
+  // The exponent above the significand orders both at once.
+  const u128 kx = (u128(x.exponent) << 112) | (x.bits.body >> ROUND_BITS);
+  const u128 ky = (u128(y.exponent) << 112) | (y.bits.body >> ROUND_BITS);
+  if ( kx == ky )
+    return 0;
+  const int order = kx < ky ? -1 : 1;
+  return x.negative ? -order : order;
 }
 
 //--------------------------------------------------------------------------------------------------------------
@@ -535,10 +615,9 @@ int xfloat_compare(const xfloat_t &a, const xfloat_t &b)
 
 int xfloat_to_int64(int64_t *out, const xfloat_t &x, bool round)
 {
-  xfloat_work_t v;
-  xfloat_unpack(x, &v);
+  const xfloat_split_t v = xfloat_split(x);
   // Number of bits before the binary point; 0 for 0.5 <= |x| < 1.
-  const int integer_bits = exponent_of(v) - (XFLOAT_BIAS - 1);
+  const int integer_bits = v.exponent - (XFLOAT_BIAS - 1);
   if ( integer_bits < 0 )
   {
     *out = 0;
@@ -546,7 +625,7 @@ int xfloat_to_int64(int64_t *out, const xfloat_t &x, bool round)
   }
   if ( integer_bits > 63 )
     return XFLOAT_INT_RANGE;
-  const uint64_t top = top_64_bits(v);
+  const uint64_t top = uint64_t(v.bits.body >> 64);
   uint64_t magnitude = integer_bits == 0 ? 0 : top >> (64 - integer_bits);
   // Half away from zero from the first bit below the point itself: adding 0.5 to the value first would round
   // the sum and lift the largest value below 0.5 to 1.
@@ -554,7 +633,7 @@ int xfloat_to_int64(int64_t *out, const xfloat_t &x, bool round)
     ++magnitude;
   if ( magnitude > uint64_t(INT64_MAX) )
     return XFLOAT_INT_RANGE;
-  *out = is_negative(v) ? -int64_t(magnitude) : int64_t(magnitude);
+  *out = v.negative ? -int64_t(magnitude) : int64_t(magnitude);
   return XFLOAT_OK;
 }
 
@@ -566,16 +645,8 @@ void int64_to_xfloat(int64_t value, xfloat_t *out)
     return;
   }
   const uint64_t magnitude = value < 0 ? 0 - uint64_t(value) : uint64_t(value);
-  xfloat_work_t v = {};
-  v.words[XW_SIGN] = value < 0 ? 0xFFFF : 0;
-  v.words[XW_OVERFLOW] = uint16_t(magnitude >> 48);
-  v.words[XW_OVERFLOW + 1] = uint16_t(magnitude >> 32);
-  v.words[XW_OVERFLOW + 2] = uint16_t(magnitude >> 16);
-  v.words[XW_OVERFLOW + 3] = uint16_t(magnitude);
-  // Words 2..5 put the units 80 bits above the bottom: 16383 + 127 - 80.
-  const int shift = xfloat_normalize(&v);
-  v.words[XW_EXPONENT] = uint16_t(XFLOAT_BIAS + 47 - shift);
-  xfloat_pack(v, out);
+  const int shift = std::countl_zero(magnitude);
+  *out = xfloat_join(value < 0, XFLOAT_BIAS + 63 - shift, {0, u128(magnitude << shift) << 64});
 }
 
 //--------------------------------------------------------------------------------------------------------------
@@ -671,30 +742,27 @@ processor_fields_t load_fields(const processor_format_t &format, const void *byt
 
 int to_processor(const processor_format_t &format, const xfloat_t &x, void *bytes)
 {
-  xfloat_work_t v;
-  xfloat_unpack(x, &v);
-  processor_fields_t fields = {is_negative(v), 0, 0};
-  if ( exponent_of(v) == XFLOAT_MAX_EXPONENT )
+  xfloat_split_t v = xfloat_split(x);
+  processor_fields_t fields = {v.negative, 0, 0};
+  if ( v.exponent == XFLOAT_MAX_EXPONENT )
   {
     // Cut without rounding, so that an infinity stays an infinity; a NaN whose payload lies entirely below
     // the cut keeps a payload bit (the top fraction bit), or it would come out as an infinity.
     fields.exponent = format.all_ones;
     const uint64_t kept_mask = ~uint64_t(0) << (64 - format.precision);
-    fields.significand = top_64_bits(v) & kept_mask;
-    xfloat_work_t payload = v;
-    payload.words[XW_TOP] &= 0x7FFF;
-    const bool is_nan = !significand_is_zero(payload);
+    fields.significand = uint64_t(v.bits.body >> 64) & kept_mask;
+    const bool is_nan = (v.bits.body & ~TOP_BIT) != 0;
     const uint64_t fraction_mask = kept_mask & ~(uint64_t(1) << 63);
     if ( is_nan && (fields.significand & fraction_mask) == 0 )
       fields.significand |= uint64_t(1) << 62;
   }
-  else if ( exponent_of(v) != 0 )
+  else if ( v.exponent != 0 )
   {
-    const int e = exponent_of(v) - XFLOAT_BIAS + format.bias;
-    if ( !xfloat_round(&v, false, false, e, format.precision) || exponent_of(v) >= format.all_ones )
+    int e = v.exponent - XFLOAT_BIAS + format.bias;
+    if ( !xfloat_round_bits(&v.bits, false, false, &e, format.precision) || e >= format.all_ones )
       return XFLOAT_PROC_RANGE;
-    fields.exponent = exponent_of(v);
-    fields.significand = top_64_bits(v);
+    fields.exponent = e;
+    fields.significand = uint64_t(v.bits.body >> 64);
   }
   store_fields(format, fields, bytes);
   return 1;
@@ -717,14 +785,12 @@ int from_processor(const processor_format_t &format, const void *bytes, xfloat_t
   {
     fields.significand |= uint64_t(1) << 63;
   }
-  xfloat_work_t v = {};
-  v.words[XW_SIGN] = fields.negative ? 0xFFFF : 0;
+  int exponent = 0;
   if ( fields.exponent == format.all_ones )
-    v.words[XW_EXPONENT] = XFLOAT_MAX_EXPONENT;
+    exponent = XFLOAT_MAX_EXPONENT;
   else if ( fields.exponent != 0 )
-    v.words[XW_EXPONENT] = uint16_t(fields.exponent - format.bias + XFLOAT_BIAS);
-  set_top_64_bits(&v, fields.exponent == 0 ? 0 : fields.significand);
-  xfloat_pack(v, x);
+    exponent = fields.exponent - format.bias + XFLOAT_BIAS;
+  *x = xfloat_join(fields.negative, exponent, {0, u128(fields.exponent == 0 ? 0 : fields.significand) << 64});
   return 1;
 }
 

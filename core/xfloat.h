@@ -1,4 +1,4 @@
-// The core's 16-byte software floating-point value and its arithmetic, all in 16-bit integer words.
+// The core's 16-byte software floating-point value and its arithmetic, computed in 64-bit and 128-bit integers.
 #pragma once
 
 #include <bit>

@@ -1,4 +1,5 @@
-// The working form of xfloat_t values and the word operations that the arithmetic and the text conversions share.
+// The working form of xfloat_t values, in 16-bit words and in wide integers, and the operations on it that the
+// arithmetic and the text conversions share.
 #pragma once
 
 #include "core/xfloat.h"
@@ -69,3 +70,47 @@ bool significand_times_ten(xfloat_work_t *r, unsigned digit);
 // word; then a tie rounds up, except after a subtraction, whose true result lies just below the tie.
 // Answers true with the exponent set when the result exponent is 1..32766; otherwise v becomes zero.
 bool xfloat_round(xfloat_work_t *v, bool lost, bool subtract, int e, int precision);
+
+//--------------------------------------------------------------------------------------------------------------
+// The same significand in wide integers, as the operations compute with it
+
+using xfloat_u128 = unsigned __int128;
+
+// xfloat_bits_t: words 2..10 of the working form as one 144-bit integer: word 2 in overflow, words 3..10 in body
+// (word 3 at the top). A normalised significand has overflow 0 and the top bit of body set.
+struct xfloat_bits_t
+{
+  uint16_t overflow;
+  xfloat_u128 body;
+};
+
+// The significand words of v, and back.
+xfloat_bits_t xfloat_bits_of(const xfloat_work_t &v);
+void xfloat_set_bits(xfloat_work_t *v, const xfloat_bits_t &bits);
+
+// An xfloat_t split as xfloat_unpack splits it: body is the significand shifted above the rounding word, or 0
+// for exponent 0.
+struct xfloat_split_t
+{
+  bool negative;
+  int exponent;   // biased, 0..32767
+  xfloat_bits_t bits;
+};
+xfloat_split_t xfloat_split(const xfloat_t &x);
+// Joins as xfloat_pack does: the overflow word and the rounding word are dropped.
+xfloat_t xfloat_join(bool negative, int exponent, const xfloat_bits_t &bits);
+
+// xfloat_round on the wide significand: *e is the exponent before (less the normalisation shift) and the
+// exponent after, 0 for a zero significand and on failure.
+bool xfloat_round_bits(xfloat_bits_t *bits, bool lost, bool subtract, int *e, int precision);
+
+// The end of every operation: the exact result rounded to 112 bits at exponent e and joined into out;
+// XFLOAT_RANGE, with +0 in out, when it lies outside the format.
+int xfloat_round_result(bool negative, xfloat_bits_t bits, bool lost, bool subtract, int e, xfloat_t *out);
+
+// The 256-bit product of two 128-bit integers.
+void xfloat_multiply_128(xfloat_u128 a, xfloat_u128 b, xfloat_u128 *high, xfloat_u128 *low);
+
+// One 64-bit digit of a long division: answers floor((*remainder * 2^64 + next) / divisor) and leaves what is
+// left in *remainder. The divisor has its top bit set and *remainder is below it.
+uint64_t xfloat_divide_step(xfloat_u128 *remainder, uint64_t next, xfloat_u128 divisor);

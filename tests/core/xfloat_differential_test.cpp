@@ -151,10 +151,10 @@ TEST(XfloatDifferential, AddAndSubtract)
     const xfloat_t a = source.value();
     const xfloat_t b = source.pair_operand(a);
     const bool subtract = (i & 1) != 0;
-    expect_same_binary(
+    ASSERT_NO_FATAL_FAILURE(expect_same_binary(
       subtract ? "subtract" : "add", a, b,
       [&](const xfloat_t &x, const xfloat_t &y, xfloat_t *out) { return xfloat_add(x, y, out, subtract); },
-      [&](const xfloat_t &x, const xfloat_t &y, xfloat_t *out) { return xfloat_reference::add(x, y, out, subtract); });
+      [&](const xfloat_t &x, const xfloat_t &y, xfloat_t *out) { return xfloat_reference::add(x, y, out, subtract); }));
   }
 }
 
@@ -168,7 +168,7 @@ TEST(XfloatDifferential, Multiply)
     // Exponents whose sum lands near either end of the range.
     if ( i % 4 == 0 )
       b = with_exponent(b, result_target(source, i) - exponent_of(a) + XFLOAT_BIAS - 1);
-    expect_same_binary("multiply", a, b, xfloat_multiply, xfloat_reference::multiply);
+    ASSERT_NO_FATAL_FAILURE(expect_same_binary("multiply", a, b, xfloat_multiply, xfloat_reference::multiply));
   }
 }
 
@@ -181,7 +181,7 @@ TEST(XfloatDifferential, Divide)
     xfloat_t b = i % 3 == 0 ? source.near(a) : source.value();
     if ( i % 4 == 1 )
       b = with_exponent(b, exponent_of(a) + XFLOAT_BIAS - result_target(source, i));
-    expect_same_binary("divide", a, b, xfloat_divide, xfloat_reference::divide);
+    ASSERT_NO_FATAL_FAILURE(expect_same_binary("divide", a, b, xfloat_divide, xfloat_reference::divide));
   }
 }
 
@@ -340,19 +340,19 @@ TEST(XfloatDifferential, WorkingForm)
     const int precision = precisions[source.below(4)];
     ASSERT_EQ(xfloat_round(&w.mine, lost, subtract, e, precision),
               xfloat_reference::xfloat_round(&w.reference, lost, subtract, e, precision));
-    expect_same_work(w, "round", i);
+    ASSERT_NO_FATAL_FAILURE(expect_same_work(w, "round", i));
 
     w = random_work(source, false);
     const int n = source.below(320) - 160;
     ASSERT_EQ(xfloat_shift(&w.mine, n), xfloat_reference::xfloat_shift(&w.reference, n)) << n;
-    expect_same_work(w, "shift", i);
+    ASSERT_NO_FATAL_FAILURE(expect_same_work(w, "shift", i));
 
     w = random_work(source, false);
     bool lost_mine = false;
     bool lost_reference = false;
     ASSERT_EQ(xfloat_normalize(&w.mine, &lost_mine), xfloat_reference::xfloat_normalize(&w.reference, &lost_reference));
     ASSERT_EQ(lost_mine, lost_reference);
-    expect_same_work(w, "normalize", i);
+    ASSERT_NO_FATAL_FAILURE(expect_same_work(w, "normalize", i));
 
     // Significand operations on normalised operands, as their callers give them.
     const work_pair_t a = random_work(source, true);
@@ -361,16 +361,16 @@ TEST(XfloatDifferential, WorkingForm)
     w.reference.words[XW_ROUND] = 0;
     const work_pair_t b = w;
     ASSERT_EQ(significand_multiply(a.mine, &w.mine), xfloat_reference::significand_multiply(a.reference, &w.reference));
-    expect_same_work(w, "multiply", i);
+    ASSERT_NO_FATAL_FAILURE(expect_same_work(w, "multiply", i));
     w = b;
     ASSERT_EQ(significand_divide(a.mine, &w.mine), xfloat_reference::significand_divide(a.reference, &w.reference));
-    expect_same_work(w, "divide", i);
+    ASSERT_NO_FATAL_FAILURE(expect_same_work(w, "divide", i));
     w = b;
     ASSERT_EQ(significand_add(a.mine, &w.mine), xfloat_reference::significand_add(a.reference, &w.reference));
-    expect_same_work(w, "add", i);
+    ASSERT_NO_FATAL_FAILURE(expect_same_work(w, "add", i));
     w = b;
     ASSERT_EQ(significand_subtract(a.mine, &w.mine), xfloat_reference::significand_subtract(a.reference, &w.reference));
-    expect_same_work(w, "subtract", i);
+    ASSERT_NO_FATAL_FAILURE(expect_same_work(w, "subtract", i));
     ASSERT_EQ(significand_compare(a.mine, b.mine), xfloat_reference::significand_compare(a.reference, b.reference));
 
     // Digits: a remainder below 16 times the divisor, the divisor with room above it.
@@ -381,11 +381,11 @@ TEST(XfloatDifferential, WorkingForm)
     xfloat_shift(&w.mine, -source.below(8));
     std::memcpy(&w.reference, &w.mine, sizeof(w.mine));
     ASSERT_EQ(significand_remainder(t.mine, &w.mine), xfloat_reference::significand_remainder(t.reference, &w.reference));
-    expect_same_work(w, "remainder", i);
+    ASSERT_NO_FATAL_FAILURE(expect_same_work(w, "remainder", i));
     const unsigned digit = unsigned(source.below(10));
     w = random_work(source, false);
     ASSERT_EQ(significand_times_ten(&w.mine, digit), xfloat_reference::significand_times_ten(&w.reference, digit));
-    expect_same_work(w, "times ten", i);
+    ASSERT_NO_FATAL_FAILURE(expect_same_work(w, "times ten", i));
   }
 }
 
