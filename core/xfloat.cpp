@@ -23,6 +23,13 @@ constexpr int BODY_BITS = 128;
 constexpr int ROUND_BITS = 16;
 constexpr u128 TOP_BIT = u128(1) << 127;
 
+// For a non-zero v.
+int leading_zeros(u128 v)
+{
+  const uint64_t high = uint64_t(v >> 64);
+  return high != 0 ? std::countl_zero(high) : 64 + std::countl_zero(uint64_t(v));
+}
+
 bool is_zero(const xfloat_bits_t &s)
 {
   return s.overflow == 0 && s.body == 0;
@@ -89,46 +96,6 @@ bool shift_right(xfloat_bits_t *s, int n)
   return lost;
 }
 
-// Shifts by n bits, left for positive n, clearing everything beyond the 144 bits; answers 2 when a right shift
-// dropped non-zero bits, else 1.
-int shift_bits(xfloat_bits_t *s, int n)
-{
-  if ( n >= ALL_BITS )
-  {
-    *s = {};
-    return 1;
-  }
-  if ( n >= 0 )
-  {
-    shift_left(s, n);
-    return 1;
-  }
-  if ( n <= -ALL_BITS )
-  {
-    const bool lost = !is_zero(*s);
-    *s = {};
-    return lost ? 2 : 1;
-  }
-  return shift_right(s, -n) ? 2 : 1;
-}
-
-int normalize_bits(xfloat_bits_t *s, bool *lost)
-{
-  if ( s->overflow != 0 )
-  {
-    const int n = std::bit_width(s->overflow);
-    if ( shift_right(s, n) && lost != nullptr )
-      *lost = true;
-    return -n;
-  }
-  if ( s->body == 0 )
-    return XFLOAT_ZERO_SHIFT;
-  const uint64_t high = uint64_t(s->body >> 64);
-  const int n = high != 0 ? std::countl_zero(high) : 64 + std::countl_zero(uint64_t(s->body));
-  s->body <<= n;
-  return n;
-}
-
 // The 144-bit quotient of significand_divide: (r << 113) / d with 114 quotient bits, shifted up to the top of
 // the body, and whether a remainder was left. The long division is done 64 bits at a time when the quotient of
 // the shift-and-subtract steps is a true quotient (r < 2d, always so for normalised operands); the steps
@@ -147,8 +114,7 @@ bool divide_bits(const xfloat_bits_t &d, xfloat_bits_t *r)
     }
     // rest < d: with both moved up to d's top bit, two 64-bit digits give rest * 2^128 / d, of which the
     // division wants rest * 2^113 / d.
-    const uint64_t high = uint64_t(d.body >> 64);
-    const int n = high != 0 ? std::countl_zero(high) : 64 + std::countl_zero(uint64_t(d.body));
+    const int n = leading_zeros(d.body);
     const u128 divisor = d.body << n;
     rest <<= n;
     const uint64_t q1 = xfloat_divide_step(&rest, 0, divisor);
@@ -182,6 +148,71 @@ bool divide_bits(const xfloat_bits_t &d, xfloat_bits_t *r)
 
 //--------------------------------------------------------------------------------------------------------------
 // Wide integers
+
+int xfloat_shift_bits(xfloat_bits_t *s, int n)
+{
+  if ( n >= ALL_BITS )
+  {
+    *s = {};
+    return 1;
+  }
+  if ( n >= 0 )
+  {
+    shift_left(s, n);
+    return 1;
+  }
+  if ( n <= -ALL_BITS )
+  {
+    const bool lost = !is_zero(*s);
+    *s = {};
+    return lost ? 2 : 1;
+  }
+  return shift_right(s, -n) ? 2 : 1;
+}
+
+int xfloat_normalize_bits(xfloat_bits_t *s, bool *lost)
+{
+  if ( s->overflow != 0 )
+  {
+    const int n = std::bit_width(s->overflow);
+    if ( shift_right(s, n) && lost != nullptr )
+      *lost = true;
+    return -n;
+  }
+  if ( s->body == 0 )
+    return XFLOAT_ZERO_SHIFT;
+  const int n = leading_zeros(s->body);
+  s->body <<= n;
+  return n;
+}
+
+bool xfloat_times_ten_bits(xfloat_bits_t *r, unsigned digit)
+{
+  const u128 t0 = u128(uint64_t(r->body)) * 10 + (u128(digit) << ROUND_BITS);
+  const u128 t1 = u128(uint64_t(r->body >> 64)) * 10 + (t0 >> 64);
+  const uint64_t t2 = uint64_t(r->overflow) * 10 + uint64_t(t1 >> 64);
+  if ( t2 > 0xFFFF )
+    return false;
+  *r = {uint16_t(t2), (t1 << 64) | uint64_t(t0)};
+  return true;
+}
+
+int xfloat_remainder_bits(const xfloat_bits_t &t, xfloat_bits_t *r)
+{
+  int digit = 0;
+  for ( int bit = 3; bit >= 0; --bit )
+  {
+    xfloat_bits_t multiple = t;
+    shift_left(&multiple, bit);
+    if ( compare_bits(*r, multiple) >= 0 )
+    {
+      subtract_bits(multiple, r);
+      digit += 1 << bit;
+    }
+  }
+  return digit;
+}
+
 
 void xfloat_multiply_128(xfloat_u128 a, xfloat_u128 b, xfloat_u128 *high, xfloat_u128 *low)
 {
@@ -330,7 +361,7 @@ bool xfloat_shift_right_8(xfloat_work_t *v)
 int xfloat_shift(xfloat_work_t *v, int n)
 {
   xfloat_bits_t s = xfloat_bits_of(*v);
-  const int status = shift_bits(&s, n);
+  const int status = xfloat_shift_bits(&s, n);
   xfloat_set_bits(v, s);
   return status;
 }
@@ -338,7 +369,7 @@ int xfloat_shift(xfloat_work_t *v, int n)
 int xfloat_normalize(xfloat_work_t *v, bool *lost)
 {
   xfloat_bits_t s = xfloat_bits_of(*v);
-  const int shift = normalize_bits(&s, lost);
+  const int shift = xfloat_normalize_bits(&s, lost);
   xfloat_set_bits(v, s);
   return shift;
 }
@@ -389,32 +420,18 @@ bool significand_divide(const xfloat_work_t &a, xfloat_work_t *b)
 
 int significand_remainder(const xfloat_work_t &t, xfloat_work_t *r)
 {
-  const xfloat_bits_t divisor = xfloat_bits_of(t);
   xfloat_bits_t rest = xfloat_bits_of(*r);
-  int digit = 0;
-  for ( int bit = 3; bit >= 0; --bit )
-  {
-    xfloat_bits_t multiple = divisor;
-    shift_left(&multiple, bit);
-    if ( compare_bits(rest, multiple) >= 0 )
-    {
-      subtract_bits(multiple, &rest);
-      digit += 1 << bit;
-    }
-  }
+  const int digit = xfloat_remainder_bits(xfloat_bits_of(t), &rest);
   xfloat_set_bits(r, rest);
   return digit;
 }
 
 bool significand_times_ten(xfloat_work_t *r, unsigned digit)
 {
-  const xfloat_bits_t s = xfloat_bits_of(*r);
-  const u128 t0 = u128(uint64_t(s.body)) * 10 + (u128(digit) << ROUND_BITS);
-  const u128 t1 = u128(uint64_t(s.body >> 64)) * 10 + (t0 >> 64);
-  const uint64_t t2 = uint64_t(s.overflow) * 10 + uint64_t(t1 >> 64);
-  if ( t2 > 0xFFFF )
+  xfloat_bits_t s = xfloat_bits_of(*r);
+  if ( !xfloat_times_ten_bits(&s, digit) )
     return false;
-  xfloat_set_bits(r, {uint16_t(t2), (t1 << 64) | uint64_t(t0)});
+  xfloat_set_bits(r, s);
   return true;
 }
 
@@ -425,7 +442,7 @@ bool xfloat_round_bits(xfloat_bits_t *s, bool lost, bool subtract, int *exponent
 {
   // A right shift out of the overflow word can drop a bit of the rounding word: it counts as lost, or a value
   // just above a tie would be taken for the tie itself.
-  const int shift = normalize_bits(s, &lost);
+  const int shift = xfloat_normalize_bits(s, &lost);
   if ( shift == XFLOAT_ZERO_SHIFT )
   {
     *exponent = 0;

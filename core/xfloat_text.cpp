@@ -6,9 +6,12 @@
 #include "core/xfloat_work.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 
 namespace {
+
+using u128 = xfloat_u128;
 
 // 10^(2^k) for k from 12 down to 0, rounded to nearest at 112 bits; 10^4096 is one unit of the last place
 // above that, so that scaling by it never leaves a value just below a power of ten.
@@ -53,6 +56,8 @@ constexpr int SIGNIFICAND_BITS = 112;
 constexpr int INTEGER_EXPONENT = XFLOAT_BIAS + SIGNIFICAND_BITS - 1;
 constexpr int EXPONENT_LIMIT = 32768;
 constexpr int MAX_DIGITS_AFTER_POINT = 33;
+// The significant digits read are kept while below this; the 144-bit working form would hold a few more.
+constexpr u128 FULL_INTEGER = u128(1) << SIGNIFICAND_BITS;
 // Decimal exponents whose power of ten lies beyond the format whatever the significand.
 constexpr int64_t UNREACHABLE_POWER = 2 * LARGEST_POWER;
 
@@ -84,11 +89,11 @@ bool is_exponent_letter(char c)
 //--------------------------------------------------------------------------------------------------------------
 // Reading
 
-// The significant digits of a literal as an integer in words 3..9; once the integer reaches 2^112 further
-// digits only mark lost precision and, before the point, scale the value.
+// The significant digits of a literal as an integer; once it reaches 2^112 further digits only mark lost
+// precision and, before the point, scale the value.
 struct digit_accumulator_t
 {
-  xfloat_work_t value = {};
+  u128 value = 0;
   int64_t fraction_digits = 0;           // kept digits after the point
   int64_t dropped_integer_digits = 0;    // digits before the point that did not fit
   bool lost = false;                     // a dropped digit was not 0
@@ -96,9 +101,9 @@ struct digit_accumulator_t
   void add(char c, bool after_point)
   {
     const unsigned digit = unsigned(c - '0');
-    if ( value.words[XW_OVERFLOW] == 0 )
+    if ( value < FULL_INTEGER )
     {
-      significand_times_ten(&value, digit);
+      value = value * 10 + digit;
       if ( after_point )
         ++fraction_digits;
       return;
@@ -204,10 +209,19 @@ int scale_by_power_of_ten(xfloat_t *value, int64_t e)
   const int64_t magnitude = e < 0 ? -e : e;
   if ( magnitude >= UNREACHABLE_POWER )
     return XFLOAT_RANGE;
+  // The product of the powers for the set bits, low bits first; 1.0 times the first is the first itself.
   xfloat_t power = xfloat_one;
+  bool first = true;
   for ( int bit = 0; bit < POWER_STEPS; ++bit )
-    if ( (magnitude & (int64_t(1) << bit)) != 0 && xfloat_multiply(power, powers_of_ten[TEN - bit], &power) != XFLOAT_OK )
+  {
+    if ( (magnitude & (int64_t(1) << bit)) == 0 )
+      continue;
+    if ( first )
+      power = powers_of_ten[TEN - bit];
+    else if ( xfloat_multiply(power, powers_of_ten[TEN - bit], &power) != XFLOAT_OK )
       return XFLOAT_RANGE;
+    first = false;
+  }
   const int status = e < 0 ? xfloat_divide(*value, power, value) : xfloat_multiply(*value, power, value);
   return status == XFLOAT_OK ? XFLOAT_OK : XFLOAT_RANGE;
 }
@@ -215,43 +229,67 @@ int scale_by_power_of_ten(xfloat_t *value, int64_t e)
 //--------------------------------------------------------------------------------------------------------------
 // Writing
 
-// True when x (non-zero) holds an integer: no significand bit below the binary point.
-bool is_integer(const xfloat_t &x)
+int bit_length(u128 v)
 {
-  const int integer_bits = exponent_of(x) - (XFLOAT_BIAS - 1);
-  if ( integer_bits <= 0 )
-    return false;
-  int fraction_bits = SIGNIFICAND_BITS - integer_bits;
-  for ( int i = 0; fraction_bits > 0; ++i, fraction_bits -= 16 )
-  {
-    const unsigned mask = fraction_bits >= 16 ? 0xFFFFu : (1u << fraction_bits) - 1;
-    if ( (x.words[i] & mask) != 0 )
-      return false;
-  }
-  return true;
+  const uint64_t high = uint64_t(v >> 64);
+  return high != 0 ? 64 + std::bit_width(high) : std::bit_width(uint64_t(v));
 }
 
-xfloat_t with_exponent(xfloat_t x, int exponent)
+// The inverse of an odd number modulo 2^128, by Newton's iteration (each step doubles the correct low bits).
+constexpr u128 inverse_modulo_2_128(u128 odd)
 {
-  x.words[7] = uint16_t((x.words[7] & XFLOAT_SIGN_BIT) | exponent);
+  u128 x = odd;   // right in the low 3 bits
+  for ( int i = 0; i < 6; ++i )
+    x *= 2 - odd * x;
   return x;
 }
 
-// y > 1: divides out the powers of ten that leave the significand, read as an integer, an integer; exact.
+// Dividing out 10^k: 5^k, its inverse, and the largest multiple's quotient, for k = 16, 8, 4, 2, 1.
+struct decimal_divisor_t
+{
+  int k;
+  u128 inverse;    // of 5^k modulo 2^128
+  u128 limit;      // (2^128 - 1) / 5^k: n * inverse is at most this exactly when 5^k divides n
+};
+
+constexpr decimal_divisor_t make_decimal_divisor(int k)
+{
+  u128 five_k = 1;
+  for ( int i = 0; i < k; ++i )
+    five_k *= 5;
+  return {k, inverse_modulo_2_128(five_k), ~u128(0) / five_k};
+}
+
+constexpr decimal_divisor_t decimal_divisors[] = {make_decimal_divisor(16), make_decimal_divisor(8),
+                                                  make_decimal_divisor(4), make_decimal_divisor(2),
+                                                  make_decimal_divisor(1)};
+
+// y > 1: divides out the powers of ten 10^16, 10^8, 10^4, 10^2 and 10^1 that leave the significand, read as an
+// integer, an integer, and puts the value's binary scale back. Dividing the rounded way gives an integer exactly
+// when the power divides the integer, the quotient then being exact, so the test is made on the integer itself.
 void strip_decimal_zeros(xfloat_t *y, int *decimal_exponent)
 {
-  // 10^16, 10^8, 10^4, 10^2, 10^1: the last five powers.
-  xfloat_t integer = with_exponent(*y, INTEGER_EXPONENT);
-  for ( int k = TEN - 4; k <= TEN; ++k )
+  const xfloat_split_t v = xfloat_split(*y);
+  u128 integer = v.bits.body >> 16;
+  bool divided = false;
+  for ( const decimal_divisor_t &divisor : decimal_divisors )
   {
-    xfloat_t quotient;
-    if ( xfloat_divide(integer, powers_of_ten[k], &quotient) == XFLOAT_OK && is_integer(quotient) )
-    {
-      integer = quotient;
-      *decimal_exponent += LARGEST_POWER >> k;
-    }
+    const u128 twos = (u128(1) << divisor.k) - 1;
+    if ( integer == 0 || (integer & twos) != 0 )
+      continue;
+    const u128 quotient = (integer >> divisor.k) * divisor.inverse;
+    if ( quotient > divisor.limit )
+      continue;
+    integer = quotient;
+    *decimal_exponent += divisor.k;
+    divided = true;
   }
-  *y = with_exponent(integer, exponent_of(integer) + exponent_of(*y) - INTEGER_EXPONENT);
+  if ( !divided )
+    return;
+  const int bits = bit_length(integer);
+  const int integer_exponent = XFLOAT_BIAS + bits - 1;
+  *y = xfloat_join(v.negative, integer_exponent + v.exponent - INTEGER_EXPONENT,
+                   {0, integer << (SIGNIFICAND_BITS - bits + 16)});
 }
 
 // y < 1: multiplies by ten while that stays exact and below 1.
@@ -259,15 +297,13 @@ void scale_up_exactly(xfloat_t *y, int *decimal_exponent)
 {
   for ( int i = 0; i <= MAX_DIGITS_AFTER_POINT; ++i )
   {
-    xfloat_work_t v;
-    xfloat_unpack(*y, &v);
-    significand_times_ten(&v, 0);
+    xfloat_split_t v = xfloat_split(*y);
+    xfloat_times_ten_bits(&v.bits, 0);
     bool lost = false;
-    const int e = exponent_of(*y) - xfloat_normalize(&v, &lost);
-    if ( lost || v.words[XW_ROUND] != 0 || e >= XFLOAT_BIAS )
+    const int e = v.exponent - xfloat_normalize_bits(&v.bits, &lost);
+    if ( lost || uint16_t(v.bits.body) != 0 || e >= XFLOAT_BIAS )
       return;
-    v.words[XW_EXPONENT] = uint16_t(e);
-    xfloat_pack(v, y);
+    *y = xfloat_join(v.negative, e, v.bits);
     --*decimal_exponent;
   }
 }
@@ -313,6 +349,66 @@ xfloat_t decimal_scale(xfloat_t *y, int *decimal_exponent)
   return t;
 }
 
+bool is_zero(const xfloat_bits_t &bits)
+{
+  return bits.overflow == 0 && bits.body == 0;
+}
+
+constexpr uint64_t powers_of_ten_64[] = {1,
+                                         10,
+                                         100,
+                                         1000,
+                                         10000,
+                                         100000,
+                                         1000000,
+                                         10000000,
+                                         100000000,
+                                         1000000000,
+                                         10000000000,
+                                         100000000000,
+                                         1000000000000,
+                                         10000000000000,
+                                         100000000000000,
+                                         1000000000000000,
+                                         10000000000000000,
+                                         100000000000000000,
+                                         1000000000000000000,
+                                         10000000000000000000u};
+constexpr int DIGITS_PER_STEP = 19;   // 10^19 is the largest power of ten below 2^64
+
+// The next count digits of the long division rest / t, each the quotient of ten times what is left, and what is
+// left after them. While rest < t (every value the writer scales) up to 19 digits at a time are the quotient of
+// rest * 10^k, as one 64-bit digit of a division by t.
+void write_digits(const xfloat_bits_t &t, xfloat_bits_t *rest, int count, char *out)
+{
+  constexpr u128 top_bit = u128(1) << 127;
+  if ( t.overflow != 0 || (t.body & top_bit) == 0 || rest->overflow != 0 || rest->body >= t.body )
+  {
+    for ( int i = 0; i < count; ++i )
+    {
+      xfloat_times_ten_bits(rest, 0);
+      out[i] = char('0' + xfloat_remainder_bits(t, rest));
+    }
+    return;
+  }
+  u128 left = rest->body;
+  for ( int done = 0; done < count; )
+  {
+    const int k = std::min(DIGITS_PER_STEP, count - done);
+    const u128 low = u128(uint64_t(left)) * powers_of_ten_64[k];
+    u128 high = u128(uint64_t(left >> 64)) * powers_of_ten_64[k] + (low >> 64);
+    uint64_t q = xfloat_divide_step(&high, uint64_t(low), t.body);
+    left = high;
+    for ( int j = k - 1; j >= 0; --j )
+    {
+      out[done + j] = char('0' + q % 10);
+      q /= 10;
+    }
+    done += k;
+  }
+  rest->body = left;
+}
+
 } // namespace
 
 int text_to_float(const char **position, xfloat_t *out)
@@ -331,25 +427,24 @@ int text_to_float(const char **position, xfloat_t *out)
     return status;
 
   digit_accumulator_t &digits = literal.digits;
-  if ( significand_is_zero(digits.value) )
+  if ( digits.value == 0 )
   {
     out->words[7] = literal.negative ? XFLOAT_SIGN_BIT : 0;
     return XFLOAT_OK;
   }
   int64_t e = literal.exponent - digits.fraction_digits + digits.dropped_integer_digits;
   // Powers of ten that fit the integer are applied exactly.
-  while ( e > 0 )
+  while ( e > 0 && digits.value * 10 < FULL_INTEGER )
   {
-    xfloat_work_t times_ten = digits.value;
-    if ( !significand_times_ten(&times_ten, 0) || times_ten.words[XW_OVERFLOW] != 0 )
-      break;
-    digits.value = times_ten;
+    digits.value *= 10;
     --e;
   }
-  xfloat_t value;
-  if ( !xfloat_round(&digits.value, digits.lost, false, INTEGER_EXPONENT, SIGNIFICAND_BITS) )
+  // The integer's units sit at the bottom of the significand, above the rounding word.
+  xfloat_bits_t bits = {uint16_t(digits.value >> SIGNIFICAND_BITS), digits.value << 16};
+  int exponent = INTEGER_EXPONENT;
+  if ( !xfloat_round_bits(&bits, digits.lost, false, &exponent, SIGNIFICAND_BITS) )
     return XFLOAT_RANGE;
-  xfloat_pack(digits.value, &value);
+  xfloat_t value = xfloat_join(false, exponent, bits);
   if ( e != 0 && scale_by_power_of_ten(&value, e) != XFLOAT_OK )
     return XFLOAT_RANGE;
   if ( literal.negative )
@@ -384,17 +479,16 @@ char *float_to_text(char *buffer, size_t size, const xfloat_t &x, uint32_t forma
   int decimal_exponent = 0;
   const xfloat_t t = decimal_scale(&y, &decimal_exponent);
 
-  // Long division of y by t, exact at t's scale: both fit words 2..10 with room for the factor ten.
-  xfloat_work_t divisor;
-  xfloat_work_t rest;
-  xfloat_unpack(t, &divisor);
-  xfloat_unpack(y, &rest);
-  xfloat_shift(&rest, exponent_of(y) - exponent_of(t));
-  int first = significand_remainder(divisor, &rest);
-  while ( first == 0 && !significand_is_zero(rest) )
+  // Long division of y by t, exact at t's scale: both fit the 144 bits with room for the factor ten.
+  const xfloat_split_t divisor = xfloat_split(t);
+  const xfloat_split_t dividend = xfloat_split(y);
+  xfloat_bits_t rest = dividend.bits;
+  xfloat_shift_bits(&rest, dividend.exponent - divisor.exponent);
+  int first = xfloat_remainder_bits(divisor.bits, &rest);
+  while ( first == 0 && !is_zero(rest) )
   {
-    significand_times_ten(&rest, 0);
-    first = significand_remainder(divisor, &rest);
+    xfloat_times_ten_bits(&rest, 0);
+    first = xfloat_remainder_bits(divisor.bits, &rest);
     --decimal_exponent;
   }
   if ( first == 10 )
@@ -408,15 +502,12 @@ char *float_to_text(char *buffer, size_t size, const xfloat_t &x, uint32_t forma
   int n = 0;
   digits[n++] = char('0' + first);
   digits[n++] = '.';
-  for ( int i = 0; i <= after_point; ++i )
-  {
-    significand_times_ten(&rest, 0);
-    digits[n++] = char('0' + significand_remainder(divisor, &rest));
-  }
+  write_digits(divisor.bits, &rest, after_point + 1, digits + n);
+  n += after_point + 1;
 
   const int rounding = digits[--n] - '0';
   const int before = digits[n - 1] == '.' ? digits[n - 2] - '0' : digits[n - 1] - '0';
-  const bool tie_to_even = rounding == 5 && significand_is_zero(rest) && before % 2 == 0;
+  const bool tie_to_even = rounding == 5 && is_zero(rest) && before % 2 == 0;
   if ( rounding > 4 && !tie_to_even )
   {
     for ( int i = n - 1; i >= 0; --i )

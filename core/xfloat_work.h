@@ -100,6 +100,12 @@ xfloat_split_t xfloat_split(const xfloat_t &x);
 // Joins as xfloat_pack does: the overflow word and the rounding word are dropped.
 xfloat_t xfloat_join(bool negative, int exponent, const xfloat_bits_t &bits);
 
+// xfloat_shift, xfloat_normalize, significand_times_ten and significand_remainder on the wide significand.
+int xfloat_shift_bits(xfloat_bits_t *bits, int n);
+int xfloat_normalize_bits(xfloat_bits_t *bits, bool *lost);
+bool xfloat_times_ten_bits(xfloat_bits_t *bits, unsigned digit);
+int xfloat_remainder_bits(const xfloat_bits_t &t, xfloat_bits_t *r);
+
 // xfloat_round on the wide significand: *e is the exponent before (less the normalisation shift) and the
 // exponent after, 0 for a zero significand and on failure.
 bool xfloat_round_bits(xfloat_bits_t *bits, bool lost, bool subtract, int *e, int precision);
