@@ -96,6 +96,22 @@ bool shift_right(xfloat_bits_t *s, int n)
   return lost;
 }
 
+[[gnu::always_inline]] inline int normalize(xfloat_bits_t *s, bool *lost)
+{
+  if ( s->overflow != 0 )
+  {
+    const int n = std::bit_width(s->overflow);
+    if ( shift_right(s, n) && lost != nullptr )
+      *lost = true;
+    return -n;
+  }
+  if ( s->body == 0 )
+    return XFLOAT_ZERO_SHIFT;
+  const int n = leading_zeros(s->body);
+  s->body <<= n;
+  return n;
+}
+
 // The 144-bit quotient of significand_divide: (r << 113) / d with 114 quotient bits, shifted up to the top of
 // the body, and whether a remainder was left. The long division is done 64 bits at a time when the quotient of
 // the shift-and-subtract steps is a true quotient (r < 2d, always so for normalised operands); the steps
@@ -172,18 +188,7 @@ int xfloat_shift_bits(xfloat_bits_t *s, int n)
 
 int xfloat_normalize_bits(xfloat_bits_t *s, bool *lost)
 {
-  if ( s->overflow != 0 )
-  {
-    const int n = std::bit_width(s->overflow);
-    if ( shift_right(s, n) && lost != nullptr )
-      *lost = true;
-    return -n;
-  }
-  if ( s->body == 0 )
-    return XFLOAT_ZERO_SHIFT;
-  const int n = leading_zeros(s->body);
-  s->body <<= n;
-  return n;
+  return normalize(s, lost);
 }
 
 bool xfloat_times_ten_bits(xfloat_bits_t *r, unsigned digit)
@@ -213,56 +218,6 @@ int xfloat_remainder_bits(const xfloat_bits_t &t, xfloat_bits_t *r)
   return digit;
 }
 
-
-void xfloat_multiply_128(xfloat_u128 a, xfloat_u128 b, xfloat_u128 *high, xfloat_u128 *low)
-{
-  const uint64_t a0 = uint64_t(a);
-  const uint64_t a1 = uint64_t(a >> 64);
-  const uint64_t b0 = uint64_t(b);
-  const uint64_t b1 = uint64_t(b >> 64);
-  const u128 p00 = u128(a0) * b0;
-  const u128 p01 = u128(a0) * b1;
-  const u128 p10 = u128(a1) * b0;
-  const u128 p11 = u128(a1) * b1;
-  const u128 middle = (p00 >> 64) + uint64_t(p01) + uint64_t(p10);
-  *low = (middle << 64) | uint64_t(p00);
-  *high = p11 + (p01 >> 64) + (p10 >> 64) + (middle >> 64);
-}
-
-uint64_t xfloat_divide_step(xfloat_u128 *remainder, uint64_t next, xfloat_u128 divisor)
-{
-  const uint64_t d1 = uint64_t(divisor >> 64);
-  const uint64_t d0 = uint64_t(divisor);
-  const uint64_t r1 = uint64_t(*remainder >> 64);
-  const uint64_t r0 = uint64_t(*remainder);
-  // The estimate from the top divisor digit is at most two too large; the second digit decides exactly.
-  uint64_t q;
-  u128 rhat;
-  if ( r1 >= d1 )
-  {
-    q = ~uint64_t(0);
-    rhat = u128(r0) + d1;
-  }
-  else
-  {
-#if defined(__x86_64__)
-    uint64_t r;
-    __asm__("divq %4" : "=a"(q), "=d"(r) : "a"(r0), "d"(r1), "rm"(d1));
-    rhat = r;
-#else
-    const u128 n = (u128(r1) << 64) | r0;
-    q = uint64_t(n / d1);
-    rhat = n % d1;
-#endif
-  }
-  while ( (rhat >> 64) == 0 && u128(q) * d0 > ((rhat << 64) | next) )
-  {
-    --q;
-    rhat += d1;
-  }
-  *remainder = ((u128(r0) << 64) | next) - u128(q) * divisor;
-  return q;
-}
 
 //--------------------------------------------------------------------------------------------------------------
 // Working form
@@ -438,11 +393,15 @@ bool significand_times_ten(xfloat_work_t *r, unsigned digit)
 //--------------------------------------------------------------------------------------------------------------
 // Rounding
 
-bool xfloat_round_bits(xfloat_bits_t *s, bool lost, bool subtract, int *exponent, int precision)
+namespace {
+
+// The rounding itself, made once for each precision so that the positions below are constants.
+template <int precision>
+[[gnu::always_inline]] inline bool round_at(xfloat_bits_t *s, bool lost, bool subtract, int *exponent)
 {
   // A right shift out of the overflow word can drop a bit of the rounding word: it counts as lost, or a value
   // just above a tie would be taken for the tie itself.
-  const int shift = xfloat_normalize_bits(s, &lost);
+  const int shift = normalize(s, &lost);
   if ( shift == XFLOAT_ZERO_SHIFT )
   {
     *exponent = 0;
@@ -464,15 +423,8 @@ bool xfloat_round_bits(xfloat_bits_t *s, bool lost, bool subtract, int *exponent
 
   // unit: the weight of the last kept bit; the part below it is read down to the bottom of its word, and
   // anything lower only breaks ties.
-  int unit_bit = ROUND_BITS;
-  int part_bottom = 0;
-  switch ( precision )
-  {
-    case 24: unit_bit = 104; part_bottom = 96; break;
-    case 53: unit_bit = 75; part_bottom = 64; break;
-    case 64: unit_bit = 64; part_bottom = 48; break;
-    default: break;
-  }
+  constexpr int unit_bit = precision == 24 ? 104 : precision == 53 ? 75 : precision == 64 ? 64 : ROUND_BITS;
+  constexpr int part_bottom = precision == 24 ? 96 : precision == 53 ? 64 : precision == 64 ? 48 : 0;
   const u128 below_unit = (u128(1) << unit_bit) - 1;
   const u128 part = (s->body & below_unit) >> part_bottom;
   const u128 half = u128(1) << (unit_bit - part_bottom - 1);
@@ -506,6 +458,19 @@ bool xfloat_round_bits(xfloat_bits_t *s, bool lost, bool subtract, int *exponent
   return true;
 }
 
+} // namespace
+
+bool xfloat_round_bits(xfloat_bits_t *s, bool lost, bool subtract, int *exponent, int precision)
+{
+  switch ( precision )
+  {
+    case 24: return round_at<24>(s, lost, subtract, exponent);
+    case 53: return round_at<53>(s, lost, subtract, exponent);
+    case 64: return round_at<64>(s, lost, subtract, exponent);
+    default: return round_at<SIGNIFICAND_BITS>(s, lost, subtract, exponent);
+  }
+}
+
 bool xfloat_round(xfloat_work_t *v, bool lost, bool subtract, int e, int precision)
 {
   xfloat_bits_t s = xfloat_bits_of(*v);
@@ -517,7 +482,7 @@ bool xfloat_round(xfloat_work_t *v, bool lost, bool subtract, int e, int precisi
 
 int xfloat_round_result(bool negative, xfloat_bits_t bits, bool lost, bool subtract, int e, xfloat_t *out)
 {
-  if ( !xfloat_round_bits(&bits, lost, subtract, &e, SIGNIFICAND_BITS) )
+  if ( !round_at<SIGNIFICAND_BITS>(&bits, lost, subtract, &e) )
   {
     *out = xfloat_zero;
     return XFLOAT_RANGE;

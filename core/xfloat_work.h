@@ -115,8 +115,54 @@ bool xfloat_round_bits(xfloat_bits_t *bits, bool lost, bool subtract, int *e, in
 int xfloat_round_result(bool negative, xfloat_bits_t bits, bool lost, bool subtract, int e, xfloat_t *out);
 
 // The 256-bit product of two 128-bit integers.
-void xfloat_multiply_128(xfloat_u128 a, xfloat_u128 b, xfloat_u128 *high, xfloat_u128 *low);
+inline void xfloat_multiply_128(xfloat_u128 a, xfloat_u128 b, xfloat_u128 *high, xfloat_u128 *low)
+{
+  const uint64_t a0 = uint64_t(a);
+  const uint64_t a1 = uint64_t(a >> 64);
+  const uint64_t b0 = uint64_t(b);
+  const uint64_t b1 = uint64_t(b >> 64);
+  const xfloat_u128 p00 = xfloat_u128(a0) * b0;
+  const xfloat_u128 p01 = xfloat_u128(a0) * b1;
+  const xfloat_u128 p10 = xfloat_u128(a1) * b0;
+  const xfloat_u128 p11 = xfloat_u128(a1) * b1;
+  const xfloat_u128 middle = (p00 >> 64) + uint64_t(p01) + uint64_t(p10);
+  *low = (middle << 64) | uint64_t(p00);
+  *high = p11 + (p01 >> 64) + (p10 >> 64) + (middle >> 64);
+}
 
 // One 64-bit digit of a long division: answers floor((*remainder * 2^64 + next) / divisor) and leaves what is
 // left in *remainder. The divisor has its top bit set and *remainder is below it.
-uint64_t xfloat_divide_step(xfloat_u128 *remainder, uint64_t next, xfloat_u128 divisor);
+inline uint64_t xfloat_divide_step(xfloat_u128 *remainder, uint64_t next, xfloat_u128 divisor)
+{
+  const uint64_t d1 = uint64_t(divisor >> 64);
+  const uint64_t d0 = uint64_t(divisor);
+  const uint64_t r1 = uint64_t(*remainder >> 64);
+  const uint64_t r0 = uint64_t(*remainder);
+  // The estimate from the top divisor digit is at most two too large; the second digit decides exactly.
+  uint64_t q;
+  xfloat_u128 rhat;
+  if ( r1 >= d1 )
+  {
+    q = ~uint64_t(0);
+    rhat = xfloat_u128(r0) + d1;
+  }
+  else
+  {
+#if defined(__x86_64__)
+    uint64_t r;
+    __asm__("divq %4" : "=a"(q), "=d"(r) : "a"(r0), "d"(r1), "rm"(d1));
+    rhat = r;
+#else
+    const xfloat_u128 n = (xfloat_u128(r1) << 64) | r0;
+    q = uint64_t(n / d1);
+    rhat = n % d1;
+#endif
+  }
+  while ( (rhat >> 64) == 0 && xfloat_u128(q) * d0 > ((rhat << 64) | next) )
+  {
+    --q;
+    rhat += d1;
+  }
+  *remainder = ((xfloat_u128(r0) << 64) | next) - xfloat_u128(q) * divisor;
+  return q;
+}
