@@ -480,7 +480,14 @@ bool xfloat_round(xfloat_work_t *v, bool lost, bool subtract, int e, int precisi
   return ok;
 }
 
-int xfloat_round_result(bool negative, xfloat_bits_t bits, bool lost, bool subtract, int e, xfloat_t *out)
+//--------------------------------------------------------------------------------------------------------------
+// Arithmetic
+
+namespace {
+
+// The end of every operation: the exact result rounded to 112 bits at exponent e and joined into out;
+// XFLOAT_RANGE, with +0 in out, when it lies outside the format.
+int round_result(bool negative, xfloat_bits_t bits, bool lost, bool subtract, int e, xfloat_t *out)
 {
   if ( !round_at<SIGNIFICAND_BITS>(&bits, lost, subtract, &e) )
   {
@@ -491,8 +498,7 @@ int xfloat_round_result(bool negative, xfloat_bits_t bits, bool lost, bool subtr
   return XFLOAT_OK;
 }
 
-//--------------------------------------------------------------------------------------------------------------
-// Arithmetic
+} // namespace
 
 int xfloat_add(const xfloat_t &a, const xfloat_t &b, xfloat_t *out, bool subtract)
 {
@@ -542,7 +548,7 @@ int xfloat_add(const xfloat_t &a, const xfloat_t &b, xfloat_t *out, bool subtrac
     subtract_bits(small->bits, &big->bits);
   else
     add_bits(small->bits, &big->bits);
-  return xfloat_round_result(big->negative, big->bits, lost, subtraction, big->exponent, out);
+  return round_result(big->negative, big->bits, lost, subtraction, big->exponent, out);
 }
 
 int xfloat_multiply(const xfloat_t &a, const xfloat_t &b, xfloat_t *out)
@@ -559,7 +565,7 @@ int xfloat_multiply(const xfloat_t &a, const xfloat_t &b, xfloat_t *out)
   u128 high;
   u128 low;
   xfloat_multiply_128(x.bits.body, y.bits.body, &high, &low);
-  return xfloat_round_result(x.negative != y.negative, {0, high}, low != 0, false,
+  return round_result(x.negative != y.negative, {0, high}, low != 0, false,
                              x.exponent + y.exponent - (XFLOAT_BIAS - 1), out);
 }
 
@@ -573,7 +579,7 @@ int xfloat_divide(const xfloat_t &dividend, const xfloat_t &divisor, xfloat_t *o
   if ( x.exponent == 0 )
     return XFLOAT_OK;
   const bool lost = divide_bits(y.bits, &x.bits);
-  return xfloat_round_result(x.negative != y.negative, x.bits, lost, false, x.exponent - y.exponent + XFLOAT_BIAS,
+  return round_result(x.negative != y.negative, x.bits, lost, false, x.exponent - y.exponent + XFLOAT_BIAS,
                              out);
 }
 

@@ -110,10 +110,6 @@ int xfloat_remainder_bits(const xfloat_bits_t &t, xfloat_bits_t *r);
 // exponent after, 0 for a zero significand and on failure.
 bool xfloat_round_bits(xfloat_bits_t *bits, bool lost, bool subtract, int *e, int precision);
 
-// The end of every operation: the exact result rounded to 112 bits at exponent e and joined into out;
-// XFLOAT_RANGE, with +0 in out, when it lies outside the format.
-int xfloat_round_result(bool negative, xfloat_bits_t bits, bool lost, bool subtract, int e, xfloat_t *out);
-
 // The 256-bit product of two 128-bit integers.
 inline void xfloat_multiply_128(xfloat_u128 a, xfloat_u128 b, xfloat_u128 *high, xfloat_u128 *low)
 {

@@ -19,7 +19,7 @@ namespace {
 
 // The sanitizers slow both implementations several times over: they check a smaller sample of the same sequences.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr int SAMPLE_DIVISOR = 10;
+constexpr int SAMPLE_DIVISOR = 20;
 #else
 constexpr int SAMPLE_DIVISOR = 1;
 #endif
