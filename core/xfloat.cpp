@@ -96,6 +96,14 @@ bool shift_right(xfloat_bits_t *s, int n)
   return lost;
 }
 
+// v * w as a 144-bit number, what lies beyond dropped.
+xfloat_bits_t times_word(u128 v, uint16_t w)
+{
+  const u128 low = u128(uint64_t(v)) * w;
+  const u128 high = u128(uint64_t(v >> 64)) * w + (low >> 64);
+  return {uint16_t(high >> 64), (high << 64) | uint64_t(low)};
+}
+
 [[gnu::always_inline]] inline int normalize(xfloat_bits_t *s, bool *lost)
 {
   if ( s->overflow != 0 )
@@ -357,11 +365,17 @@ bool significand_is_zero(const xfloat_work_t &v)
 
 bool significand_multiply(const xfloat_work_t &a, xfloat_work_t *b)
 {
-  // With word 2 zero both are below 2^128, so the product's bits from 128 up are its high half.
+  // Bits 128..271 of the 288-bit product: the high half of the bodies' product, plus each body times the other's
+  // overflow word, plus the overflow words' product above them; what lies beyond 144 bits is dropped.
+  const xfloat_bits_t x = xfloat_bits_of(a);
+  const xfloat_bits_t y = xfloat_bits_of(*b);
   u128 high;
   u128 low;
-  xfloat_multiply_128(xfloat_bits_of(a).body, xfloat_bits_of(*b).body, &high, &low);
-  xfloat_set_bits(b, {0, high});
+  xfloat_multiply_128(x.body, y.body, &high, &low);
+  xfloat_bits_t result = {uint16_t(x.overflow * y.overflow), high};
+  add_bits(times_word(x.body, y.overflow), &result);
+  add_bits(times_word(y.body, x.overflow), &result);
+  xfloat_set_bits(b, result);
   return low != 0;
 }
 
