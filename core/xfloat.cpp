@@ -20,7 +20,6 @@ constexpr int DIVIDE_STEPS = SIGNIFICAND_BITS + 2;
 // The significand's 144 bits: the overflow word above the 128-bit body.
 constexpr int ALL_BITS = 144;
 constexpr int BODY_BITS = 128;
-constexpr int ROUND_BITS = 16;
 constexpr u128 TOP_BIT = u128(1) << 127;
 
 // For a non-zero v.
@@ -201,7 +200,7 @@ int xfloat_normalize_bits(xfloat_bits_t *s, bool *lost)
 
 bool xfloat_times_ten_bits(xfloat_bits_t *r, unsigned digit)
 {
-  const u128 t0 = u128(uint64_t(r->body)) * 10 + (u128(digit) << ROUND_BITS);
+  const u128 t0 = u128(uint64_t(r->body)) * 10 + (u128(digit) << XW_ROUND_BITS);
   const u128 t1 = u128(uint64_t(r->body >> 64)) * 10 + (t0 >> 64);
   const uint64_t t2 = uint64_t(r->overflow) * 10 + uint64_t(t1 >> 64);
   if ( t2 > 0xFFFF )
@@ -275,13 +274,13 @@ xfloat_split_t xfloat_split(const xfloat_t &x)
   v.exponent = int(high >> 48) & XFLOAT_MAX_EXPONENT;
   v.bits.overflow = 0;
   const u128 significand = (u128(high & 0xFFFFFFFFFFFFu) << 64) | low;
-  v.bits.body = v.exponent == 0 ? 0 : significand << ROUND_BITS;
+  v.bits.body = v.exponent == 0 ? 0 : significand << XW_ROUND_BITS;
   return v;
 }
 
 xfloat_t xfloat_join(bool negative, int exponent, const xfloat_bits_t &bits)
 {
-  const u128 significand = bits.body >> ROUND_BITS;
+  const u128 significand = bits.body >> XW_ROUND_BITS;
   const uint64_t low = uint64_t(significand);
   const uint64_t high = uint64_t(significand >> 64) | (uint64_t(exponent & XFLOAT_MAX_EXPONENT) << 48)
                       | (negative ? uint64_t(1) << 63 : 0);
@@ -437,7 +436,7 @@ template <int precision>
 
   // unit: the weight of the last kept bit; the part below it is read down to the bottom of its word, and
   // anything lower only breaks ties.
-  constexpr int unit_bit = precision == 24 ? 104 : precision == 53 ? 75 : precision == 64 ? 64 : ROUND_BITS;
+  constexpr int unit_bit = precision == 24 ? 104 : precision == 53 ? 75 : precision == 64 ? 64 : XW_ROUND_BITS;
   constexpr int part_bottom = precision == 24 ? 96 : precision == 53 ? 64 : precision == 64 ? 48 : 0;
   const u128 below_unit = (u128(1) << unit_bit) - 1;
   const u128 part = (s->body & below_unit) >> part_bottom;
@@ -461,7 +460,7 @@ template <int precision>
     shift_right(s, 1);
     ++e;
   }
-  s->body &= ~((u128(1) << ROUND_BITS) - 1);
+  s->body &= ~((u128(1) << XW_ROUND_BITS) - 1);
   if ( e < 1 || e > MAX_FINITE_EXPONENT )
   {
     *s = {};
@@ -604,8 +603,8 @@ int xfloat_compare(const xfloat_t &a, const xfloat_t &b)
   if ( x.negative != y.negative )
     return x.negative ? -1 : 1;
   // The exponent above the significand orders both at once.
-  const u128 kx = (u128(x.exponent) << 112) | (x.bits.body >> ROUND_BITS);
-  const u128 ky = (u128(y.exponent) << 112) | (y.bits.body >> ROUND_BITS);
+  const u128 kx = (u128(x.exponent) << 112) | (x.bits.body >> XW_ROUND_BITS);
+  const u128 ky = (u128(y.exponent) << 112) | (y.bits.body >> XW_ROUND_BITS);
   if ( kx == ky )
     return 0;
   const int order = kx < ky ? -1 : 1;

@@ -270,7 +270,7 @@ constexpr decimal_divisor_t decimal_divisors[] = {make_decimal_divisor(16), make
 void strip_decimal_zeros(xfloat_t *y, int *decimal_exponent)
 {
   const xfloat_split_t v = xfloat_split(*y);
-  u128 integer = v.bits.body >> 16;
+  u128 integer = v.bits.body >> XW_ROUND_BITS;
   bool divided = false;
   for ( const decimal_divisor_t &divisor : decimal_divisors )
   {
@@ -289,7 +289,7 @@ void strip_decimal_zeros(xfloat_t *y, int *decimal_exponent)
   const int bits = bit_length(integer);
   const int integer_exponent = XFLOAT_BIAS + bits - 1;
   *y = xfloat_join(v.negative, integer_exponent + v.exponent - INTEGER_EXPONENT,
-                   {0, integer << (SIGNIFICAND_BITS - bits + 16)});
+                   {0, integer << (SIGNIFICAND_BITS - bits + XW_ROUND_BITS)});
 }
 
 // y < 1: multiplies by ten while that stays exact and below 1.
@@ -301,7 +301,7 @@ void scale_up_exactly(xfloat_t *y, int *decimal_exponent)
     xfloat_times_ten_bits(&v.bits, 0);
     bool lost = false;
     const int e = v.exponent - xfloat_normalize_bits(&v.bits, &lost);
-    if ( lost || uint16_t(v.bits.body) != 0 || e >= XFLOAT_BIAS )
+    if ( lost || (v.bits.body & ((u128(1) << XW_ROUND_BITS) - 1)) != 0 || e >= XFLOAT_BIAS )
       return;
     *y = xfloat_join(v.negative, e, v.bits);
     --*decimal_exponent;
@@ -440,7 +440,7 @@ int text_to_float(const char **position, xfloat_t *out)
     --e;
   }
   // The integer's units sit at the bottom of the significand, above the rounding word.
-  xfloat_bits_t bits = {uint16_t(digits.value >> SIGNIFICAND_BITS), digits.value << 16};
+  xfloat_bits_t bits = {uint16_t(digits.value >> SIGNIFICAND_BITS), digits.value << XW_ROUND_BITS};
   int exponent = INTEGER_EXPONENT;
   if ( !xfloat_round_bits(&bits, digits.lost, false, &exponent, SIGNIFICAND_BITS) )
     return XFLOAT_RANGE;

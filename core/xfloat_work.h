@@ -76,6 +76,9 @@ bool xfloat_round(xfloat_work_t *v, bool lost, bool subtract, int e, int precisi
 
 using xfloat_u128 = unsigned __int128;
 
+// The rounding word's bits, at the bottom of the body below the significand.
+inline constexpr int XW_ROUND_BITS = 16;
+
 // xfloat_bits_t: words 2..10 of the working form as one 144-bit integer: word 2 in overflow, words 3..10 in body
 // (word 3 at the top). A normalised significand has overflow 0 and the top bit of body set.
 struct xfloat_bits_t
