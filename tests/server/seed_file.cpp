@@ -55,29 +55,12 @@ bool split_words(const std::string &line, std::vector<std::string> *words)
   return !quoted;
 }
 
-// The words each entry kind takes after its own.
-struct entry_form_t
-{
-  const char *kind;
-  size_t least;
-  size_t most;
-  const char *words;
-};
-constexpr size_t any_number = SIZE_MAX;
-constexpr entry_form_t entry_forms[] = {
-  {"user", 2, any_number, "LOGIN PASSWORD [admin] [name=TEXT] [email=TEXT]"},
-  {"group", 1, any_number, "NAME [MEMBER...]"},
-  {"site", 4, 4, "NAME USER ROOT HOST"},
-  {"commit", 4, any_number, "USER SITE DESCRIPTION PATH=CONTENT..."},
-  {"worklist", 3, 3, "USER SITE DESCRIPTION"},
-  {"permission", 3, 3, "WHO PATTERN NUMBER"},
-  {"filter", 1, any_number, "SITE LINE..."},
-};
-
 std::string count_words(size_t n)
 {
   return std::to_string(n) + (n == 1 ? " word" : " words");
 }
+
+using words_t = std::vector<std::string>;
 
 // Applies the entries of a seed to a repository, refusing what names nothing or would silently replace.
 class seed_loader_t
@@ -89,42 +72,41 @@ public:
   }
 
   // Applies one entry; the reason when it is refused.
-  std::string apply(const std::vector<std::string> &w)
+  std::string apply(const words_t &w)
   {
-    const entry_form_t *form = nullptr;
-    for ( const entry_form_t &f : entry_forms )
-      if ( w[0] == f.kind )
-        form = &f;
-    if ( form == nullptr )
-      return "unknown entry " + w[0] + " (user, group, site, commit, worklist, permission or filter)";
-    const size_t given = w.size() - 1;
-    if ( given < form->least || given > form->most )
-      return w[0] + " expects " + form->words + ", found " + count_words(given);
-    const std::string &kind = w[0];
-    if ( kind == "user" )
-      return user(w);
-    if ( kind == "group" )
-      return group(w);
-    if ( kind == "site" )
-      return site(w);
-    if ( kind == "commit" )
-      return commit(w);
-    if ( kind == "worklist" )
+    constexpr size_t any_number = SIZE_MAX;
+    static constexpr entry_form_t entry_forms[] = {
+      {"user", 2, any_number, "LOGIN PASSWORD [admin] [name=TEXT] [email=TEXT]", &seed_loader_t::user},
+      {"group", 1, any_number, "NAME [MEMBER...]", &seed_loader_t::group},
+      {"site", 4, 4, "NAME USER ROOT HOST", &seed_loader_t::site},
+      {"commit", 4, any_number, "USER SITE DESCRIPTION PATH=CONTENT...", &seed_loader_t::commit},
+      {"worklist", 3, 3, "USER SITE DESCRIPTION", &seed_loader_t::worklist},
+      {"permission", 3, 3, "WHO PATTERN NUMBER", &seed_loader_t::permission},
+      {"filter", 1, any_number, "SITE LINE...", &seed_loader_t::filter},
+    };
+    for ( const entry_form_t &form : entry_forms )
     {
-      std::string reason = user_and_site(w[1], w[2]);
-      if ( reason.empty() )
-        repository_.add_worklist(w[1], w[2], w[3]);
-      return reason;
+      if ( w[0] != form.kind )
+        continue;
+      const size_t given = w.size() - 1;
+      if ( given < form.least || given > form.most )
+        return w[0] + " expects " + form.words + ", found " + count_words(given);
+      return (this->*form.apply)(w);
     }
-    if ( kind == "permission" )
-      return permission(w);
-    std::string reason = known_site(w[1]);
-    if ( reason.empty() )
-      repository_.set_site_filters(w[1], std::vector<std::string>(w.begin() + 2, w.end()));
-    return reason;
+    return "unknown entry " + w[0] + " (user, group, site, commit, worklist, permission or filter)";
   }
 
 private:
+  // An entry kind: the words it takes after its own, and what applies it.
+  struct entry_form_t
+  {
+    const char *kind;
+    size_t least;
+    size_t most;
+    const char *words;
+    std::string (seed_loader_t::*apply)(const words_t &);
+  };
+
   std::string known_user(const std::string &login) const
   {
     return repository_.has_user(login) ? "" : "no user " + login;
@@ -144,7 +126,7 @@ private:
     return path.starts_with("//") ? "" : "path " + path + " does not start with //";
   }
 
-  std::string user(const std::vector<std::string> &w)
+  std::string user(const words_t &w)
   {
     if ( repository_.has_user(w[1]) )
       return "duplicate user " + w[1];
@@ -166,7 +148,7 @@ private:
     return "";
   }
 
-  std::string group(const std::vector<std::string> &w)
+  std::string group(const words_t &w)
   {
     if ( repository_.has_group(w[1]) )
       return "duplicate group " + w[1];
@@ -177,7 +159,7 @@ private:
     return "";
   }
 
-  std::string site(const std::vector<std::string> &w)
+  std::string site(const words_t &w)
   {
     if ( repository_.has_site(w[1]) )
       return "duplicate site " + w[1];
@@ -200,7 +182,7 @@ private:
     return "";
   }
 
-  std::string commit(const std::vector<std::string> &w)
+  std::string commit(const words_t &w)
   {
     if ( std::string reason = user_and_site(w[1], w[2]); !reason.empty() )
       return reason;
@@ -219,7 +201,23 @@ private:
     return "";
   }
 
-  std::string permission(const std::vector<std::string> &w)
+  std::string worklist(const words_t &w)
+  {
+    std::string reason = user_and_site(w[1], w[2]);
+    if ( reason.empty() )
+      repository_.add_worklist(w[1], w[2], w[3]);
+    return reason;
+  }
+
+  std::string filter(const words_t &w)
+  {
+    std::string reason = known_site(w[1]);
+    if ( reason.empty() )
+      repository_.set_site_filters(w[1], words_t(w.begin() + 2, w.end()));
+    return reason;
+  }
+
+  std::string permission(const words_t &w)
   {
     const std::string &who = w[1];
     if ( who != "*" && !repository_.has_user(who) && !repository_.has_group(who) )
