@@ -8,7 +8,7 @@
 #include "repo/plain_fs.h"
 #include "repo/wire_records.h"
 
-#include "bench/ratio_reporter.h"
+#include "bench/bench_runner.h"
 
 #include <benchmark/benchmark.h>
 
@@ -23,7 +23,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -197,7 +196,9 @@ void git_status_after_touch(benchmark::State &state)
 
 int main(int argc, char **argv)
 {
-  benchmark::Initialize(&argc, argv);
+  bench_runner_t runner(argc, argv);
+  if ( !runner.ok() )
+    return 1;
   tree_t built;
   tree = &built;
   const auto settle = [](benchmark::internal::Benchmark *b) {
@@ -208,12 +209,7 @@ int main(int argc, char **argv)
   settle(benchmark::RegisterBenchmark("git_status", git_status));
   settle(benchmark::RegisterBenchmark("scan/touched", scan_after_touch)->ArgName("spread")->Arg(1)->Arg(0));
   settle(benchmark::RegisterBenchmark("git_status/touched", git_status_after_touch)->ArgName("spread")->Arg(1)->Arg(0));
-  ratio_reporter_t reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.print_ratio("scan/memory_cache", "git_status");
-  reporter.print_ratio("scan/cache_files", "git_status");
-  reporter.print_ratio("scan/touched/spread:1", "git_status/touched/spread:1");
-  reporter.print_ratio("scan/touched/spread:0", "git_status/touched/spread:0");
-  benchmark::Shutdown();
-  return 0;
+  return runner.run({{"scan/memory_cache", "git_status"},
+                     {"scan/cache_files", "git_status"},
+                     {"scan/touched", "git_status/touched"}});
 }

@@ -1,6 +1,7 @@
 // Compact integer encode and decode over a million values of mixed length classes; reports values per second.
 #include "core/compact_codec.h"
 
+#include "bench/bench_runner.h"
 #include "bench/pseudo_random.h"
 
 #include <benchmark/benchmark.h>
@@ -98,4 +99,7 @@ BENCHMARK(compact_decode_checked)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+  return bench_runner_t(argc, argv).run();
+}

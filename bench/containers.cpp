@@ -3,6 +3,8 @@
 #include "core/qstring.h"
 #include "core/qvector.h"
 
+#include "bench/bench_runner.h"
+
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -57,4 +59,7 @@ BENCHMARK(format_with_extension);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+  return bench_runner_t(argc, argv).run();
+}

@@ -3,6 +3,8 @@
 #include "core/json_reader.h"
 #include "core/json_writer.h"
 
+#include "bench/bench_runner.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -169,4 +171,7 @@ BENCHMARK(json_write)
   ->Arg(JSON_TEXT_PRETTY | JSON_TEXT_SORTED_KEYS)
   ->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+  return bench_runner_t(argc, argv).run();
+}

@@ -1,6 +1,7 @@
 // MD5 throughput of the core's digest beside the system crypto library's, over 1 MiB and 64 MiB buffers.
 #include "core/md5.h"
 
+#include "bench/bench_runner.h"
 #include "bench/pseudo_random.h"
 
 #include <benchmark/benchmark.h>
@@ -58,4 +59,7 @@ BENCHMARK(evp_md5)->Arg(1 << 20)->Arg(64 << 20)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+  return bench_runner_t(argc, argv).run({{"core_md5", "evp_md5"}});
+}

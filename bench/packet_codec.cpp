@@ -2,6 +2,8 @@
 #include "repo/packet_type_table.h"
 #include "repo/packets_sites.h"
 
+#include "bench/bench_runner.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -76,4 +78,7 @@ BENCHMARK(BM_DecodeFileList)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+  return bench_runner_t(argc, argv).run();
+}

@@ -2,6 +2,8 @@
 // runs (paths x rules) times per scan; reports paths per second.
 #include "core/path_pattern.h"
 
+#include "bench/bench_runner.h"
+
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -77,4 +79,7 @@ BENCHMARK(BM_ManyAnyDepthsNoMatch);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+  return bench_runner_t(argc, argv).run();
+}

@@ -3,6 +3,8 @@
 #include "core/registry.h"
 #include "platform/registry_store.h"
 
+#include "bench/bench_runner.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
@@ -86,6 +88,9 @@ BENCHMARK(file_write_fsync_rename)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
+  bench_runner_t runner(argc, argv);
+  if ( !runner.ok() )
+    return 1;
   // A private settings folder on the file system of the temporary folder.
   std::string base = (fs::temp_directory_path() / "akui-registry-bench-XXXXXX").string();
   if ( mkdtemp(base.data()) == nullptr )
@@ -95,10 +100,8 @@ int main(int argc, char **argv)
   unsetenv("ZUKREG_SPEC");
   fill_store();
 
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
+  const int result = runner.run({{"registry_write_one_value", "file_write_fsync_rename"}});
   registry_shutdown();
   fs::remove_all(bench_root);
-  return 0;
+  return result;
 }

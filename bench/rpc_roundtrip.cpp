@@ -4,6 +4,8 @@
 #include "repo/packets_users.h"
 #include "tests/server/arkive_test_server.h"
 
+#include "bench/bench_runner.h"
+
 #include <benchmark/benchmark.h>
 
 #include <arpa/inet.h>
@@ -230,4 +232,8 @@ BENCHMARK(BM_bare_tcp_ping_pong)->UseRealTime();
 BENCHMARK(BM_repository_round_trip_tcp)->UseRealTime();
 BENCHMARK(BM_bare_tls_ping_pong)->UseRealTime();
 BENCHMARK(BM_repository_round_trip_tls)->UseRealTime();
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+  return bench_runner_t(argc, argv).run({{"BM_repository_round_trip_tcp", "BM_bare_tcp_ping_pong"},
+                                        {"BM_repository_round_trip_tls", "BM_bare_tls_ping_pong"}});
+}

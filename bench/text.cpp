@@ -1,4 +1,6 @@
 // Benchmarks of the core's text paths: UTF-8/UTF-16 conversion of mixed text and formatting a log line.
+#include "bench/bench_runner.h"
+
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -81,4 +83,7 @@ BENCHMARK(BM_BufPrintfLogLine);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+  return bench_runner_t(argc, argv).run();
+}

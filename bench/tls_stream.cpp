@@ -5,6 +5,8 @@
 #include "tests/support/test_certificates.h"
 
 #include <arpa/inet.h>
+#include "bench/bench_runner.h"
+
 #include <benchmark/benchmark.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -278,4 +280,9 @@ BENCHMARK(bm_openssl_send)->Iterations(4)->Unit(benchmark::kMillisecond)->UseRea
 BENCHMARK(bm_tls_stream_handshake)->Iterations(500)->Unit(benchmark::kMicrosecond)->UseRealTime();
 BENCHMARK(bm_openssl_handshake)->Iterations(500)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+  return bench_runner_t(argc, argv).run({{"bm_tls_stream_receive", "bm_openssl_receive"},
+                                        {"bm_tls_stream_send", "bm_openssl_send"},
+                                        {"bm_tls_stream_handshake", "bm_openssl_handshake"}});
+}

@@ -6,6 +6,8 @@
 #include "repo/plain_fs.h"
 #include "repo/site_confinement.h"
 
+#include "bench/bench_runner.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -119,4 +121,9 @@ BENCHMARK(plain_overwrite);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+  return bench_runner_t(argc, argv).run({{"cache_lookup/100", "hash_file/65536"},
+                                        {"cache_lookup/10000", "hash_file/65536"},
+                                        {"committed_rewrite", "plain_overwrite"}});
+}

@@ -4,7 +4,7 @@
 #include "core/xfloat_text.h"
 
 #include "bench/pseudo_random.h"
-#include "bench/ratio_reporter.h"
+#include "bench/bench_runner.h"
 
 #include <benchmark/benchmark.h>
 
@@ -273,17 +273,15 @@ const pair_t pairs[] = {
 
 int main(int argc, char **argv)
 {
-  benchmark::Initialize(&argc, argv);
+  bench_runner_t runner(argc, argv);
+  if ( !runner.ok() )
+    return 1;
   operands();
   for ( const pair_t &pair : pairs )
   {
     benchmark::RegisterBenchmark((std::string("xfloat/") + pair.operation).c_str(), pair.ours);
     benchmark::RegisterBenchmark((std::string("float128/") + pair.operation).c_str(), pair.theirs);
   }
-  ratio_reporter_t reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  for ( const pair_t &pair : pairs )
-    reporter.print_ratio(std::string("xfloat/") + pair.operation, std::string("float128/") + pair.operation);
-  benchmark::Shutdown();
-  return 0;
+  // "xfloat/add" is paired with "float128/add", and so on for every operation.
+  return runner.run({{"xfloat", "float128"}});
 }

@@ -190,8 +190,14 @@ bool arkive_test_server_t::start(std::string *error, uint16_t tcp_port, uint16_t
 {
   if ( tls )
   {
-    std::string tls_error;
-    tls_ = server_tls_identity_t::create_from_build_root(&tls_error);
+    std::string why;
+    tls_ = root_cert_path_.empty() ? server_tls_identity_t::create_from_build_root(&why)
+                                   : server_tls_identity_t::create(root_cert_path_, root_key_path_, &why);
+    if ( tls_ == nullptr )
+    {
+      *error = "cannot serve TLS: " + why;
+      return false;
+    }
   }
   tcp_listener_ = open_listener(tcp_port, &tcp_port_, error);
   if ( tcp_listener_ < 0 )
@@ -209,6 +215,12 @@ bool arkive_test_server_t::start(std::string *error, uint16_t tcp_port, uint16_t
   }
   acceptor_ = std::thread([this] { accept_loop(); });
   return true;
+}
+
+void arkive_test_server_t::sign_with_root_ca(std::string cert_path, std::string key_path)
+{
+  root_cert_path_ = std::move(cert_path);
+  root_key_path_ = std::move(key_path);
 }
 
 void arkive_test_server_t::stop()

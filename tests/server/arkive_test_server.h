@@ -61,9 +61,11 @@ public:
   arkive_test_server_t(const arkive_test_server_t &) = delete;
   arkive_test_server_t &operator=(const arkive_test_server_t &) = delete;
 
-  // Starts listening. A TLS port needs the build's root key (server_tls_identity_t); without one, or with
-  // tls false, only TCP is served. False with *error when a port cannot be opened.
-  bool start(std::string *error, uint16_t tcp_port = 0, uint16_t tls_port = 0, bool tls = true);
+  // Starts listening: TCP, and TLS unless tls is false. False with *error saying why when a port cannot be
+  // opened or, with tls, when the TLS identity cannot be made (the root CA's key is needed to sign it).
+  [[nodiscard]] bool start(std::string *error, uint16_t tcp_port = 0, uint16_t tls_port = 0, bool tls = true);
+  // Signs the TLS certificate with this root CA (PEM files) instead of the build's; before start().
+  void sign_with_root_ca(std::string cert_path, std::string key_path);
   // Closes the listeners and every connection and waits for their threads.
   void stop();
 
@@ -92,6 +94,8 @@ private:
 
   server_repository_t repository_;
   std::unique_ptr<server_tls_identity_t> tls_;
+  std::string root_cert_path_; // empty: the build's root CA
+  std::string root_key_path_;
   int tcp_listener_ = -1;
   int tls_listener_ = -1;
   int wake_pipe_[2] = {-1, -1};

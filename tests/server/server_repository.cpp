@@ -170,6 +170,24 @@ bool server_repository_t::content_locked(const std::string &path, int32_t revisi
   return true;
 }
 
+bool server_repository_t::has_user(const std::string &login) const
+{
+  std::lock_guard lock(mutex_);
+  return users_.contains(login);
+}
+
+bool server_repository_t::has_group(const std::string &name) const
+{
+  std::lock_guard lock(mutex_);
+  return groups_.contains(name);
+}
+
+bool server_repository_t::has_site(const std::string &name) const
+{
+  std::lock_guard lock(mutex_);
+  return sites_.contains(name);
+}
+
 int32_t server_repository_t::site_revision(const std::string &site, const std::string &path) const
 {
   std::lock_guard lock(mutex_);

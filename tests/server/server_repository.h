@@ -67,6 +67,11 @@ public:
   void add_permission(const std::string &who, const std::string &pattern, int32_t number);
   void set_site_filters(const std::string &site, const std::vector<std::string> &lines);
 
+  // Whether a user, group or site of the name exists.
+  bool has_user(const std::string &login) const;
+  bool has_group(const std::string &name) const;
+  bool has_site(const std::string &name) const;
+
   // The revision of the path that the site holds, 0 when none.
   int32_t site_revision(const std::string &site, const std::string &path) const;
 

@@ -10,7 +10,9 @@
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -71,10 +73,20 @@ std::unique_ptr<server_tls_identity_t> server_tls_identity_t::create(const std::
                                                                      std::string *error)
 {
   std::unique_ptr<FILE, file_closer_t> cert_file(std::fopen(root_cert_path.c_str(), "r"));
-  std::unique_ptr<FILE, file_closer_t> key_file(std::fopen(root_key_path.c_str(), "r"));
-  if ( cert_file == nullptr || key_file == nullptr )
+  if ( cert_file == nullptr )
   {
-    *error = "cannot read the root CA files " + root_cert_path + " and " + root_key_path;
+    *error = "cannot read the root CA certificate " + root_cert_path + ": " + std::strerror(errno);
+    return nullptr;
+  }
+  if ( root_key_path.empty() )
+  {
+    *error = "no key is known for the root CA " + root_cert_path + ", so no server certificate can be signed";
+    return nullptr;
+  }
+  std::unique_ptr<FILE, file_closer_t> key_file(std::fopen(root_key_path.c_str(), "r"));
+  if ( key_file == nullptr )
+  {
+    *error = "cannot read the root CA key " + root_key_path + ": " + std::strerror(errno);
     return nullptr;
   }
   x509_ptr root(PEM_read_X509(cert_file.get(), nullptr, nullptr, nullptr));
@@ -113,12 +125,10 @@ std::unique_ptr<server_tls_identity_t> server_tls_identity_t::create(const std::
 std::unique_ptr<server_tls_identity_t> server_tls_identity_t::create_from_build_root(std::string *error)
 {
   const std::string key = AKUI_TEST_ROOT_CA_KEY;
-  if ( key.empty() )
-  {
-    *error = "the build's root CA has no key here";
-    return nullptr;
-  }
-  return create(AKUI_TEST_ROOT_CA_CERT, key, error);
+  auto identity = create(AKUI_TEST_ROOT_CA_CERT, key, error);
+  if ( identity == nullptr && key.empty() )
+    *error += " (this build was given its own root CA with AKUI_ROOT_CA, whose key it does not hold)";
+  return identity;
 }
 
 server_tls_identity_t::~server_tls_identity_t()

@@ -11,11 +11,11 @@ struct ssl_ctx_st;
 class server_tls_identity_t
 {
 public:
-  // Loads the root's certificate and key (PEM files) and makes the server certificate. Null with *error when
-  // a file cannot be read or the library refuses a step.
+  // Loads the root's certificate and key (PEM files) and makes the server certificate. Null with *error
+  // saying why when the key path is empty, a file cannot be read or the library refuses a step.
   static std::unique_ptr<server_tls_identity_t> create(const std::string &root_cert_path,
                                                        const std::string &root_key_path, std::string *error);
-  // The build's own root CA; null when the build has no key for it.
+  // The build's own root CA; null when the build has no key for it (a build given its own root).
   static std::unique_ptr<server_tls_identity_t> create_from_build_root(std::string *error);
   ~server_tls_identity_t();
   server_tls_identity_t(const server_tls_identity_t &) = delete;
