@@ -3,6 +3,8 @@
 #include "views/filter/bucket_sorting.h"
 #include "views/filter/fuzzy_match.h"
 #include "views/filter/row_filter.h"
+#include "views/filter/code_points.h"
+#include "views/filter/text_fold.h"
 
 #include "tests/views/sanitizer_scale.h"
 
@@ -62,9 +64,37 @@ bool ref_text_match(const std::string &text, const std::string &q, uint32_t test
     default: return a > b;
   }
 }
+// Fuzzy: the query's code points in order, each found by a forward scan, no letter sets.
+bool ref_fuzzy(const std::string &text, const std::string &q, bool match_case)
+{
+  if ( text.empty() )
+    return false;
+  const auto points = [match_case](const std::string &s) {
+    std::vector<uint32_t> out;
+    for ( const char *p = s.data(); p < s.data() + s.size(); )
+    {
+      const uint32_t cp = step_code_point(&p, s.data() + s.size());
+      out.push_back(match_case ? cp : fold_upper(cp));
+    }
+    return out;
+  };
+  const std::vector<uint32_t> t = points(text);
+  size_t at = 0;
+  for ( const uint32_t want : points(q) )
+  {
+    while ( at < t.size() && t[at] != want )
+      ++at;
+    if ( at++ == t.size() )
+      return false;
+  }
+  return true;
+}
 bool ref_row_condition(const std::vector<std::string> &row, const filter_condition_t &c)
 {
-  const auto one = [&](size_t col) { return ref_text_match(row[col], c.query.c_str(), c.test(), c.match_case()); };
+  const auto one = [&](size_t col) {
+    return c.mode() == filter_mode_fuzzy ? ref_fuzzy(row[col], c.query.c_str(), c.match_case())
+                                         : ref_text_match(row[col], c.query.c_str(), c.test(), c.match_case());
+  };
   if ( c.column >= 0 && size_t(c.column) < row.size() )
     return one(size_t(c.column));
   const uint32_t t = c.test();
@@ -99,7 +129,7 @@ private:
   std::vector<item_info_t> &rows_;
 };
 
-TEST(SeededLists, SubstringFilteringEqualsAReferenceFilter)
+TEST(SeededLists, SubstringAndFuzzyFilteringEqualAReferenceFilter)
 {
   std::mt19937_64 rng(20261210);
   for ( int round = 0; round < scaled(300); ++round )
@@ -107,7 +137,8 @@ TEST(SeededLists, SubstringFilteringEqualsAReferenceFilter)
     std::vector<filter_condition_t> conditions(1 + rng() % 3);
     for ( filter_condition_t &c : conditions )
     {
-      c.flags = uint32_t(rng() % 8) << 12 | (rng() % 2 ? filter_match_case : 0) | (rng() % 8 == 0 ? filter_disabled : 0)
+      c.flags = (rng() % 3 == 0 ? filter_mode_fuzzy : filter_mode_substring) | uint32_t(rng() % 8) << 12
+              | (rng() % 2 ? filter_match_case : 0) | (rng() % 8 == 0 ? filter_disabled : 0)
               | (rng() % 3 == 0 ? filter_action_exclude : rng() % 5 == 0 ? filter_action_highlight : filter_action_include);
       c.column = int32_t(rng() % 4) - 1;
       c.set_text(random_text(rng, 2));
