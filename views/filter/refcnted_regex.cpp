@@ -40,8 +40,8 @@ std::shared_ptr<refcnted_regex_t> refcnted_regex_t::compile(std::string_view que
   if ( !compile_into(&probe, std::string(query), match_case, error) )
     return nullptr;
   regfree(&probe);
-  char limit[48];
-  std::snprintf(limit, sizeof(limit), "(*LIMIT_MATCH=%u)", regex_match_limit);
+  char limit[64];
+  std::snprintf(limit, sizeof(limit), "(*LIMIT_MATCH=%u)(*LIMIT_HEAP=%u)", regex_match_limit, regex_heap_limit_kib);
   regex_t compiled;
   if ( !compile_into(&compiled, limit + std::string(before) + std::string(query) + std::string(after), match_case, error) )
     return nullptr;

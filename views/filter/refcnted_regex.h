@@ -7,8 +7,10 @@
 #include <memory>
 #include <string_view>
 
-// Matching work allowed per text (PCRE2's match limit): a typed expression must never hang a view.
+// Matching work allowed per text (PCRE2's match limit) and backtracking memory (its heap limit, KiB): a typed
+// expression must never hang a view.
 inline constexpr unsigned regex_match_limit = 1000000;
+inline constexpr unsigned regex_heap_limit_kib = 4096;
 
 // Outcome of one regex_search.
 enum class regex_result_t
