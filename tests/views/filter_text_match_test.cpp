@@ -5,6 +5,7 @@
 
 #include "tests/support/interr_capture.h"
 #include "tests/support/recording_ui_callback.h"
+#include "tests/views/make_condition.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +14,6 @@
 
 namespace
 {
-
-filter_condition_t condition(uint32_t flags, const std::string &query)
-{
-  filter_condition_t c;
-  c.flags = flags;
-  c.set_text(query);
-  if ( c.needs_pattern() )
-    (void)c.compile_regex();
-  return c;
-}
 
 struct text_case_t
 {
@@ -88,7 +79,7 @@ TEST(FilterTextMatch, EveryTestInEveryModeWithAndWithoutMatchCase)
   for ( const text_case_t &c : cases )
   {
     SCOPED_TRACE(c.name);
-    const filter_condition_t cond = condition(c.flags, c.query);
+    const filter_condition_t cond = make_condition(c.flags, c.query);
     filter_match_t match;
     const std::string text = c.text;
     EXPECT_EQ(filter_text_match(cond, &match, text, letter_set(text)), c.pass);
@@ -105,8 +96,8 @@ TEST(FilterTextMatch, EmptyQueryAndDisabledConditionMatchEveryTextInEveryMode)
 {
   for ( uint32_t mode = 0; mode < 4; ++mode )
   {
-    filter_condition_t empty = condition(mode, "");
-    filter_condition_t disabled = condition(mode | filter_disabled, "zzz");
+    filter_condition_t empty = make_condition(mode, "");
+    filter_condition_t disabled = make_condition(mode | filter_disabled, "zzz");
     for ( const std::string text : {"", "abc"} )
     {
       filter_match_t match;
@@ -122,17 +113,17 @@ TEST(FilterTextMatch, PositionsPastTheLimitAreNotRecorded)
   const std::string text = std::string(70000, 'a') + " needle";
   for ( const uint32_t flags : {filter_test_contains, RX, WW} )
   {
-    const filter_condition_t cond = condition(flags, "needle");
+    const filter_condition_t cond = make_condition(flags, "needle");
     filter_match_t match;
     ASSERT_TRUE(filter_text_match(cond, &match, text, letter_set(text)));
     EXPECT_EQ(match.match_positions, (std::vector<uint16_t>{none, none})) << flags;
   }
   const std::string edge = std::string(65528, 'a') + "needle";
   filter_match_t match;
-  ASSERT_TRUE(filter_text_match(condition(0, "needle"), &match, edge, letter_set(edge)));
+  ASSERT_TRUE(filter_text_match(make_condition(0, "needle"), &match, edge, letter_set(edge)));
   EXPECT_EQ(match.match_positions, (std::vector<uint16_t>{65528, 65534}));
   const std::string past = std::string(65529, 'a') + "needle";
-  ASSERT_TRUE(filter_text_match(condition(0, "needle"), &match, past, letter_set(past)));
+  ASSERT_TRUE(filter_text_match(make_condition(0, "needle"), &match, past, letter_set(past)));
   EXPECT_EQ(match.match_positions, (std::vector<uint16_t>{65529, none}));
 }
 
@@ -141,7 +132,7 @@ TEST(FilterCompile, InvalidExpressionsAreLoggedAndKeepNoPattern)
   recording_ui_callback_t ui;
   for ( const uint32_t mode : {RX, WW} )
   {
-    filter_condition_t c = condition(mode, "ok");
+    filter_condition_t c = make_condition(mode, "ok");
     ASSERT_TRUE(c.regex != nullptr);
     c.set_text("(a");
     EXPECT_FALSE(c.compile_regex());
@@ -149,31 +140,31 @@ TEST(FilterCompile, InvalidExpressionsAreLoggedAndKeepNoPattern)
     EXPECT_FALSE(filter_text_match(c, nullptr, "(a", letter_set("(a")));
   }
   // A query that would reach out of the whole-word group does not compile either.
-  filter_condition_t c = condition(WW, "a)|(b");
+  filter_condition_t c = make_condition(WW, "a)|(b");
   EXPECT_TRUE(c.lacks_pattern());
   const auto logged = ui.requests_of(23);
   ASSERT_EQ(logged.size(), 3u);
   EXPECT_EQ(logged[0].text.rfind("invalid regex: ", 0), 0u) << logged[0].text;
   EXPECT_EQ(logged[0].text.back(), '\n');
   // An empty query holds no pattern and logs nothing.
-  filter_condition_t empty = condition(RX, "");
+  filter_condition_t empty = make_condition(RX, "");
   EXPECT_FALSE(empty.compile_regex());
   EXPECT_EQ(ui.requests_of(23).size(), 3u);
 }
 
 TEST(FilterCompile, CopiesShareThePatternAndEqualityNeedsNone)
 {
-  filter_condition_t a = condition(RX, "a.c");
+  filter_condition_t a = make_condition(RX, "a.c");
   filter_condition_t b = a;
   EXPECT_EQ(a.regex.get(), b.regex.get());
   EXPECT_EQ(a.regex.use_count(), 2);
   EXPECT_FALSE(filter_conditions_equal(a, b));
-  filter_condition_t x = condition(filter_test_is, "abc");
-  filter_condition_t y = condition(filter_test_is, "abc");
+  filter_condition_t x = make_condition(filter_test_is, "abc");
+  filter_condition_t y = make_condition(filter_test_is, "abc");
   EXPECT_TRUE(filter_conditions_equal(x, y));
   y.color = 5;
   EXPECT_FALSE(filter_conditions_equal(x, y));
-  y = condition(filter_test_is, "abd");
+  y = make_condition(filter_test_is, "abd");
   EXPECT_FALSE(filter_conditions_equal(x, y));
 }
 

@@ -4,6 +4,7 @@
 #include "views/filter/row_filter.h"
 
 #include "tests/support/recording_ui_callback.h"
+#include "tests/views/make_condition.h"
 #include "tests/views/sanitizer_scale.h"
 
 #include <gtest/gtest.h>
@@ -14,16 +15,6 @@
 
 namespace
 {
-
-filter_condition_t compiled(uint32_t flags, const std::string &query)
-{
-  filter_condition_t c;
-  c.flags = flags;
-  c.set_text(query);
-  if ( c.needs_pattern() )
-    (void)c.compile_regex();
-  return c;
-}
 
 TEST(HostileQueries, Table)
 {
@@ -58,7 +49,7 @@ TEST(HostileQueries, Table)
   for ( const hostile_case_t &c : cases )
   {
     SCOPED_TRACE(c.name);
-    filter_condition_t cond = compiled(c.flags, c.query);
+    filter_condition_t cond = make_condition(c.flags, c.query);
     item_info_t row(1);
     row.set_text(0, c.text);
     EXPECT_EQ(filter_cached_row({cond}, &row), c.pass);
@@ -87,7 +78,7 @@ TEST(HostileQueries, SeededLoopOfQueriesAndModes)
     for ( size_t i = rng() % 8; i > 0; --i )
       query += atoms[rng() % std::size(atoms)];
     const uint32_t flags = uint32_t(rng() % 4) | uint32_t(rng() % 8) << 12 | (rng() % 2 ? filter_match_case : 0);
-    const std::vector<filter_condition_t> conditions{compiled(flags, query)};
+    const std::vector<filter_condition_t> conditions{make_condition(flags, query)};
     std::vector<item_info_t> rows;
     for ( int r = 0; r < 8; ++r )
     {
