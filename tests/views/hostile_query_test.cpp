@@ -21,6 +21,10 @@ TEST(HostileQueries, Table)
   recording_ui_callback_t ui;
   const std::string long_a = std::string(size_t(scaled(100000)), 'a') + "!";
   const std::string megabyte = std::string(1 << 20, 'x') + "needle";
+  std::string humps;
+  while ( humps.size() < size_t(scaled(1 << 20)) )
+    humps += "aB_c.";
+  const std::string long_query(2000, 'b');
   struct hostile_case_t
   {
     const char *name;
@@ -45,6 +49,7 @@ TEST(HostileQueries, Table)
     {"megabyte row, regex", filter_mode_regex, "ne+dle$", megabyte, true, false},
     {"megabyte row, whole words", filter_mode_whole_words, "needle", megabyte, false, false},
     {"megabyte row, fuzzy", filter_mode_fuzzy, "xneedle", megabyte, true, false},
+    {"long fuzzy query over word humps", filter_mode_fuzzy, long_query, humps, true, false},
   };
   for ( const hostile_case_t &c : cases )
   {

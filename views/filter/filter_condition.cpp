@@ -95,8 +95,10 @@ bool substring_match(const filter_condition_t &c, filter_match_t *out, std::stri
       return true;
     case filter_test_ends:
     {
+      if ( text.size() < q.size() )
+        return false;
       const size_t at = text.size() - q.size();
-      if ( text.size() < q.size() || !equal_at(at) )
+      if ( !equal_at(at) )
         return false;
       const size_t start = code_points_before(text, at);
       record(out, start, start + q_points);

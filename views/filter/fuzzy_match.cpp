@@ -64,6 +64,9 @@ size_t common_subsequence(std::string_view a, std::string_view b, bool match_cas
   return prev[b.size()];
 }
 
+// Comparisons the boundary score may spend on one text.
+constexpr size_t boundary_score_work = size_t(1) << 24;
+
 // Two ratios are equal within the precision of a double.
 bool ratios_equal(double x, double y) { return std::fabs(x - y) <= std::max(std::fabs(x), std::fabs(y)) * DBL_EPSILON; }
 bool ratio_is_one(double x) { return ratios_equal(x, 1.0); }
@@ -106,7 +109,12 @@ bool fuzzy_search(filter_match_t *match_out, std::string_view query, uint64_t qu
   const auto fold_byte = [match_case](char c) {
     return match_case ? static_cast<unsigned char>(c) : ascii_upper(static_cast<unsigned char>(c));
   };
-  const std::string boundary = word_boundary_chars(text);
+  // The common subsequence costs |query| x |boundary characters|: on huge texts only the first boundary
+  // characters within a fixed amount of work are scored.
+  std::string boundary = word_boundary_chars(text);
+  const size_t keep = std::max<size_t>(1, boundary_score_work / query.size());
+  if ( boundary.size() > keep )
+    boundary.resize(keep);
   const size_t wb_matches = common_subsequence(query, boundary, match_case);
   match_out->match_positions = std::move(positions);
   match_out->char_match_index_sum_ = sum;
