@@ -1,0 +1,168 @@
+// A case-insensitive 3-letter substring filter over 1,000,000 seeded path-like rows (about 46 bytes each)
+// with the row cache loaded, beside `grep -F -i -c` on the same lines from a page-cached file (launched
+// through the core's process launcher). Prints the ratio.
+#include "bench/pseudo_random.h"
+#include "core/process_launch.h"
+#include "views/filter/row_filter.h"
+
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+constexpr size_t row_count = 1000000;
+const char *const query = "Lib";
+
+// Rows like "/home/quinn/src/vendor/LibCore/parse_tree.cpp".
+std::vector<std::string> path_rows()
+{
+  static const char *const folders[] = {"home", "src", "usr", "lib", "include", "vendor", "docs", "build",
+                                        "tests", "tools", "share", "Core", "net", "ui", "data", "opt"};
+  static const char *const extensions[] = {".cpp", ".h", ".txt", ".json", ".py", ".md"};
+  pseudo_random_t rng;
+  std::vector<std::string> rows;
+  rows.reserve(row_count);
+  for ( size_t i = 0; i < row_count; ++i )
+  {
+    std::string row;
+    for ( uint64_t n = 4 + rng.next() % 3; n > 0; --n )
+      (row += '/') += folders[rng.next() % std::size(folders)];
+    row += '/';
+    for ( uint64_t n = 8 + rng.next() % 15; n > 0; --n )
+    {
+      const uint64_t r = rng.next() % 30;
+      row += r < 26 ? char('a' + r) : r < 28 ? '_' : char('A' + rng.next() % 26);
+    }
+    row += extensions[rng.next() % std::size(extensions)];
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+struct fixture_t
+{
+  fixture_t()
+  {
+    const std::vector<std::string> texts = path_rows();
+    rows.reserve(texts.size());
+    size_t bytes = 0;
+    for ( const std::string &t : texts )
+    {
+      item_info_t row(1);
+      row.set_text(0, t);
+      rows.push_back(std::move(row));
+      bytes += t.size();
+    }
+    std::printf("%zu rows, %.1f bytes each\n", rows.size(), double(bytes) / double(rows.size()));
+    const fs::path dir = fs::temp_directory_path();
+    lines = (dir / ("filter-scan-" + std::to_string(getpid()) + ".txt")).string();
+    counted = lines + ".count";
+    std::ofstream out(lines, std::ios::binary);
+    for ( const std::string &t : texts )
+      out << t << '\n';
+    out.close();
+    std::ifstream warm(lines, std::ios::binary); // read once: the file is in the page cache for grep
+    std::string all((std::istreambuf_iterator<char>(warm)), std::istreambuf_iterator<char>());
+    benchmark::DoNotOptimize(all.data());
+    filter_condition_t c;
+    c.flags = filter_mode_substring | filter_test_contains;
+    c.set_text(query);
+    conditions.push_back(c);
+  }
+  ~fixture_t()
+  {
+    fs::remove(lines);
+    fs::remove(counted);
+  }
+
+  std::vector<item_info_t> rows;
+  std::vector<filter_condition_t> conditions;
+  std::string lines;
+  std::string counted;
+};
+
+fixture_t *fixture = nullptr;
+
+void filter_pass(benchmark::State &state)
+{
+  size_t shown = 0;
+  for ( auto _ : state )
+  {
+    shown = 0;
+    for ( item_info_t &row : fixture->rows )
+      shown += filter_cached_row(fixture->conditions, &row) ? 1 : 0;
+    benchmark::DoNotOptimize(shown);
+  }
+  state.counters["shown"] = double(shown);
+}
+
+void grep_count(benchmark::State &state)
+{
+  const std::string arguments = std::string("-F -i -c ") + query + " " + fixture->lines + " >" + fixture->counted;
+  for ( auto _ : state )
+  {
+    process_launch_params_t params;
+    params.program = "grep";
+    params.arguments = arguments.c_str();
+    qstring error;
+    os_handle_t *process = spawn_process(&params, &error);
+    int32_t exit_code = -1;
+    if ( process == nullptr || wait_process(process, &exit_code, -1) != 0 || exit_code != 0 )
+    {
+      state.SkipWithError(process == nullptr ? error.c_str() : "grep failed");
+      return;
+    }
+  }
+  std::ifstream in(fixture->counted);
+  double count = 0;
+  in >> count;
+  state.counters["shown"] = count;
+}
+
+// Console output as usual, and each benchmark's real time per iteration kept for the ratio.
+class ratio_reporter_t : public benchmark::ConsoleReporter
+{
+public:
+  void ReportRuns(const std::vector<Run> &runs) override
+  {
+    for ( const Run &run : runs )
+      if ( run.run_type == Run::RT_Iteration )
+        seconds[run.run_name.function_name] = run.real_accumulated_time / double(run.iterations);
+    ConsoleReporter::ReportRuns(runs);
+  }
+
+  std::map<std::string, double> seconds;
+};
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+  benchmark::Initialize(&argc, argv);
+  fixture_t built;
+  fixture = &built;
+  benchmark::RegisterBenchmark("filter/substring_icase", filter_pass)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+  benchmark::RegisterBenchmark("grep_F_i_c", grep_count)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
+  ratio_reporter_t reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const auto f = reporter.seconds.find("filter/substring_icase");
+  const auto g = reporter.seconds.find("grep_F_i_c");
+  if ( f != reporter.seconds.end() && g != reporter.seconds.end() )
+    std::printf("%-24s / %-12s = %.2f\n", "filter/substring_icase", "grep_F_i_c", f->second / g->second);
+  benchmark::Shutdown();
+  return 0;
+}

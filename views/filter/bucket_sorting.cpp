@@ -1,0 +1,123 @@
+// Sorting strategies of the buckets of a filtered view.
+#include "views/filter/bucket_sorting.h"
+
+#include "core/number_format.h"
+#include "core/text_utils.h"
+#include "views/filter/fuzzy_match.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+
+// Orders the positions from `first` on with `before` over cached rows; uncached rows go last.
+template <typename Before>
+void stable_sort_rows(bucket_rows_t &rows, std::span<uint64_t> positions, size_t first, Before before)
+{
+  if ( first >= positions.size() )
+    return;
+  std::stable_sort(positions.begin() + std::ptrdiff_t(first), positions.end(), [&](uint64_t pa, uint64_t pb) {
+    item_info_t *a = rows.cached_row(pa);
+    item_info_t *b = rows.cached_row(pb);
+    if ( a == nullptr || b == nullptr )
+      return a != nullptr;
+    return before(*a, *b);
+  });
+}
+
+// Hexadecimal text: an optional "0x" and then only hexadecimal digits, at most 64 bits of them.
+bool parse_hex(const char *text, size_t length, uint64_t *value)
+{
+  const char *p = text;
+  const char *end = text + length;
+  if ( end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') )
+    p += 2;
+  if ( p == end )
+    return false;
+  const char *digits_end = nullptr;
+  const uint64_t v = parse_radix_number(p, 16, &digits_end);
+  if ( digits_end != end )
+    return false;
+  while ( p < end - 1 && *p == '0' )
+    ++p;
+  if ( end - p > 16 )
+    return false;
+  *value = v;
+  return true;
+}
+
+} // namespace
+
+bool column_sort_key(item_info_t *row, int32_t column, int32_t kind, uint32_t column_flags)
+{
+  if ( column < 0 || size_t(column) >= row->sort_keys.size() || size_t(column) >= row->texts.size() )
+    return false;
+  if ( kind != sort_key_decimal && kind != sort_key_hex )
+    return false;
+  sort_key_t &key = row->sort_keys[size_t(column)];
+  if ( key.kind != sort_key_unparsed )
+    return key.kind == kind;
+  key.kind = kind;
+  const qstring &text = row->texts[size_t(column)];
+  uint64_t value = 0;
+  bool parsed;
+  if ( kind == sort_key_decimal )
+    parsed = parse_byte_size(&value, text.c_str()) && strlen(text.c_str()) == text.size();
+  else
+    parsed = (column_flags & column_flags_kind_mask) == column_flags_hex && parse_hex(text.c_str(), text.size(), &value);
+  key.value = parsed ? int64_t(value) : 0;
+  return parsed;
+}
+
+std::unique_ptr<bucket_sorting_strategy_t> new_bucket_column_sorting(int32_t column, int order, uint32_t column_flags)
+{
+  if ( column < 0 )
+    return nullptr;
+  return std::make_unique<bucket_column_sorting_t>(column, column_flags, order == sort_order_descending);
+}
+
+void bucket_column_sorting_t::sort(bucket_rows_t &rows, std::span<uint64_t> positions, size_t first) const
+{
+  const size_t col = size_t(column);
+  const uint32_t numeric = column_flags & column_flags_kind_mask;
+  const int32_t kind = numeric == column_flags_hex ? sort_key_hex : numeric == column_flags_decimal ? sort_key_decimal : 0;
+  // Values compare as unsigned 64-bit numbers ("infty" and hexadecimal values above 2^63 sort last),
+  // texts as unsigned bytes.
+  const auto compare = [&](item_info_t &a, item_info_t &b) -> int {
+    if ( kind != 0 )
+    {
+      column_sort_key(&a, column, kind, column_flags);
+      column_sort_key(&b, column, kind, column_flags);
+      const uint64_t x = uint64_t(a.sort_keys[col].value);
+      const uint64_t y = uint64_t(b.sort_keys[col].value);
+      return x < y ? -1 : x > y ? 1 : 0;
+    }
+    const int c = a.texts[col].view().compare(b.texts[col].view());
+    return c < 0 ? -1 : c > 0 ? 1 : 0;
+  };
+  stable_sort_rows(rows, positions, first, [&](item_info_t &a, item_info_t &b) {
+    const bool has_a = col < a.texts.size() && col < a.sort_keys.size();
+    const bool has_b = col < b.texts.size() && col < b.sort_keys.size();
+    if ( !has_a || !has_b )
+      return has_a;
+    const int order = compare(a, b);
+    return descending ? order > 0 : order < 0;
+  });
+}
+
+void bucket_fuzzy_sorting_t::sort(bucket_rows_t &rows, std::span<uint64_t> positions, size_t first) const
+{
+  const auto scored = [](const item_info_t &row) {
+    return (row.match.flags & match_fuzzy_score) != 0 && row.match.column >= 0
+        && size_t(row.match.column) < row.texts.size();
+  };
+  stable_sort_rows(rows, positions, first, [&](item_info_t &a, item_info_t &b) {
+    const bool has_a = scored(a);
+    const bool has_b = scored(b);
+    if ( !has_a || !has_b )
+      return has_a;
+    return fuzzy_rank_compare(a.match, a.texts[size_t(a.match.column)].view(), b.match,
+                              b.texts[size_t(b.match.column)].view());
+  });
+}

@@ -1,0 +1,51 @@
+// One cached row of a filtered view: its column texts with their letter sets and sort keys, and its last match.
+#pragma once
+
+#include "core/qstring.h"
+#include "views/filter/filter_match.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Kinds of a parsed sort key.
+inline constexpr int32_t sort_key_unparsed = 0;
+inline constexpr int32_t sort_key_decimal = 1; // a decimal number or a size
+inline constexpr int32_t sort_key_hex = 2;
+
+// A column's sort key, parsed once per kind: a text that is no number keeps value 0.
+struct sort_key_t
+{
+  int64_t value = 0;
+  int32_t kind = sort_key_unparsed;
+};
+
+// Row attribute bits.
+inline constexpr uint32_t row_bold = 0x1;
+inline constexpr uint32_t row_italic = 0x2;
+inline constexpr uint32_t row_underline = 0x4;
+inline constexpr uint32_t row_strike_out = 0x8;
+inline constexpr uint32_t row_grey = 0x10;
+
+// Promises: texts, sort_keys and letter_sets have one entry per column; letter_sets[i] is the letter set
+// of texts[i] after set_text or refresh_letter_sets.
+struct item_info_t
+{
+  item_info_t() = default;
+  explicit item_info_t(size_t columns) : texts(columns), sort_keys(columns), letter_sets(columns, 0) {}
+
+  // Sets one column's text, its letter set, and forgets its parsed sort key.
+  void set_text(size_t column, std::string_view text);
+  // Recomputes every letter set (after the texts were filled directly) and forgets the parsed sort keys.
+  void refresh_letter_sets();
+
+  std::vector<qstring> texts;
+  std::vector<sort_key_t> sort_keys;
+  std::vector<uint64_t> letter_sets;
+  filter_match_t match;   // of the last filtering pass (column -1 when none)
+  int32_t spare = 12;     // carried, never interpreted
+  uint32_t attributes = 0;
+  int32_t background = -1; // 0x00BBGGRR, -1 none
+  int32_t icon = -1;       // application icon id for column 0, -1 none
+  int32_t spare2 = -1;     // carried, never interpreted
+};
