@@ -1,6 +1,7 @@
 // A case-insensitive 3-letter substring filter over 1,000,000 seeded path-like rows (about 46 bytes each)
 // with the row cache loaded, beside `grep -F -i -c` on the same lines from a page-cached file (launched
 // through the core's process launcher). Prints the ratio.
+#include "bench/bench_runner.h"
 #include "bench/pseudo_random.h"
 #include "core/process_launch.h"
 #include "views/filter/row_filter.h"
@@ -14,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -133,36 +133,16 @@ void grep_count(benchmark::State &state)
   state.counters["shown"] = count;
 }
 
-// Console output as usual, and each benchmark's real time per iteration kept for the ratio.
-class ratio_reporter_t : public benchmark::ConsoleReporter
-{
-public:
-  void ReportRuns(const std::vector<Run> &runs) override
-  {
-    for ( const Run &run : runs )
-      if ( run.run_type == Run::RT_Iteration )
-        seconds[run.run_name.function_name] = run.real_accumulated_time / double(run.iterations);
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  std::map<std::string, double> seconds;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
 {
-  benchmark::Initialize(&argc, argv);
+  bench_runner_t runner(argc, argv);
+  if ( !runner.ok() )
+    return 1;
   fixture_t built;
   fixture = &built;
   benchmark::RegisterBenchmark("filter/substring_icase", filter_pass)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
   benchmark::RegisterBenchmark("grep_F_i_c", grep_count)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(20);
-  ratio_reporter_t reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  const auto f = reporter.seconds.find("filter/substring_icase");
-  const auto g = reporter.seconds.find("grep_F_i_c");
-  if ( f != reporter.seconds.end() && g != reporter.seconds.end() )
-    std::printf("%-24s / %-12s = %.2f\n", "filter/substring_icase", "grep_F_i_c", f->second / g->second);
-  benchmark::Shutdown();
-  return 0;
+  return runner.run({{"filter/substring_icase", "grep_F_i_c"}});
 }
