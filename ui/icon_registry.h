@@ -36,3 +36,6 @@ private:
   QHash<qint64, int32_t> ids_by_cache_key_;
   int32_t next_id_ = 1;
 };
+
+// The application's icon_registry_t::icon_id_of_file; -1 without an application object.
+[[nodiscard]] int32_t icon_id_of_file(const char *name, const char *directory);

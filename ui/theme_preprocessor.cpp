@@ -119,7 +119,7 @@ void preprocessor_t::pop_condition()
 
 void preprocessor_t::flip_condition()
 {
-  condition_t c = std::move(conditions_.back());
+  condition_t c = conditions_.back();
   pop_condition();
   c.polarity = !c.polarity;
   c.else_seen = true;
