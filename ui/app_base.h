@@ -1,0 +1,193 @@
+// The application object of the framework: the Qt application together with the framework's own state and hooks.
+#pragma once
+
+#include "core/qstring.h"
+#include "core/threads.h"
+#include "ui/object_lifecycle_monitor.h"
+#include "ui/request_queue.h"
+
+#include <QApplication>
+#include <QSet>
+#include <QTimer>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <unordered_map>
+#include <vector>
+
+class app_t;
+class ui_main_window_t;
+class ui_widget_factory_t;
+class win32_exception_handler_t;
+
+// The framework's half of the application object (app_t's second base): the GUI-thread request queue
+// and the operations that the application's subclass supplies ("pure") or refines.
+// Promises: execute_request / queue_request may be called from any thread; everything else belongs to
+// the GUI thread.
+class _base_app_mixin_t
+{
+public:
+  explicit _base_app_mixin_t(app_t *owner);
+  virtual ~_base_app_mixin_t();
+  _base_app_mixin_t(const _base_app_mixin_t &) = delete;
+  _base_app_mixin_t &operator=(const _base_app_mixin_t &) = delete;
+
+  // The application object this half belongs to.
+  [[nodiscard]] app_t *app() const { return app_; }
+
+  // ---- Event loop ---------------------------------------------------------------------------------
+  // Ends the Qt event loop with that code.
+  virtual void quit_event_loop(int code);
+  // Called by app_t::process_events with false before it processes events and with the previous answer
+  // afterwards (pure; the client answers false and does nothing).
+  virtual bool swap_event_processing_state(bool state) = 0;
+
+  // ---- Widgets, kinds and titles -----------------------------------------------------------------
+  // The core widget (core_widget_of) of the focus widget, or null.
+  [[nodiscard]] virtual QWidget *focused_core_widget();
+  // The application's numeric kind of a widget, -1 for a widget of no known kind (pure).
+  [[nodiscard]] virtual int widget_kind_of(QWidget *widget) = 0;
+  // The widget's title in UTF-8: a chooser widget's own title, any other widget's window title.
+  // False (out untouched) for null.
+  virtual bool title_of_widget(qstring &out, QWidget *widget);
+  // The text of the widget's "get_generic_title()" slot when it has one that answers a non-empty text,
+  // else its window title; true when the result is not empty.
+  virtual bool query_generic_title(QString &out, QWidget *widget);
+  // The factory that creates the framework's widgets and controls (pure).
+  [[nodiscard]] virtual ui_widget_factory_t *get_widget_factory() = 0;
+
+  // ---- Faults --------------------------------------------------------------------------------------
+  // The handler that the framework's guards hand caught faults to (pure; null: faults are only swallowed).
+  [[nodiscard]] virtual win32_exception_handler_t *get_exception_handler() = 0;
+
+  // ---- GUI-thread requests -----------------------------------------------------------------------
+  // Runs or queues a request (execute_request calls it). Without flag 4 on the GUI thread the request
+  // runs at once and its result is answered. Otherwise it is stamped and queued under the lock (unless
+  // intercept_request takes it), the GUI thread is woken, and: with flag 4 the new id is answered at
+  // once; else the caller sleeps until the request ran and answers its result (-1 when it was cancelled
+  // or its run faulted). Any thread.
+  int64_t queue_request(exec_request_t *request, int32_t flags, int32_t id);
+  // Runs the queue on the GUI thread (the main window's exec_requests() slot calls it with false):
+  // stale entries are dropped unrun, entries that may_run_request refuses stay for a later pass, every
+  // other request is taken out and run outside the lock, and a waiting caller gets its result. Entries
+  // added during the pass, also by the runs, are reached in the same pass; a run may start a nested pass.
+  void run_queued_requests(bool nested);
+
+  // Hooks of the queue. Called at the start of each pass that is not nested, with false; the base does nothing.
+  virtual void before_request_batch(bool flag);
+  // Asked under the lock before a request is queued; true keeps it out of the queue. The base answers false.
+  [[nodiscard]] virtual bool intercept_request(exec_request_t *request);
+  // Asked under the lock before a queued request runs; false leaves it in place for a later pass.
+  // The base answers true.
+  [[nodiscard]] virtual bool may_run_request(exec_request_t *request, bool nested);
+  // Removes the entry at an index (called under the lock). With cancel, a no-wait request is deleted
+  // and a waiting request's caller wakes with -1; without, the request is not touched. An override
+  // removes the entry by calling this base.
+  virtual void remove_queued_request(size_t index, bool cancel);
+
+protected:
+  // Told by every request's destructor while an application object exists (app_t installs it).
+  static void forget_destroyed_request(exec_request_t *request);
+
+  // The queue. Guarded by request_queue_lock, which subclasses take to examine or cancel entries. An
+  // entry whose request was destroyed while queued keeps a null request until a pass drops it, so
+  // that no index of a running pass moves.
+  critical_section_t *request_queue_lock = nullptr; // owned
+  std::deque<request_queue_entry_t> request_queue;   // arrival order; a deque: the runner takes from the front
+  int32_t last_request_id = 0;
+
+private:
+  // A request taken out of the queue and running; `destroyed` is set when its destructor ran meanwhile.
+  struct running_request_t
+  {
+    exec_request_t *request;
+    bool destroyed;
+  };
+
+  void append_entry(exec_request_t *request, int32_t id);
+  void erase_entry(size_t index);
+  void answer_waiting(exec_request_t *request, int32_t result);
+  void remove_guarded(size_t index, const exec_request_t *request);
+  void wake_gui_thread();
+
+  app_t *app_; // not owned: the object this half is part of
+  // Guarded by request_queue_lock: how often each request is listed, and the requests running now
+  // (nested passes stack up), so that a destroyed request leaves no entry and is never touched again.
+  std::unordered_map<const exec_request_t *, uint32_t> queued_counts_;
+  std::vector<running_request_t> running_;
+  // True while an exec_requests() call is posted and its pass has not begun: one call serves every
+  // request queued until then.
+  std::atomic<bool> pass_posted_ {false};
+};
+
+// The Qt application object of the framework. The application's subclass supplies the pure operations;
+// every part of the user interface reaches it through current_app().
+// Promises: user input is dropped while the wait-box timer runs (and the release of a dropped press
+// later too), unless a modal widget is active; the focus ring remembers the last ten focus widgets.
+class app_t : public QApplication, public _base_app_mixin_t
+{
+  Q_OBJECT
+
+public:
+  // Builds the QApplication, then the request-queue lock (internal error 40195 when it cannot be
+  // made), the focus monitors, the wait-box timer, the focus tracking and the message-box style.
+  app_t(int &argc, char **argv);
+  ~app_t() override;
+
+  // ---- Windows and event processing --------------------------------------------------------------
+  // QApplication::activeWindow.
+  [[nodiscard]] virtual QWidget *active_window();
+  // The main window, null before it exists (pure).
+  [[nodiscard]] virtual ui_main_window_t *main_window() = 0;
+  // Processes Qt events for at most that time, user input excluded when asked; does nothing while a
+  // paint event is delivered.
+  virtual void process_events(int milliseconds, bool exclude_user_input);
+  // QApplication's own notify, which the override below delivers through.
+  virtual bool base_notify(QObject *receiver, QEvent *event);
+  // Filters every event (input drop, paint mark, dark-theme repolish), then delivers it.
+  bool notify(QObject *receiver, QEvent *event) override;
+  // True while a paint event is being delivered.
+  [[nodiscard]] bool in_paint_event() const { return in_paint_event_; }
+  // The application's dark-theme value: true when the palette's window colour is dark.
+  [[nodiscard]] bool os_dark_theme() const;
+
+  // ---- Focus --------------------------------------------------------------------------------------
+  // The focus tracker: remembers each new focus widget in the ring (nothing for null or while a popup
+  // is active).
+  virtual void track_focus(QWidget *old, QWidget *now);
+  // The most recent remembered widget that still exists and qualifies, the newest examined last:
+  // without flag 1 any widget; with flag 1 a visible widget or one inside a dock; with flags 1 and 2
+  // only a widget inside a dock. Null when none.
+  [[nodiscard]] QWidget *recent_focused_widget(int flags) const;
+
+  // ---- Wait box -----------------------------------------------------------------------------------
+  // The single-shot timer that runs while a wait box is requested but not yet shown.
+  [[nodiscard]] QTimer *wait_box_timer() { return &wait_box_timer_; }
+
+public slots:
+  void on_focus_changed(QWidget *old, QWidget *now);
+
+private:
+  bool drop_user_input(QEvent *event);
+  void repolish_for_theme(QObject *receiver);
+
+  static constexpr int RECENT_FOCUS_SIZE = 10;
+  std::array<object_lifecycle_monitor_t, RECENT_FOCUS_SIZE> recent_focus_;
+  int recent_focus_pos_ = RECENT_FOCUS_SIZE; // index of the newest entry; the first store goes to entry 0
+  QTimer wait_box_timer_;
+  bool in_paint_event_ = false;
+  // Presses dropped by the input filter whose releases are still to come: those releases are dropped
+  // too, every other release is delivered, so nothing stays pressed or grabbed.
+  Qt::MouseButtons dropped_buttons_;
+  QSet<int> dropped_keys_;
+};
+
+// The application object, null when none exists or it is not an app_t.
+[[nodiscard]] app_t *current_app();
+
+// The nearest of the widget and its parents that has a "form_activate()" method; null for null, when
+// none has one, or when the walk meets first a window that is a wait box or a message box, or a menu
+// or menu bar.
+[[nodiscard]] QWidget *core_widget_of(QWidget *widget);
