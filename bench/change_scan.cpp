@@ -8,6 +8,8 @@
 #include "repo/plain_fs.h"
 #include "repo/wire_records.h"
 
+#include "bench/ratio_reporter.h"
+
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -191,22 +193,6 @@ void git_status_after_touch(benchmark::State &state)
   }
 }
 
-// Console output as usual, and each benchmark's real time per iteration kept for the ratios.
-class ratio_reporter_t : public benchmark::ConsoleReporter
-{
-public:
-  void ReportRuns(const std::vector<Run> &runs) override
-  {
-    for ( const Run &run : runs )
-      if ( run.run_type == Run::RT_Iteration )
-        seconds[run.run_name.function_name + (run.run_name.args.empty() ? "" : "/" + run.run_name.args)] =
-          run.real_accumulated_time / double(run.iterations);
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  std::map<std::string, double> seconds;
-};
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -224,16 +210,10 @@ int main(int argc, char **argv)
   settle(benchmark::RegisterBenchmark("git_status/touched", git_status_after_touch)->ArgName("spread")->Arg(1)->Arg(0));
   ratio_reporter_t reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  const auto ratio = [&](const char *scan, const char *git) {
-    const auto s = reporter.seconds.find(scan);
-    const auto g = reporter.seconds.find(git);
-    if ( s != reporter.seconds.end() && g != reporter.seconds.end() )
-      std::printf("%-34s / %-30s = %.2f\n", scan, git, s->second / g->second);
-  };
-  ratio("scan/memory_cache", "git_status");
-  ratio("scan/cache_files", "git_status");
-  ratio("scan/touched/spread:1", "git_status/touched/spread:1");
-  ratio("scan/touched/spread:0", "git_status/touched/spread:0");
+  reporter.print_ratio("scan/memory_cache", "git_status");
+  reporter.print_ratio("scan/cache_files", "git_status");
+  reporter.print_ratio("scan/touched/spread:1", "git_status/touched/spread:1");
+  reporter.print_ratio("scan/touched/spread:0", "git_status/touched/spread:0");
   benchmark::Shutdown();
   return 0;
 }
