@@ -2,6 +2,7 @@
 #include "ui/header_visibility.h"
 
 #include "core/byte_cursor.h"
+#include "tests/support/seeded_random.h"
 
 #include <QHeaderView>
 #include <QStandardItemModel>
@@ -107,14 +108,6 @@ TEST(HeaderVisibility, ShortOrCorruptBuffersAnswer0AndChangeNothing)
     EXPECT_EQ(table.hidden(), (std::vector<bool> {false, true, false})) << c.name;
   }
   EXPECT_EQ(restore_header_sections_visibility(nullptr, bytes({1, 1, 1})), 0u);
-}
-
-uint32_t next_random(uint32_t *state)
-{
-  *state ^= *state << 13;
-  *state ^= *state >> 17;
-  *state ^= *state << 5;
-  return *state;
 }
 
 TEST(HeaderVisibility, MutatedBuffersApplyOnlyWhenWhole)

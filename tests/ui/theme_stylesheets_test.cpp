@@ -4,6 +4,7 @@
 #include "core/debug_flags.h"
 #include "tests/support/file_contents.h"
 #include "tests/support/recording_ui_callback.h"
+#include "tests/support/seeded_random.h"
 #include "ui/theme_loader_p.h"
 
 #include <QApplication>
@@ -341,14 +342,6 @@ TEST_F(ThemeDirs, HostileFilesFailClearlyOrLoad)
   QWidget w;
   w.setStyleSheet(join_theme_stylesheets(theme, theme_join_user | theme_join_extra));
   w.ensurePolished();
-}
-
-uint32_t next_random(uint32_t *state)
-{
-  *state ^= *state << 13;
-  *state ^= *state >> 17;
-  *state ^= *state << 5;
-  return *state;
 }
 
 // Pieces of theme text that meet each other's edge cases when thrown together.

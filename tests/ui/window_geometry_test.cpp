@@ -4,6 +4,7 @@
 #include "core/byte_cursor.h"
 #include "core/json_reader.h"
 #include "core/json_writer.h"
+#include "tests/support/seeded_random.h"
 
 #include <QDataStream>
 #include <QGuiApplication>
@@ -214,14 +215,6 @@ TEST(WindowGeometry, BadAndTruncatedBlobsGiveNull)
   bad_magic[0] ^= 0x40;
   EXPECT_EQ(geometry_blob_to_json(bad_magic).tag, JSON_NONE);
   EXPECT_EQ(geometry_blob_to_json(old_blob(4, QRect(), QRect(), 0, false)).tag, JSON_NONE);
-}
-
-uint32_t next_random(uint32_t *state)
-{
-  *state ^= *state << 13;
-  *state ^= *state >> 17;
-  *state ^= *state << 5;
-  return *state;
 }
 
 TEST(WindowGeometry, MutatedBlobsConvertOrAreRefusedAndWhatConvertsGoesBack)
