@@ -2,7 +2,10 @@
 #pragma once
 
 #include "core/qstring.h"
+#include "core/qvector.h"
 #include "core/threads.h"
+#include "ui/font_domains.h"
+#include "ui/icon_registry.h"
 #include "ui/object_lifecycle_monitor.h"
 #include "ui/request_queue.h"
 
@@ -166,6 +169,38 @@ public:
   // The single-shot timer that runs while a wait box is requested but not yet shown.
   [[nodiscard]] QTimer *wait_box_timer() { return &wait_box_timer_; }
 
+  // ---- Icons (ui/icon_registry.h) ----------------------------------------------------------------
+  // Registers the icon under the name (null: "<id>.png") and answers its new id.
+  int32_t register_icon(const QIcon &icon, const char *name) { return icons_.register_icon(icon, name); }
+  // The icon of a name or an id; an empty icon when it is not registered.
+  [[nodiscard]] QIcon icon_by_name(const char *name) const { return icons_.icon_by_name(name); }
+  [[nodiscard]] virtual QIcon icon_by_id(int32_t id) const;
+  [[nodiscard]] virtual QIcon empty_icon() const;
+  // The id registered for the icon's cache key, -1 when none is.
+  [[nodiscard]] int32_t icon_id_of(const QIcon &icon) const { return icons_.icon_id_of(icon); }
+  // Registers the icons of the framework's resource folder under their file names (an application registers
+  // its own first, then calls this base).
+  virtual void register_resource_icons();
+  [[nodiscard]] const icon_registry_t &icon_registry() const { return icons_; }
+
+  // ---- Fonts (ui/font_domains.h) -----------------------------------------------------------------
+  // The domains, filled at construction.
+  [[nodiscard]] const std::vector<font_domain_t> &font_domains() const { return font_domains_; }
+  // The stored font of the named domain (stored_domain_font's answer); false for a name not in the table.
+  [[nodiscard]] bool font_of_domain(QFont *out, const char *domain_name);
+  // Gives every live widget whose domain is an entry's domain that entry's font (set_widget_font), each
+  // widget before its children; widgets destroyed meanwhile are skipped.
+  virtual void apply_fonts(const std::vector<domain_font_t> &fonts);
+  // The application's default font of a domain, and the font it stored for it (pure).
+  [[nodiscard]] virtual QFont default_domain_font(const font_domain_t &domain) = 0;
+  [[nodiscard]] virtual bool stored_domain_font(QFont *out, const font_domain_t &domain) = 0;
+
+  // ---- Themes and histories (ui/theme_stylesheets.h, ui/input_history.h) --------------------------
+  // The directories to search for themes, in order (pure).
+  virtual void themes_dir_name(qvector<qstring> *out) = 0;
+  // False: combo boxes that show an input history get no completer.
+  [[nodiscard]] virtual bool combo_completion_enabled() { return true; }
+
 public slots:
   void on_focus_changed(QWidget *old, QWidget *now);
 
@@ -177,6 +212,8 @@ private:
   std::array<object_lifecycle_monitor_t, RECENT_FOCUS_SIZE> recent_focus_;
   int recent_focus_pos_ = RECENT_FOCUS_SIZE; // index of the newest entry; the first store goes to entry 0
   QTimer wait_box_timer_;
+  icon_registry_t icons_;
+  std::vector<font_domain_t> font_domains_ = default_font_domains();
   bool in_paint_event_ = false;
   // Presses dropped by the input filter whose releases are still to come: those releases are dropped
   // too, every other release is delivered, so nothing stays pressed or grabbed.

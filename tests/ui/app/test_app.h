@@ -62,6 +62,24 @@ public:
   ui_widget_factory_t *get_widget_factory() override { return &factory_; }
   win32_exception_handler_t *get_exception_handler() override { return &faults_; }
   ui_main_window_t *main_window() override { return window_.get(); }
+  // As the client: domains without flag 2 get the fixed-pitch 10-point font, the others the application font.
+  QFont default_domain_font(const font_domain_t &domain) override
+  {
+    return (domain.flags & font_domain_tabular) == 0 ? fixed_pitch_font(10) : QFont();
+  }
+  // The font of stored_fonts under the domain's name, when there is one.
+  bool stored_domain_font(QFont *out, const font_domain_t &domain) override
+  {
+    const auto found = stored_fonts.find(std::string(domain.name.view()));
+    if ( found == stored_fonts.end() )
+      return false;
+    *out = found->second;
+    return true;
+  }
+  void themes_dir_name(qvector<qstring> *out) override { *out = themes_dirs; }
+  // What the font and theme operations answer; tests set them.
+  std::map<std::string, QFont> stored_fonts;
+  qvector<qstring> themes_dirs;
 
   // ---- Queue hooks ----------------------------------------------------------------------------------
   void before_request_batch(bool flag) override;
