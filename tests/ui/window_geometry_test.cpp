@@ -252,4 +252,39 @@ TEST(WindowGeometry, MutatedBlobsConvertOrAreRefusedAndWhatConvertsGoesBack)
   }
 }
 
+TEST(WindowGeometry, MutatedObjectsGiveABlobThatConvertsBackOrNone)
+{
+#ifdef AKUI_SANITIZE
+  constexpr int runs = 1000;
+#else
+  constexpr int runs = 10000;
+#endif
+  const std::string good = R"({"frame_geometry":[10,20,300,400],"normal_geometry":[11,21,301,401],"geometry":[0,0,-1,-1],)"
+                           R"("screen_number":0,"maximized":false,"fullscreen":true,"screen_width":1024})";
+  const char replacements[] = "0123456789-,[]{}\":.etrufalsn x";
+  uint32_t state = 0x3C6EF372u;
+  for ( int run = 0; run < runs; ++run )
+  {
+    std::string text = good;
+    const uint32_t edits = 1 + next_random(&state) % 4;
+    for ( uint32_t e = 0; e < edits; ++e )
+    {
+      const uint32_t r = next_random(&state);
+      const size_t at = (r >> 8) % text.size();
+      if ( r % 4 == 0 )
+        text.erase(at, 1 + (r >> 20) % 4);
+      else if ( r % 4 == 1 )
+        text.insert(at, 1, replacements[(r >> 16) % (sizeof(replacements) - 1)]);
+      else
+        text[at] = replacements[(r >> 16) % (sizeof(replacements) - 1)];
+    }
+    json_value_t object;
+    if ( json_parse_text(&object, text.c_str()) != 0 )
+      continue;
+    const byte_buffer_t blob = geometry_json_to_blob(object);
+    // A blob is made only from a whole, valid object, and it always reads back.
+    EXPECT_TRUE(blob.size() == 0 || geometry_blob_to_json(blob).tag == JSON_OBJECT) << text;
+  }
+}
+
 } // namespace
