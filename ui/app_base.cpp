@@ -5,6 +5,7 @@
 #include "core/internal_error.h"
 #include "ui/view_interfaces.h"
 
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
@@ -268,4 +269,18 @@ QWidget *core_widget_of(QWidget *widget)
       return w;
   }
   return nullptr;
+}
+
+qreal widget_device_pixel_ratio(const QWidget *widget)
+{
+  if ( widget != nullptr )
+    return widget->window()->devicePixelRatioF();
+  if ( const QWidget *active = QApplication::activeWindow() )
+    return active->devicePixelRatioF();
+  return 1;
+}
+
+void copy_text_to_clipboard(const char *text)
+{
+  QGuiApplication::clipboard()->setText(QString::fromUtf8(text != nullptr ? text : ""));
 }

@@ -228,3 +228,9 @@ private:
 // none has one, or when the walk meets first a window that is a wait box or a message box, or a menu
 // or menu bar.
 [[nodiscard]] QWidget *core_widget_of(QWidget *widget);
+
+// The device pixel ratio of the widget's window, else of the active window, else 1.
+[[nodiscard]] qreal widget_device_pixel_ratio(const QWidget *widget);
+
+// Puts a UTF-8 text on the system clipboard.
+void copy_text_to_clipboard(const char *text);

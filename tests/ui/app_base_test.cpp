@@ -3,6 +3,7 @@
 #include "tests/ui/app/test_app.h"
 #include "ui/view_interfaces.h"
 
+#include <QClipboard>
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -176,6 +177,18 @@ TEST(AppCoreWidget, TheNearestFormActivateOwnerUnlessABoxOrMenuComesFirst)
   ASSERT_TRUE(QTest::qWaitForWindowActive(&core));
   QTest::mouseClick(inner, Qt::LeftButton);
   EXPECT_EQ(test_app().focused_core_widget(), &core);
+}
+
+TEST(AppHelpers, PixelRatioOfTheWindowAndTextToTheClipboard)
+{
+  QWidget window;
+  auto *child = new QWidget(&window);
+  EXPECT_EQ(widget_device_pixel_ratio(child), window.devicePixelRatioF());
+  QApplication::setActiveWindow(nullptr);
+  EXPECT_EQ(widget_device_pixel_ratio(nullptr), 1.0);
+
+  copy_text_to_clipboard("gr\xC3\xBC\xC3\x9F dich");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("grüß dich"));
 }
 
 // Calls process_events from its paint handler and records what the application did meanwhile.
