@@ -85,20 +85,6 @@ void blocking_batch()
   });
 }
 
-void waiting_request(benchmark::State &state)
-{
-  for ( auto _ : state )
-    waiting_batch();
-  state.SetItemsProcessed(int64_t(state.iterations()) * round_trips);
-}
-
-void blocking_invoke(benchmark::State &state)
-{
-  for ( auto _ : state )
-    blocking_batch();
-  state.SetItemsProcessed(int64_t(state.iterations()) * round_trips);
-}
-
 // The worker sends the whole flood and then waits until the GUI thread has run all of it.
 void flood(const std::function<void()> &send_one)
 {
@@ -122,18 +108,12 @@ void queued_flood()
   flood([receiver] { QMetaObject::invokeMethod(receiver, [] { do_work(); }, Qt::QueuedConnection); });
 }
 
-void no_wait_requests(benchmark::State &state)
+// One side alone: each iteration runs one batch of `items` requests or calls.
+void run_batches(benchmark::State &state, void (*batch)(), int items)
 {
   for ( auto _ : state )
-    no_wait_flood();
-  state.SetItemsProcessed(int64_t(state.iterations()) * flood_size);
-}
-
-void queued_invoke(benchmark::State &state)
-{
-  for ( auto _ : state )
-    queued_flood();
-  state.SetItemsProcessed(int64_t(state.iterations()) * flood_size);
+    batch();
+  state.SetItemsProcessed(int64_t(state.iterations()) * items);
 }
 
 // The two sides of a comparison, run alternately so that a load change of the machine strikes both alike.
@@ -151,24 +131,14 @@ double seconds_of(void (*batch)())
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-void paired(benchmark::State &state, paired_times_t &times, void (*ours)(), void (*theirs)())
+void paired(benchmark::State &state, paired_times_t *times, void (*ours)(), void (*theirs)())
 {
   for ( auto _ : state )
   {
-    times.ours += seconds_of(ours);
-    times.theirs += seconds_of(theirs);
+    times->ours += seconds_of(ours);
+    times->theirs += seconds_of(theirs);
   }
-  state.counters["ratio"] = times.theirs > 0 ? times.ours / times.theirs : 0;
-}
-
-void round_trip_ratio(benchmark::State &state)
-{
-  paired(state, round_trip_pair, waiting_batch, blocking_batch);
-}
-
-void flood_ratio(benchmark::State &state)
-{
-  paired(state, flood_pair, no_wait_flood, queued_flood);
+  state.counters["ratio"] = times->theirs > 0 ? times->ours / times->theirs : 0;
 }
 
 } // namespace
@@ -182,12 +152,12 @@ int main(int argc, char **argv)
   const auto settle = [](benchmark::internal::Benchmark *b) {
     b->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
   };
-  settle(benchmark::RegisterBenchmark("waiting_request", waiting_request));
-  settle(benchmark::RegisterBenchmark("blocking_invoke", blocking_invoke));
-  settle(benchmark::RegisterBenchmark("no_wait_requests", no_wait_requests));
-  settle(benchmark::RegisterBenchmark("queued_invoke", queued_invoke));
-  settle(benchmark::RegisterBenchmark("round_trip_ratio", round_trip_ratio));
-  settle(benchmark::RegisterBenchmark("flood_ratio", flood_ratio));
+  settle(benchmark::RegisterBenchmark("waiting_request", run_batches, waiting_batch, round_trips));
+  settle(benchmark::RegisterBenchmark("blocking_invoke", run_batches, blocking_batch, round_trips));
+  settle(benchmark::RegisterBenchmark("no_wait_requests", run_batches, no_wait_flood, flood_size));
+  settle(benchmark::RegisterBenchmark("queued_invoke", run_batches, queued_flood, flood_size));
+  settle(benchmark::RegisterBenchmark("round_trip_ratio", paired, &round_trip_pair, waiting_batch, blocking_batch));
+  settle(benchmark::RegisterBenchmark("flood_ratio", paired, &flood_pair, no_wait_flood, queued_flood));
   ratio_reporter_t reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("Each side alone:\n");

@@ -1,7 +1,6 @@
 // The main window's share of GUI-thread requests and its theme icons from style-sheet properties.
 #include "tests/ui/app/test_app.h"
 
-#include <QDir>
 #include <QFile>
 #include <QMetaObject>
 #include <QTemporaryDir>
