@@ -100,6 +100,23 @@ TEST(AppFocusRing, RemembersTheLastTenFocusWidgetsAndSkipsDestroyedOrHiddenOnes)
 
 }
 
+TEST(AppFocusRing, FocusInsideAnOpenPopupIsNotRemembered)
+{
+  edit_row_t row(2);
+  QTest::mouseClick(row.edits[0], Qt::LeftButton);
+  QTest::mouseClick(row.edits[1], Qt::LeftButton);
+  ASSERT_EQ(test_app().recent_focused_widget(0), row.edits[0]);
+
+  QWidget popup(&row.window, Qt::Popup);
+  auto *inside = new QLineEdit(&popup);
+  popup.show();
+  ASSERT_EQ(QApplication::activePopupWidget(), &popup);
+  inside->setFocus();
+  ASSERT_EQ(QApplication::focusWidget(), inside);
+  EXPECT_EQ(test_app().recent_focused_widget(0), row.edits[0]) << "the ring did not move";
+  popup.close();
+}
+
 // A view that exposes the chooser interface, as the views' chooser widget will.
 class fake_chooser_t : public QWidget, public chooser_view_t
 {
