@@ -20,7 +20,14 @@
 #include <unordered_map>
 #include <vector>
 
+struct action_ctx_base_t;
+class action_extra_t;
 class app_t;
+class ui_action_context_provider_t;
+class ui_action_registry_t;
+class ui_action_t;
+struct ui_action_activation_ctx_t;
+struct ui_action_update_ctx_t;
 class ui_main_window_t;
 class ui_widget_factory_t;
 class win32_exception_handler_t;
@@ -64,6 +71,33 @@ public:
   // ---- Faults --------------------------------------------------------------------------------------
   // The handler that the framework's guards hand caught faults to (pure; null: faults are only swallowed).
   [[nodiscard]] virtual win32_exception_handler_t *get_exception_handler() = 0;
+
+  // ---- Actions (ui/app_actions.cpp) ---------------------------------------------------------------
+  // The application's action registry, and the one for actions registered with description flag 0x10 (the
+  // client answers the same registry for both). The base has none: null.
+  [[nodiscard]] virtual ui_action_registry_t *get_flagged_action_registry();
+  [[nodiscard]] virtual ui_action_registry_t *get_action_registry();
+  // The state an action's masks give in a context: 2 when the widget kind is one of the action's (or the
+  // action is for every kind) and every required context flag is present, else 7; 6 when the kind is not
+  // one of the action's and no widget-class bit matches either. Internal error 40725 without flag 0x80000.
+  [[nodiscard]] virtual int compute_action_state(ui_action_t *action, ui_action_update_ctx_t *context);
+  // The provider of action contexts and update passes. The base has none: null.
+  [[nodiscard]] virtual ui_action_context_provider_t *get_action_context_provider();
+  // Runs the action from the user interface when its state is 3 or lower; true when it ran and answered
+  // non-zero. False for null.
+  virtual bool trigger_action_if_enabled(ui_action_t *action);
+  // Calls the action handler's activate (or update) with the action and context made current meanwhile;
+  // the previous ones come back afterwards, also when the handler throws.
+  virtual int activate_action_handler(ui_action_t *action, ui_action_activation_ctx_t *context, action_extra_t *extra);
+  virtual int update_action_handler(ui_action_t *action, ui_action_update_ctx_t *context);
+  // The action's recomputed state (ui_action_t::recompute_state); 4 for null.
+  virtual int recompute_action_state(ui_action_t *action, ui_action_update_ctx_t *context);
+  // Refreshes the widgets of the kinds in the mask after an action ran (set: mark them for refresh); the
+  // base does nothing.
+  virtual void refresh_widgets(uint64_t kind_mask, bool set);
+  // The action whose handler runs now, and its context; null when none.
+  [[nodiscard]] ui_action_t *current_action() const { return current_action_; }
+  [[nodiscard]] action_ctx_base_t *current_action_context() const { return current_action_context_; }
 
   // ---- GUI-thread requests -----------------------------------------------------------------------
   // Runs or queues a request (execute_request calls it). Without flag 4 on the GUI thread the request
@@ -116,6 +150,8 @@ private:
   void wake_gui_thread();
 
   app_t *app_; // not owned: the object this half is part of
+  ui_action_t *current_action_ = nullptr;             // not owned; set while its handler runs
+  action_ctx_base_t *current_action_context_ = nullptr; // not owned
   // Guarded by request_queue_lock: how often each request is listed, and the requests running now
   // (nested passes stack up), so that a destroyed request leaves no entry and is never touched again.
   std::unordered_map<const exec_request_t *, uint32_t> queued_counts_;

@@ -1,10 +1,12 @@
 // The UI suite's application object: an app_t that answers the application's operations the way tests need.
 #pragma once
 
+#include "tests/ui/app/test_actions.h"
 #include "ui/app_base.h"
 #include "ui/exception_handler.h"
 #include "ui/layout_helpers.h"
 #include "ui/main_window.h"
+#include "ui/ui_action_registry.h"
 #include "ui/widget_factory.h"
 
 #include <functional>
@@ -35,6 +37,10 @@ public:
   QMenu *new_menu(const QString &title, QWidget *parent) override;
   QLabel *new_label(const QString &text) override;
   int32_t map_code(int32_t code) override { return code; }
+  std::unique_ptr<ui_action_t> create_client_action(const ui_action_desc_t &desc) override
+  {
+    return make_test_client_action(desc);
+  }
 };
 
 // The main window of the tests.
@@ -62,6 +68,10 @@ public:
   ui_widget_factory_t *get_widget_factory() override { return &factory_; }
   win32_exception_handler_t *get_exception_handler() override { return &faults_; }
   ui_main_window_t *main_window() override { return window_.get(); }
+  ui_action_registry_t *get_action_registry() override { return &actions_; }
+  ui_action_context_provider_t *get_action_context_provider() override { return &action_provider_; }
+  // Records the refresh in refreshes.
+  void refresh_widgets(uint64_t kind_mask, bool set) override { refreshes.emplace_back(kind_mask, set); }
   // As the client: domains without flag 2 get the fixed-pitch 10-point font, the others the application font.
   QFont default_domain_font(const font_domain_t &domain) override
   {
@@ -103,6 +113,9 @@ public:
   void set_last_request_id(int32_t id);
 
   [[nodiscard]] recording_exception_handler_t &fault_record() { return faults_; }
+  [[nodiscard]] test_action_context_provider_t &action_provider() { return action_provider_; }
+  // The refresh_widgets calls, in order.
+  std::vector<std::pair<uint64_t, bool>> refreshes;
   // The arguments of swap_event_processing_state calls, in order.
   [[nodiscard]] const std::vector<bool> &swaps() const { return swaps_; }
 
@@ -111,6 +124,8 @@ private:
   recording_exception_handler_t faults_;
   std::vector<bool> swaps_;
   std::unique_ptr<test_main_window_t> window_;
+  test_action_context_provider_t action_provider_;
+  ui_action_registry_t actions_; // its QActions are children of the application object
 };
 
 // The suite's application object.
