@@ -2,6 +2,11 @@
 #include "ui/app_base.h"
 
 #include "ui/icon_registry.h"
+#include "ui/main_window.h"
+#include "ui/theme_stylesheets.h"
+#include "ui/ui_action_registry.h"
+
+#include <QStyle>
 
 QIcon app_t::icon_by_id(int32_t id) const
 {
@@ -24,3 +29,28 @@ int32_t icon_id_of_file(const char *name, const char *directory)
   return app != nullptr ? app->icon_registry().icon_id_of_file(name, directory) : -1;
 }
 
+bool load_theme_stylesheets(theme_t *theme, qstring *error)
+{
+  qvector<qstring> themes_dirs;
+  if ( app_t *app = current_app() )
+    app->themes_dir_name(&themes_dirs);
+  return load_theme_stylesheets_from(theme, themes_dirs, error);
+}
+
+void app_t::apply_stylesheet(const theme_t &theme)
+{
+  ui_main_window_t *window = main_window();
+  if ( window != nullptr )
+    window->clear_theme_icons();
+  const QString sheet = join_theme_stylesheets(theme, theme_join_user | theme_join_extra);
+  setStyleSheet(sheet);
+  if ( window != nullptr )
+  {
+    style()->unpolish(window);
+    style()->polish(window);
+    // The style engine keeps unknown properties to itself; the declarations are handed over here instead.
+    feed_theme_icons(sheet, window);
+  }
+  if ( ui_action_registry_t *actions = get_flagged_action_registry() )
+    actions->refresh_theme_icons();
+}

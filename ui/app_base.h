@@ -29,6 +29,7 @@ class ui_action_t;
 struct ui_action_activation_ctx_t;
 struct ui_action_update_ctx_t;
 class ui_main_window_t;
+struct theme_t;
 class ui_widget_factory_t;
 class win32_exception_handler_t;
 
@@ -234,6 +235,10 @@ public:
   // ---- Themes and histories (ui/theme_stylesheets.h, ui/input_history.h) --------------------------
   // The directories to search for themes, in order (pure).
   virtual void themes_dir_name(qvector<qstring> *out) = 0;
+  // Applies a loaded theme: forgets the main window's theme icons, sets the joined style sheet (flags 3),
+  // repolishes the main window, hands it the sheet's "themeicon" declarations (feed_theme_icons) and re-applies
+  // the theme icons of the flagged actions.
+  virtual void apply_stylesheet(const theme_t &theme);
   // False: combo boxes that show an input history get no completer.
   [[nodiscard]] virtual bool combo_completion_enabled() { return true; }
 
