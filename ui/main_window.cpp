@@ -3,6 +3,7 @@
 
 #include "core/internal_error.h"
 #include "ui/app_base.h"
+#include "ui/theme_stylesheets.h"
 
 #include <QIcon>
 
@@ -13,6 +14,8 @@ ui_main_window_t::ui_main_window_t(QWidget *parent, Qt::WindowFlags flags) : QMa
   if ( index < 0 )
     interr(40438);
   exec_requests_method_ = meta->method(index);
+  // A theme applied before the window existed (at start-up) names its icons too.
+  feed_theme_icons(qApp->styleSheet(), this);
 }
 
 ui_main_window_t::~ui_main_window_t() = default;

@@ -128,4 +128,20 @@ TEST_F(AppThemes, ApplyingAThemeSetsTheSheetAndRefillsTheThemeIcons)
   EXPECT_FALSE(test_app().icon_by_id(id).pixmap(16, 16).isNull());
 }
 
+TEST_F(AppThemes, AMainWindowMadeAfterTheThemeWasSetTakesItsIcons)
+{
+  put_icon("program", "early", "open.png");
+  put("program", "early", "theme.css", "ui_main_window_t { themeicon-open: url($RELPATH/icons/open.png); }");
+  theme_t theme;
+  theme.name = "early";
+  qstring error;
+  ASSERT_TRUE(load_theme_stylesheets(&theme, &error)) << error.c_str();
+  // As at start-up: the sheet is set on the application before the main window is built.
+  test_app().setStyleSheet(join_theme_stylesheets(theme, theme_join_user | theme_join_extra));
+  test_main_window_t window;
+  const int32_t id = window.theme_icon_id("open");
+  ASSERT_GE(id, 0);
+  EXPECT_FALSE(test_app().icon_by_id(id).isNull());
+}
+
 } // namespace
