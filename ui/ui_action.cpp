@@ -115,10 +115,10 @@ QAction *ui_action_t::detach_qaction()
 
 void ui_action_t::set_handler(action_handler_t *handler, bool owned)
 {
-  if ( owned_handler_.get() != handler )
-    owned_handler_.reset(owned ? handler : nullptr);
-  else if ( !owned )
+  // Installing the owned handler again only changes who owns it.
+  if ( owned_handler_.get() == handler )
     (void)owned_handler_.release();
+  owned_handler_.reset(owned ? handler : nullptr);
   handler_ = handler;
 }
 

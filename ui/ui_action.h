@@ -153,7 +153,8 @@ public:
   QAction *detach_qaction();
 
   action_handler_t *handler() const { return handler_; }
-  // Installs the handler, owned by the action when `owned`; a handler owned before is deleted.
+  // Installs the handler, owned by the action when `owned`; a handler owned before is deleted (unless it is the
+  // one installed again).
   void set_handler(action_handler_t *handler, bool owned);
   bool owns_handler() const { return owned_handler_ != nullptr; }
 

@@ -83,8 +83,10 @@ std::unique_ptr<ui_action_t> ui_action_registry_t::add_action(const ui_action_de
   {
     log_printf("Coherency check failed: _handler == nullptr\n");
     action_handler_t *stray = action->handler();
-    action->set_handler(nullptr, false);
-    delete stray;
+    const bool owned = action->owns_handler();
+    action->set_handler(nullptr, false); // deletes a handler the action owned
+    if ( !owned )
+      delete stray;
   }
   const bool owns = desc.owner == nullptr || (desc.flags & ACTION_DESC_OWNS_HANDLER) != 0;
   action->set_handler(desc.handler, owns);

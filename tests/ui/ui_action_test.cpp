@@ -7,6 +7,7 @@
 #include "tests/ui/app/test_app.h"
 #include "ui/action_context.h"
 #include "ui/shortcut_table.h"
+#include "ui/theme_stylesheets.h"
 #include "ui/ui_action_registry.h"
 
 #include <QAction>
@@ -161,6 +162,31 @@ TEST_F(ActionTest, AddActionRefusesAndConfigures)
   }
 }
 
+TEST_F(ActionTest, FactoryHandlerIsReplacedWithALogLine)
+{
+  // Tells its owner when it is deleted.
+  struct stray_t : action_handler_t
+  {
+    explicit stray_t(bool *deleted) : deleted(deleted) {}
+    ~stray_t() override { *deleted = true; }
+    int activate(ui_action_activation_ctx_t *) override { return 0; }
+    int update(ui_action_update_ctx_t *) override { return 0; }
+    bool *deleted;
+  };
+  recording_ui_callback_t ui;
+  bool deleted = false;
+  auto &factory = static_cast<test_widget_factory_t &>(*test_app().get_widget_factory());
+  factory.stray_handler = std::make_unique<stray_t>(&deleted);
+  scripted_handler_t handler;
+  ui_action_t *action = add("stray", &handler);
+  ASSERT_NE(action, nullptr);
+  EXPECT_TRUE(deleted);
+  EXPECT_EQ(action->handler(), &handler);
+  const auto logs = ui.requests_of(ui_code_log);
+  ASSERT_EQ(logs.size(), 1u);
+  EXPECT_EQ(logs[0].text, "Coherency check failed: _handler == nullptr\n");
+}
+
 int throwing_activation(ui_action_activation_ctx_t *)
 {
   throw std::runtime_error("activation fault");
@@ -266,6 +292,35 @@ TEST_F(ActionTest, CoreActionsFromDescriptions)
   ui_action_t *inert_action = registry().register_core_action(inert);
   ui_action_activation_ctx_t context;
   EXPECT_EQ(interr_number([&] { (void)inert_action->handler()->activate(&context); }), INTERR_CORE_HANDLER_NO_ACTIVATE);
+}
+
+TEST_F(ActionTest, AppliedThemeReappliesActionIcons)
+{
+  test_app_t &app = test_app();
+  const auto icon_file = [](const char *name, Qt::GlobalColor color) {
+    QPixmap pixmap(6, 6);
+    pixmap.fill(color);
+    const std::string path = (std::filesystem::temp_directory_path() / name).string();
+    EXPECT_TRUE(pixmap.save(QString::fromStdString(path)));
+    return path;
+  };
+  action_desc_t desc;
+  desc.name = "themed.action";
+  desc.label = "Themed";
+  desc.activate = counting_activation;
+  desc.icon = "@act_theme";
+  ui_action_t *action = registry().register_core_action(desc);
+  ASSERT_NE(action, nullptr);
+  for ( const auto &[file, color] : {std::pair {"theme_green.png", Qt::green}, std::pair {"theme_blue.png", Qt::blue}} )
+  {
+    theme_t theme;
+    theme.theme_css = ("ui_main_window_t { themeicon-act_theme: \"" + icon_file(file, color) + "\"; }").c_str();
+    app.apply_stylesheet(theme);
+    const int32_t id = app.main_window()->theme_icon_id("act_theme");
+    ASSERT_GE(id, 0) << file;
+    EXPECT_EQ(action->qaction()->icon().cacheKey(), app.icon_by_id(id).cacheKey()) << file;
+  }
+  app.setStyleSheet(QString());
 }
 
 TEST_F(ActionTest, RemovalKeepsCoreQActionsAndDeletesOthers)

@@ -21,10 +21,13 @@ QWidget *test_action_context_provider_t::current_widget()
   return pinned_widget != nullptr ? pinned_widget : ui_action_context_provider_t::current_widget();
 }
 
-std::unique_ptr<ui_action_t> make_test_client_action(const ui_action_desc_t &desc)
+std::unique_ptr<ui_action_t> make_test_client_action(const ui_action_desc_t &desc,
+                                                     std::unique_ptr<action_handler_t> stray_handler)
 {
   test_app_t &app = test_app();
   auto action = std::make_unique<ui_action_t>();
+  if ( stray_handler != nullptr )
+    action->set_handler(stray_handler.release(), true);
   auto *qaction = new QAction(&app);
   qaction->setMenuRole(QAction::NoRole);
   if ( desc.icon >= 0 )

@@ -5,6 +5,7 @@
 #include "ui/ui_action.h"
 
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -24,5 +25,6 @@ public:
 
 // Makes an action as the client's factory does: a QAction parented to the application and added to the main
 // window, menu role none, the description's icon, triggered() running the action and then an update pass with
-// reason 3.
-[[nodiscard]] std::unique_ptr<ui_action_t> make_test_client_action(const ui_action_desc_t &desc);
+// reason 3. A stray handler (may be null) is installed in it, which no factory should do.
+[[nodiscard]] std::unique_ptr<ui_action_t> make_test_client_action(const ui_action_desc_t &desc,
+                                                                   std::unique_ptr<action_handler_t> stray_handler);

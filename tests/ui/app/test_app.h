@@ -39,8 +39,10 @@ public:
   int32_t map_code(int32_t code) override { return code; }
   std::unique_ptr<ui_action_t> create_client_action(const ui_action_desc_t &desc) override
   {
-    return make_test_client_action(desc);
+    return make_test_client_action(desc, std::move(stray_handler));
   }
+  // Given to the next action made, as a factory that breaks the rules would (the registry repairs it).
+  std::unique_ptr<action_handler_t> stray_handler;
 };
 
 // The main window of the tests.
