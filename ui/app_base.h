@@ -147,7 +147,7 @@ private:
   void append_entry(exec_request_t *request, int32_t id);
   void erase_entry(size_t index);
   void answer_waiting(exec_request_t *request, int32_t result);
-  void remove_guarded(size_t index, const exec_request_t *request);
+  void remove_guarded(size_t index, const exec_request_t *request, bool cancel);
   void wake_gui_thread();
 
   app_t *app_; // not owned: the object this half is part of

@@ -181,9 +181,9 @@ void _base_app_mixin_t::answer_waiting(exec_request_t *request, int32_t result)
     interr(40002);
 }
 
-void _base_app_mixin_t::remove_guarded(size_t index, const exec_request_t *request)
+void _base_app_mixin_t::remove_guarded(size_t index, const exec_request_t *request, bool cancel)
 {
-  if ( run_guarded([&] { remove_queued_request(index, false); }) )
+  if ( run_guarded([&] { remove_queued_request(index, cancel); }) )
     return;
   // The override faulted: take the entry out ourselves when it is still there.
   if ( index < request_queue.size() && request_queue[index].request == request )
@@ -212,11 +212,9 @@ void _base_app_mixin_t::run_queued_requests(bool nested)
     });
     if ( !examined || verdict == verdict_t::stale )
     {
-      remove_guarded(i, request);
-      // A waiting caller whose entry goes because its examination faulted must not wait for ever.
-      if ( !examined && request != nullptr && is_request_stamp(request->stamp)
-           && (request->stamp & REQUEST_STAMP_NO_WAIT) == 0 )
-        answer_waiting(request, -1);
+      // An entry whose examination faulted is cancelled, so that a waiting caller does not wait for
+      // ever and a no-wait request is not lost undeleted; a stale one is only dropped.
+      remove_guarded(i, request, !examined);
       continue;
     }
     if ( verdict == verdict_t::later )
@@ -225,7 +223,7 @@ void _base_app_mixin_t::run_queued_requests(bool nested)
       continue;
     }
 
-    remove_guarded(i, request);
+    remove_guarded(i, request, false);
     const bool waiting = (request->stamp & REQUEST_STAMP_NO_WAIT) == 0;
     running_.push_back({request, false});
     lock_leave(request_queue_lock);

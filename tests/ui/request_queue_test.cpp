@@ -259,13 +259,19 @@ TEST_F(RequestQueue, AFaultingRunAnswersItsCallerMinusOneAndThePassGoesOn)
   EXPECT_EQ(answer, -1);
   EXPECT_EQ(test_app().fault_record().faults(), (std::vector<std::string> {"run failed"}));
 
-  // A hook that faults while an entry is examined drops that entry; its waiting caller gets -1 too.
+  // A hook that faults while an entry is examined cancels that entry: its waiting caller gets -1 too ...
   test_app().fault_record().clear();
   value_request_t examined(8);
   test_app().may_run = [](exec_request_t *, bool) -> bool { throw std::runtime_error("hook failed"); };
   EXPECT_EQ(from_worker([&] { return execute_request(&examined, 0); }), -1);
   EXPECT_EQ(examined.runs, 0);
-  EXPECT_EQ(test_app().fault_record().faults(), (std::vector<std::string> {"hook failed"}));
+  // ... and a no-wait one is deleted rather than lost.
+  std::atomic<int> ran {0}, deleted {0};
+  (void)execute_request(new self_deleting_request_t(ran, deleted), exec_flag_no_wait);
+  pump();
+  EXPECT_EQ(ran, 0);
+  EXPECT_EQ(deleted, 1);
+  EXPECT_EQ(test_app().fault_record().faults(), (std::vector<std::string> {"hook failed", "hook failed"}));
 }
 
 TEST_F(RequestQueue, ARunThatProcessesEventsRunsLaterRequestsInANestedPass)
