@@ -3,6 +3,7 @@
 
 #include <QMetaEnum>
 #include <QRegExp>
+#include <QSet>
 #include <QStringList>
 
 #include <cstring>
@@ -87,7 +88,7 @@ qstring shortcut_text_from_config(const char *text, bool as_is)
 qvector<qstring> parse_shortcut_list(const char *text, bool as_is)
 {
   qvector<qstring> out;
-  QList<QKeySequence> seen;
+  QSet<QKeySequence> seen;
   const QStringList parts = to_qt(text).split(QLatin1Char(','), Qt::SkipEmptyParts);
   for ( const QString &part : parts )
   {
@@ -96,7 +97,7 @@ qvector<qstring> parse_shortcut_list(const char *text, bool as_is)
                                                                                 : QKeySequence();
     if ( seen.contains(sequence) )
       continue;
-    seen.append(sequence);
+    seen.insert(sequence);
     out.push_back(from_qt(sequence.toString(QKeySequence::PortableText)));
   }
   return out;

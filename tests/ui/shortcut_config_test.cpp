@@ -257,12 +257,19 @@ TEST(ShortcutConfig, HostileValuesWarnAndGoOn)
       s += (i ? ",\"F" : "\"F") + std::to_string(1 + i % 24) + "\"";
     return s + "]";
   }();
+  const std::string long_list = [] {
+    std::string s = "\"";
+    const char *modifiers[] = {"", "Ctrl-", "Alt-", "Shift-", "Ctrl-Alt-", "Ctrl-Shift-", "Alt-Shift-", "Meta-"};
+    for ( int i = 0; i < 30000; ++i )
+      s += std::string(i ? "," : "") + modifiers[i % 8] + "F" + std::to_string(1 + (i / 8) % 35);
+    return s + "\"";
+  }();
   const std::string deep_array = std::string(5000, '[') + std::string(5000, ']');
   const std::vector<std::string> values = {
     "\"\x1b;41;42;43;44;45;46\"", "\"\x1b;;;;\"", "\"\x1b;" + std::string(300, 'F') + "\"", "\"\x1b;FFFFFFFF\"",
     "\"\x1b;7FFFFFFF;80000000\"", "\"\x1b;-1\"", "\"\x1b;0x41\"", "\"sys(\"", "\"sys(((\"", "\"sys())))\"",
     "\"sys(" + long_text + ")\"", "\"" + long_text + "\"", "\"Numpad" + std::string(1000, '-') + "\"",
-    "\"" + std::string(2000, ',') + "\"", "\"\xff\xfe\xc3\"", "\"Ctrl-\xc3\"", huge_array, deep_array,
+    "\"" + std::string(2000, ',') + "\"", "\"\xff\xfe\xc3\"", "\"Ctrl-\xc3\"", huge_array, deep_array, long_list,
     "[[[[\"F1\"]]]]", "0", "-0", "9223372036854775807", "-9223372036854775807", "18446744073709551615",
     "0xFFFFFFFFFFFFFFFF", "1e308", "-1e308", "true", "null", "{}", "{\"x\":[1,2]}", "'x'", "\"\\u0000\"",
   };
