@@ -11,3 +11,13 @@ inline uint32_t next_random(uint32_t *state)
   *state ^= *state << 5;
   return *state;
 }
+
+// How many runs a seeded loop makes: the full count, or a tenth of it (at least one) under the sanitizers.
+constexpr int seeded_runs(int full)
+{
+#if defined(AKUI_SANITIZE) || defined(__SANITIZE_ADDRESS__)
+  return full / 10 > 0 ? full / 10 : 1;
+#else
+  return full;
+#endif
+}

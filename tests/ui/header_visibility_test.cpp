@@ -112,11 +112,7 @@ TEST(HeaderVisibility, ShortOrCorruptBuffersAnswer0AndChangeNothing)
 
 TEST(HeaderVisibility, MutatedBuffersApplyOnlyWhenWhole)
 {
-#ifdef AKUI_SANITIZE
-  constexpr int runs = 1000;
-#else
-  constexpr int runs = 10000;
-#endif
+  constexpr int runs = seeded_runs(10000);
   table_t saved(12);
   saved.header()->setSectionHidden(4, true);
   byte_buffer_t good;

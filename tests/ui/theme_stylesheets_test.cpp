@@ -365,11 +365,7 @@ std::string random_theme_text(uint32_t *state, uint32_t max_lines)
 
 TEST(ThemePreprocessor, RandomLinesGiveTextOrAnErrorInBoundedSize)
 {
-#ifdef AKUI_SANITIZE
-  constexpr int runs = 1000;
-#else
-  constexpr int runs = 10000;
-#endif
+  constexpr int runs = seeded_runs(10000);
   uint32_t state = 0x1234567u;
   for ( int run = 0; run < runs; ++run )
   {
@@ -388,11 +384,7 @@ TEST(ThemePreprocessor, RandomLinesGiveTextOrAnErrorInBoundedSize)
 
 TEST_F(ThemeDirs, RandomThemesImportingEachOtherLoadOrFailWithAnError)
 {
-#ifdef AKUI_SANITIZE
-  constexpr int runs = 30;
-#else
-  constexpr int runs = 150;
-#endif
+  constexpr int runs = seeded_runs(150);
   uint32_t state = 0x7654321u;
   for ( int run = 0; run < runs; ++run )
   {

@@ -219,11 +219,7 @@ TEST(WindowGeometry, BadAndTruncatedBlobsGiveNull)
 
 TEST(WindowGeometry, MutatedBlobsConvertOrAreRefusedAndWhatConvertsGoesBack)
 {
-#ifdef AKUI_SANITIZE
-  constexpr int runs = 2000;
-#else
-  constexpr int runs = 20000;
-#endif
+  constexpr int runs = seeded_runs(20000);
   const byte_buffer_t good = old_blob(3, QRect(1, 2, 30, 40), QRect(5, 6, 70, 80), 0, false);
   uint32_t state = 0x2545F491u;
   for ( int run = 0; run < runs; ++run )
@@ -254,11 +250,7 @@ TEST(WindowGeometry, MutatedBlobsConvertOrAreRefusedAndWhatConvertsGoesBack)
 
 TEST(WindowGeometry, MutatedObjectsGiveABlobThatConvertsBackOrNone)
 {
-#ifdef AKUI_SANITIZE
-  constexpr int runs = 1000;
-#else
-  constexpr int runs = 10000;
-#endif
+  constexpr int runs = seeded_runs(10000);
   const std::string good = R"({"frame_geometry":[10,20,300,400],"normal_geometry":[11,21,301,401],"geometry":[0,0,-1,-1],)"
                            R"("screen_number":0,"maximized":false,"fullscreen":true,"screen_width":1024})";
   const char replacements[] = "0123456789-,[]{}\":.etrufalsn x";
