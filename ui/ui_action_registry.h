@@ -39,7 +39,8 @@ public:
   // factory makes none.
   std::unique_ptr<ui_action_t> add_action(const ui_action_desc_t &desc);
   // Creates, configures and inserts the action of one application description; internal error 40724 when
-  // add_action refuses it. Null when the insertion is refused (nothing is kept).
+  // add_action refuses it. Null when the insertion is refused (nothing is kept). The description must outlive
+  // the action: its handler calls the description's functions (applications keep them in a static table).
   ui_action_t *register_core_action(const action_desc_t &desc);
   // Takes the action over (leaving *action null) unless its name or QAction is already known here or in a
   // parent; false then, and the caller keeps it. A null action is internal error 40811.

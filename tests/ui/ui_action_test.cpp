@@ -239,11 +239,17 @@ TEST_F(ActionTest, CoreActionsFromDescriptions)
   // '@' names a theme icon of the main window: none yet, then the style sheet's declaration.
   const std::string theme_file = (std::filesystem::temp_directory_path() / "core_theme.png").string();
   ASSERT_TRUE(pixmap.save(QString::fromStdString(theme_file)));
-  action_desc_t themed = desc;
-  themed.name = "core.themed";
-  themed.qaction_receiver = nullptr;
+  // Further descriptions like the first, without its QAction receiver and shortcut.
+  const auto like_desc = [&desc](const char *name, action_desc_t::activate_fn activate) {
+    action_desc_t other = desc;
+    other.name = name;
+    other.qaction_receiver = nullptr;
+    other.shortcut = nullptr;
+    other.activate = activate;
+    return other;
+  };
+  action_desc_t themed = like_desc("core.themed", counting_activation);
   themed.icon = "@core_theme";
-  themed.shortcut = nullptr;
   ui_action_t *themed_action = registry().register_core_action(themed);
   ASSERT_NE(themed_action, nullptr);
   EXPECT_EQ(themed_action->icon_name, "core_theme");
@@ -269,11 +275,7 @@ TEST_F(ActionTest, CoreActionsFromDescriptions)
   EXPECT_EQ(interr_number([&] { (void)registry().insert_action(&none); }), INTERR_INSERT_NULL_ACTION);
 
   // An activate function that throws answers 0 through the exception handler.
-  action_desc_t faulty = desc;
-  faulty.name = "core.faulty";
-  faulty.qaction_receiver = nullptr;
-  faulty.shortcut = nullptr;
-  faulty.activate = throwing_activation;
+  const action_desc_t faulty = like_desc("core.faulty", throwing_activation); // outlives its action
   ui_action_t *faulty_action = registry().register_core_action(faulty);
   ASSERT_NE(faulty_action, nullptr);
   faulty_action->widget_kinds = ~uint64_t(0);
@@ -284,11 +286,7 @@ TEST_F(ActionTest, CoreActionsFromDescriptions)
   EXPECT_TRUE(app.refreshes.empty());
 
   // Without an activate function, activation is an internal error.
-  action_desc_t inert = desc;
-  inert.name = "core.inert";
-  inert.qaction_receiver = nullptr;
-  inert.shortcut = nullptr;
-  inert.activate = nullptr;
+  const action_desc_t inert = like_desc("core.inert", nullptr);
   ui_action_t *inert_action = registry().register_core_action(inert);
   ui_action_activation_ctx_t context;
   EXPECT_EQ(interr_number([&] { (void)inert_action->handler()->activate(&context); }), INTERR_CORE_HANDLER_NO_ACTIVATE);
