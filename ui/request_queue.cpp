@@ -7,28 +7,7 @@
 #include "ui/fault_guard.h"
 #include "ui/main_window.h"
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
-
-namespace {
-
-// Waits for the runner's release. A short request is answered within a few scheduler slices: polling
-// that long before sleeping spares the caller a sleep and a wake-up (and the wake-up's second sleep
-// on the semaphore's own lock, which the releasing thread still holds as it notifies).
-bool await_answer(os_handle_t *semaphore)
-{
-  const auto give_up = std::chrono::steady_clock::now() + std::chrono::microseconds(200);
-  do
-  {
-    if ( wait_for_handle(semaphore, 0) )
-      return true;
-    std::this_thread::yield();
-  } while ( std::chrono::steady_clock::now() < give_up );
-  return wait_for_handle(semaphore, -1);
-}
-
-} // namespace
 
 int64_t execute_request(exec_request_t *request, int32_t flags, int32_t id)
 {
@@ -72,7 +51,7 @@ int64_t _base_app_mixin_t::queue_request(exec_request_t *request, int32_t flags,
 
   if ( no_wait )
     return id;
-  if ( !await_answer(request->semaphore) )
+  if ( !wait_for_handle(request->semaphore, -1) )
   {
     close_os_handle(request->semaphore);
     request->semaphore = nullptr;
