@@ -247,6 +247,19 @@ TEST(ShortcutConfig, LegacyAssignments)
   EXPECT_EQ(legacy_of("as.a"), std::vector<std::string> {"Ctrl+F5"});
 }
 
+TEST(ShortcutConfig, FatalReportsEndTheProgramWithThePosition)
+{
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  token_reader_t *reader = make_config_reader(nullptr, 0);
+  ASSERT_NE(reader, nullptr);
+  ASSERT_EQ(reader->set_text("MENUS_LAYOUT = 5", nullptr), 0);
+  lexer_token_t token;
+  ASSERT_EQ(read_token(reader, &token), 0);
+  EXPECT_EXIT(report_shortcut_config_error(reader, "Invalid MENUS_LAYOUT directive", true),
+              ::testing::ExitedWithCode(1), ", 1: MENUS_LAYOUT = 5\nInvalid MENUS_LAYOUT directive");
+  destroy_config_reader(reader);
+}
+
 // Hostile values: every one is a warning or nothing at all; none ends the program or hangs.
 TEST(ShortcutConfig, HostileValuesWarnAndGoOn)
 {
