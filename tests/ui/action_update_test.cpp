@@ -10,7 +10,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
+#include <QCursor>
 #include <QLineEdit>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QVBoxLayout>
 #include <QWidget>
 #include <QtTest/QTest>
@@ -423,6 +426,32 @@ TEST_F(ActionUpdateTest, ContextFlagsFollowTheWidget)
   EXPECT_EQ(activation->widget, nullptr);
   EXPECT_EQ(activation->widget_kind, -1);
   EXPECT_TRUE(activation->chooser_selection.empty());
+}
+
+TEST_F(ActionUpdateTest, HeaderColumnUnderThePointer)
+{
+  fake_chooser_t chooser;
+  chooser.setProperty("widget_kind", 3);
+  QStandardItemModel model(2, 3);
+  QTableView table(&chooser);
+  table.setModel(&model);
+  table.horizontalHeader()->moveSection(0, 2); // logical 0 shown last
+  chooser.header = table.horizontalHeader();
+  chooser.resize(400, 200);
+  table.resize(400, 200);
+  chooser.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&chooser));
+  QHeaderView *header = table.horizontalHeader();
+  const QPoint over_first_shown(header->sectionViewportPosition(1) + 2, header->height() / 2);
+  QCursor::setPos(header->mapToGlobal(over_first_shown));
+  if ( header->mapFromGlobal(QCursor::pos()) != over_first_shown )
+    GTEST_SKIP() << "this platform does not move the pointer";
+  EXPECT_EQ(context_for(&chooser)->header_column, 1);
+  const QPoint over_last_shown(header->sectionViewportPosition(0) + 2, header->height() / 2);
+  QCursor::setPos(header->mapToGlobal(over_last_shown));
+  EXPECT_EQ(context_for(&chooser)->header_column, 0);
+  QCursor::setPos(header->mapToGlobal(QPoint(2, header->height() + 50)));
+  EXPECT_EQ(context_for(&chooser)->header_column, -1) << "below the header";
 }
 
 TEST_F(ActionUpdateTest, FocusFieldOnlyInsideTheWidget)
