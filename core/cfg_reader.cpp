@@ -31,23 +31,10 @@ constexpr uint16_t KW_ON = 132;
 constexpr uint16_t KW_YES = 133;
 const char *const config_keywords[] = {"true", "false", "NO", "OFF", "ON", "YES"};
 
-// The next token: one left over from the previous value first, else the reader's.
-int next_token(token_reader_t *reader, lexer_token_t *token)
-{
-  config_reader_state *state = config_state(reader);
-  if ( !state->unread.empty() )
-  {
-    lexer_token_copy(token, state->unread.back());
-    state->unread.pop_back();
-    return 0;
-  }
-  return read_token(reader, token);
-}
-
 // Reads a token; a failure is shown.
 bool read_shown(token_reader_t *reader, lexer_token_t *token)
 {
-  const int code = next_token(reader, token);
+  const int code = next_config_token(reader, token);
   if ( code != 0 )
     config_directive_error(reader, code);
   return code == 0;
@@ -266,14 +253,7 @@ bool convert_value(token_reader_t *reader, const config_keyword_t &entry, uint32
       return true;
     case CFG_JSON:
     {
-      // The value may span many tokens; what the parse reads past it starts the next directive.
-      config_reader_state *state = config_state(reader);
-      qvector<lexer_token_t> tokens;
-      tokens.swap(state->unread);
-      tokens.emplace_back();
-      lexer_token_copy(&tokens.back(), value);
-      const int code = json_parse_tokens(&out->json, reader, &tokens);
-      state->unread.swap(tokens);
+      const int code = read_config_json(reader, value, &out->json);
       if ( code != 0 )
       {
         config_directive_error(reader, code);
@@ -515,6 +495,31 @@ bool read_config_source(const char *name_or_text, int mode, const config_keyword
   return end;
 }
 
+int next_config_token(token_reader_t *reader, lexer_token_t *token)
+{
+  config_reader_state *state = config_state(reader);
+  if ( !state->unread.empty() )
+  {
+    lexer_token_copy(token, state->unread.back());
+    state->unread.pop_back();
+    return 0;
+  }
+  return read_token(reader, token);
+}
+
+int read_config_json(token_reader_t *reader, const lexer_token_t &first, json_value_t *out)
+{
+  // The value may span many tokens; what the parse reads past it starts the next directive.
+  config_reader_state *state = config_state(reader);
+  qvector<lexer_token_t> tokens;
+  tokens.swap(state->unread);
+  tokens.emplace_back();
+  lexer_token_copy(&tokens.back(), first);
+  const int code = json_parse_tokens(out, reader, &tokens);
+  state->unread.swap(tokens);
+  return code;
+}
+
 token_reader_t *make_config_reader(const char *const *macro_names, size_t count)
 {
   auto *state = new config_reader_state;
@@ -557,7 +562,7 @@ bool parse_config_directive(bool *end, token_reader_t *reader, const config_keyw
 {
   *end = false;
   lexer_token_t name;
-  const int code = next_token(reader, &name);
+  const int code = next_config_token(reader, &name);
   update_position(reader);
   if ( code != 0 )
   {

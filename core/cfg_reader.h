@@ -144,6 +144,13 @@ void destroy_config_reader(token_reader_t *reader);
 // The state of a reader made by make_config_reader.
 config_reader_state *config_state(token_reader_t *reader);
 
+// The next token of a reader made by make_config_reader: a token left over by the previous value first (see
+// config_reader_state::unread), else the reader's. 0, or the reader's error code.
+int next_config_token(token_reader_t *reader, lexer_token_t *token);
+// Reads one JSON value that starts with `first` (a value token already read); tokens read past the value are
+// left over for the next directive. 0 and *out replaced, or the error code of the JSON reader.
+int read_config_json(token_reader_t *reader, const lexer_token_t &first, json_value_t *out);
+
 // Defines the empty object-like macro "__" + the name in upper case + "__"; logs "cfg: define macro %s\n"
 // first under CFG_DEBUG_FLAG.
 void define_config_macro(token_reader_t *reader, const char *name);

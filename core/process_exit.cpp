@@ -21,8 +21,12 @@ std::atomic<bool> exit_reentered {false};
 
 } // namespace
 
+std::atomic<exec_request_destroyed_fn> exec_request_destroyed_hook {nullptr};
+
 exec_request_t::~exec_request_t()
 {
+  if ( exec_request_destroyed_fn told = exec_request_destroyed_hook.load() )
+    told(this);
   close_os_handle(semaphore);
   semaphore = nullptr;
   stamp = 0;

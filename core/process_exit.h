@@ -1,9 +1,17 @@
 // The core's process exit: exit handlers, the exit entry, and the GUI-thread request interface.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 struct os_handle_t;
+struct exec_request_t;
+
+// Told by every exec_request_t's destructor, before it resets the fields, so that the GUI-thread
+// request queue (above the core) can forget a request destroyed while it is queued or running.
+// Null when no queue exists; the queue installs and removes it.
+using exec_request_destroyed_fn = void (*)(exec_request_t *request);
+extern std::atomic<exec_request_destroyed_fn> exec_request_destroyed_hook;
 
 // A unit of work to run on the GUI thread (UI callback request 86). The runner calls run() once;
 // for a waiting caller it leaves the result in `stamp` and releases `semaphore`.

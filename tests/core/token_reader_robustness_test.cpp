@@ -1,6 +1,7 @@
 // Robustness of the token reader: pseudo-random mixes of directives, macro uses and broken literals always come to an end.
 #include "core/token_reader.h"
 
+#include "tests/support/seeded_random.h"
 #include "token_stream.h"
 
 #include <gtest/gtest.h>
@@ -22,15 +23,6 @@ const char *const fragments[] = {
   "__has_include", "__has_include(\"x\")", "__LINE__", "__FILE__", "\xFF\x80", "\xC3\xA9", "+", "-", "/", "?", ":",
   "<", ">", "<<", "&&", "!", "~", "L", "L'", "...", "F(", "G(1,", "S(\xFF\x81)", "\n", " ",
 };
-
-// A fixed xorshift sequence, so that every run reads the same texts.
-uint32_t next_random(uint32_t *state)
-{
-  *state ^= *state << 13;
-  *state ^= *state >> 17;
-  *state ^= *state << 5;
-  return *state;
-}
 
 TEST(TokenReaderRobustness, RandomFragmentsAlwaysComeToAnEnd)
 {

@@ -1,36 +1,9 @@
-// Test main shared by every suite: each test process gets its own HOME, XDG_CONFIG_HOME and TMPDIR,
-// so no test reads or writes the user's files, and parallel test processes never share state.
+// Test main shared by every suite without an application object of its own.
+#include "tests/support/test_process.h"
+
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <string>
-
-// Under AddressSanitizer an impossible allocation must fail the way it does in the program (a null
-// result), so that the tests of the allocation failure paths can run; unused in other builds.
-extern "C" const char *__asan_default_options()
-{
-  return "allocator_may_return_null=1";
-}
 
 int main(int argc, char **argv)
 {
-  std::string base = std::filesystem::temp_directory_path() / "akui-test-XXXXXX";
-  if ( mkdtemp(base.data()) == nullptr )
-    return 2;
-  const std::filesystem::path home(base);
-  std::filesystem::create_directories(home / ".config");
-  std::filesystem::create_directories(home / "tmp");
-  setenv("HOME", home.c_str(), 1);
-  setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
-  setenv("TMPDIR", (home / "tmp").c_str(), 1);
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
-
-  testing::InitGoogleTest(&argc, argv);
-  const int rc = RUN_ALL_TESTS();
-
-  // Not an atexit handler: a forked death-test child must never remove its parent's folder.
-  std::error_code ignored;
-  std::filesystem::remove_all(home, ignored);
-  return rc;
+  return run_test_process(argc, argv, [](int &, char **) { return RUN_ALL_TESTS(); });
 }

@@ -1,0 +1,46 @@
+// The action side of the UI suite's application: the context provider and the actions its factory makes.
+#include "tests/ui/app/test_actions.h"
+
+#include "tests/ui/app/test_app.h"
+#include "ui/ui_action_registry.h"
+
+#include <QAction>
+
+chooser_view_t *test_action_context_provider_t::context_chooser_widget(action_ctx_base_t *context)
+{
+  return as_chooser_view(context->widget);
+}
+
+filtered_widget_mixin_t *test_action_context_provider_t::context_filtered_widget(action_ctx_base_t *context)
+{
+  return context->filter_engine;
+}
+
+QWidget *test_action_context_provider_t::current_widget()
+{
+  return pinned_widget != nullptr ? pinned_widget : ui_action_context_provider_t::current_widget();
+}
+
+std::unique_ptr<ui_action_t> make_test_client_action(const ui_action_desc_t &desc,
+                                                     std::unique_ptr<action_handler_t> stray_handler)
+{
+  test_app_t &app = test_app();
+  auto action = std::make_unique<ui_action_t>();
+  if ( stray_handler != nullptr )
+    action->set_handler(stray_handler.release(), true);
+  auto *qaction = new QAction(&app);
+  qaction->setMenuRole(QAction::NoRole);
+  if ( desc.icon >= 0 )
+    qaction->setIcon(app.icon_by_id(desc.icon));
+  if ( ui_main_window_t *window = app.main_window(); window != nullptr )
+    window->addAction(qaction);
+  QObject::connect(qaction, &QAction::triggered, &app, [qaction] {
+    if ( ui_action_t *triggered = find_ui_action_of_qaction(qaction); triggered != nullptr )
+    {
+      (void)triggered->run_from_ui();
+      refresh_actions_for(UPDACT_ACTION_RAN, nullptr, nullptr);
+    }
+  });
+  action->set_qaction(qaction);
+  return action;
+}

@@ -1,0 +1,30 @@
+// The action side of the UI suite's application: the context provider and the actions its factory makes.
+#pragma once
+
+#include "ui/action_context.h"
+#include "ui/ui_action.h"
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+class QWidget;
+
+// The application's context provider in the tests: the chooser of a context is its widget as a chooser view,
+// its filter engine the one the base found. A test may pin the current widget instead of the focus.
+class test_action_context_provider_t : public ui_action_context_provider_t
+{
+public:
+  chooser_view_t *context_chooser_widget(action_ctx_base_t *context) override;
+  filtered_widget_mixin_t *context_filtered_widget(action_ctx_base_t *context) override;
+  QWidget *current_widget() override;
+
+  QWidget *pinned_widget = nullptr; // not owned; null: the focus decides
+};
+
+// Makes an action as the client's factory does: a QAction parented to the application and added to the main
+// window, menu role none, the description's icon, triggered() running the action and then an update pass with
+// reason 3. A stray handler (may be null) is installed in it, which no factory should do.
+[[nodiscard]] std::unique_ptr<ui_action_t> make_test_client_action(const ui_action_desc_t &desc,
+                                                                   std::unique_ptr<action_handler_t> stray_handler);

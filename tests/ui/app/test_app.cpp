@@ -1,0 +1,130 @@
+// The UI suite's application object: an app_t that answers the application's operations the way tests need.
+#include "tests/ui/app/test_app.h"
+
+#include <QLabel>
+#include <QMenu>
+
+int32_t recording_exception_handler_t::handle(const std::exception_ptr &fault)
+{
+  std::string text = "?";
+  try
+  {
+    std::rethrow_exception(fault);
+  }
+  catch ( const std::exception &e )
+  {
+    text = e.what();
+  }
+  catch ( ... )
+  {
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  faults_.push_back(text);
+  return 0;
+}
+
+std::vector<std::string> recording_exception_handler_t::faults() const
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  return faults_;
+}
+
+void recording_exception_handler_t::clear()
+{
+  std::lock_guard<std::mutex> lock(mutex_);
+  faults_.clear();
+}
+
+QMenu *test_widget_factory_t::new_menu(const QString &title, QWidget *parent)
+{
+  return new QMenu(title, parent);
+}
+
+QLabel *test_widget_factory_t::new_label(const QString &text)
+{
+  return new QLabel(text);
+}
+
+test_app_t::test_app_t(int &argc, char **argv) : app_t(argc, argv), window_(std::make_unique<test_main_window_t>())
+{
+}
+
+test_app_t::~test_app_t()
+{
+  window_.reset();
+}
+
+bool test_app_t::swap_event_processing_state(bool state)
+{
+  swaps_.push_back(state);
+  return false;
+}
+
+int test_app_t::widget_kind_of(QWidget *widget)
+{
+  const QVariant kind = widget != nullptr ? widget->property("widget_kind") : QVariant();
+  return kind.isValid() ? kind.toInt() : -1;
+}
+
+void test_app_t::before_request_batch(bool flag)
+{
+  if ( before_batch )
+    before_batch();
+  app_t::before_request_batch(flag);
+}
+
+bool test_app_t::intercept_request(exec_request_t *request)
+{
+  return intercept ? intercept(request) : app_t::intercept_request(request);
+}
+
+bool test_app_t::may_run_request(exec_request_t *request, bool nested)
+{
+  return may_run ? may_run(request, nested) : app_t::may_run_request(request, nested);
+}
+
+void test_app_t::reset_test_state()
+{
+  before_batch = nullptr;
+  intercept = nullptr;
+  may_run = nullptr;
+  faults_.clear();
+  swaps_.clear();
+}
+
+size_t test_app_t::cancel_queued(const std::function<bool(exec_request_t *)> &which)
+{
+  critical_section_guard_t guard(request_queue_lock);
+  size_t cancelled = 0;
+  for ( size_t i = 0; i < request_queue.size(); )
+  {
+    exec_request_t *request = request_queue[i].request;
+    if ( request != nullptr && which(request) )
+    {
+      remove_queued_request(i, true);
+      ++cancelled;
+    }
+    else
+    {
+      ++i;
+    }
+  }
+  return cancelled;
+}
+
+size_t test_app_t::queued_entries()
+{
+  critical_section_guard_t guard(request_queue_lock);
+  return request_queue.size();
+}
+
+void test_app_t::set_last_request_id(int32_t id)
+{
+  critical_section_guard_t guard(request_queue_lock);
+  last_request_id = id;
+}
+
+test_app_t &test_app()
+{
+  return *static_cast<test_app_t *>(current_app());
+}

@@ -1,0 +1,16 @@
+# The UI suite runs inside a test application object (tests/ui/app/test_app.h), made by its own test main.
+# The test application is a library of its own so that later suites and the benchmarks reuse it.
+find_package(Qt5 5.15 REQUIRED COMPONENTS Widgets Test)
+add_library(akui_ui_test_app STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/test_app.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/test_app.h
+            ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/test_actions.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/test_actions.h)
+target_include_directories(akui_ui_test_app PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(akui_ui_test_app PUBLIC akui_ui)
+set_target_properties(akui_ui_test_app PROPERTIES AUTOMOC ON)
+
+akui_test_suite(ui DEPS akui_ui akui_ui_test_app Qt5::Test)
+set_target_properties(test_ui PROPERTIES AUTOMOC ON AUTORCC ON)
+# Seeded loops and stress tests run smaller under the sanitizers.
+if(AKUI_SANITIZE)
+  target_compile_definitions(test_ui PRIVATE AKUI_SANITIZE)
+endif()

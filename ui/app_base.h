@@ -1,0 +1,277 @@
+// The application object of the framework: the Qt application together with the framework's own state and hooks.
+#pragma once
+
+#include "core/qstring.h"
+#include "core/qvector.h"
+#include "core/threads.h"
+#include "ui/font_domains.h"
+#include "ui/icon_registry.h"
+#include "ui/object_lifecycle_monitor.h"
+#include "ui/request_queue.h"
+
+#include <QApplication>
+#include <QSet>
+#include <QTimer>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <unordered_map>
+#include <vector>
+
+struct action_ctx_base_t;
+class action_extra_t;
+class app_t;
+class ui_action_context_provider_t;
+class ui_action_registry_t;
+class ui_action_t;
+struct ui_action_activation_ctx_t;
+struct ui_action_update_ctx_t;
+class ui_main_window_t;
+struct theme_t;
+class ui_widget_factory_t;
+class win32_exception_handler_t;
+
+// The framework's half of the application object (app_t's second base): the GUI-thread request queue
+// and the operations that the application's subclass supplies ("pure") or refines.
+// Promises: execute_request / queue_request may be called from any thread; everything else belongs to
+// the GUI thread.
+class _base_app_mixin_t
+{
+public:
+  explicit _base_app_mixin_t(app_t *owner);
+  virtual ~_base_app_mixin_t();
+  _base_app_mixin_t(const _base_app_mixin_t &) = delete;
+  _base_app_mixin_t &operator=(const _base_app_mixin_t &) = delete;
+
+  // The application object this half belongs to.
+  [[nodiscard]] app_t *app() const { return app_; }
+
+  // ---- Event loop ---------------------------------------------------------------------------------
+  // Ends the Qt event loop with that code.
+  virtual void quit_event_loop(int code);
+  // Called by app_t::process_events with false before it processes events and with the previous answer
+  // afterwards (pure; the client answers false and does nothing).
+  virtual bool swap_event_processing_state(bool state) = 0;
+
+  // ---- Widgets, kinds and titles -----------------------------------------------------------------
+  // The core widget (core_widget_of) of the focus widget, or null.
+  [[nodiscard]] virtual QWidget *focused_core_widget();
+  // The application's numeric kind of a widget, -1 for a widget of no known kind (pure).
+  [[nodiscard]] virtual int widget_kind_of(QWidget *widget) = 0;
+  // The widget's title in UTF-8: a chooser widget's own title, any other widget's window title.
+  // False (out untouched) for null.
+  virtual bool title_of_widget(qstring &out, QWidget *widget);
+  // The text of the widget's "get_generic_title()" slot when it has one that answers a non-empty text,
+  // else its window title; true when the result is not empty.
+  virtual bool query_generic_title(QString &out, QWidget *widget);
+  // The factory that creates the framework's widgets and controls (pure).
+  [[nodiscard]] virtual ui_widget_factory_t *get_widget_factory() = 0;
+
+  // ---- Faults --------------------------------------------------------------------------------------
+  // The handler that the framework's guards hand caught faults to (pure; null: faults are only swallowed).
+  [[nodiscard]] virtual win32_exception_handler_t *get_exception_handler() = 0;
+
+  // ---- Actions (ui/app_actions.cpp) ---------------------------------------------------------------
+  // The application's action registry, and the one for actions registered with description flag 0x10 (the
+  // client answers the same registry for both). The base has none: null.
+  [[nodiscard]] virtual ui_action_registry_t *get_flagged_action_registry();
+  [[nodiscard]] virtual ui_action_registry_t *get_action_registry();
+  // The state an action's masks give in a context: 2 when the widget kind is one of the action's (or the
+  // action is for every kind) and every required context flag is present, else 7; 6 when the kind is not
+  // one of the action's and no widget-class bit matches either. Internal error 40725 without flag 0x80000.
+  [[nodiscard]] virtual int compute_action_state(ui_action_t *action, ui_action_update_ctx_t *context);
+  // The provider of action contexts and update passes. The base has none: null.
+  [[nodiscard]] virtual ui_action_context_provider_t *get_action_context_provider();
+  // Runs the action from the user interface when its state is 3 or lower; true when it ran and answered
+  // non-zero. False for null.
+  virtual bool trigger_action_if_enabled(ui_action_t *action);
+  // Calls the action handler's activate (or update) with the action and context made current meanwhile;
+  // the previous ones come back afterwards, also when the handler throws.
+  virtual int activate_action_handler(ui_action_t *action, ui_action_activation_ctx_t *context, action_extra_t *extra);
+  virtual int update_action_handler(ui_action_t *action, ui_action_update_ctx_t *context);
+  // The action's recomputed state (ui_action_t::recompute_state); 4 for null.
+  virtual int recompute_action_state(ui_action_t *action, ui_action_update_ctx_t *context);
+  // Refreshes the widgets of the kinds in the mask after an action ran (set: mark them for refresh); the
+  // base does nothing.
+  virtual void refresh_widgets(uint64_t kind_mask, bool set);
+  // The action whose handler runs now, and its context; null when none.
+  [[nodiscard]] ui_action_t *current_action() const { return current_action_; }
+  [[nodiscard]] action_ctx_base_t *current_action_context() const { return current_action_context_; }
+
+  // ---- GUI-thread requests -----------------------------------------------------------------------
+  // Runs or queues a request (execute_request calls it). Without flag 4 on the GUI thread the request
+  // runs at once and its result is answered. Otherwise it is stamped and queued under the lock (unless
+  // intercept_request takes it), the GUI thread is woken, and: with flag 4 the new id is answered at
+  // once; else the caller sleeps until the request ran and answers its result (-1 when it was cancelled
+  // or its run faulted). Any thread.
+  int64_t queue_request(exec_request_t *request, int32_t flags, int32_t id);
+  // Runs the queue on the GUI thread (the main window's exec_requests() slot calls it with false):
+  // stale entries are dropped unrun, entries that may_run_request refuses stay for a later pass, every
+  // other request is taken out and run outside the lock, and a waiting caller gets its result. Entries
+  // added during the pass, also by the runs, are reached in the same pass; a run may start a nested pass.
+  void run_queued_requests(bool nested);
+
+  // Hooks of the queue. Called at the start of each pass that is not nested, with false; the base does nothing.
+  virtual void before_request_batch(bool flag);
+  // Asked under the lock before a request is queued; true keeps it out of the queue. The base answers false.
+  [[nodiscard]] virtual bool intercept_request(exec_request_t *request);
+  // Asked under the lock before a queued request runs; false leaves it in place for a later pass.
+  // The base answers true.
+  [[nodiscard]] virtual bool may_run_request(exec_request_t *request, bool nested);
+  // Removes the entry at an index (called under the lock). With cancel, a no-wait request is deleted
+  // and a waiting request's caller wakes with -1; without, the request is not touched. An override
+  // removes the entry by calling this base.
+  virtual void remove_queued_request(size_t index, bool cancel);
+
+protected:
+  // Told by every request's destructor while an application object exists (app_t installs it).
+  static void forget_destroyed_request(exec_request_t *request);
+
+  // The queue. Guarded by request_queue_lock, which subclasses take to examine or cancel entries. An
+  // entry whose request was destroyed while queued keeps a null request until a pass drops it, so
+  // that no index of a running pass moves.
+  critical_section_t *request_queue_lock = nullptr; // owned
+  std::deque<request_queue_entry_t> request_queue;   // arrival order; a deque: the runner takes from the front
+  int32_t last_request_id = 0;
+
+private:
+  // A request taken out of the queue and running; `destroyed` is set when its destructor ran meanwhile.
+  struct running_request_t
+  {
+    exec_request_t *request;
+    bool destroyed;
+  };
+
+  void append_entry(exec_request_t *request, int32_t id);
+  void erase_entry(size_t index);
+  void answer_waiting(exec_request_t *request, int32_t result);
+  void remove_guarded(size_t index, const exec_request_t *request, bool cancel);
+  void wake_gui_thread();
+
+  app_t *app_; // not owned: the object this half is part of
+  ui_action_t *current_action_ = nullptr;             // not owned; set while its handler runs
+  action_ctx_base_t *current_action_context_ = nullptr; // not owned
+  // Guarded by request_queue_lock: how often each request is listed, and the requests running now
+  // (nested passes stack up), so that a destroyed request leaves no entry and is never touched again.
+  std::unordered_map<const exec_request_t *, uint32_t> queued_counts_;
+  std::vector<running_request_t> running_;
+  // True while an exec_requests() call is posted and its pass has not begun: one call serves every
+  // request queued until then.
+  std::atomic<bool> pass_posted_ {false};
+};
+
+// The Qt application object of the framework. The application's subclass supplies the pure operations;
+// every part of the user interface reaches it through current_app().
+// Promises: user input is dropped while the wait-box timer runs (and the release of a dropped press
+// later too), unless a modal widget is active; the focus ring remembers the last ten focus widgets.
+class app_t : public QApplication, public _base_app_mixin_t
+{
+  Q_OBJECT
+
+public:
+  // Builds the QApplication, then the request-queue lock (internal error 40195 when it cannot be
+  // made), the focus monitors, the wait-box timer, the focus tracking and the message-box style.
+  app_t(int &argc, char **argv);
+  ~app_t() override;
+
+  // ---- Windows and event processing --------------------------------------------------------------
+  // QApplication::activeWindow.
+  [[nodiscard]] virtual QWidget *active_window();
+  // The main window, null before it exists (pure).
+  [[nodiscard]] virtual ui_main_window_t *main_window() = 0;
+  // Processes Qt events for at most that time, user input excluded when asked; does nothing while a
+  // paint event is delivered.
+  virtual void process_events(int milliseconds, bool exclude_user_input);
+  // QApplication's own notify, which the override below delivers through.
+  virtual bool base_notify(QObject *receiver, QEvent *event);
+  // Filters every event (input drop, paint mark, dark-theme repolish), then delivers it.
+  bool notify(QObject *receiver, QEvent *event) override;
+  // True while a paint event is being delivered.
+  [[nodiscard]] bool in_paint_event() const { return in_paint_event_; }
+  // The application's dark-theme value: true when the palette's window colour is dark.
+  [[nodiscard]] bool os_dark_theme() const;
+
+  // ---- Focus --------------------------------------------------------------------------------------
+  // The focus tracker: remembers each new focus widget in the ring (nothing for null or while a popup
+  // is active).
+  virtual void track_focus(QWidget *old, QWidget *now);
+  // The most recent remembered widget that still exists and qualifies, the newest examined last:
+  // without flag 1 any widget; with flag 1 a visible widget or one inside a dock; with flags 1 and 2
+  // only a widget inside a dock. Null when none.
+  [[nodiscard]] QWidget *recent_focused_widget(int flags) const;
+
+  // ---- Wait box -----------------------------------------------------------------------------------
+  // The single-shot timer that runs while a wait box is requested but not yet shown.
+  [[nodiscard]] QTimer *wait_box_timer() { return &wait_box_timer_; }
+
+  // ---- Icons (ui/icon_registry.h) ----------------------------------------------------------------
+  // Registers the icon under the name (null: "<id>.png") and answers its new id.
+  int32_t register_icon(const QIcon &icon, const char *name) { return icons_.register_icon(icon, name); }
+  // The icon of a name or an id; an empty icon when it is not registered.
+  [[nodiscard]] QIcon icon_by_name(const char *name) const { return icons_.icon_by_name(name); }
+  [[nodiscard]] virtual QIcon icon_by_id(int32_t id) const;
+  [[nodiscard]] virtual QIcon empty_icon() const;
+  // The id registered for the icon's cache key, -1 when none is.
+  [[nodiscard]] int32_t icon_id_of(const QIcon &icon) const { return icons_.icon_id_of(icon); }
+  // Registers the icons of the framework's resource folder under their file names (an application registers
+  // its own first, then calls this base).
+  virtual void register_resource_icons();
+  [[nodiscard]] const icon_registry_t &icon_registry() const { return icons_; }
+
+  // ---- Fonts (ui/font_domains.h) -----------------------------------------------------------------
+  // The domains, filled at construction.
+  [[nodiscard]] const std::vector<font_domain_t> &font_domains() const { return font_domains_; }
+  // The stored font of the named domain (stored_domain_font's answer); false for a name not in the table.
+  [[nodiscard]] bool font_of_domain(QFont *out, const char *domain_name);
+  // Gives every live widget whose domain is an entry's domain that entry's font (set_widget_font), each
+  // widget before its children; widgets destroyed meanwhile are skipped.
+  virtual void apply_fonts(const std::vector<domain_font_t> &fonts);
+  // The application's default font of a domain, and the font it stored for it (pure).
+  [[nodiscard]] virtual QFont default_domain_font(const font_domain_t &domain) = 0;
+  [[nodiscard]] virtual bool stored_domain_font(QFont *out, const font_domain_t &domain) = 0;
+
+  // ---- Themes and histories (ui/theme_stylesheets.h, ui/input_history.h) --------------------------
+  // The directories to search for themes, in order (pure).
+  virtual void themes_dir_name(qvector<qstring> *out) = 0;
+  // Applies a loaded theme: forgets the main window's theme icons, sets the joined style sheet (flags 3),
+  // repolishes the main window, hands it the sheet's "themeicon" declarations (feed_theme_icons) and re-applies
+  // the theme icons of the flagged actions.
+  virtual void apply_stylesheet(const theme_t &theme);
+  // False: combo boxes that show an input history get no completer.
+  [[nodiscard]] virtual bool combo_completion_enabled() { return true; }
+
+public slots:
+  void on_focus_changed(QWidget *old, QWidget *now);
+
+private:
+  bool drop_user_input(QEvent *event);
+  void repolish_for_theme(QObject *receiver);
+
+  static constexpr int RECENT_FOCUS_SIZE = 10;
+  std::array<object_lifecycle_monitor_t, RECENT_FOCUS_SIZE> recent_focus_;
+  int recent_focus_pos_ = RECENT_FOCUS_SIZE; // index of the newest entry; the first store goes to entry 0
+  QTimer wait_box_timer_;
+  icon_registry_t icons_;
+  std::vector<font_domain_t> font_domains_ = default_font_domains();
+  bool in_paint_event_ = false;
+  // Presses dropped by the input filter whose releases are still to come: those releases are dropped
+  // too, every other release is delivered, so nothing stays pressed or grabbed.
+  Qt::MouseButtons dropped_buttons_;
+  QSet<int> dropped_keys_;
+};
+
+// The application object, null when none exists or it is not an app_t.
+[[nodiscard]] app_t *current_app();
+
+// The nearest of the widget and its parents that has a "form_activate()" method; null for null, when
+// none has one, or when the walk meets first a window that is a wait box or a message box, or a menu
+// or menu bar.
+[[nodiscard]] QWidget *core_widget_of(QWidget *widget);
+
+// The device pixel ratio of the widget's window, else of the active window, else 1.
+[[nodiscard]] qreal widget_device_pixel_ratio(const QWidget *widget);
+
+// Puts a UTF-8 text on the system clipboard.
+void copy_text_to_clipboard(const char *text);

@@ -1,0 +1,49 @@
+// The application's widget factory: how the framework creates the widgets and controls the application refines.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+class QLabel;
+class QMenu;
+class QString;
+class QWidget;
+class ui_action_t;
+struct ui_action_desc_t;
+
+// An object the framework hands back to the factory to be deleted (operation controls and the like).
+class ui_owned_object_t
+{
+public:
+  virtual ~ui_owned_object_t() = default;
+};
+
+// Creates the framework's widgets, dialogs and operation controls; the application implements it and
+// hands it out through _base_app_mixin_t::get_widget_factory. Each object made is owned by the caller
+// (or by its Qt parent).
+class ui_widget_factory_t
+{
+public:
+  virtual ~ui_widget_factory_t() = default;
+
+  // ---- Actions (slot 0) -----------------------------------------------------------------------------
+  // A new action for the description that already has its QAction (ui_action_t::set_qaction), or null.
+  // The base makes none: null.
+  virtual std::unique_ptr<ui_action_t> create_client_action(const ui_action_desc_t &desc);
+
+  // ---- Plain widgets --------------------------------------------------------------------------------
+  // A new menu with that title and parent.
+  virtual QMenu *new_menu(const QString &title, QWidget *parent) = 0;
+  // A new parentless label showing the text.
+  virtual QLabel *new_label(const QString &text) = 0;
+
+  // ---- Codes ----------------------------------------------------------------------------------------
+  // The application's meaning of a framework code (the client's answers the code unchanged).
+  virtual int32_t map_code(int32_t code) = 0;
+  // Slot 1: replaces a record's code field by map_code of that code.
+  virtual void map_record_code(int32_t *code) { *code = map_code(*code); }
+
+  // ---- Deletion (slot 11) -----------------------------------------------------------------------------
+  // Deletes an object the factory made, through its virtual destructor; nothing for null.
+  virtual void delete_owned_object(ui_owned_object_t *object) { delete object; }
+};
