@@ -3,6 +3,8 @@
 
 #include "script/runtime/zxl_tables.h"
 
+#include "core/directories.h"
+#include "core/message_catalog.h"
 #include "tests/support/interr_capture.h"
 
 #include <string>
@@ -231,6 +233,20 @@ TEST_F(tables, clearing_the_engine_runs_the_destructors_of_objects_in_globals)
   EXPECT_EQ(zxl_global_count(), 0);
   EXPECT_EQ(zxl_class_count(), 0);
   EXPECT_EQ(zxl_get_engine()->reader, nullptr);
+}
+
+} // namespace
+
+namespace
+{
+
+TEST(engine_error_texts, come_from_the_catalogue)
+{
+  ASSERT_EQ(load_help_file(install_directory("zuk.hlp")), 0);
+  error_arg_text(0, "A.missing");
+  EXPECT_STREQ(error_code_text(1538), "No such attribute or global variable: A.missing");
+  for ( int32_t code : {61, 86, 97, 98, 1531, 1532, 1563, 1568} )
+    EXPECT_EQ(std::string(error_code_text(code)).find("Unknown error code"), std::string::npos) << code;
 }
 
 } // namespace
