@@ -294,7 +294,11 @@ int32_t zxl_native_count()
 
 // ---- members ----
 
-int zxl_get_member(zxl_value_t *result, const zxl_value_t *object, const char *name)
+namespace
+{
+
+// The value a member read gives, as a shared copy, or an error code; under the script lock.
+int find_member(zxl_value_t *found, const zxl_value_t *object, const char *name)
 {
   critical_section_guard_t guard(zxl_script_lock);
   if ( object != nullptr )
@@ -303,25 +307,44 @@ int zxl_get_member(zxl_value_t *result, const zxl_value_t *object, const char *n
       return qerrno_set(1532);
     zxl_object_t *o = object->object;
     if ( const zxl_value_t *attribute = zxl_find_attr(o, name) )
-      return result != nullptr ? zxl_value_copy(result, attribute) : 0;
+    {
+      *found = zxl_value_share(*attribute, 283);
+      return 0;
+    }
     const zxl_class_t *cls = zxl_class_at(o->class_index);
     const int32_t method = zxl_find_method(cls, name);
     if ( method < 0 )
       return member_not_found(std::string(cls->name.view()) + "." + name);
-    if ( result == nullptr )
-      return 0;
-    const zxl_value_t func = zxl_func(method);
-    return zxl_value_copy(result, &func);
+    *found = zxl_func(method);
+    return 0;
   }
   if ( const zxl_global_t *global = zxl_find_global(name) )
-    return result != nullptr ? zxl_value_copy(result, &global->value) : 0;
+  {
+    *found = zxl_value_share(global->value, 283);
+    return 0;
+  }
   const int32_t function = zxl_function_index(name);
   if ( function == ZXL_NO_FUNCTION )
     return member_not_found(name);
-  if ( result == nullptr )
-    return 0;
-  const zxl_value_t func = zxl_func(function);
-  return zxl_value_copy(result, &func);
+  *found = zxl_func(function);
+  return 0;
+}
+
+} // namespace
+
+int zxl_get_member(zxl_value_t *result, const zxl_value_t *object, const char *name)
+{
+  zxl_value_t found;
+  const int code = find_member(&found, object, name);
+  if ( code != 0 || result == nullptr )
+  {
+    zxl_value_release(found);
+    return code;
+  }
+  // Stored outside the lock: the result's old value may run a destructor when it goes.
+  const int stored = zxl_value_move(result, &found);
+  zxl_value_release(found);
+  return stored;
 }
 
 int zxl_set_member(const zxl_value_t *object, const char *name, const zxl_value_t *value)
