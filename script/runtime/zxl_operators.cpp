@@ -77,13 +77,13 @@ int to_integer(zxl_value_t *slot, uint8_t kind)
     const int status = xfloat_to_int64(&number, v->f, false);
     if ( status != XFLOAT_OK )
       return fail(zxl_status_error(status));
-    *v = kind == ZK_LONG ? zxl_long(number) : zxl_int64(number);
+    *v = zxl_integer(kind, number);
     return 0;
   }
   case ZK_STRING:
   {
     const int64_t number = parse_integer(*v);
-    zxl_value_replace(v, kind == ZK_LONG ? zxl_long(number) : zxl_int64(number));
+    zxl_value_replace(v, zxl_integer(kind, number));
     return 0;
   }
   default:

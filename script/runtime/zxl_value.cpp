@@ -265,32 +265,35 @@ void zxl_value_replace(zxl_value_t *slot, const zxl_value_t &v)
   zxl_value_release(old);
 }
 
-int zxl_value_copy(zxl_value_t *destination, const zxl_value_t *source)
+namespace
+{
+
+// The slot a copy or a move writes: the destination, or the slot its REF names (one level); null (with the
+// error set) for an unresolvable REF.
+zxl_value_t *write_target(zxl_value_t *destination, const zxl_value_t *source)
 {
   if ( destination == nullptr || source == nullptr )
     interr(2656);
-  if ( destination->kind == ZK_REF )
-  {
-    destination = zxl_value_deref(destination, ZXL_DEREF_ONE_LEVEL);
-    if ( destination == nullptr )
-      return qerrno_get();
-  }
-  if ( destination == source )
-    return 0;
-  zxl_value_replace(destination, zxl_value_share(*source, 283));
+  return destination->kind == ZK_REF ? zxl_value_deref(destination, ZXL_DEREF_ONE_LEVEL) : destination;
+}
+
+} // namespace
+
+int zxl_value_copy(zxl_value_t *destination, const zxl_value_t *source)
+{
+  destination = write_target(destination, source);
+  if ( destination == nullptr )
+    return qerrno_get();
+  if ( destination != source )
+    zxl_value_replace(destination, zxl_value_share(*source, 283));
   return 0;
 }
 
 int zxl_value_move(zxl_value_t *destination, zxl_value_t *source)
 {
-  if ( destination == nullptr || source == nullptr )
-    interr(2656);
-  if ( destination->kind == ZK_REF )
-  {
-    destination = zxl_value_deref(destination, ZXL_DEREF_ONE_LEVEL);
-    if ( destination == nullptr )
-      return qerrno_get();
-  }
+  destination = write_target(destination, source);
+  if ( destination == nullptr )
+    return qerrno_get();
   if ( destination == source )
     return 0;
   if ( !zxl_kind_valid(source->kind) )

@@ -69,18 +69,20 @@ static_assert(sizeof(zxl_value_t) == 24);
 static_assert(std::is_trivially_copyable_v<zxl_value_t>);
 
 // Constructors of values that own nothing.
-inline zxl_value_t zxl_long(int64_t v)
+inline zxl_value_t zxl_integer(uint8_t kind, int64_t v) // LONG or INT64
 {
   zxl_value_t r;
+  r.kind = kind;
   r.i = v;
   return r;
 }
+inline zxl_value_t zxl_long(int64_t v)
+{
+  return zxl_integer(ZK_LONG, v);
+}
 inline zxl_value_t zxl_int64(int64_t v)
 {
-  zxl_value_t r;
-  r.kind = ZK_INT64;
-  r.i = v;
-  return r;
+  return zxl_integer(ZK_INT64, v);
 }
 inline zxl_value_t zxl_float(const xfloat_t &v)
 {
