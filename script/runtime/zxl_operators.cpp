@@ -249,9 +249,16 @@ int bitwise(zxl_value_t *left, zxl_value_t *right, int opcode)
   return code;
 }
 
+template <typename T>
+int three_way(T a, T b)
+{
+  return a < b ? -1 : (b < a ? 1 : 0);
+}
+
 int comparison(zxl_value_t *left, zxl_value_t *right, int opcode)
 {
-  const int order = zxl_compare(left, right);
+  const int order = left->kind == right->kind && is_integer_kind(left->kind) ? three_way(left->i, right->i)
+                                                                             : zxl_compare(left, right);
   bool holds = false;
   switch ( opcode )
   {
@@ -274,14 +281,11 @@ int comparison(zxl_value_t *left, zxl_value_t *right, int opcode)
     holds = order > 0;
     break;
   }
-  zxl_value_replace(left, zxl_long(holds ? 1 : 0));
+  if ( is_integer_kind(left->kind) )
+    *left = zxl_long(holds ? 1 : 0); // nothing to release
+  else
+    zxl_value_replace(left, zxl_long(holds ? 1 : 0));
   return 0;
-}
-
-template <typename T>
-int three_way(T a, T b)
-{
-  return a < b ? -1 : (b < a ? 1 : 0);
 }
 
 // ---- items and slices ----
@@ -630,6 +634,17 @@ int zxl_binary_operator(zxl_value_t *left, zxl_value_t *right, int opcode)
 {
   if ( zxl_operator_arity(opcode) != 2 )
     interr(1448);
+  // Two integers of one kind, the interpreter's common case, need neither REFs followed nor unification.
+  if ( left->kind == right->kind && is_integer_kind(left->kind) )
+  {
+    if ( opcode >= ZOP_EQ )
+      return comparison(left, right, opcode);
+    int code = 0;
+    const int64_t result = integer_arithmetic(left->i, right->i, opcode, &code);
+    if ( code == 0 )
+      left->i = result;
+    return code;
+  }
   if ( opcode >= ZOP_EQ )
     return comparison(left, right, opcode);
   if ( opcode <= ZOP_MOD )
