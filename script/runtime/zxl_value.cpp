@@ -233,26 +233,19 @@ void zxl_string_append(zxl_value_t *slot, std::string_view bytes)
 
 // ---- copy, move, release ----
 
-void zxl_value_release(const zxl_value_t &v)
+void zxl_value_release_owned(const zxl_value_t &v)
 {
   if ( v.kind == ZK_STRING )
-  {
-    if ( v.str_len == ZXL_HEAP_STRING )
-      drop_string_block(v.str);
-  }
-  else if ( v.kind == ZK_OBJECT )
-  {
+    drop_string_block(v.str);
+  else
     zxl_object_release(v.object);
-  }
 }
 
-zxl_value_t zxl_value_share(const zxl_value_t &v, int32_t bad_kind)
+zxl_value_t zxl_value_share_owned(const zxl_value_t &v)
 {
-  if ( !zxl_kind_valid(v.kind) )
-    interr(bad_kind);
-  if ( v.kind == ZK_STRING && v.str_len == ZXL_HEAP_STRING )
+  if ( v.kind == ZK_STRING )
     v.str->refs.fetch_add(1, std::memory_order_relaxed);
-  else if ( v.kind == ZK_OBJECT )
+  else
     ++v.object->refs;
   return v;
 }

@@ -1,6 +1,7 @@
 // The ZXL value: its kinds and layout, strings, and copying, moving, releasing and following references.
 #pragma once
 
+#include "core/internal_error.h"
 #include "core/qvector.h"
 #include "core/xfloat.h"
 
@@ -128,12 +129,32 @@ inline bool zxl_kind_valid(uint8_t kind)
   return kind >= ZK_LONG && kind <= ZK_REF && kind != ZK_ANY;
 }
 
+// True when the value owns something: a share of a STRING buffer or a reference to an OBJECT.
+inline bool zxl_value_owns(const zxl_value_t &v)
+{
+  return v.kind == ZK_OBJECT || (v.kind == ZK_STRING && v.str_len == ZXL_HEAP_STRING);
+}
+// The out-of-line halves of the two operations below, for values that own something.
+void zxl_value_release_owned(const zxl_value_t &v);
+zxl_value_t zxl_value_share_owned(const zxl_value_t &v);
+
 // Releases what the value owns (a STRING buffer share, an OBJECT reference) without touching the slot; for
 // the code that takes a value out of its slot first.
-void zxl_value_release(const zxl_value_t &v);
+inline void zxl_value_release(const zxl_value_t &v)
+{
+  if ( zxl_value_owns(v) )
+    zxl_value_release_owned(v);
+}
 // The value with one more share of what it owns (a STRING buffer, an OBJECT); an invalid kind is internal
 // error `bad_kind`.
-zxl_value_t zxl_value_share(const zxl_value_t &v, int32_t bad_kind);
+inline zxl_value_t zxl_value_share(const zxl_value_t &v, int32_t bad_kind)
+{
+  if ( zxl_value_owns(v) )
+    return zxl_value_share_owned(v);
+  if ( !zxl_kind_valid(v.kind) )
+    interr(bad_kind);
+  return v;
+}
 // Puts v into the slot (no REF is followed), then releases the old content. Takes v's ownership.
 void zxl_value_replace(zxl_value_t *slot, const zxl_value_t &v);
 
