@@ -6,8 +6,10 @@
 
 #include "core/include_search.h"
 #include "core/internal_error.h"
+#include "tests/support/file_contents.h"
 #include "tests/support/interr_capture.h"
 
+#include <filesystem>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -58,6 +60,22 @@ TEST_F(engine_start, teardown_removes_lock_and_search_path_and_a_new_start_is_fr
   EXPECT_EQ(zxl_global_count(), 0);
   EXPECT_EQ(zxl_compiled_function_index("f"), -1);
   EXPECT_EQ(zxl_find_class("extra"), nullptr);
+}
+
+TEST_F(engine_start, include_paths_set_through_the_core_land_in_the_engine_until_teardown)
+{
+  const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zxl_includes";
+  std::filesystem::create_directories(dir);
+  write_file(dir / "lib_only_here.zxl", "static f(){}\n");
+  char found[1024];
+  EXPECT_EQ(include_search_path()->find(found, sizeof(found), "lib_only_here.zxl", nullptr), nullptr);
+  ASSERT_TRUE(set_include_paths(dir.c_str(), false));
+  ASSERT_NE(zxl_get_engine()->include_paths.find(found, sizeof(found), "lib_only_here.zxl", nullptr), nullptr);
+  EXPECT_EQ(std::filesystem::path(found), dir / "lib_only_here.zxl");
+
+  zxl_shutdown();
+  zxl_init();
+  EXPECT_EQ(include_search_path()->find(found, sizeof(found), "lib_only_here.zxl", nullptr), nullptr);
 }
 
 TEST_F(engine_start, a_second_start_fails_with_1447)
