@@ -1,6 +1,8 @@
 // The ZXL engine's process-wide state: start-up, teardown, language registration and snippet slots.
 #include "script/runtime/zxl_engine.h"
 
+#include "script/runtime/zxl_exceptions.h"
+
 #include "core/internal_error.h"
 #include "core/process_exit.h"
 
@@ -74,6 +76,7 @@ void zxl_init()
     if ( engine->reader == nullptr )
       throw std::bad_alloc();
     engine->saved_native_count = engine->natives.size();
+    engine->destructor_runner = zxl_run_destructor;
     for ( const char *name : {"object", "typeinfo", "exception"} )
       zxl_define_class(name, nullptr);
   }
