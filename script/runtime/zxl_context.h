@@ -82,6 +82,9 @@ bool zxl_run(zxl_context_t *context, zxl_value_t *result, const char *name, int3
 // values and the caller's state comes back. 0, or 1563 when the result's REF cannot be followed.
 [[nodiscard]] int zxl_return(zxl_context_t *context);
 
+// The code and code length become those of the current function (none at the outermost level).
+void zxl_load_code(zxl_context_t *context);
+
 // The cancellation flag of the innermost polling run on this thread (null when none): a destructor run started
 // under it obeys it.
 bool *&zxl_active_cancel();

@@ -27,15 +27,16 @@ int32_t exception_class()
   return cls != nullptr ? cls->index : 0;
 }
 
-// The slot becomes a new exception object with only a description.
-void make_described_exception(zxl_value_t *slot, const std::string &text)
+// The slot becomes a new exception object with a description.
+zxl_object_t *new_exception(zxl_value_t *slot, std::string_view description)
 {
   zxl_object_t *object = zxl_object_new(exception_class());
   zxl_value_t value;
   value.kind = ZK_OBJECT;
   value.object = object;
   zxl_value_replace(slot, value);
-  zxl_value_replace(zxl_attr_slot(object, "description"), zxl_string(text));
+  zxl_value_replace(zxl_attr_slot(object, "description"), zxl_string(description));
+  return object;
 }
 
 std::string internal_error_text(int32_t number)
@@ -51,13 +52,8 @@ std::string internal_error_text(int32_t number)
 void zxl_make_exception(zxl_value_t *slot)
 {
   const int32_t code = qerrno_get();
-  zxl_object_t *object = zxl_object_new(exception_class());
-  zxl_value_t value;
-  value.kind = ZK_OBJECT;
-  value.object = object;
-  zxl_value_replace(slot, value);
+  zxl_object_t *object = new_exception(slot, error_code_text(code));
   zxl_value_replace(zxl_attr_slot(object, "qerrno"), zxl_long(code));
-  zxl_value_replace(zxl_attr_slot(object, "description"), zxl_string(error_code_text(code)));
   qerrno_set(code);
 }
 
@@ -139,16 +135,13 @@ bool zxl_run_protected(zxl_context_t *context, zxl_value_t *result, const char *
     if ( text.empty() )
       text = "Unhandled C++ exception!";
     context->stack.push_back(zxl_long(0));
-    make_described_exception(&context->stack.back(), text);
+    new_exception(&context->stack.back(), text);
     ok = false;
   }
   while ( context->frames.size() > depth )
     if ( zxl_return(context) != 0 )
       interr(508);
-  const zxl_function_t *function = context->function;
-  context->code = function != nullptr ? function->body.data() : nullptr;
-  context->code_length =
-      function != nullptr ? std::min<uint32_t>(function->code_length, uint32_t(function->body.size())) : 0;
+  zxl_load_code(context);
   qerrno_set(ok ? 0 : code);
   return ok;
 }

@@ -82,13 +82,6 @@ void fill_defaults(zxl_context_t *c, size_t *count, size_t params, const qvector
     c->stack.push_back(zxl_value_share(defaults[i], 283));
 }
 
-void load_code(zxl_context_t *c)
-{
-  zxl_function_t *f = c->function;
-  c->code = f != nullptr ? f->body.data() : nullptr;
-  c->code_length = f != nullptr ? std::min<uint32_t>(f->code_length, uint32_t(f->body.size())) : 0;
-}
-
 // Enters compiled function a with the values from the newest mark up. 0 or an error code.
 int enter_function(zxl_context_t *c, int32_t a)
 {
@@ -124,7 +117,7 @@ int enter_function(zxl_context_t *c, int32_t a)
   c->locals_base = uint32_t(c->stack.size());
   c->function = f;
   c->pc = 0;
-  load_code(c);
+  zxl_load_code(c);
   return 0;
 }
 
@@ -143,7 +136,7 @@ void abandon_frames(zxl_context_t *c)
     c->frames.pop_back();
   }
   c->function = nullptr;
-  load_code(c);
+  zxl_load_code(c);
 }
 
 // Calls native n with the values from the newest mark up; the result is left in *scratch. 0 or an error code.
@@ -312,6 +305,13 @@ int pop_into(zxl_context_t *c, zxl_value_t *slot)
 
 } // namespace
 
+void zxl_load_code(zxl_context_t *c)
+{
+  const zxl_function_t *f = c->function;
+  c->code = f != nullptr ? f->body.data() : nullptr;
+  c->code_length = f != nullptr ? std::min<uint32_t>(f->code_length, uint32_t(f->body.size())) : 0;
+}
+
 bool *&zxl_active_cancel()
 {
   thread_local bool *active = nullptr;
@@ -332,7 +332,7 @@ void zxl_context_init(zxl_context_t *context, const zxl_resolver_pair_t &resolve
   c->function = nullptr;
   c->pc = 0;
   c->operand = 0;
-  load_code(c);
+  zxl_load_code(c);
   c->resolver = resolver;
   c->no_ui = no_ui ? 1 : 0;
   c->polls = !no_ui;
@@ -452,7 +452,7 @@ int zxl_return(zxl_context_t *c)
   c->arg_base = frame.arg_base;
   c->pc = frame.pc;
   c->function = frame.function;
-  load_code(c);
+  zxl_load_code(c);
   return 0;
 }
 
