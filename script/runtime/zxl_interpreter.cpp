@@ -85,33 +85,27 @@ void fill_defaults(zxl_context_t *c, size_t *count, size_t params, const qvector
 // Enters compiled function a with the values from the newest mark up. 0 or an error code.
 int enter_function(zxl_context_t *c, int32_t a)
 {
-  zxl_function_t *f = nullptr;
-  std::string name;
+  // One lock for the lookup and the activation count: calls are the commonest slow instruction.
+  critical_section_guard_t guard(zxl_script_lock);
+  zxl_function_t *f = zxl_function_at(a);
+  if ( f == nullptr || f->body.empty() )
   {
-    critical_section_guard_t guard(zxl_script_lock);
-    f = zxl_function_at(a);
-    if ( f != nullptr )
-      name = f->name.view();
-    if ( f == nullptr || f->body.empty() )
-    {
-      if ( name.empty() )
-        name = "#" + std::to_string(a);
-      return fail_text(88, name.c_str());
-    }
+    const std::string name = f != nullptr && !f->name.view().empty() ? std::string(f->name.view())
+                                                                      : "#" + std::to_string(a);
+    return fail_text(88, name.c_str());
   }
   const uint32_t w = pop_mark(c);
   size_t count = c->stack.size() - w;
-  fill_defaults(c, &count, size_t(std::max(f->param_count, 0)), f->defaults);
-  if ( count != size_t(std::max(f->param_count, 0)) )
-    return fail_text(56, name.c_str());
+  const size_t params = size_t(std::max(f->param_count, 0));
+  fill_defaults(c, &count, params, f->defaults);
+  if ( count != params )
+    return fail_text(56, f->name.c_str());
   if ( c->frames.size() >= ZXL_MAX_FRAMES )
     return fail(ZXL_TOO_DEEP);
-  {
-    critical_section_guard_t guard(zxl_script_lock);
-    if ( f->activation == -1 )
-      return fail_text(40, name.c_str());
-    ++f->activation;
-  }
+  if ( f->activation == -1 )
+    return fail_text(40, f->name.c_str());
+  ++f->activation;
+  guard.release();
   c->frames.push_back({c->function, c->pc, c->arg_base, c->locals_base});
   c->arg_base = w;
   c->locals_base = uint32_t(c->stack.size());
@@ -416,33 +410,41 @@ int zxl_check_native_args(zxl_value_t *args, size_t count, const qstring &kinds)
 int zxl_return(zxl_context_t *c)
 {
   zxl_function_t *f = c->function;
-  {
-    critical_section_guard_t guard(zxl_script_lock);
-    if ( f == nullptr || f->activation <= 0 )
-      interr(487);
-  }
+  if ( f == nullptr )
+    interr(487);
   const size_t base = c->arg_base;
   const size_t depth = c->stack.size();
   if ( depth < base + 1 || c->frames.empty() )
     interr(285);
-  if ( depth != base + 1 )
+  // The result is settled before anything changes, so a failed return leaves the frame as it was.
+  zxl_value_t result = c->stack.back();
+  bool followed = false;
+  if ( depth != base + 1 && result.kind == ZK_REF && result.ref.owner == c && result.index >= 0 &&
+       size_t(result.index) >= base )
   {
-    zxl_value_t result = c->stack.back();
-    if ( result.kind == ZK_REF && result.ref.owner == c && result.index >= 0 && size_t(result.index) >= base )
-    {
-      const zxl_value_t *target = zxl_value_deref(&result, 0);
-      if ( target == nullptr )
-        return qerrno_get();
-      result = zxl_value_share(*target, 283);
-      zxl_value_release(c->stack.back());
-    }
-    c->stack.pop_back();
-    drop_to(c, base);
-    c->stack.push_back(result);
+    const zxl_value_t *target = zxl_value_deref(&result, 0);
+    if ( target == nullptr )
+      return qerrno_get();
+    result = zxl_value_share(*target, 283);
+    followed = true;
   }
   {
     critical_section_guard_t guard(zxl_script_lock);
+    if ( f->activation <= 0 )
+    {
+      if ( followed )
+        zxl_value_release(result);
+      interr(487);
+    }
     --f->activation;
+  }
+  if ( depth != base + 1 )
+  {
+    if ( followed )
+      zxl_value_release(c->stack.back());
+    c->stack.pop_back();
+    drop_to(c, base);
+    c->stack.push_back(result);
   }
   while ( !c->marks.empty() && c->marks.back() >= base + 1 )
     c->marks.pop_back();

@@ -210,4 +210,17 @@ TEST_F(interpreter_test, every_instruction_family_runs_in_its_forms)
   }
 }
 
+TEST_F(interpreter_test, a_ref_kept_after_its_run_ended_is_dangling)
+{
+  // The next run's context may well sit at the same address: the REF must still not reach into it.
+  zxl_install("keep", 0, "RESERVE 1; PUSH_SMALL 0; REF_LOCAL; POP_GLOBAL_B 0; PUSH_SMALL 0; RET");
+  zxl_install("read", 0, "RESERVE 1; PUSH_GLOBAL_B 0; RET");
+  ASSERT_TRUE(zxl_run_by_name("keep").ok);
+  const zxl_outcome_t out = zxl_run_by_name("read");
+  EXPECT_FALSE(out.ok);
+  EXPECT_EQ(out.qerrno, 1563);
+  zxl_install("write", 0, "PUSH_SMALL 1; POP_GLOBAL_B 0; PUSH_SMALL 0; RET");
+  EXPECT_EQ(zxl_run_by_name("write").qerrno, 1563);
+}
+
 } // namespace
