@@ -56,6 +56,7 @@ struct zxl_context_t : zxl_slot_owner_t
   bool own_cancel = false;        // set for good by a non-zero answer to the poll
   bool *cancelled = &own_cancel;  // the cancellation this run obeys; a destructor run shares its caller's
   uint32_t wait_counter = 0;
+  bool main_thread = false; // made on the main thread (a context never changes threads)
 };
 
 // Prepares a context: magic, engine, empty stacks, the resolver and the no-UI flag (forced off the main thread).

@@ -292,7 +292,7 @@ int pop_into(zxl_context_t *c, zxl_value_t *slot)
   int code = 0;
   if ( slot != top )
     code = zxl_value_move(slot, top);
-  zxl_value_clear(&c->stack.back());
+  zxl_value_release(c->stack.back());
   c->stack.pop_back();
   return code;
 }
@@ -314,9 +314,10 @@ bool *&zxl_active_cancel()
 
 void zxl_context_init(zxl_context_t *context, const zxl_resolver_pair_t &resolver, bool no_ui)
 {
-  if ( !on_main_thread() )
-    no_ui = true;
   zxl_context_t *c = context;
+  c->main_thread = on_main_thread();
+  if ( !c->main_thread )
+    no_ui = true;
   c->magic = ZXL_CONTEXT_MAGIC;
   c->engine = zxl_get_engine();
   zxl_values_release(&c->stack);
@@ -591,7 +592,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       if ( engine->wait_box_shown == 0 && ++c->wait_counter > 100 )
       {
         c->wait_counter = 0;
-        if ( engine->run_start != -1 && on_main_thread() && now_seconds() - engine->run_start > 2 )
+        if ( engine->run_start != -1 && c->main_thread && now_seconds() - engine->run_start > 2 )
         {
           ui_message(msg_kind_wait_show, "Running ZXL script");
           engine->wait_box_shown = 1;
@@ -1195,6 +1196,38 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         break;
       }
 
+      // Two LONGs need no unification: the commonest operators are done here.
+      if ( c->stack.size() >= size_t(c->arg_base) + 2 )
+      {
+        zxl_value_t &left = c->stack[c->stack.size() - 2];
+        const zxl_value_t &right = c->stack.back();
+        if ( left.kind == ZK_LONG && right.kind == ZK_LONG )
+        {
+          const uint64_t l = uint64_t(left.i), r = uint64_t(right.i);
+          bool done = true;
+          switch ( op )
+          {
+          case ZOP_ADD: left.i = int64_t(l + r); break;
+          case ZOP_SUB: left.i = int64_t(l - r); break;
+          case ZOP_MUL: left.i = int64_t(l * r); break;
+          case ZOP_BOR: left.i = int64_t(l | r); break;
+          case ZOP_BAND: left.i = int64_t(l & r); break;
+          case ZOP_BXOR: left.i = int64_t(l ^ r); break;
+          case ZOP_EQ: left.i = left.i == right.i; break;
+          case ZOP_NE: left.i = left.i != right.i; break;
+          case ZOP_LE: left.i = left.i <= right.i; break;
+          case ZOP_GE: left.i = left.i >= right.i; break;
+          case ZOP_LT: left.i = left.i < right.i; break;
+          case ZOP_GT: left.i = left.i > right.i; break;
+          default: done = false; break;
+          }
+          if ( done )
+          {
+            c->stack.pop_back();
+            continue;
+          }
+        }
+      }
       const int arity = zxl_operator_arity(op);
       if ( arity == 0 )
         interr(299);

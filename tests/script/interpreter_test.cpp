@@ -5,6 +5,8 @@
 #include "tests/script/engine_fixture.h"
 #include "tests/script/zxl_assembler.h"
 
+#include "script/runtime/zxl_operators.h"
+
 #include "core/error_state.h"
 
 #include <gtest/gtest.h>
@@ -221,6 +223,34 @@ TEST_F(interpreter_test, a_ref_kept_after_its_run_ended_is_dangling)
   EXPECT_EQ(out.qerrno, 1563);
   zxl_install("write", 0, "PUSH_SMALL 1; POP_GLOBAL_B 0; PUSH_SMALL 0; RET");
   EXPECT_EQ(zxl_run_by_name("write").qerrno, 1563);
+}
+
+TEST_F(interpreter_test, operators_in_the_loop_agree_with_the_operator_engine)
+{
+  const int64_t values[] = {0, 1, -1, 7, -9, INT64_MAX, INT64_MIN};
+  const char *names[] = {"ADD", "SUB", "MUL", "DIV", "MOD", "BOR", "BAND", "BXOR", "SHL", "SHR",
+                         "EQ",  "NE",  "LE",  "GE",  "LT",  "GT",  "LOR", "LAND"};
+  for ( const char *name : names )
+    for ( int64_t a : values )
+      for ( int64_t b : values )
+      {
+        zxl_install("t", 0, "PUSH_INT64 " + std::to_string(a) + "; PUSH_INT64 " + std::to_string(b) + "; " + name +
+                                "; RET");
+        const zxl_outcome_t out = zxl_run_by_name("t");
+        qvector<zxl_value_t> stack;
+        stack.push_back(zxl_long(a));
+        stack.push_back(zxl_long(b));
+        const int code = zxl_eval_operator(&stack, zxl_opcode_of(name));
+        if ( code != 0 )
+        {
+          EXPECT_EQ(out.qerrno, code) << name << " " << a << " " << b;
+        }
+        else
+        {
+          EXPECT_EQ(out.value, describe(stack[0])) << name << " " << a << " " << b;
+        }
+        zxl_values_release(&stack);
+      }
 }
 
 } // namespace
