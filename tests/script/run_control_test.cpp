@@ -61,6 +61,18 @@ TEST_F(run_control_test, one_poll_per_instruction_on_the_main_thread_only)
     EXPECT_EQ(ui.requests_of(uicb_script_cancelled).size(), c.polls);
     EXPECT_EQ(ui.requests_of(uicb_script_started).size(), c.starts);
   }
+
+  // A call by name runs in a fresh context that polls; an unknown name is error 88 with its text.
+  ui.clear();
+  owned_value_t result;
+  qstring error;
+  EXPECT_TRUE(zxl_call_by_name(&result.v, "t", nullptr, 0, &error, zxl_resolver_pair_t()));
+  EXPECT_EQ(describe(result.v), "LONG 2");
+  EXPECT_EQ(ui.requests_of(uicb_script_cancelled).size(), 9u);
+  EXPECT_EQ(ui.requests_of(uicb_script_started).size(), 1u);
+  EXPECT_FALSE(zxl_call_by_name(&result.v, "nothing", nullptr, 0, &error, zxl_resolver_pair_t()));
+  EXPECT_STREQ(error.c_str(), "Runtime error: Unknown function or method: nothing");
+  EXPECT_EQ(qerrno_get(), 88);
 }
 
 TEST_F(run_control_test, a_cancel_sticks_even_when_the_script_catches_everything)
