@@ -1,0 +1,127 @@
+// ZXL bytecode: the opcodes, the body layout (code, handler table, table size) and the code buffer services.
+#pragma once
+
+#include "script/runtime/zxl_tables.h"
+
+#include "core/qvector.h"
+
+#include <cstdint>
+#include <vector>
+
+// Opcodes that are not operators (zxl_operators.h names those). Families with a short form keep the index in the
+// opcode (S, 16 opcodes from the first); B forms carry an 8-bit index, W forms a 16-bit one.
+enum zxl_opcode : uint8_t
+{
+  ZOP_CALL_NATIVE_S = 0,
+  ZOP_CALL_FUNC_S = 16,
+  ZOP_POP_LOCAL_S = 32,
+  ZOP_POP_ARG_S = 48,
+  ZOP_STORE_LOCAL_S = 64,
+  ZOP_STORE_ARG_S = 80,
+  ZOP_PUSH_LOCAL_S = 96,
+  ZOP_PUSH_ARG_S = 112,
+  ZOP_CALL_NATIVE_B = 128,
+  ZOP_CALL_NATIVE_W,
+  ZOP_CALL_FUNC_B,
+  ZOP_CALL_FUNC_W,
+  ZOP_POP_LOCAL_B,
+  ZOP_POP_LOCAL_W,
+  ZOP_POP_ARG_B,
+  ZOP_POP_ARG_W,
+  ZOP_STORE_LOCAL_B,
+  ZOP_STORE_LOCAL_W,
+  ZOP_STORE_ARG_B,
+  ZOP_STORE_ARG_W,
+  ZOP_PUSH_LOCAL_B,
+  ZOP_PUSH_LOCAL_W,
+  ZOP_PUSH_ARG_B,
+  ZOP_PUSH_ARG_W = 143,
+  ZOP_PUSH_INT8 = 160,
+  ZOP_PUSH_INT16,
+  ZOP_DROP_B,
+  ZOP_DROP_W,
+  ZOP_CALL_VALUE,
+  ZOP_RESERVE,
+  ZOP_NOP,
+  ZOP_PUSH_INT32,
+  ZOP_PUSH_STR,
+  ZOP_POP,
+  ZOP_MARK,
+  ZOP_JMP,
+  ZOP_JMP_TRUE,
+  ZOP_JMP_FALSE,
+  ZOP_FUNC_REF,
+  ZOP_RET = 175,
+  ZOP_INC_LOCAL_B = 192,
+  ZOP_INC_LOCAL_W,
+  ZOP_INC_ARG_B,
+  ZOP_INC_ARG_W,
+  ZOP_DEC_LOCAL_B,
+  ZOP_DEC_LOCAL_W,
+  ZOP_DEC_ARG_B,
+  ZOP_DEC_ARG_W = 199,
+  ZOP_PUSH_FLOAT = 210,
+  ZOP_PUSH_INT64,
+  ZOP_MARK_BELOW,
+  ZOP_PUSH_GLOBAL_B,
+  ZOP_PUSH_GLOBAL_W,
+  ZOP_POP_GLOBAL_B,
+  ZOP_POP_GLOBAL_W,
+  ZOP_STORE_GLOBAL_B,
+  ZOP_STORE_GLOBAL_W,
+  ZOP_INC_GLOBAL_B,
+  ZOP_INC_GLOBAL_W,
+  ZOP_DEC_GLOBAL_B,
+  ZOP_DEC_GLOBAL_W,
+  ZOP_THROW,
+  ZOP_PUSH_SMALL = 224,
+  ZOP_NEW = 240,
+  ZOP_CLONE,
+  ZOP_GET_ATTR,
+  ZOP_SET_ATTR,
+  ZOP_SET_ATTR_POP,
+  ZOP_INC_ATTR,
+  ZOP_DEC_ATTR,
+  ZOP_CALL_METHOD,
+  ZOP_REF_ARG,
+  ZOP_REF_LOCAL,
+  ZOP_REF_GLOBAL,
+  ZOP_SET_SLICE,
+  ZOP_GET_SLICE,
+  ZOP_DUP,
+  ZOP_GET_ITEM,
+  ZOP_SET_ITEM = 255,
+};
+
+// Slot kinds of a handler.
+enum zxl_slot_kind : uint32_t
+{
+  ZXL_SLOT_LOCAL = 1,
+  ZXL_SLOT_ARG = 2,
+  ZXL_SLOT_GLOBAL = 3,
+};
+
+// One row of a handler table: the code range [start, end) it protects (the catch block starts at end) and the
+// slot that receives the caught value.
+struct zxl_handler_t
+{
+  uint32_t start = 0;
+  uint32_t end = 0;
+  uint32_t slot_kind = 0;
+  uint32_t slot_index = 0;
+};
+
+// Appends bytes to a body under construction.
+void zxl_code_append(byte_buffer_t *body, const void *bytes, size_t count);
+// Patch an 8, 16 or 32-bit little-endian value at a position; bytes past the current end are internal error 277.
+void zxl_code_patch8(byte_buffer_t *body, uint32_t position, uint8_t value);
+void zxl_code_patch16(byte_buffer_t *body, uint32_t position, uint16_t value);
+void zxl_code_patch32(byte_buffer_t *body, uint32_t position, uint32_t value);
+// Finishes a function's body: records the code length, appends the handler table (in the given order) when there
+// are handlers, then the 16-bit table size. False, with the body unchanged, when the table passes 65,535 bytes.
+[[nodiscard]] bool zxl_code_finish(zxl_function_t *function, const std::vector<zxl_handler_t> &handlers);
+// The code length of a finished body: under 3 bytes is internal error 278; a table size that leaves no code is
+// internal error 279.
+uint32_t zxl_code_length(const byte_buffer_t &body);
+// The first handler in table order whose range holds the offset; false when none does (or the table is cut).
+bool zxl_find_handler(const zxl_function_t &function, uint32_t offset, zxl_handler_t *handler);

@@ -1,0 +1,1295 @@
+// The ZXL interpreter: contexts, calls and returns, native calls, and the loop that runs the instructions.
+#include "script/runtime/zxl_context.h"
+
+#include "script/runtime/zxl_bytecode.h"
+#include "script/runtime/zxl_exceptions.h"
+#include "script/runtime/zxl_object.h"
+#include "script/runtime/zxl_operators.h"
+
+#include "core/clock_time.h"
+#include "core/error_state.h"
+#include "core/internal_error.h"
+#include "core/threads.h"
+#include "core/ui_callback.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstring>
+#include <string>
+
+namespace
+{
+
+int fail(int code)
+{
+  qerrno_set(code);
+  return code;
+}
+
+int fail_text(int code, const char *text)
+{
+  error_arg_text(0, text);
+  return fail(code);
+}
+
+void ui_message(int32_t kind, const char *format, ...)
+{
+  if ( ui_callback == nullptr )
+    return;
+  va_list va;
+  va_start(va, format);
+  ui_callback(ui_code_message, kind, format, &va);
+  va_end(va);
+}
+
+int64_t now_seconds()
+{
+  return int64_t(current_packed_time() >> 32);
+}
+
+// The position a new mark or a popped mark must keep: within the current function's values.
+uint32_t pop_mark(zxl_context_t *c)
+{
+  if ( c->marks.empty() )
+    interr(285);
+  const uint32_t w = c->marks.back();
+  if ( w < c->arg_base || w > c->stack.size() )
+    interr(285);
+  c->marks.pop_back();
+  return w;
+}
+
+// Releases the values from position `from` up and shrinks the stack to it.
+void drop_to(zxl_context_t *c, size_t from)
+{
+  while ( c->stack.size() > from )
+  {
+    zxl_value_release(c->stack.back());
+    c->stack.pop_back();
+  }
+}
+
+// Pushes copies of defaults so that `count` arguments become `params`, when the defaults cover the gap.
+void fill_defaults(zxl_context_t *c, size_t *count, size_t params, const qvector<zxl_value_t> &defaults)
+{
+  const size_t have = defaults.size();
+  if ( *count >= params || have == 0 )
+    return;
+  const int64_t d = int64_t(have) + int64_t(*count) - int64_t(params);
+  if ( d < 0 || d >= int64_t(have) )
+    return;
+  for ( size_t i = size_t(d); *count < params; ++i, ++*count )
+    c->stack.push_back(zxl_value_share(defaults[i], 283));
+}
+
+// Enters compiled function a with the values from the newest mark up. 0 or an error code.
+int enter_function(zxl_context_t *c, int32_t a)
+{
+  // One lock for the lookup and the activation count: calls are the commonest slow instruction.
+  critical_section_guard_t guard(zxl_script_lock);
+  zxl_function_t *f = zxl_function_at(a);
+  if ( f == nullptr || f->body.empty() )
+  {
+    const std::string name = f != nullptr && !f->name.view().empty() ? std::string(f->name.view())
+                                                                      : "#" + std::to_string(a);
+    return fail_text(88, name.c_str());
+  }
+  const uint32_t w = pop_mark(c);
+  size_t count = c->stack.size() - w;
+  const size_t params = size_t(std::max(f->param_count, 0));
+  fill_defaults(c, &count, params, f->defaults);
+  if ( count != params )
+    return fail_text(56, f->name.c_str());
+  if ( c->frames.size() >= ZXL_MAX_FRAMES )
+    return fail(ZXL_TOO_DEEP);
+  if ( f->activation == -1 )
+    return fail_text(40, f->name.c_str());
+  ++f->activation;
+  guard.release();
+  c->frames.push_back({c->function, c->pc, c->arg_base, c->locals_base});
+  c->arg_base = w;
+  c->locals_base = uint32_t(c->stack.size());
+  c->function = f;
+  c->pc = 0;
+  zxl_load_code(c);
+  return 0;
+}
+
+// Ends every frame of the context for a native that never returns: the active functions become idle again.
+void abandon_frames(zxl_context_t *c)
+{
+  while ( !c->frames.empty() )
+  {
+    if ( c->function != nullptr )
+    {
+      critical_section_guard_t guard(zxl_script_lock);
+      if ( c->function->activation > 0 )
+        --c->function->activation;
+    }
+    c->function = c->frames.back().function;
+    c->frames.pop_back();
+  }
+  c->function = nullptr;
+  zxl_load_code(c);
+}
+
+// Calls native n with the values from the newest mark up; the result is left in *scratch. 0 or an error code.
+int call_native(zxl_context_t *c, int32_t n, zxl_value_t *scratch)
+{
+  c->wait_counter += 200;
+  const zxl_native_t *native = nullptr;
+  {
+    critical_section_guard_t guard(zxl_script_lock);
+    const auto &natives = c->engine->natives;
+    if ( n > 0 && size_t(n) < natives.size() )
+      native = natives[size_t(n)].get();
+  }
+  if ( native == nullptr || native->callback == nullptr )
+    return fail(87);
+  const std::string_view kinds = native->arg_kinds.view();
+  size_t params = kinds.size();
+  while ( params > 0 && uint8_t(kinds[params - 1]) == ZK_ANY )
+    --params;
+  const bool variadic = params != kinds.size();
+  const uint32_t w = pop_mark(c);
+  size_t count = c->stack.size() - w;
+  fill_defaults(c, &count, params, native->defaults);
+  zxl_value_clear(scratch);
+  if ( variadic )
+    *scratch = zxl_long(int64_t(count));
+  else if ( count != params )
+    return fail_text(56, native->name.c_str());
+  if ( (native->flags & ZXL_NATIVE_ANY_THREAD) == 0 && !on_main_thread() )
+    return fail_text(143, native->name.c_str());
+  if ( const int code = zxl_check_native_args(c->stack.data() + w, count, native->arg_kinds); code != 0 )
+    return code;
+  if ( (native->flags & ZXL_NATIVE_NO_RETURN) != 0 )
+  {
+    qvector<zxl_value_t> args;
+    for ( size_t i = w; i < c->stack.size(); ++i )
+      args.push_back(std::exchange(c->stack[i], zxl_long(0)));
+    abandon_frames(c);
+    zxl_values_release(&c->stack);
+    c->marks.release();
+    c->magic = 0;
+    zxl_value_t result = zxl_long(0);
+    native->callback(args.data(), &result);
+    zxl_value_clear(&result);
+    zxl_values_release(&args);
+    interr(291);
+  }
+  if ( const int code = native->callback(c->stack.data() + w, scratch); code != 0 )
+    return fail(code);
+  drop_to(c, w);
+  qerrno_set(0);
+  return 0;
+}
+
+// Calls index a (compiled from 0 up, native -a when negative). A native's result is left in *scratch and
+// *native_done is set.
+int call_index(zxl_context_t *c, int32_t a, zxl_value_t *scratch, bool *native_done)
+{
+  c->operand = uint32_t(a);
+  if ( a >= 0 )
+    return enter_function(c, a);
+  *native_done = true;
+  return call_native(c, a == INT32_MIN ? 0 : -a, scratch);
+}
+
+// A getattr or setattr method of the class or its parents, class 0 excepted; -1 when none.
+int32_t class_hook(int32_t class_index, bool setter)
+{
+  critical_section_guard_t guard(zxl_script_lock);
+  while ( class_index > 0 && class_index < zxl_class_count() )
+  {
+    const zxl_class_t *cls = zxl_class_at(class_index);
+    const int32_t hook = setter ? cls->setattr_method : cls->getattr_method;
+    if ( hook >= 0 )
+      return hook;
+    if ( cls->parent >= class_index )
+      break;
+    class_index = cls->parent;
+  }
+  return -1;
+}
+
+std::string class_name(int32_t class_index)
+{
+  critical_section_guard_t guard(zxl_script_lock);
+  return std::string(zxl_class_at(class_index)->name.view());
+}
+
+// Runs a getattr (value null) or setattr method in the context with (object, name[, value]). On failure the
+// top of the stack is an exception.
+bool nested_method_run(zxl_context_t *c, int32_t index, zxl_object_t *object, std::string_view name,
+                       const zxl_value_t *value, zxl_value_t *result)
+{
+  if ( zxl_function_at(index) == nullptr )
+  {
+    fail_text(88, "?");
+    zxl_raise_current(c);
+    return false;
+  }
+  if ( c->stack.size() + 3 > ZXL_MAX_VALUES || c->marks.size() >= ZXL_MAX_MARKS )
+  {
+    fail(ZXL_TOO_DEEP);
+    zxl_raise_current(c);
+    return false;
+  }
+  c->marks.push_back(uint32_t(c->stack.size()));
+  c->stack.push_back(zxl_object_value(object));
+  c->stack.push_back(zxl_string(name));
+  if ( value != nullptr )
+    c->stack.push_back(zxl_value_share(*value, 283));
+  return zxl_run_protected(c, result, nullptr, index);
+}
+
+// The slot of LOCAL n, ARG n (inside the stack, else internal error 286 / 287).
+zxl_value_t *local_slot(zxl_context_t *c, uint32_t n)
+{
+  const uint64_t pos = uint64_t(c->locals_base) + n;
+  if ( pos >= c->stack.size() )
+    interr(286);
+  return &c->stack[size_t(pos)];
+}
+
+zxl_value_t *arg_slot(zxl_context_t *c, uint32_t n)
+{
+  const uint64_t pos = uint64_t(c->arg_base) + n;
+  if ( pos >= c->stack.size() )
+    interr(287);
+  return &c->stack[size_t(pos)];
+}
+
+// Adds or subtracts 1 in place after following REFs. 0 or an error code.
+int step_value(zxl_value_t *slot, bool decrement)
+{
+  zxl_value_t *v = zxl_value_deref(slot, 0);
+  if ( v == nullptr )
+    return qerrno_get();
+  switch ( v->kind )
+  {
+  case ZK_LONG:
+  case ZK_INT64:
+    v->i = int64_t(uint64_t(v->i) + (decrement ? ~uint64_t(0) : 1));
+    return 0;
+  case ZK_FLOAT:
+  {
+    xfloat_t one;
+    int64_to_xfloat(1, &one);
+    const int status = xfloat_add(v->f, one, &v->f, decrement);
+    return status == XFLOAT_OK ? 0 : fail(zxl_status_error(status));
+  }
+  default:
+    return fail(61);
+  }
+}
+
+// Moves the top into the slot (through a REF in it, one level) and drops the top.
+int pop_into(zxl_context_t *c, zxl_value_t *slot)
+{
+  zxl_value_t *top = &c->stack.back();
+  int code = 0;
+  if ( slot != top )
+    code = zxl_value_move(slot, top);
+  zxl_value_release(c->stack.back());
+  c->stack.pop_back();
+  return code;
+}
+
+} // namespace
+
+void zxl_load_code(zxl_context_t *c)
+{
+  const zxl_function_t *f = c->function;
+  c->code = f != nullptr ? f->body.data() : nullptr;
+  c->code_length = f != nullptr ? std::min<uint32_t>(f->code_length, uint32_t(f->body.size())) : 0;
+}
+
+bool *&zxl_active_cancel()
+{
+  thread_local bool *active = nullptr;
+  return active;
+}
+
+void zxl_context_init(zxl_context_t *context, const zxl_resolver_pair_t &resolver, bool no_ui)
+{
+  zxl_context_t *c = context;
+  c->main_thread = on_main_thread();
+  if ( !c->main_thread )
+    no_ui = true;
+  c->magic = ZXL_CONTEXT_MAGIC;
+  c->engine = zxl_get_engine();
+  zxl_values_release(&c->stack);
+  c->frames.clear();
+  c->marks.clear();
+  c->arg_base = c->locals_base = 0;
+  c->function = nullptr;
+  c->pc = 0;
+  c->operand = 0;
+  zxl_load_code(c);
+  c->resolver = resolver;
+  c->no_ui = no_ui ? 1 : 0;
+  c->polls = !no_ui;
+  c->own_cancel = false;
+  c->cancelled = &c->own_cancel;
+  c->wait_counter = 0;
+  if ( no_ui )
+  {
+    c->engine->run_start = -1;
+    return;
+  }
+  c->engine->run_start = now_seconds();
+  if ( ui_callback != nullptr )
+    ui_callback(uicb_script_started);
+}
+
+void zxl_context_free(zxl_context_t *context)
+{
+  context->magic = 0;
+  context->code = nullptr;
+  context->code_length = 0;
+  context->resolver = zxl_resolver_pair_t();
+  context->marks.release();
+  context->frames.release();
+  zxl_values_release(&context->stack);
+}
+
+int zxl_check_native_args(zxl_value_t *args, size_t count, const qstring &kinds)
+{
+  const std::string_view k = kinds.view();
+  size_t next = 0;
+  for ( size_t i = 0; i < count; ++i )
+  {
+    uint8_t code;
+    if ( next < k.size() )
+      code = uint8_t(k[next++]);
+    else if ( !k.empty() && uint8_t(k.back()) == ZK_ANY )
+      code = ZK_ANY;
+    else
+      return fail(56);
+    if ( code < 2 || code > 10 )
+      interr(289);
+    zxl_value_t *arg = &args[i];
+    if ( arg->kind == code || code == ZK_ANY )
+      continue;
+    int result = 0;
+    switch ( code )
+    {
+    case ZK_LONG:
+      result = zxl_to_long(arg);
+      break;
+    case ZK_FLOAT:
+      result = zxl_to_float(arg);
+      break;
+    case ZK_STRING:
+      result = zxl_to_string(arg);
+      break;
+    case ZK_INT64:
+      result = zxl_to_int64(arg);
+      break;
+    case ZK_FUNC:
+      result = fail(1554);
+      break;
+    case ZK_REF:
+      if ( !(arg->kind == ZK_LONG && arg->i == 0) )
+        result = fail(1566);
+      break;
+    default:
+      result = fail(1532);
+      break;
+    }
+    if ( result != 0 )
+      return result;
+  }
+  for ( ; next < k.size(); ++next )
+    if ( uint8_t(k[next]) != ZK_ANY )
+      return fail(56);
+  return 0;
+}
+
+int zxl_return(zxl_context_t *c)
+{
+  zxl_function_t *f = c->function;
+  if ( f == nullptr )
+    interr(487);
+  const size_t base = c->arg_base;
+  const size_t depth = c->stack.size();
+  if ( depth < base + 1 || c->frames.empty() )
+    interr(285);
+  // The result is settled before anything changes, so a failed return leaves the frame as it was.
+  zxl_value_t result = c->stack.back();
+  bool followed = false;
+  if ( depth != base + 1 && result.kind == ZK_REF && result.ref.owner == c && result.index >= 0 &&
+       size_t(result.index) >= base )
+  {
+    const zxl_value_t *target = zxl_value_deref(&result, 0);
+    if ( target == nullptr )
+      return qerrno_get();
+    result = zxl_value_share(*target, 283);
+    followed = true;
+  }
+  {
+    critical_section_guard_t guard(zxl_script_lock);
+    if ( f->activation <= 0 )
+    {
+      if ( followed )
+        zxl_value_release(result);
+      interr(487);
+    }
+    --f->activation;
+  }
+  if ( depth != base + 1 )
+  {
+    if ( followed )
+      zxl_value_release(c->stack.back());
+    c->stack.pop_back();
+    drop_to(c, base);
+    c->stack.push_back(result);
+  }
+  while ( !c->marks.empty() && c->marks.back() >= base + 1 )
+    c->marks.pop_back();
+  const zxl_frame_t frame = c->frames.back();
+  c->frames.pop_back();
+  c->locals_base = frame.locals_base;
+  c->arg_base = frame.arg_base;
+  c->pc = frame.pc;
+  c->function = frame.function;
+  zxl_load_code(c);
+  return 0;
+}
+
+bool zxl_run_function(zxl_context_t *context, const char *name, int32_t index, int32_t argc,
+                      const zxl_value_t *args, zxl_value_t *result, qstring *error)
+{
+  zxl_context_t *c = context;
+  c->marks.push_back(uint32_t(c->stack.size()));
+  for ( int32_t i = 0; i < argc; ++i )
+    c->stack.push_back(zxl_value_share(args[i], 283));
+  const bool ok = zxl_run_protected(c, result, name, index);
+  if ( !ok && !c->stack.empty() )
+  {
+    const int32_t code = qerrno_get();
+    if ( error != nullptr )
+      zxl_runtime_error_text(c->stack.back(), error);
+    if ( result != nullptr )
+      (void)pop_into(c, result);
+    else
+      drop_to(c, c->stack.size() - 1);
+    qerrno_set(code);
+  }
+  if ( c->engine->wait_box_shown != 0 )
+  {
+    ui_message(msg_kind_wait_hide, "");
+    c->engine->wait_box_shown = 0;
+  }
+  return ok;
+}
+
+bool zxl_call_by_name(zxl_value_t *result, const char *name, const zxl_value_t *args, int32_t argc,
+                      qstring *error, const zxl_resolver_pair_t &resolver)
+{
+  zxl_context_t context;
+  zxl_context_init(&context, resolver, false);
+  const bool ok = zxl_run_function(&context, name, 0, argc, args, result, error);
+  zxl_context_free(&context);
+  return ok;
+}
+
+bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t index)
+{
+  // The run's scratch value: a native's result, or the exception being raised.
+  struct scratch_t
+  {
+    zxl_value_t v = zxl_long(0);
+    ~scratch_t() { zxl_value_clear(&v); }
+  } scratch;
+  struct cancel_scope_t
+  {
+    bool *saved = zxl_active_cancel();
+    ~cancel_scope_t() { zxl_active_cancel() = saved; }
+  } cancel_scope;
+  if ( c->polls )
+    zxl_active_cancel() = c->cancelled;
+
+  zxl_engine_t *engine = c->engine;
+  const size_t entry = c->frames.size();
+  int32_t a = index;
+  if ( name != nullptr )
+  {
+    critical_section_guard_t guard(zxl_script_lock);
+    a = zxl_function_index(name);
+    if ( a == ZXL_NO_FUNCTION )
+    {
+      fail_text(88, name);
+      goto failure;
+    }
+  }
+  {
+    bool native_done = false;
+    if ( call_index(c, a, &scratch.v, &native_done) != 0 )
+      goto failure;
+    if ( native_done )
+    {
+      if ( result != nullptr )
+        (void)zxl_value_move(result, &scratch.v);
+      return true;
+    }
+  }
+
+// Reads an operand of `size` bytes at pc, checked against the code length, and advances pc.
+#define ZXL_OPERAND(type)                                                                                      \
+  ([&]() -> type {                                                                                             \
+    if ( uint64_t(c->pc) + sizeof(type) > c->code_length )                                                     \
+      interr(276);                                                                                             \
+    type value_;                                                                                               \
+    std::memcpy(&value_, c->code + c->pc, sizeof(type));                                                       \
+    c->pc += uint32_t(sizeof(type));                                                                           \
+    return value_;                                                                                             \
+  }())
+// Fails the instruction unless the current function has at least n values.
+#define ZXL_NEED(n, number)                                                                                    \
+  do                                                                                                           \
+  {                                                                                                            \
+    if ( c->stack.size() < size_t(c->arg_base) + (n) )                                                         \
+      interr(number);                                                                                          \
+  } while ( 0 )
+// Pushes an owned value, or releases it and fails when the value stack is full.
+#define ZXL_PUSH(value)                                                                                        \
+  do                                                                                                           \
+  {                                                                                                            \
+    const zxl_value_t pushed_ = (value);                                                                       \
+    if ( c->stack.size() >= ZXL_MAX_VALUES )                                                                   \
+    {                                                                                                          \
+      zxl_value_release(pushed_);                                                                              \
+      fail(ZXL_TOO_DEEP);                                                                                      \
+      goto failure;                                                                                            \
+    }                                                                                                          \
+    c->stack.push_back(pushed_);                                                                               \
+  } while ( 0 )
+#define ZXL_CHECK(expression)                                                                                  \
+  do                                                                                                           \
+  {                                                                                                            \
+    if ( (expression) != 0 )                                                                                   \
+      goto failure;                                                                                            \
+  } while ( 0 )
+
+  for ( ;; )
+  {
+    if ( c->polls )
+    {
+      if ( *c->cancelled || (ui_callback != nullptr && ui_callback(uicb_script_cancelled) != 0) )
+      {
+        *c->cancelled = true;
+        fail(1487);
+        goto failure;
+      }
+    }
+    if ( c->pc >= c->code_length )
+      interr(276);
+    {
+      const uint8_t op = c->code[c->pc++];
+      if ( engine->wait_box_shown == 0 && ++c->wait_counter > 100 )
+      {
+        c->wait_counter = 0;
+        if ( engine->run_start != -1 && c->main_thread && now_seconds() - engine->run_start > 2 )
+        {
+          ui_message(msg_kind_wait_show, "Running ZXL script");
+          engine->wait_box_shown = 1;
+        }
+      }
+
+      uint32_t n = 0;
+      enum family_t
+      {
+        F_NONE,
+        F_CALL_NATIVE,
+        F_CALL_FUNC,
+        F_POP_LOCAL,
+        F_POP_ARG,
+        F_STORE_LOCAL,
+        F_STORE_ARG,
+        F_PUSH_LOCAL,
+        F_PUSH_ARG,
+        F_PUSH_GLOBAL,
+        F_POP_GLOBAL,
+        F_STORE_GLOBAL,
+        F_INC_LOCAL,
+        F_INC_ARG,
+        F_DEC_LOCAL,
+        F_DEC_ARG,
+        F_INC_GLOBAL,
+        F_DEC_GLOBAL,
+      } family = F_NONE;
+      static constexpr family_t b_families[8] = {F_CALL_NATIVE, F_CALL_FUNC,   F_POP_LOCAL,  F_POP_ARG,
+                                                 F_STORE_LOCAL, F_STORE_ARG, F_PUSH_LOCAL, F_PUSH_ARG};
+      if ( op < 128 )
+      {
+        family = b_families[op >> 4];
+        n = op & 15;
+      }
+      else if ( op < 144 )
+      {
+        family = b_families[(op - 128) >> 1];
+        n = (op & 1) != 0 ? ZXL_OPERAND(uint16_t) : ZXL_OPERAND(uint8_t);
+      }
+      else if ( op >= ZOP_INC_LOCAL_B && op <= ZOP_DEC_ARG_W )
+      {
+        static constexpr family_t families[4] = {F_INC_LOCAL, F_INC_ARG, F_DEC_LOCAL, F_DEC_ARG};
+        family = families[(op - ZOP_INC_LOCAL_B) >> 1];
+        n = (op & 1) == 0 ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
+      }
+      else if ( op >= ZOP_PUSH_GLOBAL_B && op <= ZOP_DEC_GLOBAL_W )
+      {
+        static constexpr family_t families[5] = {F_PUSH_GLOBAL, F_POP_GLOBAL, F_STORE_GLOBAL, F_INC_GLOBAL,
+                                                 F_DEC_GLOBAL};
+        family = families[(op - ZOP_PUSH_GLOBAL_B) >> 1];
+        n = (op & 1) != 0 ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
+      }
+
+      if ( family != F_NONE )
+      {
+        c->operand = n;
+        switch ( family )
+        {
+        case F_CALL_NATIVE:
+        case F_CALL_FUNC:
+        {
+          bool native_done = false;
+          if ( family == F_CALL_NATIVE )
+          {
+            native_done = true;
+            c->operand = n;
+            ZXL_CHECK(call_native(c, int32_t(n), &scratch.v));
+          }
+          else
+          {
+            ZXL_CHECK(call_index(c, int32_t(n), &scratch.v, &native_done));
+          }
+          if ( native_done )
+            ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
+          continue;
+        }
+        case F_POP_LOCAL:
+          ZXL_NEED(1, 285);
+          ZXL_CHECK(pop_into(c, local_slot(c, n)));
+          continue;
+        case F_POP_ARG:
+          ZXL_NEED(1, 285);
+          ZXL_CHECK(pop_into(c, arg_slot(c, n)));
+          continue;
+        case F_STORE_LOCAL:
+          ZXL_NEED(1, 285);
+          ZXL_CHECK(zxl_value_copy(local_slot(c, n), &c->stack.back()));
+          continue;
+        case F_STORE_ARG:
+          ZXL_NEED(1, 285);
+          ZXL_CHECK(zxl_value_copy(arg_slot(c, n), &c->stack.back()));
+          continue;
+        case F_PUSH_LOCAL:
+        case F_PUSH_ARG:
+        {
+          zxl_value_t *slot = family == F_PUSH_LOCAL ? local_slot(c, n) : arg_slot(c, n);
+          const zxl_value_t *v = zxl_value_deref(slot, 0);
+          if ( v == nullptr )
+            goto failure;
+          ZXL_PUSH(zxl_value_share(*v, 283));
+          continue;
+        }
+        case F_INC_LOCAL:
+        case F_DEC_LOCAL:
+          ZXL_CHECK(step_value(local_slot(c, n), family == F_DEC_LOCAL));
+          continue;
+        case F_INC_ARG:
+        case F_DEC_ARG:
+          ZXL_CHECK(step_value(arg_slot(c, n), family == F_DEC_ARG));
+          continue;
+        default:
+        {
+          zxl_value_t value;
+          int code = 0;
+          {
+            critical_section_guard_t guard(zxl_script_lock);
+            zxl_value_t *slot = &zxl_global_at(int32_t(n))->value;
+            switch ( family )
+            {
+            case F_PUSH_GLOBAL:
+            {
+              const zxl_value_t *v = zxl_value_deref(slot, 0);
+              if ( v == nullptr )
+                code = qerrno_get();
+              else
+                value = zxl_value_share(*v, 283);
+              break;
+            }
+            case F_POP_GLOBAL:
+              ZXL_NEED(1, 285);
+              code = pop_into(c, slot);
+              break;
+            case F_STORE_GLOBAL:
+              ZXL_NEED(1, 285);
+              code = zxl_value_copy(slot, &c->stack.back());
+              break;
+            default:
+              code = step_value(slot, family == F_DEC_GLOBAL);
+              break;
+            }
+          }
+          ZXL_CHECK(code);
+          if ( family == F_PUSH_GLOBAL )
+            ZXL_PUSH(value);
+          continue;
+        }
+        }
+      }
+
+      if ( op >= ZOP_PUSH_SMALL && op < ZOP_PUSH_SMALL + 16 )
+      {
+        ZXL_PUSH(zxl_long(op - ZOP_PUSH_SMALL));
+        continue;
+      }
+
+      switch ( op )
+      {
+      case ZOP_PUSH_INT8:
+        ZXL_PUSH(zxl_long(ZXL_OPERAND(int8_t)));
+        continue;
+      case ZOP_PUSH_INT16:
+        ZXL_PUSH(zxl_long(ZXL_OPERAND(int16_t)));
+        continue;
+      case ZOP_PUSH_INT32:
+        ZXL_PUSH(zxl_long(ZXL_OPERAND(int32_t)));
+        continue;
+      case ZOP_PUSH_INT64:
+        // The host word is 8 bytes, so the constant is a LONG.
+        ZXL_PUSH(zxl_long(ZXL_OPERAND(int64_t)));
+        continue;
+      case ZOP_PUSH_FLOAT:
+        ZXL_PUSH(zxl_float(ZXL_OPERAND(xfloat_t)));
+        continue;
+      case ZOP_PUSH_STR:
+      {
+        const uint32_t length = ZXL_OPERAND(uint32_t);
+        if ( uint64_t(c->pc) + length > c->code_length )
+          interr(276);
+        const std::string_view bytes(reinterpret_cast<const char *>(c->code + c->pc), length);
+        c->pc += length;
+        ZXL_PUSH(zxl_string(bytes));
+        continue;
+      }
+      case ZOP_POP:
+        ZXL_NEED(1, 285);
+        drop_to(c, c->stack.size() - 1);
+        continue;
+      case ZOP_DROP_B:
+      case ZOP_DROP_W:
+      {
+        const uint32_t count = op == ZOP_DROP_B ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
+        ZXL_NEED(count, 285);
+        drop_to(c, c->stack.size() - count);
+        continue;
+      }
+      case ZOP_RESERVE:
+      {
+        const uint16_t count = ZXL_OPERAND(uint16_t);
+        if ( c->stack.size() + count > ZXL_MAX_VALUES )
+        {
+          fail(ZXL_TOO_DEEP);
+          goto failure;
+        }
+        c->stack.resize(c->stack.size() + count, zxl_long(0));
+        continue;
+      }
+      case ZOP_NOP:
+        continue;
+      case ZOP_MARK:
+      case ZOP_MARK_BELOW:
+        if ( op == ZOP_MARK_BELOW )
+          ZXL_NEED(1, 285);
+        if ( c->marks.size() >= ZXL_MAX_MARKS )
+        {
+          fail(ZXL_TOO_DEEP);
+          goto failure;
+        }
+        c->marks.push_back(uint32_t(c->stack.size() - (op == ZOP_MARK_BELOW ? 1 : 0)));
+        continue;
+      case ZOP_DUP:
+      {
+        ZXL_NEED(1, 285);
+        const zxl_value_t *v = zxl_value_deref(&c->stack.back(), 0);
+        if ( v == nullptr )
+          goto failure;
+        ZXL_PUSH(zxl_value_share(*v, 283));
+        continue;
+      }
+      case ZOP_REF_ARG:
+      case ZOP_REF_LOCAL:
+      case ZOP_REF_GLOBAL:
+      {
+        ZXL_NEED(1, 285);
+        zxl_value_t *top = &c->stack.back();
+        ZXL_CHECK(zxl_to_long(top));
+        const int64_t k = top->i;
+        zxl_value_t ref;
+        if ( op == ZOP_REF_GLOBAL )
+        {
+          critical_section_guard_t guard(zxl_script_lock);
+          if ( k < 0 || k >= zxl_global_count() )
+            interr(294);
+          const zxl_value_t &target = zxl_global_at(int32_t(k))->value;
+          ref = target.kind == ZK_REF ? target : zxl_global_ref(int32_t(k));
+        }
+        else
+        {
+          const int64_t pos = int64_t(op == ZOP_REF_ARG ? c->arg_base : c->locals_base) + k;
+          if ( k < 0 || pos >= int64_t(c->stack.size()) )
+            interr(292);
+          const zxl_value_t &target = c->stack[size_t(pos)];
+          ref = target.kind == ZK_REF ? target : zxl_slot_ref(c, int32_t(pos));
+        }
+        c->stack.back() = ref;
+        continue;
+      }
+      case ZOP_JMP:
+      case ZOP_JMP_TRUE:
+      case ZOP_JMP_FALSE:
+      {
+        const int32_t offset = ZXL_OPERAND(int32_t);
+        bool jump = true;
+        if ( op != ZOP_JMP )
+        {
+          ZXL_NEED(1, 285);
+          zxl_value_t *top = &c->stack.back();
+          if ( !zxl_truth(top) )
+            goto failure;
+          jump = (top->i != 0) == (op == ZOP_JMP_TRUE);
+          drop_to(c, c->stack.size() - 1);
+        }
+        if ( jump )
+        {
+          const int64_t target = int64_t(c->pc) + offset;
+          if ( target < 0 || target >= int64_t(c->code_length) )
+            interr(276);
+          c->pc = uint32_t(target);
+        }
+        continue;
+      }
+      case ZOP_RET:
+        ZXL_CHECK(zxl_return(c));
+        if ( c->frames.size() > entry )
+          continue;
+        if ( result != nullptr )
+          (void)pop_into(c, result);
+        else
+          drop_to(c, c->stack.size() - 1);
+        return true;
+      case ZOP_THROW:
+        ZXL_NEED(1, 285);
+        qerrno_set(ZXL_THROWN);
+        zxl_add_position(c, &c->stack.back());
+        goto search;
+      case ZOP_CALL_VALUE:
+      {
+        ZXL_NEED(1, 285);
+        zxl_value_t *top = &c->stack.back();
+        if ( zxl_value_deref(top, ZXL_DEREF_REPLACE) == nullptr )
+          goto failure;
+        if ( top->kind != ZK_FUNC )
+        {
+          fail(1541);
+          goto failure;
+        }
+        const int32_t target = top->func;
+        drop_to(c, c->stack.size() - 1);
+        bool native_done = false;
+        ZXL_CHECK(call_index(c, target, &scratch.v, &native_done));
+        if ( native_done )
+          ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
+        continue;
+      }
+      case ZOP_FUNC_REF:
+      {
+        ZXL_NEED(1, 285);
+        zxl_value_t *top = &c->stack.back();
+        ZXL_CHECK(zxl_to_string(top));
+        const std::string text(zxl_string_view(*top));
+        int32_t found;
+        {
+          critical_section_guard_t guard(zxl_script_lock);
+          found = zxl_function_index(text.c_str());
+        }
+        if ( found != ZXL_NO_FUNCTION )
+        {
+          zxl_value_replace(&c->stack.back(), zxl_func(found));
+          continue;
+        }
+        const int64_t answer = c->resolver.resolver != nullptr ? c->resolver.resolver->resolve(text.c_str()) : -1;
+        if ( answer == -1 )
+        {
+          fail_text(88, text.c_str());
+          goto failure;
+        }
+        zxl_value_replace(&c->stack.back(), zxl_long(answer));
+        continue;
+      }
+      case ZOP_NEW:
+      {
+        const uint16_t class_index = ZXL_OPERAND(uint16_t);
+        c->operand = class_index;
+        zxl_object_t *object = zxl_object_new(class_index);
+        if ( object->class_index != class_index )
+        {
+          zxl_object_release(object);
+          set_error_arg_number(0, class_index);
+          fail(1535);
+          goto failure;
+        }
+        int32_t constructor = -1;
+        {
+          critical_section_guard_t guard(zxl_script_lock);
+          const zxl_class_t *cls = zxl_class_at(class_index);
+          constructor = zxl_find_method(cls, cls->name.c_str());
+          while ( constructor < 0 && cls->parent != 0 )
+          {
+            cls = zxl_class_at(cls->parent);
+            constructor = zxl_find_method(cls, cls->name.c_str());
+          }
+        }
+        zxl_value_t held;
+        held.kind = ZK_OBJECT;
+        held.object = object;
+        if ( c->marks.empty() || c->marks.back() < c->arg_base || c->marks.back() > c->stack.size() )
+        {
+          zxl_value_release(held);
+          interr(285);
+        }
+        c->stack.insert(c->marks.back(), held);
+        if ( constructor >= 0 )
+        {
+          bool native_done = false;
+          ZXL_CHECK(call_index(c, constructor, &scratch.v, &native_done));
+          if ( native_done )
+            ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
+          continue;
+        }
+        if ( c->stack.size() - pop_mark(c) != 1 )
+        {
+          fail(56);
+          goto failure;
+        }
+        continue;
+      }
+      case ZOP_CLONE:
+        ZXL_NEED(1, 285);
+        zxl_object_clone(&c->stack.back());
+        continue;
+      case ZOP_GET_ATTR:
+      case ZOP_SET_ATTR:
+      case ZOP_SET_ATTR_POP:
+      case ZOP_INC_ATTR:
+      case ZOP_DEC_ATTR:
+      case ZOP_CALL_METHOD:
+      {
+        const bool setting = op == ZOP_SET_ATTR || op == ZOP_SET_ATTR_POP;
+        ZXL_NEED(setting ? 3 : 2, 285);
+        // A failure in these (but CALL_METHOD) turns the top into the exception and searches at once.
+        const bool raise_on_top = op != ZOP_CALL_METHOD;
+        std::string member;
+        if ( zxl_to_string(&c->stack.back()) != 0 )
+        {
+          if ( !raise_on_top )
+            goto failure;
+          zxl_raise_current(c);
+          goto search;
+        }
+        member = zxl_string_view(c->stack.back());
+        drop_to(c, c->stack.size() - 1);
+        if ( c->stack.back().kind != ZK_OBJECT )
+        {
+          fail(1532);
+          if ( !raise_on_top )
+            goto failure;
+          zxl_raise_current(c);
+          goto search;
+        }
+        zxl_object_t *object = c->stack.back().object;
+        const int32_t class_index = object->class_index;
+        if ( op == ZOP_GET_ATTR )
+        {
+          if ( const zxl_value_t *attr = zxl_find_attr(object, member) )
+          {
+            zxl_value_replace(&c->stack.back(), zxl_value_share(*attr, 283));
+            continue;
+          }
+          const int32_t hook = class_hook(class_index, false);
+          if ( hook < 0 )
+          {
+            fail_text(1538, (class_name(class_index) + "." + member).c_str());
+            zxl_raise_current(c);
+            goto search;
+          }
+          zxl_value_t value = zxl_long(0);
+          if ( !nested_method_run(c, hook, object, member, nullptr, &value) )
+          {
+            zxl_value_clear(&value);
+            goto search;
+          }
+          // The nested run leaves the object where it was: the value replaces it.
+          zxl_value_replace(&c->stack.back(), value);
+          continue;
+        }
+        if ( setting )
+        {
+          // The object leaves the stack but stays alive until the write is done.
+          zxl_value_t held = c->stack.back();
+          c->stack.pop_back();
+          struct release_t
+          {
+            zxl_value_t v;
+            ~release_t() { zxl_value_release(v); }
+          } hold {held};
+          const int32_t hook = class_hook(class_index, true);
+          if ( hook >= 0 )
+          {
+            const zxl_value_t value = zxl_value_share(c->stack.back(), 283);
+            const bool ok = nested_method_run(c, hook, object, member, &value, nullptr);
+            zxl_value_release(value);
+            if ( !ok )
+              goto search;
+          }
+          else if ( zxl_value_copy(zxl_attr_slot(object, member), &c->stack.back()) != 0 )
+          {
+            zxl_raise_current(c);
+            goto search;
+          }
+          if ( op == ZOP_SET_ATTR_POP )
+            drop_to(c, c->stack.size() - 1);
+          continue;
+        }
+        if ( op == ZOP_INC_ATTR || op == ZOP_DEC_ATTR )
+        {
+          zxl_value_t *attr = zxl_find_attr(object, member);
+          if ( attr == nullptr )
+          {
+            if ( class_hook(class_index, false) >= 0 )
+              fail(1534);
+            else
+              fail_text(1538, (class_name(class_index) + "." + member).c_str());
+            zxl_raise_current(c);
+            goto search;
+          }
+          const zxl_value_t *current = zxl_value_deref(attr, 0);
+          if ( current == nullptr )
+          {
+            zxl_raise_current(c);
+            goto search;
+          }
+          const zxl_value_t old = zxl_value_share(*current, 283);
+          if ( step_value(attr, op == ZOP_DEC_ATTR) != 0 )
+          {
+            zxl_value_release(old);
+            zxl_raise_current(c);
+            goto search;
+          }
+          zxl_value_replace(&c->stack.back(), old);
+          continue;
+        }
+        // CALL_METHOD
+        int32_t method;
+        {
+          critical_section_guard_t guard(zxl_script_lock);
+          method = zxl_find_method(zxl_class_at(class_index), member.c_str());
+        }
+        if ( method >= 0 )
+        {
+          if ( c->marks.empty() || c->marks.back() < c->arg_base || c->marks.back() >= c->stack.size() )
+            interr(285);
+          const zxl_value_t held = c->stack.back();
+          c->stack.pop_back();
+          c->stack.insert(c->marks.back(), held);
+          bool native_done = false;
+          ZXL_CHECK(call_index(c, method, &scratch.v, &native_done));
+          if ( native_done )
+            ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
+          continue;
+        }
+        zxl_value_t callee = zxl_long(0);
+        if ( const zxl_value_t *attr = zxl_find_attr(object, member) )
+        {
+          callee = zxl_value_share(*attr, 283);
+        }
+        else
+        {
+          const int32_t hook = class_hook(class_index, false);
+          if ( hook < 0 )
+          {
+            fail_text(88, (class_name(class_index) + "." + member).c_str());
+            goto failure;
+          }
+          if ( !nested_method_run(c, hook, object, member, nullptr, &callee) )
+          {
+            zxl_value_clear(&callee);
+            goto search;
+          }
+        }
+        const zxl_value_t *target = zxl_value_deref(&callee, 0);
+        const int32_t kind = target != nullptr ? target->kind : -1;
+        const int32_t function = kind == ZK_FUNC ? target->func : 0;
+        zxl_value_clear(&callee);
+        if ( kind != ZK_FUNC )
+        {
+          if ( kind != -1 )
+            fail(1541);
+          goto failure;
+        }
+        drop_to(c, c->stack.size() - 1);
+        bool native_done = false;
+        ZXL_CHECK(call_index(c, function, &scratch.v, &native_done));
+        if ( native_done )
+          ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
+        continue;
+      }
+      case ZOP_GET_ITEM:
+      case ZOP_GET_SLICE:
+      {
+        const bool item = op == ZOP_GET_ITEM;
+        const size_t taken = item ? 2 : 3;
+        ZXL_NEED(taken, item ? 297 : 295);
+        const size_t x = c->stack.size() - taken;
+        ZXL_CHECK(zxl_to_long(&c->stack[x + 1]));
+        if ( !item )
+          ZXL_CHECK(zxl_to_long(&c->stack[x + 2]));
+        const int64_t i = c->stack[x + 1].i;
+        const int64_t j = item ? i : c->stack[x + 2].i;
+        zxl_value_t value = zxl_long(0);
+        if ( zxl_get_range(&value, &c->stack[x], i, j, item) != 0 )
+        {
+          zxl_value_clear(&value);
+          goto failure;
+        }
+        drop_to(c, x + 1);
+        zxl_value_replace(&c->stack[x], value);
+        continue;
+      }
+      case ZOP_SET_ITEM:
+      case ZOP_SET_SLICE:
+      {
+        const bool item = op == ZOP_SET_ITEM;
+        const size_t taken = item ? 3 : 4;
+        ZXL_NEED(taken, item ? 298 : 296);
+        const size_t v = c->stack.size() - taken;
+        ZXL_CHECK(zxl_to_long(&c->stack[v + 2]));
+        if ( !item )
+          ZXL_CHECK(zxl_to_long(&c->stack[v + 3]));
+        const int64_t i = c->stack[v + 2].i;
+        const int64_t j = item ? i : c->stack[v + 3].i;
+        ZXL_CHECK(zxl_set_range(&c->stack[v + 1], i, j, &c->stack[v], item));
+        const zxl_value_t *written = zxl_value_deref(&c->stack[v + 1], 0);
+        if ( written == nullptr )
+          goto failure;
+        const zxl_value_t value = zxl_value_share(*written, 283);
+        drop_to(c, v + 1);
+        zxl_value_replace(&c->stack[v], value);
+        continue;
+      }
+      default:
+        break;
+      }
+
+      // Two LONGs need no unification: the commonest operators are done here.
+      if ( c->stack.size() >= size_t(c->arg_base) + 2 )
+      {
+        zxl_value_t &left = c->stack[c->stack.size() - 2];
+        const zxl_value_t &right = c->stack.back();
+        if ( left.kind == ZK_LONG && right.kind == ZK_LONG )
+        {
+          const uint64_t l = uint64_t(left.i), r = uint64_t(right.i);
+          bool done = true;
+          switch ( op )
+          {
+          case ZOP_ADD: left.i = int64_t(l + r); break;
+          case ZOP_SUB: left.i = int64_t(l - r); break;
+          case ZOP_MUL: left.i = int64_t(l * r); break;
+          case ZOP_BOR: left.i = int64_t(l | r); break;
+          case ZOP_BAND: left.i = int64_t(l & r); break;
+          case ZOP_BXOR: left.i = int64_t(l ^ r); break;
+          case ZOP_EQ: left.i = left.i == right.i; break;
+          case ZOP_NE: left.i = left.i != right.i; break;
+          case ZOP_LE: left.i = left.i <= right.i; break;
+          case ZOP_GE: left.i = left.i >= right.i; break;
+          case ZOP_LT: left.i = left.i < right.i; break;
+          case ZOP_GT: left.i = left.i > right.i; break;
+          default: done = false; break;
+          }
+          if ( done )
+          {
+            c->stack.pop_back();
+            continue;
+          }
+        }
+      }
+      const int arity = zxl_operator_arity(op);
+      if ( arity == 0 )
+        interr(299);
+      ZXL_NEED(size_t(arity), 285);
+      ZXL_CHECK(zxl_eval_operator(&c->stack, op));
+      continue;
+    }
+
+  failure:
+    if ( qerrno_get() != ZXL_THROWN )
+      zxl_make_exception(&scratch.v);
+    c->stack.push_back(std::exchange(scratch.v, zxl_long(0)));
+    zxl_add_position(c, &c->stack.back());
+  search:
+    for ( ;; )
+    {
+      zxl_handler_t handler;
+      // A cancelled run is caught by no handler: it ends.
+      if ( !*c->cancelled && c->frames.size() > entry && c->function != nullptr && c->pc > 0 &&
+           zxl_find_handler(*c->function, c->pc - 1, &handler) )
+      {
+        if ( handler.end >= c->code_length )
+          interr(276);
+        c->pc = handler.end;
+        zxl_value_t *slot = nullptr;
+        switch ( handler.slot_kind )
+        {
+        case ZXL_SLOT_LOCAL:
+          slot = local_slot(c, handler.slot_index);
+          break;
+        case ZXL_SLOT_ARG:
+          slot = arg_slot(c, handler.slot_index);
+          break;
+        case ZXL_SLOT_GLOBAL:
+          break;
+        default:
+          interr(300);
+        }
+        int code;
+        if ( slot != nullptr )
+        {
+          code = pop_into(c, slot);
+        }
+        else
+        {
+          critical_section_guard_t guard(zxl_script_lock);
+          code = pop_into(c, &zxl_global_at(int32_t(handler.slot_index))->value);
+        }
+        if ( code != 0 )
+          goto failure;
+        break;
+      }
+      if ( c->frames.size() <= entry )
+        return false;
+      if ( zxl_return(c) != 0 )
+        interr(301);
+      if ( c->frames.size() <= entry )
+        return false;
+    }
+  }
+#undef ZXL_OPERAND
+#undef ZXL_NEED
+#undef ZXL_PUSH
+#undef ZXL_CHECK
+}

@@ -1,0 +1,136 @@
+// Function bodies: the code buffer services, the finished layout and handler lookup.
+#include "script/runtime/zxl_bytecode.h"
+
+#include "tests/script/engine_fixture.h"
+#include "tests/script/zxl_assembler.h"
+#include "tests/support/interr_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace
+{
+
+using bytecode_test = zxl_engine_test;
+
+std::vector<uint8_t> bytes_of(const byte_buffer_t &b)
+{
+  return std::vector<uint8_t>(b.begin(), b.end());
+}
+
+TEST_F(bytecode_test, smallest_body_is_seven_bytes_and_opcode_names_map_to_their_numbers)
+{
+  const int32_t index = zxl_install("main", 0, "RESERVE 0; PUSH_SMALL 0; RET");
+  const zxl_function_t *f = zxl_function_at(index);
+  EXPECT_EQ(bytes_of(f->body), (std::vector<uint8_t> {165, 0, 0, 224, 175, 0, 0}));
+  EXPECT_EQ(f->code_length, 5u);
+
+  const std::pair<const char *, int> names[] = {
+      {"CALL_NATIVE_S", 0},  {"CALL_FUNC_S", 16}, {"POP_LOCAL_S", 32},    {"PUSH_ARG_S", 112},
+      {"CALL_NATIVE_W", 129}, {"PUSH_ARG_W", 143}, {"INC_LOCAL_B", 192},  {"DEC_ARG_W", 199},
+      {"PUSH_GLOBAL_B", 213}, {"DEC_GLOBAL_W", 222}, {"THROW", 223},       {"NEW", 240},
+      {"SET_ITEM", 255},      {"SET_SLICE", 251},  {"PUSH_INT64", 211},   {"MARK_BELOW", 212},
+      {"TO_STR", 191},        {"TO_LONG", 206},    {"TO_INT64", 209},     {"PUSH_INT32", 167},
+  };
+  for ( const auto &[name, opcode] : names )
+    EXPECT_EQ(zxl_opcode_of(name), opcode) << name;
+}
+
+TEST_F(bytecode_test, finished_bodies_are_checked_and_patches_stay_inside)
+{
+  struct case_t
+  {
+    std::vector<uint8_t> body;
+    int32_t interr; // 0: the code length below
+    uint32_t length;
+  };
+  const case_t cases[] = {
+      {{}, 278, 0},
+      {{175, 0}, 278, 0},
+      {{175, 0, 0}, 0, 1},
+      {{175, 1, 0}, 279, 0},        // the table would leave no code
+      {{175, 9, 1, 0}, 0, 1},       // one code byte, one table byte
+      {{175, 9, 9, 1, 0}, 0, 2},    // one table byte
+      {{175, 0, 0, 0xFF, 0xFF}, 279, 0},
+  };
+  for ( const case_t &c : cases )
+  {
+    byte_buffer_t body;
+    zxl_code_append(&body, c.body.data(), c.body.size());
+    uint32_t length = 0;
+    EXPECT_EQ(interr_number([&] { length = zxl_code_length(body); }), c.interr) << c.body.size();
+    if ( c.interr == 0 )
+    {
+      EXPECT_EQ(length, c.length);
+    }
+  }
+
+  byte_buffer_t body;
+  const uint8_t code[] = {171, 0, 0, 0, 0};
+  zxl_code_append(&body, code, sizeof(code));
+  zxl_code_patch32(&body, 1, 0x11223344);
+  zxl_code_patch16(&body, 3, 0xBEEF);
+  zxl_code_patch8(&body, 0, 172);
+  EXPECT_EQ(bytes_of(body), (std::vector<uint8_t> {172, 0x44, 0x33, 0xEF, 0xBE}));
+  EXPECT_EQ(interr_number([&] { zxl_code_patch32(&body, 2, 0); }), 277);
+  EXPECT_EQ(interr_number([&] { zxl_code_patch16(&body, 4, 0); }), 277);
+  EXPECT_EQ(interr_number([&] { zxl_code_patch8(&body, 5, 0); }), 277);
+  EXPECT_EQ(bytes_of(body), (std::vector<uint8_t> {172, 0x44, 0x33, 0xEF, 0xBE}));
+}
+
+TEST_F(bytecode_test, handler_tables_keep_table_order_with_inner_handlers_first)
+{
+  // An inner handler [10, 20) written before its outer one [5, 40): the start delta goes back by 5.
+  const int32_t index = zxl_define_function("f");
+  zxl_function_t *f = zxl_function_at(index);
+  const std::vector<uint8_t> code(50, 166);
+  zxl_code_append(&f->body, code.data(), code.size());
+  ASSERT_TRUE(zxl_code_finish(f, {{10, 20, 1, 3}, {5, 40, 3, 300}}));
+  EXPECT_EQ(f->code_length, 50u);
+  EXPECT_EQ(zxl_code_length(f->body), 50u);
+
+  struct case_t
+  {
+    uint32_t offset;
+    bool found;
+    uint32_t start, end, kind, index;
+  };
+  const case_t cases[] = {
+      {4, false, 0, 0, 0, 0},   {5, true, 5, 40, 3, 300},  {9, true, 5, 40, 3, 300}, {10, true, 10, 20, 1, 3},
+      {19, true, 10, 20, 1, 3}, {20, true, 5, 40, 3, 300}, {39, true, 5, 40, 3, 300}, {40, false, 0, 0, 0, 0},
+  };
+  for ( const case_t &c : cases )
+  {
+    zxl_handler_t h;
+    ASSERT_EQ(zxl_find_handler(*f, c.offset, &h), c.found) << c.offset;
+    if ( c.found )
+    {
+      EXPECT_EQ(h.start, c.start) << c.offset;
+      EXPECT_EQ(h.end, c.end) << c.offset;
+      EXPECT_EQ(h.slot_kind, c.kind) << c.offset;
+      EXPECT_EQ(h.slot_index, c.index) << c.offset;
+    }
+  }
+
+  // A body without handlers has a zero table size and finds none; a cut table finds none either.
+  const int32_t plain = zxl_install("g", 0, "PUSH_SMALL 1; RET");
+  zxl_handler_t h;
+  EXPECT_FALSE(zxl_find_handler(*zxl_function_at(plain), 0, &h));
+  f->body[f->code_length] = 100; // the count now claims far more rows than the table holds
+  EXPECT_FALSE(zxl_find_handler(*f, 45, &h));
+}
+
+TEST_F(bytecode_test, a_handler_table_past_the_sixteen_bit_size_is_refused)
+{
+  const int32_t index = zxl_define_function("big");
+  zxl_function_t *f = zxl_function_at(index);
+  const uint8_t ret = 175;
+  zxl_code_append(&f->body, &ret, 1);
+  // Each row takes at least 12 bytes (its slot kind and index are large): 7,000 rows pass 65,535.
+  std::vector<zxl_handler_t> rows(7000, zxl_handler_t {0, 1, 0xF0000002, 0xF0000003});
+  EXPECT_FALSE(zxl_code_finish(f, rows));
+  EXPECT_EQ(f->body.size(), 1u);
+}
+
+} // namespace
