@@ -1,0 +1,113 @@
+// The Qt side of the line highlighter: formats held by the document, UTF-16 positions, the record's use count.
+#include "forms/text/qt_syntax_highlighter.h"
+#include "forms/text/zxl_highlighter.h"
+
+#include <gtest/gtest.h>
+
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+struct qt_range_t
+{
+  int start;
+  int length;
+  int style;
+  bool operator==(const qt_range_t &o) const { return start == o.start && length == o.length && style == o.style; }
+};
+
+std::ostream &operator<<(std::ostream &os, const qt_range_t &r)
+{
+  return os << "(" << r.start << "," << r.length << "," << r.style << ")";
+}
+
+// Each style gets its own red component, so a held format names its style.
+highlight_categories_t distinct_categories()
+{
+  highlight_categories_t categories;
+  for ( size_t style = 0; style < categories.size(); ++style )
+    categories[style] = {QColor(int(style) * 20 + 1, 0, 0), style == HL_KEYWORD1, style == HL_COMMENT};
+  return categories;
+}
+
+std::vector<qt_range_t> held_ranges(const QTextBlock &block)
+{
+  std::vector<qt_range_t> out;
+  for ( const QTextLayout::FormatRange &r : block.layout()->formats() )
+    out.push_back({r.start, r.length, (r.format.foreground().color().red() - 1) / 20});
+  return out;
+}
+
+TEST(QtSyntaxHighlighter, DocumentHoldsTheEngineColoursInUtf16Units)
+{
+  auto zxl = build_zxl_highlighter();
+  language_record_t record;
+  record.highlighter = static_cast<syntax_highlighter_t *>(zxl.get());
+  QTextDocument document;
+  document.setPlainText(QString::fromUtf8("/* a\n\nb */ c\n\"\xF0\x9F\x98\x80\" x1 1\nelse \xF0\x9F\x98\x80 void\n"
+                                          "#define X \\\n  Y"));
+  QtSyntaxHighlighter highlighter(&document, &record);
+  highlighter.set_categories(distinct_categories());
+
+  const std::vector<std::vector<qt_range_t>> expected = {
+    {{0, 4, 5}},
+    {},
+    {{0, 4, 5}, {4, 2, 0}},
+    {{0, 4, 4}, {4, 4, 0}, {8, 1, 7}},
+    {{0, 4, 1}, {4, 4, 0}, {8, 4, 2}},
+    {{0, 11, 6}},
+    {{0, 3, 6}},
+  };
+  const std::vector<int> states = {1, 1, 0, 0, 0, 16, 0};
+  QTextBlock block = document.begin();
+  for ( size_t i = 0; i < expected.size(); ++i, block = block.next() )
+  {
+    ASSERT_TRUE(block.isValid()) << i;
+    EXPECT_EQ(held_ranges(block), expected[i]) << "line " << i;
+    EXPECT_EQ(block.userState(), states[i]) << "line " << i;
+  }
+
+  QTextCharFormat keyword = highlighter.format_for_style(HL_KEYWORD1);
+  EXPECT_EQ(keyword.fontWeight(), QFont::Bold);
+  EXPECT_FALSE(keyword.fontItalic());
+  EXPECT_TRUE(highlighter.format_for_style(HL_COMMENT).fontItalic());
+  QTextCharFormat other = highlighter.format_for_style(42);
+  EXPECT_EQ(other.foreground().color(), QColor(Qt::black));
+  EXPECT_EQ(other.foreground().style(), Qt::SolidPattern);
+  EXPECT_NE(other.fontWeight(), QFont::Bold);
+}
+
+TEST(QtSyntaxHighlighter, RecordWithoutHighlighterColoursNothing)
+{
+  language_record_t record;
+  QTextDocument document;
+  document.setPlainText("else // x");
+  QtSyntaxHighlighter highlighter(&document, &record);
+  highlighter.rehighlight();
+  EXPECT_TRUE(held_ranges(document.begin()).empty());
+}
+
+TEST(QtSyntaxHighlighter, UseCountFollowsEachHighlighter)
+{
+  auto zxl = build_zxl_highlighter();
+  language_record_t record;
+  record.highlighter = static_cast<syntax_highlighter_t *>(zxl.get());
+  QTextDocument first;
+  QTextDocument second;
+  auto a = std::make_unique<QtSyntaxHighlighter>(&first, &record);
+  EXPECT_EQ(record.busy.load(), 1u);
+  auto b = std::make_unique<QtSyntaxHighlighter>(&second, &record);
+  EXPECT_EQ(record.busy.load(), 2u);
+  EXPECT_EQ(b->record(), &record);
+  a.reset();
+  EXPECT_EQ(record.busy.load(), 1u);
+  b.reset();
+  EXPECT_EQ(record.busy.load(), 0u);
+}
+
+} // namespace
