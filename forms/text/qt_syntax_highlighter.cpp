@@ -4,6 +4,20 @@
 #include <QBrush>
 #include <QFont>
 
+namespace {
+
+QTextCharFormat format_for(const highlight_category_t &looks)
+{
+  QTextCharFormat format;
+  format.setForeground(QBrush(looks.colour, Qt::SolidPattern));
+  if ( looks.bold )
+    format.setFontWeight(QFont::Bold);
+  format.setFontItalic(looks.italic);
+  return format;
+}
+
+} // namespace
+
 void qt_highlighter_cbs_t::apply_style(int start, int length, int style)
 {
   const std::vector<int> &offsets = owner_->utf16_offsets_;
@@ -34,6 +48,7 @@ QtSyntaxHighlighter::QtSyntaxHighlighter(QTextDocument *document, language_recor
   : QSyntaxHighlighter(static_cast<QObject *>(nullptr)), record_(record),
     cbs_(std::make_unique<qt_highlighter_cbs_t>(this))
 {
+  formats_.fill(format_for(highlight_category_t {}));
   record_->busy.fetch_add(1);
   // Attached only once the record is held, so that the first pass already runs it.
   setDocument(document);
@@ -47,21 +62,14 @@ QtSyntaxHighlighter::~QtSyntaxHighlighter()
 
 void QtSyntaxHighlighter::set_categories(const highlight_categories_t &categories)
 {
-  categories_ = categories;
+  for ( size_t style = 0; style < categories.size(); ++style )
+    formats_[style] = format_for(categories[style]);
   rehighlight();
 }
 
-QTextCharFormat QtSyntaxHighlighter::format_for_style(int style) const
+const QTextCharFormat &QtSyntaxHighlighter::format_for_style(int style) const
 {
-  highlight_category_t looks;
-  if ( style >= 0 && size_t(style) < categories_.size() )
-    looks = categories_[size_t(style)];
-  QTextCharFormat format;
-  format.setForeground(QBrush(looks.colour, Qt::SolidPattern));
-  if ( looks.bold )
-    format.setFontWeight(QFont::Bold);
-  format.setFontItalic(looks.italic);
-  return format;
+  return style >= 0 && size_t(style) < formats_.size() - 1 ? formats_[size_t(style)] : formats_.back();
 }
 
 void QtSyntaxHighlighter::highlightBlock(const QString &text)
@@ -80,6 +88,7 @@ void QtSyntaxHighlighter::highlightBlock(const QString &text)
   }
   utf16_offsets_.push_back(text.size());
   QByteArray utf8 = text.toUtf8();
-  qstring line(utf8.constData(), size_t(utf8.size()));
-  engine->highlight(cbs_.get(), &line);
+  // Assigned even when empty, so that the engine always gets a buffer and carries the state over the line.
+  line_.assign(utf8.constData(), size_t(utf8.size()));
+  engine->highlight(cbs_.get(), &line_);
 }

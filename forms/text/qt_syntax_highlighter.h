@@ -53,7 +53,7 @@ public:
   language_record_t *record() const { return record_; }
   // New looks for the styles; the document is coloured again.
   void set_categories(const highlight_categories_t &categories);
-  QTextCharFormat format_for_style(int style) const;
+  const QTextCharFormat &format_for_style(int style) const;
 
 protected:
   void highlightBlock(const QString &text) override;
@@ -63,7 +63,9 @@ private:
 
   language_record_t *record_; // not owned; outlives this highlighter
   std::unique_ptr<qt_highlighter_cbs_t> cbs_;
-  highlight_categories_t categories_ {};
+  // The format of every style, built once per change of the looks; the last one serves unknown styles.
+  std::array<QTextCharFormat, HL_NUMBER + 2> formats_;
   // UTF-16 offset of every code point of the block being highlighted, and of its end.
   std::vector<int> utf16_offsets_;
+  qstring line_; // the block in UTF-8, its buffer reused from block to block
 };

@@ -1,10 +1,10 @@
 // The line highlighter's engine, checked range by range through a recording callback.
 #include "forms/text/syntax_highlighter.h"
 #include "forms/text/zxl_highlighter.h"
+#include "tests/support/seeded_random.h"
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -216,20 +216,16 @@ TEST(SyntaxHighlighter, HostileLinesStayInside)
 
 TEST(SyntaxHighlighter, RandomLinesStayInside)
 {
-#ifdef AKUI_SANITIZE
-  const int rounds = 2000;
-#else
-  const int rounds = 20000;
-#endif
   auto hl = build_zxl_highlighter();
   static const char alphabet[] = "/*#\"'\\+-.eExXL0159aZ_ \t\n";
-  std::mt19937 rng(30126);
-  for ( int round = 0; round < rounds; ++round )
+  uint32_t seed = 30126;
+  for ( int round = 0; round < seeded_runs(20000); ++round )
   {
-    std::string line(rng() % 40, ' ');
+    std::string line(next_random(&seed) % 40, ' ');
     for ( char &ch : line )
-      ch = rng() % 8 == 0 ? char(rng() & 0xFF) : alphabet[rng() % (sizeof(alphabet) - 1)];
-    int previous = int(rng() % 40) - 4;
+      ch = next_random(&seed) % 8 == 0 ? char(next_random(&seed) & 0xFF)
+                                        : alphabet[next_random(&seed) % (sizeof(alphabet) - 1)];
+    int previous = int(next_random(&seed) % 40) - 4;
     expect_ranges_inside(*hl, line, previous, "random line");
     if ( HasFatalFailure() )
     {

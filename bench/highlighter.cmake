@@ -1,0 +1,5 @@
+# The line highlighter on a 100,000-line script source, beside a regular-expression QSyntaxHighlighter.
+# It runs inside the UI suite's test application, so it is built with the tests.
+if(TARGET akui_ui_test_app AND TARGET akui_forms)
+  akui_benchmark(highlighter SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/highlighter.cpp DEPS akui_forms akui_ui_test_app)
+endif()
