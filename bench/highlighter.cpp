@@ -156,7 +156,16 @@ int main(int argc, char **argv)
   record.highlighter = static_cast<syntax_highlighter_t *>(zxl.get());
   benchmark::RegisterBenchmark("engine_lines", engine_lines)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("qt_highlighter", [&record](benchmark::State &state) {
-    document_pass(state, [&record](QTextDocument *d) { return std::make_unique<QtSyntaxHighlighter>(d, &record); });
+    document_pass(state, [&record](QTextDocument *d) {
+      auto highlighter = std::make_unique<QtSyntaxHighlighter>(d, &record);
+      // Plain text keeps the document's own colour, as the regular expressions leave it.
+      highlight_categories_t categories;
+      categories[HL_PLAIN].colour = QColor();
+      for ( int style = HL_KEYWORD1; style <= HL_NUMBER; ++style )
+        categories[size_t(style)].colour = QColor::fromRgb(QRgb(0x101010 * style));
+      highlighter->set_categories(categories);
+      return highlighter;
+    });
   })->Unit(benchmark::kMillisecond)->UseRealTime();
   benchmark::RegisterBenchmark("regex_highlighter", [](benchmark::State &state) {
     document_pass(state, [](QTextDocument *d) { return std::make_unique<regex_highlighter_t>(d); });

@@ -9,6 +9,8 @@ namespace {
 QTextCharFormat format_for(const highlight_category_t &looks)
 {
   QTextCharFormat format;
+  if ( looks.plain() )
+    return format;
   format.setForeground(QBrush(looks.colour, Qt::SolidPattern));
   if ( looks.bold )
     format.setFontWeight(QFont::Bold);
@@ -24,9 +26,12 @@ void qt_highlighter_cbs_t::apply_style(int start, int length, int style)
   int last = int(offsets.size()) - 1;
   if ( start < 0 || length <= 0 || start >= last )
     return;
+  const QTextCharFormat &format = owner_->format_for_style(style);
+  // An empty format is what Qt gives every character of a block before highlighting: nothing to set.
+  if ( !format.isValid() || format.properties().isEmpty() )
+    return;
   int end = std::min(start + length, last);
-  owner_->setFormat(offsets[size_t(start)], offsets[size_t(end)] - offsets[size_t(start)],
-                    owner_->format_for_style(style));
+  owner_->setFormat(offsets[size_t(start)], offsets[size_t(end)] - offsets[size_t(start)], format);
 }
 
 int qt_highlighter_cbs_t::previous_line_state()
@@ -77,18 +82,47 @@ void QtSyntaxHighlighter::highlightBlock(const QString &text)
   auto *engine = static_cast<syntax_highlighter_t *>(const_cast<void *>(record_->highlighter));
   if ( engine == nullptr )
     return;
-  // A surrogate pair is one code point of two units; a lone surrogate reaches the engine as one code point.
+  // The block in UTF-8, written straight into the reused buffer, with the UTF-16 offset of every code point:
+  // a surrogate pair is one code point of two units, a lone surrogate becomes U+FFFD.
+  const int units = int(text.size());
   utf16_offsets_.clear();
-  utf16_offsets_.reserve(size_t(text.size()) + 1);
-  for ( int i = 0; i < text.size(); ++i )
+  utf16_offsets_.reserve(size_t(units) + 1);
+  line_.reserve(size_t(units) * 3 + 1);
+  auto *out = reinterpret_cast<unsigned char *>(line_.data());
+  size_t n = 0;
+  for ( int i = 0; i < units; ++i )
   {
     utf16_offsets_.push_back(i);
-    if ( text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate() )
-      ++i;
+    uint32_t cp = text.at(i).unicode();
+    if ( QChar::isHighSurrogate(cp) && i + 1 < units && text.at(i + 1).isLowSurrogate() )
+      cp = QChar::surrogateToUcs4(char16_t(cp), text.at(++i).unicode());
+    else if ( QChar::isSurrogate(cp) )
+      cp = 0xFFFD;
+    if ( cp < 0x80 )
+    {
+      out[n++] = uint8_t(cp);
+    }
+    else if ( cp < 0x800 )
+    {
+      out[n++] = uint8_t(0xC0 | (cp >> 6));
+      out[n++] = uint8_t(0x80 | (cp & 0x3F));
+    }
+    else if ( cp < 0x10000 )
+    {
+      out[n++] = uint8_t(0xE0 | (cp >> 12));
+      out[n++] = uint8_t(0x80 | ((cp >> 6) & 0x3F));
+      out[n++] = uint8_t(0x80 | (cp & 0x3F));
+    }
+    else
+    {
+      out[n++] = uint8_t(0xF0 | (cp >> 18));
+      out[n++] = uint8_t(0x80 | ((cp >> 12) & 0x3F));
+      out[n++] = uint8_t(0x80 | ((cp >> 6) & 0x3F));
+      out[n++] = uint8_t(0x80 | (cp & 0x3F));
+    }
   }
-  utf16_offsets_.push_back(text.size());
-  QByteArray utf8 = text.toUtf8();
-  // Assigned even when empty, so that the engine always gets a buffer and carries the state over the line.
-  line_.assign(utf8.constData(), size_t(utf8.size()));
+  utf16_offsets_.push_back(units);
+  // Set even when empty, so that the engine always gets a buffer and carries the state over the line.
+  line_.set_length(n);
   engine->highlight(cbs_.get(), &line_);
 }

@@ -14,12 +14,15 @@
 
 class QtSyntaxHighlighter;
 
-// How one style number looks: colour, bold, italic.
+// How one style number looks: colour, bold, italic. An invalid colour without bold or italic leaves the
+// text as the document shows it (the text area's own text colour).
 struct highlight_category_t
 {
   QColor colour = Qt::black;
   bool bold = false;
   bool italic = false;
+
+  bool plain() const { return !colour.isValid() && !bold && !italic; }
 };
 
 // The looks of styles 0 (plain text) to 7 (number); styles outside are opaque black, plain.

@@ -82,6 +82,22 @@ TEST(QtSyntaxHighlighter, DocumentHoldsTheEngineColoursInUtf16Units)
   EXPECT_NE(other.fontWeight(), QFont::Bold);
 }
 
+TEST(QtSyntaxHighlighter, PlainStyleKeepsTheDocumentsOwnFormat)
+{
+  auto zxl = build_zxl_highlighter();
+  language_record_t record;
+  record.highlighter = static_cast<syntax_highlighter_t *>(zxl.get());
+  QTextDocument document;
+  QString lone_surrogate = QString(QChar(0xD800)) + " else x";
+  document.setPlainText(lone_surrogate + "\n\xF0\x9F\x98\x80\xF0\x9F\x98\x80 1");
+  QtSyntaxHighlighter highlighter(&document, &record);
+  highlight_categories_t categories = distinct_categories();
+  categories[HL_PLAIN].colour = QColor();
+  highlighter.set_categories(categories);
+  EXPECT_EQ(held_ranges(document.begin()), (std::vector<qt_range_t> {{2, 4, 1}}));
+  EXPECT_EQ(held_ranges(document.begin().next()), (std::vector<qt_range_t> {{5, 1, 7}}));
+}
+
 TEST(QtSyntaxHighlighter, RecordWithoutHighlighterColoursNothing)
 {
   language_record_t record;
