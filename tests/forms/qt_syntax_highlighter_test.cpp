@@ -1,6 +1,7 @@
 // The Qt side of the line highlighter: formats held by the document, UTF-16 positions, the record's use count.
 #include "forms/text/qt_syntax_highlighter.h"
 #include "forms/text/zxl_highlighter.h"
+#include "tests/forms/highlight_range.h"
 
 #include <gtest/gtest.h>
 
@@ -13,19 +14,6 @@
 
 namespace {
 
-struct qt_range_t
-{
-  int start;
-  int length;
-  int style;
-  bool operator==(const qt_range_t &o) const { return start == o.start && length == o.length && style == o.style; }
-};
-
-std::ostream &operator<<(std::ostream &os, const qt_range_t &r)
-{
-  return os << "(" << r.start << "," << r.length << "," << r.style << ")";
-}
-
 // Each style gets its own red component, so a held format names its style.
 highlight_categories_t distinct_categories()
 {
@@ -35,9 +23,9 @@ highlight_categories_t distinct_categories()
   return categories;
 }
 
-std::vector<qt_range_t> held_ranges(const QTextBlock &block)
+std::vector<highlight_range_t> held_ranges(const QTextBlock &block)
 {
-  std::vector<qt_range_t> out;
+  std::vector<highlight_range_t> out;
   for ( const QTextLayout::FormatRange &r : block.layout()->formats() )
     out.push_back({r.start, r.length, (r.format.foreground().color().red() - 1) / 20});
   return out;
@@ -54,7 +42,7 @@ TEST(QtSyntaxHighlighter, DocumentHoldsTheEngineColoursInUtf16Units)
   QtSyntaxHighlighter highlighter(&document, &record);
   highlighter.set_categories(distinct_categories());
 
-  const std::vector<std::vector<qt_range_t>> expected = {
+  const std::vector<std::vector<highlight_range_t>> expected = {
     {{0, 4, 5}},
     {},
     {{0, 4, 5}, {4, 2, 0}},
@@ -94,8 +82,8 @@ TEST(QtSyntaxHighlighter, PlainStyleKeepsTheDocumentsOwnFormat)
   highlight_categories_t categories = distinct_categories();
   categories[HL_PLAIN].colour = QColor();
   highlighter.set_categories(categories);
-  EXPECT_EQ(held_ranges(document.begin()), (std::vector<qt_range_t> {{2, 4, 1}}));
-  EXPECT_EQ(held_ranges(document.begin().next()), (std::vector<qt_range_t> {{5, 1, 7}}));
+  EXPECT_EQ(held_ranges(document.begin()), (std::vector<highlight_range_t> {{2, 4, 1}}));
+  EXPECT_EQ(held_ranges(document.begin().next()), (std::vector<highlight_range_t> {{5, 1, 7}}));
 }
 
 TEST(QtSyntaxHighlighter, RecordWithoutHighlighterColoursNothing)

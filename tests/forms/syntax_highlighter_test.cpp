@@ -3,25 +3,14 @@
 #include "forms/text/zxl_highlighter.h"
 #include "tests/support/seeded_random.h"
 
+#include "tests/forms/highlight_range.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 namespace {
-
-struct range_t
-{
-  int start;
-  int length;
-  int style;
-  bool operator==(const range_t &o) const { return start == o.start && length == o.length && style == o.style; }
-};
-
-std::ostream &operator<<(std::ostream &os, const range_t &r)
-{
-  return os << "(" << r.start << "," << r.length << "," << r.style << ")";
-}
 
 // Records every reported range and the last stored state; answers a chosen previous state.
 class recording_cbs_t : public highlighter_cbs_t
@@ -33,7 +22,7 @@ public:
   int current_line_state() override { return state; }
   void store_line_state(int s) override { state = s; }
 
-  std::vector<range_t> ranges;
+  std::vector<highlight_range_t> ranges;
   int state = -99;
 
 private:
@@ -53,7 +42,7 @@ struct line_case_t
   const char *name;
   std::string line;
   int previous;
-  std::vector<range_t> ranges;
+  std::vector<highlight_range_t> ranges;
   int state;
 };
 
@@ -140,7 +129,7 @@ TEST(SyntaxHighlighter, KeywordGroupsMoveWordsBetweenKeys)
   EXPECT_EQ(hl.keyword_groups().size(), 4u);
 
   recording_cbs_t cbs = run_line(hl, "a b c", 0);
-  EXPECT_EQ(cbs.ranges, (std::vector<range_t> {{0, 1, 1}, {1, 1, 0}, {2, 1, 2}, {3, 1, 0}, {4, 1, 3}}));
+  EXPECT_EQ(cbs.ranges, (std::vector<highlight_range_t> {{0, 1, 1}, {1, 1, 0}, {2, 1, 2}, {3, 1, 0}, {4, 1, 3}}));
 }
 
 TEST(SyntaxHighlighter, SixteenthBlockCommentPairIsRefused)
@@ -159,7 +148,7 @@ TEST(SyntaxHighlighter, SixteenthBlockCommentPairIsRefused)
   recording_cbs_t open = run_line(hl, "x <o y", 0);
   EXPECT_EQ(open.state, 15);
   recording_cbs_t cont = run_line(hl, "y o> z", 15);
-  EXPECT_EQ(cont.ranges, (std::vector<range_t> {{0, 4, 5}, {4, 2, 0}}));
+  EXPECT_EQ(cont.ranges, (std::vector<highlight_range_t> {{0, 4, 5}, {4, 2, 0}}));
   EXPECT_EQ(cont.state, 0);
 }
 
@@ -170,7 +159,7 @@ void expect_ranges_inside(syntax_highlighter_t &hl, const std::string &line, int
   size_t nul = line.find('\0');
   int cps = int(count_code_points(std::string_view(line).substr(0, nul)));
   int next = 0;
-  for ( const range_t &r : cbs.ranges )
+  for ( const highlight_range_t &r : cbs.ranges )
   {
     ASSERT_EQ(r.start, next) << name;
     ASSERT_GT(r.length, 0) << name;
