@@ -2,6 +2,7 @@
 #include "forms/text/qt_syntax_highlighter.h"
 #include "forms/text/zxl_highlighter.h"
 #include "tests/forms/highlight_range.h"
+#include "tests/support/seeded_random.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +85,39 @@ TEST(QtSyntaxHighlighter, PlainStyleKeepsTheDocumentsOwnFormat)
   highlighter.set_categories(categories);
   EXPECT_EQ(held_ranges(document.begin()), (std::vector<highlight_range_t> {{2, 4, 1}}));
   EXPECT_EQ(held_ranges(document.begin().next()), (std::vector<highlight_range_t> {{5, 1, 7}}));
+}
+
+TEST(QtSyntaxHighlighter, RandomUtf16BlocksStayInside)
+{
+  auto zxl = build_zxl_highlighter();
+  language_record_t record;
+  record.highlighter = static_cast<syntax_highlighter_t *>(zxl.get());
+  static const char16_t units[] = {u'/', u'*', u'#', u'"', u'\'', u'\\', u'1', u'.', u'e', u'x', u' ', u'\n',
+                                   0xD83D, 0xDE00, 0xDC00, 0x00E9, 0x4E2D, 0};
+  uint32_t seed = 4126;
+  QString text;
+  for ( int i = 0; i < seeded_runs(20000); ++i )
+    text.append(QChar(units[next_random(&seed) % std::size(units)]));
+  QTextDocument document;
+  document.setPlainText(text);
+  QtSyntaxHighlighter highlighter(&document, &record);
+  highlighter.set_categories(distinct_categories());
+  for ( QTextBlock block = document.begin(); block.isValid(); block = block.next() )
+  {
+    const QString line = block.text();
+    // A range never begins or ends between the two halves of a surrogate pair.
+    auto splits_pair = [&line](int i) { return i > 0 && i < line.size() && line[i].isLowSurrogate()
+                                               && line[i - 1].isHighSurrogate(); };
+    int next = 0;
+    for ( const highlight_range_t &r : held_ranges(block) )
+    {
+      ASSERT_GE(r.start, next) << block.blockNumber();
+      ASSERT_FALSE(splits_pair(r.start) || splits_pair(r.start + r.length)) << block.blockNumber();
+      ASSERT_GT(r.length, 0) << block.blockNumber();
+      next = r.start + r.length;
+    }
+    ASSERT_LE(next, block.length() - 1) << block.blockNumber();
+  }
 }
 
 TEST(QtSyntaxHighlighter, RecordWithoutHighlighterColoursNothing)
