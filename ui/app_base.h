@@ -10,6 +10,7 @@
 #include "ui/request_queue.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QSet>
 #include <QTimer>
 
@@ -192,6 +193,9 @@ public:
   [[nodiscard]] bool in_paint_event() const { return in_paint_event_; }
   // The application's dark-theme value: true when the palette's window colour is dark.
   [[nodiscard]] bool os_dark_theme() const;
+
+  // Whether a dialog restores and remembers its geometry (ui_dialog_t::exec); true.
+  [[nodiscard]] virtual bool keeps_dialog_geometry(QDialog * /*dialog*/) { return true; }
 
   // ---- Focus --------------------------------------------------------------------------------------
   // The focus tracker: remembers each new focus widget in the ring (nothing for null or while a popup
