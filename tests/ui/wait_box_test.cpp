@@ -4,6 +4,7 @@
 
 #include "core/error_state.h"
 #include "core/ui_callback.h"
+#include "tests/support/recording_ui_callback.h"
 #include "tests/ui/app/test_app.h"
 
 #include <QPushButton>
@@ -381,15 +382,6 @@ int64_t wait_box_dispatcher(int32_t code, ...)
   return 0;
 }
 
-// Sends the core's message request as the core does.
-void core_message(int32_t kind, const char *format, ...)
-{
-  va_list va;
-  va_start(va, format);
-  ui_callback(ui_code_message, kind, format, &va);
-  va_end(va);
-}
-
 TEST_F(WaitBox, TheCoreReachesTheBoxThroughItsMessageKinds)
 {
   const ui_callback_t before = ui_callback;
@@ -398,15 +390,15 @@ TEST_F(WaitBox, TheCoreReachesTheBoxThroughItsMessageKinds)
   {
     std::atomic<int> step {0};
     const auto drive = [&] {
-      core_message(msg_kind_wait_show, "NODELAY\nCore %s", "work");
+      send_ui_message(msg_kind_wait_show, "NODELAY\nCore %s", "work");
       step = 1;
       while ( step.load() == 1 )
         std::this_thread::sleep_for(1ms);
-      core_message(msg_kind_wait_text, "Core %d%%", 50);
+      send_ui_message(msg_kind_wait_text, "Core %d%%", 50);
       step = 3;
       while ( step.load() == 3 )
         std::this_thread::sleep_for(1ms);
-      core_message(msg_kind_wait_hide, "");
+      send_ui_message(msg_kind_wait_hide, "");
       step = 5;
     };
     std::thread worker;
@@ -428,11 +420,11 @@ TEST_F(WaitBox, TheCoreReachesTheBoxThroughItsMessageKinds)
     }
     else
     {
-      core_message(msg_kind_wait_show, "NODELAY\nCore %s", "work");
+      send_ui_message(msg_kind_wait_show, "NODELAY\nCore %s", "work");
       EXPECT_EQ(shown_text(), "Core work");
-      core_message(msg_kind_wait_text, "Core %d%%", 50);
+      send_ui_message(msg_kind_wait_text, "Core %d%%", 50);
       EXPECT_EQ(shown_text(), "Core 50%");
-      core_message(msg_kind_wait_hide, "");
+      send_ui_message(msg_kind_wait_hide, "");
     }
     EXPECT_FALSE(box().isVisible()) << from_worker;
   }
