@@ -15,11 +15,11 @@ class app_t;
 // One shown request: its text with the control lines removed and what those lines asked for.
 struct wait_box_entry_t
 {
-  std::string text;                  // UTF-8
+  std::string text;                    // UTF-8
   std::string cancel_label = "Cancel"; // shown unchanged, no mnemonic
-  bool show_cancel = true;           // false after "HIDECANCEL"
-  bool delay = true;                 // false after "NODELAY"
-  bool replace = false;              // a text replacement, not a new box
+  bool show_cancel = true;             // false after "HIDECANCEL"
+  bool delay = true;                   // false after "NODELAY"
+  bool replace = false;                // a text replacement, not a new box
 };
 
 // Builds an entry from a formatted text: a help-marker line and every byte 0x03 are removed, leading
@@ -56,7 +56,7 @@ protected:
   void closeEvent(QCloseEvent *event) override;
 
 private:
-  app_t *app_; // not owned
+  app_t *app_;          // not owned
   ui_label_t *label_;   // child
   QPushButton *button_; // child
   bool cancelled_ = false;

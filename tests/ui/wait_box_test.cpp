@@ -1,5 +1,4 @@
-// Wait box: control lines, delayed and nested showing, replacement, cancellation, the input drop, the
-// postponement by newer modal dialogs, the poll's throttling, error codes, worker threads and the core's road.
+// Wait box: control lines, delayed and nested showing, cancellation, input drop, throttled polls, threads.
 #include "ui/wait_box.h"
 
 #include "core/error_state.h"
