@@ -4,6 +4,7 @@
 #include "core/environment.h"
 #include "core/internal_error.h"
 #include "ui/view_interfaces.h"
+#include "ui/wait_box.h"
 
 #include <QClipboard>
 #include <QKeyEvent>
@@ -108,6 +109,7 @@ app_t::app_t(int &argc, char **argv) : QApplication(argc, argv), _base_app_mixin
 {
   exec_request_destroyed_hook.store(&_base_app_mixin_t::forget_destroyed_request);
   wait_box_timer_.setSingleShot(true);
+  connect(&wait_box_timer_, &QTimer::timeout, this, &app_t::on_timeout_show_wait_dialog);
   connect(this, &QApplication::focusChanged, this, &app_t::on_focus_changed, Qt::DirectConnection);
   setStyle(new msgbox_win_style_t); // owned by the application
   qstring ignored;
@@ -117,6 +119,7 @@ app_t::app_t(int &argc, char **argv) : QApplication(argc, argv), _base_app_mixin
 
 app_t::~app_t()
 {
+  delete_wait_dialog();
   exec_request_destroyed_hook.store(nullptr);
 }
 
@@ -262,8 +265,7 @@ QWidget *core_widget_of(QWidget *widget)
   {
     if ( qobject_cast<QMenu *>(w) != nullptr || qobject_cast<QMenuBar *>(w) != nullptr )
       return nullptr;
-    // The wait box is looked up by class name, so that this unit needs none of its code.
-    if ( w->isWindow() && (w->inherits("WaitDialog") || qobject_cast<QMessageBox *>(w) != nullptr) )
+    if ( w->isWindow() && (qobject_cast<WaitDialog *>(w) != nullptr || qobject_cast<QMessageBox *>(w) != nullptr) )
       return nullptr;
     if ( has_method(w, "form_activate()") )
       return w;

@@ -10,13 +10,16 @@
 #include "ui/request_queue.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QSet>
 #include <QTimer>
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <cstdarg>
 #include <deque>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -31,6 +34,7 @@ struct ui_action_update_ctx_t;
 class ui_main_window_t;
 struct theme_t;
 class ui_widget_factory_t;
+class WaitDialog;
 class win32_exception_handler_t;
 
 // The framework's half of the application object (app_t's second base): the GUI-thread request queue
@@ -125,7 +129,26 @@ public:
   // removes the entry by calling this base.
   virtual void remove_queued_request(size_t index, bool cancel);
 
+  // ---- Wait box (ui/wait_box.cpp) -------------------------------------------------------------------
+  // Every operation runs as a GUI-thread request, so any thread may call it.
+  // Formats the text and shows it: a new box (pending for 500 ms unless the text asks NODELAY), or a
+  // replacement of the shown text. False when the request was not taken: a replacement with no box pending
+  // or shown, or no application to run it.
+  [[nodiscard]] bool push_wait_dialog_request(const char *format, va_list va, bool is_new);
+  // Pops the top text; the box hides when none remain. Keeps the caller's error code.
+  void hide_wait_dialog();
+  [[nodiscard]] bool is_wait_dialog_visible();
+  // Set or clear the cancelled mark (the Cancel button is disabled while it is set).
+  static void cancel_long_op();
+  static void clear_long_op_cancellation();
+  // The poll of a long operation: whether the shown box was cancelled, keeping the interface alive at a
+  // throttled rate. False during a paint event on the GUI thread; true without an application.
+  [[nodiscard]] static bool is_long_op_cancelled();
+  // The wait box, null before create_app_wait_dialog.
+  [[nodiscard]] WaitDialog *wait_dialog() const { return wait_dialog_.get(); }
+
 protected:
+  std::unique_ptr<WaitDialog> wait_dialog_;
   // Told by every request's destructor while an application object exists (app_t installs it).
   static void forget_destroyed_request(exec_request_t *request);
 
@@ -193,6 +216,9 @@ public:
   // The application's dark-theme value: true when the palette's window colour is dark.
   [[nodiscard]] bool os_dark_theme() const;
 
+  // Whether a dialog restores and remembers its geometry (ui_dialog_t::exec); true.
+  [[nodiscard]] virtual bool keeps_dialog_geometry(QDialog * /*dialog*/) { return true; }
+
   // ---- Focus --------------------------------------------------------------------------------------
   // The focus tracker: remembers each new focus widget in the ring (nothing for null or while a popup
   // is active).
@@ -205,6 +231,11 @@ public:
   // ---- Wait box -----------------------------------------------------------------------------------
   // The single-shot timer that runs while a wait box is requested but not yet shown.
   [[nodiscard]] QTimer *wait_box_timer() { return &wait_box_timer_; }
+  // Makes the wait box (start-up) and deletes it (shutdown; the destructor does it too).
+  void create_app_wait_dialog();
+  void delete_wait_dialog();
+  // Monotonic nanoseconds at which the pending box was requested.
+  int64_t wait_box_request_time = 0;
 
   // ---- Icons (ui/icon_registry.h) ----------------------------------------------------------------
   // Registers the icon under the name (null: "<id>.png") and answers its new id.
@@ -244,6 +275,8 @@ public:
 
 public slots:
   void on_focus_changed(QWidget *old, QWidget *now);
+  // The pending box's half second is over: show it, unless a newer modal dialog runs (then wait again).
+  void on_timeout_show_wait_dialog();
 
 private:
   bool drop_user_input(QEvent *event);

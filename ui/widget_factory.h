@@ -9,6 +9,7 @@ class QMenu;
 class QString;
 class QWidget;
 class ui_action_t;
+class ui_dialog_exec_ctl_t;
 struct ui_action_desc_t;
 
 // An object the framework hands back to the factory to be deleted (operation controls and the like).
@@ -42,6 +43,11 @@ public:
   virtual int32_t map_code(int32_t code) = 0;
   // Slot 1: replaces a record's code field by map_code of that code.
   virtual void map_record_code(int32_t *code) { *code = map_code(*code); }
+
+  // ---- Modal runs (slot 8, ui/dialog_base.cpp) -------------------------------------------------------
+  // A new control to live around one modal run (flag 1: give the focus back afterwards); released
+  // through delete_owned_object.
+  virtual ui_dialog_exec_ctl_t *new_dialog_exec_ctl(int32_t flags);
 
   // ---- Deletion (slot 11) -----------------------------------------------------------------------------
   // Deletes an object the factory made, through its virtual destructor; nothing for null.

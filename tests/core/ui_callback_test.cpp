@@ -147,15 +147,6 @@ TEST(UiCallbackTest, WithoutCallbackFrontsAnswerCancelledOrDefault)
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "quiet 1warned w\nSure?\nReally?\n");
 }
 
-// Sends request 24 the way the core does, with the va_list travelling by pointer.
-void send_message(int32_t kind, const char *format, ...)
-{
-  va_list va;
-  va_start(va, format);
-  ui_callback(ui_code_message, kind, format, &va);
-  va_end(va);
-}
-
 TEST(UiCallbackDeathTest, ErrorAndFatalKindsDoNotReturn)
 {
   for ( int32_t kind : {msg_kind_error, msg_kind_fatal} )
@@ -163,7 +154,7 @@ TEST(UiCallbackDeathTest, ErrorAndFatalKindsDoNotReturn)
     EXPECT_EXIT(
       {
         recording_ui_callback_t ui;
-        send_message(kind, "stop %d", kind);
+        send_ui_message(kind, "stop %d", kind);
       },
       testing::ExitedWithCode(1), "stop [03]")
       << kind;

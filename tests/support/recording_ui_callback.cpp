@@ -223,3 +223,11 @@ int64_t recording_ui_callback_t::answer(int32_t code, va_list args)
       return has_script ? scripted.answer : 0;
   }
 }
+
+void send_ui_message(int32_t kind, const char *format, ...)
+{
+  va_list va;
+  va_start(va, format);
+  ui_callback(ui_code_message, kind, format, &va);
+  va_end(va);
+}

@@ -75,3 +75,6 @@ private:
   int64_t next_ticket_ = 1;
   ui_callback_t previous_;
 };
+
+// Sends request 24 the way the core does, with the va_list travelling by pointer.
+void send_ui_message(int32_t kind, const char *format, ...);
