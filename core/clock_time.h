@@ -16,8 +16,8 @@ packed_time_t current_packed_time();
 
 // Calendar fields of seconds since 1970 in UTC / local time; false for a negative value or a failed
 // conversion.
-bool utc_time_parts(struct tm *parts, int32_t seconds);
-bool local_time_parts(struct tm *parts, int32_t seconds);
+[[nodiscard]] bool utc_time_parts(struct tm *parts, int32_t seconds);
+[[nodiscard]] bool local_time_parts(struct tm *parts, int32_t seconds);
 
 // strftime of the local time into buffer (size bytes). Returns the characters written; 0 for a
 // negative value, a failed conversion or an output that does not fit.
@@ -28,4 +28,4 @@ size_t format_packed_time(char *buffer, size_t size, const char *format, packed_
 // The standard 26-byte date line ("Thu Jan 05 09:03:07 2023\n" with the day always two digits) of
 // the local time. On failure (or a buffer under 26 bytes) stores as much of "[wrong timestamp]\n" as
 // fits and returns false.
-bool timestamp_text(char *buffer, size_t size, int32_t seconds);
+[[nodiscard]] bool timestamp_text(char *buffer, size_t size, int32_t seconds);

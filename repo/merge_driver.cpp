@@ -143,13 +143,13 @@ int merge_job_t::finish()
     process = nullptr; // the wait closed it
     if ( exit_code != 0 )
     {
-      delete_file(marker.c_str());
+      (void)delete_file(marker.c_str());
       format_to_string(&message, "%s: merge was not finished, exit code %d", local_path.c_str(), exit_code);
       error_arg_text(0, message.c_str());
     }
     else if ( file_exists(marker.c_str()) )
     {
-      delete_file(marker.c_str());
+      (void)delete_file(marker.c_str());
       result = ARKIVE_OK;
     }
     else

@@ -140,7 +140,7 @@ int process_file_t::finish_temporary(bool commit)
   {
     if ( commit )
       code = arkive_errno_error(-1, temp_path_.c_str());
-    delete_file(temp_path_.c_str());
+    (void)delete_file(temp_path_.c_str()); // best effort: a leftover temporary is harmless
   }
   return code;
 }
@@ -157,7 +157,7 @@ int process_file_t::finish_direct(bool commit)
     if ( commit && !(flushed && closed) )
       code = arkive_errno_error(-1, path_.c_str());
     if ( !commit || code != 0 )
-      delete_file(os_path_.c_str());
+      (void)delete_file(os_path_.c_str()); // best effort
   }
   return code;
 }

@@ -178,7 +178,7 @@ TEST_F(Registry, NamesAreCleanedAndCut)
 TEST_F(Registry, BinaryKinds)
 {
   const std::string twelve = "0123456789AB";
-  registry_binary("Twelve", true, const_cast<char *>(twelve.data()), twelve.size(), "Bin", registry_binary_exact);
+  ASSERT_TRUE(registry_binary("Twelve", true, const_cast<char *>(twelve.data()), twelve.size(), "Bin", registry_binary_exact));
   byte_buffer_t four;
   for ( uint8_t b : {1, 2, 3, 4} )
     four.push_back(b);
@@ -400,7 +400,7 @@ TEST_F(Registry, HistoryUpdates)
   };
   for ( const row &r : rows )
   {
-    registry_remove_tree("H");
+    (void)registry_remove_tree("H"); // absent the first time
     store_list("H", r.before);
     registry_push_history("H", r.entry, r.maximum, r.drop, r.nocase);
     EXPECT_EQ(list("H"), r.after) << r.label;

@@ -117,8 +117,7 @@ int wait_at_gate(void *arg)
 {
   auto *gate = static_cast<gate_t *>(arg);
   gate->ran_on = uint32_t(gettid());
-  wait_for_handle(gate->go, -1);
-  gate->passed = true;
+  gate->passed = wait_for_handle(gate->go, -1);
   return 0;
 }
 
@@ -129,7 +128,7 @@ TEST(ThreadTest, ThreadHandleSignalsWhenFunctionReturns)
   ASSERT_NE(record, nullptr);
   EXPECT_NE(record->handle, pseudo_thread_handle());
   EXPECT_FALSE(wait_for_handle(record->handle, 30)) << "still running";
-  semaphore_release(gate.go);
+  ASSERT_TRUE(semaphore_release(gate.go));
   EXPECT_TRUE(wait_for_handle(record->handle, 5000));
   EXPECT_TRUE(wait_for_handle(record->handle, 0)) << "stays signalled";
   EXPECT_EQ(record->id, gate.ran_on.load()) << "the record carries the thread's id";
@@ -142,7 +141,7 @@ TEST(ThreadTest, FreeingTheRecordOfARunningThreadLeavesItRunning)
   thread_record_t *record = thread_start(&wait_at_gate, &gate);
   ASSERT_NE(record, nullptr);
   thread_record_free(record);
-  semaphore_release(gate.go);
+  ASSERT_TRUE(semaphore_release(gate.go));
   // The thread goes on without its handle and finishes on its own.
   for ( int i = 0; i < 1000 && !gate.passed; ++i )
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -259,7 +259,7 @@ class FactoryOnServer : public test_server_fixture_t
 protected:
   void SetUp() override
   {
-    registry_select_app("akui");
+    ASSERT_TRUE(registry_select_app("akui"));
     const char *config = std::getenv("XDG_CONFIG_HOME");
     std::filesystem::remove(std::filesystem::path(config) / "Quorvin" / "credentials");
     test_server_fixture_t::SetUp();
