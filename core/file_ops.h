@@ -1,6 +1,7 @@
 // File and directory operations: path text, file-system calls, streams, line readers and directory scans.
 #pragma once
 
+#include "core/clock_time.h"
 #include "core/qstring.h"
 #include "core/qvector.h"
 
@@ -69,12 +70,6 @@ bool is_directory(const char *path);
 // Renames old_path to new_path, replacing an existing file atomically; when it fails both files stay as
 // they were. 0, or -1 with qerrno 1; invalid names set errno EILSEQ.
 [[nodiscard]] int rename_file(const char *old_path, const char *new_path);
-
-// A packed time: seconds since 1970-01-01 UTC in the high 32 bits, microseconds in the low 32 bits.
-constexpr uint64_t pack_time(int64_t seconds, uint32_t microseconds)
-{
-  return (uint64_t(seconds) << 32) | microseconds;
-}
 
 // Status of a file-system entry, filled by file_stat. Times are packed (pack_time).
 struct file_info_t

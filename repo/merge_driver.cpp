@@ -4,6 +4,7 @@
 #include "core/error_state.h"
 #include "core/file_ops.h"
 #include "core/internal_error.h"
+#include "core/printf_format.h"
 #include "core/process_launch.h"
 #include "core/threads.h"
 #include "core/ui_callback.h"

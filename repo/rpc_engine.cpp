@@ -30,33 +30,6 @@ byte_buffer_t make_frame_buffer(uint8_t type)
   return frame;
 }
 
-bool format_timestamp(char *buffer, size_t size, packed_time_t time, int flags)
-{
-  const int32_t seconds = int32_t(time >> 32);
-  struct tm parts;
-  if ( !((flags & 1) != 0 ? utc_time_parts(&parts, seconds) : local_time_parts(&parts, seconds)) )
-    return false;
-  int n = std::snprintf(buffer, size, "%04u-%02u-%02u%s%02u:%02u:%02u", unsigned(parts.tm_year + 1900),
-                        unsigned(parts.tm_mon + 1), unsigned(parts.tm_mday), (flags & 2) != 0 ? "T" : " ",
-                        unsigned(parts.tm_hour), unsigned(parts.tm_min), unsigned(parts.tm_sec));
-  if ( n < 0 || size_t(n) >= size )
-    return false;
-  if ( (flags & 4) != 0 )
-  {
-    const unsigned ms = unsigned((time & 0xFFFFFFFF) / 1000);
-    const int added = std::snprintf(buffer + n, size - size_t(n), ".%03u", ms);
-    if ( added < 0 || size_t(n + added) >= size )
-      return false;
-    n += added;
-  }
-  if ( (flags & 3) == 3 && size - size_t(n) >= 2 )
-  {
-    buffer[n] = 'Z';
-    buffer[n + 1] = '\0';
-  }
-  return true;
-}
-
 //--------------------------------------------------------------------------
 rpc_engine_t::rpc_engine_t(std::span<reply_timeout_t> timeouts) : timeouts_(timeouts) {}
 

@@ -59,12 +59,6 @@ using raw_frame_ptr = std::unique_ptr<raw_frame_t, raw_frame_free_t>;
 // A frame buffer: four zero length bytes and the type byte; a serializer appends the body.
 byte_buffer_t make_frame_buffer(uint8_t type);
 
-// Formats a packed time into buffer (size bytes) as "%04u-%02u-%02u%s%02u:%02u:%02u": flag 1 UTC (else local
-// time), flag 2 "T" between date and time (else a space), flag 4 appends ".%03u" milliseconds; flags 1 and 2
-// together append "Z" when at least two bytes of room are left. False when the time cannot be converted or
-// the text does not fit.
-bool format_timestamp(char *buffer, size_t size, packed_time_t time, int flags);
-
 // Moves typed packets over one socket stream. Promises: once a send or receive has failed on the stream,
 // `broken` stays set and every later send and receive fails at once without touching the stream (only a
 // successful reopen_stream clears it); a refused frame never leaves a partial packet behind; the stream's

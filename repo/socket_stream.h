@@ -162,17 +162,3 @@ private:
   socket_stream_t *stream_; // not owned
 };
 
-// The packed time t plus ms milliseconds.
-packed_time_t packed_time_add_ms(packed_time_t t, uint32_t ms);
-
-// A packed time as flat microseconds since 1970.
-inline uint64_t packed_time_flat_us(packed_time_t t)
-{
-  return (t >> 32) * 1000000 + (t & 0xFFFFFFFF);
-}
-
-// Milliseconds from now until the deadline, 0 once it has passed.
-int remaining_ms(packed_time_t deadline);
-
-// Formats with the core's printf extensions to standard output and flushes it; returns the printf result.
-int console_printf(const char *format, ...);

@@ -1,4 +1,4 @@
-// The frame engine: time stamps, reply time-outs, type registration, frame limits, decoding and stream failures.
+// The frame engine: reply time-outs, type registration, frame limits, decoding and stream failures.
 #include "tests/repo/test_server_client.h"
 
 #include "core/internal_error.h"
@@ -20,53 +20,6 @@ bool any_text_contains(const std::vector<ui_request_record_t> &requests, const s
     if ( r.text.find(part) != std::string::npos )
       return true;
   return false;
-}
-
-//--------------------------------------------------------------------------
-TEST(format_timestamp_test, utc_forms_follow_the_flags)
-{
-  // 2024-03-01 12:00:05.123456 UTC
-  const packed_time_t time = (uint64_t(1709294405) << 32) | 123456;
-  const struct
-  {
-    int flags;
-    const char *text;
-  } cases[] = {
-    {7, "2024-03-01T12:00:05.123Z"},
-    {3, "2024-03-01T12:00:05Z"},
-    {1, "2024-03-01 12:00:05"},
-    {5, "2024-03-01 12:00:05.123"},
-  };
-  for ( const auto &c : cases )
-  {
-    SCOPED_TRACE(c.flags);
-    char buffer[32];
-    ASSERT_TRUE(format_timestamp(buffer, sizeof(buffer), time, c.flags));
-    EXPECT_STREQ(buffer, c.text);
-  }
-}
-
-TEST(format_timestamp_test, local_time_and_short_buffers)
-{
-  const packed_time_t time = (uint64_t(1709294405) << 32) | 123456;
-  const time_t seconds = 1709294405;
-  struct tm local;
-  localtime_r(&seconds, &local);
-  char expected[32];
-  strftime(expected, sizeof(expected), "%Y-%m-%d %H:%M:%S", &local);
-  char buffer[25];
-  ASSERT_TRUE(format_timestamp(buffer, sizeof(buffer), time, 0));
-  EXPECT_STREQ(buffer, expected);
-
-  // The date and time need 20 bytes with the terminator, the milliseconds 4 more; "Z" is left out when it does
-  // not fit.
-  char small[19];
-  EXPECT_FALSE(format_timestamp(small, sizeof(small), time, 1));
-  char no_room_for_ms[23];
-  EXPECT_FALSE(format_timestamp(no_room_for_ms, sizeof(no_room_for_ms), time, 5));
-  char no_room_for_zone[20];
-  ASSERT_TRUE(format_timestamp(no_room_for_zone, sizeof(no_room_for_zone), time, 3));
-  EXPECT_STREQ(no_room_for_zone, "2024-03-01T12:00:05");
 }
 
 //--------------------------------------------------------------------------
