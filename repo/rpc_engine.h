@@ -24,6 +24,8 @@ inline constexpr uint32_t small_frame_limit = 8192;
 inline constexpr int32_t default_reply_timeout_ms = -1;
 // The engine's protocol version, passed to every packet codec.
 inline constexpr uint32_t rpc_protocol_version = 5;
+// The first block of a received body; it doubles as the bytes arrive, up to the announced length.
+inline constexpr size_t first_body_block = 64 * 1024;
 
 // How long to wait for the reply to one request type; a negative time-out waits without limit.
 struct reply_timeout_t
@@ -88,15 +90,18 @@ public:
 
   // Receives one frame. Null when the engine is broken, the stream failed (the engine is then broken), or
   // the length field is refused (bit 31 set, or above small_frame_limit before LOGIN): that shows the warning
-  // "%s rpc: bad packet length" and marks the engine broken, since the stream is out of step.
+  // "%s rpc: bad packet length" and marks the engine broken, since the stream is out of step. The body's
+  // memory grows with the bytes that arrive; when it runs out the warning is "%s rpc: no local memory", the
+  // engine is broken and its last error text is "no local memory".
   raw_frame_ptr receive_frame(uint8_t expected_type);
   // Writes the body length into bytes 0 to 3 and sends the whole buffer. 0, or -1 on failure.
   int send_frame(byte_buffer_t &frame);
   // The packet of a frame through the registered types, or null with a log line ("Expected packet\n" for no
-  // frame, "Unknown packet type: %d\n", "Couldn't deserialize packet\n").
+  // frame, "Unknown packet type: %d\n", "Couldn't deserialize packet\n"). Memory running out while the
+  // packet is built breaks the engine as receive_frame does; no exception leaves.
   std::unique_ptr<rpc_packet_t> decode_packet(const raw_frame_t *frame);
   // Reads exactly n bytes; the time-out bounds each single wait, not the whole read. 0, or -1 on failure.
-  int read_exact(void *destination, size_t n, int timeout_ms);
+  [[nodiscard]] int read_exact(void *destination, size_t n, int timeout_ms);
 
   bool broken() const { return broken_; }
   bool large_packets() const { return large_packets_; }
@@ -107,6 +112,10 @@ public:
 protected:
   // A failed read or write: hook, broken flag, and the stream's text unless it was a cancellation.
   void record_stream_failure(socket_stream_t *s);
+  // A frame that cannot be taken (a refused length, no memory for it or for its packet): shows the warning
+  // format (its %s the time), marks the engine broken, since the stream is out of step, and keeps the reason
+  // as the last error text.
+  void refuse_stream(const char *format, const char *reason);
 
   bool broken_ = false;
   qstring last_error_;
@@ -115,6 +124,12 @@ protected:
 
 private:
   int32_t reply_timeout(uint8_t type) const;
+  // read_exact within a progress frame of the caller's.
+  [[nodiscard]] int read_into(uint8_t *out, size_t n, int timeout_ms, progress_scope_t &progress);
+  // Receives the body of a frame whose header said type and length, in a block that grows as the bytes
+  // arrive (one progress frame for the whole body). Null when the stream fails or memory runs out ("no
+  // local memory": the engine is broken).
+  raw_frame_ptr receive_body(uint8_t type, uint32_t length, int timeout_ms);
 
   std::span<reply_timeout_t> timeouts_; // not owned
   qvector<packet_type_row_t> packet_types_;
