@@ -5,6 +5,8 @@
 #include "repo/arkive_errors.h"
 #include "repo/packet_type_table.h"
 
+#include <new>
+
 bool network_failure_handler_t::begin_reconnect(arkive_credentials_t *, qstring *, const char *)
 {
   if ( reconnecting )
@@ -18,7 +20,16 @@ void network_failure_handler_t::end_reconnect(bool, const char *)
   reconnecting = false;
 }
 
-arkive_connection_t::~arkive_connection_t() = default;
+arkive_connection_t::~arkive_connection_t()
+{
+  retire();
+}
+
+void arkive_connection_t::retire()
+{
+  std::lock_guard held(liveness_->lock);
+  liveness_->alive = false;
+}
 
 void arkive_connection_t::set_messenger(arkive_messenger_t *messenger)
 {
@@ -46,26 +57,35 @@ bool is_server_file_request(uint8_t type)
 
 //--------------------------------------------------------------------------
 rpc_arkive_connection_t::rpc_arkive_connection_t(socket_stream_t *opened_stream)
-  : rpc_session_t(opened_stream, true), lock_(lock_create())
+  : rpc_session_t(opened_stream, true)
 {
   register_packet_types(packet_type_table);
 }
 
 rpc_arkive_connection_t::~rpc_arkive_connection_t()
 {
+  retire();
   close_open_files();
-  lock_destroy(lock_);
 }
 
 std::unique_ptr<rpc_packet_t> rpc_arkive_connection_t::exchange(const rpc_packet_t &request)
 {
-  critical_section_guard_t guard(lock_);
+  std::lock_guard guard(lock_);
   outstanding_type_ = request.type;
-  byte_buffer_t frame = make_frame_buffer(request.type);
-  request.serialize(frame, protocol_version());
   std::unique_ptr<rpc_packet_t> reply;
-  if ( raw_frame_ptr raw = send_and_receive(request.type, frame) )
-    reply = decode_packet(raw.get());
+  try
+  {
+    byte_buffer_t frame = make_frame_buffer(request.type);
+    request.serialize(frame, protocol_version());
+    if ( raw_frame_ptr raw = send_and_receive(request.type, frame) )
+      reply = decode_packet(raw.get());
+  }
+  catch ( const std::bad_alloc & )
+  {
+    // Wherever memory ran out (a frame, a packet, a block served to the server), the stream is out of step.
+    refuse_stream("%s rpc: no local memory", "no local memory");
+    reply.reset();
+  }
   outstanding_type_ = RPC_OK;
   return reply;
 }

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 class abstract_fs_t;
 struct arkive_credentials_t;
@@ -39,6 +40,15 @@ public:
   bool reconnecting = false;
 };
 
+// Whether a connection may still be used, shared with work that outlives a call. The connection's destructor
+// clears `alive` under `lock`; a user holds `lock` across its check and its use of the connection, so the
+// connection cannot go away in between.
+struct connection_liveness_t
+{
+  std::mutex lock;
+  bool alive = true;
+};
+
 // The abstract repository connection. Every request operation returns a repository error code: 0 success, a
 // server code (RPC_FAIL), 47 an unexpected reply, 53 no reply; its detail is in string argument 0 of the
 // calling thread's error state. Out-parameters (before the inputs) may be null: the request then says it
@@ -47,7 +57,7 @@ class arkive_connection_t
 {
 public:
   arkive_connection_t() = default;
-  // Deletes the message sink.
+  // Retires the connection and deletes the message sink.
   virtual ~arkive_connection_t();
   arkive_connection_t(const arkive_connection_t &) = delete;
   arkive_connection_t &operator=(const arkive_connection_t &) = delete;
@@ -138,9 +148,9 @@ public:
   // The revision number that -1 (the last) or -3 (the site's) stands for; any other value, or one the
   // server does not tell, comes back unchanged.
   int32_t resolve_revision(const char *path, int32_t revision);
-  // Expires when the connection is destroyed, so that work outliving a call (a merge job waiting for the
-  // disassembler) knows whether it may still use the connection.
-  std::weak_ptr<const void> lifetime() const { return lifetime_; }
+  // Shared with work that outlives a call (a merge job waiting for the disassembler), so that it knows
+  // whether it may still use the connection.
+  std::shared_ptr<connection_liveness_t> liveness() const { return liveness_; }
 
   // The base keeps no handler: only a connection with a stream can lose it.
   virtual void set_network_failure_handler(network_failure_handler_t *) {}
@@ -150,14 +160,20 @@ public:
   void set_messenger(arkive_messenger_t *messenger);
   arkive_messenger_t *messenger() const { return messenger_.get(); }
 
+protected:
+  // Marks the connection gone, first waiting for a user that holds the liveness lock. The destructor of a
+  // connection class calls it before any of its own state goes; calling it again does nothing.
+  void retire();
+
 private:
   std::unique_ptr<arkive_messenger_t> messenger_;
-  std::shared_ptr<const void> lifetime_ = std::make_shared<char>(0);
+  std::shared_ptr<connection_liveness_t> liveness_ = std::make_shared<connection_liveness_t>();
 };
 
-// The connection over the frame engine. Promises: every request runs as one exchange under the connection's
-// recursive lock; `outstanding_type` names the request under way and is RPC_OK (10) between exchanges; once
-// the stream has failed the connection stays broken; the reply rules are the same for every request.
+// The connection over the frame engine. Promises: every operation (request, login, a file sync with its target)
+// runs whole under the connection's recursive lock, so one connection may be used from several threads;
+// `outstanding_type` names the request under way and is RPC_OK (10) between exchanges; once the stream has
+// failed the connection stays broken; the reply rules (classify_reply) are the same for every request.
 class rpc_arkive_connection_t : public arkive_connection_t, public rpc_session_t
 {
 public:
@@ -184,6 +200,16 @@ public:
   // again; the handler hears the outcome. Runs inside an exchange, under the connection's lock.
   bool reconnect();
 
+  // The reply rules of every request, the connection's operations and remote files alike, applied to what one
+  // exchange gave (null: nothing came). 0 when the reply has the expected type and is of class Reply: *accepted
+  // points into it. 0 for RPC_FAIL with code 0 (its text in string argument 0), which carries nothing: *accepted
+  // stays null, and where the caller cannot do without the reply's content (content_needed) the answer is 47
+  // instead. Another RPC_FAIL: its code and text. Any other reply: 47 with its type number as the text. No
+  // reply: 53 with the last error text, and give_up when a failure handler is installed and no reconnection runs.
+  template<class Reply>
+  [[nodiscard]] int classify_reply(rpc_packet_t *reply, uint8_t expected_type, bool content_needed,
+                                   Reply **accepted);
+
   // Passes the text to the message sink's print ("%s") when one is installed.
   virtual void notify_message(const char *text);
 
@@ -207,8 +233,9 @@ public:
   // 0 while the request under way lets the server open and delete local files (COMMIT_WORKLIST, DEL_FILES,
   // COPY_FILES, MOVE_FILES, REVERT_FILES, SYNC_FILES, SYNC_ONE_FILE). At any other time the request is a
   // protocol breach that ends the program: the fatal "Wrong file request %d from the arkive server" with the
-  // type of the request under way. The path is not looked at.
-  virtual int file_request_allowed(const char *path);
+  // type of the request under way. The path is not looked at. An override may refuse with a code of its own
+  // (details in string argument 0): the server's request then fails with it and touches nothing.
+  [[nodiscard]] virtual int file_request_allowed(const char *path);
 
   // Server handles of open local files: 0 to 15.
   static constexpr size_t file_handle_count = 16;
@@ -275,9 +302,12 @@ public:
   int set_verifying_site(int32_t flag) override;
 
 private:
-  // The standard reply handling of every request: one exchange; the expected reply of class Reply gives 0 and
-  // is handed to accept (only when the caller wants its content), RPC_FAIL its code and text, another type 47,
-  // no reply 53 (and give_up when a handler is installed and no reconnection runs).
+  // classify_reply without the class check of an expected reply.
+  [[nodiscard]] int classify_reply_type(const rpc_packet_t *reply, uint8_t expected_type, bool content_needed);
+  // 47 with the reply's type number in string argument 0.
+  [[nodiscard]] static int unexpected_reply(uint8_t type);
+  // The standard reply handling of every request: one exchange under the connection's lock whose reply
+  // classify_reply judges; an accepted reply of class Reply is handed to accept.
   template<class Reply, class Accept>
   int run_request(const rpc_packet_t &request, uint8_t expected_type, Accept accept);
   int run_request(const rpc_packet_t &request);
@@ -304,9 +334,22 @@ private:
   abstract_fs_t *file_system_ = nullptr;                 // not owned: the one the server's requests act on
   qstring sync_target_; // the local path of the SYNC_ONE_FILE under way, empty otherwise
   std::array<fs_file_t *, file_handle_count> file_handles_ {}; // owned open files; null for a free handle
-  critical_section_t *lock_;                            // owned; held for a whole exchange
+  // Held for a whole operation: its exchange and everything the operation reads or sets around it.
+  std::recursive_mutex lock_;
   uint8_t outstanding_type_ = RPC_OK;
 };
+
+template<class Reply>
+int rpc_arkive_connection_t::classify_reply(rpc_packet_t *reply, uint8_t expected_type, bool content_needed,
+                                            Reply **accepted)
+{
+  *accepted = nullptr;
+  const int code = classify_reply_type(reply, expected_type, content_needed);
+  if ( code != 0 || reply->type != expected_type )
+    return code;
+  *accepted = dynamic_cast<Reply *>(reply);
+  return *accepted != nullptr ? 0 : unexpected_reply(reply->type);
+}
 
 // True for the packet types that the server sends as requests of its own while a client request waits.
 bool is_server_file_request(uint8_t type);

@@ -177,7 +177,9 @@ void merge_job_t::resolve_and_finish()
 {
   if ( result == ARKIVE_OK )
   {
-    if ( connection_lifetime.expired() )
+    // Held until the request is over: the connection's owner may be destroying it on another thread.
+    std::lock_guard held(connection_liveness->lock);
+    if ( !connection_liveness->alive )
     {
       // The connection went away while the disassembler ran: the file stays unresolved.
       result = ARKIVE_DISCONNECTED;
@@ -358,7 +360,7 @@ int arkive_connection_t::merge_file(local_site_t &site, const char *path, int me
 
   std::unique_ptr<merge_job_t> job = site.new_merge_job();
   job->connection = this;
-  job->connection_lifetime = lifetime();
+  job->connection_liveness = liveness();
   job->fs = site.fs;
   job->path = path;
   job->local_path = site.local_path_of(path);

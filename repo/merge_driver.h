@@ -11,6 +11,7 @@
 
 class abstract_fs_t;
 class arkive_connection_t;
+struct connection_liveness_t;
 class local_site_t;
 struct os_handle_t;
 
@@ -28,7 +29,8 @@ public:
 // then tells the server the file is resolved, removes the copies and calls the handler. Promises: the
 // copies (with their component files) are removed whatever the outcome; the handler is called exactly
 // once; the connection is used only on the thread that completes the job, and not at all once it has been
-// destroyed. A job lives on the heap, made by local_site_t::new_merge_job; start() takes it over.
+// destroyed (its liveness record is held across the use, so it cannot be destroyed meanwhile). A job lives
+// on the heap, made by local_site_t::new_merge_job; start() takes it over.
 class merge_job_t
 {
 public:
@@ -54,7 +56,7 @@ public:
   void resolve_and_finish();
 
   arkive_connection_t *connection = nullptr;     // the connection that started the job (not owned)
-  std::weak_ptr<const void> connection_lifetime; // expires when that connection is destroyed
+  std::shared_ptr<connection_liveness_t> connection_liveness; // whether that connection still exists
   abstract_fs_t *fs = nullptr;                   // the site's file system (not owned; lives with the process)
   qstring path;                                  // the server path of the file
   qstring local_path;                            // the working file, merged in place

@@ -122,7 +122,8 @@ fs_file_t *rpc_arkive_connection_t::file_of_handle(int32_t handle, int *code)
 int rpc_arkive_connection_t::serve_delete(const rpc_packet_t &request)
 {
   const auto &body = static_cast<const name_number_packet_t &>(request);
-  file_request_allowed(body.name.c_str());
+  if ( int code = file_request_allowed(body.name.c_str()) )
+    return code;
   if ( int code = require_site_root(body.name.c_str()) )
     return code;
   return file_system_->remove(body.name.c_str(), uint32_t(body.number));
@@ -131,7 +132,8 @@ int rpc_arkive_connection_t::serve_delete(const rpc_packet_t &request)
 int rpc_arkive_connection_t::serve_open(const rpc_packet_t &request, std::unique_ptr<rpc_packet_t> *reply)
 {
   const auto &body = static_cast<const name_number_packet_t &>(request);
-  file_request_allowed(body.name.c_str());
+  if ( int code = file_request_allowed(body.name.c_str()) )
+    return code;
   const uint32_t flags = uint32_t(body.number) & server_open_flags;
   fs_file_t *file = nullptr;
   int code = require_site_root(body.name.c_str());

@@ -11,14 +11,6 @@
 
 namespace {
 
-frame_bytes_t fail_frame(int32_t code, const char *text)
-{
-  code_text_packet_t fail(RPC_FAIL);
-  fail.code = code;
-  fail.text = text;
-  return packet_frame(fail);
-}
-
 frame_bytes_t notice_frame(int32_t kind, const char *text)
 {
   code_text_packet_t notice(RPC_NOTIFY);

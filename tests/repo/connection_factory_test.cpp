@@ -43,14 +43,6 @@ public:
   }
 };
 
-frame_bytes_t fail_frame(int32_t code, const char *text)
-{
-  code_text_packet_t fail(RPC_FAIL);
-  fail.code = code;
-  fail.text = text;
-  return packet_frame(fail);
-}
-
 frame_bytes_t notice_frame(const char *text)
 {
   code_text_packet_t notice(RPC_NOTIFY);

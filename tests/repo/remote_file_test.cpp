@@ -121,6 +121,8 @@ TEST_F(remote_file_test_t, replies_other_than_the_expected_one)
        return packet_frame(fail);
      }()}, 21, "no such handle"},
     {"another reply type", {make_frame(RPC_OK, {})}, 47, "10"},
+    // A read cannot do without the bytes: a "success" that carries no block is a wrong reply.
+    {"RPC_FAIL with code 0 carries no block", {fail_frame(0, "fine")}, 47, "11"},
   };
   for ( const auto &row : cases )
   {

@@ -67,6 +67,9 @@ inline wire_t wire()
   return wire_t();
 }
 
+// The frame of an RPC_FAIL reply with the code and text.
+frame_bytes_t fail_frame(int32_t code, const char *text);
+
 // Puts a file on disk as a user would (its folders are made).
 void write_local(const std::string &path, const std::string &content);
 
