@@ -8,9 +8,6 @@
 
 namespace {
 
-// Bit of debug_flags that traces connecting.
-constexpr uint32_t trace_connect_flag = 0x100000;
-
 // A port from the environment: 1 to 65535 in decimal, anything else 0 (never wrapped to 16 bits).
 uint16_t port_of_text(const qstring &text)
 {
@@ -66,21 +63,21 @@ public:
 
   std::unique_ptr<rpc_arkive_connection_t> open_connection(qstring *error) override
   {
-    if ( (debug_flags & trace_connect_flag) != 0 )
+    if ( (debug_flags & debug_trace_connect) != 0 )
     {
       qstring target;
       endpoint_to_string(credentials_, &target, false);
       log_printf("arkive: trying to connect to %s\n", target.c_str());
     }
-    socket_stream_t *stream = make_socket_stream((credentials_.flags & credentials_no_tls) == 0);
+    // Owned from the start: a connection that cannot be built does not leave the stream behind.
+    socket_stream_ptr stream(make_socket_stream((credentials_.flags & credentials_no_tls) == 0));
     if ( !stream->open(connect_params_of(credentials_)) )
     {
       if ( error != nullptr )
         *error = stream->error_text();
-      destroy_socket_stream(stream, -1);
       return nullptr;
     }
-    auto connection = std::make_unique<rpc_arkive_connection_t>(stream);
+    auto connection = std::make_unique<rpc_arkive_connection_t>(std::move(stream));
     apply_recv_timeout_setting();
     return connection;
   }

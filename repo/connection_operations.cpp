@@ -89,7 +89,7 @@ bool rpc_arkive_connection_t::login(qstring *error, const char *user, const char
   login_packet_t request(LOGIN);
   request.user = text_or_empty(user);
   request.password = text_or_empty(password);
-  request.version = rpc_protocol_version;
+  request.version = ARKIVE_PROTOCOL_VERSION;
   request.client = text_or_empty(client);
   request.extra = false;
   if ( run_request(request) == ARKIVE_OK )
@@ -108,7 +108,7 @@ int rpc_arkive_connection_t::authenticate(qstring *error, user_info_t *user, con
   two_names_number_packet_t request(AUTHENTICATE);
   request.name = text_or_empty(user_name);
   request.text = text_or_empty(password);
-  request.number = int32_t(rpc_protocol_version);
+  request.number = int32_t(ARKIVE_PROTOCOL_VERSION);
   request.want_reply = 0;
   const int code = run_request<user_packet_t>(request, AUTHENTICATE_RESULT,
                                               [user](user_packet_t &reply) { hand_over(user, reply.user); });

@@ -5,6 +5,7 @@
 
 #include "core/process_exit.h"
 #include "core/qstring.h"
+#include "repo/arkive_errors.h"
 
 #include <cstdint>
 #include <memory>
@@ -66,7 +67,7 @@ public:
   int method = 0;                                // merge_method_t, 1 to 4
   os_handle_t *process = nullptr;                // the launched disassembler (owned until waited for)
   post_merge_handler_t *handler = nullptr;       // not owned; null for none
-  int result = 33;                               // repository error code of the job
+  int result = ARKIVE_MESSAGE;                   // repository error code of the job
   qstring message;                               // failure text
 };
 

@@ -12,7 +12,7 @@
 #include <new>
 #include <string_view>
 
-reply_timeout_t reply_timeout_table[1] = {{LOGIN, 60000}};
+reply_timeout_t reply_timeout_table[1] = {{LOGIN, login_reply_timeout_ms}};
 
 void apply_recv_timeout_setting(std::span<reply_timeout_t> table)
 {
@@ -235,15 +235,14 @@ std::unique_ptr<rpc_packet_t> rpc_engine_t::decode_packet(const raw_frame_t *fra
 }
 
 //--------------------------------------------------------------------------
-rpc_session_t::rpc_session_t(socket_stream_t *opened_stream, bool owns_stream, std::span<reply_timeout_t> timeouts)
-  : rpc_engine_t(timeouts), stream_(opened_stream), owns_stream_(owns_stream)
+rpc_session_t::rpc_session_t(socket_stream_ptr opened_stream, std::span<reply_timeout_t> timeouts)
+  : rpc_engine_t(timeouts), owned_stream_(std::move(opened_stream)), stream_(owned_stream_.get())
 {
 }
 
-rpc_session_t::~rpc_session_t()
+rpc_session_t::rpc_session_t(socket_stream_t *borrowed_stream, std::span<reply_timeout_t> timeouts)
+  : rpc_engine_t(timeouts), stream_(borrowed_stream)
 {
-  if ( owns_stream_ )
-    destroy_socket_stream(stream_, -1);
 }
 
 raw_frame_ptr rpc_session_t::send_and_receive(uint8_t expected_type, byte_buffer_t &frame)
@@ -271,19 +270,19 @@ bool rpc_session_t::reopen_stream(qstring *error, bool use_tls, const char *host
 
 bool rpc_session_t::reopen_stream(qstring *error, bool use_tls, const connect_params_t &params)
 {
-  socket_stream_t *fresh = make_socket_stream(use_tls);
+  socket_stream_ptr fresh(make_socket_stream(use_tls));
   if ( !fresh->open(params) )
   {
     const char *text = fresh->error_text();
     *error = text != nullptr ? text : "";
-    destroy_socket_stream(fresh, -1);
     return false;
   }
   large_packets_ = false;
   broken_ = false;
-  if ( owns_stream_ )
-    destroy_socket_stream(stream_, 1);
-  stream_ = fresh;
-  owns_stream_ = true;
+  // The old stream is shut down for sending before it goes.
+  if ( socket_stream_t *old = owned_stream_.release() )
+    destroy_socket_stream(old, 1);
+  owned_stream_ = std::move(fresh);
+  stream_ = owned_stream_.get();
   return true;
 }

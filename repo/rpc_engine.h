@@ -22,8 +22,6 @@ inline constexpr size_t frame_header_size = 5;
 inline constexpr uint32_t small_frame_limit = 8192;
 // Time-out of every packet type without an entry in the reply time-out table: no limit.
 inline constexpr int32_t default_reply_timeout_ms = -1;
-// The engine's protocol version, passed to every packet codec.
-inline constexpr uint32_t rpc_protocol_version = 5;
 // The first block of a received body; it doubles as the bytes arrive, up to the announced length.
 inline constexpr size_t first_body_block = 64 * 1024;
 
@@ -34,7 +32,7 @@ struct reply_timeout_t
   std::atomic<int32_t> timeout_ms; // rewritten process-wide by apply_recv_timeout_setting
 };
 
-// The process-wide table: LOGIN waits 60 seconds.
+// The process-wide table: LOGIN waits login_reply_timeout_ms.
 extern reply_timeout_t reply_timeout_table[1];
 
 // Applies ARKIVE_RECV_TIMEOUT_SECS to every entry of the table: a decimal value v > 0 or v = -1 makes every
@@ -120,7 +118,7 @@ protected:
   bool broken_ = false;
   qstring last_error_;
   bool large_packets_ = false; // set by a successful LOGIN, cleared by reopen_stream
-  uint32_t protocol_version_ = rpc_protocol_version;
+  uint32_t protocol_version_ = ARKIVE_PROTOCOL_VERSION;
 
 private:
   int32_t reply_timeout(uint8_t type) const;
@@ -140,10 +138,10 @@ private:
 class rpc_session_t : public rpc_engine_t
 {
 public:
-  // Builds the session around an opened stream.
-  rpc_session_t(socket_stream_t *opened_stream, bool owns_stream,
-                std::span<reply_timeout_t> timeouts = reply_timeout_table);
-  ~rpc_session_t() override;
+  // Builds the session around an opened stream that it owns.
+  explicit rpc_session_t(socket_stream_ptr opened_stream, std::span<reply_timeout_t> timeouts = reply_timeout_table);
+  // Builds the session around an opened stream that its caller keeps owning.
+  explicit rpc_session_t(socket_stream_t *borrowed_stream, std::span<reply_timeout_t> timeouts = reply_timeout_table);
 
   raw_frame_ptr send_and_receive(uint8_t expected_type, byte_buffer_t &frame) override;
   socket_stream_t *stream() override { return stream_; }
@@ -161,6 +159,6 @@ public:
   bool reopen_stream(qstring *error, bool use_tls, const connect_params_t &params);
 
 private:
-  socket_stream_t *stream_; // owned when owns_stream_
-  bool owns_stream_;
+  socket_stream_ptr owned_stream_; // null when the stream is borrowed
+  socket_stream_t *stream_;        // the stream in use: the owned one or the borrowed one
 };
