@@ -104,6 +104,11 @@ public:
   int report_progress(uint8_t event, uint64_t amount);
   // Each non-null sink replaces the current one of its kind, which is deleted (unless it is the same).
   void set_reporters(arkive_messenger_t *messenger, arkive_progressor_t *progressor);
+  // The same with sinks handed over by their owners.
+  void set_reporters(std::unique_ptr<arkive_messenger_t> messenger, std::unique_ptr<arkive_progressor_t> progressor)
+  {
+    set_reporters(messenger.release(), progressor.release());
+  }
 
   // Reads a whole file into *buf (resized to the file's size). A failed open leaves *buf unchanged.
   // lock_held: the caller already holds the file system's lock (locked variant).

@@ -56,8 +56,8 @@ bool is_server_file_request(uint8_t type)
 }
 
 //--------------------------------------------------------------------------
-rpc_arkive_connection_t::rpc_arkive_connection_t(socket_stream_t *opened_stream)
-  : rpc_session_t(opened_stream, true)
+rpc_arkive_connection_t::rpc_arkive_connection_t(socket_stream_ptr opened_stream)
+  : rpc_session_t(std::move(opened_stream))
 {
   register_packet_types(packet_type_table);
 }

@@ -5,6 +5,7 @@
 #include "core/qvector.h"
 #include "core/threads.h"
 #include "repo/arkive_messenger.h"
+#include "repo/fs_file.h"
 #include "repo/rpc_engine.h"
 #include "repo/wire_records.h"
 
@@ -17,7 +18,6 @@
 
 class abstract_fs_t;
 struct arkive_credentials_t;
-class fs_file_t;
 class local_site_t;
 class post_merge_handler_t;
 class remote_file_t;
@@ -178,7 +178,9 @@ class rpc_arkive_connection_t : public arkive_connection_t, public rpc_session_t
 {
 public:
   // Builds the connection around an opened stream, which it owns, and registers every packet type.
-  explicit rpc_arkive_connection_t(socket_stream_t *opened_stream);
+  explicit rpc_arkive_connection_t(socket_stream_ptr opened_stream);
+  explicit rpc_arkive_connection_t(socket_stream_t *opened_stream)
+    : rpc_arkive_connection_t(socket_stream_ptr(opened_stream)) {}
   ~rpc_arkive_connection_t() override;
 
   // One exchange: sends the request and receives frames until its reply comes. The reply, or null.
@@ -333,7 +335,7 @@ private:
   abstract_fs_t *login_file_system_ = nullptr;           // not owned: what set_file_system was given
   abstract_fs_t *file_system_ = nullptr;                 // not owned: the one the server's requests act on
   qstring sync_target_; // the local path of the SYNC_ONE_FILE under way, empty otherwise
-  std::array<fs_file_t *, file_handle_count> file_handles_ {}; // owned open files; null for a free handle
+  std::array<fs_file_ptr, file_handle_count> file_handles_; // the open files; null for a free handle
   // Held for a whole operation: its exchange and everything the operation reads or sets around it.
   std::recursive_mutex lock_;
   uint8_t outstanding_type_ = RPC_OK;

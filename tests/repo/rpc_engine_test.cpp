@@ -60,7 +60,7 @@ std::unique_ptr<rpc_packet_t> no_packet(const uint8_t *, size_t, uint32_t)
 
 TEST(rpc_engine_registration_test, bad_rows_are_internal_errors)
 {
-  rpc_session_t session(nullptr, false);
+  rpc_session_t session(nullptr);
   const packet_type_row_t duplicate[] = {{10, "RPC_OK", no_packet}, {266, "RPC_OK again", no_packet}};
   EXPECT_EQ(interr_number([&] { session.register_packet_types(duplicate); }), 1620);
   const packet_type_row_t unnamed[] = {{10, nullptr, no_packet}};
@@ -80,13 +80,13 @@ void send_peer_message(rpc_engine_t &engine, const char *format, ...)
 
 TEST(rpc_engine_registration_test, a_client_sends_no_peer_messages)
 {
-  rpc_session_t session(nullptr, false);
+  rpc_session_t session(nullptr);
   EXPECT_EQ(interr_number([&] { send_peer_message(session, "%s", "hello"); }), 1621);
 }
 
 TEST(rpc_engine_registration_test, without_a_stream_nothing_moves)
 {
-  rpc_session_t session(nullptr, false);
+  rpc_session_t session(nullptr);
   byte_buffer_t frame = make_frame_buffer(GET_USERS);
   EXPECT_EQ(session.send_frame(frame), -1);
   EXPECT_EQ(session.receive_frame(GET_USERS), nullptr);
@@ -243,7 +243,7 @@ TEST_F(rpc_frame_test_t, a_reply_after_the_time_out_is_no_reply)
   {
     SCOPED_TRACE(c.name);
     reply_timeout_t table[1] = {{GET_USERS, c.timeout_ms}};
-    rpc_session_t session(open_stream(transport_t::tcp), true, table);
+    rpc_session_t session(socket_stream_ptr(open_stream(transport_t::tcp)), table);
     session.register_packet_types(packet_type_table);
     server_fault_t delay;
     delay.action = server_fault_t::delay_reply;

@@ -106,7 +106,7 @@ private:
 class probe_session_t : public rpc_session_t
 {
 public:
-  explicit probe_session_t(socket_stream_t *s) : rpc_session_t(s, false) {}
+  explicit probe_session_t(socket_stream_t *s) : rpc_session_t(s) {}
   void on_stream_failure() override { ++hook_calls; }
   void set_last_error(const char *text) { last_error_ = text; }
   void allow_large_packets() { large_packets_ = true; }

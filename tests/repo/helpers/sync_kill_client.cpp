@@ -44,7 +44,7 @@ int main(int argc, char **argv)
     patterns.push_back(qstring(argv[i]));
 
   process_fs_t own_fs;
-  own_fs.set_reporters(nullptr, new killing_progressor_t(step));
+  own_fs.set_reporters(nullptr, std::make_unique<killing_progressor_t>(step));
   socket_stream_t *stream = make_socket_stream(true);
   connect_params_t params;
   params.server.host = "127.0.0.1";
