@@ -1,4 +1,4 @@
-// The connection factory, and the reconnection of a connection whose stream was lost.
+// The connection factory: the process's connection settings, opening a stream, logging in.
 #include "repo/connection_factory.h"
 
 #include "core/debug_flags.h"
@@ -125,41 +125,4 @@ connect_params_t connect_params_of(const arkive_credentials_t &credentials)
     }
   }
   return params;
-}
-
-bool rpc_arkive_connection_t::reconnect()
-{
-  arkive_credentials_t credentials;
-  qstring client;
-  if ( !failure_handler_->begin_reconnect(&credentials, &client, last_error().c_str()) )
-    return false;
-  // The new stream goes where the first one went: the same environment, port and proxy.
-  apply_connection_environment(&credentials);
-  qstring error;
-  bool ok = reopen_stream(&error, (credentials.flags & credentials_no_tls) == 0, connect_params_of(credentials));
-  if ( ok )
-  {
-    const uint8_t interrupted = outstanding_type_;
-    qstring password = credentials.password;
-    if ( password.empty() && !credentials.read_password(&password, nullptr) )
-    {
-      error = "No connection password found";
-      ok = false;
-    }
-    if ( ok )
-      ok = login(&error, credentials.user.c_str(), password.c_str(), client.c_str());
-    if ( ok && !credentials.site.empty() )
-    {
-      const int code = use_site(nullptr, credentials.site.c_str(), client.c_str());
-      if ( code != ARKIVE_OK )
-      {
-        error = arkive_error_text(code);
-        ok = false;
-      }
-    }
-    // The nested exchanges left RPC_OK behind; the interrupted request is still under way.
-    outstanding_type_ = interrupted;
-  }
-  failure_handler_->end_reconnect(ok, error.c_str());
-  return ok;
 }
