@@ -324,7 +324,7 @@ TEST_F(FactoryOnServer, ConnectsAndLogsInOverTlsAndTcp)
     const std::vector<recorded_frame_t> frames = server.received();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].type, LOGIN);
-    EXPECT_EQ(frames[0].body, (frame_bytes_t)wire().s("alice").s("secret").x({5}).s("alice-pc").x({0}));
+    EXPECT_EQ(frames[0].body, wire({"alice", 0, "secret", 0, 5, "alice-pc", 0, 0}));
     qvector<user_info_t> users;
     EXPECT_EQ(c->get_users(&users), 0) << error_detail();
     EXPECT_EQ(users.size(), 2u);
@@ -430,7 +430,7 @@ TEST_F(FactoryOnServer, ChecksCredentialsOnAConnectionOfItsOwn)
     const std::vector<recorded_frame_t> frames = server.received();
     ASSERT_EQ(frames.size(), 1u) << r.label << ": no other packet, not even on closing";
     EXPECT_EQ(frames[0].type, AUTHENTICATE);
-    EXPECT_EQ(frames[0].body, (frame_bytes_t)wire().s(r.user).s(r.password).x({5}).x({0})) << r.label;
+    EXPECT_EQ(frames[0].body, wire({r.user, 0, r.password, 0, 5, 0})) << r.label;
   }
 }
 
@@ -507,7 +507,7 @@ TEST_F(FactoryOnServer, LostStreamReconnectsLogsInSwitchesSiteAndResends)
     EXPECT_EQ(types_on(before + 1), (std::vector<int>{LOGIN, USE_SITE, GET_WORKLISTS, RPC_OK}));
     const std::vector<recorded_frame_t> frames = server.received();
     ASSERT_GE(frames.size(), 2u);
-    EXPECT_EQ(frames[1].body, (frame_bytes_t)wire().s("alice").s("secret").x({5}).s("alice-pc").x({0}));
+    EXPECT_EQ(frames[1].body, wire({"alice", 0, "secret", 0, 5, "alice-pc", 0, 0}));
     ASSERT_EQ(handler.reasons.size(), 1u);
     ASSERT_EQ(handler.endings.size(), 1u);
     EXPECT_TRUE(handler.endings[0].success);
