@@ -59,9 +59,11 @@ int invalid_path(const char *path)
   return ARKIVE_OUTSIDE_ROOT;
 }
 
+// The watcher thread owns the job from its start.
 int watch_merge(void *job)
 {
-  static_cast<merge_job_t *>(job)->finish();
+  const std::unique_ptr<merge_job_t> owned(static_cast<merge_job_t *>(job));
+  owned->finish();
   return 0;
 }
 
@@ -91,6 +93,7 @@ qstring merge_completion_marker(const char *local_path)
 
 int merge_job_t::start()
 {
+  std::unique_ptr<merge_job_t> self(this); // the job is given away to start
   const char *variable = nullptr;
   switch ( method )
   {
@@ -117,14 +120,14 @@ int merge_job_t::start()
     const char *detail = get_error_arg_text(0);
     message = detail != nullptr ? detail : "";
     resolve_and_finish();
-    delete this;
     return ARKIVE_MESSAGE;
   }
   if ( handler == nullptr )
     return finish();
   if ( thread_record_t *watcher = thread_start(&watch_merge, this) )
   {
-    thread_record_free(watcher); // the thread runs on and destroys the job
+    (void)self.release(); // the thread runs on and owns the job
+    thread_record_free(watcher);
     return ARKIVE_OK;
   }
   // No watcher can be had: rather than leave the disassembler and the copies behind, wait for it here.
@@ -168,9 +171,7 @@ int merge_job_t::finish()
   // Without a user interface to run it (none installed, or no application object yet), it runs here.
   if ( !request.ran )
     request.run();
-  const int final_result = result;
-  delete this;
-  return final_result;
+  return result;
 }
 
 void merge_job_t::resolve_and_finish()

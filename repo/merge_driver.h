@@ -49,8 +49,8 @@ public:
   // job is completed at once with 33 (handler called) and 33 is answered.
   virtual int start();
   // Waits for the disassembler, judges its exit code and the completion marker, has
-  // resolve_and_finish run on the GUI thread (UI callback request 86), destroys the job and answers the
-  // result.
+  // resolve_and_finish run on the GUI thread (UI callback request 86) and answers the result. Its owner
+  // (start, or the watcher thread) destroys the job afterwards.
   int finish();
   // On the GUI thread: tells the server the merged file is resolved (when the merge succeeded), removes
   // the copies, and calls the handler.
