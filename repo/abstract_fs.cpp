@@ -61,7 +61,7 @@ int abstract_fs_t::read_whole_file(byte_buffer_t *buf, const char *path, bool lo
   }
   if ( code != 0 )
   {
-    file->close(false);
+    (void)file->close(false); // the first failure is the one reported
     return code;
   }
   return file->close(true);

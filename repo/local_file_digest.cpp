@@ -28,7 +28,7 @@ int hash_local_file(abstract_fs_t *fs, const char *path, uint8_t digest[16])
   md5_final(digest, &ctx);
   if ( code != 0 )
   {
-    file->close(false);
+    (void)file->close(false); // the first failure is the one reported
     return code;
   }
   return file->close(true);

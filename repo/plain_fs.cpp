@@ -183,7 +183,7 @@ int write_generated(abstract_fs_t *fs, const char *path, const char *text, size_
   code = file->write(&n, text);
   if ( code != 0 )
   {
-    file->close(false);
+    (void)file->close(false); // the first failure is the one reported
     return code;
   }
   return file->close(true);
