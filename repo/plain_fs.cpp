@@ -175,18 +175,16 @@ int process_file_t::close(bool commit)
 // Writes generated content as add and edit do: digest kept, no progress, committed when written whole.
 int write_generated(abstract_fs_t *fs, const char *path, const char *text, size_t size)
 {
-  fs_file_t *file = nullptr;
-  int code = fs->open(&file, path, FS_OPEN_WRITE | FS_OPEN_DIGEST | FS_OPEN_NO_PROGRESS);
+  fs_file_t *opened = nullptr;
+  int code = fs->open(&opened, path, FS_OPEN_WRITE | FS_OPEN_DIGEST | FS_OPEN_NO_PROGRESS);
   if ( code != 0 )
     return code;
+  fs_file_ptr file(opened); // discarded unless it is committed below
   uint64_t n = size;
   code = file->write(&n, text);
   if ( code != 0 )
-  {
-    (void)file->close(false); // the first failure is the one reported
     return code;
-  }
-  return file->close(true);
+  return file.release()->close(true);
 }
 
 } // namespace
