@@ -119,7 +119,7 @@ struct document_t
       if ( n % 64 == 63 )
       {
         text.clear();
-        json_to_text(&text, &value, JSON_TEXT_PRETTY);
+        benchmark::DoNotOptimize(json_to_text(&text, &value, JSON_TEXT_PRETTY));
       }
     }
   }

@@ -46,7 +46,7 @@ void BM_Utf16ToUtf8(benchmark::State &state)
 {
   const std::string &text = mixed_text();
   wide_string_t wide;
-  utf8_to_utf16(&wide, text.c_str(), ptrdiff_t(text.size()));
+  benchmark::DoNotOptimize(utf8_to_utf16(&wide, text.c_str(), ptrdiff_t(text.size())));
   qstring back;
   for ( auto _ : state )
   {

@@ -1,5 +1,21 @@
 # Helpers that keep every library, test suite and benchmark declared the same way.
 
+# The core's headers that nearly every source of the libraries above the platform layer includes.
+set(AKUI_CORE_PCH_HEADERS
+    <cstdint> <cstring> <memory> <string> <string_view> <vector>
+    "${PROJECT_SOURCE_DIR}/core/qstring.h" "${PROJECT_SOURCE_DIR}/core/qvector.h"
+    "${PROJECT_SOURCE_DIR}/core/error_state.h" "${PROJECT_SOURCE_DIR}/core/internal_error.h")
+
+# akui_precompile_headers(<target> <header>...)
+# Precompiles the headers for every source of the target (each source compiles as if it included them
+# first). Libraries add the core's common headers (AKUI_CORE_PCH_HEADERS), test suites GoogleTest's, and the
+# Qt libraries Qt's. Off with -DAKUI_PCH=OFF, the way to check that every header includes what it uses.
+function(akui_precompile_headers target)
+  if(AKUI_PCH)
+    target_precompile_headers(${target} PRIVATE ${ARGN})
+  endif()
+endfunction()
+
 # akui_library(<folder> [DEPS <targets>...])
 # One static library akui_<folder> from every source file of the folder (subfolders included).
 # Headers are included as "<folder>/<file>.h" from the project root.
@@ -10,6 +26,9 @@ function(akui_library folder)
   add_library(akui_${folder} STATIC ${sources})
   target_include_directories(akui_${folder} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
   target_link_libraries(akui_${folder} PUBLIC ${ARG_DEPS} Threads::Threads)
+  if(NOT folder STREQUAL "platform") # below the core: it may not include it
+    akui_precompile_headers(akui_${folder} ${AKUI_CORE_PCH_HEADERS})
+  endif()
 endfunction()
 
 # akui_test_suite(<folder> [DEPS <targets>...])
@@ -21,6 +40,7 @@ function(akui_test_suite folder)
   add_executable(test_${folder} ${sources})
   target_link_libraries(test_${folder} PRIVATE ${ARG_DEPS} akui_test_support GTest::gtest GTest::gmock)
   set_target_properties(test_${folder} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
+  akui_precompile_headers(test_${folder} <gtest/gtest.h> ${AKUI_CORE_PCH_HEADERS})
   gtest_discover_tests(test_${folder}
     DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)

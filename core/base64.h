@@ -15,4 +15,4 @@ bool encode_base64(qstring *out, const void *data, int64_t count);
 // first; bits that do not complete a byte at the end are dropped. False for a null output or text, a
 // negative length, or a character outside the alphabet (blanks and line breaks included): the bytes
 // decoded before that character stay appended, so callers discard the output on false.
-bool decode_base64(byte_buffer_t *out, const char *text, int64_t length);
+[[nodiscard]] bool decode_base64(byte_buffer_t *out, const char *text, int64_t length);

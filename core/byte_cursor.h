@@ -15,4 +15,4 @@ void bytevec_resize(byte_buffer_t *buf, size_t n);
 
 // Looks for a NUL byte between *cursor and end. When there is one, appends the bytes before it to *out,
 // moves the cursor past the NUL and returns true; otherwise returns false and leaves cursor and string alone.
-bool unpack_zstring(qstring *out, const uint8_t **cursor, const uint8_t *end);
+[[nodiscard]] bool unpack_zstring(qstring *out, const uint8_t **cursor, const uint8_t *end);

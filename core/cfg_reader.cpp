@@ -554,7 +554,8 @@ void define_config_macro(token_reader_t *reader, const char *name)
   upper_case_in_place(macro.data());
   if ( (debug_flags & CFG_DEBUG_FLAG) != 0 )
     log_printf("cfg: define macro %s\n", macro.c_str());
-  define_macro(reader, macro.c_str(), "", 0, false);
+  // "__NAME__" is never empty and takes no parameters: the definition cannot be refused.
+  (void)define_macro(reader, macro.c_str(), "", 0, false);
 }
 
 bool parse_config_directive(bool *end, token_reader_t *reader, const config_keyword_t *table, size_t count,

@@ -132,6 +132,7 @@ struct config_reader_state
 // read); directives before it stay stored. The include search path becomes the directories of the files.
 // True when every input was read to its end without a failing directive; false for a null name, when no
 // file was found (without a message), or when any input failed.
+[[nodiscard]]
 bool read_config_source(const char *name_or_text, int mode, const config_keyword_t *table, size_t count,
                         config_handler_t handler, const char *const *macro_names, size_t macro_count, void *base);
 
@@ -157,6 +158,7 @@ void define_config_macro(token_reader_t *reader, const char *name);
 
 // Reads and stores one directive. True when it was stored, or at the end of the input (*end set); false
 // when it failed (a message was shown).
+[[nodiscard]]
 bool parse_config_directive(bool *end, token_reader_t *reader, const config_keyword_t *table, size_t count,
                             config_handler_t handler, void *base);
 

@@ -44,5 +44,5 @@ uint64_t unpack_u64_compact(const uint8_t **cursor, const uint8_t *end);
 
 // Checked reads: when every byte of the value lies before the end, store it in *value, advance the cursor and
 // return true. Otherwise return false and leave *cursor and *value alone.
-bool unpack_u32_compact_checked(const uint8_t **cursor, const uint8_t *end, uint32_t *value);
-bool unpack_u64_compact_checked(const uint8_t **cursor, const uint8_t *end, uint64_t *value);
+[[nodiscard]] bool unpack_u32_compact_checked(const uint8_t **cursor, const uint8_t *end, uint32_t *value);
+[[nodiscard]] bool unpack_u64_compact_checked(const uint8_t **cursor, const uint8_t *end, uint64_t *value);

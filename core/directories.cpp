@@ -212,14 +212,15 @@ bool user_directory(qstring *out)
     if ( !known_folder_path(path, sizeof(path), KNOWN_FOLDER_APPDATA) )
       return false;
     // Unlike the Windows folder, ~/.config may not exist yet on a fresh account.
+    // A failure shows when the levels below cannot be made either.
     if ( !is_directory(path) )
-      make_directory(path, 0777);
+      (void)make_directory(path, 0777);
     for ( const char *level : {"Quorvin", "Zukwerk"} )
     {
       if ( join_path(path, sizeof(path), path, level, nullptr) == nullptr )
         return false;
       if ( !file_exists(path) )
-        make_directory(path, 0777); // an existing directory makes this fail; that is fine
+        (void)make_directory(path, 0777); // an existing directory makes this fail; that is fine
     }
     per_user_dir_cache = new qstring(path);
   }

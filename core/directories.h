@@ -33,7 +33,7 @@ char *executable_path(char *buf, ptrdiff_t size);
 
 // The per-user directory: the application-data folder with "Quorvin/Zukwerk" appended, each level created
 // when missing (failures to create are ignored). False when the application-data folder is unknown.
-bool user_directory(qstring *out);
+[[nodiscard]] bool user_directory(qstring *out);
 
 // The user directories: the entries of ZUKUSR (split at ';' and ':', empty entries skipped, used as
 // written), else the per-user directory. Cached at first use; no entry at all is internal error 1450.
@@ -55,7 +55,7 @@ bool config_directories(qvector<qstring> *out);
 
 // Appends every existing file named file_name in the configuration directories, in their order (a later
 // one overrides an earlier one). True when out is not empty afterwards.
-bool find_config_files(qvector<qstring> *out, const char *file_name);
+[[nodiscard]] bool find_config_files(qvector<qstring> *out, const char *file_name);
 
 // The temporary directory: TMPDIR when set and not empty, else "/tmp". Null when it does not fit
 // (ENAMETOOLONG).
@@ -74,4 +74,4 @@ FILE *create_temp_file(char *buf, ptrdiff_t size);
 
 // True and the path of a special folder of the user; only KNOWN_FOLDER_APPDATA is known:
 // $XDG_CONFIG_HOME, else $HOME/.config. False for other ids, an unknown home, or a path that does not fit.
-bool known_folder_path(char *buf, ptrdiff_t size, int folder);
+[[nodiscard]] bool known_folder_path(char *buf, ptrdiff_t size, int folder);

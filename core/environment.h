@@ -20,11 +20,11 @@ addrinfo *lookup_host(const char *host, int family, uint16_t port);
 
 // Stores the first address that lookup_host finds for `host` in *out (a sockaddr_in or sockaddr_in6; the rest
 // of *out is zeroed) and returns true; false when the lookup fails.
-bool resolve_host_address(sockaddr_storage *out, const char *host, int family, uint16_t port);
+[[nodiscard]] bool resolve_host_address(sockaddr_storage *out, const char *host, int family, uint16_t port);
 
 // Stores the computer's name (UTF-8) in *out and returns true; false when it cannot be read, is empty or is
 // not valid UTF-8 (*out is then untouched).
-bool local_computer_name(qstring *out);
+[[nodiscard]] bool local_computer_name(qstring *out);
 
 // The first byte of text that is not ASCII white space (bytes of 0x80 and above are not white); null for null.
 const char *skip_blanks(const char *text);

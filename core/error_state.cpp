@@ -36,20 +36,171 @@ bool append_one(qstring *out, const std::string &spec, Arg arg)
   return true;
 }
 
-// Renders a catalogue text (a printf format from a file) over the four argument slots. Every
-// conversion is checked against the slot it takes: "%s" only from a slot that holds a text, no "%n",
-// no floating conversions (slots hold integers), at most four slots, bounded widths. False when the
-// text does not fit its arguments.
+// The argument slots a catalogue text takes its values from, in order.
+class slot_reader_t
+{
+public:
+  explicit slot_reader_t(const thread_error_state_t &state) : state_(state) {}
+  // The next slot's value; false when all four are taken.
+  bool take(uint64_t *value)
+  {
+    if ( next_ >= ERROR_ARG_COUNT )
+      return false;
+    *value = state_.arg_values[next_++];
+    return true;
+  }
+  // The next slot's value when it is the address of its own stored text: that text ("(null)" for 0).
+  bool take_text(const char **text)
+  {
+    const int slot = next_;
+    uint64_t value = 0;
+    if ( !take(&value) )
+      return false;
+    const qstring &stored = state_.arg_texts[slot];
+    if ( value == 0 )
+      *text = "(null)";
+    else if ( stored.data() != nullptr && stored.stored_length() != 0 && value == uint64_t(uintptr_t(stored.data())) )
+      *text = stored.data();
+    else
+      return false;
+    return true;
+  }
+
+private:
+  const thread_error_state_t &state_;
+  int next_ = 0;
+};
+
+// One conversion of a catalogue text, read up to and with its conversion character.
+struct catalog_conversion_t
+{
+  std::string spec;      // "%", flags, width, precision and size prefix, as the C library gets them
+  bool wide = false;     // the size prefix asks for 64 bits
+  char conversion = '\0'; // '\0' when the text ends first
+};
+
+// Reads the conversion after a "%" at *p and moves *p past it; a width or precision of "*" takes its slot.
+// False when a slot is missing or a width or precision is too large.
+bool read_catalog_conversion(const char **p, slot_reader_t *slots, catalog_conversion_t *c)
+{
+  const char *q = *p;
+  std::string flags;
+  while ( *q != '\0' && std::strchr("-+ #0", *q) != nullptr )
+    flags += *q++;
+  // Width and precision: digits, or "*" taking a slot.
+  long width = 0;
+  std::string precision;
+  for ( int part = 0; part < 2; ++part )
+  {
+    if ( part == 1 )
+    {
+      if ( *q != '.' )
+        break;
+      ++q;
+    }
+    long number = 0;
+    if ( *q == '*' )
+    {
+      ++q;
+      uint64_t value = 0;
+      if ( !slots->take(&value) )
+        return false;
+      number = int32_t(value);
+      if ( number < 0 && part == 0 )
+      {
+        flags += '-';
+        number = -number;
+      }
+      if ( number < 0 )
+        continue; // a negative precision counts as none
+    }
+    else
+    {
+      while ( *q >= '0' && *q <= '9' && number <= MAX_FIELD )
+        number = number * 10 + (*q++ - '0');
+    }
+    if ( number > MAX_FIELD )
+      return false;
+    if ( part == 0 )
+      width = number;
+    else
+      precision = "." + std::to_string(number);
+  }
+  // Size prefix: the catalogue's texts were written for 32-bit int and long.
+  std::string size_prefix;
+  static const struct
+  {
+    const char *prefix;
+    const char *passed; // what the C library gets for it
+    bool wide;
+  } size_prefixes[] = {
+    {"I64", "", true}, {"I32", "", false}, {"ll", "", true}, {"hh", "hh", false}, {"h", "h", false},
+    {"l", "", false},  {"j", "", true},    {"z", "", true},  {"t", "", true},     {"q", "", true},
+    {"L", "", true},   {"I", "", true},
+  };
+  c->wide = false;
+  for ( const auto &prefix : size_prefixes )
+  {
+    const size_t n = std::strlen(prefix.prefix);
+    if ( std::strncmp(q, prefix.prefix, n) == 0 )
+    {
+      size_prefix = prefix.passed;
+      c->wide = prefix.wide;
+      q += n;
+      break;
+    }
+  }
+  // "%a" is a 64-bit value whose width was chosen for 32-bit ones: the width doubles.
+  const long shown_width = *q == 'a' ? 2 * width : width;
+  c->spec = "%" + flags + (shown_width != 0 ? std::to_string(shown_width) : "") + precision + size_prefix;
+  c->conversion = *q != '\0' ? *q++ : '\0';
+  *p = q;
+  return true;
+}
+
+// Formats the next slot under the conversion. Every conversion is checked against the slot it takes: "%s"
+// only from a slot that holds a text, no "%n", no floating conversions (slots hold integers). False when the
+// conversion or its slot does not fit.
+bool append_catalog_argument(qstring *out, const catalog_conversion_t &c, slot_reader_t *slots)
+{
+  const std::string &spec = c.spec;
+  uint64_t value = 0;
+  switch ( c.conversion )
+  {
+    case 'd':
+    case 'i':
+      return slots->take(&value)
+          && (c.wide ? append_one(out, spec + "ll" + c.conversion, (long long)value)
+                     : append_one(out, spec + c.conversion, int32_t(value)));
+    case 'u':
+    case 'o':
+    case 'x':
+    case 'X':
+      return slots->take(&value)
+          && (c.wide ? append_one(out, spec + "ll" + c.conversion, (unsigned long long)value)
+                     : append_one(out, spec + c.conversion, uint32_t(value)));
+    case 'a':
+      return slots->take(&value) && append_one(out, spec + "llX", (unsigned long long)value);
+    case 'c':
+      return slots->take(&value) && append_one(out, spec + 'c', int(uint8_t(value)));
+    case 'p':
+      return slots->take(&value) && append_one(out, spec + 'p', reinterpret_cast<void *>(uintptr_t(value)));
+    case 's':
+    {
+      const char *text = nullptr;
+      return slots->take_text(&text) && append_one(out, spec + 's', text);
+    }
+    default: // "%n", floating conversions, unknown or missing conversion characters
+      return false;
+  }
+}
+
+// Renders a catalogue text (a printf format from a file) over the four argument slots: at most four slots,
+// bounded widths, each conversion checked against its slot. False when the text does not fit its arguments.
 bool render_catalog_text(qstring *out, const char *format, const thread_error_state_t &state)
 {
   out->clear();
-  int next_slot = 0;
-  auto take_slot = [&](uint64_t *value) {
-    if ( next_slot >= ERROR_ARG_COUNT )
-      return false;
-    *value = state.arg_values[next_slot++];
-    return true;
-  };
+  slot_reader_t slots(state);
   const char *p = format;
   while ( *p != '\0' )
   {
@@ -68,131 +219,9 @@ bool render_catalog_text(qstring *out, const char *format, const thread_error_st
       ++p;
       continue;
     }
-    std::string flags;
-    while ( *p != '\0' && std::strchr("-+ #0", *p) != nullptr )
-      flags += *p++;
-    // Width and precision: digits, or "*" taking a slot.
-    long width = 0;
-    std::string precision;
-    for ( int part = 0; part < 2; ++part )
-    {
-      if ( part == 1 )
-      {
-        if ( *p != '.' )
-          break;
-        ++p;
-      }
-      long number = 0;
-      if ( *p == '*' )
-      {
-        ++p;
-        uint64_t value = 0;
-        if ( !take_slot(&value) )
-          return false;
-        number = int32_t(value);
-        if ( number < 0 && part == 0 )
-        {
-          flags += '-';
-          number = -number;
-        }
-        if ( number < 0 )
-          continue; // a negative precision counts as none
-      }
-      else
-      {
-        while ( *p >= '0' && *p <= '9' && number <= MAX_FIELD )
-          number = number * 10 + (*p++ - '0');
-      }
-      if ( number > MAX_FIELD )
-        return false;
-      if ( part == 0 )
-        width = number;
-      else
-        precision = "." + std::to_string(number);
-    }
-    // Size prefix: the catalogue's texts were written for 32-bit int and long.
-    bool wide = false;
-    std::string size_prefix;
-    static const struct
-    {
-      const char *prefix;
-      const char *passed; // what the C library gets for it
-      bool wide;
-    } size_prefixes[] = {
-      {"I64", "", true}, {"I32", "", false}, {"ll", "", true}, {"hh", "hh", false}, {"h", "h", false},
-      {"l", "", false},  {"j", "", true},    {"z", "", true},  {"t", "", true},     {"q", "", true},
-      {"L", "", true},   {"I", "", true},
-    };
-    for ( const auto &prefix : size_prefixes )
-    {
-      const size_t n = std::strlen(prefix.prefix);
-      if ( std::strncmp(p, prefix.prefix, n) == 0 )
-      {
-        size_prefix = prefix.passed;
-        wide = prefix.wide;
-        p += n;
-        break;
-      }
-    }
-    // "%a" is a 64-bit value whose width was chosen for 32-bit ones: the width doubles.
-    const long shown_width = *p == 'a' ? 2 * width : width;
-    const std::string spec = "%" + flags + (shown_width != 0 ? std::to_string(shown_width) : "") + precision
-                           + size_prefix;
-    const char conversion = *p != '\0' ? *p++ : '\0';
-    uint64_t value = 0;
-    switch ( conversion )
-    {
-      case 'd':
-      case 'i':
-        if ( !take_slot(&value) )
-          return false;
-        if ( !(wide ? append_one(out, spec + "ll" + conversion, (long long)value)
-                    : append_one(out, spec + conversion, int32_t(value))) )
-          return false;
-        break;
-      case 'u':
-      case 'o':
-      case 'x':
-      case 'X':
-        if ( !take_slot(&value) )
-          return false;
-        if ( !(wide ? append_one(out, spec + "ll" + conversion, (unsigned long long)value)
-                    : append_one(out, spec + conversion, uint32_t(value))) )
-          return false;
-        break;
-      case 'a':
-        if ( !take_slot(&value) || !append_one(out, spec + "llX", (unsigned long long)value) )
-          return false;
-        break;
-      case 'c':
-        if ( !take_slot(&value) || !append_one(out, spec + 'c', int(uint8_t(value))) )
-          return false;
-        break;
-      case 'p':
-        if ( !take_slot(&value) || !append_one(out, spec + 'p', reinterpret_cast<void *>(uintptr_t(value))) )
-          return false;
-        break;
-      case 's':
-      {
-        // Only a slot whose value is the address of its own stored text may feed "%s".
-        const int slot = next_slot;
-        if ( !take_slot(&value) )
-          return false;
-        const qstring &text = state.arg_texts[slot];
-        const char *arg = nullptr;
-        if ( value == 0 )
-          arg = "(null)";
-        else if ( text.data() != nullptr && text.stored_length() != 0 && value == uint64_t(uintptr_t(text.data())) )
-          arg = text.data();
-        else
-          return false;
-        if ( !append_one(out, spec + 's', arg) )
-          return false;
-        break;
-      }
-      default: // "%n", floating conversions, unknown or missing conversion characters
-        return false;
-    }
+    catalog_conversion_t conversion;
+    if ( !read_catalog_conversion(&p, &slots, &conversion) || !append_catalog_argument(out, conversion, &slots) )
+      return false;
   }
   return true;
 }

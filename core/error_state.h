@@ -52,7 +52,7 @@ const char *error_code_text(int32_t code);
 // only from a slot holding a text (a null slot gives "(null)"), integers as 32-bit unless the size
 // prefix says 64 ("ll", "I64", "j", "z", "t"), "%a" as a 64-bit upper-case hex value; "%n", floating
 // conversions, more than four slots or widths above 1024 make the format unfit: false.
-bool render_error_format(qstring *out, const char *format);
+[[nodiscard]] bool render_error_format(qstring *out, const char *format);
 // prefix, ": ", then error_code_text(code) (-1 = the current code).
 const char *prefixed_error_text(const char *prefix, int32_t code);
 // The system text of an errno value (-1 = the current errno), or "unknown error code %d".

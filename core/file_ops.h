@@ -1,6 +1,7 @@
 // File and directory operations: path text, file-system calls, streams, line readers and directory scans.
 #pragma once
 
+#include "core/clock_time.h"
 #include "core/qstring.h"
 #include "core/qvector.h"
 
@@ -63,18 +64,12 @@ bool file_exists(const char *path);
 // True when path names an existing directory.
 bool is_directory(const char *path);
 // Creates one directory level (mode is not used: the process umask decides). 0, or -1 with qerrno 1.
-int make_directory(const char *path, int mode);
+[[nodiscard]] int make_directory(const char *path, int mode);
 // Removes a file (not a directory). 0, or -1 with qerrno 1; an invalid name sets errno EILSEQ.
-int delete_file(const char *path);
+[[nodiscard]] int delete_file(const char *path);
 // Renames old_path to new_path, replacing an existing file atomically; when it fails both files stay as
 // they were. 0, or -1 with qerrno 1; invalid names set errno EILSEQ.
-int rename_file(const char *old_path, const char *new_path);
-
-// A packed time: seconds since 1970-01-01 UTC in the high 32 bits, microseconds in the low 32 bits.
-constexpr uint64_t pack_time(int64_t seconds, uint32_t microseconds)
-{
-  return (uint64_t(seconds) << 32) | microseconds;
-}
+[[nodiscard]] int rename_file(const char *old_path, const char *new_path);
 
 // Status of a file-system entry, filled by file_stat. Times are packed (pack_time).
 struct file_info_t
@@ -95,7 +90,7 @@ struct file_info_t
 
 // Status of path (links followed) into info (may be null). 0, or -1 with errno telling why (EILSEQ for an
 // invalid name); qerrno is not changed.
-int file_stat(const char *path, file_info_t *info);
+[[nodiscard]] int file_stat(const char *path, file_info_t *info);
 
 // Attribute bits of a scanned entry.
 constexpr uint32_t DIR_ATTR_READONLY = 0x01; // the owner may not write it
@@ -125,9 +120,9 @@ struct dir_scan_t
 // Starts a scan of pattern ("dir/*.txt", "dir/name", "*") and returns its first entry: 0, or -1 when
 // nothing matches (qerrno 1; errno ENOENT, or the cause when the directory cannot be read). A scan that
 // found nothing is closed.
-int dir_scan_first(const char *pattern, dir_scan_t *scan, uint32_t filter);
+[[nodiscard]] int dir_scan_first(const char *pattern, dir_scan_t *scan, uint32_t filter);
 // The next entry: 0, or -1 at the end (the handle stays open until dir_scan_close).
-int dir_scan_next(dir_scan_t *scan);
+[[nodiscard]] int dir_scan_next(dir_scan_t *scan);
 // Closes the scan's handle when one is open.
 void dir_scan_close(dir_scan_t *scan);
 
@@ -153,19 +148,19 @@ FILE *file_create_exclusive(const char *path);
 int file_close(FILE *fp);
 // Reads up to n bytes; fewer than n sets qerrno 3 at the end of the file, else 1. n = 0 gives 0. A
 // negative n is internal error 1225.
-ptrdiff_t file_read(FILE *fp, void *buf, ptrdiff_t n);
+[[nodiscard]] ptrdiff_t file_read(FILE *fp, void *buf, ptrdiff_t n);
 // Writes n bytes; fewer than n sets qerrno 2 when some were written, else 1. n = 0 gives 0. A negative n
 // is internal error 1225.
-ptrdiff_t file_write(FILE *fp, const void *buf, ptrdiff_t n);
+[[nodiscard]] ptrdiff_t file_write(FILE *fp, const void *buf, ptrdiff_t n);
 // Moves the position (SEEK_SET, SEEK_CUR, SEEK_END). 0, or non-zero with qerrno 1.
-int file_seek(FILE *fp, int64_t offset, int origin);
+[[nodiscard]] int file_seek(FILE *fp, int64_t offset, int origin);
 // The position, or -1 with qerrno 1.
 int64_t file_tell(FILE *fp);
 // The stream's size, its position unchanged; -1 with qerrno 1 when it cannot be told. A null stream is
 // internal error 552.
 int64_t file_size(FILE *fp);
 // Flushes the stream and makes the system write the file to the disk (fsync). 0, or non-zero with qerrno 1.
-int file_commit(FILE *fp);
+[[nodiscard]] int file_commit(FILE *fp);
 // fputc and fputs.
 int file_putc(int c, FILE *fp);
 int file_puts(const char *text, FILE *fp);

@@ -8,9 +8,9 @@ class form_actions_t
 public:
   // Reads the current value of a field into out, in the field kind's own type (a check box with its own id:
   // its state as a 16-bit 0 or 1). False when the id names no field.
-  virtual bool read_field_value(int field_id, void *out) = 0;
+  [[nodiscard]] virtual bool read_field_value(int field_id, void *out) = 0;
   // Shows or hides a field together with its label. False when the id names no field.
-  virtual bool show_field(int field_id, bool show) = 0;
+  [[nodiscard]] virtual bool show_field(int field_id, bool show) = 0;
 
 protected:
   // Owned by the engine; never deleted through this interface.

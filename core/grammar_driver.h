@@ -65,4 +65,4 @@ struct grammar_driver_t
 // argument 0). A token left pending when a rule ends stays for the caller's next entry.
 // True on success; false with the thread's error code set (by the feed, an action, an end marker or the
 // depth bound).
-bool grammar_driver(grammar_driver_t *driver, int rule);
+[[nodiscard]] bool grammar_driver(grammar_driver_t *driver, int rule);

@@ -20,7 +20,7 @@ constexpr int JSON_MEMBER_NAME_EXPECTED = 1680; // an object member does not sta
 
 // Parses the text (null reads as empty) with a token reader of its own. 0 and *result replaced by the value
 // (its old content freed), or the error code (also in the thread's error state) and *result untouched.
-int json_parse_text(json_value_t *result, const char *text);
+[[nodiscard]] int json_parse_text(json_value_t *result, const char *text);
 
 // Parses one value from the reader. The tokens of *pushed_back (may be null) are delivered before the
 // reader's, the last element first; the parser takes them over. On success *pushed_back receives, in the
@@ -28,4 +28,4 @@ int json_parse_text(json_value_t *result, const char *text);
 // string value reads one token past its end, to look for an adjacent literal. Returns 0 and *result replaced
 // by the value (its old content freed), or the error code left by the grammar or the token reader, with
 // *result untouched and *pushed_back empty.
-int json_parse_tokens(json_value_t *result, token_reader_t *reader, qvector<lexer_token_t> *pushed_back);
+[[nodiscard]] int json_parse_tokens(json_value_t *result, token_reader_t *reader, qvector<lexer_token_t> *pushed_back);

@@ -50,7 +50,8 @@ struct json_value_t
   json_value_t(const json_value_t &other);
   json_value_t(json_value_t &&other) noexcept;
   json_value_t &operator=(const json_value_t &other);
-  json_value_t &operator=(json_value_t &&other) noexcept;
+  // Frees what this value held, which may raise internal error 1315.
+  json_value_t &operator=(json_value_t &&other);
   ~json_value_t();
 };
 
@@ -66,7 +67,9 @@ inline constexpr bool qvector_relocatable<json_value_t> = true;
 template <>
 inline constexpr bool qvector_relocatable<json_member_t> = true;
 
-// Frees the payload recursively and resets the value to tag JSON_NONE; a value already empty stays so.
+// Frees the payload recursively and resets the value to tag JSON_NONE; a value already empty stays so. An
+// unknown tag anywhere in the tree is internal error 1315, raised once the rest of the tree is freed and the
+// value is empty. The destructor frees the same way but cannot pass the error on: it takes the fatal path.
 void json_free(json_value_t *v);
 
 // Makes dst a deep copy of src (a src of tag JSON_NONE leaves dst empty) and frees what dst held. src may be
@@ -103,5 +106,6 @@ json_member_t *json_insert_members(json_object_t *obj, size_t position, const js
                                    const json_member_t *last);
 
 // Destroy a member vector (every key and value, then the array) or a value vector; both are left empty.
+// An unknown tag in any value is internal error 1315, raised after everything is freed.
 void json_members_free(json_object_t *members);
 void release_json_value_vector(jarr_t *values);

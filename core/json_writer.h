@@ -14,4 +14,4 @@ constexpr int JSON_TEXT_SORTED_KEYS = 2; // members of every object in ascending
 // before "}" and "]", at the container's own level; nothing else is added (no blank after ':').
 // False when a value in the tree has no text form (tag JSON_NONE, an unknown tag, a double that is not
 // finite) or when the same object or array is met twice; *out then holds what was written up to there.
-bool json_to_text(qstring *out, const json_value_t *value, int flags);
+[[nodiscard]] bool json_to_text(qstring *out, const json_value_t *value, int flags);

@@ -32,19 +32,20 @@ void init_help_system(const char *file_name);
 // Finds and loads the catalogue: an absolute file name is loaded directly; otherwise the NLSPATH
 // templates (language: LANG, else "En_US") and then the directories of search_list (split at ';' and ':')
 // are tried. 0, or a loading error code (HELP_CANT_FIND when no candidate exists).
-int find_and_load_help_file(const char *search_list, const char *file_name);
+[[nodiscard]] int find_and_load_help_file(const char *search_list, const char *file_name);
 
 // Tries each field of the list (split at ';' and ':', empty fields skipped): "%N" becomes the file name,
 // "%L" the language, '%' before any other character stays; a field without "%N" gets the file name joined
 // as a path. True and the first expansion that names an existing file in buf. An expansion that does not
 // fit buf is skipped.
+[[nodiscard]]
 bool expand_help_templates(const char *file_name, const char *language, const char *list, char *buf,
                            ptrdiff_t size);
 
 // Loads the catalogue file at path after checking all of it: every section table, every text (its
 // length, its terminating 0, that it lies behind the tables and inside the file). 0 and the catalogue
 // replaces the loaded one; or an error code, and the loaded catalogue stays as it was.
-int load_help_file(const char *path);
+[[nodiscard]] int load_help_file(const char *path);
 
 // Frees the loaded catalogue (registered as an exit handler by the first successful load). Texts
 // looked up before are invalid afterwards.

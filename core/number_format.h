@@ -19,7 +19,7 @@ int format_byte_size(char *buf, size_t size, uint64_t value);
 // Reads a size text: a decimal count, optionally with a fraction ("." or ","), followed by an optional factor
 // letter k, M, G or T (powers of 1024), or "infty" (all 64 bits set). False, with *out untouched, for null,
 // empty or malformed text, negative values and values that do not fit in 64 bits. *out may be null.
-bool parse_byte_size(uint64_t *out, const char *text);
+[[nodiscard]] bool parse_byte_size(uint64_t *out, const char *text);
 
 // Writes the digits of value in radix 2, 8, 10 or 16 (upper-case letters), minimal or, with pad, zero-padded to
 // the full width of the type (32-bit: 32, 11, 10, 8 digits; 64-bit: 64, 22, 20, 16), and terminates them.

@@ -183,3 +183,13 @@ int stderr_vprintf(const char *format, va_list va)
 {
   return file_vprintf(stderr, format, va);
 }
+
+int console_printf(const char *format, ...)
+{
+  va_list va;
+  va_start(va, format);
+  const int r = stdout_vprintf(format, va);
+  va_end(va);
+  std::fflush(stdout);
+  return r;
+}

@@ -29,6 +29,8 @@ int buf_vscanf(const char *input, const char *format, va_list va);
 int file_vprintf(FILE *stream, const char *format, va_list va);
 int stdout_vprintf(const char *format, va_list va);
 int stderr_vprintf(const char *format, va_list va);
+// Writes the expanded format to standard output, the console, and flushes it; returns the printf result.
+int console_printf(const char *format, ...);
 
 // A private copy of a va_list for one use, ended when it goes out of scope.
 // A va_list that is used more than once, or passed on as a pointer, goes through one of these.

@@ -237,6 +237,63 @@ qvector<qstring> build_environment_block(const char *additions, bool inherit)
   return block;
 }
 
+namespace {
+
+// The child's argument vector from the found program and the arguments text (see spawn_process), and the
+// redirections taken out of that text.
+void launch_arguments(qvector<qstring> *args, qvector<redirection_t> *redirections, const char *found,
+                      const char *arguments, uint32_t flags)
+{
+  if ( (flags & LAUNCH_SHELL) != 0 )
+  {
+    args->push_back(qstring(found));
+    if ( arguments[0] != '\0' )
+    {
+      args->push_back(qstring(SHELL_COMMAND_SWITCH));
+      args->push_back(qstring(arguments));
+    }
+  }
+  else if ( (flags & LAUNCH_WHOLE_COMMAND_LINE) != 0 )
+  {
+    split_command_line(args, redirections, arguments, SPLIT_RAW_FIRST);
+  }
+  else
+  {
+    split_command_line(args, redirections, arguments, 0);
+    args->insert(0, qstring(found));
+  }
+}
+
+// The native forms of the found program and of the start directory (empty when none is given). The child
+// may start elsewhere: a relative program path is resolved here, as we found it. False with errno set when
+// either cannot be told.
+bool native_exec_paths(std::string *exec_path, std::string *exec_directory, const char *found,
+                       const char *directory)
+{
+  const native_path_t native_found(found);
+  *exec_path = native_found.c_str();
+  if ( !native_found.ok() )
+    return false;
+  if ( directory == nullptr || directory[0] == '\0' )
+    return true;
+  if ( (*exec_path)[0] != '/' )
+  {
+    char cwd[PATH_MAX];
+    current_directory(cwd, PATH_MAX);
+    *exec_path = std::string(cwd) + "/" + *exec_path;
+    if ( exec_path->size() >= PATH_MAX )
+    {
+      errno = ENAMETOOLONG;
+      return false;
+    }
+  }
+  const native_path_t native_directory(directory);
+  *exec_directory = native_directory.c_str();
+  return native_directory.ok();
+}
+
+} // namespace
+
 os_handle_t *spawn_process(const process_launch_params_t *params, qstring *errbuf)
 {
   const char *program = params->program != nullptr ? params->program : "";
@@ -259,24 +316,7 @@ os_handle_t *spawn_process(const process_launch_params_t *params, qstring *errbu
 
   qvector<qstring> args;
   qvector<redirection_t> redirections;
-  if ( shell )
-  {
-    args.push_back(qstring(found));
-    if ( arguments[0] != '\0' )
-    {
-      args.push_back(qstring(SHELL_COMMAND_SWITCH));
-      args.push_back(qstring(arguments));
-    }
-  }
-  else if ( (flags & LAUNCH_WHOLE_COMMAND_LINE) != 0 )
-  {
-    split_command_line(&args, &redirections, arguments, SPLIT_RAW_FIRST);
-  }
-  else
-  {
-    split_command_line(&args, &redirections, arguments, 0);
-    args.insert(0, qstring(found));
-  }
+  launch_arguments(&args, &redirections, found, arguments, flags);
 
   process_startup_t startup;
   const int given[3] = {params->std_input, params->std_output, params->std_error};
@@ -308,32 +348,11 @@ os_handle_t *spawn_process(const process_launch_params_t *params, qstring *errbu
     envp.push_back(entry.c_str());
   envp.push_back(nullptr);
 
-  // The child may start elsewhere: a relative program path is resolved here, as we found it.
-  const native_path_t native_found(found);
-  std::string exec_path = native_found.c_str();
+  std::string exec_path;
   std::string exec_directory;
-  bool ok = native_found.ok(); // last: it sets errno for the report below
-  if ( ok && exec_path[0] != '/' && directory != nullptr && directory[0] != '\0' )
-  {
-    char cwd[PATH_MAX];
-    current_directory(cwd, PATH_MAX);
-    exec_path = std::string(cwd) + "/" + exec_path;
-    if ( exec_path.size() >= PATH_MAX )
-    {
-      errno = ENAMETOOLONG;
-      ok = false;
-    }
-  }
-  if ( ok && directory != nullptr && directory[0] != '\0' )
-  {
-    const native_path_t native_directory(directory);
-    exec_directory = native_directory.c_str();
-    ok = native_directory.ok();
-  }
-
   os_handle_t *handle = nullptr;
   uint32_t pid = 0;
-  if ( ok )
+  if ( native_exec_paths(&exec_path, &exec_directory, found, directory) )
   {
     process_spawn_request_t request;
     request.path = exec_path.c_str();

@@ -86,7 +86,7 @@ os_handle_t *spawn_process(const process_launch_params_t *params, qstring *errbu
 // in *exit_code when given and the handle is closed; when the handle is not a process, -9 is stored
 // and the handle stays open. 1: the time-out passed. -1: failure, errno is stored in *exit_code when
 // given, and the handle stays with the caller.
-int wait_process(os_handle_t *handle, int32_t *exit_code, int64_t timeout_ms);
+[[nodiscard]] int wait_process(os_handle_t *handle, int32_t *exit_code, int64_t timeout_ms);
 
 // Applies redirections, in order, to *startup. Before the first, the child's channels become our own
 // 0, 1, 2. A target "&N" (unquoted, one digit) gives the channel what channel N has at that moment;
@@ -96,6 +96,7 @@ int wait_process(os_handle_t *handle, int32_t *exit_code, int64_t timeout_ms);
 // 2), "cannot redirect to channel %d on windows" (N above 2), "failed to redirect %d to %s: %s"
 // (channel, target, system error text), written into *errbuf when given; the files this call opened
 // are then closed and *startup is as it was.
+[[nodiscard]]
 int apply_redirections(const qvector<redirection_t> &redirections, qstring *errbuf, process_startup_t *startup);
 
 // The child's environment as "NAME=value" entries in byte order of the names (names are

@@ -4,4 +4,4 @@
 #include <cstddef>
 
 // Fills count bytes from the system's cryptographic random source; true when it did.
-bool random_bytes(void *buffer, size_t count);
+[[nodiscard]] bool random_bytes(void *buffer, size_t count);

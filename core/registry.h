@@ -37,6 +37,7 @@ enum registry_binary_kind_t : int
 };
 // Writes the bytes as a binary value (true), or reads one: true only for an existing binary value that
 // fits the kind. Kinds 0 and 1 copy at most `size` bytes and leave the rest of a longer buffer untouched.
+[[nodiscard]]
 bool registry_binary(const char *name, bool write, void *buffer, size_t size, const char *subkey, int kind);
 
 // Deletes a value: true when the key is missing or the value was deleted, false when the key exists
@@ -44,16 +45,16 @@ bool registry_binary(const char *name, bool write, void *buffer, size_t size, co
 bool registry_remove_value(const char *name, const char *subkey = nullptr);
 // Deletes the subkey when it has no subkeys of its own (its values go with it). False for an empty path,
 // true when the application key had to be created, else whether the key was deleted.
-bool registry_remove_key(const char *subkey);
+[[nodiscard]] bool registry_remove_key(const char *subkey);
 // As `registry_remove_key`, but deletes the subkey with everything below it.
-bool registry_remove_tree(const char *subkey);
+[[nodiscard]] bool registry_remove_tree(const char *subkey);
 
 // Appends the entries of the numbered list in the subkey (text values "0", "1", ... up to the first missing
 // or non-text one) that *out does not hold yet (byte-exact). A null or empty subkey is internal error 2716.
 void registry_read_list(qvector<qstring> *out, const char *subkey);
 // Appends the names of the key's subkeys (`subkeys` set) or values, in store order; false when the key is
 // missing (a missing application key counts as missing).
-bool registry_list_names(qvector<qstring> *out, const char *subkey, bool subkeys);
+[[nodiscard]] bool registry_list_names(qvector<qstring> *out, const char *subkey, bool subkeys);
 
 // Puts `entry` (null or empty: none) at the head of the most-recent-first list in the subkey, keeping at most
 // `maximum` (1 to 1000) entries. A stored entry equal to `drop` (without regard to ASCII case when `nocase`)
@@ -66,7 +67,7 @@ void registry_push_history(const char *subkey, const char *entry, uint32_t maxim
 // Makes `name` the application name of every later operation of the process (the first selection of a
 // name creates its accessor; later ones reuse it). False, changing nothing, for a null or empty name or
 // one that holds '/' or '\'.
-bool registry_select_app(const char *name);
+[[nodiscard]] bool registry_select_app(const char *name);
 // The current application name; "ZUK" when none was selected yet.
 void registry_current_app(qstring *out);
 

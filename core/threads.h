@@ -43,10 +43,10 @@ void critical_section_guard_release(critical_section_guard_t *guard);
 // semaphore is private to this process. Null on failure (error code 1).
 os_handle_t *semaphore_create(const char *name, uint32_t initial_count);
 // Adds one count; true on success.
-bool semaphore_release(os_handle_t *handle);
+[[nodiscard]] bool semaphore_release(os_handle_t *handle);
 // True when the handle was signalled within timeout_ms milliseconds (-1 = no limit); false on
 // time-out, for null and for the pseudo handle of a thread record.
-bool wait_for_handle(os_handle_t *handle, int64_t timeout_ms);
+[[nodiscard]] bool wait_for_handle(os_handle_t *handle, int64_t timeout_ms);
 // Closes (frees) a handle; false for null and for the pseudo handle.
 bool close_os_handle(os_handle_t *handle);
 

@@ -90,7 +90,7 @@ public:
   // Closes every pending input file, resets the line number (0), the comment and conditional state
   // and opens path for reading. 0, or the error code: 1 (errno ENOENT) for a null path, else the file
   // layer's code. A successful open replaces an adopted macro table by a fresh one.
-  int open_file(const char *path);
+  [[nodiscard]] int open_file(const char *path);
   // Reads text (not copied: it must outlive the reading) instead of any earlier input, whose files are
   // closed. A non-null table is adopted: it is read, never changed (a definition makes a private copy
   // first) and never freed by this reader. Returns 0.
@@ -124,10 +124,11 @@ void destroy_token_reader(token_reader_t *reader);
 
 // The next token into *token: 0, or an error code (also in qerrno). At the end of all input the kind is
 // TOKEN_END with result 0, on this and every later call.
-int read_token(token_reader_t *reader, lexer_token_t *token);
+[[nodiscard]] int read_token(token_reader_t *reader, lexer_token_t *token);
 
 // Defines (or silently replaces) a macro: 0, or 38 (also in qerrno) for a null or empty name or 128 or
 // more parameters. The body is stored as given (parameter uses as MACRO_PARAM_MARKER pairs).
+[[nodiscard]]
 int define_macro(token_reader_t *reader, const char *name, const char *body, int param_count, bool function_like);
 // Removes the macro if it exists. On an adopted table: internal error 303.
 void undefine_macro(token_reader_t *reader, const char *name);

@@ -250,21 +250,21 @@ int fail(int code);
 
 // ---- tokenizer.cpp
 // One token from the current text; at its end, levels deeper than base_depth are left, then TOKEN_END.
-int scan_token(token_reader_impl_t *r, lexer_token_t *token, size_t base_depth);
+[[nodiscard]] int scan_token(token_reader_impl_t *r, lexer_token_t *token, size_t base_depth);
 // A number from the cursor (a digit, or "." and a digit).
-int scan_number(token_reader_impl_t *r, lexer_token_t *token);
+[[nodiscard]] int scan_number(token_reader_impl_t *r, lexer_token_t *token);
 // scan_token from base 0 followed by pasting while an expansion is active: the token stream that
 // read_token, the #if evaluator and the include operand read.
-int next_token(token_reader_impl_t *r, lexer_token_t *token);
+[[nodiscard]] int next_token(token_reader_impl_t *r, lexer_token_t *token);
 // The line reader of file input: the next line of the current stream without its byte-order mark.
-int file_line_reader(token_reader_impl_t *r, qstring *out);
+[[nodiscard]] int file_line_reader(token_reader_impl_t *r, qstring *out);
 // Closes the current file and every file of the include stack; the reader then has no input.
 void close_inputs(token_reader_impl_t *r);
 
 // ---- preprocessor.cpp
 // The next active logical line (directives and skipped regions handled): 0 and *line, or 34 at the
 // clean end of input, 37 at the end inside a conditional, the line hook's result or a directive's error.
-int next_logical_line(token_reader_impl_t *r, const char **line);
+[[nodiscard]] int next_logical_line(token_reader_impl_t *r, const char **line);
 // Normalizes text in place (comments out, blank runs shortened) and keeps the comment state.
 void normalize_line(token_reader_impl_t *r, char *text);
 // The path of an include file in buf: the name as written when absolute, else found in the includer's
@@ -298,10 +298,10 @@ private:
 macro_table_t *new_macro_table(uint32_t options);
 // Names (dynamic names, macro expansion, keywords): -1 error (code in qerrno), 0 the token is final,
 // 1 a macro was expanded and scanning goes on in its text.
-int resolve_identifier(token_reader_impl_t *r, lexer_token_t *token);
+[[nodiscard]] int resolve_identifier(token_reader_impl_t *r, lexer_token_t *token);
 // After a token while an expansion is active: joins "##" operands. *rescan asks for the next token to be
 // scanned and pasted in turn (the pasted name expanded as a macro).
-int paste_tokens(token_reader_impl_t *r, lexer_token_t *token, bool *rescan);
+[[nodiscard]] int paste_tokens(token_reader_impl_t *r, lexer_token_t *token, bool *rescan);
 // The marker at the cursor (expansion active): continue in the argument it names, or skip it.
 void enter_argument(token_reader_impl_t *r);
 // "#" and a marker at the cursor: the argument as a string token.
@@ -310,6 +310,7 @@ void leave_level(token_reader_impl_t *r);
 void leave_all_levels(token_reader_impl_t *r);
 // #define: the macro name, the character that followed it (cut off at saved_pos) and the rest of the
 // normalized line after the blanks behind it. 0 or an error code.
+[[nodiscard]]
 int define_from_directive(token_reader_impl_t *r, const char *name, char saved, char *saved_pos, char *rest);
 // #undef NAME: removes it (an adopted table is copied first).
 void undefine_from_directive(token_reader_impl_t *r, const char *name);
@@ -325,4 +326,4 @@ struct cond_value_t
 
 // The value of the #if or #elif expression at text (the rest of the directive line): 0 and *value, or
 // an error code.
-int evaluate_condition(token_reader_impl_t *r, const char *text, cond_value_t *value);
+[[nodiscard]] int evaluate_condition(token_reader_impl_t *r, const char *text, cond_value_t *value);

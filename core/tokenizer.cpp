@@ -178,14 +178,22 @@ void scan_operator(token_reader_impl_t *r, lexer_token_t *token)
 // ---------------------------------------------------------------------------------------------------------
 // Numbers
 
-int scan_number(token_reader_impl_t *r, lexer_token_t *token)
+namespace {
+
+// Where the floating-point form of a number ends: digits, at most one ".", at most one exponent with an
+// optional sign, digits. A number is a float when it holds a "." or an exponent, or breaks that form.
+struct number_shape_t
 {
-  const char *start = r->cursor;
-  // Floating-point check: digits, at most one ".", at most one exponent with an optional sign, digits.
+  const char *end;
+  bool is_float;
+  bool malformed;
+};
+
+number_shape_t measure_number(const char *start)
+{
   const char *p = start;
   bool dot = false;
   bool exponent = false;
-  bool malformed = false;
   for ( ;; )
   {
     const unsigned char c = uint8_t(*p);
@@ -196,20 +204,14 @@ int scan_number(token_reader_impl_t *r, lexer_token_t *token)
     else if ( c == '.' )
     {
       if ( dot || exponent )
-      {
-        malformed = true;
-        break;
-      }
+        return {p, true, true};
       dot = true;
       ++p;
     }
     else if ( c == 'e' || c == 'E' )
     {
       if ( exponent )
-      {
-        malformed = true;
-        break;
-      }
+        return {p, true, true};
       exponent = true;
       ++p;
       if ( *p == '+' || *p == '-' )
@@ -217,40 +219,47 @@ int scan_number(token_reader_impl_t *r, lexer_token_t *token)
     }
     else
     {
-      break;
+      return {p, dot || exponent, false};
     }
   }
-  if ( dot || exponent || malformed )
-  {
-    if ( !malformed && strchr("LlFf", *p) != nullptr && *p != '\0'
-      && (is_ident_char(uint8_t(p[1])) || p[1] == '.') )
-      malformed = true;
-    if ( malformed )
-    {
-      while ( is_ident_char(uint8_t(*p)) || *p == '.' )
-        ++p;
-      r->cursor = p;
-      return fail(21);
-    }
-    const char *end = start;
-    xfloat_t value;
-    if ( text_to_float(&end, &value) != XFLOAT_OK )
-    {
-      r->cursor = end > p ? end : p;
-      return fail(22);
-    }
-    if ( *end != '\0' && strchr("FfLl", *end) != nullptr )
-      ++end;
-    r->cursor = end;
-    token->kind = TOKEN_FLOAT;
-    token->value.real = value;
-    token->flag = 0;
-    r->number_source.assign(start, size_t(end - start));
-    return 0;
-  }
+}
 
-  // Integer: base prefix, digits (modulo 2^64), suffixes.
-  p = start;
+// A floating-point literal from start, with an optional "F" or "L" suffix.
+int scan_float(token_reader_impl_t *r, lexer_token_t *token, const char *start, number_shape_t shape)
+{
+  const char *p = shape.end;
+  bool malformed = shape.malformed;
+  if ( !malformed && strchr("LlFf", *p) != nullptr && *p != '\0'
+    && (is_ident_char(uint8_t(p[1])) || p[1] == '.') )
+    malformed = true;
+  if ( malformed )
+  {
+    while ( is_ident_char(uint8_t(*p)) || *p == '.' )
+      ++p;
+    r->cursor = p;
+    return fail(21);
+  }
+  const char *end = start;
+  xfloat_t value;
+  if ( text_to_float(&end, &value) != XFLOAT_OK )
+  {
+    r->cursor = end > p ? end : p;
+    return fail(22);
+  }
+  if ( *end != '\0' && strchr("FfLl", *end) != nullptr )
+    ++end;
+  r->cursor = end;
+  token->kind = TOKEN_FLOAT;
+  token->value.real = value;
+  token->flag = 0;
+  r->number_source.assign(start, size_t(end - start));
+  return 0;
+}
+
+// An integer literal from start: base prefix, digits (modulo 2^64), suffixes.
+int scan_integer(token_reader_impl_t *r, lexer_token_t *token, const char *start)
+{
+  const char *p = start;
   unsigned base = 10;
   if ( p[0] == '0' && (p[1] == 'x' || p[1] == 'X') )
   {
@@ -332,6 +341,15 @@ int scan_number(token_reader_impl_t *r, lexer_token_t *token)
   token->flag = 0;
   r->number_source.assign(start, size_t(p - start));
   return 0;
+}
+
+} // namespace
+
+int scan_number(token_reader_impl_t *r, lexer_token_t *token)
+{
+  const char *start = r->cursor;
+  const number_shape_t shape = measure_number(start);
+  return shape.is_float ? scan_float(r, token, start, shape) : scan_integer(r, token, start);
 }
 
 // ---------------------------------------------------------------------------------------------------------

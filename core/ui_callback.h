@@ -62,15 +62,16 @@ int64_t log_vprintf(const char *format, va_list va);
 void info_printf(const char *format, ...);
 void warning_printf(const char *format, ...);
 // Request 28 with the default labels; answers 1, 0 or -1 (the default answer without a callback).
-int question_printf(int default_answer, const char *format, ...);
+[[nodiscard]] int question_printf(int default_answer, const char *format, ...);
 // Request 28 with button labels (null = the default label).
+[[nodiscard]]
 int question_buttons_printf(const char *first, const char *second, const char *third, int default_answer,
                             const char *format, ...);
 // Request 29: the chosen path (owned by the answering side, valid until its next file request), or null.
 const char *prompt_file_name(bool for_saving, const char *default_name, const char *format, ...);
 // Request 30: the form's result, positive when confirmed (0 without a callback).
-int form_dialog_printf(const char *form, ...);
+[[nodiscard]] int form_dialog_printf(const char *form, ...);
 // Request 32: true when confirmed; the answer is then in *value.
-bool input_value_printf(qstring *value, int kind, const char *format, ...);
+[[nodiscard]] bool input_value_printf(qstring *value, int kind, const char *format, ...);
 // Request 116: the widget, or null.
 void *form_widget_printf(const char *form, int flags, ...);

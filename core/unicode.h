@@ -57,7 +57,7 @@ uint32_t utf8_next_char(const char **cursor);
 // Steps *cursor back over one code point, never before `start`. *out (when given) receives the code point, or
 // bad_code_point when none was found. False, with the cursor unmoved, when the cursor is at `start` or the bytes
 // before it do not end a valid sequence.
-bool utf8_prev_char(uint32_t *out, const char **cursor, const char *start);
+[[nodiscard]] bool utf8_prev_char(uint32_t *out, const char **cursor, const char *start);
 
 // Number of code points up to the terminator; each byte of a malformed sequence counts as one.
 size_t utf8_count_chars(const char *text);
@@ -77,10 +77,10 @@ size_t wide_length(const char16_t *text);
 // Empties *out and converts `count` UTF-16 units (a negative count: up to the 0 unit) into it. False for a
 // null output or input, and on a lone low surrogate, a high surrogate not followed by a low one or a high
 // surrogate at the end of the counted input (the output then holds what was converted before it).
-bool utf16_to_utf8(qstring *out, const char16_t *in, ptrdiff_t count);
+[[nodiscard]] bool utf16_to_utf8(qstring *out, const char16_t *in, ptrdiff_t count);
 
 // Replaces the content of *out by the UTF-16 form of `count` bytes of UTF-8 text (a negative count: up to the
 // terminator); *out always ends with a 0 unit. Code points above 0xFFFF become surrogate pairs; in counted
 // mode a NUL byte becomes a 0 unit and the conversion goes on. False for a null output or input and on a
 // malformed sequence (a sequence cut by the count included).
-bool utf8_to_utf16(wide_string_t *out, const char *in, ptrdiff_t count);
+[[nodiscard]] bool utf8_to_utf16(wide_string_t *out, const char *in, ptrdiff_t count);

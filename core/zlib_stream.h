@@ -24,13 +24,13 @@ enum : int
 // Compresses everything the reader supplies into one zlib stream handed to the writer in 32 KiB blocks (the
 // last one shorter). Returns 0 on success, else one of the positive codes above; the writer has then received
 // whatever was produced until the failure. Allocates nothing beyond zlib's own state.
-int deflate_stream(void *context, zstream_reader_t reader, zstream_writer_t writer);
+[[nodiscard]] int deflate_stream(void *context, zstream_reader_t reader, zstream_writer_t writer);
 
 // Decompresses one zlib stream supplied by the reader and hands the bytes to the writer in 32 KiB blocks.
 // Input that ends before the stream is complete gives 5, damaged input 3. Bytes after the end of the stream
 // are ignored.
-int inflate_stream(void *context, zstream_reader_t reader, zstream_writer_t writer);
+[[nodiscard]] int inflate_stream(void *context, zstream_reader_t reader, zstream_writer_t writer);
 
 // Deflates all bytes of `input` and appends the zlib stream to `output`. True on success; on failure `output`
 // may hold part of a stream after its old contents.
-bool compress_bytes(const byte_buffer_t &input, byte_buffer_t &output);
+[[nodiscard]] bool compress_bytes(const byte_buffer_t &input, byte_buffer_t &output);

@@ -5,6 +5,7 @@
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 #include <openssl/x509_vfy.h>
 
 #include <algorithm>
@@ -350,6 +351,13 @@ tls_chain_check_t tls_client_session_t::check_server_chain()
   X509_STORE_CTX *ctx = X509_STORE_CTX_new();
   // On the client side the presented chain holds the leaf and whatever intermediates the server sent.
   if ( ctx == nullptr || X509_STORE_CTX_init(ctx, anchors_, leaf, SSL_get_peer_cert_chain(ssl_)) != 1 )
+  {
+    X509_STORE_CTX_free(ctx);
+    fail();
+    return tls_chain_check_t::failed;
+  }
+  // The leaf must be one issued for servers: a certificate made only for clients proves nothing here.
+  if ( X509_STORE_CTX_set_purpose(ctx, X509_PURPOSE_SSL_SERVER) != 1 )
   {
     X509_STORE_CTX_free(ctx);
     fail();

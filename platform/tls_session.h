@@ -38,7 +38,8 @@ enum class tls_chain_check_t
 {
   trusted,        // the chain leads to the anchor, every signature verifies, every certificate is time-valid
   not_time_valid, // a certificate of the chain is expired or not yet valid
-  untrusted,      // the chain does not lead to the anchor, or a signature or CA constraint fails
+  untrusted,      // the chain does not lead to the anchor, a signature or CA constraint fails, or the
+                  // certificate is not one for servers
   no_certificate, // the server sent no certificate
   failed,         // the check could not run; error_code() tells why
 };
@@ -82,7 +83,8 @@ public:
   // Bytes to send to the peer, produced by the last step; valid until the next call on the session.
   std::span<const uint8_t> output() const;
 
-  // Checks the chain the server presented against the anchor at the current time. Host names are not checked.
+  // Checks the chain the server presented against the anchor at the current time, for the purpose of a TLS
+  // server (a leaf whose extended key usage leaves servers out is untrusted). Host names are not checked.
   tls_chain_check_t check_server_chain();
 
   // The first common name of the server certificate's subject, up to any NUL; "" when it has none.

@@ -45,10 +45,11 @@ void abstract_fs_t::set_checksum_cache(std::unique_ptr<md5_cache_t> cache)
 
 int abstract_fs_t::read_whole_file(byte_buffer_t *buf, const char *path, bool lock_held)
 {
-  fs_file_t *file = nullptr;
-  int code = open(&file, path, FS_OPEN_READ | FS_OPEN_NO_PROGRESS | (lock_held ? FS_OPEN_LOCK_HELD : 0));
+  fs_file_t *opened = nullptr;
+  int code = open(&opened, path, FS_OPEN_READ | FS_OPEN_NO_PROGRESS | (lock_held ? FS_OPEN_LOCK_HELD : 0));
   if ( code != 0 )
     return code;
+  fs_file_ptr file(opened); // discarded unless it is closed with commit below
   file_info_t status;
   code = stat(&status, path);
   if ( code == 0 )
@@ -60,11 +61,8 @@ int abstract_fs_t::read_whole_file(byte_buffer_t *buf, const char *path, bool lo
       buf->truncate(size_t(n));
   }
   if ( code != 0 )
-  {
-    file->close(false);
     return code;
-  }
-  return file->close(true);
+  return file.release()->close(true);
 }
 
 int abstract_fs_t::write_whole_file(const char *path, const byte_buffer_t &bytes, bool digest, bool durable)

@@ -62,19 +62,19 @@ public:
   // The current directory with '/' separators ("" when it cannot be told).
   virtual void getcwd(qstring *out) = 0;
   // Changes the current directory.
-  virtual int chdir(const char *path) = 0;
+  [[nodiscard]] virtual int chdir(const char *path) = 0;
   // Opens a file; on success *out is the open file, owned by the caller until its close.
-  virtual int open(fs_file_t **out, const char *path, uint32_t flags) = 0;
+  [[nodiscard]] virtual int open(fs_file_t **out, const char *path, uint32_t flags) = 0;
   // Deletes a file (FS_REMOVE_FORGET: and its checksum-cache entry).
-  virtual int remove(const char *path, uint32_t flags) = 0;
+  [[nodiscard]] virtual int remove(const char *path, uint32_t flags) = 0;
   // Creates a file whose text is one generated number (missing directories are created).
-  virtual int add(const char *path) = 0;
+  [[nodiscard]] virtual int add(const char *path) = 0;
   // Replaces the first number in a file's text by a generated one (a missing file is added).
-  virtual int edit(const char *path) = 0;
+  [[nodiscard]] virtual int edit(const char *path) = 0;
   // True when the path names a directory.
   virtual bool is_dirpath(const char *path) = 0;
   // The status of a file into *out (may be null).
-  virtual int stat(file_info_t *out, const char *path) = 0;
+  [[nodiscard]] virtual int stat(file_info_t *out, const char *path) = 0;
   // Appends one line "- <first 10 bytes of the text> <path>" per entry that path selects (a directory's
   // entries, recursively; or the entries a pattern in the last component matches). The text of a directory
   // is "<DIR>"; a file's text is its first bytes, followed by '?' when they could not be read. Only the
@@ -96,7 +96,7 @@ public:
   // item j when its file differs or cannot be checked. Answers 0, 1 when cancelled through the progress
   // sink, or 33 in SCAN_MODE_REPORT_PROBLEMS when some files could not be checked. Internal error 2597
   // without a checksum cache.
-  int scan_changes(byte_buffer_t *out, const qvector<change_status_item_t> &items, uint32_t mode);
+  [[nodiscard]] int scan_changes(byte_buffer_t *out, const qvector<change_status_item_t> &items, uint32_t mode);
   // Writes the checksum cache's pending changes; nothing without a cache.
   void flush_cache();
   // Passes one progress event to the progress sink and answers its answer (0 without a sink); event 0
@@ -104,13 +104,19 @@ public:
   int report_progress(uint8_t event, uint64_t amount);
   // Each non-null sink replaces the current one of its kind, which is deleted (unless it is the same).
   void set_reporters(arkive_messenger_t *messenger, arkive_progressor_t *progressor);
+  // The same with sinks handed over by their owners.
+  void set_reporters(std::unique_ptr<arkive_messenger_t> messenger, std::unique_ptr<arkive_progressor_t> progressor)
+  {
+    set_reporters(messenger.release(), progressor.release());
+  }
 
   // Reads a whole file into *buf (resized to the file's size). A failed open leaves *buf unchanged.
   // lock_held: the caller already holds the file system's lock (locked variant).
-  int read_whole_file(byte_buffer_t *buf, const char *path, bool lock_held = false);
+  [[nodiscard]] int read_whole_file(byte_buffer_t *buf, const char *path, bool lock_held = false);
   // Replaces a file's content with bytes; with digest the digest is recorded in the checksum cache. Without
   // durable the close does not wait for the disk (FS_OPEN_NO_SYNC).
-  int write_whole_file(const char *path, const byte_buffer_t &bytes, bool digest = false, bool durable = true);
+  [[nodiscard]] int write_whole_file(const char *path, const byte_buffer_t &bytes, bool digest = false,
+                                     bool durable = true);
 
   md5_cache_t *checksum_cache() const { return cache_.get(); }
   arkive_messenger_t *messenger() const { return messenger_.get(); }

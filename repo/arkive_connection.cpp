@@ -3,7 +3,10 @@
 
 #include "core/ui_callback.h"
 #include "repo/arkive_errors.h"
+#include "repo/connection_factory.h"
 #include "repo/packet_type_table.h"
+
+#include <new>
 
 bool network_failure_handler_t::begin_reconnect(arkive_credentials_t *, qstring *, const char *)
 {
@@ -18,7 +21,16 @@ void network_failure_handler_t::end_reconnect(bool, const char *)
   reconnecting = false;
 }
 
-arkive_connection_t::~arkive_connection_t() = default;
+arkive_connection_t::~arkive_connection_t()
+{
+  retire();
+}
+
+void arkive_connection_t::retire()
+{
+  std::lock_guard held(liveness_->lock);
+  liveness_->alive = false;
+}
 
 void arkive_connection_t::set_messenger(arkive_messenger_t *messenger)
 {
@@ -45,27 +57,36 @@ bool is_server_file_request(uint8_t type)
 }
 
 //--------------------------------------------------------------------------
-rpc_arkive_connection_t::rpc_arkive_connection_t(socket_stream_t *opened_stream)
-  : rpc_session_t(opened_stream, true), lock_(lock_create())
+rpc_arkive_connection_t::rpc_arkive_connection_t(socket_stream_ptr opened_stream)
+  : rpc_session_t(std::move(opened_stream))
 {
   register_packet_types(packet_type_table);
 }
 
 rpc_arkive_connection_t::~rpc_arkive_connection_t()
 {
+  retire();
   close_open_files();
-  lock_destroy(lock_);
 }
 
 std::unique_ptr<rpc_packet_t> rpc_arkive_connection_t::exchange(const rpc_packet_t &request)
 {
-  critical_section_guard_t guard(lock_);
+  std::lock_guard guard(lock_);
   outstanding_type_ = request.type;
-  byte_buffer_t frame = make_frame_buffer(request.type);
-  request.serialize(frame, protocol_version());
   std::unique_ptr<rpc_packet_t> reply;
-  if ( raw_frame_ptr raw = send_and_receive(request.type, frame) )
-    reply = decode_packet(raw.get());
+  try
+  {
+    byte_buffer_t frame = make_frame_buffer(request.type);
+    request.serialize(frame, protocol_version());
+    if ( raw_frame_ptr raw = send_and_receive(request.type, frame) )
+      reply = decode_packet(raw.get());
+  }
+  catch ( const std::bad_alloc & )
+  {
+    // Wherever memory ran out (a frame, a packet, a block served to the server), the stream is out of step.
+    refuse_stream("%s rpc: no local memory", "no local memory");
+    reply.reset();
+  }
   outstanding_type_ = RPC_OK;
   return reply;
 }
@@ -97,6 +118,43 @@ raw_frame_ptr rpc_arkive_connection_t::send_and_receive(uint8_t expected_type, b
     // The server has taken the request: it must never be sent a second time.
     frame.clear();
   }
+}
+
+bool rpc_arkive_connection_t::reconnect()
+{
+  arkive_credentials_t credentials;
+  qstring client;
+  if ( !failure_handler_->begin_reconnect(&credentials, &client, last_error().c_str()) )
+    return false;
+  // The new stream goes where the first one went: the same environment, port and proxy.
+  apply_connection_environment(&credentials);
+  qstring error;
+  bool ok = reopen_stream(&error, (credentials.flags & credentials_no_tls) == 0, connect_params_of(credentials));
+  if ( ok )
+  {
+    const uint8_t interrupted = outstanding_type_;
+    qstring password = credentials.password;
+    if ( password.empty() && !credentials.read_password(&password, nullptr) )
+    {
+      error = "No connection password found";
+      ok = false;
+    }
+    if ( ok )
+      ok = login(&error, credentials.user.c_str(), password.c_str(), client.c_str());
+    if ( ok && !credentials.site.empty() )
+    {
+      const int code = use_site(nullptr, credentials.site.c_str(), client.c_str());
+      if ( code != ARKIVE_OK )
+      {
+        error = arkive_error_text(code);
+        ok = false;
+      }
+    }
+    // The nested exchanges left RPC_OK behind; the interrupted request is still under way.
+    outstanding_type_ = interrupted;
+  }
+  failure_handler_->end_reconnect(ok, error.c_str());
+  return ok;
 }
 
 void rpc_arkive_connection_t::notify_message(const char *text)

@@ -108,6 +108,12 @@ private:
   std::vector<std::jthread> threads_; // joined when cleared or destroyed, before results go
 };
 
+// Marks item j as changed in the scan's bit map.
+void mark_changed(byte_buffer_t *out, size_t j)
+{
+  (*out)[j / 8] |= uint8_t(1u << (j % 8));
+}
+
 void print_line(arkive_messenger_t *messenger, const char *format, ...)
 {
   va_list va;
@@ -121,18 +127,26 @@ void print_line(arkive_messenger_t *messenger, const char *format, ...)
 int md5_cache_t::scan(byte_buffer_t *out, const qvector<change_status_item_t> &items, uint32_t mode,
                       uint64_t *byte_total, uint32_t *problems)
 {
-  const size_t count = items.size();
   out->clear();
-  out->resize((count + 7) / 8, 0);
-  const auto mark = [out](size_t j) { (*out)[j / 8] |= uint8_t(1u << (j % 8)); };
-  const bool report_problems = mode == SCAN_MODE_REPORT_PROBLEMS;
+  out->resize((items.size() + 7) / 8, 0);
+  std::vector<size_t> to_hash;
+  uint64_t bytes_to_hash = 0;
+  if ( const int result = scan_statuses(out, items, mode, &to_hash, &bytes_to_hash, byte_total, problems) )
+    return result;
+  const int result = to_hash.empty() ? 0 : hash_listed(out, items, to_hash, bytes_to_hash);
+  fs_->report_progress(progress_end, 0);
+  return result;
+}
 
+int md5_cache_t::scan_statuses(byte_buffer_t *out, const qvector<change_status_item_t> &items, uint32_t mode,
+                               std::vector<size_t> *to_hash, uint64_t *bytes_to_hash, uint64_t *byte_total,
+                               uint32_t *problems)
+{
+  const size_t count = items.size();
+  const bool report_problems = mode == SCAN_MODE_REPORT_PROBLEMS;
   int result = 0;
   uint64_t total = 0;
   uint32_t problem_count = 0;
-  std::vector<size_t> to_hash;
-  uint64_t bytes_to_hash = 0;
-
   const bool read_ahead = fs_->stat_is_thread_safe();
   status_reader_t readers[2]; // chunk k is read by readers[k % 2]
   const auto reader_of = [&readers](size_t j) -> status_reader_t & { return readers[(j / status_chunk) % 2]; };
@@ -188,7 +202,7 @@ int md5_cache_t::scan(byte_buffer_t *out, const qvector<change_status_item_t> &i
     // Only regular files are compared: reading anything else could block (a pipe) or never end (a device).
     if ( irregular )
     {
-      mark(j);
+      mark_changed(out, j);
       continue;
     }
     const bool present = code == 0;
@@ -199,17 +213,17 @@ int md5_cache_t::scan(byte_buffer_t *out, const qvector<change_status_item_t> &i
       if ( lookup(path, status, digest) )
       {
         if ( std::memcmp(digest, item.md5, 16) != 0 )
-          mark(j);
+          mark_changed(out, j);
       }
       else
       {
-        to_hash.push_back(j);
-        bytes_to_hash += uint64_t(status.size);
+        to_hash->push_back(j);
+        *bytes_to_hash += uint64_t(status.size);
       }
     }
     else if ( (expected != 0 || present) && (mode != SCAN_MODE_ABSENT_UNCHANGED || (present && status.size != 0)) )
     {
-      mark(j);
+      mark_changed(out, j);
     }
   }
   fs_->report_progress(progress_end, 0);
@@ -220,49 +234,47 @@ int md5_cache_t::scan(byte_buffer_t *out, const qvector<change_status_item_t> &i
     *byte_total = total;
     *problems = problem_count;
   }
+  return 0;
+}
 
-  if ( !to_hash.empty() )
+int md5_cache_t::hash_listed(byte_buffer_t *out, const qvector<change_status_item_t> &items,
+                             const std::vector<size_t> &to_hash, uint64_t bytes_to_hash)
+{
+  fs_->report_progress(progress_hash_bytes, bytes_to_hash);
+  for ( const size_t j : to_hash )
   {
-    fs_->report_progress(progress_hash_bytes, bytes_to_hash);
-    for ( const size_t j : to_hash )
+    const change_status_item_t &item = items[j];
+    const char *path = item.path.c_str();
+    file_info_t status;
+    if ( fs_->stat(&status, path) != 0 || !is_regular(status) )
     {
-      const change_status_item_t &item = items[j];
-      const char *path = item.path.c_str();
-      file_info_t status;
-      if ( fs_->stat(&status, path) != 0 || !is_regular(status) )
-      {
-        mark(j);
-        continue;
-      }
-      uint8_t digest[16];
-      const int code = hash_local_file(fs_, path, digest);
-      if ( code == ARKIVE_CANCELED )
-      {
-        result = code;
-        break;
-      }
-      if ( code != 0 )
-      {
-        mark(j);
-        continue;
-      }
-      // A file that changed while it was read must not pair its old status with this digest.
-      file_info_t after;
-      if ( fs_->stat(&after, path) == 0 && after.modification_time == status.modification_time
-           && after.size == status.size )
-      {
-        md5_cache_entry_t entry;
-        entry.modification_time = status.modification_time;
-        entry.size = status.size;
-        std::memcpy(entry.digest, digest, 16);
-        pending_.emplace(path, entry);
-      }
-      if ( std::memcmp(digest, item.md5, 16) != 0 )
-        mark(j);
+      mark_changed(out, j);
+      continue;
     }
+    uint8_t digest[16];
+    const int code = hash_local_file(fs_, path, digest);
+    if ( code == ARKIVE_CANCELED )
+      return code;
+    if ( code != 0 )
+    {
+      mark_changed(out, j);
+      continue;
+    }
+    // A file that changed while it was read must not pair its old status with this digest.
+    file_info_t after;
+    if ( fs_->stat(&after, path) == 0 && after.modification_time == status.modification_time
+         && after.size == status.size )
+    {
+      md5_cache_entry_t entry;
+      entry.modification_time = status.modification_time;
+      entry.size = status.size;
+      std::memcpy(entry.digest, digest, 16);
+      pending_.emplace(path, entry);
+    }
+    if ( std::memcmp(digest, item.md5, 16) != 0 )
+      mark_changed(out, j);
   }
-  fs_->report_progress(progress_end, 0);
-  return result;
+  return 0;
 }
 
 int abstract_fs_t::scan_changes(byte_buffer_t *out, const qvector<change_status_item_t> &items, uint32_t mode)

@@ -1,4 +1,4 @@
-// The connection factory, and the reconnection of a connection whose stream was lost.
+// The connection factory: the process's connection settings, opening a stream, logging in.
 #include "repo/connection_factory.h"
 
 #include "core/debug_flags.h"
@@ -7,9 +7,6 @@
 #include "repo/arkive_errors.h"
 
 namespace {
-
-// Bit of debug_flags that traces connecting.
-constexpr uint32_t trace_connect_flag = 0x100000;
 
 // A port from the environment: 1 to 65535 in decimal, anything else 0 (never wrapped to 16 bits).
 uint16_t port_of_text(const qstring &text)
@@ -66,21 +63,21 @@ public:
 
   std::unique_ptr<rpc_arkive_connection_t> open_connection(qstring *error) override
   {
-    if ( (debug_flags & trace_connect_flag) != 0 )
+    if ( (debug_flags & debug_trace_connect) != 0 )
     {
       qstring target;
       endpoint_to_string(credentials_, &target, false);
       log_printf("arkive: trying to connect to %s\n", target.c_str());
     }
-    socket_stream_t *stream = make_socket_stream((credentials_.flags & credentials_no_tls) == 0);
+    // Owned from the start: a connection that cannot be built does not leave the stream behind.
+    socket_stream_ptr stream(make_socket_stream((credentials_.flags & credentials_no_tls) == 0));
     if ( !stream->open(connect_params_of(credentials_)) )
     {
       if ( error != nullptr )
         *error = stream->error_text();
-      destroy_socket_stream(stream, -1);
       return nullptr;
     }
-    auto connection = std::make_unique<rpc_arkive_connection_t>(stream);
+    auto connection = std::make_unique<rpc_arkive_connection_t>(std::move(stream));
     apply_recv_timeout_setting();
     return connection;
   }
@@ -128,41 +125,4 @@ connect_params_t connect_params_of(const arkive_credentials_t &credentials)
     }
   }
   return params;
-}
-
-bool rpc_arkive_connection_t::reconnect()
-{
-  arkive_credentials_t credentials;
-  qstring client;
-  if ( !failure_handler_->begin_reconnect(&credentials, &client, last_error().c_str()) )
-    return false;
-  // The new stream goes where the first one went: the same environment, port and proxy.
-  apply_connection_environment(&credentials);
-  qstring error;
-  bool ok = reopen_stream(&error, (credentials.flags & credentials_no_tls) == 0, connect_params_of(credentials));
-  if ( ok )
-  {
-    const uint8_t interrupted = outstanding_type_;
-    qstring password = credentials.password;
-    if ( password.empty() && !credentials.read_password(&password, nullptr) )
-    {
-      error = "No connection password found";
-      ok = false;
-    }
-    if ( ok )
-      ok = login(&error, credentials.user.c_str(), password.c_str(), client.c_str());
-    if ( ok && !credentials.site.empty() )
-    {
-      const int code = use_site(nullptr, credentials.site.c_str(), client.c_str());
-      if ( code != ARKIVE_OK )
-      {
-        error = arkive_error_text(code);
-        ok = false;
-      }
-    }
-    // The nested exchanges left RPC_OK behind; the interrupted request is still under way.
-    outstanding_type_ = interrupted;
-  }
-  failure_handler_->end_reconnect(ok, error.c_str());
-  return ok;
 }

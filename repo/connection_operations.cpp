@@ -34,10 +34,16 @@ void hand_over(T *out, T &from_reply)
 
 }  // namespace
 
-template<class Reply, class Accept>
-int rpc_arkive_connection_t::run_request(const rpc_packet_t &request, uint8_t expected_type, Accept accept)
+int rpc_arkive_connection_t::unexpected_reply(uint8_t type)
 {
-  std::unique_ptr<rpc_packet_t> reply = exchange(request);
+  qstring type_text;
+  format_to_string(&type_text, "%d", int(type));
+  error_arg_text(0, type_text.c_str());
+  return ARKIVE_BAD_PACKET;
+}
+
+int rpc_arkive_connection_t::classify_reply_type(const rpc_packet_t *reply, uint8_t expected_type, bool content_needed)
+{
   if ( reply == nullptr )
   {
     error_arg_text(0, last_error().c_str());
@@ -46,25 +52,29 @@ int rpc_arkive_connection_t::run_request(const rpc_packet_t &request, uint8_t ex
     return ARKIVE_DISCONNECTED;
   }
   if ( reply->type == expected_type )
+    return ARKIVE_OK;
+  if ( reply->type == RPC_FAIL )
   {
-    if ( auto *expected = dynamic_cast<Reply *>(reply.get()) )
-    {
-      accept(*expected);
-      return ARKIVE_OK;
-    }
-  }
-  else if ( reply->type == RPC_FAIL )
-  {
-    if ( auto *fail = dynamic_cast<code_text_packet_t *>(reply.get()) )
+    if ( const auto *fail = dynamic_cast<const code_text_packet_t *>(reply) )
     {
       error_arg_text(0, fail->text.c_str());
-      return fail->code;
+      if ( fail->code != ARKIVE_OK || !content_needed )
+        return fail->code;
     }
   }
-  qstring type_text;
-  format_to_string(&type_text, "%d", int(reply->type));
-  error_arg_text(0, type_text.c_str());
-  return ARKIVE_BAD_PACKET;
+  return unexpected_reply(reply->type);
+}
+
+template<class Reply, class Accept>
+int rpc_arkive_connection_t::run_request(const rpc_packet_t &request, uint8_t expected_type, Accept accept)
+{
+  std::lock_guard guard(lock_);
+  const std::unique_ptr<rpc_packet_t> reply = exchange(request);
+  Reply *accepted = nullptr;
+  const int code = classify_reply(reply.get(), expected_type, false, &accepted);
+  if ( accepted != nullptr )
+    accept(*accepted);
+  return code;
 }
 
 int rpc_arkive_connection_t::run_request(const rpc_packet_t &request)
@@ -75,10 +85,11 @@ int rpc_arkive_connection_t::run_request(const rpc_packet_t &request)
 //--------------------------------------------------------------------------
 bool rpc_arkive_connection_t::login(qstring *error, const char *user, const char *password, const char *client)
 {
+  std::lock_guard guard(lock_);
   login_packet_t request(LOGIN);
   request.user = text_or_empty(user);
   request.password = text_or_empty(password);
-  request.version = rpc_protocol_version;
+  request.version = ARKIVE_PROTOCOL_VERSION;
   request.client = text_or_empty(client);
   request.extra = false;
   if ( run_request(request) == ARKIVE_OK )
@@ -97,7 +108,7 @@ int rpc_arkive_connection_t::authenticate(qstring *error, user_info_t *user, con
   two_names_number_packet_t request(AUTHENTICATE);
   request.name = text_or_empty(user_name);
   request.text = text_or_empty(password);
-  request.number = int32_t(rpc_protocol_version);
+  request.number = int32_t(ARKIVE_PROTOCOL_VERSION);
   request.want_reply = 0;
   const int code = run_request<user_packet_t>(request, AUTHENTICATE_RESULT,
                                               [user](user_packet_t &reply) { hand_over(user, reply.user); });
@@ -522,6 +533,7 @@ int rpc_arkive_connection_t::sync_files(qvector<server_message_t> *messages, con
 
 int rpc_arkive_connection_t::sync_one_file(const char *path, int32_t revision, const char *target)
 {
+  std::lock_guard guard(lock_);
   sync_one_file_packet_t request(SYNC_ONE_FILE);
   request.path = text_or_empty(path);
   request.revision = revision;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 // An open file of a work-directory file system. Codes are those of abstract_fs_t. A file reports each
 // read or write to its file system's progress sink (unless opened with FS_OPEN_NO_PROGRESS); an answer of
@@ -25,9 +26,16 @@ public:
   // Ends the file and destroys the object. With commit, written bytes take the file's place and the
   // digest is recorded; without commit, written bytes are thrown away. Answers the failure's code, else
   // 1 when a progress report cancelled, else 0.
-  virtual int close(bool commit) = 0;
+  [[nodiscard]] virtual int close(bool commit) = 0;
 
 protected:
   fs_file_t() = default;
   virtual ~fs_file_t() = default;
 };
+
+// Owns an open file: ends it without commit (written bytes are thrown away) unless its owner closed it first.
+struct fs_file_discard_t
+{
+  void operator()(fs_file_t *file) const { (void)file->close(false); }
+};
+using fs_file_ptr = std::unique_ptr<fs_file_t, fs_file_discard_t>;

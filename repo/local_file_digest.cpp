@@ -9,10 +9,11 @@
 
 int hash_local_file(abstract_fs_t *fs, const char *path, uint8_t digest[16])
 {
-  fs_file_t *file = nullptr;
-  int code = fs->open(&file, path, FS_OPEN_READ);
+  fs_file_t *opened = nullptr;
+  int code = fs->open(&opened, path, FS_OPEN_READ);
   if ( code != 0 )
     return code;
+  fs_file_ptr file(opened); // discarded unless it is closed with commit below
   constexpr uint64_t buffer_size = 4 * 1024 * 1024;
   md5_context_t ctx;
   md5_init(&ctx);
@@ -27,9 +28,6 @@ int hash_local_file(abstract_fs_t *fs, const char *path, uint8_t digest[16])
   }
   md5_final(digest, &ctx);
   if ( code != 0 )
-  {
-    file->close(false);
     return code;
-  }
-  return file->close(true);
+  return file.release()->close(true);
 }

@@ -478,7 +478,7 @@ bool forget_saved_credentials(const login_credentials_t &credentials, qstring *e
   akui_registry_scope_t scope;
   qstring key;
   if ( own_registry_key(credentials, &key) )
-    registry_remove_tree(key.c_str());
+    (void)registry_remove_tree(key.c_str());
 
   qstring target;
   target_text(credentials, &target);

@@ -14,12 +14,12 @@ public:
     registry_current_app(&previous_);
     switched_ = previous_ != "akui";
     if ( switched_ )
-      registry_select_app("akui");
+      (void)registry_select_app("akui"); // a valid name: never refused
   }
   ~akui_registry_scope_t()
   {
     if ( switched_ )
-      registry_select_app(previous_.c_str());
+      (void)registry_select_app(previous_.c_str()); // was selected before, so valid
   }
   akui_registry_scope_t(const akui_registry_scope_t &) = delete;
   akui_registry_scope_t &operator=(const akui_registry_scope_t &) = delete;

@@ -127,7 +127,7 @@ bool md5_cache_t::write_directory(const std::string &directory, const directory_
   // The new text goes to a new file, without waiting for the disk: replacing an existing file makes some
   // file systems write it out at once, which costs milliseconds per directory. A crash loses at most the
   // file, whose digests are then taken again; every complete line in it is still a true one.
-  fs_->remove(file, 0);
+  (void)fs_->remove(file, 0); // a missing old file is fine; a stuck one fails the write below
   return fs_->write_whole_file(file, bytes, false, false) == 0;
 }
 

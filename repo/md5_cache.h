@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 class abstract_fs_t;
 struct change_status_item_t;
@@ -68,6 +69,15 @@ public:
 
 private:
   directory_map_t *load_for_change(const std::string &directory);
+  // The first pass of scan: every item's status against the size the server expects and the digest the cache
+  // knows, marking the changed items in *out; the items whose digest must be computed go to *to_hash (their
+  // bytes added to *bytes_to_hash). Reports problems and totals as scan does. 0, or the cancelling answer.
+  int scan_statuses(byte_buffer_t *out, const qvector<change_status_item_t> &items, uint32_t mode,
+                    std::vector<size_t> *to_hash, uint64_t *bytes_to_hash, uint64_t *byte_total, uint32_t *problems);
+  // The second pass of scan: hashes the listed items, marks the ones whose digest differs and keeps the
+  // digests of files that did not change while they were read. 0, or ARKIVE_CANCELED.
+  int hash_listed(byte_buffer_t *out, const qvector<change_status_item_t> &items, const std::vector<size_t> &to_hash,
+                  uint64_t bytes_to_hash);
 
   abstract_fs_t *fs_; // the owning file system; not owned
   std::map<std::string, directory_map_t> loaded_;

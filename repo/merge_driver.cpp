@@ -4,6 +4,7 @@
 #include "core/error_state.h"
 #include "core/file_ops.h"
 #include "core/internal_error.h"
+#include "core/printf_format.h"
 #include "core/process_launch.h"
 #include "core/threads.h"
 #include "core/ui_callback.h"
@@ -58,9 +59,11 @@ int invalid_path(const char *path)
   return ARKIVE_OUTSIDE_ROOT;
 }
 
+// The watcher thread owns the job from its start.
 int watch_merge(void *job)
 {
-  static_cast<merge_job_t *>(job)->finish();
+  const std::unique_ptr<merge_job_t> owned(static_cast<merge_job_t *>(job));
+  owned->finish();
   return 0;
 }
 
@@ -90,6 +93,7 @@ qstring merge_completion_marker(const char *local_path)
 
 int merge_job_t::start()
 {
+  std::unique_ptr<merge_job_t> self(this); // the job is given away to start
   const char *variable = nullptr;
   switch ( method )
   {
@@ -116,14 +120,14 @@ int merge_job_t::start()
     const char *detail = get_error_arg_text(0);
     message = detail != nullptr ? detail : "";
     resolve_and_finish();
-    delete this;
     return ARKIVE_MESSAGE;
   }
   if ( handler == nullptr )
     return finish();
   if ( thread_record_t *watcher = thread_start(&watch_merge, this) )
   {
-    thread_record_free(watcher); // the thread runs on and destroys the job
+    (void)self.release(); // the thread runs on and owns the job
+    thread_record_free(watcher);
     return ARKIVE_OK;
   }
   // No watcher can be had: rather than leave the disassembler and the copies behind, wait for it here.
@@ -143,13 +147,13 @@ int merge_job_t::finish()
     process = nullptr; // the wait closed it
     if ( exit_code != 0 )
     {
-      delete_file(marker.c_str());
+      (void)delete_file(marker.c_str());
       format_to_string(&message, "%s: merge was not finished, exit code %d", local_path.c_str(), exit_code);
       error_arg_text(0, message.c_str());
     }
     else if ( file_exists(marker.c_str()) )
     {
-      delete_file(marker.c_str());
+      (void)delete_file(marker.c_str());
       result = ARKIVE_OK;
     }
     else
@@ -167,16 +171,16 @@ int merge_job_t::finish()
   // Without a user interface to run it (none installed, or no application object yet), it runs here.
   if ( !request.ran )
     request.run();
-  const int final_result = result;
-  delete this;
-  return final_result;
+  return result;
 }
 
 void merge_job_t::resolve_and_finish()
 {
   if ( result == ARKIVE_OK )
   {
-    if ( connection_lifetime.expired() )
+    // Held until the request is over: the connection's owner may be destroying it on another thread.
+    std::lock_guard held(connection_liveness->lock);
+    if ( !connection_liveness->alive )
     {
       // The connection went away while the disassembler ran: the file stays unresolved.
       result = ARKIVE_DISCONNECTED;
@@ -357,7 +361,7 @@ int arkive_connection_t::merge_file(local_site_t &site, const char *path, int me
 
   std::unique_ptr<merge_job_t> job = site.new_merge_job();
   job->connection = this;
-  job->connection_lifetime = lifetime();
+  job->connection_liveness = liveness();
   job->fs = site.fs;
   job->path = path;
   job->local_path = site.local_path_of(path);

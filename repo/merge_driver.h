@@ -5,12 +5,14 @@
 
 #include "core/process_exit.h"
 #include "core/qstring.h"
+#include "repo/arkive_errors.h"
 
 #include <cstdint>
 #include <memory>
 
 class abstract_fs_t;
 class arkive_connection_t;
+struct connection_liveness_t;
 class local_site_t;
 struct os_handle_t;
 
@@ -28,7 +30,8 @@ public:
 // then tells the server the file is resolved, removes the copies and calls the handler. Promises: the
 // copies (with their component files) are removed whatever the outcome; the handler is called exactly
 // once; the connection is used only on the thread that completes the job, and not at all once it has been
-// destroyed. A job lives on the heap, made by local_site_t::new_merge_job; start() takes it over.
+// destroyed (its liveness record is held across the use, so it cannot be destroyed meanwhile). A job lives
+// on the heap, made by local_site_t::new_merge_job; start() takes it over.
 class merge_job_t
 {
 public:
@@ -46,15 +49,15 @@ public:
   // job is completed at once with 33 (handler called) and 33 is answered.
   virtual int start();
   // Waits for the disassembler, judges its exit code and the completion marker, has
-  // resolve_and_finish run on the GUI thread (UI callback request 86), destroys the job and answers the
-  // result.
+  // resolve_and_finish run on the GUI thread (UI callback request 86) and answers the result. Its owner
+  // (start, or the watcher thread) destroys the job afterwards.
   int finish();
   // On the GUI thread: tells the server the merged file is resolved (when the merge succeeded), removes
   // the copies, and calls the handler.
   void resolve_and_finish();
 
   arkive_connection_t *connection = nullptr;     // the connection that started the job (not owned)
-  std::weak_ptr<const void> connection_lifetime; // expires when that connection is destroyed
+  std::shared_ptr<connection_liveness_t> connection_liveness; // whether that connection still exists
   abstract_fs_t *fs = nullptr;                   // the site's file system (not owned; lives with the process)
   qstring path;                                  // the server path of the file
   qstring local_path;                            // the working file, merged in place
@@ -64,7 +67,7 @@ public:
   int method = 0;                                // merge_method_t, 1 to 4
   os_handle_t *process = nullptr;                // the launched disassembler (owned until waited for)
   post_merge_handler_t *handler = nullptr;       // not owned; null for none
-  int result = 33;                               // repository error code of the job
+  int result = ARKIVE_MESSAGE;                   // repository error code of the job
   qstring message;                               // failure text
 };
 

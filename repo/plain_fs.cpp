@@ -140,7 +140,7 @@ int process_file_t::finish_temporary(bool commit)
   {
     if ( commit )
       code = arkive_errno_error(-1, temp_path_.c_str());
-    delete_file(temp_path_.c_str());
+    (void)delete_file(temp_path_.c_str()); // best effort: a leftover temporary is harmless
   }
   return code;
 }
@@ -157,7 +157,7 @@ int process_file_t::finish_direct(bool commit)
     if ( commit && !(flushed && closed) )
       code = arkive_errno_error(-1, path_.c_str());
     if ( !commit || code != 0 )
-      delete_file(os_path_.c_str());
+      (void)delete_file(os_path_.c_str()); // best effort
   }
   return code;
 }
@@ -175,18 +175,16 @@ int process_file_t::close(bool commit)
 // Writes generated content as add and edit do: digest kept, no progress, committed when written whole.
 int write_generated(abstract_fs_t *fs, const char *path, const char *text, size_t size)
 {
-  fs_file_t *file = nullptr;
-  int code = fs->open(&file, path, FS_OPEN_WRITE | FS_OPEN_DIGEST | FS_OPEN_NO_PROGRESS);
+  fs_file_t *opened = nullptr;
+  int code = fs->open(&opened, path, FS_OPEN_WRITE | FS_OPEN_DIGEST | FS_OPEN_NO_PROGRESS);
   if ( code != 0 )
     return code;
+  fs_file_ptr file(opened); // discarded unless it is committed below
   uint64_t n = size;
   code = file->write(&n, text);
   if ( code != 0 )
-  {
-    file->close(false);
     return code;
-  }
-  return file->close(true);
+  return file.release()->close(true);
 }
 
 } // namespace

@@ -26,39 +26,25 @@ remote_file_t::~remote_file_t()
     interr(2600);
 }
 
-int remote_file_t::request(const rpc_packet_t &request, uint8_t expected_type, std::unique_ptr<rpc_packet_t> *reply)
+template<class Reply>
+int remote_file_t::exchange(const rpc_packet_t &request, uint8_t expected_type, bool content_needed,
+                            std::unique_ptr<rpc_packet_t> *reply, Reply **accepted)
 {
   byte_buffer_t frame = make_frame_buffer(request.type);
   request.serialize(frame, connection_->protocol_version());
   raw_frame_ptr raw;
   if ( connection_->send_frame(frame) == 0 )
     raw = connection_->receive_frame(request.type);
-  std::unique_ptr<rpc_packet_t> answer;
   if ( raw != nullptr )
-    answer = connection_->decode_packet(raw.get());
-  if ( answer == nullptr )
-  {
-    error_arg_text(0, connection_->last_error().c_str());
-    network_failure_handler_t *handler = connection_->failure_handler();
-    if ( handler != nullptr && !handler->reconnecting )
-      handler->give_up();
-    return ARKIVE_DISCONNECTED;
-  }
-  if ( answer->type == expected_type )
-  {
-    *reply = std::move(answer);
-    return ARKIVE_OK;
-  }
-  if ( answer->type == RPC_FAIL )
-  {
-    const auto &fail = static_cast<const code_text_packet_t &>(*answer);
-    error_arg_text(0, fail.text.c_str());
-    return fail.code;
-  }
-  qstring type_text;
-  format_to_string(&type_text, "%d", int(answer->type));
-  error_arg_text(0, type_text.c_str());
-  return ARKIVE_BAD_PACKET;
+    *reply = connection_->decode_packet(raw.get());
+  return connection_->classify_reply(reply->get(), expected_type, content_needed, accepted);
+}
+
+int remote_file_t::request_ok(const rpc_packet_t &request)
+{
+  std::unique_ptr<rpc_packet_t> reply;
+  empty_packet_t *accepted = nullptr;
+  return exchange(request, RPC_OK, false, &reply, &accepted);
 }
 
 int remote_file_t::read(uint64_t *n, void *buf)
@@ -68,13 +54,14 @@ int remote_file_t::read(uint64_t *n, void *buf)
   query.handle = handle_;
   query.size = wanted;
   std::unique_ptr<rpc_packet_t> reply;
-  const int code = request(query, READ_FILE_RESULT, &reply);
+  blob_packet_t *block = nullptr;
+  const int code = exchange(query, READ_FILE_RESULT, true, &reply, &block);
   if ( code != ARKIVE_OK )
   {
     *n = 0;
     return code;
   }
-  const byte_buffer_t &data = static_cast<const blob_packet_t &>(*reply).data;
+  const byte_buffer_t &data = block->data;
   if ( data.size() > wanted )
     log_printf("warning: READ_FILE: client sent more bytes (%zu) than was requested (%zu)\n", data.size(),
                size_t(wanted));
@@ -91,8 +78,7 @@ int remote_file_t::write(uint64_t *n, const void *bytes)
   write_file_packet_t query(WRITE_FILE);
   query.handle = handle_;
   bytevec_append(&query.data, bytes, size_t(*n));
-  std::unique_ptr<rpc_packet_t> reply;
-  const int code = request(query, RPC_OK, &reply);
+  const int code = request_ok(query);
   if ( code != ARKIVE_OK )
     *n = 0;
   return code;
@@ -113,8 +99,7 @@ int remote_file_t::close(bool commit)
   close_file_packet_t query(CLOSE_FILE);
   query.handle = handle_;
   query.keep = commit;
-  std::unique_ptr<rpc_packet_t> reply;
-  const int code = request(query, RPC_OK, &reply);
+  const int code = request_ok(query);
   closed_ = true;
   delete this;
   return code;

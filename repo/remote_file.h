@@ -11,9 +11,9 @@ class rpc_packet_t;
 
 // A server file that open_submitted_file has opened. Every operation is one request and its reply sent
 // straight over the connection's frame engine: it takes no connection lock, serves no request of the
-// server and never reconnects. Codes: 0; the server's RPC_FAIL code with its text in string argument 0;
-// 47 for another reply (its type number as the text); 53 for no reply (the connection's last error text;
-// the connection's failure handler gives up unless a reconnection is under way).
+// server and never reconnects. Its codes are the connection's reply rules (classify_reply): 0; the server's
+// RPC_FAIL code with its text in string argument 0; 47 for another reply (its type number as the text), and
+// for a READ_FILE answered by RPC_FAIL with code 0, which carries no bytes; 53 for no reply.
 // Promises: a read never stores more bytes than were asked for; close is the only way to end the file and
 // destroys it (destroying it otherwise is internal error 2600); seek and tell are internal errors 2362 and
 // 2363. The connection must outlive the file.
@@ -36,9 +36,13 @@ public:
 
 private:
   ~remote_file_t() override;
-  // Sends the request and takes one reply; the standard reply code. *reply holds the reply of the expected
-  // type on success.
-  int request(const rpc_packet_t &request, uint8_t expected_type, std::unique_ptr<rpc_packet_t> *reply);
+  // Sends the request and takes one reply, judged by the connection's reply rules: *reply holds what came,
+  // *accepted points into it when it is the expected reply.
+  template<class Reply>
+  [[nodiscard]] int exchange(const rpc_packet_t &request, uint8_t expected_type, bool content_needed,
+                             std::unique_ptr<rpc_packet_t> *reply, Reply **accepted);
+  // A request whose reply is RPC_OK.
+  [[nodiscard]] int request_ok(const rpc_packet_t &request);
 
   rpc_arkive_connection_t *connection_; // not owned
   int32_t handle_;

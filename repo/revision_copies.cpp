@@ -101,11 +101,12 @@ qstring unique_temp_name(const char *local_path, const char *tag)
 
 void delete_database_files(abstract_fs_t *fs, const char *path)
 {
-  fs->remove(path, 0);
+  // Best effort: what cannot be removed stays behind as a leftover copy.
+  (void)fs->remove(path, 0);
   if ( !is_database_path(path) )
     return;
   char component[PATH_MAX];
   for ( const char *ext : component_extensions )
     if ( set_path_extension(component, sizeof(component), path, ext) != nullptr )
-      fs->remove(component, 0);
+      (void)fs->remove(component, 0);
 }

@@ -4,13 +4,15 @@
 #include "core/internal_error.h"
 #include "core/ui_callback.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <new>
 #include <string_view>
 
-reply_timeout_t reply_timeout_table[1] = {{LOGIN, 60000}};
+reply_timeout_t reply_timeout_table[1] = {{LOGIN, login_reply_timeout_ms}};
 
 void apply_recv_timeout_setting(std::span<reply_timeout_t> table)
 {
@@ -28,33 +30,6 @@ byte_buffer_t make_frame_buffer(uint8_t type)
   frame.resize(frame_header_size, 0);
   frame[4] = type;
   return frame;
-}
-
-bool format_timestamp(char *buffer, size_t size, packed_time_t time, int flags)
-{
-  const int32_t seconds = int32_t(time >> 32);
-  struct tm parts;
-  if ( !((flags & 1) != 0 ? utc_time_parts(&parts, seconds) : local_time_parts(&parts, seconds)) )
-    return false;
-  int n = std::snprintf(buffer, size, "%04u-%02u-%02u%s%02u:%02u:%02u", unsigned(parts.tm_year + 1900),
-                        unsigned(parts.tm_mon + 1), unsigned(parts.tm_mday), (flags & 2) != 0 ? "T" : " ",
-                        unsigned(parts.tm_hour), unsigned(parts.tm_min), unsigned(parts.tm_sec));
-  if ( n < 0 || size_t(n) >= size )
-    return false;
-  if ( (flags & 4) != 0 )
-  {
-    const unsigned ms = unsigned((time & 0xFFFFFFFF) / 1000);
-    const int added = std::snprintf(buffer + n, size - size_t(n), ".%03u", ms);
-    if ( added < 0 || size_t(n + added) >= size )
-      return false;
-    n += added;
-  }
-  if ( (flags & 3) == 3 && size - size_t(n) >= 2 )
-  {
-    buffer[n] = 'Z';
-    buffer[n + 1] = '\0';
-  }
-  return true;
 }
 
 //--------------------------------------------------------------------------
@@ -127,9 +102,13 @@ int rpc_engine_t::send_frame(byte_buffer_t &frame)
 
 int rpc_engine_t::read_exact(void *destination, size_t n, int timeout_ms)
 {
+  progress_scope_t progress(stream(), 1, n);
+  return read_into(static_cast<uint8_t *>(destination), n, timeout_ms, progress);
+}
+
+int rpc_engine_t::read_into(uint8_t *out, size_t n, int timeout_ms, progress_scope_t &progress)
+{
   socket_stream_t *s = stream();
-  progress_scope_t progress(s, 1, n);
-  uint8_t *out = static_cast<uint8_t *>(destination);
   size_t done = 0;
   while ( done < n )
   {
@@ -165,26 +144,59 @@ raw_frame_ptr rpc_engine_t::receive_frame(uint8_t expected_type)
   const uint32_t length = uint32_t(header[0]) << 24 | uint32_t(header[1]) << 16 | uint32_t(header[2]) << 8
                         | uint32_t(header[3]);
   // The body of a refused frame is still on the stream, so nothing read later would be a frame boundary.
-  const auto refuse = [this](const char *format, const char *reason) {
-    char stamp[25];
-    if ( !format_timestamp(stamp, sizeof(stamp), current_packed_time(), 0) )
-      stamp[0] = '\0';
-    warning_printf(format, stamp);
-    broken_ = true;
-    last_error_ = reason;
-    return nullptr;
-  };
   if ( (length & 0x80000000u) != 0 || (!large_packets_ && length > small_frame_limit) )
-    return refuse("%s rpc: bad packet length", "bad packet length");
-
-  raw_frame_ptr frame(static_cast<raw_frame_t *>(std::malloc(sizeof(raw_frame_t) + length)));
-  if ( frame == nullptr )
-    return refuse("%s rpc: no local memory", "no local memory");
-  frame->length = length;
-  frame->type = header[4];
-  if ( length != 0 && read_exact(frame->body(), length, timeout) != 0 )
+  {
+    refuse_stream("%s rpc: bad packet length", "bad packet length");
     return nullptr;
+  }
+  return receive_body(header[4], length, timeout);
+}
+
+raw_frame_ptr rpc_engine_t::receive_body(uint8_t type, uint32_t length, int timeout_ms)
+{
+  // The block grows with the bytes that arrive: a length the peer announces costs nothing until its bytes come.
+  size_t room = std::min<size_t>(length, first_body_block);
+  raw_frame_ptr frame(static_cast<raw_frame_t *>(std::malloc(sizeof(raw_frame_t) + room)));
+  if ( frame == nullptr )
+  {
+    refuse_stream("%s rpc: no local memory", "no local memory");
+    return nullptr;
+  }
+  frame->length = length;
+  frame->type = type;
+  if ( length == 0 )
+    return frame;
+  progress_scope_t progress(stream(), 1, length);
+  size_t done = 0;
+  while ( done < length )
+  {
+    if ( done == room )
+    {
+      room = std::min<size_t>(length, room * 2);
+      void *grown = std::realloc(frame.get(), sizeof(raw_frame_t) + room);
+      if ( grown == nullptr )
+      {
+        refuse_stream("%s rpc: no local memory", "no local memory");
+        return nullptr;
+      }
+      (void)frame.release();
+      frame.reset(static_cast<raw_frame_t *>(grown));
+    }
+    if ( read_into(frame->body() + done, room - done, timeout_ms, progress) != 0 )
+      return nullptr;
+    done = room;
+  }
   return frame;
+}
+
+void rpc_engine_t::refuse_stream(const char *format, const char *reason)
+{
+  char stamp[25];
+  if ( !format_timestamp(stamp, sizeof(stamp), current_packed_time(), 0) )
+    stamp[0] = '\0';
+  warning_printf(format, stamp);
+  broken_ = true;
+  last_error_ = reason;
 }
 
 std::unique_ptr<rpc_packet_t> rpc_engine_t::decode_packet(const raw_frame_t *frame)
@@ -199,7 +211,16 @@ std::unique_ptr<rpc_packet_t> rpc_engine_t::decode_packet(const raw_frame_t *fra
     if ( uint8_t(row.type) != frame->type )
       continue;
     // body() is never null, so an empty body is read as a body (a factory given null builds an empty packet).
-    std::unique_ptr<rpc_packet_t> packet = row.factory(frame->body(), frame->length, protocol_version_);
+    std::unique_ptr<rpc_packet_t> packet;
+    try
+    {
+      packet = row.factory(frame->body(), frame->length, protocol_version_);
+    }
+    catch ( const std::bad_alloc & )
+    {
+      refuse_stream("%s rpc: no local memory", "no local memory");
+      return nullptr;
+    }
     if ( packet == nullptr )
     {
       log_printf("Couldn't deserialize packet\n");
@@ -214,15 +235,14 @@ std::unique_ptr<rpc_packet_t> rpc_engine_t::decode_packet(const raw_frame_t *fra
 }
 
 //--------------------------------------------------------------------------
-rpc_session_t::rpc_session_t(socket_stream_t *opened_stream, bool owns_stream, std::span<reply_timeout_t> timeouts)
-  : rpc_engine_t(timeouts), stream_(opened_stream), owns_stream_(owns_stream)
+rpc_session_t::rpc_session_t(socket_stream_ptr opened_stream, std::span<reply_timeout_t> timeouts)
+  : rpc_engine_t(timeouts), owned_stream_(std::move(opened_stream)), stream_(owned_stream_.get())
 {
 }
 
-rpc_session_t::~rpc_session_t()
+rpc_session_t::rpc_session_t(socket_stream_t *borrowed_stream, std::span<reply_timeout_t> timeouts)
+  : rpc_engine_t(timeouts), stream_(borrowed_stream)
 {
-  if ( owns_stream_ )
-    destroy_socket_stream(stream_, -1);
 }
 
 raw_frame_ptr rpc_session_t::send_and_receive(uint8_t expected_type, byte_buffer_t &frame)
@@ -250,19 +270,19 @@ bool rpc_session_t::reopen_stream(qstring *error, bool use_tls, const char *host
 
 bool rpc_session_t::reopen_stream(qstring *error, bool use_tls, const connect_params_t &params)
 {
-  socket_stream_t *fresh = make_socket_stream(use_tls);
+  socket_stream_ptr fresh(make_socket_stream(use_tls));
   if ( !fresh->open(params) )
   {
     const char *text = fresh->error_text();
     *error = text != nullptr ? text : "";
-    destroy_socket_stream(fresh, -1);
     return false;
   }
   large_packets_ = false;
   broken_ = false;
-  if ( owns_stream_ )
-    destroy_socket_stream(stream_, 1);
-  stream_ = fresh;
-  owns_stream_ = true;
+  // The old stream is shut down for sending before it goes.
+  if ( socket_stream_t *old = owned_stream_.release() )
+    destroy_socket_stream(old, 1);
+  owned_stream_ = std::move(fresh);
+  stream_ = owned_stream_.get();
   return true;
 }

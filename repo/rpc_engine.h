@@ -22,8 +22,8 @@ inline constexpr size_t frame_header_size = 5;
 inline constexpr uint32_t small_frame_limit = 8192;
 // Time-out of every packet type without an entry in the reply time-out table: no limit.
 inline constexpr int32_t default_reply_timeout_ms = -1;
-// The engine's protocol version, passed to every packet codec.
-inline constexpr uint32_t rpc_protocol_version = 5;
+// The first block of a received body; it doubles as the bytes arrive, up to the announced length.
+inline constexpr size_t first_body_block = 64 * 1024;
 
 // How long to wait for the reply to one request type; a negative time-out waits without limit.
 struct reply_timeout_t
@@ -32,7 +32,7 @@ struct reply_timeout_t
   std::atomic<int32_t> timeout_ms; // rewritten process-wide by apply_recv_timeout_setting
 };
 
-// The process-wide table: LOGIN waits 60 seconds.
+// The process-wide table: LOGIN waits login_reply_timeout_ms.
 extern reply_timeout_t reply_timeout_table[1];
 
 // Applies ARKIVE_RECV_TIMEOUT_SECS to every entry of the table: a decimal value v > 0 or v = -1 makes every
@@ -58,12 +58,6 @@ using raw_frame_ptr = std::unique_ptr<raw_frame_t, raw_frame_free_t>;
 
 // A frame buffer: four zero length bytes and the type byte; a serializer appends the body.
 byte_buffer_t make_frame_buffer(uint8_t type);
-
-// Formats a packed time into buffer (size bytes) as "%04u-%02u-%02u%s%02u:%02u:%02u": flag 1 UTC (else local
-// time), flag 2 "T" between date and time (else a space), flag 4 appends ".%03u" milliseconds; flags 1 and 2
-// together append "Z" when at least two bytes of room are left. False when the time cannot be converted or
-// the text does not fit.
-bool format_timestamp(char *buffer, size_t size, packed_time_t time, int flags);
 
 // Moves typed packets over one socket stream. Promises: once a send or receive has failed on the stream,
 // `broken` stays set and every later send and receive fails at once without touching the stream (only a
@@ -94,15 +88,18 @@ public:
 
   // Receives one frame. Null when the engine is broken, the stream failed (the engine is then broken), or
   // the length field is refused (bit 31 set, or above small_frame_limit before LOGIN): that shows the warning
-  // "%s rpc: bad packet length" and marks the engine broken, since the stream is out of step.
+  // "%s rpc: bad packet length" and marks the engine broken, since the stream is out of step. The body's
+  // memory grows with the bytes that arrive; when it runs out the warning is "%s rpc: no local memory", the
+  // engine is broken and its last error text is "no local memory".
   raw_frame_ptr receive_frame(uint8_t expected_type);
   // Writes the body length into bytes 0 to 3 and sends the whole buffer. 0, or -1 on failure.
   int send_frame(byte_buffer_t &frame);
   // The packet of a frame through the registered types, or null with a log line ("Expected packet\n" for no
-  // frame, "Unknown packet type: %d\n", "Couldn't deserialize packet\n").
+  // frame, "Unknown packet type: %d\n", "Couldn't deserialize packet\n"). Memory running out while the
+  // packet is built breaks the engine as receive_frame does; no exception leaves.
   std::unique_ptr<rpc_packet_t> decode_packet(const raw_frame_t *frame);
   // Reads exactly n bytes; the time-out bounds each single wait, not the whole read. 0, or -1 on failure.
-  int read_exact(void *destination, size_t n, int timeout_ms);
+  [[nodiscard]] int read_exact(void *destination, size_t n, int timeout_ms);
 
   bool broken() const { return broken_; }
   bool large_packets() const { return large_packets_; }
@@ -113,14 +110,24 @@ public:
 protected:
   // A failed read or write: hook, broken flag, and the stream's text unless it was a cancellation.
   void record_stream_failure(socket_stream_t *s);
+  // A frame that cannot be taken (a refused length, no memory for it or for its packet): shows the warning
+  // format (its %s the time), marks the engine broken, since the stream is out of step, and keeps the reason
+  // as the last error text.
+  void refuse_stream(const char *format, const char *reason);
 
   bool broken_ = false;
   qstring last_error_;
   bool large_packets_ = false; // set by a successful LOGIN, cleared by reopen_stream
-  uint32_t protocol_version_ = rpc_protocol_version;
+  uint32_t protocol_version_ = ARKIVE_PROTOCOL_VERSION;
 
 private:
   int32_t reply_timeout(uint8_t type) const;
+  // read_exact within a progress frame of the caller's.
+  [[nodiscard]] int read_into(uint8_t *out, size_t n, int timeout_ms, progress_scope_t &progress);
+  // Receives the body of a frame whose header said type and length, in a block that grows as the bytes
+  // arrive (one progress frame for the whole body). Null when the stream fails or memory runs out ("no
+  // local memory": the engine is broken).
+  raw_frame_ptr receive_body(uint8_t type, uint32_t length, int timeout_ms);
 
   std::span<reply_timeout_t> timeouts_; // not owned
   qvector<packet_type_row_t> packet_types_;
@@ -131,10 +138,10 @@ private:
 class rpc_session_t : public rpc_engine_t
 {
 public:
-  // Builds the session around an opened stream.
-  rpc_session_t(socket_stream_t *opened_stream, bool owns_stream,
-                std::span<reply_timeout_t> timeouts = reply_timeout_table);
-  ~rpc_session_t() override;
+  // Builds the session around an opened stream that it owns.
+  explicit rpc_session_t(socket_stream_ptr opened_stream, std::span<reply_timeout_t> timeouts = reply_timeout_table);
+  // Builds the session around an opened stream that its caller keeps owning.
+  explicit rpc_session_t(socket_stream_t *borrowed_stream, std::span<reply_timeout_t> timeouts = reply_timeout_table);
 
   raw_frame_ptr send_and_receive(uint8_t expected_type, byte_buffer_t &frame) override;
   socket_stream_t *stream() override { return stream_; }
@@ -152,6 +159,6 @@ public:
   bool reopen_stream(qstring *error, bool use_tls, const connect_params_t &params);
 
 private:
-  socket_stream_t *stream_; // owned when owns_stream_
-  bool owns_stream_;
+  socket_stream_ptr owned_stream_; // null when the stream is borrowed
+  socket_stream_t *stream_;        // the stream in use: the owned one or the borrowed one
 };

@@ -154,6 +154,14 @@ public:
   bool deserialize(const uint8_t *&, size_t &, uint32_t) override { return true; }
 };
 
+// The kinds of an RPC_NOTIFY, its code: a message for the user and a failure that ends the program; any other
+// kind is a warning.
+enum notice_kind_t : int32_t
+{
+  notice_message = 1,
+  notice_fatal = 3,
+};
+
 // RPC_FAIL and RPC_NOTIFY (a code and its text), EDIT_COMMIT and EDIT_WORKLIST (a number and a description).
 class code_text_packet_t : public wire_packet_t<code_text_packet_t>
 {

@@ -79,7 +79,8 @@ void rpc_arkive_connection_t::use_site_file_system(const char *root)
   if ( fs->checksum_cache() == nullptr )
     attach_md5_cache(fs);
   if ( login_file_system_ != nullptr && login_file_system_ != fs && fs->progressor() == nullptr )
-    fs->set_reporters(new forwarding_messenger_t(login_file_system_), new forwarding_progressor_t(login_file_system_));
+    fs->set_reporters(std::make_unique<forwarding_messenger_t>(login_file_system_),
+                      std::make_unique<forwarding_progressor_t>(login_file_system_));
   file_system_ = fs;
 }
 
@@ -113,7 +114,7 @@ fs_file_t *rpc_arkive_connection_t::file_of_handle(int32_t handle, int *code)
 {
   const uint32_t index = uint32_t(handle);
   if ( index < file_handle_count && file_handles_[index] != nullptr )
-    return file_handles_[index];
+    return file_handles_[index].get();
   error_arg_text(0, "bad abstract file handle");
   *code = ARKIVE_MESSAGE;
   return nullptr;
@@ -122,7 +123,8 @@ fs_file_t *rpc_arkive_connection_t::file_of_handle(int32_t handle, int *code)
 int rpc_arkive_connection_t::serve_delete(const rpc_packet_t &request)
 {
   const auto &body = static_cast<const name_number_packet_t &>(request);
-  file_request_allowed(body.name.c_str());
+  if ( int code = file_request_allowed(body.name.c_str()) )
+    return code;
   if ( int code = require_site_root(body.name.c_str()) )
     return code;
   return file_system_->remove(body.name.c_str(), uint32_t(body.number));
@@ -131,7 +133,8 @@ int rpc_arkive_connection_t::serve_delete(const rpc_packet_t &request)
 int rpc_arkive_connection_t::serve_open(const rpc_packet_t &request, std::unique_ptr<rpc_packet_t> *reply)
 {
   const auto &body = static_cast<const name_number_packet_t &>(request);
-  file_request_allowed(body.name.c_str());
+  if ( int code = file_request_allowed(body.name.c_str()) )
+    return code;
   const uint32_t flags = uint32_t(body.number) & server_open_flags;
   fs_file_t *file = nullptr;
   int code = require_site_root(body.name.c_str());
@@ -148,15 +151,16 @@ int rpc_arkive_connection_t::serve_open(const rpc_packet_t &request, std::unique
   }
   if ( code != ARKIVE_OK )
     return code;
+  fs_file_ptr opened(file);
   const auto slot = std::find(file_handles_.begin(), file_handles_.end(), nullptr);
   if ( slot == file_handles_.end() )
   {
-    // Nothing of this open may stay behind: a new file goes away again, an existing one keeps its content.
-    file->close(false);
+    // Nothing of this open may stay behind: a new file goes away again (opened discards it), an existing one
+    // keeps its content.
     error_arg_text(0, system_error_text(EMFILE));
     return ARKIVE_MESSAGE;
   }
-  *slot = file;
+  *slot = std::move(opened);
   auto result = std::make_unique<number_packet_t>(OPEN_FILE_RESULT);
   result->number = int32_t(slot - file_handles_.begin());
   *reply = std::move(result);
@@ -167,11 +171,9 @@ int rpc_arkive_connection_t::serve_close(const rpc_packet_t &request)
 {
   const auto &body = static_cast<const close_file_packet_t &>(request);
   int code = ARKIVE_OK;
-  fs_file_t *file = file_of_handle(body.handle, &code);
-  if ( file == nullptr )
+  if ( file_of_handle(body.handle, &code) == nullptr )
     return code;
-  file_handles_[size_t(body.handle)] = nullptr;
-  return file->close(body.keep);
+  return file_handles_[size_t(body.handle)].release()->close(body.keep);
 }
 
 int rpc_arkive_connection_t::serve_read(const rpc_packet_t &request, std::unique_ptr<rpc_packet_t> *reply)
@@ -230,9 +232,9 @@ void rpc_arkive_connection_t::serve_notice(const rpc_packet_t &request)
   const auto &notice = static_cast<const code_text_packet_t &>(request);
   if ( notice.text.empty() )
     return;
-  if ( notice.code == 1 )
+  if ( notice.code == notice_message )
     notify_message(notice.text.c_str());
-  else if ( notice.code == 3 )
+  else if ( notice.code == notice_fatal )
     fatal_printf("%s", notice.text.c_str());
   else
     warning_printf("%s", notice.text.c_str());
@@ -309,7 +311,6 @@ void rpc_arkive_connection_t::serve_file_request(std::unique_ptr<rpc_packet_t> r
 void rpc_arkive_connection_t::close_open_files()
 {
   // A server that is gone can no longer commit what it wrote: its new files and temporaries go away.
-  for ( fs_file_t *&file : file_handles_ )
-    if ( file != nullptr )
-      std::exchange(file, nullptr)->close(false);
+  for ( fs_file_ptr &file : file_handles_ )
+    file.reset();
 }

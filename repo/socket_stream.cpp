@@ -2,14 +2,11 @@
 #include "repo/socket_stream.h"
 
 #include "core/environment.h"
-#include "core/printf_format.h"
 #include "repo/tcp_socket_stream.h"
 #include "repo/tls_stream.h"
 
 #include <charconv>
-#include <climits>
-#include <cstdarg>
-#include <cstdio>
+#include <cstdint>
 
 bool stream_progress_t::set(int interval_ms, progress_callback_t cb, void *ud)
 {
@@ -124,32 +121,6 @@ uint64_t stream_write_all(socket_stream_t *stream, const void *data, uint64_t n)
     done += uint64_t(r);
   }
   return done;
-}
-
-packed_time_t packed_time_add_ms(packed_time_t t, uint32_t ms)
-{
-  const uint64_t flat = packed_time_flat_us(t) + uint64_t(ms) * 1000;
-  return (flat / 1000000) << 32 | (flat % 1000000);
-}
-
-int remaining_ms(packed_time_t deadline)
-{
-  const uint64_t now = packed_time_flat_us(current_packed_time());
-  const uint64_t end = packed_time_flat_us(deadline);
-  if ( end <= now )
-    return 0;
-  const uint64_t ms = (end - now) / 1000;
-  return ms > uint64_t(INT_MAX) ? INT_MAX : int(ms);
-}
-
-int console_printf(const char *format, ...)
-{
-  va_list va;
-  va_start(va, format);
-  const int r = stdout_vprintf(format, va);
-  va_end(va);
-  std::fflush(stdout);
-  return r;
 }
 
 bool read_recv_timeout_setting(int32_t *timeout_ms)

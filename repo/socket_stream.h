@@ -6,6 +6,7 @@
 #include "core/qstring.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // A host (UTF-8 name or numeric address; empty means none) and a port.
@@ -33,7 +34,9 @@ struct connect_params_t
 // Reads ARKIVE_RECV_TIMEOUT_SECS, which bounds every reply and the TLS handshake: a decimal value v > 0 or v = -1
 // gives v * 1000 ms in *timeout_ms (negative: no limit) and true; an unset variable, any other text (blanks and
 // units included) or a value whose milliseconds do not fit in 32 bits gives false and leaves *timeout_ms alone.
-bool read_recv_timeout_setting(int32_t *timeout_ms);
+[[nodiscard]] bool read_recv_timeout_setting(int32_t *timeout_ms);
+// What LOGIN's reply and the TLS handshake wait for unless ARKIVE_RECV_TIMEOUT_SECS says otherwise.
+inline constexpr int32_t login_reply_timeout_ms = 60000;
 
 // Called while a transfer waits, with the outermost frame's kind, done and total counts. Answers
 // `progress_cancel`, `progress_skip`, or anything else to go on.
@@ -137,6 +140,13 @@ socket_stream_t *make_socket_stream(bool tls);
 // Closes the stream with how, deletes it and clears the pointer; a null pointer is only cleared.
 void destroy_socket_stream(socket_stream_t *&stream, int how);
 
+// Owns a stream: closes it at once (no shutdown) and deletes it.
+struct socket_stream_closer_t
+{
+  void operator()(socket_stream_t *stream) const { destroy_socket_stream(stream, -1); }
+};
+using socket_stream_ptr = std::unique_ptr<socket_stream_t, socket_stream_closer_t>;
+
 // Reads n bytes, waiting at most timeout_ms in all (negative: no limit). Returns the count read: n unless a
 // wait or a read failed, whose reason the stream's error record then holds.
 uint64_t stream_read_exact(socket_stream_t *stream, void *buffer, uint64_t n, int timeout_ms);
@@ -162,17 +172,3 @@ private:
   socket_stream_t *stream_; // not owned
 };
 
-// The packed time t plus ms milliseconds.
-packed_time_t packed_time_add_ms(packed_time_t t, uint32_t ms);
-
-// A packed time as flat microseconds since 1970.
-inline uint64_t packed_time_flat_us(packed_time_t t)
-{
-  return (t >> 32) * 1000000 + (t & 0xFFFFFFFF);
-}
-
-// Milliseconds from now until the deadline, 0 once it has passed.
-int remaining_ms(packed_time_t deadline);
-
-// Formats with the core's printf extensions to standard output and flushes it; returns the printf result.
-int console_printf(const char *format, ...);

@@ -17,15 +17,13 @@
 
 namespace
 {
-// Bit of the debug flags that traces connecting, the proxy exchange and the certificate check.
-constexpr uint32_t trace_connect_flag = 0x100000;
 // Each byte of the proxy's reply must come within this time.
 constexpr int proxy_byte_timeout_ms = 10000;
 constexpr size_t proxy_reply_size = 1024;
 
 bool tracing()
 {
-  return (debug_flags & trace_connect_flag) != 0;
+  return (debug_flags & debug_trace_connect) != 0;
 }
 } // namespace
 

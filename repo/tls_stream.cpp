@@ -20,11 +20,8 @@
 
 namespace
 {
-constexpr uint32_t trace_connect_flag = 0x100000;
 // Ciphertext asked of the inner stream per read unless the record in progress needs more.
 constexpr size_t receive_chunk = 1024;
-// A reply waits this long unless ARKIVE_RECV_TIMEOUT_SECS says otherwise.
-constexpr int default_reply_timeout_ms = 60000;
 
 // The text of a code of the TLS layer; codes it does not know are the system's.
 std::string code_text(int32_t code)
@@ -37,8 +34,9 @@ std::string code_text(int32_t code)
 
 int tls_handshake_timeout_ms()
 {
-  int32_t timeout_ms = default_reply_timeout_ms;
-  read_recv_timeout_setting(&timeout_ms);
+  int32_t timeout_ms = login_reply_timeout_ms;
+  if ( !read_recv_timeout_setting(&timeout_ms) )
+    return login_reply_timeout_ms;
   return timeout_ms;
 }
 
@@ -87,7 +85,7 @@ bool schannel_stream_t::open(const connect_params_t &params)
     close(-1);
     return false;
   }
-  if ( (debug_flags & trace_connect_flag) != 0 )
+  if ( (debug_flags & debug_trace_connect) != 0 )
     log_printf("TLS: certificate verified\n");
   return true;
 }

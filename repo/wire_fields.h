@@ -4,6 +4,7 @@
 #include "core/qstring.h"
 #include "core/qvector.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -240,9 +241,12 @@ bool wire_reader_t::operator()(qvector<T> &list)
   // Every element takes at least its smallest encoding, so a count beyond that is refused before sizing.
   if ( count > left_ / wire_min_size<T>() )
     return false;
-  list.resize(count);
-  for ( T &element : list )
-    if ( !(*this)(element) )
+  // An element may take far more memory than bytes on the wire: the list grows as elements are read, and
+  // what is set aside beforehand never exceeds the bytes left.
+  list.clear();
+  list.reserve(std::min<size_t>(count, left_ / sizeof(T)));
+  for ( uint32_t i = 0; i < count; ++i )
+    if ( !(*this)(list.emplace_back()) )
       return false;
   return true;
 }

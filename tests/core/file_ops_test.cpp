@@ -744,7 +744,7 @@ TEST_F(FileOpsTest, SeekTellSizeAndCommit)
 {
   FILE *fp = file_open_write(path("f").c_str());
   ASSERT_NE(fp, nullptr);
-  file_write(fp, "0123456789", 10);
+  ASSERT_EQ(file_write(fp, "0123456789", 10), 10);
   EXPECT_EQ(file_size(fp), 10) << "buffered bytes count";
   EXPECT_EQ(file_commit(fp), 0);
   EXPECT_EQ(read_file(path("f")), "0123456789") << "committed data is in the file";
@@ -799,7 +799,7 @@ TEST(FileStreamsDeathTest, ProgrammingErrorsAreInternalErrors)
 {
   char buf[4];
   EXPECT_EXIT(file_size(nullptr), testing::ExitedWithCode(1), "internal error 552");
-  EXPECT_EXIT(file_read(stdin, buf, -1), testing::ExitedWithCode(1), "internal error 1225");
+  EXPECT_EXIT((void)file_read(stdin, buf, -1), testing::ExitedWithCode(1), "internal error 1225");
 }
 
 TEST_F(FileOpsTest, PutcAndPuts)

@@ -1,11 +1,13 @@
 // Tests of JSON value building, deep copies, typed access, lookup and freeing.
 #include "core/json_value.h"
 
+#include "tests/core/json_builders.h"
 #include "tests/support/interr_capture.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <span>
 #include <string>
 
 namespace {
@@ -276,6 +278,89 @@ TEST(JsonValue, FreeingAnUnknownTagIsInternalError1315)
   v.tag = 8;
   EXPECT_EQ(interr_number([&] { json_free(&v); }), 1315) << "tag 8 was freed";
   v.tag = JSON_NONE;
+}
+
+// A tree with one value of unknown tag at some depth, and siblings after it that must still be freed (the leak
+// checker of the sanitizer build sees the ones left behind).
+struct unknown_tag_tree_case
+{
+  const char *name;
+  json_value_t (*build)();
+  json_value_t *(*slot)(json_value_t *root); // where the unknown tag goes
+};
+
+const unknown_tag_tree_case unknown_tag_trees[] = {
+  {"the value itself", [] { return jnull(); }, [](json_value_t *root) { return root; }},
+  {"a member of an object",
+   [] { return jobj({{"a", jstr("before")}, {"bad", jnull()}, {"z", jstr("after")}}); },
+   [](json_value_t *root) { return &(*root->u.obj)[1].value; }},
+  {"an element of an array", [] { return jarr({jstr("before"), jnull(), jarr({jstr("after")})}); },
+   [](json_value_t *root) { return &(*root->u.arr)[1]; }},
+  {"three levels down",
+   [] { return jarr({jobj({{"k", jarr({jstr("s"), jnull(), jstr("after")})}}), jstr("after")}); },
+   [](json_value_t *root) { return &(*(*(*root->u.arr)[0].u.obj)[0].value.u.arr)[1]; }},
+};
+
+// Every way of freeing a value that holds an unknown tag hands internal error 1315 to a caller that asked for
+// thrown internal errors, at any depth, and leaves nothing behind for a destructor to meet later.
+TEST(JsonValue, UnknownTagAtAnyDepthReachesTheCallerOfEveryFree)
+{
+  struct free_case
+  {
+    const char *name;
+    void (*free)(json_value_t *v);
+  };
+  const free_case frees[] = {
+    {"json_free", [](json_value_t *v) { json_free(v); }},
+    {"json_copy over it",
+     [](json_value_t *v) {
+       const json_value_t src = jstr("new");
+       json_copy(v, &src);
+     }},
+    {"json_value_set_int over it", [](json_value_t *v) { json_value_set_int(v, 5); }},
+    {"moved over", [](json_value_t *v) { *v = jstr("new"); }},
+  };
+  for ( const unknown_tag_tree_case &tree : unknown_tag_trees )
+  {
+    for ( const free_case &f : frees )
+    {
+      json_value_t v = tree.build();
+      json_value_t *slot = tree.slot(&v);
+      slot->tag = 8;
+      slot->u.i = 0;
+      EXPECT_EQ(interr_number([&] { f.free(&v); }), 1315) << f.name << ", unknown tag in " << tree.name;
+      EXPECT_EQ(v.tag, JSON_NONE) << f.name << ", unknown tag in " << tree.name;
+    }
+  }
+}
+
+TEST(JsonValue, FreeingMemberAndValueVectorsRaises1315AfterFreeingTheRest)
+{
+  // The value itself is no member of a vector: the cases below it are.
+  for ( const unknown_tag_tree_case &tree : std::span(unknown_tag_trees).subspan(1) )
+  {
+    json_value_t v = tree.build();
+    tree.slot(&v)->tag = 8;
+    int32_t raised = 0;
+    if ( v.tag == JSON_OBJECT )
+      raised = interr_number([&] { json_members_free(v.u.obj); });
+    else
+      raised = interr_number([&] { release_json_value_vector(v.u.arr); });
+    EXPECT_EQ(raised, 1315) << "unknown tag in " << tree.name;
+    EXPECT_EQ(v.tag == JSON_OBJECT ? v.u.obj->size() : v.u.arr->size(), 0u) << "unknown tag in " << tree.name;
+  }
+}
+
+// A destructor cannot pass the error on: it takes the fatal path, even where internal errors are thrown.
+TEST(JsonValueDeathTest, DestroyingANestedUnknownTagIsFatalEvenWhenThrowing)
+{
+  EXPECT_EXIT(
+    {
+      set_interr_throws(1);
+      json_value_t v = unknown_tag_trees[3].build();
+      unknown_tag_trees[3].slot(&v)->tag = 8;
+    },
+    testing::ExitedWithCode(1), "internal error 1315");
 }
 
 TEST(JsonValueDeathTest, WrongTagIsFatal)

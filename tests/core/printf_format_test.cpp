@@ -138,4 +138,12 @@ TEST(FilePrintfTest, WritesExpandedFormat)
   std::fclose(stream);
 }
 
+TEST(ConsolePrintfTest, WritesTheExpandedFormatToStandardOutput)
+{
+  testing::internal::CaptureStdout();
+  const int n = console_printf("%s %a|%04a\n", "value", uint64_t(255), uint64_t(0x12));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "value FF|00000012\n");
+  EXPECT_EQ(n, 18);
+}
+
 } // namespace

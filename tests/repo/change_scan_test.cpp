@@ -430,7 +430,7 @@ TEST(ChangeScanWithoutCache, IsAnInternalError)
   process_fs_t fs;
   qvector<change_status_item_t> items;
   byte_buffer_t bits;
-  EXPECT_EXIT(fs.scan_changes(&bits, items, 0), testing::ExitedWithCode(1), "internal error 2597");
+  EXPECT_EXIT((void)fs.scan_changes(&bits, items, 0), testing::ExitedWithCode(1), "internal error 2597");
 }
 
 } // namespace

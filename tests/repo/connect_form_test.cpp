@@ -154,8 +154,8 @@ class ConnectForm : public testing::Test
 protected:
   void SetUp() override
   {
-    registry_select_app("akui");
-    registry_remove_tree("ArkiveCredentials");
+    ASSERT_TRUE(registry_select_app("akui"));
+    (void)registry_remove_tree("ArkiveCredentials"); // absent in a fresh test
     registry_remove_value("ArkiveStoreCredentials");
     std::filesystem::remove(std::filesystem::path(std::getenv("XDG_CONFIG_HOME")) / "Quorvin" / "credentials");
     credentials_.user = "alice";

@@ -11,14 +11,6 @@
 
 namespace {
 
-frame_bytes_t fail_frame(int32_t code, const char *text)
-{
-  code_text_packet_t fail(RPC_FAIL);
-  fail.code = code;
-  fail.text = text;
-  return packet_frame(fail);
-}
-
 frame_bytes_t notice_frame(int32_t kind, const char *text)
 {
   code_text_packet_t notice(RPC_NOTIFY);
@@ -204,7 +196,7 @@ TEST_F(connection_exchange_test_t, login_results)
     const std::vector<recorded_frame_t> frames = server.received();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].type, LOGIN);
-    EXPECT_EQ(frames[0].body, (frame_bytes_t)wire().s(row.user).s(row.password).x({5}).s("bob-pc").x({0}));
+    EXPECT_EQ(frames[0].body, wire({row.user, 0, row.password, 0, 5, "bob-pc", 0, 0}));
     EXPECT_FALSE(c->is_broken());
   }
 }

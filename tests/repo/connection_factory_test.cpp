@@ -43,14 +43,6 @@ public:
   }
 };
 
-frame_bytes_t fail_frame(int32_t code, const char *text)
-{
-  code_text_packet_t fail(RPC_FAIL);
-  fail.code = code;
-  fail.text = text;
-  return packet_frame(fail);
-}
-
 frame_bytes_t notice_frame(const char *text)
 {
   code_text_packet_t notice(RPC_NOTIFY);
@@ -259,7 +251,7 @@ class FactoryOnServer : public test_server_fixture_t
 protected:
   void SetUp() override
   {
-    registry_select_app("akui");
+    ASSERT_TRUE(registry_select_app("akui"));
     const char *config = std::getenv("XDG_CONFIG_HOME");
     std::filesystem::remove(std::filesystem::path(config) / "Quorvin" / "credentials");
     test_server_fixture_t::SetUp();
@@ -332,7 +324,7 @@ TEST_F(FactoryOnServer, ConnectsAndLogsInOverTlsAndTcp)
     const std::vector<recorded_frame_t> frames = server.received();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].type, LOGIN);
-    EXPECT_EQ(frames[0].body, (frame_bytes_t)wire().s("alice").s("secret").x({5}).s("alice-pc").x({0}));
+    EXPECT_EQ(frames[0].body, wire({"alice", 0, "secret", 0, 5, "alice-pc", 0, 0}));
     qvector<user_info_t> users;
     EXPECT_EQ(c->get_users(&users), 0) << error_detail();
     EXPECT_EQ(users.size(), 2u);
@@ -438,7 +430,7 @@ TEST_F(FactoryOnServer, ChecksCredentialsOnAConnectionOfItsOwn)
     const std::vector<recorded_frame_t> frames = server.received();
     ASSERT_EQ(frames.size(), 1u) << r.label << ": no other packet, not even on closing";
     EXPECT_EQ(frames[0].type, AUTHENTICATE);
-    EXPECT_EQ(frames[0].body, (frame_bytes_t)wire().s(r.user).s(r.password).x({5}).x({0})) << r.label;
+    EXPECT_EQ(frames[0].body, wire({r.user, 0, r.password, 0, 5, 0})) << r.label;
   }
 }
 
@@ -515,7 +507,7 @@ TEST_F(FactoryOnServer, LostStreamReconnectsLogsInSwitchesSiteAndResends)
     EXPECT_EQ(types_on(before + 1), (std::vector<int>{LOGIN, USE_SITE, GET_WORKLISTS, RPC_OK}));
     const std::vector<recorded_frame_t> frames = server.received();
     ASSERT_GE(frames.size(), 2u);
-    EXPECT_EQ(frames[1].body, (frame_bytes_t)wire().s("alice").s("secret").x({5}).s("alice-pc").x({0}));
+    EXPECT_EQ(frames[1].body, wire({"alice", 0, "secret", 0, 5, "alice-pc", 0, 0}));
     ASSERT_EQ(handler.reasons.size(), 1u);
     ASSERT_EQ(handler.endings.size(), 1u);
     EXPECT_TRUE(handler.endings[0].success);

@@ -56,8 +56,8 @@ protected:
   {
     for ( const char *name : {"ARKIVE_HOST", "ARKIVE_USER", "ARKIVE_PASS", "ARKIVE_SITE", "ARKIVE_PROXY", "http_proxy"} )
       unsetenv(name);
-    registry_select_app("akui");
-    registry_remove_tree("ArkiveCredentials");
+    ASSERT_TRUE(registry_select_app("akui"));
+    (void)registry_remove_tree("ArkiveCredentials"); // absent in a fresh test
     registry_remove_value("ArkiveStoreCredentials");
     const char *config = std::getenv("XDG_CONFIG_HOME");
     std::filesystem::remove(std::filesystem::path(config) / "Quorvin" / "credentials");
@@ -646,7 +646,7 @@ TEST_F(Logins, DefaultSiteOfALogin)
 
 TEST_F(Logins, LoginsLiveUnderTheApplicationAkuiWhateverIsCurrent)
 {
-  registry_select_app("otherapp");
+  ASSERT_TRUE(registry_select_app("otherapp"));
   arkive_credentials_t c = login("alice", "srv", 1);
   c.site = "work";
   ASSERT_TRUE(c.save(nullptr));
@@ -663,7 +663,7 @@ TEST_F(Logins, LoginsLiveUnderTheApplicationAkuiWhateverIsCurrent)
   registry_current_app(&current);
   EXPECT_EQ(str(current), "otherapp");
 
-  registry_select_app("akui");
+  ASSERT_TRUE(registry_select_app("akui"));
   EXPECT_EQ(registry_text("Default", "ArkiveCredentials"), "alice@srv:1");
 }
 

@@ -720,6 +720,28 @@ TEST_F(MergeDriver, AConnectionGoneBeforeTheMergeEndsIsNotUsed)
   EXPECT_EQ(server.repository().site_revision("ws", "//depot/m.zdb"), 1);
 }
 
+TEST_F(MergeDriver, AConnectionDestroyedWhileTheWatcherResolvesWaitsForTheResolve)
+{
+  // The completion runs on the watcher, whose RESOLVE_FILE the server answers late; meanwhile the owner
+  // destroys the connection.
+  ui.reset();
+  server_fault_t slow;
+  slow.action = server_fault_t::delay_reply;
+  slow.on_type = RESOLVE_FILE;
+  slow.delay_ms = 300;
+  server.add_fault(slow);
+  ASSERT_EQ(connection->merge_file(site, "//depot/m.zdb", merge_auto_safe, &handler, nullptr), 0);
+  for ( int i = 0; i < 3000 && (received().empty() || received().back() != "RESOLVE_FILE //depot/m.zdb"); ++i )
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_EQ(received().back(), "RESOLVE_FILE //depot/m.zdb");
+  connection.reset();
+  const std::vector<recording_handler_t::call_t> calls = handler.wait();
+  ASSERT_EQ(calls.size(), 1u);
+  EXPECT_EQ(calls[0].result, 0) << calls[0].detail;
+  EXPECT_EQ(leftover_copies(), strings_t{});
+  EXPECT_EQ(server.repository().site_revision("ws", "//depot/m.zdb"), 2);
+}
+
 TEST_F(MergeDriver, WithoutAUserInterfaceTheCompletionRunsOnTheWatcher)
 {
   ui.reset();

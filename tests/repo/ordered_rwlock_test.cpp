@@ -1,11 +1,13 @@
 // Ordered reader/writer locks: concurrent readers, exclusive writers, and the order checks per thread.
 #include "repo/ordered_rwlock.h"
 
+#include "tests/support/test_scale.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <barrier>
-#include <chrono>
+#include <latch>
 #include <thread>
 #include <vector>
 
@@ -38,21 +40,49 @@ TEST(OrderedRwlock, ManyThreadsHoldItSharedAtOnce)
   EXPECT_FALSE(lock.held_by_current_thread());
 }
 
+// Readers and writers start together and take the lock over and over. Inside, a writer must find no reader
+// and no other writer, and a reader no writer; the writers' plain counter loses no increment only when they
+// exclude each other.
 TEST(OrderedRwlock, AWriterWaitsForReadersAndExcludesThem)
 {
   ordered_rwlock_t lock("test", 7);
-  std::atomic<bool> writer_done {false};
-  lock.lock_shared();
-  std::thread writer([&] {
-    rwlock_guard_t guard(lock, "write", rwlock_mode::exclusive);
-    EXPECT_TRUE(lock.held_exclusively_by_current_thread());
-    writer_done = true;
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_FALSE(writer_done);
-  lock.unlock();
-  writer.join();
-  EXPECT_TRUE(writer_done);
+  constexpr int writers = 2;
+  constexpr int readers = 3;
+  const int rounds = int(scaled_for_sanitizers(3000));
+  std::latch start(writers + readers);
+  std::atomic<int> readers_inside {0};
+  std::atomic<int> writers_inside {0};
+  std::atomic<int> intrusions {0};
+  int64_t written = 0; // changed only under the exclusive lock
+  std::vector<std::thread> threads;
+  for ( int i = 0; i < writers; ++i )
+    threads.emplace_back([&] {
+      start.arrive_and_wait();
+      for ( int round = 0; round < rounds; ++round )
+      {
+        rwlock_guard_t guard(lock, "write", rwlock_mode::exclusive);
+        intrusions += ++writers_inside != 1;
+        intrusions += readers_inside.load() != 0;
+        ++written;
+        --writers_inside;
+      }
+    });
+  for ( int i = 0; i < readers; ++i )
+    threads.emplace_back([&] {
+      start.arrive_and_wait();
+      for ( int round = 0; round < rounds; ++round )
+      {
+        rwlock_guard_t guard(lock, "read", rwlock_mode::shared);
+        ++readers_inside;
+        intrusions += writers_inside.load() != 0;
+        --readers_inside;
+      }
+    });
+  for ( std::thread &t : threads )
+    t.join();
+  EXPECT_EQ(intrusions, 0);
+  EXPECT_EQ(written, int64_t(writers) * rounds);
+  EXPECT_FALSE(lock.held_by_current_thread());
 }
 
 TEST(OrderedRwlock, GuardReleasesOnceEvenAfterAnEarlyRelease)

@@ -10,14 +10,6 @@
 #include <type_traits>
 #include <typeinfo>
 
-bytes_t wire(std::initializer_list<wire_piece_t> pieces)
-{
-  bytes_t out;
-  for ( const wire_piece_t &piece : pieces )
-    out.insert(out.end(), piece.bytes.begin(), piece.bytes.end());
-  return out;
-}
-
 std::string hex(const bytes_t &bytes)
 {
   std::string out;

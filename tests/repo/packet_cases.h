@@ -2,6 +2,7 @@
 #pragma once
 
 #include "repo/rpc_packet.h"
+#include "tests/support/wire_bytes.h"
 
 #include <cstdint>
 #include <functional>
@@ -12,18 +13,6 @@
 #include <string>
 #include <vector>
 
-using bytes_t = std::vector<uint8_t>;
-
-// One piece of a hand-written body: an int is one byte, a text is its bytes (no NUL added).
-struct wire_piece_t
-{
-  wire_piece_t(int byte) : bytes{uint8_t(byte)} {}  // NOLINT: implicit on purpose
-  wire_piece_t(const char *text) : bytes(text, text + std::char_traits<char>::length(text)) {}  // NOLINT
-  bytes_t bytes;
-};
-
-// Joins pieces into a body: wire({"ann", 0, 0x05}) is the bytes 'a' 'n' 'n' 00 05.
-bytes_t wire(std::initializer_list<wire_piece_t> pieces);
 
 // The bytes of a serialized packet or record, and a readable dump for failure messages.
 std::string hex(const bytes_t &bytes);

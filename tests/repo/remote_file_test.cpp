@@ -63,7 +63,7 @@ TEST_F(remote_file_test_t, reads_a_revision_in_pieces_and_closes_it)
     const std::vector<recorded_frame_t> frames = server.received();
     ASSERT_EQ(frames.size(), 1u);
     EXPECT_EQ(frames[0].type, OPEN_SUBMITTED_FILE);
-    EXPECT_EQ(frames[0].body, (frame_bytes_t)wire().s("//depot/a.txt").x({0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 1}));
+    EXPECT_EQ(frames[0].body, wire({"//depot/a.txt", 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 1}));
   }
   server.clear_received();
 
@@ -87,10 +87,10 @@ TEST_F(remote_file_test_t, reads_a_revision_in_pieces_and_closes_it)
   for ( size_t i = 0; i < 3; ++i )
   {
     EXPECT_EQ(frames[i].type, READ_FILE);
-    EXPECT_EQ(frames[i].body, (frame_bytes_t)wire().x({handle, int(reads[i].asked)}));
+    EXPECT_EQ(frames[i].body, wire({handle, int(reads[i].asked)}));
   }
   EXPECT_EQ(frames[3].type, CLOSE_FILE);
-  EXPECT_EQ(frames[3].body, (frame_bytes_t)wire().x({handle, 1}));
+  EXPECT_EQ(frames[3].body, wire({handle, 1}));
   EXPECT_EQ(c->outstanding_type(), RPC_OK);
   EXPECT_FALSE(c->is_broken());
 }
@@ -121,6 +121,8 @@ TEST_F(remote_file_test_t, replies_other_than_the_expected_one)
        return packet_frame(fail);
      }()}, 21, "no such handle"},
     {"another reply type", {make_frame(RPC_OK, {})}, 47, "10"},
+    // A read cannot do without the bytes: a "success" that carries no block is a wrong reply.
+    {"RPC_FAIL with code 0 carries no block", {fail_frame(0, "fine")}, 47, "11"},
   };
   for ( const auto &row : cases )
   {
@@ -172,7 +174,7 @@ TEST_F(remote_file_test_t, a_refused_write_stores_nothing_and_counts_nothing)
   const std::vector<recorded_frame_t> frames = server.received();
   ASSERT_EQ(frames.size(), 1u);
   EXPECT_EQ(frames[0].type, WRITE_FILE);
-  EXPECT_EQ(frames[0].body, (frame_bytes_t)wire().x({file->handle(), 5, 'b', 'y', 't', 'e', 's'}));
+  EXPECT_EQ(frames[0].body, wire({file->handle(), 5, 'b', 'y', 't', 'e', 's'}));
   EXPECT_EQ(file->close(false), 0);
 }
 

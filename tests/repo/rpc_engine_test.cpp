@@ -1,4 +1,4 @@
-// The frame engine: time stamps, reply time-outs, type registration, frame limits, decoding and stream failures.
+// The frame engine: reply time-outs, type registration, frame limits, decoding and stream failures.
 #include "tests/repo/test_server_client.h"
 
 #include "core/internal_error.h"
@@ -20,53 +20,6 @@ bool any_text_contains(const std::vector<ui_request_record_t> &requests, const s
     if ( r.text.find(part) != std::string::npos )
       return true;
   return false;
-}
-
-//--------------------------------------------------------------------------
-TEST(format_timestamp_test, utc_forms_follow_the_flags)
-{
-  // 2024-03-01 12:00:05.123456 UTC
-  const packed_time_t time = (uint64_t(1709294405) << 32) | 123456;
-  const struct
-  {
-    int flags;
-    const char *text;
-  } cases[] = {
-    {7, "2024-03-01T12:00:05.123Z"},
-    {3, "2024-03-01T12:00:05Z"},
-    {1, "2024-03-01 12:00:05"},
-    {5, "2024-03-01 12:00:05.123"},
-  };
-  for ( const auto &c : cases )
-  {
-    SCOPED_TRACE(c.flags);
-    char buffer[32];
-    ASSERT_TRUE(format_timestamp(buffer, sizeof(buffer), time, c.flags));
-    EXPECT_STREQ(buffer, c.text);
-  }
-}
-
-TEST(format_timestamp_test, local_time_and_short_buffers)
-{
-  const packed_time_t time = (uint64_t(1709294405) << 32) | 123456;
-  const time_t seconds = 1709294405;
-  struct tm local;
-  localtime_r(&seconds, &local);
-  char expected[32];
-  strftime(expected, sizeof(expected), "%Y-%m-%d %H:%M:%S", &local);
-  char buffer[25];
-  ASSERT_TRUE(format_timestamp(buffer, sizeof(buffer), time, 0));
-  EXPECT_STREQ(buffer, expected);
-
-  // The date and time need 20 bytes with the terminator, the milliseconds 4 more; "Z" is left out when it does
-  // not fit.
-  char small[19];
-  EXPECT_FALSE(format_timestamp(small, sizeof(small), time, 1));
-  char no_room_for_ms[23];
-  EXPECT_FALSE(format_timestamp(no_room_for_ms, sizeof(no_room_for_ms), time, 5));
-  char no_room_for_zone[20];
-  ASSERT_TRUE(format_timestamp(no_room_for_zone, sizeof(no_room_for_zone), time, 3));
-  EXPECT_STREQ(no_room_for_zone, "2024-03-01T12:00:05");
 }
 
 //--------------------------------------------------------------------------
@@ -107,7 +60,7 @@ std::unique_ptr<rpc_packet_t> no_packet(const uint8_t *, size_t, uint32_t)
 
 TEST(rpc_engine_registration_test, bad_rows_are_internal_errors)
 {
-  rpc_session_t session(nullptr, false);
+  rpc_session_t session(nullptr);
   const packet_type_row_t duplicate[] = {{10, "RPC_OK", no_packet}, {266, "RPC_OK again", no_packet}};
   EXPECT_EQ(interr_number([&] { session.register_packet_types(duplicate); }), 1620);
   const packet_type_row_t unnamed[] = {{10, nullptr, no_packet}};
@@ -127,13 +80,13 @@ void send_peer_message(rpc_engine_t &engine, const char *format, ...)
 
 TEST(rpc_engine_registration_test, a_client_sends_no_peer_messages)
 {
-  rpc_session_t session(nullptr, false);
+  rpc_session_t session(nullptr);
   EXPECT_EQ(interr_number([&] { send_peer_message(session, "%s", "hello"); }), 1621);
 }
 
 TEST(rpc_engine_registration_test, without_a_stream_nothing_moves)
 {
-  rpc_session_t session(nullptr, false);
+  rpc_session_t session(nullptr);
   byte_buffer_t frame = make_frame_buffer(GET_USERS);
   EXPECT_EQ(session.send_frame(frame), -1);
   EXPECT_EQ(session.receive_frame(GET_USERS), nullptr);
@@ -290,7 +243,7 @@ TEST_F(rpc_frame_test_t, a_reply_after_the_time_out_is_no_reply)
   {
     SCOPED_TRACE(c.name);
     reply_timeout_t table[1] = {{GET_USERS, c.timeout_ms}};
-    rpc_session_t session(open_stream(transport_t::tcp), true, table);
+    rpc_session_t session(socket_stream_ptr(open_stream(transport_t::tcp)), table);
     session.register_packet_types(packet_type_table);
     server_fault_t delay;
     delay.action = server_fault_t::delay_reply;

@@ -3,11 +3,14 @@
 #include "repo/rpc_engine.h"
 
 #include "repo/packets_users.h"
+#include "tests/support/heap_in_use.h"
 #include "tests/support/recording_ui_callback.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -103,9 +106,10 @@ private:
 class probe_session_t : public rpc_session_t
 {
 public:
-  explicit probe_session_t(socket_stream_t *s) : rpc_session_t(s, false) {}
+  explicit probe_session_t(socket_stream_t *s) : rpc_session_t(s) {}
   void on_stream_failure() override { ++hook_calls; }
   void set_last_error(const char *text) { last_error_ = text; }
+  void allow_large_packets() { large_packets_ = true; }
 
   int hook_calls = 0;
 };
@@ -231,6 +235,65 @@ TEST(rpc_stream_failures, every_transfer_has_its_progress_frame)
     EXPECT_EQ(stream.depth, 0);
     EXPECT_TRUE(stream.incoming.empty());
   }
+}
+
+// A scripted stream that notes the most heap the process held while the engine read from it.
+class heap_watching_stream_t : public scripted_stream_t
+{
+public:
+  int64_t read(void *buffer, uint64_t size) override
+  {
+    peak = std::max(peak, heap_in_use());
+    return scripted_stream_t::read(buffer, size);
+  }
+  size_t peak = 0;
+};
+
+// A packet type whose body cannot be built for want of memory.
+std::unique_ptr<rpc_packet_t> out_of_memory_factory(const uint8_t *, size_t, uint32_t)
+{
+  throw std::bad_alloc();
+}
+
+TEST(rpc_stream_failures, memory_follows_the_bytes_that_arrive_and_running_out_breaks_the_engine)
+{
+  const struct
+  {
+    const char *name;
+    uint32_t announced;  // body length in the header
+    size_t sent;         // body bytes that arrive before the stream ends
+  } cases[] = {
+    {"a gigabyte announced, a few bytes sent", 0x40000000, 100},
+    {"the largest length, two blocks sent", 0x7FFFFFFF, 2 * first_body_block + 7},
+  };
+  for ( const auto &c : cases )
+  {
+    SCOPED_TRACE(c.name);
+    heap_watching_stream_t stream;
+    const uint32_t n = c.announced;
+    stream.incoming = std::string{char(n >> 24), char(n >> 16), char(n >> 8), char(n), char(RPC_OK)}
+                    + std::string(c.sent, 'x');
+    probe_session_t session(&stream);
+    session.allow_large_packets();
+    const size_t before = heap_in_use();
+    EXPECT_EQ(session.receive_frame(RPC_OK), nullptr);
+    EXPECT_TRUE(session.broken());
+    // What the engine holds is of the order of what came, never what was announced.
+    EXPECT_LT(stream.peak - std::min(stream.peak, before), 4 * c.sent + 2 * first_body_block);
+  }
+
+  // A packet that cannot be built: no exception, the engine broken with the reason.
+  scripted_stream_t stream;
+  stream.incoming = frame_bytes(200, "body");
+  probe_session_t session(&stream);
+  const packet_type_row_t row{200, "OUT_OF_MEMORY", &out_of_memory_factory};
+  session.register_packet_types(std::span(&row, 1));
+  recording_ui_callback_t ui;
+  raw_frame_ptr raw = session.receive_frame(200);
+  ASSERT_NE(raw, nullptr);
+  EXPECT_EQ(session.decode_packet(raw.get()), nullptr);
+  EXPECT_TRUE(session.broken());
+  EXPECT_EQ(session.last_error(), "no local memory");
 }
 
 } // namespace

@@ -328,6 +328,38 @@ TEST_F(server_file_requests_test_t, files_left_open_are_discarded_with_the_conne
   EXPECT_EQ(names, std::vector<std::string>{"existing.txt"});
 }
 
+// A connection whose policy refuses every path that holds "private" with code 25 and its own text.
+class refusing_connection_t : public rpc_arkive_connection_t
+{
+public:
+  using rpc_arkive_connection_t::rpc_arkive_connection_t;
+  int file_request_allowed(const char *path) override
+  {
+    if ( std::strstr(path, "private") == nullptr )
+      return rpc_arkive_connection_t::file_request_allowed(path);
+    error_arg_text(0, "not for the server");
+    return 25;
+  }
+};
+
+TEST_F(server_file_requests_test_t, an_override_that_refuses_a_path_keeps_the_server_from_opening_or_deleting_it)
+{
+  refusing_connection_t c(open_stream(transport_t::tcp));
+  qstring error;
+  ASSERT_TRUE(c.login(&error, "alice", "secret", "alice-pc"));
+  c.set_file_system(&login_fs);
+  ASSERT_EQ(c.use_site(nullptr, "ws", "alice-pc"), 0) << error_detail();
+  write_local(local("private.txt"), "mine");
+  server.clear_received();
+  interpose({open_frame(local("private.txt"), FS_OPEN_WRITE), delete_frame(local("private.txt")),
+             open_frame(local("public.txt"), FS_OPEN_WRITE), close_frame(0, true)});
+  EXPECT_EQ(idle_sync(c), 0);
+  const expected_answer_t refused{RPC_FAIL, 25, "not for the server"};
+  expect_answers(answers(), {refused, refused, {OPEN_FILE_RESULT, 0, "0"}, {RPC_OK}});
+  EXPECT_EQ(read_file_text(local("private.txt")), "mine");
+  EXPECT_TRUE(std::filesystem::exists(local("public.txt")));
+}
+
 using server_file_requests_death_test_t = work_directory_test_t;
 
 TEST_F(server_file_requests_death_test_t, opening_or_deleting_outside_the_requests_that_allow_it_ends_the_program)

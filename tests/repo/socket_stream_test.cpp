@@ -1,5 +1,5 @@
-// Tests of the socket stream interface: progress frames and ticks, the exact-read and write-all utilities,
-// packed time arithmetic, the stream factory and console output.
+// Tests of the socket stream interface: progress frames and ticks, the exact-read and write-all utilities and
+// the stream factory.
 #include "repo/socket_stream.h"
 
 #include "repo/tcp_socket_stream.h"
@@ -266,26 +266,6 @@ TEST(stream_utilities, write_all_continues_after_short_writes)
   }
 }
 
-TEST(stream_utilities, adds_milliseconds_to_packed_times)
-{
-  const struct
-  {
-    packed_time_t t;
-    uint32_t ms;
-    packed_time_t expected;
-  } cases[] = {
-    {uint64_t(100) << 32 | 0, 0, uint64_t(100) << 32 | 0},
-    {uint64_t(100) << 32 | 999000, 1, uint64_t(101) << 32 | 0},
-    {uint64_t(100) << 32 | 999999, 1, uint64_t(101) << 32 | 999},
-    {uint64_t(100) << 32 | 500000, 2750, uint64_t(103) << 32 | 250000},
-    {uint64_t(0xFFFFFFF0) << 32 | 0, 4294967295u, (uint64_t(0xFFFFFFF0) + 4294967) << 32 | 295000},
-  };
-  for ( const auto &c : cases )
-  {
-    EXPECT_EQ(packed_time_add_ms(c.t, c.ms), c.expected) << std::hex << c.t << " + " << std::dec << c.ms;
-  }
-}
-
 TEST(stream_utilities, destroy_closes_deletes_and_clears)
 {
   socket_stream_t *none = nullptr;
@@ -304,13 +284,5 @@ TEST(stream_utilities, destroy_closes_deletes_and_clears)
   EXPECT_STREQ(tcp->error_text(), "");
   destroy_socket_stream(tcp, 2);
   EXPECT_EQ(tcp, nullptr);
-}
-
-TEST(stream_utilities, console_printf_uses_the_core_format)
-{
-  testing::internal::CaptureStdout();
-  const int n = console_printf("%s %a|%04a\n", "value", uint64_t(255), uint64_t(0x12));
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "value FF|00000012\n");
-  EXPECT_EQ(n, 18);
 }
 } // namespace

@@ -9,8 +9,11 @@
 
 #include <csignal>
 #include <filesystem>
+#include <spawn.h>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -48,21 +51,11 @@ bool is_temporary_name(const std::string &name)
   return digits.find_first_not_of("0123456789") == std::string::npos;
 }
 
-// Kills its own process at the n-th progress step, as a user or the system would.
-class killing_progressor_t : public arkive_progressor_t
+// The helper program beside the test executable (tests/repo/helpers/sync_kill_client.cpp).
+std::string client_program()
 {
-public:
-  explicit killing_progressor_t(int n) : left_(n) {}
-  int32_t progress(uint8_t kind, uint64_t) override
-  {
-    if ( kind == 1 && --left_ == 0 )
-      ::raise(SIGKILL);
-    return 0;
-  }
-
-private:
-  int left_;
-};
+  return (fs::read_symlink("/proc/self/exe").parent_path() / "sync_kill_client").string();
+}
 
 class sync_kill_test_t : public work_directory_test_t
 {
@@ -94,27 +87,22 @@ protected:
       write_local(depot() + "/" + file_name(i), old_content(i));
   }
 
-  // In a child process: syncs every file to its new content, killing itself at the given progress step.
-  // Answers only when the sync ended without the kill (exit code 0 for success, 2 otherwise).
-  [[noreturn]] void child(int kill_at)
+  // Starts the client in a fresh process: it syncs every file to its new content and kills itself at the given
+  // progress step. Answers how the process ended (a waitpid status), or -1 when it could not be started.
+  int run_client(int kill_at)
   {
-    process_fs_t own_fs;
-    own_fs.set_reporters(nullptr, new killing_progressor_t(kill_at));
-    socket_stream_t *stream = make_socket_stream(true);
-    connect_params_t params;
-    params.server.host = "127.0.0.1";
-    params.server.port = server.tls_port();
-    if ( !stream->open(params) )
-      ::_exit(2);
-    rpc_arkive_connection_t c(stream);
-    qstring error;
-    if ( !c.login(&error, "alice", "secret", "alice-pc") )
-      ::_exit(2);
-    c.set_file_system(&own_fs);
-    if ( c.use_site(nullptr, "ws", "alice-pc") != 0 )
-      ::_exit(2);
-    qvector<server_message_t> messages;
-    ::_exit(c.sync_files(&messages, patterns(), -1, 4) == 0 ? 0 : 2);
+    std::vector<std::string> args = {client_program(), std::to_string(server.tls_port()), std::to_string(kill_at)};
+    for ( int i = 0; i < file_count; ++i )
+      args.push_back("//depot/" + file_name(i));
+    std::vector<char *> argv;
+    for ( std::string &arg : args )
+      argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    if ( ::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0 )
+      return -1;
+    int status = 0;
+    return ::waitpid(pid, &status, 0) == pid ? status : -1;
   }
 
   // The work directory after a kill: each file old or new as expected, anything else a temporary that the
@@ -164,13 +152,9 @@ TEST_F(sync_kill_test_t, every_file_is_old_or_new_whenever_the_client_dies)
     const int new_files = file + (after_close ? 1 : 0);
     SCOPED_TRACE("killed at step " + std::to_string(kill_at));
     reset_work_directory();
-    const pid_t pid = ::fork();
-    ASSERT_NE(pid, -1);
-    if ( pid == 0 )
-      child(kill_at);
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the child was not killed: " << status;
+    const int status = run_client(kill_at);
+    ASSERT_NE(status, -1) << "cannot run " << client_program();
+    ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the client was not killed: " << status;
     check_work_directory(new_files);
   }
 

@@ -38,6 +38,7 @@ socket_stream_t *test_server_fixture_t::open_stream(transport_t transport)
   {
     ADD_FAILURE() << "cannot connect to the test server: " << stream->error_text();
     destroy_socket_stream(stream, -1);
+    return nullptr;
   }
   return stream;
 }
@@ -70,4 +71,12 @@ void write_local(const std::string &path, const std::string &content)
 {
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   std::ofstream(path, std::ios::binary) << content;
+}
+
+frame_bytes_t fail_frame(int32_t code, const char *text)
+{
+  code_text_packet_t fail(RPC_FAIL);
+  fail.code = code;
+  fail.text = text;
+  return packet_frame(fail);
 }

@@ -3,6 +3,7 @@
 
 #include "repo/arkive_connection.h"
 #include "tests/server/arkive_test_server.h"
+#include "tests/support/wire_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -39,33 +40,8 @@ protected:
   std::string site_root; // a folder under the test process's own TMPDIR
 };
 
-// Request bodies written by hand: strings with their NUL, and raw bytes for every number.
-class wire_t
-{
-public:
-  // The text and its terminating NUL.
-  wire_t &s(std::string_view text)
-  {
-    bytes_.insert(bytes_.end(), text.begin(), text.end());
-    bytes_.push_back(0);
-    return *this;
-  }
-  wire_t &x(std::initializer_list<int> raw)
-  {
-    for ( int b : raw )
-      bytes_.push_back(uint8_t(b));
-    return *this;
-  }
-  operator frame_bytes_t() const { return bytes_; }
-
-private:
-  frame_bytes_t bytes_;
-};
-
-inline wire_t wire()
-{
-  return wire_t();
-}
+// The frame of an RPC_FAIL reply with the code and text.
+frame_bytes_t fail_frame(int32_t code, const char *text);
 
 // Puts a file on disk as a user would (its folders are made).
 void write_local(const std::string &path, const std::string &content);

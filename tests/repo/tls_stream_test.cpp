@@ -191,6 +191,8 @@ TEST_F(tls_stream_test, refuses_servers_it_must_not_trust)
      {}, "invalid_remote_certificate", invalid},
     {"broken signature", signed_by_root(with([](auto &o) { o.broken_signature = true; })), {},
      "invalid_remote_certificate", invalid},
+    {"issued for clients only", signed_by_root(with([](auto &o) { o.extended_key_usage = "clientAuth"; })), {},
+     "invalid_remote_certificate", invalid},
     {"issued by a server certificate", make_test_certificate(&plain_leaf, {}), {plain_leaf.cert.get()},
      "invalid_remote_certificate", invalid},
     {"intermediate not sent", make_test_certificate(&intermediate, {}), {}, "invalid_remote_certificate", invalid},

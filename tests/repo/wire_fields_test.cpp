@@ -6,11 +6,14 @@
 #include "repo/packets_sites.h"
 #include "repo/packets_users.h"
 #include "repo/packets_worklists.h"
+#include "repo/wire_fields.h"
+#include "tests/support/heap_in_use.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+#include <type_traits>
 
 namespace {
 
@@ -215,6 +218,47 @@ void expect_min_size_of_empty_record(const char *name, size_t expected)
   size_t remaining = out.size();
   EXPECT_TRUE(read_wire(back, cursor, remaining, ARKIVE_PROTOCOL_VERSION)) << name;
   EXPECT_EQ(remaining, 0u) << name;
+}
+
+// A record that takes one byte on the wire and a page of memory, and notes the heap in use when its first
+// element is read (by then the list has set aside whatever it sets aside beforehand). A byte 0xFF fails it.
+struct fat_record_t
+{
+  uint8_t tag = 0;
+  char page[4096] = {};
+
+  static inline size_t heap_at_first = 0;
+  static inline bool first = true;
+  template<class Self, class V>
+  static bool wire_fields(Self &self, V &v)
+  {
+    if constexpr ( std::is_same_v<V, wire_reader_t> )
+    {
+      if ( first )
+        heap_at_first = heap_in_use();
+      first = false;
+    }
+    return v(self.tag) && self.tag != 0xFF;
+  }
+};
+
+TEST(WireRecords, ListsSetAsideNoMoreMemoryThanTheBytesLeftJustify)
+{
+  // A count that the bytes allow (each element takes one byte), elements that take 4 KiB each in memory, and
+  // a first element that fails.
+  constexpr uint32_t count = 20000;
+  byte_buffer_t body;
+  wire_put_u32(body, count);
+  body.push_back(0xFF);
+  body.resize(body.size() + count - 1, 0);
+  const size_t before = heap_in_use();
+  fat_record_t::first = true;
+  qvector<fat_record_t> list;
+  const uint8_t *cursor = body.data();
+  size_t remaining = body.size();
+  EXPECT_FALSE(read_wire(list, cursor, remaining, ARKIVE_PROTOCOL_VERSION));
+  EXPECT_FALSE(fat_record_t::first);
+  EXPECT_LT(fat_record_t::heap_at_first - std::min(fat_record_t::heap_at_first, before), 2 * body.size() + 65536);
 }
 
 TEST(WireRecords, EmptyRecordsTakeTheirSmallestSize)

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -182,6 +183,55 @@ TEST_F(work_directory_sync_test_t, one_revision_goes_to_the_local_path_the_clien
   EXPECT_EQ(c->sync_one_file("//depot/a.txt", 1, nullptr), 0);
   EXPECT_EQ(read_file_text(depot() + "/a.txt"), "alpha");
   EXPECT_EQ(server.repository().site_revision("ws", "//depot/a.txt"), 1);
+}
+
+TEST_F(work_directory_sync_test_t, one_connection_used_from_two_threads_runs_each_operation_whole)
+{
+  auto c = connect_site();
+  ASSERT_NE(c, nullptr);
+  // Revision copies outside the work directory: each is opened only while its own sync is the one under way.
+  const std::string copies = fs::path(site_root).parent_path().string() + "/threads-" + fs::path(site_root).filename().string();
+  constexpr int rounds = 12;
+  qvector<arkive_file_info_t> all_files;
+  ASSERT_EQ(c->get_arkive_files(nullptr, &all_files, paths({"//depot/..."}), -1, 3), 0);
+  struct outcome_t
+  {
+    std::vector<int> sync_codes;
+    std::vector<int> list_codes;
+    std::vector<size_t> listed;
+  } outcomes[2];
+  const auto work = [&](int id) {
+    outcome_t &out = outcomes[id];
+    for ( int i = 0; i < rounds; ++i )
+    {
+      // One thread syncs on even rounds and lists on odd ones, the other the other way round.
+      if ( (i + id) % 2 == 0 )
+      {
+        const std::string copy = copies + "/t" + std::to_string(id) + "-" + std::to_string(i);
+        out.sync_codes.push_back(c->sync_one_file("//depot/a.txt", 1, copy.c_str()));
+      }
+      else
+      {
+        qvector<arkive_file_info_t> files;
+        out.list_codes.push_back(c->get_arkive_files(nullptr, &files, paths({"//depot/..."}), -1, 3));
+        out.listed.push_back(files.size());
+      }
+    }
+  };
+  std::thread other(work, 1);
+  work(0);
+  other.join();
+  for ( int id = 0; id < 2; ++id )
+  {
+    SCOPED_TRACE("thread " + std::to_string(id));
+    EXPECT_EQ(outcomes[id].sync_codes, std::vector<int>(rounds / 2, 0));
+    EXPECT_EQ(outcomes[id].list_codes, std::vector<int>(rounds / 2, 0));
+    EXPECT_EQ(outcomes[id].listed, std::vector<size_t>(rounds / 2, all_files.size()));
+    for ( int i = id % 2; i < rounds; i += 2 )
+      EXPECT_EQ(read_file_text(copies + "/t" + std::to_string(id) + "-" + std::to_string(i)), "alpha") << i;
+  }
+  EXPECT_EQ(c->outstanding_type(), RPC_OK);
+  EXPECT_FALSE(c->is_broken());
 }
 
 TEST_F(work_directory_sync_test_t, a_revision_copy_outside_the_work_directory_is_the_only_path_opened_there)

@@ -73,6 +73,8 @@ test_identity_t make_test_certificate(const test_identity_t *issuer, const certi
   {
     add_extension(cert, signer_cert, NID_basic_constraints, "CA:FALSE");
   }
+  if ( !options.extended_key_usage.empty() )
+    add_extension(cert, signer_cert, NID_ext_key_usage, options.extended_key_usage.c_str());
   add_extension(cert, signer_cert, NID_subject_key_identifier, "hash");
   check(X509_sign(cert, signer_key, EVP_sha256()) > 0, "sign");
 

@@ -34,6 +34,7 @@ struct certificate_options_t
   long valid_until_days = 30;
   bool ca = false;                // a CA certificate (basic constraints and key usage for signing)
   bool broken_signature = false;  // one bit of the signature flipped after signing
+  std::string extended_key_usage; // e.g. "clientAuth"; empty: no extended key usage at all
 };
 
 // The root CA the build generated (its certificate and key); empty members when the build was given a root
