@@ -13,6 +13,10 @@ set(AKUI_CORE_PCH_HEADERS
 function(akui_precompile_headers target)
   if(AKUI_PCH)
     target_precompile_headers(${target} PRIVATE ${ARGN})
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_LESS 13)
+      # g++ 12 reports inlined std::string copies as out of bounds once <string> is precompiled: false positives.
+      target_compile_options(${target} PRIVATE -Wno-array-bounds -Wno-stringop-overflow)
+    endif()
   endif()
 endfunction()
 
