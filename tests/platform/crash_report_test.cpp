@@ -30,14 +30,6 @@ __attribute__((noinline, no_sanitize("undefined", "address"))) int read_null(vol
   return *p;
 }
 
-std::vector<std::string> names_in(const fs::path &dir)
-{
-  std::vector<std::string> names;
-  for ( const auto &entry : fs::directory_iterator(dir) )
-    names.push_back(entry.path().filename().string());
-  return names;
-}
-
 struct fault_case_t
 {
   const char *what;
@@ -95,11 +87,11 @@ TEST(CrashReport, NullDereferenceDiesOfSigsegvAndLeavesItsReport)
       EXPECT_NE(report.find("Backtrace:\n"), std::string::npos) << report;
       EXPECT_NE(report.find("End of report\n"), std::string::npos) << report;
     }
-    EXPECT_EQ(names_in(temp), c.expect_in_temp ? std::vector<std::string> {"fault.dmp"} : std::vector<std::string> {});
+    EXPECT_EQ(file_names_in(temp), c.expect_in_temp ? std::vector<std::string> {"fault.dmp"} : std::vector<std::string> {});
     if ( c.name_taken_in_workdir )
       EXPECT_EQ(read_file(work / "fault.dmp"), "keep me");
     else
-      EXPECT_EQ(names_in(work),
+      EXPECT_EQ(file_names_in(work),
                 c.expect_in_workdir ? std::vector<std::string> {"fault.dmp"} : std::vector<std::string> {});
   }
   fs::remove_all(base);

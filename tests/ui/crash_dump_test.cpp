@@ -88,14 +88,6 @@ std::exception_ptr internal_error_fault()
   return std::make_exception_ptr(interr_exc_t(40002));
 }
 
-std::vector<std::string> names_in(const fs::path &dir)
-{
-  std::vector<std::string> names;
-  for ( const auto &entry : fs::directory_iterator(dir) )
-    names.push_back(entry.path().filename().string());
-  return names;
-}
-
 // Runs each test in an empty working directory of its own beside an empty temporary directory.
 class CrashDump : public testing::Test
 {
@@ -164,7 +156,7 @@ TEST_F(CrashDump, GuardedFaultsAreReportedWhenTheyShouldBeAndTheWorkGoesOn)
       QCoreApplication::processEvents();
     EXPECT_EQ(next.runs, 1);
 
-    const std::vector<std::string> files = names_in(work);
+    const std::vector<std::string> files = file_names_in(work);
     if ( c.expect_report )
     {
       ASSERT_EQ(files.size(), 1u);
@@ -213,7 +205,7 @@ TEST_F(CrashDump, ATakenNameGoesToTheTemporaryDirectoryAndAFailedWriteLeavesNoFi
   EXPECT_FALSE(handler.told[0].written);
   EXPECT_TRUE(handler.told[0].internal_error);
   EXPECT_FALSE(fs::exists(handler.told[0].path));
-  EXPECT_EQ(names_in(work), (std::vector<std::string> {"taken.dmp"}));
+  EXPECT_EQ(file_names_in(work), (std::vector<std::string> {"taken.dmp"}));
 }
 
 TEST_F(CrashDump, AFaultDuringAReportIsNotReportedAgain)
@@ -223,7 +215,7 @@ TEST_F(CrashDump, AFaultDuringAReportIsNotReportedAgain)
   EXPECT_EQ(handler.handle(internal_error_fault()), 1);
   EXPECT_EQ(handler.told.size(), 1u);
   EXPECT_EQ(handler.no_dump, (std::vector<std::string> {"internal error 40003"}));
-  EXPECT_EQ(names_in(work).size(), 1u);
+  EXPECT_EQ(file_names_in(work).size(), 1u);
 
   // A report under way elsewhere (a signal report, another thread) also holds further reports back.
   handler = recording_dump_handler_t();
@@ -231,7 +223,7 @@ TEST_F(CrashDump, AFaultDuringAReportIsNotReportedAgain)
   EXPECT_EQ(handler.handle(internal_error_fault()), 7);
   end_crash_report();
   EXPECT_TRUE(handler.told.empty());
-  EXPECT_EQ(names_in(work).size(), 1u);
+  EXPECT_EQ(file_names_in(work).size(), 1u);
 }
 
 } // namespace
