@@ -36,6 +36,7 @@ struct theme_t;
 class ui_widget_factory_t;
 class WaitDialog;
 class win32_exception_handler_t;
+struct message_box_header_t;
 
 // The framework's half of the application object (app_t's second base): the GUI-thread request queue
 // and the operations that the application's subclass supplies ("pure") or refines.
@@ -76,6 +77,16 @@ public:
   // ---- Faults --------------------------------------------------------------------------------------
   // The handler that the framework's guards hand caught faults to (pure; null: faults are only swallowed).
   [[nodiscard]] virtual win32_exception_handler_t *get_exception_handler() = 0;
+
+  // ---- Remembered message-box answers (ui/app_hidden_answers.cpp) ---------------------------------
+  // The answer stored for a header's scope: REGISTRY reads the integer value named by its key under
+  // "Hidden Messages" (-1 there means none), SESSION the session entry with its hash; other scopes keep
+  // nothing. True and *answer set when one is stored.
+  virtual bool get_hidden_answer(int32_t *answer, const message_box_header_t &header);
+  // Stores the answer for the header's scope (REGISTRY or SESSION: true); other scopes store nothing (false).
+  virtual bool set_hidden_answer(const message_box_header_t &header, int32_t answer);
+  // Forgets every session answer and deletes the registry's "Hidden Messages".
+  virtual void reset_hidden_answers();
 
   // ---- Actions (ui/app_actions.cpp) ---------------------------------------------------------------
   // The application's action registry, and the one for actions registered with description flag 0x10 (the
@@ -166,6 +177,9 @@ private:
     exec_request_t *request;
     bool destroyed;
   };
+
+  // The session's remembered answers {hash, answer}, searched linearly; GUI thread only.
+  std::vector<std::pair<uint32_t, int32_t>> session_answers_;
 
   void append_entry(exec_request_t *request, int32_t id);
   void erase_entry(size_t index);

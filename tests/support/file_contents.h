@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 // The file's bytes, or "" when it cannot be read.
 inline std::string read_file(const std::filesystem::path &p)
@@ -19,4 +20,13 @@ inline std::string read_file(const std::filesystem::path &p)
 inline void write_file(const std::filesystem::path &p, const std::string &text)
 {
   std::ofstream(p, std::ios::binary) << text;
+}
+
+// The names of the entries of a directory, in the order the system lists them.
+inline std::vector<std::string> file_names_in(const std::filesystem::path &dir)
+{
+  std::vector<std::string> names;
+  for ( const auto &entry : std::filesystem::directory_iterator(dir) )
+    names.push_back(entry.path().filename().string());
+  return names;
 }

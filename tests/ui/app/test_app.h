@@ -21,6 +21,10 @@ class recording_exception_handler_t : public win32_exception_handler_t
 {
 public:
   int32_t handle(const std::exception_ptr &fault) override;
+  // Never reached: handle writes no report.
+  void dump_file_name(qstring *, const std::exception_ptr &, const tm &, long, bool) override {}
+  void after_dump_message(const std::exception_ptr &, const char *, bool, bool) override {}
+  int32_t no_dump_message(const std::exception_ptr &) override { return 0; }
   // The what() texts of the faults handled so far ("?" for an exception of another type).
   [[nodiscard]] std::vector<std::string> faults() const;
   void clear();
@@ -68,7 +72,11 @@ public:
   bool swap_event_processing_state(bool state) override;
   int widget_kind_of(QWidget *widget) override;
   ui_widget_factory_t *get_widget_factory() override { return &factory_; }
-  win32_exception_handler_t *get_exception_handler() override { return &faults_; }
+  // exception_handler when a test set one, else the recording handler.
+  win32_exception_handler_t *get_exception_handler() override
+  {
+    return exception_handler != nullptr ? exception_handler : &faults_;
+  }
   ui_main_window_t *main_window() override { return window_.get(); }
   ui_action_registry_t *get_action_registry() override { return &actions_; }
   ui_action_context_provider_t *get_action_context_provider() override { return &action_provider_; }
@@ -91,6 +99,8 @@ public:
   void themes_dir_name(qvector<qstring> *out) override { *out = themes_dirs; }
   // What the font and theme operations answer; tests set them.
   std::map<std::string, QFont> stored_fonts;
+  // Replaces the recording handler while set (not owned).
+  win32_exception_handler_t *exception_handler = nullptr;
   qvector<qstring> themes_dirs;
 
   // ---- Queue hooks ----------------------------------------------------------------------------------
