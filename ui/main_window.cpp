@@ -1,11 +1,34 @@
-// The base of the application's main window: the receiver of queued GUI-thread requests and the keeper of theme icons.
+// The base of the application's main window: the receiver of queued GUI-thread requests, the keeper of theme
+// icons and the registry of the named menus and configured toolbars.
 #include "ui/main_window.h"
 
 #include "core/internal_error.h"
+#include "core/ui_callback.h"
 #include "ui/app_base.h"
+#include "ui/menu_layout.h"
+#include "ui/object_lifecycle_monitor.h"
 #include "ui/theme_stylesheets.h"
+#include "ui/widget_factory.h"
 
 #include <QIcon>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+
+#include <cstring>
+
+int menu_role_of_name(const QString &name)
+{
+  const int colon = name.indexOf(QLatin1Char(':'));
+  const QString word = colon < 0 ? name : name.mid(colon + 1);
+  if ( word == QLatin1String("Edit") )
+    return 1;
+  if ( word == QLatin1String("Search") )
+    return 2;
+  if ( word == QLatin1String("Jump") )
+    return 3;
+  return 0;
+}
 
 ui_main_window_t::ui_main_window_t(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
 {
@@ -18,7 +41,150 @@ ui_main_window_t::ui_main_window_t(QWidget *parent, Qt::WindowFlags flags) : QMa
   feed_theme_icons(qApp->styleSheet(), this);
 }
 
-ui_main_window_t::~ui_main_window_t() = default;
+ui_main_window_t::~ui_main_window_t()
+{
+  for ( const auto &monitor : created_menus_ )
+  {
+    QObject *menu = monitor->watched();
+    if ( menu != nullptr && menu->parent() == nullptr )
+      delete menu;
+  }
+}
+
+void ui_main_window_t::on_toolbar_added(QToolBar *)
+{
+}
+
+bool ui_main_window_t::add_special_item(const char *, QWidget *)
+{
+  return false;
+}
+
+QString ui_main_window_t::standard_menu_name(const QString &role_word) const
+{
+  const int colon = role_word.indexOf(QLatin1Char(':'));
+  return colon < 0 ? role_word : role_word.mid(colon + 1);
+}
+
+QMenu *ui_main_window_t::make_menu(const QString &name, const QString &title, QWidget *parent)
+{
+  QMenu *menu = current_app()->get_widget_factory()->new_menu(title, parent);
+  if ( !name.isEmpty() )
+  {
+    menu->setObjectName(name);
+    named_menus_.insert(name, menu);
+    if ( const int role = menu_role_of_name(name); role != 0 )
+      menu->setProperty(menu_role_property, role);
+  }
+  auto monitor = std::make_unique<object_lifecycle_monitor_t>();
+  monitor->watch_object(menu);
+  created_menus_.push_back(std::move(monitor));
+  return menu;
+}
+
+QMenu *ui_main_window_t::find_named_menu(const QString &name) const
+{
+  return named_menus_.value(name, nullptr);
+}
+
+QToolBar *ui_main_window_t::find_toolbar(const QString &name) const
+{
+  for ( QToolBar *toolbar : toolbars_ )
+    if ( toolbar->objectName() == name )
+      return toolbar;
+  return nullptr;
+}
+
+void ui_main_window_t::set_menubar_menus(const QStringList &names)
+{
+  QMenuBar *bar = menuBar();
+  for ( QAction *item : bar->actions() )
+    if ( item->menu() != nullptr )
+      bar->removeAction(item);
+  for ( const QString &name : names )
+  {
+    QMenu *menu = find_named_menu(name);
+    if ( menu == nullptr )
+    {
+      log_printf("Menu \"%s\" could not be found\n", name.toUtf8().constData());
+      continue;
+    }
+    bar->addAction(menu->menuAction());
+  }
+}
+
+void ui_main_window_t::set_toolbars(const QStringList &names)
+{
+  for ( QToolBar *toolbar : toolbars_ )
+    removeToolBar(toolbar);
+  for ( QToolBar *toolbar : toolbars_ )
+  {
+    addToolBar(toolbar);
+    toolbar->setVisible(names.contains(toolbar->objectName()));
+  }
+}
+
+void ui_main_window_t::create_menus_from_desc(const jarr_t &menus)
+{
+  menu_builder_t builder(this);
+  size_t index = 0;
+  for ( const json_value_t &element : menus )
+  {
+    if ( element.tag != JSON_OBJECT )
+    {
+      warning_printf("Bad menu description #%zu", index++);
+      continue;
+    }
+    ++index;
+    QMenu *menu = build_menu_from_desc(&builder, *element.u.obj, true);
+    if ( menu == nullptr )
+      continue;
+    // The builder checked both flags' types.
+    const json_value_t *present = json_object_find(element.u.obj, "present_initially", JSON_BOOL);
+    if ( present != nullptr && json_value_as_bool(present) == 0 )
+      continue;
+    menuBar()->addAction(menu->menuAction());
+    if ( const json_value_t *visible = json_object_find(element.u.obj, "visible_initially", JSON_BOOL) )
+      menu->menuAction()->setVisible(json_value_as_bool(visible) != 0);
+  }
+}
+
+void ui_main_window_t::create_toolbars_from_desc(const jarr_t &toolbars)
+{
+  toolbar_builder_t builder(this);
+  size_t index = 0;
+  for ( const json_value_t &element : toolbars )
+  {
+    if ( element.tag == JSON_STRING )
+    {
+      const char *text = json_get_string(&element);
+      if ( text[0] == '\0' || strcmp(text, "-") == 0 )
+      {
+        addToolBarBreak(Qt::TopToolBarArea);
+        on_toolbar_added(nullptr);
+      }
+      else
+      {
+        warning_printf("Bad toolbar descripton \"%s\"", text);
+      }
+    }
+    else if ( element.tag == JSON_OBJECT )
+    {
+      if ( QToolBar *toolbar = build_toolbar_from_desc(&builder, *element.u.obj) )
+      {
+        toolbars_.push_back(toolbar);
+        toolbar->hide();
+        addToolBar(toolbar);
+        on_toolbar_added(toolbar);
+      }
+    }
+    else
+    {
+      warning_printf("Bad toolbar descripton #%zu", index);
+    }
+    ++index;
+  }
+}
 
 bool ui_main_window_t::post_exec_requests()
 {
