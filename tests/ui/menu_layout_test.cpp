@@ -311,4 +311,209 @@ TEST_F(MenuLayoutTest, RolesAndTheMenuBarList)
   EXPECT_EQ(defaults.join(' '), "File View Actions Search Help");
 }
 
+// Hostile layouts: each is a warning (the first one given here), leaves its own menu or toolbar out, and the
+// good description after it is still built.
+TEST_F(MenuLayoutTest, HostileLayoutsWarnAndTheRestIsBuilt)
+{
+  std::string deep = "{\"name\": \"Deep\", \"label\": \"D\", \"actions\": [";
+  for ( int i = 0; i < 100; ++i )
+    deep += "{\"label\": \"d\", \"actions\": [\"open\", ";
+  deep += "\"quit\"";
+  for ( int i = 0; i < 100; ++i )
+    deep += "]}";
+  deep += "]}";
+  std::string huge = "{\"name\": \"Huge\", \"label\": \"H\", \"actions\": [";
+  for ( int i = 0; i < 20000; ++i )
+    huge += i % 3 == 0 ? "\"-\", " : i % 3 == 1 ? "\"open\", " : "\"nosuch\", ";
+  huge += "\"quit\"]}";
+  std::string many_toolbars;
+  for ( int i = 0; i < 2000; ++i )
+    many_toolbars += i % 2 == 0 ? "\"-\", " : "{\"label\": \"T\", \"name\": \"many\", \"actions\": [\"open\"]}, ";
+  many_toolbars += "99";
+
+  const struct
+  {
+    std::string menus;      // elements before the good menu
+    std::string toolbars;   // elements before the good toolbar
+    const char *warning;    // the first warning, "" for none
+    const char *absent;     // a name that must not be registered, or null
+  } cases[] = {
+    {"7", "", "Bad menu description #0", nullptr},
+    {"\"File\"", "", "Bad menu description #0", nullptr},
+    {R"({"label": "L", "actions": []})", "", "Toplevel menus must have a \"name\" property", nullptr},
+    {R"({"name": "N", "actions": []})", "",
+     "Missing \"name\", \"label\" or \"actions\" (or \"template\") property for menu", "N"},
+    {R"({"name": "N", "label": "L"})", "",
+     "Missing \"name\", \"label\" or \"actions\" (or \"template\") property for menu", "N"},
+    {R"({"name": "N", "label": "L", "actions": [], "template": {"name": "Good"}})", "",
+     "Only one of \"actions\" or \"template\" can be specified", "N"},
+    {R"({"name": 5, "label": "L", "actions": []})", "",
+     "Menu \"L\": property \"name\" must be a string, not an integer", nullptr},
+    {R"({"name": "N", "label": null, "actions": []})", "", "Menu \"N\": property \"label\" must be a string, not null",
+     "N"},
+    {R"({"name": "N", "label": "L", "actions": {}})", "", "Menu \"N\": property \"actions\" must be an array, not an object",
+     "N"},
+    {R"({"name": "N", "label": "L", "template": []})", "",
+     "Menu \"N\": property \"template\" must be an object, not an array", "N"},
+    {R"({"name": "N", "label": "L", "template": {"remove": []}})", "", "Template of menu \"N\" has no \"name\" property",
+     "N"},
+    {R"({"name": "N", "label": "L", "template": {"name": 3}})", "",
+     "Template of menu \"N\": property \"name\" must be a string, not an integer", "N"},
+    {R"({"name": "N", "label": "L", "template": {"name": "Nope"}})", "", "Couldn't find template menu \"Nope\"", "N"},
+    {R"({"name": "Self", "label": "L", "template": {"name": "Self"}})", "", "Couldn't find template menu \"Self\"",
+     "Self"},
+    {R"({"name": "Base", "label": "B", "present_initially": false, "actions": ["open"]},
+        {"name": "N", "label": "L", "template": {"name": "Base", "remove": ["ghost"]}})",
+     "", "Failed to find action \"ghost\"", "N"},
+    {R"({"name": "Base", "label": "B", "present_initially": false, "actions": ["open"]},
+        {"name": "N", "label": "L", "template": {"name": "Base", "remove": ["open", 1]}})",
+     "", "Expected array of strings in \"remove\" property", "N"},
+    {R"({"name": "N", "label": "L", "actions": [], "present_initially": "no"})", "",
+     "Menu \"N\": property \"present_initially\" must be a boolean, not a string", "N"},
+    {R"({"name": "N", "label": "L", "actions": [], "visible_initially": 1})", "",
+     "Menu \"N\": property \"visible_initially\" must be a boolean, not an integer", "N"},
+    {R"({"name": "N", "label": "L", "actions": ["open", {"label": "S"}, 3.5, null, ["x"], {"name": "M", "label": "M", "actions": [], "visible_initially": "x"}, "quit"]})",
+     "", "Missing \"name\", \"label\" or \"actions\" (or \"template\") property for menu", "M"},
+    {deep, "", "Menu \"d\" is nested too deeply", nullptr},
+    {huge, "", "", nullptr},
+    {R"({"name": "", "label": "", "actions": ["", "@", "-", "~&\u00e9"]}, {"name": "a/b~&:Edit", "label": "\t", "actions": []})",
+     "", "Unhandled special action name: \"@\"", nullptr},
+    {"", R"({"name": "t", "actions": []})", "Toolbar \"t\": missing \"label\" property", "t"},
+    {"", R"({"label": "L", "actions": []})", "Toolbar \"L\": missing \"name\" property", nullptr},
+    {"", R"({"label": "L", "name": "t"})", "Toolbar \"t\": missing \"actions\" property", "t"},
+    {"", R"({"label": 1, "name": "t", "actions": []})", "Toolbar \"t\": property \"label\" must be a string, not an integer",
+     "t"},
+    {"", R"({"label": "L", "name": ["t"], "actions": []})", "Toolbar \"L\": property \"name\" must be a string, not an array",
+     nullptr},
+    {"", R"({"label": "L", "name": "", "actions": []})", "Toolbar \"L\": the \"name\" property must not be empty", nullptr},
+    {"", R"({"label": "L", "name": "t", "actions": "open"})",
+     "Toolbar \"t\": property \"actions\" must be an array, not a string", "t"},
+    {"", "true", "Bad toolbar descripton #0", nullptr},
+    {"", "null, [], \"x\"", "Bad toolbar descripton #0", nullptr},
+    {"", "\"--\"", "Bad toolbar descripton \"--\"", nullptr},
+    {"", many_toolbars, "Bad toolbar descripton #2000", nullptr},
+  };
+  for ( const auto &c : cases )
+  {
+    const std::string where = c.menus.substr(0, 120) + " / " + c.toolbars.substr(0, 120);
+    window_ = std::make_unique<test_main_window_t>();
+    ui_.clear();
+    const std::string menu_text =
+      "[" + c.menus + (c.menus.empty() ? "" : ", ") + R"({"name": "Good", "label": "G", "actions": ["open"]}])";
+    const std::string toolbar_text =
+      "[" + c.toolbars + (c.toolbars.empty() ? "" : ", ") + R"({"label": "G", "name": "good", "actions": ["save"]}])";
+    menus(menu_text.c_str());
+    toolbars(toolbar_text.c_str());
+    const auto seen = warnings();
+    if ( *c.warning == '\0' )
+      EXPECT_TRUE(seen.empty()) << where;
+    else
+    {
+      ASSERT_FALSE(seen.empty()) << where;
+      EXPECT_EQ(seen.front(), c.warning) << where;
+    }
+    if ( c.absent != nullptr )
+    {
+      EXPECT_EQ(window_->find_named_menu(c.absent), nullptr) << where;
+      EXPECT_EQ(window_->find_toolbar(c.absent), nullptr) << where;
+    }
+    ASSERT_NE(window_->find_named_menu("Good"), nullptr) << where;
+    EXPECT_EQ(window_->menuBar()->actions().back()->menu(), window_->find_named_menu("Good")) << where;
+    ASSERT_NE(window_->find_toolbar("good"), nullptr) << where;
+    EXPECT_EQ(items_of(window_->find_toolbar("good")), "save") << where;
+  }
+  // What the refused items leave of their menus.
+  window_ = std::make_unique<test_main_window_t>();
+  ui_.clear();
+  menus(R"([{"name": "N", "label": "L", "actions": ["open", {"label": "S"}, 3.5, null, ["x"], "quit"]}])");
+  EXPECT_EQ(items_of(window_->find_named_menu("N")), "open quit");
+  EXPECT_EQ(warnings(), (strings {"Missing \"name\", \"label\" or \"actions\" (or \"template\") property for menu",
+                                  "Menu \"N\": item #2 must be a string or an object, not a number",
+                                  "Menu \"N\": item #3 must be a string or an object, not null",
+                                  "Menu \"N\": item #4 must be a string or an object, not an array"}));
+}
+
+// Every node of a JSON tree, parents before children.
+void collect_nodes(json_value_t *value, std::vector<json_value_t *> *out)
+{
+  out->push_back(value);
+  if ( value->tag == JSON_ARRAY )
+    for ( json_value_t &element : *value->u.arr )
+      collect_nodes(&element, out);
+  else if ( value->tag == JSON_OBJECT )
+    for ( json_member_t &member : *value->u.obj )
+      collect_nodes(&member.value, out);
+}
+
+// Seeded mutations of a realistic layout: values of other types, members dropped, strings and subtrees moved
+// around. Each mutant is built into a fresh window that must stay usable.
+TEST_F(MenuLayoutTest, MutatedLayoutsNeverEndTheProgram)
+{
+  const char *layout = R"({"menus": [
+    {"name": "File", "label": "&File", "actions": ["open", "save", "-", {"label": "Recent", "actions": ["quit"]}, "@probe"]},
+    {"name": "Base", "label": "Base", "present_initially": false, "actions": ["copy", "paste",
+      {"name": "Sub", "label": "Sub", "visible_initially": true, "icon": 0, "actions": ["find"]}]},
+    {"name": "Chooser:Edit", "label": "Edit", "template": {"name": "Base", "remove": ["paste", "Sub"]}},
+    {"name": "Search", "label": "Search", "icon": "themeicon-find", "visible_initially": true, "actions": ["find", ""]}
+  ], "toolbars": [
+    {"label": "Main", "name": "main", "actions": ["open", "", "save", "@probe"]},
+    "-",
+    {"label": "Search", "name": "search", "actions": ["find"]}
+  ]})";
+  json_value_t original;
+  ASSERT_EQ(json_parse_text(&original, layout), 0);
+  const char *pool[] = {"", "-", "-x", "@probe", "@", "open", "Base", "Sub", "File", "themeicon-find", "name", "label",
+                        "actions", "template", "remove", "icon"};
+  uint32_t seed = 0x5eed2601u;
+  QStringList defaults;
+  window_->default_menubar_menus(&defaults);
+  for ( int run = 0; run < seeded_runs(1000); ++run )
+  {
+    json_value_t tree = original;
+    const int mutations = 1 + static_cast<int>(next_random(&seed) % 4);
+    for ( int m = 0; m < mutations; ++m )
+    {
+      std::vector<json_value_t *> nodes;
+      collect_nodes(&tree, &nodes);
+      json_value_t *target = nodes[1 + next_random(&seed) % (nodes.size() - 1)];
+      json_value_t replacement;
+      switch ( next_random(&seed) % 8 )
+      {
+        case 0: json_value_set_int(&replacement, static_cast<int32_t>(next_random(&seed)) % 5); break;
+        case 1: json_set_string(&replacement, new qstring(pool[next_random(&seed) % std::size(pool)])); break;
+        case 2: replacement.tag = JSON_BOOL; replacement.u.b = next_random(&seed) & 1; break;
+        case 3: replacement.tag = JSON_NULL; break;
+        case 4: replacement.tag = JSON_ARRAY; replacement.u.arr = new jarr_t(); break;
+        case 5: replacement.tag = JSON_OBJECT; replacement.u.obj = new json_object_t(); break;
+        case 6: replacement = *nodes[next_random(&seed) % nodes.size()]; break;
+        default:
+          // Drop a member by renaming it, when the target is an object with members.
+          if ( target->tag == JSON_OBJECT && !target->u.obj->empty() )
+          {
+            json_member_t &member = (*target->u.obj)[next_random(&seed) % target->u.obj->size()];
+            qstring renamed("x");
+            renamed += member.key;
+            member.key = renamed;
+            continue;
+          }
+          replacement.tag = JSON_NULL;
+          break;
+      }
+      *target = std::move(replacement);
+    }
+    window_ = std::make_unique<test_main_window_t>();
+    if ( tree.tag != JSON_OBJECT )
+      continue;
+    if ( const json_value_t *menus_value = json_object_find(tree.u.obj, "menus", JSON_ARRAY) )
+      window_->create_menus_from_desc(*menus_value->u.arr);
+    if ( const json_value_t *toolbars_value = json_object_find(tree.u.obj, "toolbars", JSON_ARRAY) )
+      window_->create_toolbars_from_desc(*toolbars_value->u.arr);
+    // The window is usable: its lists can be restored and every menu on the bar can be walked.
+    window_->set_menubar_menus(defaults);
+    window_->set_toolbars({QStringLiteral("main"), QStringLiteral("search")});
+    for ( QAction *item : window_->menuBar()->actions() )
+      ASSERT_NE(item->menu(), nullptr) << run;
+  }
+}
+
 } // namespace
