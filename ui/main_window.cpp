@@ -7,6 +7,9 @@
 #include "ui/app_base.h"
 #include "ui/menu_layout.h"
 #include "ui/object_lifecycle_monitor.h"
+#include "ui/qaction_shadow.h"
+#include "ui/ui_action.h"
+#include "ui/ui_action_registry.h"
 #include "ui/theme_stylesheets.h"
 #include "ui/widget_factory.h"
 
@@ -30,8 +33,39 @@ int menu_role_of_name(const QString &name)
   return 0;
 }
 
-ui_main_window_t::ui_main_window_t(QWidget *parent, Qt::WindowFlags flags) : QMainWindow(parent, flags)
+// Watches the active core widget; its destruction restores the standard menus.
+class ui_main_window_t::active_corewidget_t : public object_lifecycle_monitor_t
 {
+public:
+  explicit active_corewidget_t(ui_main_window_t *window) : window_(window) {}
+  void on_object_destroyed() override
+  {
+    object_lifecycle_monitor_t::on_object_destroyed();
+    window_->restore_standard_menus();
+  }
+
+private:
+  ui_main_window_t *window_;
+};
+
+namespace {
+
+// Calls a slot without arguments when the object's class has it.
+void invoke_if_present(QObject *object, const char *signature)
+{
+  const QMetaObject *meta = object->metaObject();
+  const int index = meta->indexOfSlot(signature);
+  if ( index >= 0 )
+    meta->method(index).invoke(object, Qt::DirectConnection);
+}
+
+} // namespace
+
+ui_main_window_t::ui_main_window_t(QWidget *parent, Qt::WindowFlags flags)
+  : QMainWindow(parent, flags), active_(std::make_unique<active_corewidget_t>(this))
+{
+  for ( auto &monitor : custom_menus_ )
+    monitor = std::make_unique<object_lifecycle_monitor_t>();
   const QMetaObject *meta = metaObject();
   const int index = meta->indexOfSlot("exec_requests()");
   if ( index < 0 )
@@ -43,6 +77,8 @@ ui_main_window_t::ui_main_window_t(QWidget *parent, Qt::WindowFlags flags) : QMa
 
 ui_main_window_t::~ui_main_window_t()
 {
+  // The active widget may outlive the window: it must not call back into it.
+  active_->watch_object(nullptr);
   for ( const auto &monitor : created_menus_ )
   {
     QObject *menu = monitor->watched();
@@ -121,6 +157,110 @@ void ui_main_window_t::set_toolbars(const QStringList &names)
   {
     addToolBar(toolbar);
     toolbar->setVisible(names.contains(toolbar->objectName()));
+  }
+}
+
+QAction *ui_main_window_t::make_menu_shadow_action(const char *action_name, const QString &menu_name)
+{
+  app_t *app = current_app();
+  ui_action_registry_t *registry = app != nullptr ? app->get_action_registry() : nullptr;
+  ui_action_t *action = registry != nullptr ? registry->find_action(action_name) : nullptr;
+  if ( action == nullptr )
+  {
+    log_printf("Invalid action name: %s\n", action_name);
+    return nullptr;
+  }
+  // The menu is looked up first so that a missing one leaves no orphan shadow on the window.
+  QMenu *source_menu = find_named_menu(menu_name);
+  if ( action->qaction() == nullptr || source_menu == nullptr )
+    return nullptr;
+  auto *shadow = new qaction_shadow_t(action->qaction(), this);
+  auto *menu = new QMenu(this);
+  menu->addActions(source_menu->actions());
+  shadow->setMenu(menu);
+  return shadow;
+}
+
+QMenu *ui_main_window_t::merge_context_menu(QMenu *source, const QString &name, QWidget *parent)
+{
+  QMenu *menu = make_menu(name, source->title(), parent);
+  menu->addActions(source->actions());
+  menu->setProperty(menu_role_property, source->property(menu_role_property));
+  return menu;
+}
+
+void ui_main_window_t::activate_core_widget(QWidget *widget)
+{
+  if ( widget == nullptr )
+  {
+    restore_standard_menus();
+    return;
+  }
+  active_->watch_object(widget);
+  invoke_if_present(widget, "form_activate()");
+  const QMetaObject *meta = widget->metaObject();
+  const int index = meta->indexOfSlot("get_custom_menus(QObject**,QObject**,QObject**)");
+  if ( index < 0 )
+    return;
+  QObject *menus[3] = {nullptr, nullptr, nullptr};
+  meta->method(index).invoke(widget, Qt::DirectConnection, Q_ARG(QObject **, &menus[0]),
+                             Q_ARG(QObject **, &menus[1]), Q_ARG(QObject **, &menus[2]));
+  for ( int i = 0; i < 3; ++i )
+  {
+    auto *menu = qobject_cast<QMenu *>(menus[i]);
+    if ( menu != nullptr && replace_menu_of_role(i + 1, menu) )
+      custom_menus_[i]->watch_object(menu);
+  }
+}
+
+void ui_main_window_t::deactivate_core_widget()
+{
+  if ( QObject *widget = active_->watched() )
+    invoke_if_present(widget, "form_deactivate()");
+  restore_standard_menus();
+  active_->watch_object(nullptr);
+}
+
+QWidget *ui_main_window_t::active_core_widget() const
+{
+  return active_->watched_as<QWidget>();
+}
+
+bool ui_main_window_t::replace_menu_of_role(int role, QMenu *menu)
+{
+  QMenuBar *bar = menuBar();
+  if ( menu == nullptr || bar->actions().contains(menu->menuAction()) )
+    return false;
+  for ( QAction *item : bar->actions() )
+  {
+    if ( item->menu() != nullptr && item->menu()->property(menu_role_property).toInt() == role )
+    {
+      bar->insertAction(item, menu->menuAction());
+      bar->removeAction(item);
+      return true;
+    }
+  }
+  log_printf("Menu entry '%d' doesn't exist; can't replace.\n", role);
+  return false;
+}
+
+void ui_main_window_t::restore_standard_menus()
+{
+  static const char *const role_words[3] = {"Edit", "Search", "Jump"};
+  QMenuBar *bar = menuBar();
+  for ( int i = 0; i < 3; ++i )
+  {
+    auto *custom = custom_menus_[i]->watched_as<QMenu>();
+    if ( custom == nullptr )
+      continue;
+    if ( bar->actions().contains(custom->menuAction()) )
+    {
+      // The role it was installed for: a custom menu need not carry the role property itself.
+      if ( QMenu *standard = find_named_menu(standard_menu_name(QString::fromLatin1(role_words[i]))) )
+        bar->insertAction(custom->menuAction(), standard->menuAction());
+      bar->removeAction(custom->menuAction());
+    }
+    custom_menus_[i]->watch_object(nullptr);
   }
 }
 

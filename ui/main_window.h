@@ -62,6 +62,24 @@ public:
   // Adds the configured toolbars back in creation order, each visible exactly when its name is listed.
   void set_toolbars(const QStringList &names);
 
+  // A shadow of the registered action `action_name` (parented to this window) whose menu holds the items of
+  // the named menu; null when the menu does not exist, and null after a log line when the action is unknown,
+  // or when it has no QAction.
+  QAction *make_menu_shadow_action(const char *action_name, const QString &menu_name);
+  // A new menu of that name (make_menu with the source's title and the parent) holding the source's items and
+  // its role.
+  QMenu *merge_context_menu(QMenu *source, const QString &name, QWidget *parent);
+
+  // ---- The active core widget and its custom menus ------------------------------------------------------
+  // Null restores the standard menus. Otherwise watches the widget, calls its form_activate() slot when it
+  // has one and lets its get_custom_menus(QObject**,QObject**,QObject**) slot replace the Edit, Search and
+  // Jump menus of the menu bar.
+  void activate_core_widget(QWidget *widget);
+  // Calls the active widget's form_deactivate() slot when it has one, restores the standard menus and stops
+  // watching. The destruction of the active widget does the same (without the slot).
+  void deactivate_core_widget();
+  [[nodiscard]] QWidget *active_core_widget() const;
+
   // ---- Menus and toolbars from the configuration ----------------------------------------------------------
   // Builds the menus of a MENUS_LAYOUT array and puts those present initially on the menu bar. A bad
   // description is a warning and that menu (or item) is left out; the rest is built.
@@ -90,9 +108,18 @@ public slots:
   bool handleUnknownStyleProperty(QString key, QString value);
 
 private:
+  class active_corewidget_t;
+  // Puts the menu on the menu bar before the first menu of that role and takes that one off; false when the
+  // menu is null or on the bar already, or when no menu has the role (logged).
+  bool replace_menu_of_role(int role, QMenu *menu);
+  // Takes the custom menus off the menu bar, putting back the standard menus they replaced.
+  void restore_standard_menus();
+
   QMap<QString, QMenu *> named_menus_;
   std::vector<std::unique_ptr<object_lifecycle_monitor_t>> created_menus_; // one per menu make_menu made
   QVector<QToolBar *> toolbars_; // configured toolbars in creation order; parented to this window
   QMetaMethod exec_requests_method_; // this window's exec_requests(), looked up once
   std::map<std::string, int32_t> theme_icons_; // UTF-8 name (byte-wise order) -> application icon id
+  std::unique_ptr<active_corewidget_t> active_;  // the active core widget
+  std::unique_ptr<object_lifecycle_monitor_t> custom_menus_[3]; // the custom Edit, Search and Jump menus
 };
