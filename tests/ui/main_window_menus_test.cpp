@@ -39,14 +39,6 @@ public slots:
 
 namespace {
 
-// Enabled always; does nothing.
-class idle_handler_t : public action_handler_t
-{
-public:
-  int activate(ui_action_activation_ctx_t *) override { return 1; }
-  int update(ui_action_update_ctx_t *) override { return ACTION_STATE_ENABLED; }
-};
-
 // The titles of the menus on the window's menu bar, blank-separated.
 std::string bar_titles(ui_main_window_t &window)
 {
@@ -62,15 +54,7 @@ protected:
   void SetUp() override
   {
     registry().clear();
-    ui_action_desc_t desc;
-    desc.name = "resolve_auto";
-    desc.label = "Resolve";
-    desc.handler = &handler_;
-    desc.owner = this;
-    desc.flags = ACTION_DESC_PLAIN_LABEL;
-    std::unique_ptr<ui_action_t> action = registry().add_action(desc);
-    ASSERT_NE(action, nullptr);
-    ASSERT_TRUE(registry().insert_action(&action));
+    ASSERT_TRUE(register_plain_action("resolve_auto", "Resolve", &handler_, this));
     window_ = std::make_unique<test_main_window_t>();
     for ( const char *name : {"File", "Edit", "Search", "Jump"} )
       window_->make_menu(QString::fromLatin1(name), QString::fromLatin1(name), nullptr);
@@ -85,7 +69,7 @@ protected:
   static QAction *source() { return registry().find_action("resolve_auto")->qaction(); }
 
   recording_ui_callback_t ui_;
-  idle_handler_t handler_;
+  idle_action_handler_t handler_;
   std::unique_ptr<test_main_window_t> window_;
 };
 

@@ -21,14 +21,6 @@
 
 namespace {
 
-// Enabled always; does nothing.
-class idle_handler_t : public action_handler_t
-{
-public:
-  int activate(ui_action_activation_ctx_t *) override { return 1; }
-  int update(ui_action_update_ctx_t *) override { return ACTION_STATE_ENABLED; }
-};
-
 // The items of a menu or toolbar, one word each: "-" a separator, "[name]" a submenu (its object name, else
 // its title), else the action's text; a hidden item gets a trailing '!'.
 std::string items_of(const QWidget *widget)
@@ -63,17 +55,7 @@ protected:
   {
     registry().clear();
     for ( const char *name : {"open", "save", "find", "quit", "copy", "paste"} )
-    {
-      ui_action_desc_t desc;
-      desc.name = name;
-      desc.label = name;
-      desc.handler = &handler_;
-      desc.owner = this;
-      desc.flags = ACTION_DESC_PLAIN_LABEL;
-      std::unique_ptr<ui_action_t> action = registry().add_action(desc);
-      ASSERT_NE(action, nullptr);
-      ASSERT_TRUE(registry().insert_action(&action));
-    }
+      ASSERT_TRUE(register_plain_action(name, name, &handler_, this)) << name;
     window_ = std::make_unique<test_main_window_t>();
   }
   void TearDown() override
@@ -121,7 +103,7 @@ protected:
   }
 
   recording_ui_callback_t ui_;
-  idle_handler_t handler_;
+  idle_action_handler_t handler_;
   std::unique_ptr<test_main_window_t> window_;
 };
 
