@@ -44,3 +44,16 @@ std::unique_ptr<ui_action_t> make_test_client_action(const ui_action_desc_t &des
   action->set_qaction(qaction);
   return action;
 }
+
+bool register_plain_action(const char *name, const char *label, action_handler_t *handler, const void *owner)
+{
+  ui_action_desc_t desc;
+  desc.name = name;
+  desc.label = label;
+  desc.handler = handler;
+  desc.owner = owner;
+  desc.flags = ACTION_DESC_PLAIN_LABEL;
+  ui_action_registry_t &registry = *test_app().get_action_registry();
+  std::unique_ptr<ui_action_t> action = registry.add_action(desc);
+  return action != nullptr && registry.insert_action(&action);
+}

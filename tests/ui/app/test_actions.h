@@ -28,3 +28,14 @@ public:
 // reason 3. A stray handler (may be null) is installed in it, which no factory should do.
 [[nodiscard]] std::unique_ptr<ui_action_t> make_test_client_action(const ui_action_desc_t &desc,
                                                                    std::unique_ptr<action_handler_t> stray_handler);
+
+// A handler that keeps its action enabled and does nothing when run.
+class idle_action_handler_t : public action_handler_t
+{
+public:
+  int activate(ui_action_activation_ctx_t *) override { return 1; }
+  int update(ui_action_update_ctx_t *) override { return ACTION_STATE_ENABLED; }
+};
+
+// Registers an action with a plain label, run by a handler the caller keeps; false when the registry refuses it.
+[[nodiscard]] bool register_plain_action(const char *name, const char *label, action_handler_t *handler, const void *owner);

@@ -1,8 +1,11 @@
 // The UI suite's application object: an app_t that answers the application's operations the way tests need.
 #include "tests/ui/app/test_app.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QMenu>
+
+#include <cstring>
 
 int32_t recording_exception_handler_t::handle(const std::exception_ptr &fault)
 {
@@ -38,6 +41,20 @@ void recording_exception_handler_t::clear()
 QMenu *test_widget_factory_t::new_menu(const QString &title, QWidget *parent)
 {
   return new QMenu(title, parent);
+}
+
+void test_main_window_t::default_menubar_menus(QStringList *out)
+{
+  *out = QStringList {QStringLiteral("File"), QStringLiteral("View"), QStringLiteral("Actions"),
+                      QStringLiteral("Search"), QStringLiteral("Help")};
+}
+
+bool test_main_window_t::add_special_item(const char *name, QWidget *target)
+{
+  if ( strcmp(name, "@probe") != 0 )
+    return false;
+  target->addAction(new QAction(QStringLiteral("probe"), target));
+  return true;
 }
 
 QLabel *test_widget_factory_t::new_label(const QString &text)

@@ -56,6 +56,14 @@ class test_main_window_t : public ui_main_window_t
 
 public:
   test_main_window_t() = default;
+  // As the client: "File", "View", "Actions", "Search", "Help".
+  void default_menubar_menus(QStringList *out) override;
+  // Records every call in toolbars_added.
+  void on_toolbar_added(QToolBar *toolbar) override { toolbars_added.push_back(toolbar); }
+  // "@probe" adds an action with the text "probe" to the target; any other name is refused.
+  bool add_special_item(const char *name, QWidget *target) override;
+
+  std::vector<QToolBar *> toolbars_added;
 };
 
 // The application object of the UI suite, made by its test main. Widget kinds come from the int property
