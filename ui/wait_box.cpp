@@ -6,6 +6,7 @@
 #include "core/threads.h"
 #include "ui/app_base.h"
 #include "ui/layout_helpers.h"
+#include "ui/message_box_header.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -26,27 +27,6 @@ constexpr int SHOW_DELAY_MS = 500;
 
 // The shown requests; the last one is on screen. GUI thread only.
 std::vector<wait_box_entry_t> wait_box_stack;
-
-// Removes the first help-marker line ("@0:", digits, "[]", newline, at the start or after a newline or
-// a blank) from the text.
-void strip_help_marker(std::string &text)
-{
-  for ( size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + 1) )
-  {
-    if ( at != 0 && text[at - 1] != '\n' && text[at - 1] != ' ' )
-      continue;
-    if ( text.compare(at, 3, "@0:") != 0 )
-      continue;
-    size_t pos = at + 3;
-    const size_t digits = pos;
-    while ( pos < text.size() && text[pos] >= '0' && text[pos] <= '9' )
-      ++pos;
-    if ( pos == digits || text.compare(pos, 3, "[]\n") != 0 )
-      continue;
-    text.erase(at, pos + 3 - at);
-    return;
-  }
-}
 
 bool take_prefix(std::string_view &text, std::string_view prefix)
 {
@@ -216,7 +196,9 @@ wait_box_entry_t make_wait_box_entry(std::string text, bool replace)
 {
   wait_box_entry_t entry;
   entry.replace = replace;
-  strip_help_marker(text);
+  // The wait box shows no help: the marker line only goes.
+  (void)extract_help_marker(text.data());
+  text.resize(std::char_traits<char>::length(text.c_str()));
   text.erase(std::remove(text.begin(), text.end(), '\x03'), text.end());
   std::string_view rest(text);
   for ( ;; )
