@@ -1,5 +1,6 @@
 // Menus and toolbars of the main window built from JSON layouts, and the window's named menus.
 #include "tests/ui/app/test_app.h"
+#include "tests/ui/app/screenshots.h"
 
 #include "core/json_reader.h"
 #include "tests/support/recording_ui_callback.h"
@@ -230,6 +231,8 @@ TEST_F(MenuLayoutTest, ToolbarsBreaksAndBadElements)
   EXPECT_TRUE(empty->isHidden());
   EXPECT_FALSE(search->isHidden());
   EXPECT_EQ(window_->find_toolbar("nosuch"), nullptr);
+  window_->resize(480, 120);
+  EXPECT_FALSE(save_screenshot(*window_, "shown-toolbars").isEmpty());
 }
 
 TEST_F(MenuLayoutTest, ToolbarIconsAreTheFontHeightRoundedToSixteen)
