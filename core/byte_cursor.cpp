@@ -17,8 +17,7 @@ void bytevec_append(byte_buffer_t *buf, const void *data, size_t n)
     std::memmove(buf->data() + old, buf->data() + offset, n);
     return;
   }
-  buf->resize(old + n);
-  std::memcpy(buf->data() + old, src, n);
+  buf->append_plain(src, n);
 }
 
 void bytevec_resize(byte_buffer_t *buf, size_t n)

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <new>
 #include <type_traits>
 #include <utility>
@@ -128,11 +129,10 @@ public:
     if ( n <= size() )
       return truncate(n);
     reserve(n);
-    while ( hdr_.count < n )
-    {
-      new (end()) T();
-      ++hdr_.count;
-    }
+    // The count is written once: element stores could alias it (bytes alias anything), which would keep a
+    // loop that bumps it from being vectorised.
+    std::uninitialized_value_construct_n(end(), n - hdr_.count);
+    hdr_.count = n;
   }
   void resize(size_t n, const T &fill)
   {
@@ -146,8 +146,26 @@ public:
   // Destroys the elements from index n on; never grows.
   void truncate(size_t n)
   {
-    while ( hdr_.count > n )
-      pop_back();
+    if constexpr ( std::is_trivially_destructible_v<T> )
+    {
+      if ( hdr_.count > n )
+        hdr_.count = n;
+    }
+    else
+    {
+      while ( hdr_.count > n )
+        pop_back();
+    }
+  }
+  // Appends copies of n elements of plain data (which must not lie in this array's own buffer).
+  void append_plain(const T *items, size_t n)
+    requires std::is_trivially_copyable_v<T>
+  {
+    if ( n == 0 )
+      return;
+    reserve(hdr_.count + n);
+    std::memcpy(static_cast<void *>(end()), items, n * sizeof(T));
+    hdr_.count += n;
   }
   // Destroys every element and keeps the buffer.
   void clear() { truncate(0); }
