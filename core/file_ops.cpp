@@ -521,13 +521,13 @@ int rename_file(const char *old_path, const char *new_path)
   return 0;
 }
 
-int file_stat(const char *path, file_info_t *info)
+namespace {
+
+// One statx call, relative to dir (the whole call when path is ""), into info (may be null).
+int statx_into(int dir, const char *path, int flags, file_info_t *info)
 {
-  const native_path_t native(path);
-  if ( !native.ok() )
-    return -1;
   struct statx st {};
-  if ( statx(AT_FDCWD, native.c_str(), 0, STATX_BASIC_STATS | STATX_BTIME, &st) != 0 )
+  if ( statx(dir, path, flags, STATX_BASIC_STATS | STATX_BTIME, &st) != 0 )
     return -1;
   if ( info != nullptr )
   {
@@ -545,6 +545,26 @@ int file_stat(const char *path, file_info_t *info)
     info->creation_time = packed_from_timespec((st.stx_mask & STATX_BTIME) != 0 ? st.stx_btime : st.stx_ctime);
   }
   return 0;
+}
+
+} // namespace
+
+int file_stat(const char *path, file_info_t *info)
+{
+  const native_path_t native(path);
+  if ( !native.ok() )
+    return -1;
+  return statx_into(AT_FDCWD, native.c_str(), 0, info);
+}
+
+int file_stat(FILE *fp, file_info_t *info)
+{
+  if ( fp == nullptr )
+  {
+    errno = EBADF;
+    return -1;
+  }
+  return statx_into(fileno(fp), "", AT_EMPTY_PATH, info);
 }
 
 dir_scan_t::~dir_scan_t()

@@ -91,6 +91,8 @@ struct file_info_t
 // Status of path (links followed) into info (may be null). 0, or -1 with errno telling why (EILSEQ for an
 // invalid name); qerrno is not changed.
 [[nodiscard]] int file_stat(const char *path, file_info_t *info);
+// The same for the file an open stream reads or writes (its buffered bytes are not flushed first).
+[[nodiscard]] int file_stat(FILE *fp, file_info_t *info);
 
 // Attribute bits of a scanned entry.
 constexpr uint32_t DIR_ATTR_READONLY = 0x01; // the owner may not write it

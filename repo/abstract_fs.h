@@ -25,6 +25,8 @@ constexpr uint32_t FS_OPEN_NO_PROGRESS = 0x08; // the file reports no progress
 constexpr uint32_t FS_OPEN_LOCK_HELD = 0x10;   // the caller holds the file system's lock (locked variant)
 constexpr uint32_t FS_OPEN_NO_SYNC = 0x20;     // a committed close need not wait for the disk (content that can
                                                // be rebuilt, such as checksum-cache files)
+constexpr uint32_t FS_OPEN_SYNC_LATER = 0x40;  // a committed close does not wait for the disk: the file joins
+                                               // those that sync_written_files makes durable, all at once
 
 // Remove flags.
 constexpr uint32_t FS_REMOVE_FORGET = 0x04; // also forget the file's checksum-cache entry
@@ -75,6 +77,11 @@ public:
   virtual bool is_dirpath(const char *path) = 0;
   // The status of a file into *out (may be null).
   [[nodiscard]] virtual int stat(file_info_t *out, const char *path) = 0;
+  // Waits until the files that committed closes under FS_OPEN_SYNC_LATER wrote since the last call are on
+  // the disk, with the folders that name them: one wait for a whole batch of files instead of one per file.
+  // 0, or an error code with its detail (the first file that failed). Files that are gone again are skipped.
+  // Nothing to do for a file system that keeps no files on a disk.
+  [[nodiscard]] virtual int sync_written_files() { return 0; }
   // Appends one line "- <first 10 bytes of the text> <path>" per entry that path selects (a directory's
   // entries, recursively; or the entries a pattern in the last component matches). The text of a directory
   // is "<DIR>"; a file's text is its first bytes, followed by '?' when they could not be read. Only the

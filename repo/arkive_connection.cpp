@@ -1,6 +1,7 @@
 // The repository connection: exchanges, the receive loop and the answers to the server's own requests.
 #include "repo/arkive_connection.h"
 
+#include "core/error_state.h"
 #include "core/ui_callback.h"
 #include "repo/arkive_errors.h"
 #include "repo/connection_factory.h"
@@ -80,6 +81,16 @@ std::unique_ptr<rpc_packet_t> rpc_arkive_connection_t::exchange(const rpc_packet
     request.serialize(frame, protocol_version());
     if ( raw_frame_ptr raw = send_and_receive(request.type, frame) )
       reply = decode_packet(raw.get());
+    // Files of a batch whose end the server never announced are made durable before the caller hears of
+    // them; a failure there fails the request, whatever the server answered.
+    if ( const int code = sync_written_files(); code != ARKIVE_OK )
+    {
+      auto fail = std::make_unique<code_text_packet_t>(RPC_FAIL);
+      fail->code = code;
+      if ( const char *text = get_error_arg_text(0) )
+        fail->text = text;
+      reply = std::move(fail);
+    }
   }
   catch ( const std::bad_alloc & )
   {

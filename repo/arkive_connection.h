@@ -342,12 +342,16 @@ private:
   [[nodiscard]] int require_site_root(const char *path);
   // Closes every file the server left open, without commit.
   void close_open_files();
+  // Makes the files written since the last call durable (the end of a batch of file work): 0, or the first
+  // failure's code with its detail.
+  [[nodiscard]] int sync_written_files();
 
   network_failure_handler_t *failure_handler_ = nullptr; // not owned
   abstract_fs_t *login_file_system_ = nullptr;           // not owned: what set_file_system was given
   abstract_fs_t *file_system_ = nullptr;                 // not owned: the one the server's requests act on
   qstring sync_target_; // the local path of the SYNC_ONE_FILE under way, empty otherwise
   std::array<fs_file_ptr, file_handle_count> file_handles_; // the open files; null for a free handle
+  std::vector<abstract_fs_t *> written_file_systems_; // not owned: those written to since the last sync
   // Held for a whole operation: its exchange and everything the operation reads or sets around it.
   std::recursive_mutex lock_;
   uint8_t outstanding_type_ = RPC_OK;

@@ -36,7 +36,7 @@ int fs_file_base_t::account(const void *bytes, uint64_t count)
   return answer;
 }
 
-void fs_file_base_t::record_file_digest(bool commit)
+void fs_file_base_t::record_file_digest(bool commit, const file_info_t *status)
 {
   if ( !commit || (flags_ & FS_OPEN_DIGEST) == 0 )
     return;
@@ -45,7 +45,12 @@ void fs_file_base_t::record_file_digest(bool commit)
     interr(2598);
   uint8_t digest[16];
   md5_final(digest, &digest_);
-  file_info_t status;
-  if ( owner_->stat(&status, path_.c_str()) == 0 )
-    cache->record(path_.c_str(), status, digest);
+  if ( status != nullptr )
+  {
+    cache->record(path_.c_str(), *status, digest);
+    return;
+  }
+  file_info_t asked;
+  if ( owner_->stat(&asked, path_.c_str()) == 0 )
+    cache->record(path_.c_str(), asked, digest);
 }

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 class abstract_fs_t;
+struct file_info_t;
 class arkive_progressor_t;
 
 // Promises: the digest runs from the open when FS_OPEN_DIGEST is set; the progress sink is the owner's
@@ -21,9 +22,10 @@ protected:
   // Takes count bytes into the digest and reports them to the progress sink: the sink's answer (a
   // cancel sets `cancelled_`), 0 without a sink.
   int account(const void *bytes, uint64_t count);
-  // With commit and FS_OPEN_DIGEST: records the finished digest with the file's current status in the
-  // owner's checksum cache (internal error 2598 when it has none).
-  void record_file_digest(bool commit);
+  // With commit and FS_OPEN_DIGEST: records the finished digest with the file's status in the owner's
+  // checksum cache (internal error 2598 when it has none). Without a status given, the owner is asked for the
+  // status of the path.
+  void record_file_digest(bool commit, const file_info_t *status = nullptr);
 
   abstract_fs_t *owner_;           // not owned
   arkive_progressor_t *progressor_; // not owned; null without progress

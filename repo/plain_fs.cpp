@@ -12,6 +12,8 @@
 #include "repo/md5_cache.h"
 #include "repo/site_confinement.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -21,6 +23,10 @@
 #include <ctime>
 #include <filesystem>
 #include <system_error>
+#include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -68,9 +74,10 @@ const char *current_error_text()
 class process_file_t final : public fs_file_base_t
 {
 public:
-  process_file_t(abstract_fs_t *owner, const char *path, uint32_t flags, const qstring &os_path, FILE *stream,
+  process_file_t(process_fs_t *owner, const char *path, uint32_t flags, const qstring &os_path, FILE *stream,
                  FILE *target, const char *temp_path)
-    : fs_file_base_t(owner, path, flags), os_path_(os_path), stream_(stream), target_(target), temp_path_(temp_path)
+    : fs_file_base_t(owner, path, flags), fs_(owner), os_path_(os_path), stream_(stream), target_(target),
+      temp_path_(temp_path)
   {
   }
 
@@ -88,9 +95,10 @@ private:
   }
   int finish_temporary(bool commit);
   // Whether a committed close waits until the bytes are on the disk.
-  bool durable() const { return (flags_ & FS_OPEN_NO_SYNC) == 0; }
+  bool durable() const { return (flags_ & (FS_OPEN_NO_SYNC | FS_OPEN_SYNC_LATER)) == 0; }
   int finish_direct(bool commit);
 
+  process_fs_t *fs_;  // the owner
   qstring os_path_;   // the path the system was given
   FILE *stream_;      // read from or written to
   FILE *target_;      // the existing target while a temporary is written; null otherwise
@@ -164,12 +172,53 @@ int process_file_t::finish_direct(bool commit)
 
 int process_file_t::close(bool commit)
 {
+  // The status comes from the open file, so the path is not resolved a second time; all bytes are written
+  // by then, and a rename keeps the inode and its times.
+  file_info_t status;
+  const bool have_status = commit && (flags_ & FS_OPEN_DIGEST) != 0 && std::fflush(stream_) == 0
+                           && file_stat(stream_, &status) == 0;
   const int code = target_ != nullptr ? finish_temporary(commit) : finish_direct(commit);
+  if ( code == 0 && commit && writing() && (flags_ & FS_OPEN_SYNC_LATER) != 0 )
+    fs_->remember_written(os_path_);
   if ( code == 0 )
-    record_file_digest(commit);
+    record_file_digest(commit, have_status ? &status : nullptr);
   const int result = code != 0 ? code : cancelled_ ? ARKIVE_CANCELED : ARKIVE_OK;
   delete this;
   return result;
+}
+
+// Flushes each path's file to the disk, a few at a time on threads of their own (the disk then takes the
+// flushes together). A path that is gone is skipped. 0, or the errno value of the first failure.
+int sync_paths_in_parallel(const std::vector<std::string> &paths)
+{
+  constexpr size_t paths_per_thread = 64;
+  const size_t threads = std::min<size_t>({16, std::max(1u, std::thread::hardware_concurrency()) * 2,
+                                           (paths.size() + paths_per_thread - 1) / paths_per_thread});
+  std::atomic<size_t> next {0};
+  std::atomic<int> first_error {0};
+  const auto work = [&] {
+    for ( size_t i = next++; i < paths.size(); i = next++ )
+    {
+      const int fd = ::open(paths[i].c_str(), O_RDONLY | O_CLOEXEC);
+      int err = fd < 0 ? (errno == ENOENT ? 0 : errno) : 0;
+      if ( fd >= 0 )
+      {
+        if ( ::fsync(fd) != 0 )
+          err = errno;
+        ::close(fd);
+      }
+      int none = 0;
+      if ( err != 0 )
+        first_error.compare_exchange_strong(none, err);
+    }
+  };
+  std::vector<std::thread> pool;
+  for ( size_t t = 1; t < threads; ++t )
+    pool.emplace_back(work);
+  work();
+  for ( std::thread &thread : pool )
+    thread.join();
+  return first_error.load();
 }
 
 // Writes generated content as add and edit do: digest kept, no progress, committed when written whole.
@@ -221,19 +270,28 @@ int process_fs_t::open(fs_file_t **out, const char *path, uint32_t flags)
   qstring os_path;
   if ( const int code = system_path(&os_path, path, true); code != 0 )
     return code;
-  const bool write = (flags & FS_OPEN_WRITE) != 0;
+  if ( (flags & FS_OPEN_WRITE) == 0 )
+  {
+    FILE *fp = file_open_read(os_path.c_str());
+    if ( fp == nullptr )
+      return arkive_errno_error(-1, path);
+    *out = new process_file_t(this, path, flags, os_path, fp, nullptr, "");
+    return 0;
+  }
   for ( int attempt = 0;; ++attempt )
   {
-    if ( !write )
+    // A new file is created directly, never over something that exists; most files a sync brings are new.
+    if ( FILE *fp = file_create_exclusive(os_path.c_str()); fp != nullptr )
     {
-      FILE *fp = file_open_read(os_path.c_str());
-      if ( fp == nullptr )
-        return arkive_errno_error(-1, path);
       *out = new process_file_t(this, path, flags, os_path, fp, nullptr, "");
       return 0;
     }
-    if ( FILE *target = file_open_update(os_path.c_str()); target != nullptr )
+    const int create_errno = errno;
+    if ( create_errno == EEXIST )
     {
+      FILE *target = file_open_update(os_path.c_str());
+      if ( target == nullptr )
+        return arkive_errno_error(-1, path);
       char temp[PATH_MAX];
       FILE *fp = create_temp_beside(temp, os_path.c_str());
       if ( fp == nullptr )
@@ -245,18 +303,10 @@ int process_fs_t::open(fs_file_t **out, const char *path, uint32_t flags)
       *out = new process_file_t(this, path, flags, os_path, fp, target, temp);
       return 0;
     }
-    // Not there (or not writable): create it, but never over something that exists.
-    const int update_errno = errno;
-    if ( FILE *fp = file_create_exclusive(os_path.c_str()); fp != nullptr )
-    {
-      *out = new process_file_t(this, path, flags, os_path, fp, nullptr, "");
-      return 0;
-    }
-    const int saved = errno == EEXIST ? update_errno : errno;
     char dir[PATH_MAX];
-    if ( attempt != 0 || saved != ENOENT || !path_directory(dir, sizeof(dir), os_path.c_str())
+    if ( attempt != 0 || create_errno != ENOENT || !path_directory(dir, sizeof(dir), os_path.c_str())
          || !make_directories(dir) )
-      return arkive_errno_error(saved, path);
+      return arkive_errno_error(create_errno, path);
   }
 }
 
@@ -299,6 +349,37 @@ int process_fs_t::edit(const char *path)
   qstring text(reinterpret_cast<const char *>(bytes.data()), bytes.size());
   replace_first_number(&text);
   return write_generated(this, path, text.c_str(), text.size());
+}
+
+void process_fs_t::remember_written(const qstring &os_path)
+{
+  const std::lock_guard lock(written_mutex_);
+  written_.emplace_back(os_path.c_str());
+}
+
+int process_fs_t::sync_written_files()
+{
+  std::vector<std::string> paths;
+  {
+    const std::lock_guard lock(written_mutex_);
+    paths.swap(written_);
+  }
+  if ( paths.empty() )
+    return 0;
+  // The folders make the new names durable; each is flushed once, after its files.
+  std::vector<std::string> folders;
+  for ( const std::string &path : paths )
+  {
+    const size_t slash = path.rfind('/');
+    folders.push_back(slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash));
+  }
+  std::sort(folders.begin(), folders.end());
+  folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+  const int file_error = sync_paths_in_parallel(paths);
+  const int folder_error = sync_paths_in_parallel(folders);
+  if ( file_error == 0 && folder_error == 0 )
+    return 0;
+  return arkive_errno_error(file_error != 0 ? file_error : folder_error, "sync of written files");
 }
 
 bool process_fs_t::is_dirpath(const char *path)

@@ -3,6 +3,10 @@
 
 #include "repo/abstract_fs.h"
 
+#include <mutex>
+#include <string>
+#include <vector>
+
 // Maps every operation onto the operating system's files and the process's working directory.
 // Promises: a write to an existing file goes to a temporary "arkive<N>.tmp" created exclusively beside
 // it, and only a committed close renames it over the file (the old content stays whole until then, and a
@@ -31,8 +35,17 @@ public:
   // directory is left out as a whole.
   bool glob(qvector<qstring> *out, const char *pattern, ignore_rules_t *rules, const char *root,
             glob_stop_check_t stop, uint32_t flags) override;
+  // Every remembered file, then each folder that holds one, is flushed to the disk by a few threads at once,
+  // so the disk sees the batch's flushes together.
+  int sync_written_files() override;
+  // Takes a file that a committed close wrote under FS_OPEN_SYNC_LATER into the next sync_written_files.
+  // Safe from any thread.
+  void remember_written(const qstring &os_path);
 
 private:
   // The path to give the system: 0 and *os_path, or the confinement's code.
   int system_path(qstring *os_path, const char *path, bool follow_last) const;
+
+  std::mutex written_mutex_;
+  std::vector<std::string> written_; // system paths of files committed since the last sync_written_files
 };

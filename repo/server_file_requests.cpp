@@ -135,8 +135,12 @@ int rpc_arkive_connection_t::serve_open(const rpc_packet_t &request, std::unique
   const auto &body = static_cast<const name_number_packet_t &>(request);
   if ( int code = file_request_allowed(body.name.c_str()) )
     return code;
-  const uint32_t flags = uint32_t(body.number) & server_open_flags;
+  uint32_t flags = uint32_t(body.number) & server_open_flags;
+  // What the server writes becomes durable at the end of its batch, all at once.
+  if ( (flags & FS_OPEN_WRITE) != 0 )
+    flags |= FS_OPEN_SYNC_LATER;
   fs_file_t *file = nullptr;
+  abstract_fs_t *opened_by = file_system_;
   int code = require_site_root(body.name.c_str());
   if ( code == ARKIVE_OK )
     code = file_system_->open(&file, body.name.c_str(), flags);
@@ -147,11 +151,16 @@ int rpc_arkive_connection_t::serve_open(const rpc_packet_t &request, std::unique
        && sync_target_ == body.name.c_str() )
   {
     error_arg_text(0, nullptr);
-    code = get_file_system("", nullptr, 0)->open(&file, body.name.c_str(), flags & ~FS_OPEN_DIGEST);
+    opened_by = get_file_system("", nullptr, 0);
+    code = opened_by->open(&file, body.name.c_str(), flags & ~FS_OPEN_DIGEST);
   }
   if ( code != ARKIVE_OK )
     return code;
   fs_file_ptr opened(file);
+  if ( (flags & FS_OPEN_WRITE) != 0
+       && std::find(written_file_systems_.begin(), written_file_systems_.end(), opened_by)
+            == written_file_systems_.end() )
+    written_file_systems_.push_back(opened_by);
   const auto slot = std::find(file_handles_.begin(), file_handles_.end(), nullptr);
   if ( slot == file_handles_.end() )
   {
@@ -274,12 +283,15 @@ void rpc_arkive_connection_t::serve_file_request(std::unique_ptr<rpc_packet_t> r
         file_system_->flush_cache();
       break;
     case UPDATE_PROGRESS:
+    {
+      const auto &body = static_cast<const progress_packet_t &>(*request);
+      // The end of a batch: what it wrote is on the disk before the server hears the batch is done.
+      if ( body.kind == 0 )
+        code = sync_written_files();
       if ( file_system_ != nullptr )
-      {
-        const auto &body = static_cast<const progress_packet_t &>(*request);
         file_system_->report_progress(body.kind, body.amount);
-      }
       break;
+    }
     default:
       interr(2371);
   }
@@ -306,6 +318,16 @@ void rpc_arkive_connection_t::serve_file_request(std::unique_ptr<rpc_packet_t> r
   }
   // A failed send shows in the loop's next receive.
   send_frame(answer);
+}
+
+int rpc_arkive_connection_t::sync_written_files()
+{
+  int first = ARKIVE_OK;
+  for ( abstract_fs_t *fs : written_file_systems_ )
+    if ( const int code = fs->sync_written_files(); code != ARKIVE_OK && first == ARKIVE_OK )
+      first = code;
+  written_file_systems_.clear();
+  return first;
 }
 
 void rpc_arkive_connection_t::close_open_files()

@@ -411,3 +411,24 @@ TEST(ProcessFsDeathTest, DigestsWithoutACacheAreAnInternalError)
 }
 
 } // namespace
+
+TEST_F(ProcessFs, FilesWrittenForLaterSyncAreCommittedCachedAndSyncedTogether)
+{
+  dir_.write("d/old.txt", "old content");
+  for ( const char *path : {"d/old.txt", "d/new.txt", "e/gone.txt"} )
+  {
+    fs_file_t *file = open(path, FS_OPEN_WRITE | FS_OPEN_DIGEST | FS_OPEN_SYNC_LATER);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(write(file, std::string("text of ") + path), 0);
+    EXPECT_EQ(file->close(true), 0);
+  }
+  // Committed at the close, as without the flag; the status recorded with the digest is the file's own.
+  EXPECT_EQ(dir_.read("d/old.txt"), "text of d/old.txt");
+  EXPECT_TRUE(temporaries(dir_, "d").empty());
+  EXPECT_EQ(cached_digest("d/new.txt"), md5_hex("text of d/new.txt"));
+  EXPECT_EQ(cached_digest("d/old.txt"), md5_hex("text of d/old.txt"));
+  // A file removed before the batch ends is skipped; a second call has nothing left to do.
+  fs::remove(dir_.path() + "/e/gone.txt");
+  EXPECT_EQ(fs_.sync_written_files(), 0);
+  EXPECT_EQ(fs_.sync_written_files(), 0);
+}
