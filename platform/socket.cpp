@@ -126,6 +126,20 @@ int64_t os_socket_recv(os_socket_t s, void *buffer, size_t n)
   }
 }
 
+int64_t os_socket_recv_waiting(os_socket_t s, void *buffer, size_t n)
+{
+  for ( ;; )
+  {
+    const ssize_t r = recv(s, buffer, n, MSG_DONTWAIT);
+    if ( r >= 0 )
+      return r;
+    if ( errno == EAGAIN || errno == EWOULDBLOCK )
+      return -2;
+    if ( errno != EINTR )
+      return failed(int64_t(-1));
+  }
+}
+
 int64_t os_socket_send(os_socket_t s, const void *data, size_t n)
 {
   for ( ;; )

@@ -39,6 +39,8 @@ int os_socket_poll_readable(os_socket_t s, int timeout_ms);
 
 // One receive of up to n bytes: the count, 0 when the peer closed the connection, -1 on failure.
 int64_t os_socket_recv(os_socket_t s, void *buffer, size_t n);
+// The same without waiting: -2 (and no error recorded) when nothing has arrived yet.
+int64_t os_socket_recv_waiting(os_socket_t s, void *buffer, size_t n);
 
 // One send of n bytes (never raises SIGPIPE): the count sent, -1 on failure.
 int64_t os_socket_send(os_socket_t s, const void *data, size_t n);

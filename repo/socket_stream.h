@@ -89,6 +89,9 @@ public:
   virtual int wait_readable(int timeout_ms) = 0;
   // Bytes read (at least 1 for a non-zero size) or -1; the peer closing the connection is a failure.
   virtual int64_t read(void *buffer, uint64_t size) = 0;
+  // What can be read without waiting: bytes read, 0 when nothing is there yet (or the stream cannot tell;
+  // wait_readable and read then), -1 on failure as read.
+  virtual int64_t read_waiting(void *, uint64_t) { return 0; }
   // Bytes written; 0 or less on failure.
   virtual int64_t write(const void *data, uint64_t size) = 0;
   // how >= 0 shuts that direction down first (0 receive, 1 send, 2 both); -1 closes at once.

@@ -257,6 +257,23 @@ int64_t tcp_socket_stream_t::read(void *buffer, uint64_t size)
   return r;
 }
 
+int64_t tcp_socket_stream_t::read_waiting(void *buffer, uint64_t size)
+{
+  if ( size == 0 || socket_ == invalid_os_socket )
+    return 0;
+  const int64_t r = os_socket_recv_waiting(socket_, buffer, size);
+  if ( r == 0 )
+  {
+    set_error("connection_closed_by_peer", 0);
+    return -1;
+  }
+  if ( r == -2 )
+    return 0;
+  if ( r < 0 )
+    set_error("recv", os_socket_error());
+  return r;
+}
+
 int64_t tcp_socket_stream_t::write(const void *data, uint64_t size)
 {
   const int64_t r = os_socket_send(socket_, data, size);

@@ -26,6 +26,7 @@ public:
   bool server_hook() override { return true; }
   int wait_readable(int timeout_ms) override;
   int64_t read(void *buffer, uint64_t size) override;
+  int64_t read_waiting(void *buffer, uint64_t size) override;
   int64_t write(const void *data, uint64_t size) override;
   void close(int how) override;
   int error_code() override { return error_code_; }

@@ -20,8 +20,9 @@
 
 namespace
 {
-// Ciphertext asked of the inner stream per read unless the record in progress needs more.
-constexpr size_t receive_chunk = 1024;
+// Ciphertext asked of the inner stream per read unless the record in progress needs more: two full records,
+// so a bulk transfer takes few system calls.
+constexpr size_t receive_chunk = 32 * 1024;
 
 // The text of a code of the TLS layer; codes it does not know are the system's.
 std::string code_text(int32_t code)
@@ -205,22 +206,28 @@ void schannel_stream_t::tls_keep_extra_bytes(size_t used)
 
 bool schannel_stream_t::tls_fill_receive_buffer(int timeout_ms)
 {
-  if ( inner_->wait_readable(timeout_ms) <= 0 )
-  {
-    error_key_ = "irs";
-    return false;
-  }
   const size_t chunk = missing_ > receive_chunk ? size_t(missing_) : receive_chunk;
-  missing_ = 0;
   // The buffer only grows, so its bytes are cleared once rather than on every read.
   if ( receive_.size() < received_ + chunk )
     receive_.resize(received_ + chunk);
-  const int64_t r = inner_->read(receive_.data() + received_, chunk);
+  // Bytes that have already arrived are taken without a wait; the tick still runs, so a transfer that never
+  // waits can be cancelled.
+  int64_t r = inner_->progress_tick() ? -1 : inner_->read_waiting(receive_.data() + received_, chunk);
+  if ( r == 0 )
+  {
+    if ( inner_->wait_readable(timeout_ms) <= 0 )
+    {
+      error_key_ = "irs";
+      return false;
+    }
+    r = inner_->read(receive_.data() + received_, chunk);
+  }
   if ( r <= 0 )
   {
     error_key_ = "irs";
     return false;
   }
+  missing_ = 0;
   received_ += size_t(r);
   return true;
 }
