@@ -69,7 +69,17 @@ frame_bytes_t packet_frame(const rpc_packet_t &packet)
 {
   byte_buffer_t body;
   packet.serialize(body, 5);
-  return make_frame(packet.type, frame_bytes_t(body.begin(), body.end()));
+  // The body is copied once, straight behind the header.
+  const uint32_t n = uint32_t(body.size());
+  frame_bytes_t frame(5 + body.size());
+  frame[0] = uint8_t(n >> 24);
+  frame[1] = uint8_t(n >> 16);
+  frame[2] = uint8_t(n >> 8);
+  frame[3] = uint8_t(n);
+  frame[4] = packet.type;
+  if ( n != 0 )
+    std::memcpy(frame.data() + 5, body.data(), n);
+  return frame;
 }
 
 //--------------------------------------------------------------------------

@@ -58,18 +58,19 @@ int client_work_directory_t::close(int32_t handle, bool keep)
   return ask(request, RPC_OK);
 }
 
-int client_work_directory_t::write_file(const std::string &path, const std::string &content)
+int client_work_directory_t::write_file(const std::string &path, std::string_view content)
 {
   int32_t handle = 0;
   if ( int code = open(path, FS_OPEN_WRITE | FS_OPEN_DIGEST, &handle) )
     return code;
+  // One request serves every chunk: its buffer is allocated once.
+  write_file_packet_t request(WRITE_FILE);
+  request.handle = handle;
   for ( size_t at = 0; at < content.size(); at += chunk_size )
   {
-    write_file_packet_t request(WRITE_FILE);
-    request.handle = handle;
     const size_t n = std::min(chunk_size, content.size() - at);
-    request.data.resize(n);
-    std::copy_n(content.data() + at, n, request.data.data());
+    request.data.clear();
+    request.data.append_plain(reinterpret_cast<const uint8_t *>(content.data()) + at, n);
     if ( int code = ask(request, RPC_OK) )
     {
       const std::string text = text_;

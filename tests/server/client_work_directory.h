@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Sends one request of the server to the client and reads the client's one answer; null when the link failed.
@@ -23,14 +24,14 @@ class client_work_directory_t
 {
 public:
   static constexpr int link_lost = -1;
-  // Bytes per WRITE_FILE and per READ_FILE.
-  static constexpr size_t chunk_size = 16 * 1024;
+  // Bytes per WRITE_FILE and per READ_FILE: large, so that a big file costs few round trips.
+  static constexpr size_t chunk_size = 1024 * 1024;
 
   explicit client_work_directory_t(client_ask_t ask) : ask_(std::move(ask)) {}
 
   // OPEN_FILE for writing with a digest, WRITE_FILE in chunks, CLOSE_FILE keeping the bytes (or throwing them
   // away when a write failed).
-  int write_file(const std::string &path, const std::string &content);
+  int write_file(const std::string &path, std::string_view content);
   // OPEN_FILE for reading with a digest, READ_FILE until the end, CLOSE_FILE with commit (the client records
   // the digest).
   int read_file(const std::string &path, std::string *content);

@@ -160,14 +160,22 @@ void server_repository_t::set_site_filters(const std::string &site, const std::v
 
 bool server_repository_t::content_locked(const std::string &path, int32_t revision, std::string *content) const
 {
+  const std::string *text = revision_text_locked(path, revision);
+  if ( text == nullptr )
+    return false;
+  *content = *text;
+  return true;
+}
+
+const std::string *server_repository_t::revision_text_locked(const std::string &path, int32_t revision) const
+{
   const auto found = files_.find(path);
   if ( found == files_.end() )
-    return false;
+    return nullptr;
   const int32_t n = revision == -1 ? found->second.last() : revision;
   if ( n < 1 || n > found->second.last() )
-    return false;
-  *content = found->second.revisions[size_t(n - 1)].content;
-  return true;
+    return nullptr;
+  return &found->second.revisions[size_t(n - 1)].content;
 }
 
 bool server_repository_t::has_user(const std::string &login) const
@@ -1107,12 +1115,12 @@ reply_t server_repository_t::revert_files(server_session_t &session, const rpc_p
   const auto restore = [&](const std::string &path, const opened_t &opened) {
     if ( opened.action != action_edit && opened.action != action_del )
       return 0;
-    std::string content;
     std::string error;
     const auto held = site.held.find(path);
-    if ( held == site.held.end() || !content_locked(path, held->second, &content) )
+    const std::string *content = held == site.held.end() ? nullptr : revision_text_locked(path, held->second);
+    if ( content == nullptr )
       return 0;
-    return bring_to_client(session, site, path, &content, &error);
+    return bring_to_client(session, site, path, content, &error);
   };
   for ( const qstring &qpath : body.paths )
   {
@@ -1216,12 +1224,11 @@ reply_t server_repository_t::sync_files(server_session_t &session, const rpc_pac
   size_t brought = 0;
   for ( const step_t &step : steps )
   {
-    std::string content;
     std::string error;
     const bool gone = step.target == 0;
-    if ( !gone )
-      content_locked(step.path, step.target, &content);
-    const int code = bring_to_client(session, site, step.path, gone ? nullptr : &content, &error);
+    // The revision goes out from where the repository keeps it, never copied whole.
+    const std::string *content = gone ? nullptr : revision_text_locked(step.path, step.target);
+    const int code = bring_to_client(session, site, step.path, content, &error);
     if ( code == client_work_directory_t::link_lost )
       return fail(53, error);
     if ( client != nullptr )

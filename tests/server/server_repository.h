@@ -206,6 +206,9 @@ private:
                         const std::string &description, std::vector<std::pair<std::string, revision_t>> changes);
   // Content of a revision (-1: the last); false when there is none.
   bool content_locked(const std::string &path, int32_t revision, std::string *content) const;
+  // The content of a revision (-1: the last) where the repository keeps it, or null; valid until the
+  // repository changes.
+  const std::string *revision_text_locked(const std::string &path, int32_t revision) const;
   arkive_file_info_t file_record(const std::string &path, int32_t revision, int32_t held) const;
 
   mutable std::mutex mutex_;
