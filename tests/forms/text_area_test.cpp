@@ -3,6 +3,7 @@
 
 #include "forms/text/zxl_highlighter.h"
 #include "tests/forms/highlight_range.h"
+#include "tests/support/seeded_random.h"
 #include "tests/ui/app/screenshots.h"
 #include "tests/ui/app/test_app.h"
 
@@ -244,6 +245,44 @@ TEST(TextArea, SelectionsAndMovesBehaveAsInAPlainEditor)
     EXPECT_EQ(text_of(area), text_of(plain)) << row.name;
     EXPECT_EQ(area.textCursor().position(), plain.textCursor().position()) << row.name;
   }
+}
+
+// Random keys over every indent width: never a tab character, Tab always ends on an indent stop, and every
+// edit can be undone back to the empty text.
+TEST(TextArea, RandomKeysKeepTheIndentRules)
+{
+  const Qt::KeyboardModifiers none = Qt::NoModifier;
+  const key_t keys[] = {
+    {Qt::Key_Tab, none}, {Qt::Key_Tab, none}, {Qt::Key_Backtab, Qt::ShiftModifier},
+    {Qt::Key_Tab, Qt::ControlModifier}, {Qt::Key_Backtab, Qt::ShiftModifier | Qt::ControlModifier},
+    {Qt::Key_Return, none}, {Qt::Key_Return, Qt::ShiftModifier}, {Qt::Key_Backspace, none},
+    {Qt::Key_Backspace, none}, {Qt::Key_Space, none}, {Qt::Key_Space, none}, {Qt::Key_A, none},
+    {Qt::Key_Home, none}, {Qt::Key_End, none}, {Qt::Key_Left, none}, {Qt::Key_Left, Qt::ShiftModifier},
+    {Qt::Key_Up, none}, {Qt::Key_Z, Qt::ControlModifier}, {Qt::Key_Return, Qt::ControlModifier},
+  };
+  uint32_t seed = 4124;
+  text_area_t area(nullptr, true);
+  for ( int i = 0; i < seeded_runs(2000); ++i )
+  {
+    // A fresh text now and then: copied indentation would otherwise grow the lines without end.
+    if ( i % 200 == 0 )
+    {
+      area.setPlainText("");
+      area.set_indent_width(int(next_random(&seed) % 9));
+      area.set_auto_indent(next_random(&seed) % 4 != 0);
+    }
+    const key_t key = keys[next_random(&seed) % std::size(keys)];
+    const bool selection = area.textCursor().hasSelection();
+    QTest::keyClick(&area, key.first, key.second);
+    ASSERT_FALSE(area.toPlainText().contains('\t')) << i;
+    if ( key == key_t {Qt::Key_Tab, none} && !selection && area.indent_width() != 0 )
+    {
+      ASSERT_EQ(area.textCursor().positionInBlock() % area.indent_width(), 0) << i;
+    }
+  }
+  while ( area.document()->isUndoAvailable() )
+    area.document()->undo();
+  EXPECT_EQ(area.toPlainText(), "");
 }
 
 TEST(TextArea, AcceptKeysEmitAndInsertNothing)
