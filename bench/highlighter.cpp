@@ -1,14 +1,12 @@
 // The line highlighter colouring a 100,000-line script source: the engine alone on the lines, and through
 // QtSyntaxHighlighter on a document beside a QSyntaxHighlighter with equivalent regular-expression rules.
 // Goal: the document pass at least twice as fast as the regular expressions'.
-#include "bench/bench_runner.h"
 #include "bench/script_source.h"
 #include "forms/text/qt_syntax_highlighter.h"
-#include "tests/ui/app/test_app.h"
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
+#include <memory>
 
 using namespace bench_script;
 
@@ -20,38 +18,28 @@ void document_pass(benchmark::State &state, Make make)
   QTextDocument document;
   document.setPlainText(script_text());
   auto highlighter = make(&document);
-  for ( auto _ : state )
-    highlighter->rehighlight();
-  state.counters["lines/s"] = benchmark::Counter(double(state.iterations()) * source_lines,
-                                                 benchmark::Counter::kIsRate);
+  rehighlight_passes(state, *highlighter);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-  bench_runner_t runner(argc, argv);
-  if ( std::getenv("QT_QPA_PLATFORM") == nullptr )
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  test_app_t app(argc, argv);
-  auto zxl = build_zxl_highlighter();
-  language_record_t record;
-  record.highlighter = static_cast<syntax_highlighter_t *>(zxl.get());
-  benchmark::RegisterBenchmark("engine_lines", engine_lines)->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("qt_highlighter", [&record](benchmark::State &state) {
-    document_pass(state, [&record](QTextDocument *d) {
-      auto highlighter = std::make_unique<QtSyntaxHighlighter>(d, &record);
-      // Plain text keeps the document's own colour, as the regular expressions leave it.
-      highlight_categories_t categories;
-      categories[HL_PLAIN].colour = QColor();
-      for ( int style = HL_KEYWORD1; style <= HL_NUMBER; ++style )
-        categories[size_t(style)].colour = QColor::fromRgb(QRgb(0x101010 * style));
-      highlighter->set_categories(categories);
-      return highlighter;
-    });
-  })->Unit(benchmark::kMillisecond)->UseRealTime();
-  benchmark::RegisterBenchmark("regex_highlighter", [](benchmark::State &state) {
-    document_pass(state, [](QTextDocument *d) { return std::make_unique<regex_highlighter_t>(d); });
-  })->Unit(benchmark::kMillisecond)->UseRealTime();
-  return runner.run({{"qt_highlighter", "regex_highlighter"}});
+  return run_highlighter_benchmarks(argc, argv, "qt_highlighter", "regex_highlighter", [](language_record_t *record) {
+    benchmark::RegisterBenchmark("qt_highlighter", [record](benchmark::State &state) {
+      document_pass(state, [record](QTextDocument *d) {
+        auto highlighter = std::make_unique<QtSyntaxHighlighter>(d, record);
+        // Plain text keeps the document's own colour, as the regular expressions leave it.
+        highlight_categories_t categories;
+        categories[HL_PLAIN].colour = QColor();
+        for ( int style = HL_KEYWORD1; style <= HL_NUMBER; ++style )
+          categories[size_t(style)].colour = QColor::fromRgb(QRgb(0x101010 * style));
+        highlighter->set_categories(categories);
+        return highlighter;
+      });
+    })->Unit(benchmark::kMillisecond)->UseRealTime();
+    benchmark::RegisterBenchmark("regex_highlighter", [](benchmark::State &state) {
+      document_pass(state, [](QTextDocument *d) { return std::make_unique<regex_highlighter_t>(d); });
+    })->Unit(benchmark::kMillisecond)->UseRealTime();
+  });
 }

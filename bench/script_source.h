@@ -1,8 +1,11 @@
 // A 100,000-line script source for the highlighter benchmarks, a regular-expression QSyntaxHighlighter with
-// equivalent rules to measure against, and the engine's own pass over the lines.
+// equivalent rules to measure against, the engine's own pass over the lines, and the benchmarks' main.
 #pragma once
 
+#include "bench/bench_runner.h"
 #include "forms/text/zxl_highlighter.h"
+#include "tests/forms/zxl_language.h"
+#include "tests/ui/app/test_app.h"
 
 #include <QRegularExpression>
 #include <QSyntaxHighlighter>
@@ -10,6 +13,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -115,6 +119,15 @@ private:
   QTextCharFormat comment_;
 };
 
+// Colours the whole document again per iteration, counting lines per second.
+inline void rehighlight_passes(benchmark::State &state, QSyntaxHighlighter &highlighter)
+{
+  for ( auto _ : state )
+    highlighter.rehighlight();
+  state.counters["lines/s"] = benchmark::Counter(double(state.iterations()) * source_lines,
+                                                 benchmark::Counter::kIsRate);
+}
+
 // The engine alone over the source's lines, without a document.
 inline void engine_lines(benchmark::State &state)
 {
@@ -128,6 +141,22 @@ inline void engine_lines(benchmark::State &state)
       hl->highlight(&cbs, &line);
   state.counters["lines/s"] = benchmark::Counter(double(state.iterations()) * source_lines,
                                                  benchmark::Counter::kIsRate);
+}
+
+// The main of a highlighter benchmark: the tests' application object (on the offscreen platform unless one is
+// chosen), the engine's pass, then the passes that register_passes(language_record_t *) adds for a record
+// carrying the script highlighter; `name` is measured against `anchor`.
+template <typename Register>
+int run_highlighter_benchmarks(int argc, char **argv, const char *name, const char *anchor, Register register_passes)
+{
+  bench_runner_t runner(argc, argv);
+  if ( std::getenv("QT_QPA_PLATFORM") == nullptr )
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  test_app_t app(argc, argv);
+  zxl_language_t zxl;
+  benchmark::RegisterBenchmark("engine_lines", engine_lines)->Unit(benchmark::kMillisecond);
+  register_passes(&zxl.record);
+  return runner.run({{name, anchor}});
 }
 
 } // namespace bench_script

@@ -2,19 +2,20 @@
 #include "forms/text/text_area.h"
 
 #include "forms/text/zxl_highlighter.h"
+#include "tests/forms/editor_host.h"
 #include "tests/forms/highlight_range.h"
 #include "tests/support/seeded_random.h"
+#include "tests/support/string_lists.h"
 #include "tests/ui/app/screenshots.h"
+#include "tests/forms/zxl_language.h"
 #include "tests/ui/app/test_app.h"
 
 #include <QApplication>
-#include <QLineEdit>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextLayout>
 #include <QTimer>
-#include <QVBoxLayout>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
@@ -27,25 +28,11 @@ namespace {
 
 using key_t = std::pair<Qt::Key, Qt::KeyboardModifiers>;
 
-// A window with a line edit before and after the text area; the text area's focus requests move the focus
-// the way a form's container does.
-class focus_host_t : public QWidget
+// A text area with line numbers between two line edits.
+class focus_host_t : public editor_host_t<>
 {
 public:
-  focus_host_t()
-  {
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(before);
-    layout->addWidget(area);
-    layout->addWidget(after);
-    connect(area, &text_area_t::request_focus_next_prev_child, this, [this](bool next) { focusNextPrevChild(next); });
-    resize(400, 300);
-    show();
-    QApplication::setActiveWindow(this);
-  }
-  QLineEdit *before = new QLineEdit(this);
-  text_area_t *area = new text_area_t(this, true);
-  QLineEdit *after = new QLineEdit(this);
+  focus_host_t() : editor_host_t(new text_area_t(nullptr, true)) {}
 };
 
 // A text area holding `text` with the cursor at `position` (the end when -1).
@@ -108,8 +95,8 @@ TEST(TextArea, TabGoesToTheNextIndentStop)
 TEST(TextArea, TabWithoutIndentWidthMovesTheFocusBothWays)
 {
   focus_host_t host;
-  host.area->set_indent_width(0);
-  QSignalSpy requests(host.area, &text_area_t::request_focus_next_prev_child);
+  host.editor->set_indent_width(0);
+  QSignalSpy requests(host.editor, &text_area_t::request_focus_next_prev_child);
   const struct
   {
     key_t key;
@@ -123,92 +110,66 @@ TEST(TextArea, TabWithoutIndentWidthMovesTheFocusBothWays)
   };
   for ( const auto &row : rows )
   {
-    host.area->setFocus();
-    ASSERT_TRUE(host.area->hasFocus());
-    QTest::keyClick(host.area, row.key.first, row.key.second);
+    host.editor->setFocus();
+    ASSERT_TRUE(host.editor->hasFocus());
+    QTest::keyClick(host.editor, row.key.first, row.key.second);
     EXPECT_EQ(QApplication::focusWidget(), row.lands_on) << row.key.first << " " << int(row.key.second);
   }
   EXPECT_EQ(requests.count(), 5);
-  EXPECT_EQ(text_of(*host.area), "");
+  EXPECT_EQ(text_of(*host.editor), "");
 
   // With an indent width Ctrl+Tab still moves on; Shift+Tab is the plain editor's (nothing inserted).
-  host.area->set_indent_width(4);
-  host.area->setFocus();
-  QTest::keyClick(host.area, Qt::Key_Tab, Qt::ControlModifier);
+  host.editor->set_indent_width(4);
+  host.editor->setFocus();
+  QTest::keyClick(host.editor, Qt::Key_Tab, Qt::ControlModifier);
   EXPECT_EQ(QApplication::focusWidget(), host.after);
-  QTest::keyClick(host.area, Qt::Key_Backtab, Qt::ShiftModifier);
-  EXPECT_EQ(text_of(*host.area), "");
+  QTest::keyClick(host.editor, Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(text_of(*host.editor), "");
   EXPECT_EQ(requests.count(), 6);
 }
 
-TEST(TextArea, ReturnKeepsTheIndentationInOneUndoStep)
+TEST(TextArea, ReturnAndBackspaceIndentInOneUndoStep)
 {
+  const Qt::KeyboardModifiers none = Qt::NoModifier;
   struct row_t
   {
     const char *name;
     QString text;
     int position;
+    int width;
+    bool auto_indent;
     key_t key;
     const char *after;
   };
   const row_t rows[] = {
-    {"indented text", "    text", -1, {Qt::Key_Return, Qt::NoModifier}, "    text\n    "},
-    {"blank line", "   ", -1, {Qt::Key_Return, Qt::NoModifier}, "   \n   "},
-    {"Shift+Return too", "  x", -1, {Qt::Key_Return, Qt::ShiftModifier}, "  x\n  "},
-    {"inside the indentation", "    ab", 2, {Qt::Key_Return, Qt::NoModifier}, "  \n      ab"},
-    {"no indentation", "ab", 1, {Qt::Key_Return, Qt::NoModifier}, "a\nb"},
+    {"Return after indented text", "    text", -1, 4, true, {Qt::Key_Return, none}, "    text\n    "},
+    {"Return on a blank line", "   ", -1, 4, true, {Qt::Key_Return, none}, "   \n   "},
+    {"Shift+Return too", "  x", -1, 4, true, {Qt::Key_Return, Qt::ShiftModifier}, "  x\n  "},
+    {"Return inside the indentation", "    ab", 2, 4, true, {Qt::Key_Return, none}, "  \n      ab"},
+    {"Return without indentation", "ab", 1, 4, true, {Qt::Key_Return, none}, "a\nb"},
+    {"Return without auto indent", "    text", -1, 4, false, {Qt::Key_Return, none}, "    text\n"},
+    {"Backspace, eight spaces at column 8", "        ", -1, 4, true, {Qt::Key_Backspace, none}, "    "},
+    {"Backspace, one space at column 5", "abcd ", -1, 4, true, {Qt::Key_Backspace, none}, "abcd"},
+    {"Backspace, four spaces at column 6", "ab    ", -1, 4, true, {Qt::Key_Backspace, none}, "ab  "},
+    {"Backspace, a space short of the stop", "abcdef ", -1, 4, true, {Qt::Key_Backspace, none}, "abcdef"},
+    {"Backspace after no spaces", "abc", -1, 4, true, {Qt::Key_Backspace, none}, "ab"},
+    {"Backspace, two spaces at column 8", "abcdef  ", -1, 4, true, {Qt::Key_Backspace, none}, "abcdef"},
+    {"Backspace, a wider stop", "abcdefg ", -1, 8, true, {Qt::Key_Backspace, none}, "abcdefg"},
+    {"Backspace with width 0 is plain", "        ", -1, 0, true, {Qt::Key_Backspace, none}, "       "},
+    {"Backspace without auto indent", "        ", -1, 4, false, {Qt::Key_Backspace, none}, "       "},
+    {"Backspace at a line start joins", "a\n", -1, 4, true, {Qt::Key_Backspace, none}, "a"},
   };
   for ( const row_t &row : rows )
   {
     text_area_t area;
+    area.set_indent_width(row.width);
+    area.set_auto_indent(row.auto_indent);
     place(area, row.text, row.position);
     press(area, {row.key});
     EXPECT_EQ(text_of(area), row.after) << row.name;
     QTest::keyClick(&area, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(area.toPlainText(), row.text) << row.name << ": one undo step";
   }
-  text_area_t off;
-  off.set_auto_indent(false);
-  place(off, "    text");
-  QTest::keyClick(&off, Qt::Key_Return);
-  EXPECT_EQ(text_of(off), "    text\n");
-}
-
-TEST(TextArea, BackspaceGoesBackToTheIndentStop)
-{
-  struct row_t
-  {
-    const char *name;
-    QString text;
-    int width;
-    const char *after;
-  };
-  const row_t rows[] = {
-    {"eight spaces at column 8", "        ", 4, "    "},
-    {"one space at column 5", "abcd ", 4, "abcd"},
-    {"four spaces at column 6", "ab    ", 4, "ab  "},
-    {"one space short of the stop", "abcdef ", 4, "abcdef"},
-    {"no spaces", "abc", 4, "ab"},
-    {"two spaces at column 8", "abcdef  ", 4, "abcdef"},
-    {"wider stop than spaces", "abcdefg ", 8, "abcdefg"},
-    {"width 0 is plain", "        ", 0, "       "},
-    {"start of the second line joins", "a\n", 4, "a"},
-  };
-  for ( const row_t &row : rows )
-  {
-    text_area_t area;
-    area.set_indent_width(row.width);
-    place(area, row.text);
-    QTest::keyClick(&area, Qt::Key_Backspace);
-    EXPECT_EQ(text_of(area), row.after) << row.name;
-    QTest::keyClick(&area, Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(area.toPlainText(), row.text) << row.name << ": one undo step";
-  }
-  text_area_t off;
-  off.set_auto_indent(false);
-  place(off, "        ");
-  QTest::keyClick(&off, Qt::Key_Backspace);
-  EXPECT_EQ(text_of(off), "       ");
 }
 
 // Keys that the text area leaves to the plain editor give the plain editor's result: selections, Home and
@@ -300,10 +261,9 @@ TEST(TextArea, AcceptKeysEmitAndInsertNothing)
 TEST(TextArea, ModifiedFlagAndTextModifiedFollowEdits)
 {
   focus_host_t host;
-  text_area_t &area = *host.area;
-  auto zxl = build_zxl_highlighter();
-  language_record_t record;
-  record.highlighter = static_cast<syntax_highlighter_t *>(zxl.get());
+  text_area_t &area = *host.editor;
+  zxl_language_t zxl;
+  language_record_t &record = zxl.record;
   attach_highlighter(&area, &record);
   QSignalSpy modified(&area, &text_area_t::textModified);
   area.set_modified(false);
@@ -335,7 +295,7 @@ int left_viewport_margin(const text_area_t &area)
 TEST(TextArea, MarginsSetTheLeftViewportMargin)
 {
   focus_host_t host;
-  text_area_t &area = *host.area;
+  text_area_t &area = *host.editor;
   auto *lines = area.findChild<line_number_margin_t *>();
   ASSERT_NE(lines, nullptr);
   const QFontMetricsF metrics(area.font());
@@ -377,7 +337,7 @@ TEST(TextArea, MarginsSetTheLeftViewportMargin)
 TEST(TextArea, MouseInTheMarginAndBesideIt)
 {
   focus_host_t host;
-  text_area_t &area = *host.area;
+  text_area_t &area = *host.editor;
   area.setPlainText("first line\nsecond line\nthird line");
   QApplication::processEvents();
   auto *lines = area.findChild<line_number_margin_t *>();
@@ -399,7 +359,7 @@ TEST(TextArea, MouseInTheMarginAndBesideIt)
 TEST(TextArea, ContextMenuOffersTheStandardEntries)
 {
   focus_host_t host;
-  host.area->setPlainText("some text");
+  host.editor->setPlainText("some text");
   QStringList seen;
   QTimer::singleShot(0, [&seen] {
     auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
@@ -411,8 +371,8 @@ TEST(TextArea, ContextMenuOffersTheStandardEntries)
     menu->close();
   });
   const QPoint at(20, 10);
-  QContextMenuEvent event(QContextMenuEvent::Mouse, at, host.area->viewport()->mapToGlobal(at));
-  QApplication::sendEvent(host.area->viewport(), &event);
+  QContextMenuEvent event(QContextMenuEvent::Mouse, at, host.editor->viewport()->mapToGlobal(at));
+  QApplication::sendEvent(host.editor->viewport(), &event);
   EXPECT_TRUE(seen.contains("Select All")) << seen.join(", ").toStdString();
   EXPECT_TRUE(seen.contains("Paste")) << seen.join(", ").toStdString();
 }
@@ -457,11 +417,10 @@ std::vector<highlight_range_t> expected_units(syntax_highlighter_t &engine, cons
 TEST(TextArea, HeldFormatsMatchTheEngineAlsoBeyondTheBmp)
 {
   focus_host_t host;
-  text_area_t &area = *host.area;
+  text_area_t &area = *host.editor;
   give_style_colours(area);
-  auto zxl = build_zxl_highlighter();
-  language_record_t record;
-  record.highlighter = static_cast<syntax_highlighter_t *>(zxl.get());
+  zxl_language_t zxl;
+  language_record_t &record = zxl.record;
   area.setPlainText(QString::fromUtf8("/* a \xF0\x9F\x98\x80\n b */ else \"\xF0\x9F\x98\x80\\\"\" 0x1F\n"
                                       "#define X \\\n  Y\n\xF0\x9F\x98\x80\xF0\x9F\x98\x80 void BADADDR x-1 = -2.5 // c"));
   attach_highlighter(&area, &record);
@@ -474,11 +433,11 @@ TEST(TextArea, HeldFormatsMatchTheEngineAlsoBeyondTheBmp)
       const QColor c = r.format.foreground().color();
       held.push_back({r.start, r.length, c.red()});
     }
-    EXPECT_EQ(held, expected_units(*zxl, block.text(), &state)) << block.blockNumber();
+    EXPECT_EQ(held, expected_units(*zxl.engine, block.text(), &state)) << block.blockNumber();
     EXPECT_EQ(block.userState(), state) << block.blockNumber();
   }
   // Keywords moved to another group take that group's colour after the next pass.
-  zxl->add_keyword_group("else", HL_KEYWORD3);
+  zxl.engine->add_keyword_group("else", HL_KEYWORD3);
   area.hide();
   area.show();
   const QTextBlock second = area.document()->findBlockByNumber(1);
@@ -516,10 +475,9 @@ TEST(TextArea, AttachingKeepsOneHighlighterPerRecord)
 TEST(TextArea, StyleSheetSetsTheCategories)
 {
   focus_host_t host;
-  text_area_t &area = *host.area;
-  auto zxl = build_zxl_highlighter();
-  language_record_t record;
-  record.highlighter = static_cast<syntax_highlighter_t *>(zxl.get());
+  text_area_t &area = *host.editor;
+  zxl_language_t zxl;
+  language_record_t &record = zxl.record;
   area.setPlainText("if x // note\nlong n = 42;");
   attach_highlighter(&area, &record);
   EXPECT_EQ(area.keyword1_fg(), QColor(0, 0, 255));
@@ -541,14 +499,6 @@ TEST(TextArea, StyleSheetSetsTheCategories)
   save_screenshot(host, "styled");
 }
 
-std::vector<std::string> strings(const qvector<qstring> &v)
-{
-  std::vector<std::string> out;
-  for ( const qstring &s : v )
-    out.emplace_back(s.view());
-  return out;
-}
-
 TEST(TextArea, StyleEntriesAreSortedByCategory)
 {
   text_area_t area;
@@ -563,7 +513,7 @@ TEST(TextArea, StyleEntriesAreSortedByCategory)
   area.set_keyword2_fg(Qt::red);
   area.set_keyword2_weight(1);
   area.style_sheet_lines(&lines, reference);
-  EXPECT_EQ(strings(lines), (std::vector<std::string> {"text_area_t", "{",
+  EXPECT_EQ(to_strings(lines), (std::vector<std::string> {"text_area_t", "{",
                                                       "    qproperty-keyword1-italic: 1;",
                                                       "    qproperty-keyword2-fg: red;",
                                                       "    qproperty-keyword2-weight: 1;",
@@ -575,7 +525,7 @@ TEST(TextArea, StyleEntriesAreSortedByCategory)
   reference.set_comment_italic(1);
   qvector<qstring> entries;
   area.collect_style_entries(&entries, reference);
-  EXPECT_EQ(strings(entries), (std::vector<std::string> {"qproperty-keyword1-italic: 1;", "qproperty-keyword2-fg: red;",
+  EXPECT_EQ(to_strings(entries), (std::vector<std::string> {"qproperty-keyword1-italic: 1;", "qproperty-keyword2-fg: red;",
                                                         "qproperty-string-fg: #010203;",
                                                         "qproperty-comment-italic: 0;",
                                                         "qproperty-number-weight: 1;"}));
@@ -584,10 +534,9 @@ TEST(TextArea, StyleEntriesAreSortedByCategory)
 TEST(TextArea, ScreenshotWithLineNumbersAndHighlighting)
 {
   focus_host_t host;
-  text_area_t &area = *host.area;
-  auto zxl = build_zxl_highlighter();
-  language_record_t record;
-  record.highlighter = static_cast<syntax_highlighter_t *>(zxl.get());
+  text_area_t &area = *host.editor;
+  zxl_language_t zxl;
+  language_record_t &record = zxl.record;
   attach_highlighter(&area, &record);
   area.set_keyword1_weight(1);
   area.set_comment_italic(1);

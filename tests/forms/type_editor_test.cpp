@@ -3,15 +3,14 @@
 #include "forms/text/type_editor.h"
 
 #include "forms/text/type_editor_highlighter.h"
+#include "tests/forms/editor_host.h"
 #include "tests/ui/app/screenshots.h"
 #include "tests/ui/app/test_app.h"
 
 #include <QApplication>
-#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTextBlock>
 #include <QTextLayout>
-#include <QVBoxLayout>
 #include <QtTest/QTest>
 
 #include <gtest/gtest.h>
@@ -21,25 +20,14 @@
 
 namespace {
 
-// A window with a line edit before and after the type editor, moving the focus on its requests.
-class type_host_t : public QWidget
+// A type editor between two line edits.
+class type_host_t : public editor_host_t<type_editor_t>
 {
 public:
   explicit type_host_t(const QString &text = {})
-    : editor(new type_editor_t(this, 0, nullptr, nullptr, text, 0))
+    : editor_host_t(new type_editor_t(nullptr, 0, nullptr, nullptr, text, 0))
   {
-    auto *layout = new QVBoxLayout(this);
-    layout->addWidget(before);
-    layout->addWidget(editor);
-    layout->addWidget(after);
-    connect(editor, &text_area_t::request_focus_next_prev_child, this, [this](bool next) { focusNextPrevChild(next); });
-    resize(420, 240);
-    show();
-    QApplication::setActiveWindow(this);
   }
-  QLineEdit *before = new QLineEdit(this);
-  type_editor_t *editor;
-  QLineEdit *after = new QLineEdit(this);
 };
 
 // The style of every character of a block, read from the formats it holds (-1 plain).

@@ -3,6 +3,7 @@
 
 #include "tests/support/env_guard.h"
 #include "tests/support/interr_capture.h"
+#include "tests/support/string_lists.h"
 #include "tests/ui/app/test_app.h"
 
 #include <QProcess>
@@ -43,14 +44,6 @@ public:
   QColor cut_text_color_selected() const { return color_property(style_property_id_base + 3, false); }
   void set_cut_text_color_selected(const QColor &c) { set_color_property(style_property_id_base + 3, c, false); }
 };
-
-std::vector<std::string> strings(const qvector<qstring> &v)
-{
-  std::vector<std::string> out;
-  for ( const qstring &s : v )
-    out.emplace_back(s.view());
-  return out;
-}
 
 uint32_t abgr(QColor colour)
 {
@@ -120,7 +113,7 @@ TEST(StylableWidget, StyleSheetLinesListWhatDiffers)
   widget.set_color_property(2, QColor(0x12, 0x34, 0x56, 128), true);
   lines.push_back("kept");
   widget.style_sheet_lines(&lines, reference);
-  EXPECT_EQ(strings(lines), (std::vector<std::string> {"kept", "stylable_probe_t", "{",
+  EXPECT_EQ(to_strings(lines), (std::vector<std::string> {"kept", "stylable_probe_t", "{",
                                                       "    qproperty-highlight-bg-default: red;",
                                                       "    qproperty-cut-text-color-default: rgba(18, 52, 86, 0.501961);",
                                                       "}"}));
