@@ -9,6 +9,7 @@
 #include "tests/ui/app/screenshots.h"
 #include "tests/forms/zxl_language.h"
 #include "tests/ui/app/test_app.h"
+#include "ui/layout_helpers.h"
 
 #include <QApplication>
 #include <QMenu>
@@ -332,6 +333,16 @@ TEST(TextArea, MarginsSetTheLeftViewportMargin)
   EXPECT_EQ(left_viewport_margin(area), 0);
   lines->show();
   EXPECT_EQ(left_viewport_margin(area), widest + 4);
+
+  // The text area takes the "Text input" domain's font; a new font moves the tab stops and the margins.
+  EXPECT_EQ(area.get_font_domain_name(), "Text input");
+  EXPECT_EQ(area.font(), fixed_pitch_font(10));
+  QFont larger = area.font();
+  larger.setPointSize(20);
+  area.setFont(larger);
+  const QFontMetricsF large_metrics(larger);
+  EXPECT_DOUBLE_EQ(area.tabStopDistance(), large_metrics.horizontalAdvance("    "));
+  EXPECT_EQ(left_viewport_margin(area), int(std::ceil(large_metrics.horizontalAdvance("1234"))) + 4);
 }
 
 TEST(TextArea, MouseInTheMarginAndBesideIt)
