@@ -132,6 +132,22 @@ TEST(TypeEditor, KeywordsColourAsDeclarations)
   EXPECT_EQ(word_style(c, 40, 3), -1) << "no directives either";
   EXPECT_EQ(word_style(c, 44, 2), HL_NUMBER);
   EXPECT_FALSE(save_screenshot(host, "declaration").isEmpty());
+
+  // Every keyword, one a line, in its group's style.
+  QString words;
+  for ( const keyword_group_t &group : groups )
+    for ( const char *word : group.words )
+      words += QString::fromUtf8(word) + "\n";
+  editor.setPlainText(words);
+  size_t seen = 0;
+  for ( QTextBlock block = editor.document()->begin(); block.isValid() && block.length() > 1; block = block.next() )
+  {
+    const int expected = seen < groups[0].words.size() ? HL_KEYWORD1 : HL_KEYWORD2;
+    EXPECT_EQ(word_style(styles_of(editor, block), 0, size_t(block.length() - 1)), expected)
+      << block.text().toStdString();
+    ++seen;
+  }
+  EXPECT_EQ(seen, 127u);
 }
 
 TEST(TypeEditor, RecordUseFollowsTheEditors)
