@@ -200,7 +200,8 @@ struct highlight_run_t
   {
     for ( const keyword_group_t &group : hl.groups_ )
       for ( const char *w : group.words )
-        if ( std::strlen(w) == word.size() && std::memcmp(w, word.data(), word.size()) == 0 )
+        // Most words differ in their first byte; no keyword is measured whole before that.
+        if ( w[0] == word[0] && std::strncmp(w, word.data(), word.size()) == 0 && w[word.size()] == '\0' )
           return group.key;
     return style;
   }

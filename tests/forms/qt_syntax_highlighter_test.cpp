@@ -2,6 +2,7 @@
 #include "forms/text/qt_syntax_highlighter.h"
 #include "forms/text/zxl_highlighter.h"
 #include "tests/forms/highlight_range.h"
+#include "tests/forms/zxl_language.h"
 #include "tests/support/seeded_random.h"
 
 #include <gtest/gtest.h>
@@ -34,9 +35,8 @@ std::vector<highlight_range_t> held_ranges(const QTextBlock &block)
 
 TEST(QtSyntaxHighlighter, DocumentHoldsTheEngineColoursInUtf16Units)
 {
-  auto zxl = build_zxl_highlighter();
-  language_record_t record;
-  record.highlighter = static_cast<syntax_highlighter_t *>(zxl.get());
+  zxl_language_t zxl;
+  language_record_t &record = zxl.record;
   QTextDocument document;
   document.setPlainText(QString::fromUtf8("/* a\n\nb */ c\n\"\xF0\x9F\x98\x80\" x1 1\nelse \xF0\x9F\x98\x80 void\n"
                                           "#define X \\\n  Y"));
@@ -73,9 +73,8 @@ TEST(QtSyntaxHighlighter, DocumentHoldsTheEngineColoursInUtf16Units)
 
 TEST(QtSyntaxHighlighter, PlainStyleKeepsTheDocumentsOwnFormat)
 {
-  auto zxl = build_zxl_highlighter();
-  language_record_t record;
-  record.highlighter = static_cast<syntax_highlighter_t *>(zxl.get());
+  zxl_language_t zxl;
+  language_record_t &record = zxl.record;
   QTextDocument document;
   QString lone_surrogate = QString(QChar(0xD800)) + " else x";
   document.setPlainText(lone_surrogate + "\n\xF0\x9F\x98\x80\xF0\x9F\x98\x80 1");
@@ -89,9 +88,8 @@ TEST(QtSyntaxHighlighter, PlainStyleKeepsTheDocumentsOwnFormat)
 
 TEST(QtSyntaxHighlighter, RandomUtf16BlocksStayInside)
 {
-  auto zxl = build_zxl_highlighter();
-  language_record_t record;
-  record.highlighter = static_cast<syntax_highlighter_t *>(zxl.get());
+  zxl_language_t zxl;
+  language_record_t &record = zxl.record;
   static const char16_t units[] = {u'/', u'*', u'#', u'"', u'\'', u'\\', u'1', u'.', u'e', u'x', u' ', u'\n',
                                    0xD83D, 0xDE00, 0xDC00, 0x00E9, 0x4E2D, 0};
   uint32_t seed = 4126;
@@ -132,9 +130,8 @@ TEST(QtSyntaxHighlighter, RecordWithoutHighlighterColoursNothing)
 
 TEST(QtSyntaxHighlighter, UseCountFollowsEachHighlighter)
 {
-  auto zxl = build_zxl_highlighter();
-  language_record_t record;
-  record.highlighter = static_cast<syntax_highlighter_t *>(zxl.get());
+  zxl_language_t zxl;
+  language_record_t &record = zxl.record;
   QTextDocument first;
   QTextDocument second;
   auto a = std::make_unique<QtSyntaxHighlighter>(&first, &record);

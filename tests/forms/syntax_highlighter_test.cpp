@@ -12,23 +12,6 @@
 
 namespace {
 
-// Records every reported range and the last stored state; answers a chosen previous state.
-class recording_cbs_t : public highlighter_cbs_t
-{
-public:
-  explicit recording_cbs_t(int previous = -1) : previous_(previous) {}
-  void apply_style(int start, int length, int style) override { ranges.push_back({start, length, style}); }
-  int previous_line_state() override { return previous_; }
-  int current_line_state() override { return state; }
-  void store_line_state(int s) override { state = s; }
-
-  std::vector<highlight_range_t> ranges;
-  int state = -99;
-
-private:
-  int previous_;
-};
-
 recording_cbs_t run_line(syntax_highlighter_t &hl, const std::string &line, int previous)
 {
   recording_cbs_t cbs(previous);
