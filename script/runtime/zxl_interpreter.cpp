@@ -947,13 +947,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         int32_t constructor = -1;
         {
           critical_section_guard_t guard(zxl_script_lock);
-          const zxl_class_t *cls = zxl_class_at(class_index);
-          constructor = zxl_find_method(cls, cls->name.c_str());
-          while ( constructor < 0 && cls->parent != 0 )
-          {
-            cls = zxl_class_at(cls->parent);
-            constructor = zxl_find_method(cls, cls->name.c_str());
-          }
+          constructor = zxl_find_constructor(zxl_class_at(class_index));
         }
         zxl_value_t held;
         held.kind = ZK_OBJECT;

@@ -1,0 +1,29 @@
+// Helpers of the compiler tests: compiling texts, reading compiled code, and comparing it with assembly.
+#pragma once
+
+#include "tests/script/engine_fixture.h"
+#include "tests/script/zxl_assembler.h"
+
+#include "core/qstring.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// A started engine with the message catalogue loaded.
+class zxl_compiler_test : public zxl_engine_test
+{
+protected:
+  void SetUp() override;
+};
+
+// Compiles a text with native permission and no resolver; the error text (empty on success) into *error.
+bool compile_text(const std::string &text, std::string *error = nullptr);
+// The code bytes (without the handler table) of the compiled function `name`; empty when there is none.
+std::vector<uint8_t> code_of(const char *name);
+// The code bytes of assembly text.
+std::vector<uint8_t> assembled(const std::string &text);
+// Bytes as "A5 00 00 ..." for readable failures.
+std::string hex(const std::vector<uint8_t> &bytes);
+// The directory of the .zxl test programs.
+std::string programs_directory();
