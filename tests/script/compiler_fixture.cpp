@@ -6,7 +6,10 @@
 #include "core/directories.h"
 #include "core/message_catalog.h"
 
+#include <chrono>
 #include <cstdio>
+#include <future>
+#include <thread>
 
 void zxl_compiler_test::SetUp()
 {
@@ -53,4 +56,16 @@ std::string hex(const std::vector<uint8_t> &bytes)
 std::string programs_directory()
 {
   return AKUI_ZXL_PROGRAMS;
+}
+
+bool script_lock_is_free()
+{
+  auto taken = std::make_shared<std::promise<void>>();
+  std::future<void> done = taken->get_future();
+  std::thread([taken] {
+    lock_enter(zxl_script_lock);
+    lock_leave(zxl_script_lock);
+    taken->set_value();
+  }).detach();
+  return done.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
 }

@@ -25,5 +25,7 @@ std::vector<uint8_t> code_of(const char *name);
 std::vector<uint8_t> assembled(const std::string &text);
 // Bytes as "A5 00 00 ..." for readable failures.
 std::string hex(const std::vector<uint8_t> &bytes);
+// True when another thread can take the script lock (within 10 seconds).
+bool script_lock_is_free();
 // The directory of the .zxl test programs.
 std::string programs_directory();
