@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -22,6 +23,15 @@ namespace
 {
 
 std::vector<int32_t> ui_codes;
+
+// The "zxl" search directory of this process. The engine collects its default directories once per
+// process, so the variable is set before any test runs.
+const std::filesystem::path zxl_directory = [] {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("akui-zxl-includes-" + std::to_string(getpid()));
+  setenv("ZUKZXL", dir.c_str(), 1);
+  return dir;
+}();
 
 // Answers the run's UI requests as the client's dispatcher does: the context slot is filled with 77.
 int64_t recording_ui(int32_t code, ...)
@@ -206,10 +216,10 @@ TEST_F(entry_points_test, objects_attributes_and_methods)
 TEST_F(entry_points_test, compile_file_finds_includes_in_the_zxl_directories)
 {
   const std::filesystem::path base = std::filesystem::path(std::getenv("TMPDIR")) / "zxl_entry";
-  std::filesystem::create_directories(base / "zxl");
-  std::ofstream(base / "zxl" / "helper.zxl") << "static helper(){ return 11; }\n";
+  std::filesystem::create_directories(base);
+  std::filesystem::create_directories(zxl_directory);
+  std::ofstream(zxl_directory / "helper.zxl") << "static helper(){ return 11; }\n";
   std::ofstream(base / "main.zxl") << "#include \"helper.zxl\"\nstatic uses(){ return helper() + 1; }\n";
-  setenv("ZUKZXL", (base / "zxl").c_str(), 1);
   qstring error;
   ASSERT_TRUE(zxl_compile_file((base / "main.zxl").c_str(), nullptr, &error)) << error.c_str();
   EXPECT_EQ(zxl_run_by_name("uses").value, "LONG 12");
@@ -218,6 +228,7 @@ TEST_F(entry_points_test, compile_file_finds_includes_in_the_zxl_directories)
   EXPECT_FALSE(std::string(error.c_str()).empty());
   EXPECT_FALSE(zxl_compile_file((base / "missing.zxl").c_str(), nullptr, &error));
   EXPECT_TRUE(script_lock_is_free());
+  std::filesystem::remove_all(zxl_directory);
 }
 
 } // namespace
