@@ -264,6 +264,11 @@ zxl_value_t *arg_slot(zxl_context_t *c, uint32_t n)
 // Adds or subtracts 1 in place after following REFs. 0 or an error code.
 int step_value(zxl_value_t *slot, bool decrement)
 {
+  if ( slot->kind == ZK_LONG || slot->kind == ZK_INT64 )
+  {
+    slot->i = int64_t(uint64_t(slot->i) + (decrement ? ~uint64_t(0) : 1));
+    return 0;
+  }
   zxl_value_t *v = zxl_value_deref(slot, 0);
   if ( v == nullptr )
     return qerrno_get();
@@ -289,6 +294,14 @@ int step_value(zxl_value_t *slot, bool decrement)
 int pop_into(zxl_context_t *c, zxl_value_t *slot)
 {
   zxl_value_t *top = &c->stack.back();
+  // The common case, a plain variable: the value moves without the REF rules.
+  if ( slot->kind != ZK_REF && slot != top && zxl_kind_valid(top->kind) )
+  {
+    const zxl_value_t taken = *top;
+    c->stack.pop_back();
+    zxl_value_replace(slot, taken);
+    return 0;
+  }
   int code = 0;
   if ( slot != top )
     code = zxl_value_move(slot, top);
@@ -860,7 +873,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         {
           ZXL_NEED(1, 285);
           zxl_value_t *top = &c->stack.back();
-          if ( !zxl_truth(top) )
+          if ( top->kind != ZK_LONG && !zxl_truth(top) )
             goto failure;
           jump = (top->i != 0) == (op == ZOP_JMP_TRUE);
           drop_to(c, c->stack.size() - 1);

@@ -250,14 +250,6 @@ zxl_value_t zxl_value_share_owned(const zxl_value_t &v)
   return v;
 }
 
-void zxl_value_replace(zxl_value_t *slot, const zxl_value_t &v)
-{
-  // The slot is whole before the old content goes: a destructor that runs on the release sees it settled.
-  const zxl_value_t old = *slot;
-  *slot = v;
-  zxl_value_release(old);
-}
-
 namespace
 {
 
@@ -314,7 +306,7 @@ void zxl_values_release(qvector<zxl_value_t> *values)
 
 // ---- references ----
 
-zxl_value_t *zxl_value_deref(zxl_value_t *slot, int flags)
+zxl_value_t *zxl_value_deref_ref(zxl_value_t *slot, int flags)
 {
   if ( slot == nullptr )
     interr(2656);
