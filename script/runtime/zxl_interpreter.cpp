@@ -587,6 +587,23 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       goto failure;                                                                                            \
   } while ( 0 )
 
+  // Handlers by opcode (labels as values); everything else goes to the general decoder.
+  void *dispatch[256];
+  for ( void *&target : dispatch )
+    target = &&generic;
+  for ( int k = 0; k < 16; ++k )
+  {
+    dispatch[ZOP_PUSH_LOCAL_S + k] = &&op_push_local;
+    dispatch[ZOP_PUSH_ARG_S + k] = &&op_push_arg;
+    dispatch[ZOP_POP_LOCAL_S + k] = &&op_pop_local;
+    dispatch[ZOP_PUSH_SMALL + k] = &&op_push_small;
+  }
+  dispatch[ZOP_INC_LOCAL_B] = dispatch[ZOP_DEC_LOCAL_B] = &&op_step_local;
+  dispatch[ZOP_JMP] = dispatch[ZOP_JMP_TRUE] = dispatch[ZOP_JMP_FALSE] = &&op_jump;
+  for ( int binary : {ZOP_ADD, ZOP_SUB, ZOP_MUL, ZOP_BOR, ZOP_BAND, ZOP_BXOR, ZOP_EQ, ZOP_NE, ZOP_LE, ZOP_GE,
+                      ZOP_LT, ZOP_GT} )
+    dispatch[binary] = &&op_long_binary;
+
   for ( ;; )
   {
     if ( c->polls )
@@ -612,6 +629,100 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         }
       }
 
+      // The commonest instructions on plain values go straight to a handler of their own; each handler
+      // either completes its instruction or leaves everything as it found it for the general decoder below,
+      // so every instruction is polled and counted once and fails where and as the general path fails.
+      goto *dispatch[op];
+
+    op_push_local:
+    op_push_arg:
+    {
+      const uint32_t k = op & 15u;
+      zxl_value_t *slot = op < ZOP_PUSH_ARG_S ? local_slot(c, k) : arg_slot(c, k);
+      if ( slot->kind == ZK_REF || zxl_value_owns(*slot) || !zxl_kind_valid(slot->kind) ||
+           c->stack.size() >= ZXL_MAX_VALUES )
+        goto generic;
+      c->operand = k;
+      c->stack.push_back(*slot);
+      continue;
+    }
+    op_pop_local:
+    {
+      if ( c->stack.size() < size_t(c->arg_base) + 1 )
+        goto generic;
+      c->operand = op & 15u;
+      ZXL_CHECK(pop_into(c, local_slot(c, op & 15u)));
+      continue;
+    }
+    op_push_small:
+      if ( c->stack.size() >= ZXL_MAX_VALUES )
+        goto generic;
+      c->stack.push_back(zxl_long(op - ZOP_PUSH_SMALL));
+      continue;
+    op_step_local:
+    {
+      if ( c->pc >= c->code_length )
+        goto generic;
+      const uint32_t k = c->code[c->pc];
+      zxl_value_t *slot = local_slot(c, k);
+      if ( slot->kind != ZK_LONG )
+        goto generic;
+      ++c->pc;
+      c->operand = k;
+      slot->i = int64_t(uint64_t(slot->i) + (op == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
+      continue;
+    }
+    op_jump:
+    {
+      if ( uint64_t(c->pc) + 4 > c->code_length )
+        goto generic;
+      bool jump = true;
+      if ( op != ZOP_JMP )
+      {
+        if ( c->stack.size() < size_t(c->arg_base) + 1 || c->stack.back().kind != ZK_LONG )
+          goto generic;
+        jump = (c->stack.back().i != 0) == (op == ZOP_JMP_TRUE);
+      }
+      int32_t offset;
+      std::memcpy(&offset, c->code + c->pc, 4);
+      const int64_t target = jump ? int64_t(c->pc) + 4 + offset : int64_t(c->pc) + 4;
+      if ( target < 0 || target >= int64_t(c->code_length) )
+        goto generic;
+      if ( op != ZOP_JMP )
+        c->stack.pop_back();
+      c->pc = uint32_t(target);
+      continue;
+    }
+    op_long_binary:
+    {
+      // Two LONGs need no unification.
+      if ( c->stack.size() < size_t(c->arg_base) + 2 )
+        goto generic;
+      zxl_value_t &left = c->stack[c->stack.size() - 2];
+      const zxl_value_t &right = c->stack.back();
+      if ( left.kind != ZK_LONG || right.kind != ZK_LONG )
+        goto generic;
+      const uint64_t l = uint64_t(left.i), r = uint64_t(right.i);
+      switch ( op )
+      {
+      case ZOP_ADD: left.i = int64_t(l + r); break;
+      case ZOP_SUB: left.i = int64_t(l - r); break;
+      case ZOP_MUL: left.i = int64_t(l * r); break;
+      case ZOP_BOR: left.i = int64_t(l | r); break;
+      case ZOP_BAND: left.i = int64_t(l & r); break;
+      case ZOP_BXOR: left.i = int64_t(l ^ r); break;
+      case ZOP_EQ: left.i = left.i == right.i; break;
+      case ZOP_NE: left.i = left.i != right.i; break;
+      case ZOP_LE: left.i = left.i <= right.i; break;
+      case ZOP_GE: left.i = left.i >= right.i; break;
+      case ZOP_LT: left.i = left.i < right.i; break;
+      default: left.i = left.i > right.i; break; // GT
+      }
+      c->stack.pop_back();
+      continue;
+    }
+
+    generic:
       uint32_t n = 0;
       enum family_t
       {
@@ -1203,38 +1314,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         break;
       }
 
-      // Two LONGs need no unification: the commonest operators are done here.
-      if ( c->stack.size() >= size_t(c->arg_base) + 2 )
-      {
-        zxl_value_t &left = c->stack[c->stack.size() - 2];
-        const zxl_value_t &right = c->stack.back();
-        if ( left.kind == ZK_LONG && right.kind == ZK_LONG )
-        {
-          const uint64_t l = uint64_t(left.i), r = uint64_t(right.i);
-          bool done = true;
-          switch ( op )
-          {
-          case ZOP_ADD: left.i = int64_t(l + r); break;
-          case ZOP_SUB: left.i = int64_t(l - r); break;
-          case ZOP_MUL: left.i = int64_t(l * r); break;
-          case ZOP_BOR: left.i = int64_t(l | r); break;
-          case ZOP_BAND: left.i = int64_t(l & r); break;
-          case ZOP_BXOR: left.i = int64_t(l ^ r); break;
-          case ZOP_EQ: left.i = left.i == right.i; break;
-          case ZOP_NE: left.i = left.i != right.i; break;
-          case ZOP_LE: left.i = left.i <= right.i; break;
-          case ZOP_GE: left.i = left.i >= right.i; break;
-          case ZOP_LT: left.i = left.i < right.i; break;
-          case ZOP_GT: left.i = left.i > right.i; break;
-          default: done = false; break;
-          }
-          if ( done )
-          {
-            c->stack.pop_back();
-            continue;
-          }
-        }
-      }
       const int arity = zxl_operator_arity(op);
       if ( arity == 0 )
         interr(299);
