@@ -1112,7 +1112,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         ZXL_NEED(setting ? 3 : 2, 285);
         // A failure in these (but CALL_METHOD) turns the top into the exception and searches at once.
         const bool raise_on_top = op != ZOP_CALL_METHOD;
-        std::string member;
         if ( zxl_to_string(&c->stack.back()) != 0 )
         {
           if ( !raise_on_top )
@@ -1120,8 +1119,14 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           zxl_raise_current(c);
           goto search;
         }
-        member = zxl_string_view(c->stack.back());
-        drop_to(c, c->stack.size() - 1);
+        // The name leaves the stack but lives, unchanged, until the instruction is done.
+        struct held_name_t
+        {
+          zxl_value_t v;
+          ~held_name_t() { zxl_value_release(v); }
+        } name {c->stack.back()};
+        c->stack.pop_back();
+        const std::string_view member = zxl_string_view(name.v);
         if ( c->stack.back().kind != ZK_OBJECT )
         {
           fail(1532);
@@ -1142,7 +1147,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           const int32_t hook = class_hook(class_index, false);
           if ( hook < 0 )
           {
-            fail_text(1538, (class_name(class_index) + "." + member).c_str());
+            fail_text(1538, (class_name(class_index) + "." + std::string(member)).c_str());
             zxl_raise_current(c);
             goto search;
           }
@@ -1192,7 +1197,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
             if ( class_hook(class_index, false) >= 0 )
               fail(1534);
             else
-              fail_text(1538, (class_name(class_index) + "." + member).c_str());
+              fail_text(1538, (class_name(class_index) + "." + std::string(member)).c_str());
             zxl_raise_current(c);
             goto search;
           }
@@ -1216,7 +1221,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         int32_t method;
         {
           critical_section_guard_t guard(zxl_script_lock);
-          method = zxl_find_method(zxl_class_at(class_index), member.c_str());
+          method = zxl_find_method(zxl_class_at(class_index), member.data()); // NUL-terminated
         }
         if ( method >= 0 )
         {
@@ -1241,7 +1246,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           const int32_t hook = class_hook(class_index, false);
           if ( hook < 0 )
           {
-            fail_text(88, (class_name(class_index) + "." + member).c_str());
+            fail_text(88, (class_name(class_index) + "." + std::string(member)).c_str());
             goto failure;
           }
           if ( !nested_method_run(c, hook, object, member, nullptr, &callee) )
