@@ -305,6 +305,19 @@ void zxl_compiler_t::cut_code_to_item(zxl_item_kind kind)
     function->file_table.pop_back();
 }
 
+int zxl_compiler_t::declare_variable(bool local)
+{
+  std::string name = zxl_token_text(this);
+  if ( arg_index.count(name) != 0 || (local && local_index.count(name) != 0) )
+    return zxl_compile_fail(52, name.c_str());
+  std::vector<std::string> &names = local ? locals : args;
+  if ( names.size() >= 0xFFFF )
+    return zxl_limit_passed(local ? "more than 65,535 locals" : "more than 65,535 arguments");
+  (local ? local_index : arg_index).emplace(name, uint32_t(names.size()));
+  names.push_back(std::move(name));
+  return 0;
+}
+
 void zxl_compiler_t::record_source_position(const char *file, int32_t line)
 {
   if ( function == nullptr )

@@ -137,6 +137,10 @@ struct zxl_compiler_t : grammar_driver_t
   // Records the reader's file and line for the current pc.
   void record_source_position(const char *file, int32_t line);
 
+  // Declares the current token's name as the next local (refused when it names an argument or a local) or
+  // the next argument (refused when it names an argument): 52, or the limit of 65,535.
+  [[nodiscard]] int declare_variable(bool local);
+
   // Names and items (expressions).
   zxl_name_kind resolve_name(const std::string &name, uint32_t *slot);
   [[nodiscard]] int emit_name_access(const std::string &name, bool store, int step);

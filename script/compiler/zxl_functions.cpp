@@ -22,18 +22,6 @@ int function_name(zxl_compiler_t *c)
   return c->begin_function(name);
 }
 
-int declare_parameter(zxl_compiler_t *c)
-{
-  std::string name = zxl_token_text(c);
-  if ( c->arg_index.count(name) != 0 )
-    return zxl_compile_fail(52, name.c_str());
-  if ( c->args.size() >= 0xFFFF )
-    return zxl_limit_passed("more than 65,535 arguments");
-  c->arg_index.emplace(name, uint32_t(c->args.size()));
-  c->args.push_back(std::move(name));
-  return 0;
-}
-
 int parameters_done(zxl_compiler_t *c)
 {
   int32_t line = -1;
@@ -355,7 +343,7 @@ int zxl_function_action(grammar_driver_t *driver, int action)
   case 27: // initializer arguments done
     return c->end_parent_ctor_call();
   case 29: // parameter NAME
-    return declare_parameter(c);
+    return c->declare_variable(false);
   case 30: // parameter default value
     return store_default(c);
   case 31: // constant "?:"

@@ -2,6 +2,7 @@
 // the helpers below build the 6-byte entries at compile time.
 #include "script/compiler/zxl_grammar.h"
 
+#include <array>
 #include <iterator>
 
 namespace
@@ -167,22 +168,41 @@ constexpr entry r5[] = {
 constexpr entry r6[] = {any(8, 1), tok('?', DONE, 31, 7), empty()};
 constexpr entry r7[] = {any(6, 1), tok(':', DONE, NA, 6), fail(46)};
 
+// The binary levels R8-R17 (constants) and R28-R37 (expressions) share their operators, in the same order
+// of precedence; an operator's action is the level's first action plus its position.
+constexpr int or_ops[] = {pair('|', '|')};
+constexpr int and_ops[] = {pair('&', '&')};
+constexpr int bor_ops[] = {'|'};
+constexpr int xor_ops[] = {'^'};
+constexpr int band_ops[] = {'&'};
+constexpr int equality_ops[] = {pair('=', '='), pair('!', '=')};
+constexpr int relation_ops[] = {pair('>', '='), pair('<', '='), '<', '>'};
+constexpr int shift_ops[] = {pair('>', '>'), pair('<', '<')};
+constexpr int additive_ops[] = {'+', '-'};
+constexpr int multiplicative_ops[] = {'*', '/', '%'};
+
 // A binary level: R(n+1), then an operator of the level, R(n+1) and its action, repeatedly.
-constexpr entry r8[] = {any(9, 1), tok(pair('|', '|'), 1, 32, 9), empty()};
-constexpr entry r9[] = {any(10, 1), tok(pair('&', '&'), 1, 33, 10), empty()};
-constexpr entry r10[] = {any(11, 1), tok('|', 1, 34, 11), empty()};
-constexpr entry r11[] = {any(12, 1), tok('^', 1, 35, 12), empty()};
-constexpr entry r12[] = {any(13, 1), tok('&', 1, 36, 13), empty()};
-constexpr entry r13[] = {any(14, 1), tok(pair('=', '='), 1, 37, 14), tok(pair('!', '='), 1, 38, 14), empty()};
-constexpr entry r14[] = {any(15, 1),
-                         tok(pair('>', '='), 1, 39, 15),
-                         tok(pair('<', '='), 1, 40, 15),
-                         tok('<', 1, 41, 15),
-                         tok('>', 1, 42, 15),
-                         empty()};
-constexpr entry r15[] = {any(16, 1), tok(pair('>', '>'), 1, 43, 16), tok(pair('<', '<'), 1, 44, 16), empty()};
-constexpr entry r16[] = {any(17, 1), tok('+', 1, 45, 17), tok('-', 1, 46, 17), empty()};
-constexpr entry r17[] = {any(18, 1), tok('*', 1, 47, 18), tok('/', 1, 48, 18), tok('%', 1, 49, 18), empty()};
+template <size_t N>
+constexpr std::array<entry, N + 2> binary_level(int operand_rule, const int (&tokens)[N], int first_action)
+{
+  std::array<entry, N + 2> rule {};
+  rule[0] = any(operand_rule, 1);
+  for ( size_t i = 0; i < N; ++i )
+    rule[i + 1] = tok(tokens[i], 1, first_action + int(i), operand_rule);
+  rule[N + 1] = empty();
+  return rule;
+}
+
+constexpr auto r8 = binary_level(9, or_ops, 32);
+constexpr auto r9 = binary_level(10, and_ops, 33);
+constexpr auto r10 = binary_level(11, bor_ops, 34);
+constexpr auto r11 = binary_level(12, xor_ops, 35);
+constexpr auto r12 = binary_level(13, band_ops, 36);
+constexpr auto r13 = binary_level(14, equality_ops, 37);
+constexpr auto r14 = binary_level(15, relation_ops, 39);
+constexpr auto r15 = binary_level(16, shift_ops, 43);
+constexpr auto r16 = binary_level(17, additive_ops, 45);
+constexpr auto r17 = binary_level(18, multiplicative_ops, 47);
 
 // R18 constant unary: "-" R18 {A50}; "+" R18; "!" R18 {A51}; "~" R18 {A52}; otherwise R19.
 constexpr entry r18[] = {
@@ -229,21 +249,16 @@ constexpr entry r26[] = {any(28, 1), tok('?', 3, 1), empty(), any(27, DONE, 9)};
 constexpr entry r27[] = {any(26, 1, 8), tok(':', DONE, NA, 26), fail(46)};
 
 // R28 to R37: the binary levels, from "||" to "*".
-constexpr entry r28[] = {any(29, 1), tok(pair('|', '|'), 1, 64, 29), empty()};
-constexpr entry r29[] = {any(30, 1), tok(pair('&', '&'), 1, 65, 30), empty()};
-constexpr entry r30[] = {any(31, 1), tok('|', 1, 66, 31), empty()};
-constexpr entry r31[] = {any(32, 1), tok('^', 1, 67, 32), empty()};
-constexpr entry r32[] = {any(33, 1), tok('&', 1, 68, 33), empty()};
-constexpr entry r33[] = {any(34, 1), tok(pair('=', '='), 1, 69, 34), tok(pair('!', '='), 1, 70, 34), empty()};
-constexpr entry r34[] = {any(35, 1),
-                         tok(pair('>', '='), 1, 71, 35),
-                         tok(pair('<', '='), 1, 72, 35),
-                         tok('<', 1, 73, 35),
-                         tok('>', 1, 74, 35),
-                         empty()};
-constexpr entry r35[] = {any(36, 1), tok(pair('>', '>'), 1, 75, 36), tok(pair('<', '<'), 1, 76, 36), empty()};
-constexpr entry r36[] = {any(37, 1), tok('+', 1, 77, 37), tok('-', 1, 78, 37), empty()};
-constexpr entry r37[] = {any(38, 1), tok('*', 1, 79, 38), tok('/', 1, 80, 38), tok('%', 1, 81, 38), empty()};
+constexpr auto r28 = binary_level(29, or_ops, 64);
+constexpr auto r29 = binary_level(30, and_ops, 65);
+constexpr auto r30 = binary_level(31, bor_ops, 66);
+constexpr auto r31 = binary_level(32, xor_ops, 67);
+constexpr auto r32 = binary_level(33, band_ops, 68);
+constexpr auto r33 = binary_level(34, equality_ops, 69);
+constexpr auto r34 = binary_level(35, relation_ops, 71);
+constexpr auto r35 = binary_level(36, shift_ops, 75);
+constexpr auto r36 = binary_level(37, additive_ops, 77);
+constexpr auto r37 = binary_level(38, multiplicative_ops, 79);
 
 // R38 unary: "-" R38 {A82}; "+" R38; "!" R38 {A83}; "~" R38 {A84}; otherwise R39.
 constexpr entry r38[] = {
@@ -358,9 +373,12 @@ constexpr entry r43[] = {
 } // namespace
 
 const grammar_rule_entry_t *const zxl_rules[ZXL_RULE_COUNT] = {
-  r0,  r1,  r2,  r3,  r4,  r5,  r6,  r7,  r8,  r9,  r10, r11, r12, r13, r14,
-  r15, r16, r17, r18, r19, r20, r21, r22, r23, r24, r25, r26, r27, r28, r29,
-  r30, r31, r32, r33, r34, r35, r36, r37, r38, r39, r40, r41, r42, r43,
+  r0,         r1,         r2,         r3,         r4,         r5,         r6,         r7,
+  r8.data(),  r9.data(),  r10.data(), r11.data(), r12.data(), r13.data(), r14.data(), r15.data(),
+  r16.data(), r17.data(), r18,        r19,        r20,        r21,        r22,        r23,
+  r24,        r25,        r26,        r27,        r28.data(), r29.data(), r30.data(), r31.data(),
+  r32.data(), r33.data(), r34.data(), r35.data(), r36.data(), r37.data(), r38,        r39,
+  r40,        r41,        r42,        r43,
 };
 
 const uint8_t zxl_rule_sizes[ZXL_RULE_COUNT] = {

@@ -71,18 +71,6 @@ int catch_variable(zxl_compiler_t *c)
   return 0;
 }
 
-int declare_local(zxl_compiler_t *c)
-{
-  std::string name = zxl_token_text(c);
-  if ( c->arg_index.count(name) != 0 || c->local_index.count(name) != 0 )
-    return zxl_compile_fail(52, name.c_str());
-  if ( c->locals.size() >= 0xFFFF )
-    return zxl_limit_passed("more than 65,535 locals");
-  c->local_index.emplace(name, uint32_t(c->locals.size()));
-  c->locals.push_back(std::move(name));
-  return 0;
-}
-
 int declare_extern(zxl_compiler_t *c)
 {
   const std::string name = zxl_token_text(c);
@@ -208,7 +196,7 @@ int zxl_statement_action(grammar_driver_t *driver, int action)
     return c->patch_jump(record.handler - 4, c->pc());
   }
   case 21: // auto NAME
-    return declare_local(c);
+    return c->declare_variable(true);
   case 22: // auto initializer
     c->emit_slot_op(ZOP_POP_LOCAL_S, uint32_t(c->locals.size() - 1));
     return 0;

@@ -5,6 +5,7 @@
 #include "tests/script/zxl_assembler.h"
 
 #include "core/qstring.h"
+#include "core/ui_callback.h"
 
 #include <cstdint>
 #include <string>
@@ -15,6 +16,19 @@ class zxl_compiler_test : public zxl_engine_test
 {
 protected:
   void SetUp() override;
+};
+
+// Installs a UI callback for its lifetime and restores the previous one.
+class ui_callback_scope_t
+{
+public:
+  explicit ui_callback_scope_t(ui_callback_t callback) : saved_(ui_callback) { ui_callback = callback; }
+  ~ui_callback_scope_t() { ui_callback = saved_; }
+  ui_callback_scope_t(const ui_callback_scope_t &) = delete;
+  ui_callback_scope_t &operator=(const ui_callback_scope_t &) = delete;
+
+private:
+  ui_callback_t saved_;
 };
 
 // Compiles a text with native permission and no resolver; the error text (empty on success) into *error.

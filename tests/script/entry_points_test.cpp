@@ -13,10 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -70,8 +71,7 @@ protected:
   void SetUp() override
   {
     zxl_compiler_test::SetUp();
-    saved_ui = ui_callback;
-    ui_callback = recording_ui;
+    ui = std::make_unique<ui_callback_scope_t>(recording_ui);
     ui_codes.clear();
     const std::pair<const char *, zxl_native_callback_t> natives[] = {{"slots", snippet_slots},
                                                                         {"nested", nested_eval}};
@@ -86,10 +86,10 @@ protected:
   }
   void TearDown() override
   {
-    ui_callback = saved_ui;
+    ui.reset();
     zxl_compiler_test::TearDown();
   }
-  ui_callback_t saved_ui = nullptr;
+  std::unique_ptr<ui_callback_scope_t> ui;
 };
 
 TEST_F(entry_points_test, the_record_carries_the_nine_entry_points)

@@ -14,6 +14,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -48,17 +49,16 @@ protected:
   void SetUp() override
   {
     zxl_compiler_test::SetUp();
-    saved_ui = ui_callback;
-    ui_callback = cancelling_ui;
+    ui = std::make_unique<ui_callback_scope_t>(cancelling_ui);
     poll_limit = 20000;
     polls = 0;
   }
   void TearDown() override
   {
-    ui_callback = saved_ui;
+    ui.reset();
     zxl_compiler_test::TearDown();
   }
-  ui_callback_t saved_ui = nullptr;
+  std::unique_ptr<ui_callback_scope_t> ui;
 };
 
 // Runs a function with the poll paid; the outcome.
