@@ -87,7 +87,8 @@ int enter_function(zxl_context_t *c, int32_t a)
 {
   // One lock for the lookup and the activation count: calls are the commonest slow instruction.
   critical_section_guard_t guard(zxl_script_lock);
-  zxl_function_t *f = zxl_function_at(a);
+  const auto &functions = c->engine->functions;
+  zxl_function_t *f = a >= 0 && size_t(a) < functions.size() ? functions[size_t(a)].get() : nullptr;
   if ( f == nullptr || f->body.empty() )
   {
     const std::string name = f != nullptr && !f->name.view().empty() ? std::string(f->name.view())
