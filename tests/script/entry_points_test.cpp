@@ -65,6 +65,15 @@ int nested_eval(zxl_value_t *, zxl_value_t *result)
   return 0;
 }
 
+// Recompiles "busy" while it runs: 40 when refused, 0 when it compiled.
+int recompile_busy(zxl_value_t *, zxl_value_t *result)
+{
+  qstring error;
+  const bool ok = zxl_compile_text("static busy(){ return 2; }", &error, nullptr, false);
+  *result = zxl_long(ok ? 0 : qerrno_get());
+  return 0;
+}
+
 class entry_points_test : public zxl_compiler_test
 {
 protected:
@@ -74,7 +83,8 @@ protected:
     ui = std::make_unique<ui_callback_scope_t>(recording_ui);
     ui_codes.clear();
     const std::pair<const char *, zxl_native_callback_t> natives[] = {{"slots", snippet_slots},
-                                                                        {"nested", nested_eval}};
+                                                                        {"nested", nested_eval},
+                                                                        {"recompile", recompile_busy}};
     for ( const auto &[name, callback] : natives )
     {
       auto *native = new zxl_native_t;
@@ -170,6 +180,17 @@ TEST_F(entry_points_test, compile_expression_and_call_function)
   EXPECT_EQ(result.v.kind, ZK_OBJECT);
   EXPECT_FALSE(std::string(error.c_str()).empty());
   EXPECT_FALSE(zxl_call_function(&result.v, "nothing_named_so", nullptr, 0, &error));
+}
+
+TEST_F(entry_points_test, a_running_function_cannot_be_recompiled)
+{
+  ASSERT_TRUE(compile_text("static busy(){ return recompile(); }"));
+  EXPECT_EQ(zxl_run_by_name("busy").value, "LONG 40");
+  // Once it is idle it can.
+  qstring error;
+  ASSERT_TRUE(zxl_compile_text("static busy(){ return 2; }", &error, nullptr, false)) << error.c_str();
+  EXPECT_EQ(zxl_run_by_name("busy").value, "LONG 2");
+  EXPECT_TRUE(script_lock_is_free());
 }
 
 TEST_F(entry_points_test, objects_attributes_and_methods)
