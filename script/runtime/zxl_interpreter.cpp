@@ -600,6 +600,9 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     dispatch[ZOP_PUSH_SMALL + k] = &&op_push_small;
   }
   dispatch[ZOP_INC_LOCAL_B] = dispatch[ZOP_DEC_LOCAL_B] = &&op_step_local;
+  dispatch[ZOP_POP] = &&op_pop;
+  dispatch[ZOP_MARK] = dispatch[ZOP_MARK_BELOW] = &&op_mark;
+  dispatch[ZOP_RET] = &&op_ret;
   dispatch[ZOP_JMP] = dispatch[ZOP_JMP_TRUE] = dispatch[ZOP_JMP_FALSE] = &&op_jump;
   for ( int binary : {ZOP_ADD, ZOP_SUB, ZOP_MUL, ZOP_BOR, ZOP_BAND, ZOP_BXOR, ZOP_EQ, ZOP_NE, ZOP_LE, ZOP_GE,
                       ZOP_LT, ZOP_GT} )
@@ -630,9 +633,9 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         }
       }
 
-      // The commonest instructions on plain values go straight to a handler of their own; each handler
-      // either completes its instruction or leaves everything as it found it for the general decoder below,
-      // so every instruction is polled and counted once and fails where and as the general path fails.
+      // The commonest instructions go straight to a handler of their own. A handler for plain values either
+      // completes its instruction or leaves everything as it found it for the general decoder below, so
+      // every instruction is polled and counted once and fails where and as the general path fails.
       goto *dispatch[op];
 
     op_push_local:
@@ -722,6 +725,29 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       c->stack.pop_back();
       continue;
     }
+    op_pop:
+      ZXL_NEED(1, 285);
+      drop_to(c, c->stack.size() - 1);
+      continue;
+    op_mark:
+      if ( op == ZOP_MARK_BELOW )
+        ZXL_NEED(1, 285);
+      if ( c->marks.size() >= ZXL_MAX_MARKS )
+      {
+        fail(ZXL_TOO_DEEP);
+        goto failure;
+      }
+      c->marks.push_back(uint32_t(c->stack.size() - (op == ZOP_MARK_BELOW ? 1 : 0)));
+      continue;
+    op_ret:
+      ZXL_CHECK(zxl_return(c));
+      if ( c->frames.size() > entry )
+        continue;
+      if ( result != nullptr )
+        (void)pop_into(c, result);
+      else
+        drop_to(c, c->stack.size() - 1);
+      return true;
 
     generic:
       uint32_t n = 0;
@@ -902,10 +928,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         ZXL_PUSH(zxl_string(bytes));
         continue;
       }
-      case ZOP_POP:
-        ZXL_NEED(1, 285);
-        drop_to(c, c->stack.size() - 1);
-        continue;
       case ZOP_DROP_B:
       case ZOP_DROP_W:
       {
@@ -926,17 +948,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         continue;
       }
       case ZOP_NOP:
-        continue;
-      case ZOP_MARK:
-      case ZOP_MARK_BELOW:
-        if ( op == ZOP_MARK_BELOW )
-          ZXL_NEED(1, 285);
-        if ( c->marks.size() >= ZXL_MAX_MARKS )
-        {
-          fail(ZXL_TOO_DEEP);
-          goto failure;
-        }
-        c->marks.push_back(uint32_t(c->stack.size() - (op == ZOP_MARK_BELOW ? 1 : 0)));
         continue;
       case ZOP_DUP:
       {
@@ -999,15 +1010,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         }
         continue;
       }
-      case ZOP_RET:
-        ZXL_CHECK(zxl_return(c));
-        if ( c->frames.size() > entry )
-          continue;
-        if ( result != nullptr )
-          (void)pop_into(c, result);
-        else
-          drop_to(c, c->stack.size() - 1);
-        return true;
       case ZOP_THROW:
         ZXL_NEED(1, 285);
         qerrno_set(ZXL_THROWN);
