@@ -225,6 +225,11 @@ TEST_F(entry_points_test, objects_attributes_and_methods)
   EXPECT_EQ(describe(value.v), "LONG 7");
   EXPECT_FALSE(zxl_set_attribute(nullptr, "no_such_global", &seven));
   EXPECT_EQ(qerrno_get(), 1538);
+  owned_value_t unknown_global(zxl_string("no_such_global"));
+  EXPECT_FALSE(zxl_get_attribute(&value.v, &unknown_global.v, "y"));
+  EXPECT_EQ(qerrno_get(), 1532);
+  EXPECT_FALSE(zxl_get_attribute(&value.v, &object.v, "missing"));
+  EXPECT_EQ(qerrno_get(), 1538);
 
   ASSERT_TRUE(zxl_call_method(&value.v, &object.v, "get", nullptr, 0, &error)) << error.c_str();
   EXPECT_EQ(describe(value.v), "LONG 5");
