@@ -162,6 +162,30 @@ TEST_F(compiler_code_test, calls_of_functions_defined_before_and_after)
                                              "PUSH_STR \"h\"; FUNC_REF; CALL_VALUE; ADD; RET")));
 }
 
+TEST_F(compiler_code_test, constructors_call_the_nearest_constructor_up_the_parents)
+{
+  // A derived constructor begins with the parent's constructor called with "this"; its result stays on
+  // the stack until the constructor returns "this".
+  ASSERT_TRUE(compile_text("class B { B(){} } class M : B {} class D : M { D(){} } class E : D { E() : D() {} }"));
+  const std::string call_b = "RESERVE 0; MARK; PUSH_ARG_S 0; CALL_FUNC_S " +
+                             std::to_string(zxl_compiled_function_index("B.B")) + "; PUSH_ARG_S 0; RET";
+  EXPECT_EQ(hex(code_of("B.B")), hex(assembled("RESERVE 0; PUSH_ARG_S 0; RET")));
+  // M has no constructor: D's call goes to the nearest one above it.
+  EXPECT_EQ(hex(code_of("D.D")), hex(assembled(call_b)));
+  EXPECT_EQ(hex(code_of("E.E")),
+            hex(assembled("RESERVE 0; MARK; PUSH_ARG_S 0; CALL_FUNC_S " +
+                          std::to_string(zxl_compiled_function_index("D.D")) + "; PUSH_ARG_S 0; RET")));
+  // Without any constructor above, nothing is called, and initializer arguments have nothing to go to.
+  ASSERT_TRUE(compile_text("class P {} class Q : P { Q(){} }"));
+  EXPECT_EQ(hex(code_of("Q.Q")), hex(assembled("RESERVE 0; PUSH_ARG_S 0; RET")));
+  std::string error;
+  EXPECT_FALSE(compile_text("class R : P { R() : P(1) {} }", &error));
+  EXPECT_EQ(qerrno_get(), 56);
+  ASSERT_TRUE(compile_text("static make(){ auto e = E(), q = Q(); return 1; }"));
+  const zxl_outcome_t made = zxl_run_by_name("make");
+  EXPECT_EQ(made.value, "LONG 1") << made.error;
+}
+
 TEST_F(compiler_code_test, keywords_are_those_of_the_reader)
 {
   const std::pair<int, const char *> keywords[] = {
