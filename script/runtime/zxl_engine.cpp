@@ -1,6 +1,8 @@
 // The ZXL engine's process-wide state: start-up, teardown, language registration and snippet slots.
 #include "script/runtime/zxl_engine.h"
 
+#include "script/compiler/zxl_compiler.h"
+#include "script/runtime/zxl_entry_points.h"
 #include "script/runtime/zxl_exceptions.h"
 
 #include "core/internal_error.h"
@@ -14,7 +16,19 @@
 critical_section_t *zxl_script_lock = nullptr;
 critical_section_t *zxl_language_list_lock = nullptr;
 
-language_record_t zxl_language_record {.name = "ZXL", .extension = "zxl"};
+language_record_t zxl_language_record {
+  .name = "ZXL",
+  .extension = "zxl",
+  .compile_expression = zxl_compile_expression,
+  .compile_file = zxl_compile_file,
+  .call_function = zxl_call_function,
+  .eval = zxl_eval,
+  .eval_snippet = zxl_eval_snippet,
+  .create_object = zxl_create_object,
+  .get_attribute = zxl_get_attribute,
+  .set_attribute = zxl_set_attribute,
+  .call_method = zxl_call_method,
+};
 
 zxl_default_resolver_t zxl_default_resolver;
 
@@ -75,6 +89,7 @@ void zxl_init()
     engine->reader.reset(create_token_reader(nullptr, 0, nullptr, 0));
     if ( engine->reader == nullptr )
       throw std::bad_alloc();
+    engine->reader->set_line_hook(compiler_line_callback);
     engine->saved_native_count = engine->natives.size();
     engine->destructor_runner = zxl_run_destructor;
     for ( const char *name : {"object", "typeinfo", "exception"} )

@@ -87,7 +87,8 @@ int enter_function(zxl_context_t *c, int32_t a)
 {
   // One lock for the lookup and the activation count: calls are the commonest slow instruction.
   critical_section_guard_t guard(zxl_script_lock);
-  zxl_function_t *f = zxl_function_at(a);
+  const auto &functions = c->engine->functions;
+  zxl_function_t *f = a >= 0 && size_t(a) < functions.size() ? functions[size_t(a)].get() : nullptr;
   if ( f == nullptr || f->body.empty() )
   {
     const std::string name = f != nullptr && !f->name.view().empty() ? std::string(f->name.view())
@@ -264,6 +265,11 @@ zxl_value_t *arg_slot(zxl_context_t *c, uint32_t n)
 // Adds or subtracts 1 in place after following REFs. 0 or an error code.
 int step_value(zxl_value_t *slot, bool decrement)
 {
+  if ( slot->kind == ZK_LONG || slot->kind == ZK_INT64 )
+  {
+    slot->i = int64_t(uint64_t(slot->i) + (decrement ? ~uint64_t(0) : 1));
+    return 0;
+  }
   zxl_value_t *v = zxl_value_deref(slot, 0);
   if ( v == nullptr )
     return qerrno_get();
@@ -289,6 +295,14 @@ int step_value(zxl_value_t *slot, bool decrement)
 int pop_into(zxl_context_t *c, zxl_value_t *slot)
 {
   zxl_value_t *top = &c->stack.back();
+  // The common case, a plain variable: the value moves without the REF rules.
+  if ( slot->kind != ZK_REF && slot != top && zxl_kind_valid(top->kind) )
+  {
+    const zxl_value_t taken = *top;
+    c->stack.pop_back();
+    zxl_value_replace(slot, taken);
+    return 0;
+  }
   int code = 0;
   if ( slot != top )
     code = zxl_value_move(slot, top);
@@ -574,6 +588,26 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       goto failure;                                                                                            \
   } while ( 0 )
 
+  // Handlers by opcode (labels as values); everything else goes to the general decoder.
+  void *dispatch[256];
+  for ( void *&target : dispatch )
+    target = &&generic;
+  for ( int k = 0; k < 16; ++k )
+  {
+    dispatch[ZOP_PUSH_LOCAL_S + k] = &&op_push_local;
+    dispatch[ZOP_PUSH_ARG_S + k] = &&op_push_arg;
+    dispatch[ZOP_POP_LOCAL_S + k] = &&op_pop_local;
+    dispatch[ZOP_PUSH_SMALL + k] = &&op_push_small;
+  }
+  dispatch[ZOP_INC_LOCAL_B] = dispatch[ZOP_DEC_LOCAL_B] = &&op_step_local;
+  dispatch[ZOP_POP] = &&op_pop;
+  dispatch[ZOP_MARK] = dispatch[ZOP_MARK_BELOW] = &&op_mark;
+  dispatch[ZOP_RET] = &&op_ret;
+  dispatch[ZOP_JMP] = dispatch[ZOP_JMP_TRUE] = dispatch[ZOP_JMP_FALSE] = &&op_jump;
+  for ( int binary : {ZOP_ADD, ZOP_SUB, ZOP_MUL, ZOP_BOR, ZOP_BAND, ZOP_BXOR, ZOP_EQ, ZOP_NE, ZOP_LE, ZOP_GE,
+                      ZOP_LT, ZOP_GT} )
+    dispatch[binary] = &&op_long_binary;
+
   for ( ;; )
   {
     if ( c->polls )
@@ -599,6 +633,123 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         }
       }
 
+      // The commonest instructions go straight to a handler of their own. A handler for plain values either
+      // completes its instruction or leaves everything as it found it for the general decoder below, so
+      // every instruction is polled and counted once and fails where and as the general path fails.
+      goto *dispatch[op];
+
+    op_push_local:
+    op_push_arg:
+    {
+      const uint32_t k = op & 15u;
+      zxl_value_t *slot = op < ZOP_PUSH_ARG_S ? local_slot(c, k) : arg_slot(c, k);
+      if ( slot->kind == ZK_REF || zxl_value_owns(*slot) || !zxl_kind_valid(slot->kind) ||
+           c->stack.size() >= ZXL_MAX_VALUES )
+        goto generic;
+      c->operand = k;
+      c->stack.push_back(*slot);
+      continue;
+    }
+    op_pop_local:
+    {
+      if ( c->stack.size() < size_t(c->arg_base) + 1 )
+        goto generic;
+      c->operand = op & 15u;
+      ZXL_CHECK(pop_into(c, local_slot(c, op & 15u)));
+      continue;
+    }
+    op_push_small:
+      if ( c->stack.size() >= ZXL_MAX_VALUES )
+        goto generic;
+      c->stack.push_back(zxl_long(op - ZOP_PUSH_SMALL));
+      continue;
+    op_step_local:
+    {
+      if ( c->pc >= c->code_length )
+        goto generic;
+      const uint32_t k = c->code[c->pc];
+      zxl_value_t *slot = local_slot(c, k);
+      if ( slot->kind != ZK_LONG )
+        goto generic;
+      ++c->pc;
+      c->operand = k;
+      slot->i = int64_t(uint64_t(slot->i) + (op == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
+      continue;
+    }
+    op_jump:
+    {
+      if ( uint64_t(c->pc) + 4 > c->code_length )
+        goto generic;
+      bool jump = true;
+      if ( op != ZOP_JMP )
+      {
+        if ( c->stack.size() < size_t(c->arg_base) + 1 || c->stack.back().kind != ZK_LONG )
+          goto generic;
+        jump = (c->stack.back().i != 0) == (op == ZOP_JMP_TRUE);
+      }
+      int32_t offset;
+      std::memcpy(&offset, c->code + c->pc, 4);
+      const int64_t target = jump ? int64_t(c->pc) + 4 + offset : int64_t(c->pc) + 4;
+      if ( target < 0 || target >= int64_t(c->code_length) )
+        goto generic;
+      if ( op != ZOP_JMP )
+        c->stack.pop_back();
+      c->pc = uint32_t(target);
+      continue;
+    }
+    op_long_binary:
+    {
+      // Two LONGs need no unification.
+      if ( c->stack.size() < size_t(c->arg_base) + 2 )
+        goto generic;
+      zxl_value_t &left = c->stack[c->stack.size() - 2];
+      const zxl_value_t &right = c->stack.back();
+      if ( left.kind != ZK_LONG || right.kind != ZK_LONG )
+        goto generic;
+      const uint64_t l = uint64_t(left.i), r = uint64_t(right.i);
+      switch ( op )
+      {
+      case ZOP_ADD: left.i = int64_t(l + r); break;
+      case ZOP_SUB: left.i = int64_t(l - r); break;
+      case ZOP_MUL: left.i = int64_t(l * r); break;
+      case ZOP_BOR: left.i = int64_t(l | r); break;
+      case ZOP_BAND: left.i = int64_t(l & r); break;
+      case ZOP_BXOR: left.i = int64_t(l ^ r); break;
+      case ZOP_EQ: left.i = left.i == right.i; break;
+      case ZOP_NE: left.i = left.i != right.i; break;
+      case ZOP_LE: left.i = left.i <= right.i; break;
+      case ZOP_GE: left.i = left.i >= right.i; break;
+      case ZOP_LT: left.i = left.i < right.i; break;
+      default: left.i = left.i > right.i; break; // GT
+      }
+      c->stack.pop_back();
+      continue;
+    }
+    op_pop:
+      ZXL_NEED(1, 285);
+      drop_to(c, c->stack.size() - 1);
+      continue;
+    op_mark:
+      if ( op == ZOP_MARK_BELOW )
+        ZXL_NEED(1, 285);
+      if ( c->marks.size() >= ZXL_MAX_MARKS )
+      {
+        fail(ZXL_TOO_DEEP);
+        goto failure;
+      }
+      c->marks.push_back(uint32_t(c->stack.size() - (op == ZOP_MARK_BELOW ? 1 : 0)));
+      continue;
+    op_ret:
+      ZXL_CHECK(zxl_return(c));
+      if ( c->frames.size() > entry )
+        continue;
+      if ( result != nullptr )
+        (void)pop_into(c, result);
+      else
+        drop_to(c, c->stack.size() - 1);
+      return true;
+
+    generic:
       uint32_t n = 0;
       enum family_t
       {
@@ -777,10 +928,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         ZXL_PUSH(zxl_string(bytes));
         continue;
       }
-      case ZOP_POP:
-        ZXL_NEED(1, 285);
-        drop_to(c, c->stack.size() - 1);
-        continue;
       case ZOP_DROP_B:
       case ZOP_DROP_W:
       {
@@ -801,17 +948,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         continue;
       }
       case ZOP_NOP:
-        continue;
-      case ZOP_MARK:
-      case ZOP_MARK_BELOW:
-        if ( op == ZOP_MARK_BELOW )
-          ZXL_NEED(1, 285);
-        if ( c->marks.size() >= ZXL_MAX_MARKS )
-        {
-          fail(ZXL_TOO_DEEP);
-          goto failure;
-        }
-        c->marks.push_back(uint32_t(c->stack.size() - (op == ZOP_MARK_BELOW ? 1 : 0)));
         continue;
       case ZOP_DUP:
       {
@@ -860,7 +996,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         {
           ZXL_NEED(1, 285);
           zxl_value_t *top = &c->stack.back();
-          if ( !zxl_truth(top) )
+          if ( top->kind != ZK_LONG && !zxl_truth(top) )
             goto failure;
           jump = (top->i != 0) == (op == ZOP_JMP_TRUE);
           drop_to(c, c->stack.size() - 1);
@@ -874,15 +1010,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         }
         continue;
       }
-      case ZOP_RET:
-        ZXL_CHECK(zxl_return(c));
-        if ( c->frames.size() > entry )
-          continue;
-        if ( result != nullptr )
-          (void)pop_into(c, result);
-        else
-          drop_to(c, c->stack.size() - 1);
-        return true;
       case ZOP_THROW:
         ZXL_NEED(1, 285);
         qerrno_set(ZXL_THROWN);
@@ -947,13 +1074,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         int32_t constructor = -1;
         {
           critical_section_guard_t guard(zxl_script_lock);
-          const zxl_class_t *cls = zxl_class_at(class_index);
-          constructor = zxl_find_method(cls, cls->name.c_str());
-          while ( constructor < 0 && cls->parent != 0 )
-          {
-            cls = zxl_class_at(cls->parent);
-            constructor = zxl_find_method(cls, cls->name.c_str());
-          }
+          constructor = zxl_find_constructor(zxl_class_at(class_index));
         }
         zxl_value_t held;
         held.kind = ZK_OBJECT;
@@ -994,7 +1115,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         ZXL_NEED(setting ? 3 : 2, 285);
         // A failure in these (but CALL_METHOD) turns the top into the exception and searches at once.
         const bool raise_on_top = op != ZOP_CALL_METHOD;
-        std::string member;
         if ( zxl_to_string(&c->stack.back()) != 0 )
         {
           if ( !raise_on_top )
@@ -1002,8 +1122,14 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           zxl_raise_current(c);
           goto search;
         }
-        member = zxl_string_view(c->stack.back());
-        drop_to(c, c->stack.size() - 1);
+        // The name leaves the stack but lives, unchanged, until the instruction is done.
+        struct held_name_t
+        {
+          zxl_value_t v;
+          ~held_name_t() { zxl_value_release(v); }
+        } name {c->stack.back()};
+        c->stack.pop_back();
+        const std::string_view member = zxl_string_view(name.v);
         if ( c->stack.back().kind != ZK_OBJECT )
         {
           fail(1532);
@@ -1024,7 +1150,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           const int32_t hook = class_hook(class_index, false);
           if ( hook < 0 )
           {
-            fail_text(1538, (class_name(class_index) + "." + member).c_str());
+            fail_text(1538, (class_name(class_index) + "." + std::string(member)).c_str());
             zxl_raise_current(c);
             goto search;
           }
@@ -1074,7 +1200,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
             if ( class_hook(class_index, false) >= 0 )
               fail(1534);
             else
-              fail_text(1538, (class_name(class_index) + "." + member).c_str());
+              fail_text(1538, (class_name(class_index) + "." + std::string(member)).c_str());
             zxl_raise_current(c);
             goto search;
           }
@@ -1098,7 +1224,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         int32_t method;
         {
           critical_section_guard_t guard(zxl_script_lock);
-          method = zxl_find_method(zxl_class_at(class_index), member.c_str());
+          method = zxl_find_method(zxl_class_at(class_index), member.data()); // NUL-terminated
         }
         if ( method >= 0 )
         {
@@ -1123,7 +1249,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           const int32_t hook = class_hook(class_index, false);
           if ( hook < 0 )
           {
-            fail_text(88, (class_name(class_index) + "." + member).c_str());
+            fail_text(88, (class_name(class_index) + "." + std::string(member)).c_str());
             goto failure;
           }
           if ( !nested_method_run(c, hook, object, member, nullptr, &callee) )
@@ -1196,38 +1322,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         break;
       }
 
-      // Two LONGs need no unification: the commonest operators are done here.
-      if ( c->stack.size() >= size_t(c->arg_base) + 2 )
-      {
-        zxl_value_t &left = c->stack[c->stack.size() - 2];
-        const zxl_value_t &right = c->stack.back();
-        if ( left.kind == ZK_LONG && right.kind == ZK_LONG )
-        {
-          const uint64_t l = uint64_t(left.i), r = uint64_t(right.i);
-          bool done = true;
-          switch ( op )
-          {
-          case ZOP_ADD: left.i = int64_t(l + r); break;
-          case ZOP_SUB: left.i = int64_t(l - r); break;
-          case ZOP_MUL: left.i = int64_t(l * r); break;
-          case ZOP_BOR: left.i = int64_t(l | r); break;
-          case ZOP_BAND: left.i = int64_t(l & r); break;
-          case ZOP_BXOR: left.i = int64_t(l ^ r); break;
-          case ZOP_EQ: left.i = left.i == right.i; break;
-          case ZOP_NE: left.i = left.i != right.i; break;
-          case ZOP_LE: left.i = left.i <= right.i; break;
-          case ZOP_GE: left.i = left.i >= right.i; break;
-          case ZOP_LT: left.i = left.i < right.i; break;
-          case ZOP_GT: left.i = left.i > right.i; break;
-          default: done = false; break;
-          }
-          if ( done )
-          {
-            c->stack.pop_back();
-            continue;
-          }
-        }
-      }
       const int arity = zxl_operator_arity(op);
       if ( arity == 0 )
         interr(299);

@@ -201,6 +201,18 @@ int32_t zxl_find_method(const zxl_class_t *cls, const char *name)
   }
 }
 
+int32_t zxl_find_constructor(const zxl_class_t *cls)
+{
+  critical_section_guard_t guard(zxl_script_lock);
+  int32_t constructor = zxl_find_method(cls, cls->name.c_str());
+  while ( constructor < 0 && cls->parent != 0 )
+  {
+    cls = zxl_class_at(cls->parent);
+    constructor = zxl_find_method(cls, cls->name.c_str());
+  }
+  return constructor;
+}
+
 int32_t zxl_define_method(zxl_class_t *cls, const char *name)
 {
   critical_section_guard_t guard(zxl_script_lock);

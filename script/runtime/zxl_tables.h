@@ -114,6 +114,10 @@ zxl_class_t *zxl_class_at(int32_t index);
 int32_t zxl_class_count();
 // The method in the class, then its parents up to and including class 0; the function index or -1.
 int32_t zxl_find_method(const zxl_class_t *cls, const char *name);
+// The constructor NEW runs for the class: the method named like the class, searched from the class up; when
+// there is none, the same with the parent and the parent's own name, while the parent is not class 0. The
+// function index or -1.
+int32_t zxl_find_constructor(const zxl_class_t *cls);
 // The function behind a method of the class: a mapped name reuses its function when it is idle (cleared,
 // activation -1; -1 when it is running); otherwise "Class.name" is defined and mapped. The index or -1.
 int32_t zxl_define_method(zxl_class_t *cls, const char *name);

@@ -212,9 +212,10 @@ void zxl_string_splice(zxl_value_t *slot, size_t start, size_t end, std::string_
     }
   }
   // A new buffer, filled from the old one (which may also hold `bytes`) before the old one is released. A
-  // growing long string doubles its room.
+  // growing long string gets room for twice its old content: doubling the old room instead would double it
+  // again on every copy of a shared string ("s = s + x" in a loop) until each copy took the 1 GiB bound.
   const size_t room = slot->str_len == ZXL_HEAP_STRING && size > old.size()
-                          ? std::min<size_t>(ZXL_STRING_MAX, std::max<size_t>(size, 2 * slot->str->capacity))
+                          ? std::min<size_t>(ZXL_STRING_MAX, std::max<size_t>(size, 2 * old.size()))
                           : size;
   zxl_value_t fresh;
   char *out = make_string(&fresh, size, room);
@@ -248,14 +249,6 @@ zxl_value_t zxl_value_share_owned(const zxl_value_t &v)
   else
     ++v.object->refs;
   return v;
-}
-
-void zxl_value_replace(zxl_value_t *slot, const zxl_value_t &v)
-{
-  // The slot is whole before the old content goes: a destructor that runs on the release sees it settled.
-  const zxl_value_t old = *slot;
-  *slot = v;
-  zxl_value_release(old);
 }
 
 namespace
@@ -314,7 +307,7 @@ void zxl_values_release(qvector<zxl_value_t> *values)
 
 // ---- references ----
 
-zxl_value_t *zxl_value_deref(zxl_value_t *slot, int flags)
+zxl_value_t *zxl_value_deref_ref(zxl_value_t *slot, int flags)
 {
   if ( slot == nullptr )
     interr(2656);

@@ -155,8 +155,14 @@ inline zxl_value_t zxl_value_share(const zxl_value_t &v, int32_t bad_kind)
     interr(bad_kind);
   return v;
 }
-// Puts v into the slot (no REF is followed), then releases the old content. Takes v's ownership.
-void zxl_value_replace(zxl_value_t *slot, const zxl_value_t &v);
+// Puts v into the slot (no REF is followed), then releases the old content. Takes v's ownership. The slot is
+// whole before the old content goes: a destructor that runs on the release sees it settled.
+inline void zxl_value_replace(zxl_value_t *slot, const zxl_value_t &v)
+{
+  const zxl_value_t old = *slot;
+  *slot = v;
+  zxl_value_release(old);
+}
 
 // Copies source into the destination. A destination holding a REF is replaced by the slot it refers to (one
 // level; an unresolvable REF answers the current error code). The source is shared before the destination's
@@ -180,7 +186,14 @@ inline constexpr int ZXL_DEREF_REPLACE = 2;   // also copy the final value into 
 // dangling. Without ZXL_DEREF_ONE_LEVEL the chain is followed to a non-REF value; a cycle or a dangling REF
 // sets error 1563 and answers null. With ZXL_DEREF_REPLACE the starting slot then holds a copy of the final
 // value and is the result. The result points into a stack, a global or the slot itself.
-zxl_value_t *zxl_value_deref(zxl_value_t *slot, int flags);
+// Values that are no REF are their own target without a call: the interpreter follows every slot it reads.
+zxl_value_t *zxl_value_deref_ref(zxl_value_t *slot, int flags);
+inline zxl_value_t *zxl_value_deref(zxl_value_t *slot, int flags)
+{
+  if ( slot != nullptr && slot->kind != ZK_REF )
+    return slot;
+  return zxl_value_deref_ref(slot, flags);
+}
 
 // The part of an execution context that REF values point into: its value stack, whose depth is its count.
 // Promises: while it exists it is listed as live under a serial that no other owner ever gets, so a REF to an

@@ -5,6 +5,8 @@
 
 #include "tests/support/interr_capture.h"
 
+#include <malloc.h>
+
 #include <new>
 #include <string>
 
@@ -51,6 +53,25 @@ TEST_F(values, strings_hold_any_bytes_and_grow_by_appending_to_themselves)
   zxl_string_splice(&built.v, 3, mirror.size() - 3, "");
   EXPECT_EQ(zxl_string_view(built.v), mirror.substr(0, 3) + mirror.substr(mirror.size() - 3));
 }
+
+#ifndef AKUI_SANITIZE
+TEST_F(values, appending_to_a_shared_string_keeps_its_room_near_its_size)
+{
+  // "s = s + x" in a loop: the operand on the stack shares the variable's buffer, so every append copies.
+  // The copies' room follows the content, not the earlier room: the heap stays near the string's size
+  // (the allocator's counters are meaningless under the sanitizers).
+  owned_value_t s(zxl_string(std::string(40, 's')));
+  for ( int n = 0; n < 60; ++n )
+  {
+    owned_value_t shared(zxl_value_share(s.v, 283));
+    zxl_string_append(&shared.v, "abcde");
+    zxl_value_replace(&s.v, std::exchange(shared.v, zxl_long(0)));
+  }
+  EXPECT_EQ(zxl_string_view(s.v).size(), 40u + 60 * 5);
+  const struct mallinfo2 info = mallinfo2();
+  EXPECT_LT(info.hblkhd + info.uordblks, size_t(64) << 20);
+}
+#endif
 
 TEST_F(values, a_string_past_the_bound_is_out_of_memory_and_stays_as_it_was)
 {
