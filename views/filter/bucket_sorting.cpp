@@ -77,33 +77,91 @@ std::unique_ptr<bucket_sorting_strategy_t> new_bucket_column_sorting(int32_t col
   return std::make_unique<bucket_column_sorting_t>(column, column_flags, order == sort_order_descending);
 }
 
+namespace
+{
+
+// The first 24 bytes of a text as three big-endian numbers, padded with zero bytes: two texts whose
+// prefixes differ compare as their prefixes do (unsigned bytes, a shorter text first).
+void text_prefix(std::string_view text, uint64_t prefix[3])
+{
+  uint8_t bytes[24] = {};
+  memcpy(bytes, text.data(), std::min(text.size(), sizeof bytes));
+  for ( size_t i = 0; i < 3; ++i )
+  {
+    uint64_t word;
+    memcpy(&word, bytes + 8 * i, sizeof word);
+    prefix[i] = __builtin_bswap64(word);
+  }
+}
+
+} // namespace
+
 void bucket_column_sorting_t::sort(bucket_rows_t &rows, std::span<uint64_t> positions, size_t first) const
 {
+  if ( first >= positions.size() )
+    return;
   const size_t col = size_t(column);
   const uint32_t numeric = column_flags & column_flags_kind_mask;
   const int32_t kind = numeric == column_flags_hex ? sort_key_hex : numeric == column_flags_decimal ? sort_key_decimal : 0;
-  // Values compare as unsigned 64-bit numbers ("infty" and hexadecimal values above 2^63 sort last),
-  // texts as unsigned bytes.
-  const auto compare = [&](item_info_t &a, item_info_t &b) -> int {
+  // Each row's key is taken once into one contiguous record, so that most comparisons touch no row:
+  // values compare as unsigned 64-bit numbers ("infty" and hexadecimal values above 2^63 sort last),
+  // texts by their first 24 bytes and, on a tie, as unsigned bytes. Equal keys keep their order through
+  // the record's index, which makes the unstable sort stable.
+  struct keyed_t
+  {
+    uint64_t prefix[3];
+    const qstring *text; // null for values
+    uint64_t position;
+    size_t index;
+  };
+  std::vector<keyed_t> keyed;
+  // After the others, in their order: rows without the column, then rows not cached.
+  std::vector<uint64_t> lacking;
+  std::vector<uint64_t> uncached;
+  keyed.reserve(positions.size() - first);
+  for ( size_t i = first; i < positions.size(); ++i )
+  {
+    item_info_t *row = rows.cached_row(positions[i]);
+    if ( row == nullptr || col >= row->texts.size() || col >= row->sort_keys.size() )
+    {
+      (row == nullptr ? uncached : lacking).push_back(positions[i]);
+      continue;
+    }
+    keyed_t k {{0, 0, 0}, nullptr, positions[i], keyed.size()};
     if ( kind != 0 )
     {
-      column_sort_key(&a, column, kind, column_flags);
-      column_sort_key(&b, column, kind, column_flags);
-      const uint64_t x = uint64_t(a.sort_keys[col].value);
-      const uint64_t y = uint64_t(b.sort_keys[col].value);
-      return x < y ? -1 : x > y ? 1 : 0;
+      column_sort_key(row, column, kind, column_flags);
+      k.prefix[0] = uint64_t(row->sort_keys[col].value);
     }
-    const int c = a.texts[col].view().compare(b.texts[col].view());
+    else
+    {
+      k.text = &row->texts[col];
+      text_prefix(k.text->view(), k.prefix);
+    }
+    keyed.push_back(k);
+  }
+  // -1, 0 or 1 as a's key orders before, with or after b's.
+  const auto order = [](const keyed_t &a, const keyed_t &b) {
+    for ( size_t i = 0; i < 3; ++i )
+      if ( a.prefix[i] != b.prefix[i] )
+        return a.prefix[i] < b.prefix[i] ? -1 : 1;
+    if ( a.text == nullptr )
+      return 0;
+    const int c = a.text->view().compare(b.text->view());
     return c < 0 ? -1 : c > 0 ? 1 : 0;
   };
-  stable_sort_rows(rows, positions, first, [&](item_info_t &a, item_info_t &b) {
-    const bool has_a = col < a.texts.size() && col < a.sort_keys.size();
-    const bool has_b = col < b.texts.size() && col < b.sort_keys.size();
-    if ( !has_a || !has_b )
-      return has_a;
-    const int order = compare(a, b);
-    return descending ? order > 0 : order < 0;
+  const int sign = descending ? -1 : 1;
+  std::sort(keyed.begin(), keyed.end(), [&](const keyed_t &a, const keyed_t &b) {
+    const int c = order(a, b) * sign;
+    return c != 0 ? c < 0 : a.index < b.index;
   });
+  size_t at = first;
+  for ( const keyed_t &k : keyed )
+    positions[at++] = k.position;
+  for ( const uint64_t position : lacking )
+    positions[at++] = position;
+  for ( const uint64_t position : uncached )
+    positions[at++] = position;
 }
 
 void bucket_fuzzy_sorting_t::sort(bucket_rows_t &rows, std::span<uint64_t> positions, size_t first) const

@@ -3,7 +3,9 @@
 
 #include <QAbstractItemView>
 
+#include <algorithm>
 #include <unordered_map>
+#include <utility>
 
 item_info_t *filtered_bucket_t::cached_row(row_cache_t &cache, size_t shown) const
 {
@@ -50,16 +52,41 @@ void filtered_bucket_t::select_in_view(QAbstractItemView *view, const QModelInde
 namespace
 {
 
-// The strategy's view of a bucket: the cached row of a shown position.
+// The strategy's view of a bucket: the cached rows of the shown positions, looked up once before the sort
+// (a comparison must not search the row cache).
 class shown_rows_t final : public bucket_rows_t
 {
 public:
-  shown_rows_t(const filtered_bucket_t &bucket, row_cache_t &cache) : bucket_(bucket), cache_(cache) {}
-  item_info_t *cached_row(uint64_t position) override { return bucket_.cached_row(cache_, size_t(position)); }
+  shown_rows_t(const filtered_bucket_t &bucket, row_cache_t &cache)
+  {
+    const size_t n = bucket.shown_count();
+    rows_.assign(n, nullptr);
+    // A few rows are searched one by one; many are met in one walk of the cache in key order, which
+    // follows its nodes instead of descending the tree from the top for every row.
+    if ( n * 32 < cache.size() )
+    {
+      for ( size_t i = 0; i < n; ++i )
+        rows_[i] = bucket.cached_row(cache, i);
+      return;
+    }
+    std::vector<std::pair<uint64_t, size_t>> keys(n);
+    for ( size_t i = 0; i < n; ++i )
+      keys[i] = {bucket.row_key(i), i};
+    if ( !std::is_sorted(keys.begin(), keys.end()) )
+      std::sort(keys.begin(), keys.end());
+    auto node = cache.begin();
+    for ( const auto &[key, shown] : keys )
+    {
+      while ( node != cache.end() && node->first < key )
+        ++node;
+      if ( node != cache.end() && node->first == key )
+        rows_[shown] = &node->second;
+    }
+  }
+  item_info_t *cached_row(uint64_t position) override { return position < rows_.size() ? rows_[position] : nullptr; }
 
 private:
-  const filtered_bucket_t &bucket_;
-  row_cache_t &cache_;
+  std::vector<item_info_t *> rows_;
 };
 
 } // namespace
