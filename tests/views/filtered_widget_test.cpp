@@ -4,6 +4,7 @@
 
 #include "core/ui_callback.h"
 #include "tests/support/recording_ui_callback.h"
+#include "tests/support/seeded_random.h"
 #include "tests/ui/app/screenshots.h"
 #include "tests/views/filtered_test_widget.h"
 #include "tests/views/make_condition.h"
@@ -15,7 +16,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -365,4 +369,87 @@ TEST(FilteredWidgetUpdates, AutoScrollIsHeldOffForItsReason)
   QCoreApplication::processEvents();
   EXPECT_EQ(w->auto_scroll_in_reload, (std::vector<bool>{false, true}));
   EXPECT_TRUE(w->view()->hasAutoScroll());
+}
+
+// ---- Seeded queries ----------------------------------------------------------------------------------
+
+namespace {
+
+const char *const row_pieces[] = {"src", "Foo", "bar", "_", "/", ".", "x", "Q", "\xC3\xA9", "\xC3\x89", "7", "fb", " ",
+                                  "\xFF", "\xC3", "a"};
+const char *const query_pieces[] = {"a", "b", "fo", "F", "x", ".", "*", "(", "|", "\xC3\xA9", "\xFF", "(a+)+$", "[",
+                                    "\\b", "_", " "};
+
+std::string random_piece_text(std::mt19937 &rng, const char *const *pieces, size_t count, size_t max_pieces)
+{
+  std::string text;
+  for ( size_t n = rng() % (max_pieces + 1); n > 0; --n )
+    text += pieces[rng() % count];
+  return text;
+}
+
+bool ascii_only(const std::string &text)
+{
+  return std::all_of(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; });
+}
+
+// The plain reference of a case-insensitive ASCII substring test.
+bool contains_folded(std::string text, std::string query)
+{
+  for ( std::string *s : {&text, &query} )
+    for ( char &c : *s )
+      c = char(std::tolower(static_cast<unsigned char>(c)));
+  return text.find(query) != std::string::npos;
+}
+
+} // namespace
+
+TEST(FilteredWidget, SeededQueriesAndModesKeepRowsAndViewsConsistent)
+{
+  recording_ui_callback_t ui; // expressions that do not compile are logged
+  std::mt19937 rng(20261210);
+  std::vector<test_folder_t> folders = {{5001, "one", {}}, {5002, "two", {}}};
+  std::vector<test_row_t> rows;
+  uint64_t key = 1;
+  for ( int i = 0; i < 60; ++i )
+  {
+    const std::string name = random_piece_text(rng, row_pieces, std::size(row_pieces), 8);
+    test_row_t row {key++, name, std::to_string(rng() % 5000)};
+    if ( i % 3 == 0 )
+      folders[size_t(i / 3) % 2].rows.push_back(row);
+    else
+      rows.push_back(row);
+  }
+  rows.push_back({key++, std::string(200000, 'a') + "b", "1"}); // a long row for the catastrophic expressions
+  test_filtered_widget_t w(folders, rows);
+  w.view()->expandAll();
+  w.show();
+
+  for ( int round = 0; round < seeded_runs(300); ++round )
+  {
+    const std::string query = random_piece_text(rng, query_pieces, std::size(query_pieces), 3);
+    const uint32_t flags = uint32_t(rng() % 4) | (rng() % 2 == 0 ? filter_match_case : 0u);
+    w.apply_quick_filter(quick(flags, query));
+    SCOPED_TRACE(query + " flags " + std::to_string(flags));
+
+    // The folders lead the root whatever the query; no row is shown twice.
+    const names_t shown = w.shown_names();
+    ASSERT_GE(shown.size(), 2u);
+    EXPECT_EQ(shown[0], "one");
+    EXPECT_EQ(shown[1], "two");
+    EXPECT_EQ(int(shown.size()), w.model()->rowCount());
+    if ( (flags & filter_mode_mask) == filter_mode_substring && (flags & filter_match_case) == 0 && ascii_only(query)
+         && !query.empty() )
+    {
+      names_t expected = {"one", "two"};
+      for ( const test_row_t &row : w.rows )
+        if ( contains_folded(row.name, query) || contains_folded(row.size, query) )
+          expected.push_back(QString::fromStdString(row.name).toStdString()); // as the model shows it
+      EXPECT_EQ(shown, expected);
+    }
+    if ( round % 50 == 0 )
+      QCoreApplication::processEvents();
+  }
+  w.apply_quick_filter(quick(0, ""));
+  EXPECT_EQ(w.shown_names().size(), 2 + w.rows.size());
 }
