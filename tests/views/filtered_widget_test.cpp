@@ -340,6 +340,10 @@ TEST(FilteredWidgetUpdates, FolderRowsAreToldUnderTheirParent)
   EXPECT_EQ(removed[2][0].value<QModelIndex>().row(), 1);
   EXPECT_EQ(removed[2][1].toInt(), 0);
   EXPECT_EQ(w->shown_names(w->model()->index(1, 0)), names_t{});
+  const uint64_t keys[] = {0, 1, 2, 77};
+  EXPECT_EQ(w->total_shown_rows(keys), 3u + 2u + 0u);
+  EXPECT_NE(w->cached_bucket(2), nullptr);
+  EXPECT_EQ(w->cached_bucket(77), nullptr);
 }
 
 TEST(FilteredWidgetUpdates, SelectionAndCurrentRowSurviveTheUpdate)

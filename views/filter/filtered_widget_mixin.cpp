@@ -181,6 +181,15 @@ filtered_bucket_t *filtered_widget_mixin_t::filtered_bucket(uint64_t bucket_key)
   return buckets_.emplace(bucket_key, std::move(bucket)).first->second.get();
 }
 
+size_t filtered_widget_mixin_t::total_shown_rows(std::span<const uint64_t> bucket_keys)
+{
+  size_t total = 0;
+  for ( const uint64_t key : bucket_keys )
+    if ( const filtered_bucket_t *bucket = filtered_bucket(key) )
+      total += bucket->shown_count();
+  return total;
+}
+
 bool filtered_widget_mixin_t::is_filtering() const
 {
   for ( const filter_condition_t &condition : conditions_ )

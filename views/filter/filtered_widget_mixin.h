@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <span>
 #include <vector>
 
 class QAbstractItemView;
@@ -136,6 +137,8 @@ public:
   filtered_bucket_t *filtered_bucket(uint64_t bucket_key);
   // The cached bucket of a key without creating one.
   [[nodiscard]] filtered_bucket_t *cached_bucket(uint64_t bucket_key) const;
+  // The number of rows the buckets of these keys show (buckets made as needed; a key without one adds 0).
+  [[nodiscard]] size_t total_shown_rows(std::span<const uint64_t> bucket_keys);
   // Makes the key's row current and returns it (an empty row when it cannot be fetched).
   const item_info_t &row_texts(uint64_t key);
   // The row cache, loaded first while a filter or sort is active.
