@@ -5,8 +5,8 @@
 // besides the texts themselves. Prints the ratios.
 #include "bench/bench_runner.h"
 #include "bench/path_rows.h"
+#include "bench/run_tool.h"
 #include "bench/pseudo_random.h"
-#include "core/process_launch.h"
 #include "tests/support/heap_in_use.h"
 #include "views/filter/bucket_sorting.h"
 #include "views/filter/filtered_bucket.h"
@@ -146,19 +146,8 @@ void fzf_filter(benchmark::State &state)
 {
   const std::string arguments = std::string("--filter ") + fuzzy_query + " <" + fixture->lines + " >" + fixture->ranked;
   for ( auto _ : state )
-  {
-    process_launch_params_t params;
-    params.program = "fzf";
-    params.arguments = arguments.c_str();
-    qstring error;
-    os_handle_t *process = spawn_process(&params, &error);
-    int32_t exit_code = -1;
-    if ( process == nullptr || wait_process(process, &exit_code, -1) != 0 || exit_code != 0 )
-    {
-      state.SkipWithError(process == nullptr ? error.c_str() : "fzf failed (is it installed?)");
+    if ( !run_tool(state, "fzf", arguments) )
       return;
-    }
-  }
   std::ifstream in(fixture->ranked);
   size_t count = 0;
   for ( std::string line; std::getline(in, line); )

@@ -3,7 +3,7 @@
 // through the core's process launcher). Prints the ratio.
 #include "bench/bench_runner.h"
 #include "bench/path_rows.h"
-#include "core/process_launch.h"
+#include "bench/run_tool.h"
 #include "views/filter/row_filter.h"
 
 #include <benchmark/benchmark.h>
@@ -88,19 +88,8 @@ void grep_count(benchmark::State &state)
 {
   const std::string arguments = std::string("-F -i -c ") + query + " " + fixture->lines + " >" + fixture->counted;
   for ( auto _ : state )
-  {
-    process_launch_params_t params;
-    params.program = "grep";
-    params.arguments = arguments.c_str();
-    qstring error;
-    os_handle_t *process = spawn_process(&params, &error);
-    int32_t exit_code = -1;
-    if ( process == nullptr || wait_process(process, &exit_code, -1) != 0 || exit_code != 0 )
-    {
-      state.SkipWithError(process == nullptr ? error.c_str() : "grep failed");
+    if ( !run_tool(state, "grep", arguments) )
       return;
-    }
-  }
   std::ifstream in(fixture->counted);
   double count = 0;
   in >> count;
