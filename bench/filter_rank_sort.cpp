@@ -233,8 +233,11 @@ int main(int argc, char **argv)
   engine = &rows;
   benchmark::RegisterBenchmark("fuzzy/rank", fuzzy_rank)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
   benchmark::RegisterBenchmark("fzf_filter", fzf_filter)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
-  benchmark::RegisterBenchmark("sort/column", column_sort)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
-  benchmark::RegisterBenchmark("proxy_sort", proxy_sort)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
-  benchmark::RegisterBenchmark("memory/row_cache_and_bucket", memory_per_row)->Unit(benchmark::kMillisecond)->Iterations(1);
+  benchmark::RegisterBenchmark("sort/column", column_sort)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->Iterations(4);
+  benchmark::RegisterBenchmark("proxy_sort", proxy_sort)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)
+    ->UseRealTime()->Iterations(4);
+  benchmark::RegisterBenchmark("memory/row_cache_and_bucket", memory_per_row)->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
   return runner.run({{"fuzzy/rank", "fzf_filter"}, {"sort/column", "proxy_sort"}});
 }

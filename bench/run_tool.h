@@ -20,7 +20,8 @@ inline bool run_tool(benchmark::State &state, const char *program, const std::st
   int32_t exit_code = -1;
   if ( process == nullptr || wait_process(process, &exit_code, -1) != 0 || exit_code != 0 )
   {
-    state.SkipWithError(process == nullptr ? error.c_str() : (std::string(program) + " failed (is it installed?)").c_str());
+    const std::string failed = std::string(program) + " failed (is it installed?)";
+    state.SkipWithError(process == nullptr ? error.c_str() : failed.c_str());
     return false;
   }
   return true;

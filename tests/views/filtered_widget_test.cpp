@@ -41,7 +41,8 @@ std::unique_ptr<test_filtered_widget_t> small_tree()
     {1001, "docs", make_rows({"guide.md", "notes.txt", "api.md"}, 100)},
     {1002, "src", make_rows({"main.cpp", "filter.cpp", "filter.h"}, 200)},
   };
-  auto widget = std::make_unique<test_filtered_widget_t>(std::move(folders), make_rows({"zeta.txt", "alpha.md", "Makefile"}));
+  auto widget =
+    std::make_unique<test_filtered_widget_t>(std::move(folders), make_rows({"zeta.txt", "alpha.md", "Makefile"}));
   widget->view()->expandAll();
   widget->show();
   return widget;
@@ -113,7 +114,8 @@ TEST(FilteredWidget, ConditionsDecideInListOrder)
     {"include", {make_condition(0, "ap")}, {"apple", "apricot", "grape"}},
     {"exclude", {make_condition(exclude, "ap")}, {"banana", "cherry"}},
     {"exclude before include", {make_condition(exclude, "apr"), make_condition(0, "ap")}, {"apple", "grape"}},
-    {"include before exclude", {make_condition(0, "ap"), make_condition(exclude, "apr")}, {"apple", "apricot", "grape"}},
+    {"include before exclude", {make_condition(0, "ap"), make_condition(exclude, "apr")},
+     {"apple", "apricot", "grape"}},
     {"disabled only", {make_condition(filter_disabled, "ap")}, all},
     {"highlight only", {make_condition(filter_action_highlight, "ap")}, all},
     {"two includes", {make_condition(0, "ch"), make_condition(0, "ban")}, {"banana", "cherry"}},

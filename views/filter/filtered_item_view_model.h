@@ -35,7 +35,8 @@ public:
     return int(bucket.shown_count());
   }
   // The data of an index of the bucket.
-  [[nodiscard]] virtual QVariant bucket_item_data(filtered_bucket_t &bucket, const QModelIndex &index, int role) const = 0;
+  [[nodiscard]] virtual QVariant bucket_item_data(filtered_bucket_t &bucket, const QModelIndex &index,
+                                                  int role) const = 0;
 
   QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
   int rowCount(const QModelIndex &parent = QModelIndex()) const override;

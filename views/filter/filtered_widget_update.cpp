@@ -37,7 +37,8 @@ void filtered_widget_mixin_t::post_update_strategy(std::unique_ptr<filtered_widg
     strategy->flags |= strategy_flag_0x40;
   if ( (flags_ & engine_no_auto_scroll) != 0 )
     strategy->reason |= update_no_auto_scroll;
-  QCoreApplication::postEvent(widget_, new filtered_widget_update_model_event_t(std::move(strategy), update_nesting_ > 0));
+  QCoreApplication::postEvent(widget_,
+                              new filtered_widget_update_model_event_t(std::move(strategy), update_nesting_ > 0));
 }
 
 bool filtered_widget_mixin_t::handle_engine_event(QWidget * /*widget*/, QEvent *event)
