@@ -219,6 +219,43 @@ TEST(FilteredWidget, ExpressionThatDoesNotCompileKeepsThePreviousCondition)
   EXPECT_EQ(w->shown_names(), (names_t{"xyz"}));
 }
 
+TEST(FilteredWidget, ExpressionOverItsBudgetOnTheRowsIsDroppedLikeOneThatDoesNotCompile)
+{
+  recording_ui_callback_t ui;
+  const std::string long_a = std::string(100000, 'a') + "!";
+  auto w = flat_list({"abc", long_a, "xyz", "bcd"});
+  const auto logged_over_budget = [&ui] {
+    for ( const ui_request_record_t &r : ui.requests_of(ui_code_log) )
+      if ( r.text.rfind("regex over budget, dropped: ", 0) == 0 )
+        return true;
+    return false;
+  };
+
+  w->apply_quick_filter(quick(0, "bc"));
+  const names_t before = w->shown_names();
+  EXPECT_EQ(before, (names_t{"abc", "bcd"}));
+  w->apply_quick_filter(quick(filter_mode_regex, "(a+)+$"));
+  EXPECT_TRUE(logged_over_budget());
+  EXPECT_EQ(w->shown_names(), before);
+  ASSERT_EQ(w->conditions().size(), 1u);
+  EXPECT_EQ(w->conditions()[0].query, qstring("bc"));
+
+  // The fuzzy condition before it comes back with its ranking.
+  w->apply_quick_filter(quick(filter_mode_fuzzy, "bc"));
+  ASSERT_NE(w->sorting(), nullptr);
+  w->apply_quick_filter(quick(filter_mode_regex, "(a|aa)+$"));
+  EXPECT_EQ(w->conditions()[0].mode(), filter_mode_fuzzy);
+  ASSERT_NE(w->sorting(), nullptr);
+  EXPECT_EQ(w->sorting()->kind, bucket_sorting_strategy_t::fuzzy_sorting);
+  EXPECT_EQ(w->shown_names().size(), 2u);
+
+  // Without a condition before it, the list shows every row again.
+  w->apply_quick_filter(quick(0, ""));
+  w->apply_quick_filter(quick(filter_mode_regex, "(a+)+$"));
+  EXPECT_TRUE(w->conditions().empty());
+  EXPECT_EQ(w->shown_names().size(), 4u);
+}
+
 TEST(FilteredWidget, FuzzyModeSortsByRankAndOnlyItsOwnSortingIsDropped)
 {
   const names_t names = {"fbx", "foo_bar", "xfxbx", "FooBar", "zzz"};

@@ -8,6 +8,7 @@
 #include <QAbstractItemModel>
 #include <QAbstractItemView>
 
+#include <algorithm>
 #include <numeric>
 #include <utility>
 
@@ -213,12 +214,51 @@ void filtered_widget_mixin_t::set_rows_italic(bool italic)
 
 // ---- Filtering, sorting and highlight -------------------------------------------------------------
 
+namespace
+{
+
+bool is_quick_condition(const std::vector<filter_condition_t> &conditions)
+{
+  return !conditions.empty() && (conditions.front().flags & filter_quick_filter) != 0;
+}
+
+// How many conditions take no part in deciding visibility (an expression over its budget joins them).
+size_t skipped_conditions(const std::vector<filter_condition_t> &conditions)
+{
+  return size_t(std::count_if(conditions.begin(), conditions.end(), condition_skipped_for_visibility));
+}
+
+} // namespace
+
+void filtered_widget_mixin_t::filter_rows()
+{
+  const size_t skipped = skipped_conditions(conditions_);
+  for ( auto &[key, row] : row_cache() )
+    filter_cached_row(conditions_, &row);
+  // An expression that went over its budget during the pass is dropped: the pass runs again without it,
+  // so that no row keeps a decision it took.
+  if ( skipped_conditions(conditions_) != skipped )
+    for ( auto &[key, row] : row_cache_ )
+      filter_cached_row(conditions_, &row);
+}
+
 void filtered_widget_mixin_t::resync_view(const view_snapshot_t &snapshot, uint32_t reason)
 {
   drop_all_buckets();
   current_key_ = no_key;
-  for ( auto &[key, row] : row_cache() )
-    filter_cached_row(conditions_, &row);
+  filter_rows();
+  // A quick-filter expression that went over its budget on these rows is dropped like one that does not
+  // compile: the previous quick-filter condition and its sorting come back before the views are synchronised.
+  if ( quick_fallback_ != nullptr && is_quick_condition(conditions_) && conditions_.front().lacks_pattern() )
+  {
+    conditions_.erase(conditions_.begin());
+    if ( quick_fallback_->had_condition )
+      conditions_.insert(conditions_.begin(), quick_fallback_->condition);
+    if ( quick_fallback_->sorting != nullptr )
+      sorting_ = std::move(quick_fallback_->sorting);
+    filter_rows();
+  }
+  quick_fallback_.reset();
   sync_views(snapshot, reason);
 }
 
@@ -250,16 +290,6 @@ uint32_t filtered_widget_mixin_t::row_filter_result_cached(uint64_t key, uint32_
 }
 
 // ---- Conditions and the quick filter ------------------------------------------------------------------
-
-namespace
-{
-
-bool is_quick_condition(const std::vector<filter_condition_t> &conditions)
-{
-  return !conditions.empty() && (conditions.front().flags & filter_quick_filter) != 0;
-}
-
-} // namespace
 
 void filtered_widget_mixin_t::set_conditions(std::vector<filter_condition_t> conditions)
 {
@@ -294,6 +324,7 @@ void filtered_widget_mixin_t::apply_quick_filter(const filter_condition_t &bar_c
       old_text = old.query;
   }
 
+  const filter_condition_t previous = had_quick ? conditions_.front() : filter_condition_t();
   filter_condition_t condition = bar_condition;
   condition.flags |= filter_quick_filter;
   if ( condition.needs_pattern() && condition.regex == nullptr && !condition.query.empty() )
@@ -313,11 +344,15 @@ void filtered_widget_mixin_t::apply_quick_filter(const filter_condition_t &bar_c
   const int32_t new_column = empty_text ? -1 : condition.column;
   if ( new_flags == old_flags && new_column == old_column && new_text == old_text )
     return;
+  quick_fallback_ = std::make_unique<quick_fallback_t>();
+  quick_fallback_->had_condition = had_quick;
+  quick_fallback_->condition = previous;
   if ( !empty_text && condition.is_enabled() && condition.mode() == filter_mode_fuzzy )
-    sorting_ = std::make_unique<bucket_fuzzy_sorting_t>();
+    quick_fallback_->sorting = std::exchange(sorting_, std::make_unique<bucket_fuzzy_sorting_t>());
   else if ( sorting_ != nullptr && sorting_->kind == bucket_sorting_strategy_t::fuzzy_sorting )
-    sorting_.reset();
+    quick_fallback_->sorting = std::move(sorting_);
   highlight_key_ = no_key;
   resync_view(snapshot, 0);
+  quick_fallback_.reset();
   expand_all_if_filtered();
 }

@@ -156,8 +156,9 @@ public:
   void set_conditions(std::vector<filter_condition_t> conditions);
   // Takes the quick filter bar's condition (its query is the bar's text; flag filter_quick_filter is
   // set here): an empty text removes the quick-filter condition, an expression that does not compile
-  // changes nothing. When flags, column or text changed, fuzzy mode installs the fuzzy sorting (other
-  // modes drop only a fuzzy sorting) and the rows are filtered again.
+  // changes nothing, and one that goes over its match budget on the rows is dropped the same way. When
+  // flags, column or text changed, fuzzy mode installs the fuzzy sorting (other modes drop only a fuzzy
+  // sorting) and the rows are filtered again.
   void apply_quick_filter(const filter_condition_t &bar_condition);
   [[nodiscard]] const bucket_sorting_strategy_t *sorting() const { return sorting_.get(); }
 
@@ -190,6 +191,8 @@ public:
 
 private:
   void load_row_cache();
+  // Filters every cached row with the conditions (twice when an expression went over its budget).
+  void filter_rows();
   void drop_all_buckets() { drop_buckets(no_key); }
 
   QWidget *widget_; // not owned: the widget that carries the engine
@@ -204,6 +207,15 @@ private:
   int update_nesting_ = 0;
   std::vector<filter_condition_t> conditions_;
   std::unique_ptr<bucket_sorting_strategy_t> sorting_;
+  // While apply_quick_filter runs its filtering pass: what comes back when the new expression goes over
+  // its budget.
+  struct quick_fallback_t
+  {
+    bool had_condition = false;
+    filter_condition_t condition;
+    std::unique_ptr<bucket_sorting_strategy_t> sorting;
+  };
+  std::unique_ptr<quick_fallback_t> quick_fallback_;
 };
 
 // The engine of a widget; null for null or a widget without one.
