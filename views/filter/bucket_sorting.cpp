@@ -51,10 +51,12 @@ bool parse_hex(const char *text, size_t length, uint64_t *value)
 
 bool column_sort_key(item_info_t *row, int32_t column, int32_t kind, uint32_t column_flags)
 {
-  if ( column < 0 || size_t(column) >= row->sort_keys.size() || size_t(column) >= row->texts.size() )
+  if ( column < 0 || size_t(column) >= row->texts.size() )
     return false;
   if ( kind != sort_key_decimal && kind != sort_key_hex )
     return false;
+  if ( row->sort_keys.size() < row->texts.size() )
+    row->sort_keys.resize(row->texts.size());
   sort_key_t &key = row->sort_keys[size_t(column)];
   if ( key.kind != sort_key_unparsed )
     return key.kind == kind;
@@ -122,7 +124,7 @@ void bucket_column_sorting_t::sort(bucket_rows_t &rows, std::span<uint64_t> posi
   for ( size_t i = first; i < positions.size(); ++i )
   {
     item_info_t *row = rows.cached_row(positions[i]);
-    if ( row == nullptr || col >= row->texts.size() || col >= row->sort_keys.size() )
+    if ( row == nullptr || col >= row->texts.size() )
     {
       (row == nullptr ? uncached : lacking).push_back(positions[i]);
       continue;
