@@ -98,6 +98,23 @@ void text_prefix(std::string_view text, uint64_t prefix[3])
 
 } // namespace
 
+namespace
+{
+
+// Sorts the records by `order` (-1, 0 or 1; reversed when descending); equal keys keep their order through
+// the records' index, which makes the unstable sort stable.
+template <typename Record, typename Order>
+void sort_records(std::vector<Record> &records, bool descending, Order order)
+{
+  const int sign = descending ? -1 : 1;
+  std::sort(records.begin(), records.end(), [&](const Record &a, const Record &b) {
+    const int c = order(a, b) * sign;
+    return c != 0 ? c < 0 : a.index < b.index;
+  });
+}
+
+} // namespace
+
 void bucket_column_sorting_t::sort(bucket_rows_t &rows, std::span<uint64_t> positions, size_t first) const
 {
   if ( first >= positions.size() )
@@ -105,61 +122,68 @@ void bucket_column_sorting_t::sort(bucket_rows_t &rows, std::span<uint64_t> posi
   const size_t col = size_t(column);
   const uint32_t numeric = column_flags & column_flags_kind_mask;
   const int32_t kind = numeric == column_flags_hex ? sort_key_hex : numeric == column_flags_decimal ? sort_key_decimal : 0;
-  // Each row's key is taken once into one contiguous record, so that most comparisons touch no row:
+  // Each row's key is taken once into a small contiguous record, so that most comparisons touch no row:
   // values compare as unsigned 64-bit numbers ("infty" and hexadecimal values above 2^63 sort last),
-  // texts by their first 24 bytes and, on a tie, as unsigned bytes. Equal keys keep their order through
-  // the record's index, which makes the unstable sort stable.
-  struct keyed_t
+  // texts by their first 24 bytes and, on a tie, as unsigned bytes.
+  struct value_t
+  {
+    uint64_t value;
+    uint32_t index; // into the sorted positions (a bucket's row map holds 32-bit positions)
+  };
+  struct text_t
   {
     uint64_t prefix[3];
-    const qstring *text; // null for values
-    uint64_t position;
-    size_t index;
+    const qstring *text;
+    uint32_t index;
   };
-  std::vector<keyed_t> keyed;
+  std::vector<value_t> values;
+  std::vector<text_t> texts;
   // After the others, in their order: rows without the column, then rows not cached.
   std::vector<uint64_t> lacking;
   std::vector<uint64_t> uncached;
-  keyed.reserve(positions.size() - first);
-  for ( size_t i = first; i < positions.size(); ++i )
+  const std::vector<uint64_t> sorted(positions.begin() + std::ptrdiff_t(first), positions.end());
+  if ( kind != 0 )
+    values.reserve(sorted.size());
+  else
+    texts.reserve(sorted.size());
+  for ( size_t i = 0; i < sorted.size(); ++i )
   {
-    item_info_t *row = rows.cached_row(positions[i]);
+    item_info_t *row = rows.cached_row(sorted[i]);
     if ( row == nullptr || col >= row->texts.size() )
-    {
-      (row == nullptr ? uncached : lacking).push_back(positions[i]);
-      continue;
-    }
-    keyed_t k {{0, 0, 0}, nullptr, positions[i], keyed.size()};
-    if ( kind != 0 )
+      (row == nullptr ? uncached : lacking).push_back(sorted[i]);
+    else if ( kind != 0 )
     {
       column_sort_key(row, column, kind, column_flags);
-      k.prefix[0] = uint64_t(row->sort_keys[col].value);
+      values.push_back({uint64_t(row->sort_keys[col].value), uint32_t(i)});
     }
     else
     {
-      k.text = &row->texts[col];
-      text_prefix(k.text->view(), k.prefix);
+      text_t t {{0, 0, 0}, &row->texts[col], uint32_t(i)};
+      text_prefix(t.text->view(), t.prefix);
+      texts.push_back(t);
     }
-    keyed.push_back(k);
   }
-  // -1, 0 or 1 as a's key orders before, with or after b's.
-  const auto order = [](const keyed_t &a, const keyed_t &b) {
-    for ( size_t i = 0; i < 3; ++i )
-      if ( a.prefix[i] != b.prefix[i] )
-        return a.prefix[i] < b.prefix[i] ? -1 : 1;
-    if ( a.text == nullptr )
-      return 0;
-    const int c = a.text->view().compare(b.text->view());
-    return c < 0 ? -1 : c > 0 ? 1 : 0;
-  };
-  const int sign = descending ? -1 : 1;
-  std::sort(keyed.begin(), keyed.end(), [&](const keyed_t &a, const keyed_t &b) {
-    const int c = order(a, b) * sign;
-    return c != 0 ? c < 0 : a.index < b.index;
-  });
   size_t at = first;
-  for ( const keyed_t &k : keyed )
-    positions[at++] = k.position;
+  if ( kind != 0 )
+  {
+    sort_records(values, descending, [](const value_t &a, const value_t &b) {
+      return a.value < b.value ? -1 : a.value > b.value ? 1 : 0;
+    });
+    for ( const value_t &v : values )
+      positions[at++] = sorted[v.index];
+  }
+  else
+  {
+    sort_records(texts, descending, [](const text_t &a, const text_t &b) {
+      for ( size_t i = 0; i < 3; ++i )
+        if ( a.prefix[i] != b.prefix[i] )
+          return a.prefix[i] < b.prefix[i] ? -1 : 1;
+      const int c = a.text->view().compare(b.text->view());
+      return c < 0 ? -1 : c > 0 ? 1 : 0;
+    });
+    for ( const text_t &t : texts )
+      positions[at++] = sorted[t.index];
+  }
   for ( const uint64_t position : lacking )
     positions[at++] = position;
   for ( const uint64_t position : uncached )
