@@ -2,8 +2,8 @@
 // with the row cache loaded, beside `grep -F -i -c` on the same lines from a page-cached file (launched
 // through the core's process launcher). Prints the ratio.
 #include "bench/bench_runner.h"
-#include "bench/pseudo_random.h"
-#include "core/process_launch.h"
+#include "bench/path_rows.h"
+#include "bench/run_tool.h"
 #include "views/filter/row_filter.h"
 
 #include <benchmark/benchmark.h>
@@ -27,37 +27,11 @@ namespace
 constexpr size_t row_count = 1000000;
 const char *const query = "Lib";
 
-// Rows like "/home/quinn/src/vendor/LibCore/parse_tree.cpp".
-std::vector<std::string> path_rows()
-{
-  static const char *const folders[] = {"home", "src", "usr", "lib", "include", "vendor", "docs", "build",
-                                        "tests", "tools", "share", "Core", "net", "ui", "data", "opt"};
-  static const char *const extensions[] = {".cpp", ".h", ".txt", ".json", ".py", ".md"};
-  pseudo_random_t rng;
-  std::vector<std::string> rows;
-  rows.reserve(row_count);
-  for ( size_t i = 0; i < row_count; ++i )
-  {
-    std::string row;
-    for ( uint64_t n = 4 + rng.next() % 3; n > 0; --n )
-      (row += '/') += folders[rng.next() % std::size(folders)];
-    row += '/';
-    for ( uint64_t n = 8 + rng.next() % 15; n > 0; --n )
-    {
-      const uint64_t r = rng.next() % 30;
-      row += r < 26 ? char('a' + r) : r < 28 ? '_' : char('A' + rng.next() % 26);
-    }
-    row += extensions[rng.next() % std::size(extensions)];
-    rows.push_back(std::move(row));
-  }
-  return rows;
-}
-
 struct fixture_t
 {
   fixture_t()
   {
-    const std::vector<std::string> texts = path_rows();
+    const std::vector<std::string> texts = path_rows(row_count);
     rows.reserve(texts.size());
     size_t bytes = 0;
     for ( const std::string &t : texts )
@@ -114,19 +88,8 @@ void grep_count(benchmark::State &state)
 {
   const std::string arguments = std::string("-F -i -c ") + query + " " + fixture->lines + " >" + fixture->counted;
   for ( auto _ : state )
-  {
-    process_launch_params_t params;
-    params.program = "grep";
-    params.arguments = arguments.c_str();
-    qstring error;
-    os_handle_t *process = spawn_process(&params, &error);
-    int32_t exit_code = -1;
-    if ( process == nullptr || wait_process(process, &exit_code, -1) != 0 || exit_code != 0 )
-    {
-      state.SkipWithError(process == nullptr ? error.c_str() : "grep failed");
+    if ( !run_tool(state, "grep", arguments) )
       return;
-    }
-  }
   std::ifstream in(fixture->counted);
   double count = 0;
   in >> count;

@@ -49,6 +49,11 @@ public:
   // through delete_owned_object.
   virtual ui_dialog_exec_ctl_t *new_dialog_exec_ctl(int32_t flags);
 
+  // ---- Searches (slot 9, ui/searchable_widget.cpp) -------------------------------------------------
+  // A new control to live around one row search (the argument is not used); released through
+  // delete_owned_object. The base makes a ui_search_op_ctl_t.
+  virtual ui_owned_object_t *new_search_op_ctl(int32_t argument);
+
   // ---- Deletion (slot 11) -----------------------------------------------------------------------------
   // Deletes an object the factory made, through its virtual destructor; nothing for null.
   virtual void delete_owned_object(ui_owned_object_t *object) { delete object; }

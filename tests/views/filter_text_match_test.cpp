@@ -75,6 +75,14 @@ TEST(FilterTextMatch, EveryTestInEveryModeWithAndWithoutMatchCase)
     {"regex is not a part", RX | filter_test_is_not, "ab", "abc", true, {none, none}},
     {"regex doesn't contain", RX | filter_test_not_contains, "z", "abc", true, {none, none}},
     {"regex doesn't contain fails", RX | filter_test_not_contains, "b", "abc", false, {}},
+    // The ordering and edge tests have no meaning of their own for expressions: like "doesn't contain",
+    // they pass exactly when the expression is not found.
+    {"regex begins with passes without a match", RX | filter_test_begins, "foo", "barbaz", true, {none, none}},
+    {"regex begins with fails on a match", RX | filter_test_begins, "foo", "foobar", false, {}},
+    {"regex ends with fails on a match anywhere", RX | filter_test_ends, "foo", "foobar", false, {}},
+    {"regex less than passes without a match", RX | filter_test_less, "b", "a", true, {none, none}},
+    {"whole words more than fails on a match", WW | filter_test_more, "a", "x a", false, {}},
+    {"whole words more than passes without a match", WW | filter_test_more, "a", "xa", true, {none, none}},
   };
   for ( const text_case_t &c : cases )
   {

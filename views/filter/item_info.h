@@ -27,12 +27,13 @@ inline constexpr uint32_t row_underline = 0x4;
 inline constexpr uint32_t row_strike_out = 0x8;
 inline constexpr uint32_t row_grey = 0x10;
 
-// Promises: texts, sort_keys and letter_sets have one entry per column; letter_sets[i] is the letter set
-// of texts[i] after set_text or refresh_letter_sets.
+// Promises: texts and letter_sets have one entry per column; letter_sets[i] is the letter set of texts[i]
+// after set_text or refresh_letter_sets. sort_keys is empty until a column is sorted by value (most rows
+// are never sorted so, and a row cache holds many), then it has one entry per column.
 struct item_info_t
 {
   item_info_t() = default;
-  explicit item_info_t(size_t columns) : texts(columns), sort_keys(columns), letter_sets(columns, 0) {}
+  explicit item_info_t(size_t columns) : texts(columns), letter_sets(columns, 0) {}
 
   // Sets one column's text, its letter set, and forgets its parsed sort key.
   void set_text(size_t column, std::string_view text);

@@ -1,0 +1,358 @@
+// The filtered-view engine: registry, row cache, filtered buckets, filtering pass, highlight and quick filter.
+#include "views/filter/filtered_widget_mixin.h"
+
+#include "core/internal_error.h"
+#include "ui/view_interfaces.h"
+#include "views/filter/row_filter.h"
+
+#include <QAbstractItemModel>
+#include <QAbstractItemView>
+
+#include <algorithm>
+#include <numeric>
+#include <utility>
+
+namespace
+{
+
+// The process-wide registry of (widget, engine) pairs; a cleared entry (both null) is reused.
+struct engine_entry_t
+{
+  QWidget *widget;
+  filtered_widget_mixin_t *engine;
+};
+std::vector<engine_entry_t> &engine_registry()
+{
+  static std::vector<engine_entry_t> registry;
+  return registry;
+}
+
+} // namespace
+
+filtered_widget_mixin_t *find_filtered_widget_mixin(QWidget *widget)
+{
+  if ( widget == nullptr )
+    return nullptr;
+  for ( const engine_entry_t &entry : engine_registry() )
+    if ( entry.widget == widget )
+      return entry.engine;
+  return nullptr;
+}
+
+filtered_widget_mixin_t::filtered_widget_mixin_t(QWidget *widget) : widget_(widget)
+{
+  std::vector<engine_entry_t> &registry = engine_registry();
+  set_filter_engine_lookup(&find_filtered_widget_mixin);
+  for ( engine_entry_t &entry : registry )
+    if ( entry.widget == nullptr )
+    {
+      entry = {widget, this};
+      return;
+    }
+  registry.push_back({widget, this});
+}
+
+filtered_widget_mixin_t::~filtered_widget_mixin_t()
+{
+  for ( engine_entry_t &entry : engine_registry() )
+    if ( entry.engine == this )
+    {
+      if ( entry.widget == nullptr )
+        interr(interr_engine_entry_cleared);
+      entry = {nullptr, nullptr};
+      return;
+    }
+  interr(interr_engine_unregistered);
+}
+
+// ---- Rows and buckets ---------------------------------------------------------------------------------
+
+void filtered_widget_mixin_t::load_row_cache()
+{
+  flags_ |= engine_loading_rows;
+  flags_ &= ~engine_rows_loaded;
+  current_key_ = no_key;
+  row_cache_.clear();
+  load_cached_rows(&row_cache_);
+  // Freshly loaded rows are filtered at once, so that a bucket built before the next filtering pass
+  // (after the cache was dropped) shows what the conditions let through, not an empty list.
+  for ( auto &[key, row] : row_cache_ )
+  {
+    row.refresh_letter_sets();
+    filter_cached_row(conditions_, &row);
+  }
+  flags_ |= engine_rows_loaded;
+  flags_ &= ~engine_loading_rows;
+}
+
+row_cache_t &filtered_widget_mixin_t::row_cache()
+{
+  if ( (flags_ & (engine_rows_loaded | engine_loading_rows)) == 0 && filter_or_sort_active() )
+    load_row_cache();
+  return row_cache_;
+}
+
+const item_info_t &filtered_widget_mixin_t::row_texts(uint64_t key)
+{
+  if ( key == current_key_ )
+    return current_row_;
+  if ( const auto found = row_cache_.find(key); found != row_cache_.end() )
+    current_row_ = found->second;
+  else
+  {
+    current_row_ = item_info_t(size_t(std::max(column_count(), 0)));
+    if ( (flags_ & engine_rows_loaded) == 0 && fetch_row_texts(&current_row_, key) )
+    {
+      current_row_.refresh_letter_sets();
+      row_cache_.insert_or_assign(key, current_row_);
+    }
+  }
+  current_key_ = key;
+  return current_row_;
+}
+
+void filtered_widget_mixin_t::reset_row_cache(size_t columns)
+{
+  current_row_ = item_info_t(columns);
+  current_key_ = no_key;
+}
+
+void filtered_widget_mixin_t::refresh_row_texts()
+{
+  for ( auto &[key, row] : row_cache_ )
+    if ( fetch_row_texts(&row, key) )
+      row.refresh_letter_sets();
+  current_key_ = no_key;
+}
+
+void filtered_widget_mixin_t::reset_buckets()
+{
+  flags_ &= ~engine_rows_loaded;
+  row_cache_.clear();
+  current_key_ = no_key;
+  drop_all_buckets();
+}
+
+void filtered_widget_mixin_t::drop_buckets(uint64_t bucket_key)
+{
+  if ( bucket_key == no_key )
+    buckets_.clear();
+  else
+    buckets_.erase(bucket_key);
+}
+
+filtered_bucket_t *filtered_widget_mixin_t::cached_bucket(uint64_t bucket_key) const
+{
+  const auto found = buckets_.find(bucket_key);
+  return found != buckets_.end() ? found->second.get() : nullptr;
+}
+
+filtered_bucket_t *filtered_widget_mixin_t::filtered_bucket(uint64_t bucket_key)
+{
+  if ( filtered_bucket_t *cached = cached_bucket(bucket_key) )
+    return cached;
+  std::unique_ptr<filtered_bucket_t> bucket = bucket_for_key(bucket_key);
+  if ( bucket == nullptr )
+    return nullptr;
+  if ( filter_or_sort_active() )
+  {
+    const size_t leading = std::min(bucket->leading_rows(), bucket->shown_count());
+    if ( is_filtering() )
+    {
+      row_cache_t &cache = row_cache();
+      std::vector<uint32_t> kept(leading);
+      std::iota(kept.begin(), kept.end(), 0u);
+      for ( size_t i = leading, n = bucket->shown_count(); i < n; ++i )
+      {
+        const item_info_t *row = bucket->cached_row(cache, i);
+        if ( row != nullptr && (row->match.flags & match_recorded) != 0 )
+          kept.push_back(uint32_t(i));
+      }
+      bucket->set_shown_rows(kept);
+    }
+    if ( sorting_ != nullptr )
+    {
+      std::vector<uint64_t> positions(bucket->shown_count());
+      std::iota(positions.begin(), positions.end(), uint64_t(0));
+      bucket->sort_rows(row_cache(), *sorting_, positions, leading);
+      const std::vector<uint32_t> order(positions.begin(), positions.end());
+      bucket->set_shown_rows(order);
+    }
+  }
+  return buckets_.emplace(bucket_key, std::move(bucket)).first->second.get();
+}
+
+size_t filtered_widget_mixin_t::total_shown_rows(std::span<const uint64_t> bucket_keys)
+{
+  size_t total = 0;
+  for ( const uint64_t key : bucket_keys )
+    if ( const filtered_bucket_t *bucket = filtered_bucket(key) )
+      total += bucket->shown_count();
+  return total;
+}
+
+bool filtered_widget_mixin_t::is_filtering() const
+{
+  for ( const filter_condition_t &condition : conditions_ )
+    if ( condition.is_enabled() )
+      return true;
+  return false;
+}
+
+void filtered_widget_mixin_t::set_rows_italic(bool italic)
+{
+  const uint32_t was = flags_;
+  flags_ = italic ? flags_ | engine_rows_italic : flags_ & ~engine_rows_italic;
+  if ( was == flags_ )
+    return;
+  std::vector<QAbstractItemView *> views;
+  collect_item_views(&views);
+  for ( QAbstractItemView *view : views )
+    if ( view->model() != nullptr )
+      emit view->model()->layoutChanged();
+}
+
+// ---- Filtering, sorting and highlight -------------------------------------------------------------
+
+namespace
+{
+
+bool is_quick_condition(const std::vector<filter_condition_t> &conditions)
+{
+  return !conditions.empty() && (conditions.front().flags & filter_quick_filter) != 0;
+}
+
+// How many conditions take no part in deciding visibility (an expression over its budget joins them).
+size_t skipped_conditions(const std::vector<filter_condition_t> &conditions)
+{
+  return size_t(std::count_if(conditions.begin(), conditions.end(), condition_skipped_for_visibility));
+}
+
+} // namespace
+
+void filtered_widget_mixin_t::filter_rows()
+{
+  const size_t skipped = skipped_conditions(conditions_);
+  for ( auto &[key, row] : row_cache() )
+    filter_cached_row(conditions_, &row);
+  // An expression that went over its budget during the pass is dropped: the pass runs again without it,
+  // so that no row keeps a decision it took.
+  if ( skipped_conditions(conditions_) != skipped )
+    for ( auto &[key, row] : row_cache_ )
+      filter_cached_row(conditions_, &row);
+}
+
+void filtered_widget_mixin_t::resync_view(const view_snapshot_t &snapshot, uint32_t reason)
+{
+  drop_all_buckets();
+  current_key_ = no_key;
+  filter_rows();
+  // A quick-filter expression that went over its budget on these rows is dropped like one that does not
+  // compile: the previous quick-filter condition and its sorting come back before the views are synchronised.
+  if ( quick_fallback_ != nullptr && is_quick_condition(conditions_) && conditions_.front().lacks_pattern() )
+  {
+    conditions_.erase(conditions_.begin());
+    if ( quick_fallback_->had_condition )
+      conditions_.insert(conditions_.begin(), quick_fallback_->condition);
+    if ( quick_fallback_->sorting != nullptr )
+      sorting_ = std::move(quick_fallback_->sorting);
+    filter_rows();
+  }
+  quick_fallback_.reset();
+  sync_views(snapshot, reason);
+}
+
+void filtered_widget_mixin_t::set_sorting(std::unique_ptr<bucket_sorting_strategy_t> strategy)
+{
+  sorting_ = std::move(strategy);
+  drop_all_buckets();
+  on_sort_changed();
+}
+
+uint32_t filtered_widget_mixin_t::row_filter_result(uint64_t key, uint32_t default_color)
+{
+  if ( !is_filtering() )
+    return default_color;
+  const row_cache_t &cache = row_cache();
+  const auto found = cache.find(key);
+  return found != cache.end() ? row_highlight_color(conditions_, found->second, default_color) : default_color;
+}
+
+uint32_t filtered_widget_mixin_t::row_filter_result_cached(uint64_t key, uint32_t default_color)
+{
+  if ( key != highlight_key_ || default_color != highlight_default_ )
+  {
+    highlight_result_ = row_filter_result(key, default_color);
+    highlight_key_ = key;
+    highlight_default_ = default_color;
+  }
+  return highlight_result_;
+}
+
+// ---- Conditions and the quick filter ------------------------------------------------------------------
+
+void filtered_widget_mixin_t::set_conditions(std::vector<filter_condition_t> conditions)
+{
+  view_snapshot_t snapshot;
+  take_snapshot(&snapshot, 7);
+  if ( is_quick_condition(conditions_) )
+    conditions.insert(conditions.begin(), conditions_.front());
+  for ( size_t i = 1; i < conditions.size(); ++i )
+    conditions[i].flags &= ~filter_quick_filter;
+  conditions_ = std::move(conditions);
+  highlight_key_ = no_key;
+  resync_view(snapshot, 0);
+}
+
+void filtered_widget_mixin_t::apply_quick_filter(const filter_condition_t &bar_condition)
+{
+  if ( (flags_ & engine_writing_bar) != 0 )
+    return;
+  view_snapshot_t snapshot;
+  take_snapshot(&snapshot, 7);
+
+  uint32_t old_flags = 0;
+  int32_t old_column = -1;
+  qstring old_text;
+  const bool had_quick = is_quick_condition(conditions_);
+  if ( had_quick )
+  {
+    const filter_condition_t &old = conditions_.front();
+    old_flags = old.flags & ~filter_disabled;
+    old_column = old.column;
+    if ( old.is_enabled() )
+      old_text = old.query;
+  }
+
+  const filter_condition_t previous = had_quick ? conditions_.front() : filter_condition_t();
+  filter_condition_t condition = bar_condition;
+  condition.flags |= filter_quick_filter;
+  if ( condition.needs_pattern() && condition.regex == nullptr && !condition.query.empty() )
+    (void)condition.compile_regex();
+  const bool empty_text = condition.query.empty();
+  // An expression that does not compile leaves the previous condition in place, so the rows shown and
+  // the conditions still agree.
+  if ( !empty_text && condition.lacks_pattern() )
+    return;
+  if ( had_quick )
+    conditions_.erase(conditions_.begin());
+  if ( !empty_text )
+    conditions_.insert(conditions_.begin(), condition);
+
+  const qstring new_text = empty_text || !condition.is_enabled() ? qstring() : condition.query;
+  const uint32_t new_flags = empty_text ? 0 : condition.flags & ~filter_disabled;
+  const int32_t new_column = empty_text ? -1 : condition.column;
+  if ( new_flags == old_flags && new_column == old_column && new_text == old_text )
+    return;
+  quick_fallback_ = std::make_unique<quick_fallback_t>();
+  quick_fallback_->had_condition = had_quick;
+  quick_fallback_->condition = previous;
+  if ( !empty_text && condition.is_enabled() && condition.mode() == filter_mode_fuzzy )
+    quick_fallback_->sorting = std::exchange(sorting_, std::make_unique<bucket_fuzzy_sorting_t>());
+  else if ( sorting_ != nullptr && sorting_->kind == bucket_sorting_strategy_t::fuzzy_sorting )
+    quick_fallback_->sorting = std::move(sorting_);
+  highlight_key_ = no_key;
+  resync_view(snapshot, 0);
+  quick_fallback_.reset();
+  expand_all_if_filtered();
+}
