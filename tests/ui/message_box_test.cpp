@@ -5,10 +5,10 @@
 #include "core/registry.h"
 #include "core/ui_callback.h"
 #include "tests/support/recording_ui_callback.h"
-#include "tests/support/seeded_random.h"
 #include "tests/support/test_scale.h"
 #include "tests/ui/app/screenshots.h"
 #include "tests/ui/app/test_app.h"
+#include "tests/ui/message_box_mutations.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -708,26 +708,12 @@ TEST_F(MessageBox, HostileTextsGiveWarningsAndPlainBodies)
 
   // Mutated headers as the argument of "%s".
   const int rounds = int(scaled_for_sanitizers(4000));
-  const std::string seeds[] = {"TITLE t\nICON INFO\nAUTOHIDE SESSION*\n@0:12[]\nHIDECANCEL\nRICHTEXT\nbody @0:3[]\n",
-                               "AUTOHIDE REGISTRY\nICON ERROR\n\x03%d"};
-  const char alphabet[] = "TITLEICONAUTOHIDE@0:[]\n *\x03\xFF\xC3 9%";
   uint32_t state = 20261211;
-  const auto rng = [&] { return next_random(&state); };
   for ( int round = 0; round < rounds; ++round )
   {
-    std::string text = seeds[round % 2];
-    const int edits = 1 + int(rng() % 6);
-    for ( int e = 0; e < edits && !text.empty(); ++e )
-    {
-      const size_t at = rng() % text.size();
-      switch ( rng() % 3 )
-      {
-        case 0: text[at] = alphabet[rng() % (sizeof(alphabet) - 1)]; break;
-        case 1: text.erase(at, 1 + rng() % 4); break;
-        default: text.insert(at, 1, alphabet[rng() % (sizeof(alphabet) - 1)]); break;
-      }
-    }
-    const spec_t spec {.autohide = int32_t(rng() % 4), .default_answer = int32_t(rng() % 3) - 1};
+    const std::string text = mutated_message_box_text(&state);
+    const spec_t spec {.autohide = int32_t(next_random(&state) % 4),
+                       .default_answer = int32_t(next_random(&state) % 3) - 1};
     ASSERT_EQ(ask(spec, "%s", text.c_str()), spec.default_answer) << text;
     ui.clear();
   }
