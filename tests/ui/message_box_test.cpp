@@ -6,6 +6,8 @@
 #include "core/ui_callback.h"
 #include "tests/support/recording_ui_callback.h"
 #include "tests/support/test_scale.h"
+#include "tests/ui/app/event_pump.h"
+#include "tests/ui/app/framework_messages.h"
 #include "tests/ui/app/screenshots.h"
 #include "tests/ui/app/test_app.h"
 #include "tests/ui/message_box_mutations.h"
@@ -33,7 +35,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-using steady = std::chrono::steady_clock;
 
 // What a request is made with besides its text.
 struct spec_t
@@ -62,18 +63,6 @@ int32_t ask(const spec_t &spec, const char *format, ...)
   const int32_t answer = vask(spec, format, va);
   va_end(va);
   return answer;
-}
-
-bool pump_until(const std::function<bool()> &done, std::chrono::milliseconds limit = 10s)
-{
-  const auto deadline = steady::now() + limit;
-  while ( !done() )
-  {
-    if ( steady::now() > deadline )
-      return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
 }
 
 // The shown box's buttons by caption, in the order added.
@@ -594,25 +583,9 @@ TEST_F(MessageBox, AnswersWithoutBoxesOrWithoutAnApplication)
   }
 }
 
-// The client's dispatcher for the core's message request, reduced to the box kinds.
-int64_t message_box_dispatcher(int32_t code, ...)
-{
-  if ( code != ui_code_message )
-    return 0;
-  va_list va;
-  va_start(va, code);
-  const int32_t kind = va_arg(va, int32_t);
-  const char *format = va_arg(va, const char *);
-  va_list *args = va_arg(va, va_list *);
-  va_end(va);
-  (void)dispatch_message_box_message(kind, format, *args);
-  return 0;
-}
-
 TEST_F(MessageBox, TheCoresMessagesBecomeBoxesOnAnyThread)
 {
-  const ui_callback_t before = ui_callback;
-  ui_callback = &message_box_dispatcher;
+  const framework_message_dispatcher_t dispatcher;
   struct row_t
   {
     int32_t kind;
@@ -663,7 +636,6 @@ TEST_F(MessageBox, TheCoresMessagesBecomeBoxesOnAnyThread)
   va_list none {};
   EXPECT_FALSE(dispatch_message_box_message(msg_kind_wait_show, "x", none));
   EXPECT_FALSE(dispatch_message_box_message(msg_kind_text_first, "x", none));
-  ui_callback = before;
 }
 
 TEST_F(MessageBox, HostileTextsGiveWarningsAndPlainBodies)
