@@ -18,6 +18,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstring>
@@ -260,9 +261,13 @@ message_box_t::message_box_t(app_t *app, const message_box_header_t &header, con
     check->setChecked(header.ticked);
     setCheckBox(check);
   }
-  // Told before the box reacts to a click; the Help button's own handler (connected later) ends the refusal.
-  connect(this, &QMessageBox::buttonClicked, this,
-          [this](QAbstractButton *button) { help_clicked_ = buttonRole(button) == HelpRole; });
+  // Told before the box reacts to a click, which it does at once: the refusal ends with that click's handling.
+  connect(this, &QMessageBox::buttonClicked, this, [this](QAbstractButton *button) {
+    if ( buttonRole(button) != HelpRole )
+      return;
+    help_clicked_ = true;
+    QTimer::singleShot(0, this, [this] { help_clicked_ = false; });
+  });
 }
 
 message_box_t::~message_box_t() = default;
@@ -289,7 +294,6 @@ void message_box_t::setVisible(bool visible)
 
 void message_box_t::on_help_requested()
 {
-  help_clicked_ = false;
   if ( app_ != nullptr && help_id_ != 0 )
     app_->show_help(help_id_);
 }

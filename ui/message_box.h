@@ -95,7 +95,7 @@ private:
   app_t *app_; // not owned
   int32_t help_id_;
   bool laid_out_ = false;
-  bool help_clicked_ = false; // from the Help button's click until its handler ran: every close is refused
+  bool help_clicked_ = false; // while a click on the Help button is handled: every close is refused
   QSize unwrapped_size_; // valid once the text was laid out without word wrap
 };
 
