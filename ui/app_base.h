@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QKeySequence>
 #include <QSet>
 #include <QTimer>
 
@@ -87,6 +88,12 @@ public:
   virtual bool set_hidden_answer(const message_box_header_t &header, int32_t answer);
   // Forgets every session answer and deletes the registry's "Hidden Messages".
   virtual void reset_hidden_answers();
+
+  // ---- Message boxes (ui/message_box.h) -----------------------------------------------------------
+  // Shows a help topic (the Help buttons of message boxes and forms) (pure).
+  virtual void show_help(int32_t help_id) = 0;
+  // False: message boxes answer their default answer without being shown (pure).
+  [[nodiscard]] virtual bool message_boxes_enabled() = 0;
 
   // ---- Actions (ui/app_actions.cpp) ---------------------------------------------------------------
   // The application's action registry, and the one for actions registered with description flag 0x10 (the
@@ -232,6 +239,12 @@ public:
 
   // Whether a dialog restores and remembers its geometry (ui_dialog_t::exec); true.
   [[nodiscard]] virtual bool keeps_dialog_geometry(QDialog * /*dialog*/) { return true; }
+
+  // ---- Message boxes (ui/message_box.h) -----------------------------------------------------------
+  // The application's icon; kinds 0 to 2 are asked for (a message box's window icon is kind 0) (pure).
+  [[nodiscard]] virtual QIcon app_icon(int kind) = 0;
+  // The shortcut of Help buttons (pure).
+  [[nodiscard]] virtual QKeySequence help_key_sequence() = 0;
 
   // ---- Focus --------------------------------------------------------------------------------------
   // The focus tracker: remembers each new focus widget in the ring (nothing for null or while a popup

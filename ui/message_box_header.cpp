@@ -35,17 +35,6 @@ size_t match_help_marker(const char *p, int32_t *id)
   return size_t(q + 3 - p);
 }
 
-// The length of a cut of text to at most max bytes that does not split a UTF-8 sequence.
-size_t cut_on_character(const char *text, size_t size, size_t max)
-{
-  if ( size <= max )
-    return size;
-  size_t n = max;
-  while ( n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80 )
-    --n;
-  return n;
-}
-
 // Matches one of words followed by a newline or, when star_ok, by "*" and a newline; answers the word's index
 // and sets *end after the newline. -1 when nothing matches.
 int match_word(const char *p, const std::string_view *words, int count, bool star_ok, bool *star, const char **end)
@@ -66,7 +55,22 @@ int match_word(const char *p, const std::string_view *words, int count, bool sta
   return -1;
 }
 
+// The control-line parser; warn: report a malformed line through the UI callback.
+size_t parse_header(message_box_header_t *header, const char *text, bool warn);
+
 } // namespace
+
+size_t utf8_cut_length(const char *text, size_t size, size_t max)
+{
+  if ( size <= max )
+    return size;
+  // A sequence is at most four bytes: further back than three continuation bytes, the text is no UTF-8
+  // there and is cut where the limit falls.
+  size_t n = max;
+  while ( n > 0 && max - n < 3 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80 )
+    --n;
+  return (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80 ? max : n;
+}
 
 int32_t extract_help_marker(char *text)
 {
@@ -99,6 +103,19 @@ int32_t extract_help_marker_qstring(qstring *text)
 
 size_t parse_message_box_header(message_box_header_t *header, const char *text)
 {
+  return parse_header(header, text, true);
+}
+
+size_t skip_message_box_header(const char *text)
+{
+  message_box_header_t ignored;
+  return parse_header(&ignored, text, false);
+}
+
+namespace {
+
+size_t parse_header(message_box_header_t *header, const char *text, bool warn)
+{
   static constexpr std::string_view icons[] = {"NONE", "INFO", "QUESTION", "WARNING", "ERROR"};
   static constexpr std::string_view scopes[] = {"NONE", "DATABASE", "REGISTRY", "SESSION"};
   const char *p = text;
@@ -118,7 +135,7 @@ size_t parse_message_box_header(message_box_header_t *header, const char *text)
       }
       else
       {
-        header->title.assign(q, cut_on_character(q, size_t(nl - q), message_box_title_max));
+        header->title.assign(q, utf8_cut_length(q, size_t(nl - q), message_box_title_max));
         p = nl + 1;
         continue;
       }
@@ -188,13 +205,16 @@ size_t parse_message_box_header(message_box_header_t *header, const char *text)
     }
     if ( warn_at != nullptr )
     {
-      warning_printf("message box: %s error at %s", word, warn_at);
+      if ( warn )
+        warning_printf("message box: %s error at %s", word, warn_at);
       p = warn_at;
     }
     header->text = p;
     return size_t(p - text);
   }
 }
+
+} // namespace
 
 void set_message_box_key(message_box_header_t *header, const char *body)
 {

@@ -45,6 +45,10 @@ struct message_box_header_t
   bool rich_text = false;
 };
 
+// The length of the longest start of text (size bytes) of at most max bytes that does not end inside a
+// UTF-8 sequence; where the bytes around the limit are no UTF-8, the cut falls at the limit.
+size_t utf8_cut_length(const char *text, size_t size, size_t max);
+
 // Finds the first help-marker line ("@0:", decimal digits that fit an int, "[]", a newline; at the start of
 // the text or after a newline or a blank), removes it with its newline and answers its topic; 0 and the text
 // unchanged without one.
@@ -55,6 +59,9 @@ int32_t extract_help_marker_qstring(qstring *text);
 // and answers the offset where the body starts (header->text gets the body). A malformed line gives the warning "message box: <WORD> error
 // at %s" (through the UI callback) and the body then starts right after that line's keyword.
 size_t parse_message_box_header(message_box_header_t *header, const char *text);
+// The offset where the body of text starts, as parse_message_box_header finds it, without warnings and
+// without taking in what the lines say.
+size_t skip_message_box_header(const char *text);
 
 // Sets header->key and header->hash from body (the text after the control lines of the unformatted text).
 void set_message_box_key(message_box_header_t *header, const char *body);

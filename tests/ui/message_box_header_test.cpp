@@ -2,7 +2,7 @@
 #include "ui/message_box_header.h"
 
 #include "tests/support/recording_ui_callback.h"
-#include "tests/support/seeded_random.h"
+#include "tests/ui/message_box_mutations.h"
 
 #include <gtest/gtest.h>
 
@@ -153,26 +153,11 @@ TEST(MessageBoxHeader, KeysKeepLettersAndDigitsAndShareAnswersAcrossPunctuation)
 TEST(MessageBoxHeader, MutatedHeadersNeverCrash)
 {
   const int rounds = seeded_runs(20000);
-  const std::string seeds[] = {"TITLE t\nICON INFO\nAUTOHIDE SESSION*\n@0:12[]\nHIDECANCEL\nRICHTEXT\nbody @0:3[]\n",
-                               "AUTOHIDE REGISTRY\nICON ERROR\n%s"};
-  const char alphabet[] = "TITLEICONAUTOHIDE@0:[]\n *\x03\xFF 9";
   recording_ui_callback_t ui;
   uint32_t state = 20261210;
-  const auto rng = [&] { return next_random(&state); };
   for ( int round = 0; round < rounds; ++round )
   {
-    std::string text = seeds[round % 2];
-    const int edits = 1 + int(rng() % 6);
-    for ( int e = 0; e < edits && !text.empty(); ++e )
-    {
-      const size_t at = rng() % text.size();
-      switch ( rng() % 3 )
-      {
-        case 0: text[at] = alphabet[rng() % (sizeof(alphabet) - 1)]; break;
-        case 1: text.erase(at, 1 + rng() % 4); break;
-        default: text.insert(at, 1, alphabet[rng() % (sizeof(alphabet) - 1)]); break;
-      }
-    }
+    const std::string text = mutated_message_box_text(&state);
     message_box_header_t header;
     const size_t body = parse_message_box_header(&header, text.c_str());
     ASSERT_LE(body, text.size());

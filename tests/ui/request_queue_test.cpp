@@ -1,5 +1,6 @@
 // GUI-thread requests: immediate runs, queued runs from workers, ids, stamps, cancellation, stale and
 // destroyed entries, deferral, faults, nested passes, and a stress run with many workers.
+#include "tests/ui/app/event_pump.h"
 #include "tests/ui/app/test_app.h"
 #include "ui/request_queue.h"
 
@@ -19,19 +20,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-// Processes events on the GUI thread until `done` holds or the time is up; false on time-out.
-bool pump_until(const std::function<bool()> &done, std::chrono::milliseconds limit = 20s)
-{
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while ( !done() )
-  {
-    if ( std::chrono::steady_clock::now() > deadline )
-      return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
 
 // Delivers what is posted now (the queued exec_requests() calls among it).
 void pump()

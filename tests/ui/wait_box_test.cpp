@@ -4,6 +4,8 @@
 #include "core/error_state.h"
 #include "core/ui_callback.h"
 #include "tests/support/recording_ui_callback.h"
+#include "tests/ui/app/event_pump.h"
+#include "tests/ui/app/framework_messages.h"
 #include "tests/ui/app/test_app.h"
 
 #include <QPushButton>
@@ -24,18 +26,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using steady = std::chrono::steady_clock;
-
-bool pump_until(const std::function<bool()> &done, std::chrono::milliseconds limit = 10s)
-{
-  const auto deadline = steady::now() + limit;
-  while ( !done() )
-  {
-    if ( steady::now() > deadline )
-      return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-  }
-  return true;
-}
 
 // Processes events for that long.
 void pump_for(std::chrono::milliseconds span)
@@ -366,25 +356,9 @@ TEST_F(WaitBox, ARequestNoApplicationRanIsNotTakenAndPollsAsCancelled)
   EXPECT_FALSE(box().isVisible());
 }
 
-// The client's dispatcher for the core's message request, reduced to the wait-box kinds.
-int64_t wait_box_dispatcher(int32_t code, ...)
-{
-  if ( code != ui_code_message )
-    return 0;
-  va_list va;
-  va_start(va, code);
-  const int32_t kind = va_arg(va, int32_t);
-  const char *format = va_arg(va, const char *);
-  va_list *args = va_arg(va, va_list *);
-  va_end(va);
-  (void)dispatch_wait_box_message(kind, format, *args);
-  return 0;
-}
-
 TEST_F(WaitBox, TheCoreReachesTheBoxThroughItsMessageKinds)
 {
-  const ui_callback_t before = ui_callback;
-  ui_callback = &wait_box_dispatcher;
+  const framework_message_dispatcher_t dispatcher;
   for ( const bool from_worker : {false, true} )
   {
     std::atomic<int> step {0};
@@ -427,7 +401,6 @@ TEST_F(WaitBox, TheCoreReachesTheBoxThroughItsMessageKinds)
     }
     EXPECT_FALSE(box().isVisible()) << from_worker;
   }
-  ui_callback = before;
 }
 
 } // namespace

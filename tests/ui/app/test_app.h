@@ -111,6 +111,17 @@ public:
   win32_exception_handler_t *exception_handler = nullptr;
   qvector<qstring> themes_dirs;
 
+  // ---- Message boxes --------------------------------------------------------------------------------
+  // Records the topic in helps_shown.
+  void show_help(int32_t help_id) override { helps_shown.push_back(help_id); }
+  bool message_boxes_enabled() override { return boxes_enabled; }
+  QIcon app_icon(int /*kind*/) override { return empty_icon(); }
+  // F1.
+  QKeySequence help_key_sequence() override { return QKeySequence(Qt::Key_F1); }
+  // The topics shown so far, and what message_boxes_enabled answers; tests set and clear them.
+  std::vector<int32_t> helps_shown;
+  bool boxes_enabled = true;
+
   // ---- Queue hooks ----------------------------------------------------------------------------------
   void before_request_batch(bool flag) override;
   bool intercept_request(exec_request_t *request) override;
