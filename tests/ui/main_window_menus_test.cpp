@@ -185,6 +185,62 @@ TEST_F(MainWindowMenusTest, CustomMenusOfTheActiveWidgetReplaceTheirRolesOnly)
   EXPECT_EQ(bar_titles(*window_), "File Search");
 }
 
+TEST_F(MainWindowMenusTest, UserMenusGoWhereTheirPathSays)
+{
+  // The application's root menus come from its own main window.
+  QMenu *root = test_app().main_window()->make_menu("UserRoot", "User root", nullptr);
+  root->addAction("Item one");
+  root->addAction("Last");
+  struct row_t
+  {
+    const char *path;
+    const char *bar;  // the menu bar afterwards
+    const char *root; // the root menu afterwards
+  };
+  const row_t rows[] = {
+    {"Search", "File Edit Mine Search Jump", "Item one|Last"},
+    {"UserRoot/item", "File Edit Search Jump", "Mine|Item one|Last"},
+    {"UserRoot/~Sub~/", "File Edit Search Jump", "Item one|Last|~Sub~[Mine]"},
+    {"UserRoot", "File Edit Search Jump", "Item one|Last|Mine"},
+    {"", "File Edit Search Jump Mine", "Item one|Last"},
+    {"Nowhere/x", "File Edit Search Jump Mine", "Item one|Last"},
+    {"Resolve", "File Edit Search Jump Mine", "Item one|Last"}, // a menu, but not on the menu bar
+  };
+  window_->make_menu("Resolve", "Resolve", nullptr);
+  for ( const row_t &row : rows )
+  {
+    const auto before = root->actions();
+    QMenu mine("Mine");
+    window_->attach_user_menu(&mine, QString::fromLatin1(row.path));
+    EXPECT_EQ(bar_titles(*window_), row.bar) << row.path;
+    std::string items;
+    for ( const QAction *item : root->actions() )
+    {
+      items += (items.empty() ? "" : "|") + item->text().toStdString();
+      if ( item->menu() != nullptr && item->menu() != &mine )
+        items += "[" + item->menu()->actions().value(0)->text().toStdString() + "]";
+    }
+    EXPECT_EQ(items, row.root) << row.path;
+    // Back to the start for the next row.
+    window_->menuBar()->removeAction(mine.menuAction());
+    for ( QAction *item : root->actions() )
+      if ( !before.contains(item) && item != mine.menuAction() )
+        delete item->menu();
+  }
+
+  // Restoring the menu bar places the menus taken off by their path; unmarked ones stay off.
+  QMenu *tools = window_->make_menu("Tools", "Tools", nullptr);
+  tools->setProperty(user_menu_path_property, QStringLiteral("UserRoot/last"));
+  QMenu *extra = window_->make_menu("Extra", "Extra", nullptr);
+  extra->setProperty(user_menu_path_property, QStringLiteral("Edit"));
+  window_->set_menubar_menus({"File", "Tools", "Extra", "Edit", "Search", "Jump"});
+  window_->set_menubar_menus({"File", "Edit", "Jump"});
+  EXPECT_EQ(bar_titles(*window_), "File Extra Edit Jump");
+  EXPECT_TRUE(root->actions().contains(tools->menuAction()));
+  EXPECT_EQ(root->actions().indexOf(tools->menuAction()), root->actions().size() - 2);
+  root->removeAction(tools->menuAction());
+}
+
 } // namespace
 
 #include "main_window_menus_test.moc"
