@@ -13,7 +13,6 @@
 #include <QMetaMethod>
 #include <QWidget>
 
-#include <cctype>
 #include <cstdio>
 
 namespace {
@@ -24,6 +23,14 @@ forward_to_form_dialog_fn form_dialog_handler = nullptr;
 
 constexpr QChar permanent_field_separator(1);
 
+// ASCII punctuation (which holds '~') and ASCII white space, whatever the locale says.
+bool is_ascii_punct_or_space(ushort u)
+{
+  const bool punct = (u >= 0x21 && u <= 0x2F) || (u >= 0x3A && u <= 0x40) || (u >= 0x5B && u <= 0x60)
+                     || (u >= 0x7B && u <= 0x7E);
+  return punct || u == ' ' || (u >= '\t' && u <= '\r');
+}
+
 // The text as item matching reads it: no ASCII punctuation, ASCII white space or '~', case folded.
 QString matching_text(const QString &text)
 {
@@ -31,8 +38,7 @@ QString matching_text(const QString &text)
   out.reserve(text.size());
   for ( const QChar c : text )
   {
-    const ushort u = c.unicode();
-    if ( u < 128 && (ispunct(u) != 0 || isspace(u) != 0) )
+    if ( is_ascii_punct_or_space(c.unicode()) )
       continue;
     out += c;
   }

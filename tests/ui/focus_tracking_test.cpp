@@ -4,6 +4,7 @@
 
 #include "tests/support/interr_capture.h"
 #include "tests/support/recording_ui_callback.h"
+#include "tests/ui/app/menu_text.h"
 #include "tests/ui/app/test_app.h"
 #include "ui/action_context.h"
 #include "ui/main_window.h"
@@ -68,14 +69,6 @@ public:
 private:
   std::vector<std::string> *log_;
 };
-
-std::string bar_titles(ui_main_window_t &window)
-{
-  std::string out;
-  for ( QAction *item : window.menuBar()->actions() )
-    out += (out.empty() ? "" : " ") + item->text().toStdString();
-  return out;
-}
 
 class FocusTrackingTest : public ::testing::Test
 {
@@ -166,18 +159,18 @@ TEST_F(FocusTrackingTest, CustomMenusFollowTheFocus)
   QMenu my_jump("My jump");
   second_->jump = &my_jump;
   QTest::mouseClick(first_, Qt::LeftButton);
-  EXPECT_EQ(bar_titles(window()), "File Edit Search Jump");
+  EXPECT_EQ(menu_bar_titles(window()), "File Edit Search Jump");
   QTest::mouseClick(second_, Qt::LeftButton);
-  EXPECT_EQ(bar_titles(window()), "File Edit Search My jump");
+  EXPECT_EQ(menu_bar_titles(window()), "File Edit Search My jump");
   QTest::mouseClick(first_, Qt::LeftButton);
-  EXPECT_EQ(bar_titles(window()), "File Edit Search Jump");
+  EXPECT_EQ(menu_bar_titles(window()), "File Edit Search Jump");
 
   // Destroyed while active: the standard menus come back.
   second_->setFocus();
-  EXPECT_EQ(bar_titles(window()), "File Edit Search My jump");
+  EXPECT_EQ(menu_bar_titles(window()), "File Edit Search My jump");
   delete second_;
   second_ = nullptr;
-  EXPECT_EQ(bar_titles(window()), "File Edit Search Jump");
+  EXPECT_EQ(menu_bar_titles(window()), "File Edit Search Jump");
   EXPECT_EQ(window().active_core_widget(), nullptr);
 }
 

@@ -4,6 +4,7 @@
 
 #include "tests/support/interr_capture.h"
 #include "tests/support/recording_ui_callback.h"
+#include "tests/ui/app/menu_text.h"
 #include "tests/ui/app/popup_dispatch.h"
 #include "tests/ui/app/screenshots.h"
 #include "tests/ui/app/test_app.h"
@@ -60,24 +61,6 @@ protected:
 
 namespace {
 
-// The items of a menu: texts joined by '|', "-" for a separator, a submenu as "Title[items]".
-std::string menu_items(const QMenu *menu)
-{
-  std::string out;
-  for ( const QAction *item : menu->actions() )
-  {
-    if ( !out.empty() )
-      out += '|';
-    if ( item->isSeparator() )
-      out += '-';
-    else
-      out += item->text().toStdString();
-    if ( item->menu() != nullptr )
-      out += '[' + menu_items(item->menu()) + ']';
-  }
-  return out;
-}
-
 // A handler that counts its activations.
 class counting_handler_t : public action_handler_t
 {
@@ -93,6 +76,16 @@ public:
 private:
   int *count_;
 };
+
+// The description of a one-off action with a plain label, run by a new handler that counts into *runs.
+ui_action_desc_t counting_desc(const char *label, int *runs)
+{
+  ui_action_desc_t desc;
+  desc.label = label;
+  desc.flags = ACTION_DESC_PLAIN_LABEL;
+  desc.handler = new counting_handler_t(runs);
+  return desc;
+}
 
 // Runs `act` on the context menu once it is shown: the menu runs its own event loop, which a timer polls.
 class popup_driver_t
@@ -277,13 +270,9 @@ TEST_F(PopupMenuTest, PermanentEntriesAreStoredOnTheOwnerAndShownByEveryPopup)
 TEST_F(PopupMenuTest, GeneratedActionsGetFreshNamesNeverReused)
 {
   int runs = 0;
-  ui_action_desc_t desc;
-  desc.label = "Gen";
-  desc.flags = ACTION_DESC_PLAIN_LABEL;
-
+  ui_action_desc_t desc = counting_desc("Gen", &runs);
   popup_menu_ctx_t popup(&owner_);
   qstring first;
-  desc.handler = new counting_handler_t(&runs);
   ASSERT_TRUE(popup.attach_generated_action(desc, "Column/", 0, &first));
   ASSERT_EQ(first.view().substr(0, 10), "___dynact#");
   const unsigned long long number = std::stoull(std::string(first.view().substr(10)));
@@ -375,11 +364,7 @@ TEST_F(PopupShowTest, RightClickShowsTheFilledPopupAndReturnRunsTheChosenAction)
   int runs = 0;
   qstring generated;
   owner_.fill = [&](popup_menu_ctx_t *popup) {
-    ui_action_desc_t desc;
-    desc.label = "Refresh view";
-    desc.flags = ACTION_DESC_PLAIN_LABEL;
-    desc.handler = new counting_handler_t(&runs);
-    ASSERT_TRUE(popup->attach_generated_action(desc, "", POPUP_TOP, &generated));
+    ASSERT_TRUE(popup->attach_generated_action(counting_desc("Refresh view", &runs), "", POPUP_TOP, &generated));
     ASSERT_TRUE(popup->attach_action(action("copy"), "", 0));
     popup->captions.insert(action("copy")->qaction(), QStringLiteral("Copy path"));
   };
@@ -416,11 +401,7 @@ TEST_F(PopupShowTest, KeyboardRequestOpensAndEscapeClosesWithoutRunning)
   int runs = 0;
   qstring generated;
   owner_.fill = [&](popup_menu_ctx_t *popup) {
-    ui_action_desc_t desc;
-    desc.label = "Once";
-    desc.flags = ACTION_DESC_PLAIN_LABEL;
-    desc.handler = new counting_handler_t(&runs);
-    ASSERT_TRUE(popup->attach_generated_action(desc, "Sub/", 0, &generated));
+    ASSERT_TRUE(popup->attach_generated_action(counting_desc("Once", &runs), "Sub/", 0, &generated));
   };
   std::string shown_items;
   popup_driver_t driver([&](QMenu *menu) {
