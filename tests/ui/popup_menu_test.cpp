@@ -4,6 +4,7 @@
 
 #include "tests/support/interr_capture.h"
 #include "tests/support/recording_ui_callback.h"
+#include "tests/support/seeded_random.h"
 #include "tests/ui/app/menu_text.h"
 #include "tests/ui/app/popup_dispatch.h"
 #include "tests/ui/app/screenshots.h"
@@ -209,6 +210,50 @@ TEST_F(PopupMenuTest, SeparatorsAreNeverDoubledAndActionsGoInOnce)
   EXPECT_EQ(menu_items(popup.menu.get()), "-|Copy|-|Paste|-");
   popup.remove_qaction(action("copy")->qaction());
   EXPECT_EQ(menu_items(popup.menu.get()), "-|-|Paste|-");
+}
+
+// Whether two separators stand next to each other anywhere in the menu tree.
+bool has_doubled_separator(const QMenu *menu)
+{
+  const QList<QAction *> items = menu->actions();
+  for ( int i = 0; i < items.size(); ++i )
+  {
+    if ( i > 0 && items[i]->isSeparator() && items[i - 1]->isSeparator() )
+      return true;
+    if ( items[i]->menu() != nullptr && has_doubled_separator(items[i]->menu()) )
+      return true;
+  }
+  return false;
+}
+
+TEST_F(PopupMenuTest, RandomAttachmentsNeverDoubleSeparatorsOrActions)
+{
+  const char *const words[] = {"", "copy", "Paste", "~c~ut", "Sub", "s-u-b", "Deep", "x", "!", " "};
+  const int flag_choices[] = {0, POPUP_AFTER, POPUP_TOP, POPUP_SEPARATOR_FIRST, POPUP_AFTER | POPUP_SEPARATOR_FIRST};
+  const char *const actions[] = {"copy", "paste", "cut", nullptr};
+  uint32_t seed = 0x9e3779b9u;
+  for ( int run = 0; run < seeded_runs(400); ++run )
+  {
+    popup_menu_ctx_t popup(&owner_);
+    const int steps = 1 + int(next_random(&seed) % 12);
+    for ( int step = 0; step < steps; ++step )
+    {
+      std::string path;
+      const int components = int(next_random(&seed) % 4);
+      for ( int c = 0; c < components; ++c )
+        path += std::string(c > 0 ? "/" : "") + words[next_random(&seed) % std::size(words)];
+      const int flags = flag_choices[next_random(&seed) % std::size(flag_choices)];
+      const char *name = actions[next_random(&seed) % std::size(actions)];
+      if ( name != nullptr )
+        (void)popup.attach_action(action(name), path.c_str(), flags);
+      else
+        EXPECT_TRUE(popup.attach_separator(path.c_str(), flags));
+    }
+    ASSERT_FALSE(has_doubled_separator(popup.menu.get())) << "run " << run << ": " << menu_items(popup.menu.get());
+    // The top level holds each action once at most.
+    for ( const char *name : {"copy", "paste", "cut"} )
+      ASSERT_LE(popup.menu->actions().count(action(name)->qaction()), 1) << run;
+  }
 }
 
 TEST_F(PopupMenuTest, EntryListsUseTheDefaultPathAndFlags)
