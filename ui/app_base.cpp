@@ -230,6 +230,7 @@ void app_t::track_focus(QWidget * /*old*/, QWidget *now)
     return;
   recent_focus_pos_ = recent_focus_pos_ + 1 >= RECENT_FOCUS_SIZE ? 0 : recent_focus_pos_ + 1;
   recent_focus_[size_t(recent_focus_pos_)].watch_object(now);
+  switch_active_core_widget(now);
 }
 
 QWidget *app_t::recent_focused_widget(int flags) const

@@ -33,6 +33,8 @@ class ui_action_t;
 struct ui_action_activation_ctx_t;
 struct ui_action_update_ctx_t;
 class ui_main_window_t;
+struct popup_menu_ctx_t;
+class QMenu;
 struct theme_t;
 class ui_widget_factory_t;
 class WaitDialog;
@@ -247,8 +249,8 @@ public:
   [[nodiscard]] virtual QKeySequence help_key_sequence() = 0;
 
   // ---- Focus --------------------------------------------------------------------------------------
-  // The focus tracker: remembers each new focus widget in the ring (nothing for null or while a popup
-  // is active).
+  // The focus tracker: remembers each new focus widget in the ring and makes its core widget the main
+  // window's active one (nothing for null or while a popup is active).
   virtual void track_focus(QWidget *old, QWidget *now);
   // The most recent remembered widget that still exists and qualifies, the newest examined last:
   // without flag 1 any widget; with flag 1 a visible widget or one inside a dock; with flags 1 and 2
@@ -300,12 +302,32 @@ public:
   // False: combo boxes that show an input history get no completer.
   [[nodiscard]] virtual bool combo_completion_enabled() { return true; }
 
+  // ---- Popups and user menus (ui/app_popups.cpp, ui/popup_menu.h) ------------------------------------
+  // The application's top-level menu named by the first component of a user-menu path, or null (pure).
+  [[nodiscard]] virtual QMenu *user_menu_root(const QString &name) = 0;
+  // Fills a context menu before it is shown (position and kind as exec_popup got them); the base does nothing.
+  virtual void populate_popup(popup_menu_ctx_t *popup, const void *position, int kind);
+  // Shows a context menu: lets the application fill it (an empty one is not shown), names it "ctxmenu",
+  // opens it modally at the position (kind POPUP_AT_EVENT: a QContextMenuEvent's global position,
+  // POPUP_AT_POINT: a global QPoint; another kind is internal error 40390) with the popup's captions
+  // swapped in, and afterwards gives every action its own text back and unregisters the actions the popup
+  // generated. The popup is current_popup() meanwhile.
+  virtual void exec_popup(popup_menu_ctx_t *popup, const void *position, int kind);
+  // The popup being shown, null when none.
+  [[nodiscard]] popup_menu_ctx_t *current_popup() const { return current_popup_; }
+
 public slots:
   void on_focus_changed(QWidget *old, QWidget *now);
   // The pending box's half second is over: show it, unless a newer modal dialog runs (then wait again).
   void on_timeout_show_wait_dialog();
 
 private:
+  // The core-widget step of focus tracking (ui/app_focus.cpp): the main window deactivates its active core
+  // widget, an update pass with reason 8 runs, the core widget of the new focus is activated and a pass with
+  // reason 7 runs. Nothing when the focus has no core widget, there is no main window, or it is active already.
+  void switch_active_core_widget(QWidget *now);
+  popup_menu_ctx_t *current_popup_ = nullptr; // the popup shown now; not owned
+
   bool drop_user_input(QEvent *event);
   void repolish_for_theme(QObject *receiver);
 

@@ -7,6 +7,7 @@
 #include "ui/app_base.h"
 #include "ui/menu_layout.h"
 #include "ui/object_lifecycle_monitor.h"
+#include "ui/popup_menu.h"
 #include "ui/qaction_shadow.h"
 #include "ui/ui_action.h"
 #include "ui/ui_action_registry.h"
@@ -112,6 +113,8 @@ QMenu *ui_main_window_t::make_menu(const QString &name, const QString &title, QW
     if ( const int role = menu_role_of_name(name); role != 0 )
       menu->setProperty(menu_role_property, role);
   }
+  // Popup menus are made here for every context menu: forget the monitors of menus already gone.
+  std::erase_if(created_menus_, [](const auto &watching) { return watching->watched() == nullptr; });
   auto monitor = std::make_unique<object_lifecycle_monitor_t>();
   monitor->watch_object(menu);
   created_menus_.push_back(std::move(monitor));
@@ -134,9 +137,15 @@ QToolBar *ui_main_window_t::find_toolbar(const QString &name) const
 void ui_main_window_t::set_menubar_menus(const QStringList &names)
 {
   QMenuBar *bar = menuBar();
+  QList<QMenu *> taken;
   for ( QAction *item : bar->actions() )
+  {
     if ( item->menu() != nullptr )
+    {
+      taken.append(item->menu());
       bar->removeAction(item);
+    }
+  }
   for ( const QString &name : names )
   {
     QMenu *menu = find_named_menu(name);
@@ -146,7 +155,43 @@ void ui_main_window_t::set_menubar_menus(const QStringList &names)
       continue;
     }
     bar->addAction(menu->menuAction());
+    taken.removeAll(menu);
   }
+  for ( QMenu *menu : taken )
+  {
+    const QVariant path = menu->property(user_menu_path_property);
+    if ( path.userType() == QMetaType::QString )
+      attach_user_menu(menu, path.toString());
+  }
+}
+
+void ui_main_window_t::attach_user_menu(QMenu *menu, const QString &path)
+{
+  QMenuBar *bar = menuBar();
+  if ( !path.isEmpty() )
+  {
+    if ( QMenu *named = find_named_menu(path) )
+    {
+      if ( bar->actions().contains(named->menuAction()) )
+      {
+        bar->insertAction(named->menuAction(), menu->menuAction());
+        return;
+      }
+    }
+    else
+    {
+      QStringList components = path.split(QLatin1Char('/'));
+      app_t *app = current_app();
+      QMenu *root = app != nullptr ? app->user_menu_root(components.takeFirst()) : nullptr;
+      popup_insert_pos_t at;
+      if ( root != nullptr && resolve_popup_path(&at, root, components, this) )
+      {
+        at.menu->insertAction(at.before, menu->menuAction());
+        return;
+      }
+    }
+  }
+  bar->addAction(menu->menuAction());
 }
 
 void ui_main_window_t::set_toolbars(const QStringList &names)
@@ -198,6 +243,8 @@ void ui_main_window_t::activate_core_widget(QWidget *widget)
   }
   active_->watch_object(widget);
   invoke_if_present(widget, "form_activate()");
+  if ( active_->watched() == nullptr )
+    return; // its own slot destroyed it (the caller reports that)
   const QMetaObject *meta = widget->metaObject();
   const int index = meta->indexOfSlot("get_custom_menus(QObject**,QObject**,QObject**)");
   if ( index < 0 )

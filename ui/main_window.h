@@ -23,6 +23,9 @@ class object_lifecycle_monitor_t;
 // The dynamic int property of a menu that names its role: 1 Edit, 2 Search, 3 Jump.
 inline constexpr char menu_role_property[] = "tivex_menu_role";
 
+// The dynamic string property of a menu that says where set_menubar_menus puts it when it is not listed.
+inline constexpr char user_menu_path_property[] = "user_menu_path";
+
 // The role (1 Edit, 2 Search, 3 Jump, else 0) of a menu name: the part after the first ':' (the whole name
 // without one) must be exactly one of those words.
 [[nodiscard]] int menu_role_of_name(const QString &name);
@@ -57,8 +60,13 @@ public:
   // The configured toolbar of that object name, or null.
   [[nodiscard]] QToolBar *find_toolbar(const QString &name) const;
   // Puts the named menus on the menu bar in that order, instead of the menus it shows; an unknown name is
-  // logged and skipped. Menus taken off stay alive and can come back by a later call.
+  // logged and skipped. Menus taken off stay alive and can come back by a later call; those that carry a
+  // "user_menu_path" text go where it says (attach_user_menu).
   void set_menubar_menus(const QStringList &names);
+  // Places a menu by a path: before the named menu when the path names one on the menu bar; when it names no
+  // menu, inside the application's menu named by its first component (app_t::user_menu_root), at the rest of
+  // the path resolved as a popup path (missing submenus made); in every other case at the end of the menu bar.
+  void attach_user_menu(QMenu *menu, const QString &path);
   // Adds the configured toolbars back in creation order, each visible exactly when its name is listed.
   void set_toolbars(const QStringList &names);
 

@@ -74,6 +74,12 @@ std::vector<ui_request_record_t> recording_ui_callback_t::requests() const
   return requests_;
 }
 
+void recording_ui_callback_t::handle_code(int32_t code, code_handler_t handler)
+{
+  std::lock_guard guard(mutex_);
+  handlers_[code] = std::move(handler);
+}
+
 std::vector<ui_request_record_t> recording_ui_callback_t::requests_of(int32_t code) const
 {
   std::lock_guard guard(mutex_);
@@ -219,8 +225,18 @@ int64_t recording_ui_callback_t::answer(int32_t code, va_list args)
       remember();
       return has_script ? scripted.answer : 1;
     default:
+    {
       remember();
-      return has_script ? scripted.answer : 0;
+      if ( has_script )
+        return scripted.answer;
+      code_handler_t handler;
+      {
+        std::lock_guard guard(mutex_);
+        if ( const auto found = handlers_.find(code); found != handlers_.end() )
+          handler = found->second;
+      }
+      return handler ? handler(args) : 0;
+    }
   }
 }
 

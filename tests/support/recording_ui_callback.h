@@ -30,7 +30,7 @@ struct ui_request_record_t
 // process with exit code 1 (through exit_process), never returning into the test; 28 -> the request's
 // default answer; 29 -> null; 30 -> 0; 32 -> 0 (cancelled); 86 -> runs the request on the calling
 // thread and answers its result (with flag 4 the request is deleted afterwards and a ticket
-// answered); 116 -> null; 117 -> 1; any other code -> 0. Only one may be installed at a time.
+// answered); 116 -> null; 117 -> 1; any other code -> its handler's answer (handle_code), else 0. Only one may be installed at a time.
 class recording_ui_callback_t
 {
 public:
@@ -50,6 +50,12 @@ public:
   // and answers the form's result.
   using form_player_t = std::function<int64_t(const char *form, va_list args)>;
   void script_form(form_player_t play);
+
+  // Answers every later request of a code that this callback does not handle itself (and that has no
+  // scripted answer) with the handler, which reads the request's arguments after the code from the list.
+  // Plays the application's dispatcher for codes of the layers above the core.
+  using code_handler_t = std::function<int64_t(va_list args)>;
+  void handle_code(int32_t code, code_handler_t handler);
 
   // Every request so far, in order.
   std::vector<ui_request_record_t> requests() const;
@@ -71,6 +77,7 @@ private:
   mutable std::mutex mutex_;
   std::vector<ui_request_record_t> requests_;
   std::map<int32_t, std::deque<scripted_t>> scripted_;
+  std::map<int32_t, code_handler_t> handlers_;
   std::deque<std::string> chosen_paths_; // keeps the answers of request 29 alive
   int64_t next_ticket_ = 1;
   ui_callback_t previous_;

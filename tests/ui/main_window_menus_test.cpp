@@ -2,6 +2,7 @@
 #include "tests/ui/app/test_app.h"
 
 #include "tests/support/recording_ui_callback.h"
+#include "tests/ui/app/menu_text.h"
 #include "ui/qaction_shadow.h"
 
 #include <QAction>
@@ -38,15 +39,6 @@ public slots:
 };
 
 namespace {
-
-// The titles of the menus on the window's menu bar, blank-separated.
-std::string bar_titles(ui_main_window_t &window)
-{
-  std::string out;
-  for ( QAction *item : window.menuBar()->actions() )
-    out += (out.empty() ? "" : " ") + item->text().toStdString();
-  return out;
-}
 
 class MainWindowMenusTest : public ::testing::Test
 {
@@ -153,36 +145,85 @@ TEST_F(MainWindowMenusTest, CustomMenusOfTheActiveWidgetReplaceTheirRolesOnly)
   // Only the Jump menu is replaced, in its place.
   window_->activate_core_widget(widget.get());
   EXPECT_EQ(window_->active_core_widget(), widget.get());
-  EXPECT_EQ(bar_titles(*window_), "File Edit Search My jump");
+  EXPECT_EQ(menu_bar_titles(*window_), "File Edit Search My jump");
   window_->deactivate_core_widget();
-  EXPECT_EQ(bar_titles(*window_), "File Edit Search Jump");
+  EXPECT_EQ(menu_bar_titles(*window_), "File Edit Search Jump");
   EXPECT_EQ(window_->active_core_widget(), nullptr);
   EXPECT_EQ(calls, (std::vector<std::string> {"activate", "deactivate"}));
 
   // Destroying the active widget brings the standard menus back too.
   widget->edit = &my_edit;
   window_->activate_core_widget(widget.get());
-  EXPECT_EQ(bar_titles(*window_), "File My edit Search My jump");
+  EXPECT_EQ(menu_bar_titles(*window_), "File My edit Search My jump");
   widget.reset();
-  EXPECT_EQ(bar_titles(*window_), "File Edit Search Jump");
+  EXPECT_EQ(menu_bar_titles(*window_), "File Edit Search Jump");
   EXPECT_EQ(window_->active_core_widget(), nullptr);
 
   // A widget without the slot leaves the menus alone; a missing role is logged.
   QWidget plain;
   window_->activate_core_widget(&plain);
-  EXPECT_EQ(bar_titles(*window_), "File Edit Search Jump");
+  EXPECT_EQ(menu_bar_titles(*window_), "File Edit Search Jump");
   window_->deactivate_core_widget();
   window_->set_menubar_menus({"File", "Search"});
   custom_menus_widget_t lonely;
   lonely.calls = &calls;
   lonely.edit = &my_edit;
   window_->activate_core_widget(&lonely);
-  EXPECT_EQ(bar_titles(*window_), "File Search");
+  EXPECT_EQ(menu_bar_titles(*window_), "File Search");
   const auto logs = ui_.requests_of(ui_code_log);
   ASSERT_EQ(logs.size(), 1u);
   EXPECT_EQ(logs[0].text, "Menu entry '1' doesn't exist; can't replace.\n");
   window_->activate_core_widget(nullptr);
-  EXPECT_EQ(bar_titles(*window_), "File Search");
+  EXPECT_EQ(menu_bar_titles(*window_), "File Search");
+}
+
+TEST_F(MainWindowMenusTest, UserMenusGoWhereTheirPathSays)
+{
+  // The application's root menus come from its own main window.
+  QMenu *root = test_app().main_window()->make_menu("UserRoot", "User root", nullptr);
+  root->addAction("Item one");
+  root->addAction("Last");
+  struct row_t
+  {
+    const char *path;
+    const char *bar;  // the menu bar afterwards
+    const char *root; // the root menu afterwards
+  };
+  const row_t rows[] = {
+    {"Search", "File Edit Mine Search Jump", "Item one|Last"},
+    {"UserRoot/item", "File Edit Search Jump", "Mine[]|Item one|Last"},
+    {"UserRoot/~Sub~/", "File Edit Search Jump", "Item one|Last|~Sub~[Mine[]]"},
+    {"UserRoot", "File Edit Search Jump", "Item one|Last|Mine[]"},
+    {"", "File Edit Search Jump Mine", "Item one|Last"},
+    {"Nowhere/x", "File Edit Search Jump Mine", "Item one|Last"},
+    {"Resolve", "File Edit Search Jump Mine", "Item one|Last"}, // a menu, but not on the menu bar
+  };
+  window_->make_menu("Resolve", "Resolve", nullptr);
+  for ( const row_t &row : rows )
+  {
+    const auto before = root->actions();
+    QMenu mine("Mine");
+    window_->attach_user_menu(&mine, QString::fromLatin1(row.path));
+    EXPECT_EQ(menu_bar_titles(*window_), row.bar) << row.path;
+    EXPECT_EQ(menu_items(root), row.root) << row.path;
+    // Back to the start for the next row.
+    window_->menuBar()->removeAction(mine.menuAction());
+    for ( QAction *item : root->actions() )
+      if ( !before.contains(item) && item != mine.menuAction() )
+        delete item->menu();
+  }
+
+  // Restoring the menu bar places the menus taken off by their path; unmarked ones stay off.
+  QMenu *tools = window_->make_menu("Tools", "Tools", nullptr);
+  tools->setProperty(user_menu_path_property, QStringLiteral("UserRoot/last"));
+  QMenu *extra = window_->make_menu("Extra", "Extra", nullptr);
+  extra->setProperty(user_menu_path_property, QStringLiteral("Edit"));
+  window_->set_menubar_menus({"File", "Tools", "Extra", "Edit", "Search", "Jump"});
+  window_->set_menubar_menus({"File", "Edit", "Jump"});
+  EXPECT_EQ(menu_bar_titles(*window_), "File Extra Edit Jump");
+  EXPECT_TRUE(root->actions().contains(tools->menuAction()));
+  EXPECT_EQ(root->actions().indexOf(tools->menuAction()), root->actions().size() - 2);
+  root->removeAction(tools->menuAction());
 }
 
 } // namespace

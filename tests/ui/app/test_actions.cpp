@@ -21,6 +21,13 @@ QWidget *test_action_context_provider_t::current_widget()
   return pinned_widget != nullptr ? pinned_widget : ui_action_context_provider_t::current_widget();
 }
 
+void test_action_context_provider_t::do_update_actions(int reason, ui_action_update_ctx_t *context,
+                                                       const update_action_filter_t *filter, int flags)
+{
+  update_reasons.push_back(reason);
+  ui_action_context_provider_t::do_update_actions(reason, context, filter, flags);
+}
+
 std::unique_ptr<ui_action_t> make_test_client_action(const ui_action_desc_t &desc,
                                                      std::unique_ptr<action_handler_t> stray_handler)
 {

@@ -19,8 +19,12 @@ public:
   chooser_view_t *context_chooser_widget(action_ctx_base_t *context) override;
   filtered_widget_mixin_t *context_filtered_widget(action_ctx_base_t *context) override;
   QWidget *current_widget() override;
+  // Appends the reason to update_reasons, then runs the pass.
+  void do_update_actions(int reason, ui_action_update_ctx_t *context, const update_action_filter_t *filter,
+                         int flags) override;
 
   QWidget *pinned_widget = nullptr; // not owned; null: the focus decides
+  std::vector<int> update_reasons;  // the reason of every pass so far; tests clear it
 };
 
 // Makes an action as the client's factory does: a QAction parented to the application and added to the main

@@ -1,6 +1,9 @@
 // The UI suite's application object: an app_t that answers the application's operations the way tests need.
 #include "tests/ui/app/test_app.h"
 
+#include "core/ui_callback.h"
+#include "ui/popup_menu.h"
+
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
@@ -69,6 +72,27 @@ test_app_t::test_app_t(int &argc, char **argv) : app_t(argc, argv), window_(std:
 test_app_t::~test_app_t()
 {
   window_.reset();
+}
+
+QMenu *test_app_t::user_menu_root(const QString &name)
+{
+  return window_ != nullptr ? window_->find_named_menu(name) : nullptr;
+}
+
+void test_app_t::populate_popup(popup_menu_ctx_t *popup, const void *, int)
+{
+  QWidget *owner = popup->owner;
+  if ( owner == nullptr )
+    return;
+  ui_action_context_provider_t *provider = get_action_context_provider();
+  const action_ctx_ptr<ui_action_activation_ctx_t> context(provider->new_activation_context());
+  provider->fill_activation_context(context.get());
+  const ui_callback_t dispatch = ui_callback;
+  if ( dispatch != nullptr )
+    (void)dispatch(UI_CODE_POPULATE_POPUP, owner, popup, context.get());
+  popup->attach_permanent_actions();
+  if ( dispatch != nullptr )
+    (void)dispatch(UI_CODE_POPUP_POPULATED, owner, popup, context.get());
 }
 
 bool test_app_t::swap_event_processing_state(bool state)

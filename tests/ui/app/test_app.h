@@ -105,6 +105,12 @@ public:
     return true;
   }
   void themes_dir_name(qvector<qstring> *out) override { *out = themes_dirs; }
+  // ---- Popups and user menus ----------------------------------------------------------------------------
+  // The main window's named menu of that name.
+  QMenu *user_menu_root(const QString &name) override;
+  // As the client: for a popup with an owner, an activation context, UI callback code 138 (the widget fills
+  // the popup through the dispatcher's answer, answer_popup_requests), the permanent entries, code 139.
+  void populate_popup(popup_menu_ctx_t *popup, const void *position, int kind) override;
   // What the font and theme operations answer; tests set them.
   std::map<std::string, QFont> stored_fonts;
   // Replaces the recording handler while set (not owned).
