@@ -305,8 +305,7 @@ void DockArea::show_drop_arrows(BaseDockWidget *target)
       if ( QWidget *content = dock_content(static_cast<DockWidget *>(target)) )
         reference = content;
     const QPoint centre = reference->mapTo(this, reference->rect().center());
-    const QSize half = d->arrow_area->size() / 2;
-    d->arrow_area->move(centre - QPoint(half.width(), half.height()));
+    d->arrow_area->move(centre - QPoint(d->arrow_area->width() / 2, d->arrow_area->height() / 2));
     d->arrow_area->show();
     d->arrow_area->raise();
   }
