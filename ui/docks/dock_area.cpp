@@ -383,16 +383,7 @@ BaseDockWidget *DockArea::tabify_dock(BaseDockWidget *node, BaseDockWidget *targ
   }
   if ( node == nullptr )
     return nullptr;
-  if ( index == -1 )
-  {
-    // After the last child that is not hidden.
-    index = 0;
-    for ( int c = 0; c < group->child_count(); ++c )
-      if ( !group->child_at(c)->hidden )
-        index = c + 1;
-  }
-  const int used = group->insert_child(index, node);
-  group->set_current(used);
+  group->insert_current(index, node);
   return group;
 }
 

@@ -150,15 +150,7 @@ void start_dock_drag(BaseDockWidget *node, DockArea *area, int offset_x)
 void insert_tab_page(DockArea * /*area*/, BaseDockWidget *node, DockTab *tab_group, int index)
 {
   layout_batch_t batch;
-  if ( index == -1 )
-  {
-    index = 0;
-    for ( int c = 0; c < tab_group->child_count(); ++c )
-      if ( !tab_group->child_at(c)->hidden )
-        index = c + 1;
-  }
-  const int used = tab_group->insert_child(index, node);
-  tab_group->set_current(used);
+  tab_group->insert_current(index, node);
 }
 
 // ---- DockArrow ------------------------------------------------------------------------------------------------

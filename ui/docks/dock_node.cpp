@@ -119,6 +119,20 @@ int ComplexDockWidget::visible_child_count() const
   return count;
 }
 
+int ComplexDockWidget::insert_current(int index, BaseDockWidget *node)
+{
+  if ( index == -1 )
+  {
+    index = 0;
+    for ( int c = 0; c < child_count(); ++c )
+      if ( !child_at(c)->hidden )
+        index = c + 1;
+  }
+  const int used = insert_child(index, node);
+  set_current(used);
+  return used;
+}
+
 bool ComplexDockWidget::eventFilter(QObject *watched, QEvent *event)
 {
   if ( watched == container() && !updating && !deleting_ && event->type() == QEvent::ChildRemoved )

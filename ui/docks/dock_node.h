@@ -80,6 +80,9 @@ public:
   [[nodiscard]] virtual QWidget *container() const = 0;
   // Replaces a child container by its own children, at its place.
   virtual void absorb_child(BaseDockWidget *child) = 0;
+  // Inserts the node at the index (-1: after the last child that is not hidden) and makes it current; answers
+  // the index used.
+  int insert_current(int index, BaseDockWidget *node);
 
   bool updating = false; // set while the node moves children itself
 
