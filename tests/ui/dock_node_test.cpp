@@ -1,5 +1,6 @@
 // Dock nodes: tabs of visible children, titles and icons reaching title bars and tabs, emptied containers
 // deleting themselves, persistent contents, the "active" title property and the layout notification.
+#include "tests/support/recording_ui_callback.h"
 #include "tests/ui/app/screenshots.h"
 #include "tests/ui/dock_test_support.h"
 
@@ -289,6 +290,35 @@ TEST_F(DockNodes, TheTitleBarHasItsButtonsAndFloatCloseWork)
 
   QTest::mouseClick(dock_title_bar(x)->findChildren<QPushButton *>()[2], Qt::LeftButton);
   EXPECT_TRUE(x->hidden);
+}
+
+// A place holder stands in a leaf until the real widget is swapped in with its configuration.
+TEST_F(DockNodes, APlaceHolderIsReplacedByTheWidgetItStandsFor)
+{
+  recording_ui_callback_t callback;
+  auto *real = new QLabel("real");
+  real->setWindowTitle("Real");
+  auto *holder = new PlaceHolderWidget(real);
+  EXPECT_TRUE(is_place_holder(holder));
+  EXPECT_FALSE(is_place_holder(real));
+  DockWidget *dock = test_app().get_widget_factory()->new_dock_widget(holder, 0);
+  EXPECT_EQ(dock->title(), "Real");
+  EXPECT_EQ(dock_content(dock), holder);
+  EXPECT_EQ(dock_content(dock, true), real);
+  area->dock_at_edge(dock, dock_edge_right);
+  QPointer<PlaceHolderWidget> watched(holder);
+
+  json_object_t config;
+  dock->replace_place_holder(config);
+  EXPECT_TRUE(watched.isNull());
+  EXPECT_EQ(dock_content(dock), real);
+  EXPECT_EQ(callback.requests_of(ui_code_set_widget_config).size(), 1u);
+  real->setWindowTitle("Renamed");
+  EXPECT_EQ(dock->title(), "Renamed");
+  EXPECT_TRUE(is_live_dock_node(dock));
+  // A dock without a place holder is left alone.
+  dock->replace_place_holder(config);
+  EXPECT_EQ(dock_content(dock), real);
 }
 
 } // namespace
