@@ -1,6 +1,7 @@
 // Dragging docks: the payload, the start of a drag, and the drop targets shown over an area while it runs.
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QRect>
 #include <QString>
