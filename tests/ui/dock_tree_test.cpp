@@ -30,6 +30,7 @@ TEST_F(DockTree, SplittingBesideALoneRootLeafMakesASplitterRoot)
 {
   DockWidget *x = make_dock("X");
   area->set_root(x);
+  area->set_root(x); // the same root again stays
   x->show();
   EXPECT_EQ(shape(), "X");
   const BaseDockWidget *holder = area->split_dock(make_dock("Y"), x, dock_edge_bottom);

@@ -148,6 +148,11 @@ DockAreaDragTitle *DockArea::drag_title() const
 
 void DockArea::set_root(BaseDockWidget *node)
 {
+  if ( node != nullptr && node == d->root )
+  {
+    layout_root();
+    return;
+  }
   if ( BaseDockWidget *old = d->root )
   {
     d->root = nullptr;
