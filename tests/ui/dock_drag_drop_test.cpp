@@ -259,6 +259,25 @@ TEST_F(DockDragDrop, DropsOnTheArrowsAndTheCrossDockWhereTheyShow)
   EXPECT_EQ(shape(), "H[X,V[Y,N]]");
 }
 
+// A drop whose target went away (the arrows hid meanwhile) floats the dock instead of losing it.
+TEST_F(DockDragDrop, ADropOnATargetThatWentAwayFloatsTheDock)
+{
+  for ( int code : {int(dock_drop_tab), int(dock_drop_split_left), int(dock_drop_split_below)} )
+  {
+    DockWidget *node = dragged("N");
+    area->show_drop_arrows(y);
+    area->hide_drop_indicators();
+    const int before = floating_count();
+    area->drop_dock(code, node, QPoint(40, 50));
+    drag_state = drag_idle;
+    EXPECT_EQ(shape(), "H[X,Y]") << code;
+    EXPECT_EQ(floating_count(), before + 1) << code;
+    DockArea *floating = enclosing_dock_area(node);
+    ASSERT_NE(floating, nullptr) << code;
+    EXPECT_EQ(floating->pos(), QPoint(40, 50)) << code;
+  }
+}
+
 TEST_F(DockDragDrop, DroppingOnTheCentreOfAPageNestsANewGroup)
 {
   area->tabify_dock(make_dock("Z"), y, false, -1);

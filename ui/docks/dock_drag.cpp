@@ -113,18 +113,15 @@ void start_dock_drag(BaseDockWidget *node, DockArea *area, int offset_x)
   drag_state = drag_running;
 
   deferred_close().clear();
-  Qt::DropAction action = Qt::IgnoreAction;
   try
   {
-    action = drag->exec(Qt::CopyAction | Qt::MoveAction);
+    drag->exec(Qt::CopyAction | Qt::MoveAction);
   }
   catch ( ... )
   {
     drag_state = drag_idle;
     throw;
   }
-  const bool landed = action != Qt::IgnoreAction && drag->target() != nullptr;
-
   if ( source != nullptr )
     source->hide_drop_indicators();
   const QList<QPointer<DockArea>> emptied = deferred_close();
@@ -134,7 +131,8 @@ void start_dock_drag(BaseDockWidget *node, DockArea *area, int offset_x)
     if ( emptied_area != nullptr && emptied_area != source )
       emptied_area->check_floating_empty();
 
-  if ( !landed && dragged != nullptr && dragged->parentWidget() == nullptr && top != nullptr )
+  // A drag that ended nowhere, or on a target that placed nothing, floats the dock: no dock is lost.
+  if ( dragged != nullptr && dragged->parentWidget() == nullptr && top != nullptr )
     top->drop_dock(dock_drop_float, dragged, QCursor::pos() - QPoint(dragged->drag_offset_x, 0));
   if ( source != nullptr )
     source->check_floating_empty();
@@ -423,26 +421,26 @@ void DockArea::drop_dock(int code, BaseDockWidget *node, const QPoint &global_po
   d->drop_marker->hide();
   node->hidden = false;
 
+  const auto float_at_point = [&] {
+    dock_options_t record;
+    record.float_pos = global_point;
+    record.float_size = node->baseSize();
+    layout_batch_t batch;
+    DockArea *area = new_floating_area(&record);
+    BaseDockWidget *root = area->dock_at_edge(node, dock_edge_right);
+    area->setWindowTitle(root->title());
+    area->setWindowIcon(root->icon());
+    area->show();
+    area->d->drag_title->expand_for_a_while();
+    return root;
+  };
+
   BaseDockWidget *placed = nullptr;
   switch ( code )
   {
     case dock_drop_float:
-    {
-      dock_options_t record;
-      record.float_pos = global_point;
-      record.float_size = node->baseSize();
-      layout_batch_t batch;
-      DockArea *area = new_floating_area(&record);
-      placed = area->dock_at_edge(node, dock_edge_right);
-      if ( BaseDockWidget *root = area->root() )
-      {
-        area->setWindowTitle(root->title());
-        area->setWindowIcon(root->icon());
-      }
-      area->show();
-      area->d->drag_title->expand_for_a_while();
+      placed = float_at_point();
       break;
-    }
     case dock_drop_tab:
       placed = tabify_dock(node, target, true, -1);
       break;
@@ -463,8 +461,10 @@ void DockArea::drop_dock(int code, BaseDockWidget *node, const QPoint &global_po
     case dock_drop_edge_bottom: placed = dock_at_edge(node, dock_edge_bottom); break;
     default: break;
   }
-  if ( placed != nullptr )
-    enforceVisibility(placed);
+  // A drop on a target that went away meanwhile places nothing: the dock floats rather than being lost.
+  if ( placed == nullptr && node->parentWidget() == nullptr )
+    placed = float_at_point();
+  enforceVisibility(placed);
 }
 
 // ---- DockWidget as a drop target ------------------------------------------------------------------------------
