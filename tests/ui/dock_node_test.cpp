@@ -292,6 +292,29 @@ TEST_F(DockNodes, TheTitleBarHasItsButtonsAndFloatCloseWork)
   EXPECT_TRUE(x->hidden);
 }
 
+// Selecting a tab gives its page's content the focus; the page being selected is known only meanwhile.
+TEST_F(DockNodes, SelectingATabFocusesItsPage)
+{
+  auto *first = new QLineEdit;
+  first->setWindowTitle("First");
+  auto *second = new QLineEdit;
+  second->setWindowTitle("Second");
+  DockWidget *a = test_app().get_widget_factory()->new_dock_widget(first, 0);
+  DockWidget *b = test_app().get_widget_factory()->new_dock_widget(second, 0);
+  area->dock_at_edge(a, dock_edge_right);
+  area->dock_at_edge(make_dock("X"), dock_edge_right);
+  auto *group = static_cast<DockTab *>(area->tabify_dock(b, a, false, -1));
+  area->activate_dock(a, 1);
+  settle_events();
+  ASSERT_EQ(QApplication::focusWidget(), first);
+  QTest::mouseClick(group->tab_bar(), Qt::LeftButton, Qt::NoModifier, group->tab_bar()->tabRect(1).center());
+  EXPECT_EQ(QApplication::focusWidget(), second);
+  EXPECT_EQ(group->stack()->currentWidget(), b);
+  EXPECT_EQ(group->focus_target, nullptr);
+  EXPECT_TRUE(dock_title_bar(b)->property("active").toBool());
+  EXPECT_FALSE(dock_title_bar(a)->property("active").toBool());
+}
+
 // A place holder stands in a leaf until the real widget is swapped in with its configuration.
 TEST_F(DockNodes, APlaceHolderIsReplacedByTheWidgetItStandsFor)
 {
