@@ -93,6 +93,28 @@ TEST_F(DockPresentation, PlacementZeroFloatsAtAQuarterOfTheScreen)
   save_screenshot(*floating, "floating");
 }
 
+// A floating window takes a saved geometry first, else the record's place with 0 meaning half the screen.
+TEST_F(DockPresentation, FloatingWindowsArePlacedByTheirRecord)
+{
+  const QRect screen = window->screen()->geometry();
+  dock_options_t sized;
+  sized.float_pos = QPoint(30, 40);
+  sized.float_size = QSize(0, 300);
+  DockArea *first = area->float_dock(make_dock("First"), &sized, false);
+  EXPECT_EQ(first->pos(), QPoint(30, 40));
+  EXPECT_EQ(first->size(), QSize(screen.width() / 2, 300));
+
+  QWidget model;
+  model.setGeometry(70, 80, 320, 240);
+  dock_options_t saved;
+  saved.float_geometry = model.saveGeometry();
+  saved.float_pos = QPoint(1, 1);
+  saved.float_size = QSize(10, 10);
+  DockArea *second = area->float_dock(make_dock("Second"), &saved, false);
+  EXPECT_EQ(second->geometry(), QRect(70, 80, 320, 240));
+  EXPECT_FALSE(second->drag_title()->is_expanded());
+}
+
 TEST_F(DockPresentation, PlacementsBesideAnAnchor)
 {
   present("X", placement(dock_place_right));
