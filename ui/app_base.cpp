@@ -3,6 +3,7 @@
 
 #include "core/environment.h"
 #include "core/internal_error.h"
+#include "ui/docks/dock_node.h"
 #include "ui/view_interfaces.h"
 #include "ui/wait_box.h"
 
@@ -231,6 +232,7 @@ void app_t::track_focus(QWidget * /*old*/, QWidget *now)
   recent_focus_pos_ = recent_focus_pos_ + 1 >= RECENT_FOCUS_SIZE ? 0 : recent_focus_pos_ + 1;
   recent_focus_[size_t(recent_focus_pos_)].watch_object(now);
   switch_active_core_widget(now);
+  update_active_titles(now);
 }
 
 QWidget *app_t::recent_focused_widget(int flags) const

@@ -38,6 +38,11 @@ class QMenu;
 struct theme_t;
 class ui_widget_factory_t;
 class WaitDialog;
+class BaseDockWidget;
+class DockWidget;
+class TopLevelDockArea;
+class QCloseEvent;
+struct closed_dock_t;
 class win32_exception_handler_t;
 struct message_box_header_t;
 
@@ -315,8 +320,35 @@ public:
   virtual void exec_popup(popup_menu_ctx_t *popup, const void *position, int kind);
   // The popup being shown, null when none.
   [[nodiscard]] popup_menu_ctx_t *current_popup() const { return current_popup_; }
+  // ---- Docks (ui/app_docks.cpp) -------------------------------------------------------------------
+  // Installs the top-level dock area and connects its close signal to on_dock_close_event; internal error
+  // 2566 for null or when one is installed already.
+  void set_top_level_dock_area(TopLevelDockArea *area);
+  // The top-level dock area; null before it is installed and once it is destroyed.
+  [[nodiscard]] TopLevelDockArea *top_level_dock_area() const;
+  // Closes a widget: its dock (or the widget as a dock node) in a dock area through that area with a fresh
+  // close event and the flags; a widget in no area and no container goes to close_plain_widget.
+  void close_hosted_widget(QWidget *widget, uint32_t flags);
+  // Closes a widget outside the dock trees: refreshes the actions of a focused dock first (unless flag 2),
+  // sends event 2002 to its tree, detaches it from its area and deletes it (later with flag 8).
+  virtual void close_plain_widget(QWidget *widget, uint32_t flags);
+  // Hides the widget's dock in its dock area.
+  virtual void hide_hosted_widget(QWidget *widget);
+  // Raises the dock that holds the widget in the top-level area (mode 1 with activate); false without area
+  // or dock.
+  bool raise_widget_dock(QWidget *widget, bool activate);
+  // The dock enclosing the focused core widget, or null.
+  [[nodiscard]] DockWidget *focused_dock();
+  // Copies the closed-docks entry of the widget's generic title; false without title or entry.
+  bool closed_dock_entry_of_widget(closed_dock_t *out, QWidget *widget);
+  // The widget a dock hosts for a widget, and the holder of a widget's close flags when none of it and its
+  // three nearest ancestors has them: the widget itself in the framework.
+  [[nodiscard]] virtual QWidget *dock_widget_for(QWidget *widget) { return widget; }
+  [[nodiscard]] virtual QObject *close_flags_holder_default(QWidget *widget);
 
 public slots:
+  // Remembers where each leaf of the closing subtree stood, in the closed-docks list.
+  void on_dock_close_event(BaseDockWidget *dock, QCloseEvent *event);
   void on_focus_changed(QWidget *old, QWidget *now);
   // The pending box's half second is over: show it, unless a newer modal dialog runs (then wait again).
   void on_timeout_show_wait_dialog();
@@ -337,6 +369,7 @@ private:
   QTimer wait_box_timer_;
   icon_registry_t icons_;
   std::vector<font_domain_t> font_domains_ = default_font_domains();
+  object_lifecycle_monitor_t top_level_dock_area_; // the top-level dock area (ui/app_docks.cpp)
   bool in_paint_event_ = false;
   // Presses dropped by the input filter whose releases are still to come: those releases are dropped
   // too, every other release is delivered, so nothing stays pressed or grabbed.

@@ -8,6 +8,7 @@ class QLabel;
 class QMenu;
 class QString;
 class QWidget;
+class DockWidget;
 class ui_action_t;
 class ui_dialog_exec_ctl_t;
 struct ui_action_desc_t;
@@ -37,6 +38,8 @@ public:
   virtual QMenu *new_menu(const QString &title, QWidget *parent) = 0;
   // A new parentless label showing the text.
   virtual QLabel *new_label(const QString &text) = 0;
+  // Slot 15: a new parentless dock around the widget (DockWidget's constructor flags).
+  virtual DockWidget *new_dock_widget(QWidget *content, uint32_t flags) = 0;
 
   // ---- Codes ----------------------------------------------------------------------------------------
   // The application's meaning of a framework code (the client's answers the code unchanged).

@@ -3,6 +3,8 @@
 
 #include "core/ui_callback.h"
 #include "ui/popup_menu.h"
+#include "ui/docks/dock_area.h"
+#include "ui/docks/dock_widget.h"
 
 #include <QAction>
 #include <QLabel>
@@ -65,8 +67,16 @@ QLabel *test_widget_factory_t::new_label(const QString &text)
   return new QLabel(text);
 }
 
+DockWidget *test_widget_factory_t::new_dock_widget(QWidget *content, uint32_t flags)
+{
+  return new DockWidget(content, flags);
+}
+
 test_app_t::test_app_t(int &argc, char **argv) : app_t(argc, argv), window_(std::make_unique<test_main_window_t>())
 {
+  auto *area = new TopLevelDockArea;
+  window_->setCentralWidget(area);
+  set_top_level_dock_area(area);
 }
 
 test_app_t::~test_app_t()

@@ -40,6 +40,8 @@ class test_widget_factory_t : public ui_widget_factory_t
 public:
   QMenu *new_menu(const QString &title, QWidget *parent) override;
   QLabel *new_label(const QString &text) override;
+  // A plain dock, as the client's factory makes (flags passed through).
+  DockWidget *new_dock_widget(QWidget *content, uint32_t flags) override;
   int32_t map_code(int32_t code) override { return code; }
   std::unique_ptr<ui_action_t> create_client_action(const ui_action_desc_t &desc) override
   {
@@ -49,7 +51,7 @@ public:
   std::unique_ptr<action_handler_t> stray_handler;
 };
 
-// The main window of the tests.
+// The main window of the tests; its central widget is the application's top-level dock area.
 class test_main_window_t : public ui_main_window_t
 {
   Q_OBJECT
