@@ -209,8 +209,11 @@ void form_widget_t::discard_built()
   while ( QLayoutItem *item = main_layout_->takeAt(0) )
   {
     delete item->widget();
-    delete item->layout();
-    delete item;
+    // A layout is its own item; its widgets are the form's children, deleted below.
+    if ( QLayout *layout = item->layout() )
+      delete layout;
+    else
+      delete item;
   }
   for ( QWidget *child : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly) )
     delete child;
