@@ -6,6 +6,7 @@
 #include "forms/form_parser.h"
 #include "forms/form_values.h"
 
+#include <QDialog>
 #include <QHash>
 #include <QMetaObject>
 #include <QPointer>
@@ -19,7 +20,7 @@
 
 class QAbstractButton;
 class QComboBox;
-class QDialog;
+
 class QDialogButtonBox;
 class QPushButton;
 class QSignalMapper;
