@@ -244,13 +244,19 @@ bool form_actions_impl_t::set_field_label(int field_id, const qstring &text)
   return true;
 }
 
-bool form_actions_impl_t::set_tab_state(int tab_id, int page, int what, const bool *value)
+QTabWidget *form_actions_impl_t::tab_page(int tab_id, int page) const
 {
   const int index = find_control(tab_id);
   if ( index < 0 || form_->controls_[size_t(index)].type != '=' )
-    return false;
+    return nullptr;
   auto *tabs = static_cast<QTabWidget *>(form_->controls_[size_t(index)].widget);
-  if ( page < 0 || page >= tabs->count() )
+  return page >= 0 && page < tabs->count() ? tabs : nullptr;
+}
+
+bool form_actions_impl_t::set_tab_state(int tab_id, int page, int what, const bool *value)
+{
+  QTabWidget *tabs = tab_page(tab_id, page);
+  if ( tabs == nullptr )
     return false;
   if ( what == 1 )
     tabs->setTabVisible(page, *value);
@@ -261,11 +267,8 @@ bool form_actions_impl_t::set_tab_state(int tab_id, int page, int what, const bo
 
 bool form_actions_impl_t::tab_state(bool *out, int tab_id, int page, int what)
 {
-  const int index = find_control(tab_id);
-  if ( index < 0 || form_->controls_[size_t(index)].type != '=' )
-    return false;
-  auto *tabs = static_cast<QTabWidget *>(form_->controls_[size_t(index)].widget);
-  if ( page < 0 || page >= tabs->count() )
+  QTabWidget *tabs = tab_page(tab_id, page);
+  if ( tabs == nullptr )
     return false;
   if ( what == 1 )
     *out = tabs->isTabVisible(page);

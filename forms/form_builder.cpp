@@ -409,13 +409,7 @@ form_builder_t::placement_t form_builder_t::make_widget(form_item_t &item, bool 
       }
       if ( caption == QLatin1String("...") )
         button->setFixedWidth(QFontMetrics(button->font()).horizontalAdvance(caption) + 25);
-      form_control_t control;
-      control.widget = button;
-      control.type = item.type;
-      control.id = item.id;
-      control.value = item.arg;
-      control.flags = item.flags;
-      const int index = add_control(control);
+      const int index = add_control(basic_control(item, button));
       form_->button_mapper_->setMapping(button, index);
       QObject::connect(button, &QPushButton::clicked, form_->button_mapper_, qOverload<>(&QSignalMapper::map));
       form_->register_hotkey(button_hotkey(button), button);
@@ -493,11 +487,7 @@ form_builder_t::placement_t form_builder_t::make_widget(form_item_t &item, bool 
     case 'E':
     {
       auto *chooser = static_cast<form_chooser_t *>(item.arg2);
-      form_control_t control;
-      control.type = 'E';
-      control.id = item.id;
-      control.value = item.arg;
-      control.flags = item.flags;
+      form_control_t control = basic_control(item, nullptr);
       control.chooser = chooser;
       if ( chooser == nullptr )
       {
@@ -539,11 +529,7 @@ form_builder_t::placement_t form_builder_t::make_widget(form_item_t &item, bool 
     {
       // The type editor and the text area come with their own library part; until then such a field has no
       // widget.
-      form_control_t control;
-      control.type = item.type;
-      control.id = item.id;
-      control.value = item.arg;
-      add_control(control);
+      add_control(basic_control(item, nullptr));
       return out;
     }
     default:
@@ -589,7 +575,7 @@ int form_builder_t::member_index(const form_item_t &item) const
   return -1;
 }
 
-form_control_t form_builder_t::field_control(const form_item_t &item, QWidget *widget)
+form_control_t form_builder_t::basic_control(const form_item_t &item, QObject *widget)
 {
   form_control_t control;
   control.widget = widget;
@@ -598,6 +584,12 @@ form_control_t form_builder_t::field_control(const form_item_t &item, QWidget *w
   control.value = item.arg;
   control.flags = item.flags;
   control.max_length = item.max_length;
+  return control;
+}
+
+form_control_t form_builder_t::field_control(const form_item_t &item, QWidget *widget)
+{
+  form_control_t control = basic_control(item, widget);
   if ( last_label_ != nullptr && widget != nullptr )
   {
     control.extra.push_back(last_label_);
@@ -743,17 +735,9 @@ int label_hotkey(QLabel *label)
 
 int label_letter(const QString &text)
 {
-  for ( int i = 0; i + 1 < text.size(); ++i )
-  {
-    if ( text[i] != QLatin1Char('&') )
-      continue;
-    if ( text[i + 1] == QLatin1Char('&') )
-    {
-      ++i;
-      continue;
-    }
-    const QChar letter = text[i + 1].toUpper();
-    return letter >= QLatin1Char('A') && letter <= QLatin1Char('Z') ? letter.unicode() : 0;
-  }
-  return 0;
+  const int marker = mnemonic_marker_index(text);
+  if ( marker < 0 )
+    return 0;
+  const QChar letter = text[marker + 1].toUpper();
+  return letter >= QLatin1Char('A') && letter <= QLatin1Char('Z') ? letter.unicode() : 0;
 }

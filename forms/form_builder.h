@@ -41,6 +41,8 @@ private:
   void apply_stretch();
   placement_t make_widget(form_item_t &item, bool button_row);
   int add_control(form_control_t control);
+  // The record of an item's control; field_control also makes the last label its buddy.
+  static form_control_t basic_control(const form_item_t &item, QObject *widget);
   form_control_t field_control(const form_item_t &item, QWidget *widget);
   QComboBox *new_input_combo(const form_item_t &item);
   QWidget *build_group_box(int group);

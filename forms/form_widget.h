@@ -24,6 +24,7 @@ class QComboBox;
 class QDialogButtonBox;
 class QPushButton;
 class QSignalMapper;
+class QTabWidget;
 class QVBoxLayout;
 class form_chooser_t;
 class form_widget_t;
@@ -79,6 +80,8 @@ private:
   template <typename Apply>
   bool apply_to_field(int field_id, Apply apply);
   QPushButton *dialog_button(int which) const;
+  // The tab widget of a tab control id when the page is one of its pages; null otherwise.
+  QTabWidget *tab_page(int tab_id, int page) const;
 
   form_widget_t *form_; // the owner
 };

@@ -5,6 +5,19 @@
 #include <QShortcut>
 #include <QTextDocument>
 
+int mnemonic_marker_index(const QString &text)
+{
+  for ( int i = 0; i + 1 < text.size(); ++i )
+  {
+    if ( text[i] != QLatin1Char('&') )
+      continue;
+    if ( text[i + 1] != QLatin1Char('&') )
+      return i;
+    ++i;
+  }
+  return -1;
+}
+
 buddy_label_t::buddy_label_t(const QString &text, QWidget *buddy)
 {
   setFocusPolicy(Qt::ClickFocus);
@@ -23,19 +36,7 @@ void buddy_label_t::set_text_with_buddy(const QString &text, QWidget *buddy)
   QString shown = text;
   if ( textFormat() != Qt::PlainText || !Qt::mightBeRichText(text) )
   {
-    int amp = -1;
-    for ( int i = 0; i + 1 < text.size(); ++i )
-    {
-      if ( text[i] != QLatin1Char('&') )
-        continue;
-      if ( text[i + 1] == QLatin1Char('&') )
-      {
-        ++i;
-        continue;
-      }
-      amp = i;
-      break;
-    }
+    const int amp = mnemonic_marker_index(text);
     if ( amp >= 0 )
     {
       QString before = text.left(amp);

@@ -8,6 +8,9 @@
 
 class QShortcut;
 
+// The index of the first '&' of a text that marks a mnemonic (not doubled, not last); -1 when none.
+[[nodiscard]] int mnemonic_marker_index(const QString &text);
+
 // A plain-text label with an optional buddy. Promise: the mnemonic shortcut exists only while the text
 // carries one; the buddy is not owned.
 class buddy_label_t : public ui_label_t
