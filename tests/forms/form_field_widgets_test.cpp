@@ -46,6 +46,7 @@ TEST(form_field_widgets, buddy_labels_underline_their_mnemonic_and_move_the_focu
   layout->addWidget(button);
   QSignalSpy clicks(button, &QPushButton::clicked);
   auto *for_button = new buddy_label_t;
+  layout->addWidget(for_button);
   for_button->set_text_with_buddy("&Go", button);
   for_button->transfer_focus();
   EXPECT_EQ(clicks.count(), 1) << "a button buddy is clicked, not focused";
