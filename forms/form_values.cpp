@@ -7,6 +7,7 @@
 #include "core/qstring.h"
 #include "core/text_utils.h"
 #include "core/ui_callback.h"
+#include "platform/hex_digits.h"
 
 #include <QByteArray>
 
@@ -34,15 +35,11 @@ std::string trimmed(const std::string &text)
   return text.substr(b, e - b);
 }
 
+// The value of a digit of a radix up to 16, or a value no radix accepts.
 int digit_value(char c)
 {
-  if ( c >= '0' && c <= '9' )
-    return c - '0';
-  if ( c >= 'a' && c <= 'z' )
-    return c - 'a' + 10;
-  if ( c >= 'A' && c <= 'Z' )
-    return c - 'A' + 10;
-  return 99;
+  const int d = hex_digit_value(static_cast<unsigned char>(c));
+  return d >= 0 ? d : 99;
 }
 
 // Reads digits of the radix from p while they fit 64 bits; nullopt when none is read or the number overflows.

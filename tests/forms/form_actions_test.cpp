@@ -14,11 +14,6 @@
 
 namespace {
 
-void show(hosted_form_t &hosted)
-{
-  hosted.dialog->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(hosted.dialog.get()));
-}
 
 class form_actions : public ::testing::Test
 {
@@ -62,7 +57,7 @@ TEST_F(form_actions, show_enable_and_focus)
   form_actions_t &actions = hosted.form->actions();
   EXPECT_TRUE(actions.focus_field(2)) << "before the form is shown: the start field";
   EXPECT_EQ(actions.focused_field_id(), 2);
-  show(hosted);
+  ASSERT_TRUE(hosted.show());
   auto *second = hosted.control<QComboBox>('q', 1);
   EXPECT_TRUE(second->hasFocus() || second->lineEdit()->hasFocus());
 
@@ -139,7 +134,7 @@ TEST_F(form_actions, close_form_ends_the_dialog)
   qstring text;
   hosted_form_t hosted;
   ASSERT_TRUE(hosted.compile("Close\n<T:q::5::>", {arg_string(&text)}));
-  show(hosted);
+  ASSERT_TRUE(hosted.show());
   hosted.form->actions().close_form(false);
   EXPECT_EQ(hosted.dialog->result(), -1);
   EXPECT_FALSE(hosted.dialog->isVisible());

@@ -51,11 +51,6 @@ int rewriting_callback(int id, form_actions_t &actions)
   return 1;
 }
 
-void show(hosted_form_t &hosted)
-{
-  hosted.dialog->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(hosted.dialog.get()));
-}
 
 class form_keys : public ::testing::Test
 {
@@ -71,7 +66,7 @@ TEST_F(form_keys, mnemonic_letters_without_alt_click_buttons_and_move_to_buddies
   hosted_form_t hosted;
   ASSERT_TRUE(hosted.compile("Keys\n<~F~lag:c>>\n<~N~ame:q::10::>\n<~P~ress:B::>",
                              {arg_mask(&flag), arg_string(&name), arg_handler(&counting_handler)}));
-  show(hosted);
+  ASSERT_TRUE(hosted.show());
   auto *check = hosted.control<QCheckBox>('C');
   auto *combo = hosted.control<QComboBox>('q');
   ASSERT_TRUE(check && combo);
@@ -93,7 +88,7 @@ TEST_F(form_keys, escape_presses_cancel_and_asks_the_callback)
   uint16_t flag = 0;
   hosted_form_t hosted;
   ASSERT_TRUE(hosted.compile("Esc\n%/<~F~lag:c>>", {arg_callback(&recording_callback), arg_mask(&flag)}));
-  show(hosted);
+  ASSERT_TRUE(hosted.show());
   hosted.control('C')->setFocus();
   seen.answer = 0;
   QTest::keyClick(hosted.control('C'), Qt::Key_Escape);
@@ -115,7 +110,7 @@ TEST_F(form_keys, return_in_an_input_combo_acts_as_ok_with_autosync_and_without_
   ASSERT_TRUE(hosted.compile("AUTOSYNC\nBUTTON YES NONE\nReturn\n%/<~N~umber:D::10::>",
                              {arg_callback(&recording_callback), arg_number(&number)}));
   EXPECT_EQ(hosted.dialog_button(QDialogButtonBox::Yes), nullptr);
-  show(hosted);
+  ASSERT_TRUE(hosted.show());
   auto *combo = hosted.control<QComboBox>('D');
   combo->lineEdit()->selectAll();
   QTest::keyClicks(combo->lineEdit(), "42");
@@ -132,7 +127,7 @@ TEST_F(form_keys, a_value_that_does_not_read_keeps_the_form_open_and_takes_the_f
   hosted_form_t hosted;
   ASSERT_TRUE(hosted.compile("AUTOSYNC\nBad\n%/<~O~ther:q::10::>\n<~N~umber:D::10::>",
                              {arg_callback(&recording_callback), arg_string(&other), arg_number(&number)}));
-  show(hosted);
+  ASSERT_TRUE(hosted.show());
   auto *combo = hosted.control<QComboBox>('D');
   combo->lineEdit()->selectAll();
   QTest::keyClicks(combo->lineEdit(), "abc");
@@ -149,7 +144,7 @@ TEST_F(form_keys, a_callback_writing_its_own_field_is_not_called_again)
   qstring text;
   hosted_form_t hosted;
   ASSERT_TRUE(hosted.compile("Rewrite\n%/<~T~ext:q5::10::>", {arg_callback(&rewriting_callback), arg_string(&text)}));
-  show(hosted);
+  ASSERT_TRUE(hosted.show());
   auto *combo = hosted.control<QComboBox>('q');
   QTest::keyClick(combo->lineEdit(), Qt::Key_A);
   EXPECT_EQ(seen.codes, std::vector<int> {5});
@@ -162,7 +157,7 @@ TEST_F(form_keys, a_form_without_callback_closes_directly)
   hosted_form_t hosted;
   ASSERT_TRUE(hosted.compile("Plain\n<~T~ext:q::10::>", {arg_string(&text)}));
   EXPECT_EQ(hosted.form->call_form_callback(form_code_ready), 1);
-  show(hosted);
+  ASSERT_TRUE(hosted.show());
   QTest::mouseClick(hosted.dialog_button(QDialogButtonBox::Cancel), Qt::LeftButton);
   EXPECT_EQ(hosted.dialog->result(), QDialog::Rejected);
   EXPECT_FALSE(hosted.dialog->isVisible());

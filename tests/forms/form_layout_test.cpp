@@ -24,12 +24,6 @@ int noop_handler(int, form_actions_t &)
   return 0;
 }
 
-// Shows the dialog and waits until it is on screen.
-void show(hosted_form_t &hosted)
-{
-  hosted.dialog->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(hosted.dialog.get()));
-}
 
 TEST(form_layout, tab_pages_hold_the_lines_above_their_markers)
 {
@@ -50,7 +44,7 @@ TEST(form_layout, tab_pages_hold_the_lines_above_their_markers)
     {
       EXPECT_EQ(control.id, 7) << "the tab control takes the last marker's id";
     }
-  show(hosted);
+  ASSERT_TRUE(hosted.show());
   EXPECT_TRUE(hosted.control<QComboBox>('q', 0)->isVisible());
   EXPECT_FALSE(hosted.control<QComboBox>('q', 1)->isVisible()) << "on the second page";
   EXPECT_FALSE(hosted.control<QComboBox>('q', 2)->isVisible()) << "lines after the last marker are not shown";
@@ -66,7 +60,7 @@ TEST(form_layout, splitter_panes_and_separators)
   hosted_form_t hosted;
   ASSERT_TRUE(hosted.compile("Split\n<Top:q::20::>\n<->\n<Left:q::10::><|><Right:q::10::>",
                              {arg_string(&top), arg_string(&left), arg_string(&right)}));
-  show(hosted);
+  ASSERT_TRUE(hosted.show());
   const auto splitters = hosted.form->findChildren<QSplitter *>();
   ASSERT_EQ(splitters.size(), 2);
   const QSplitter *vertical = splitters[0]->orientation() == Qt::Vertical ? splitters[0] : splitters[1];
@@ -123,7 +117,7 @@ TEST(form_layout, groups_show_their_initial_values)
   ASSERT_NE(box, nullptr);
   EXPECT_EQ(box->title(), "Options");
   EXPECT_EQ(box->toolTip(), "tip");
-  show(shown);
+  ASSERT_TRUE(shown.show());
   save_screenshot(*shown.dialog, "groups");
 }
 
@@ -139,7 +133,7 @@ TEST(form_layout, a_last_line_of_buttons_becomes_the_button_row)
   ASSERT_NE(row.form->button_box(), nullptr);
   EXPECT_EQ(row.form->button_box()->buttonRole(first), QDialogButtonBox::ActionRole);
   EXPECT_EQ(row.form->button_box()->buttons().size(), 2);
-  show(row);
+  ASSERT_TRUE(row.show());
   save_screenshot(*row.dialog, "button-row");
 
   hosted_form_t grid;
@@ -158,7 +152,7 @@ TEST(form_layout, runs_spans_and_widths)
   hosted_form_t hosted;
   ASSERT_TRUE(hosted.compile("Widths\nalone here |  and here\n<Wide  :q::50::>\n<Narrow:q::10::>\nA label that ends its line",
                              {arg_string(&wide), arg_string(&narrow)}));
-  show(hosted);
+  ASSERT_TRUE(hosted.show());
   auto *w = hosted.control<QComboBox>('q', 0);
   auto *n = hosted.control<QComboBox>('q', 1);
   EXPECT_GT(w->width(), 3 * n->width()) << "widths follow the screen widths";

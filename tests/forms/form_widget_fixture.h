@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QPushButton>
+#include <QTest>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -35,6 +36,12 @@ struct hosted_form_t
       if ( c.type == type && n-- == 0 )
         return qobject_cast<W *>(c.widget);
     return nullptr;
+  }
+  // Shows the dialog and waits until it is on screen.
+  [[nodiscard]] bool show()
+  {
+    dialog->show();
+    return QTest::qWaitForWindowExposed(dialog.get());
   }
   QPushButton *dialog_button(QDialogButtonBox::StandardButton which) const
   {
