@@ -54,6 +54,22 @@ public:
     visible[field_id] = show;
     return true;
   }
+  // The Connect form uses nothing else.
+  bool write_field_value(int, const void *) override { return false; }
+  bool enable_field(int, bool) override { return false; }
+  int null_query() override { return 0; }
+  int focused_field_id() override { return -1; }
+  bool focus_field(int) override { return false; }
+  void reload_field(int) override {}
+  void close_form(bool) override {}
+  void *caller_data() override { return nullptr; }
+  bool read_field_value_typed(int, void *, size_t) override { return false; }
+  bool switch_dialog_button(int, bool) override { return false; }
+  bool dialog_button_enabled(int) override { return false; }
+  QWidget *field_widget(int, qvector<qstring> *) override { return nullptr; }
+  bool set_field_label(int, const qstring &) override { return false; }
+  bool set_tab_state(int, int, int, const bool *) override { return false; }
+  bool tab_state(bool *, int, int, int) override { return false; }
 
   uint16_t boxes = 0;
   bool readable = true;
