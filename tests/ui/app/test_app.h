@@ -105,6 +105,13 @@ public:
     return true;
   }
   void themes_dir_name(qvector<qstring> *out) override { *out = themes_dirs; }
+
+  // ---- Logging and the Output window ------------------------------------------------------------------
+  // on_log_message while set, else appends to log_window when there is one; answers the text length.
+  int write_log_message(msg_data_t &msg, uint32_t flags) override;
+  log_widget_t *log_widget() override { return log_window; }
+  log_widget_t *log_window = nullptr; // not owned; the tests' Output window
+  std::function<int(msg_data_t &, uint32_t)> on_log_message;
   // What the font and theme operations answer; tests set them.
   std::map<std::string, QFont> stored_fonts;
   // Replaces the recording handler while set (not owned).
