@@ -108,52 +108,39 @@ int app_logger_t::do_vlog(msg_data_t &msg, uint32_t flags)
 {
   std::call_once(set_up_once_, [this] { set_up(); });
   const int length = int(msg.text.size());
+  // A thread never changes its identity; asking once per thread saves a system call per message.
+  thread_local const bool gui_thread = on_main_thread();
+  // One lock serialises the file writes and the hand-overs: the file gets the messages in the order they take
+  // it, and the queue the order in which they are held or handed over.
+  critical_section_guard_t guard(lock_);
   if ( file_.is_open() )
   {
-    int written = 0;
-    {
-      const std::lock_guard<std::mutex> guard(file_mutex_);
-      written = int(file_.write_message(msg, flags));
-    }
+    const int written = int(file_.write_message(msg, flags));
     if ( silent_ )
       return written;
   }
   if ( QCoreApplication::instance() == nullptr )
   {
-    critical_section_guard_t guard(lock_);
     take_held_into(msg);
     std::printf("%s", msg.text.c_str());
     return 0;
   }
-  if ( on_main_thread() )
-    return deliver_on_gui_thread(msg, flags);
-  // Another thread hands the message over without waiting. It queues under the lock, so the queue's order is
-  // the order in which messages are held or handed over.
-  critical_section_guard_t guard(lock_);
+  // A message logged while a delivery runs (the window's display may process events) waits.
   if ( busy_ )
   {
     hold(msg, flags);
     return length;
   }
   take_held_into(msg);
+  if ( gui_thread )
+  {
+    busy_ = true;
+    guard.release();
+    return run_delivery(msg, flags);
+  }
+  // Another thread hands the message over without waiting.
   (void)execute_request(new msg_request_t(std::move(msg), flags, true), exec_flag_no_wait);
   return length;
-}
-
-int app_logger_t::deliver_on_gui_thread(msg_data_t &msg, uint32_t flags)
-{
-  {
-    critical_section_guard_t guard(lock_);
-    // A message logged while the window displays another (its display may process events) waits.
-    if ( busy_ )
-    {
-      hold(msg, flags);
-      return int(msg.text.size());
-    }
-    take_held_into(msg);
-    busy_ = true;
-  }
-  return run_delivery(msg, flags);
 }
 
 int app_logger_t::run_delivery(msg_data_t &msg, uint32_t flags)

@@ -57,8 +57,6 @@ private:
   friend struct held_text_request_t;
 
   void set_up();
-  // Delivery on the GUI thread: synchronous, through the application's write_log_message.
-  int deliver_on_gui_thread(msg_data_t &msg, uint32_t flags);
   // Runs the delivery of a message with busy_ set; clears it afterwards (also when the delivery throws).
   int run_delivery(msg_data_t &msg, uint32_t flags);
   // Under lock_: adds the message to the held text, or puts the held text in front of it.
@@ -71,10 +69,10 @@ private:
   bool take_held(msg_data_t *msg, uint32_t *flags, uint64_t generation);
 
   std::once_flag set_up_once_;
+  // Guarded by lock_: the log file; the text held back while a delivery runs, with the prefix and flags of its
+  // first message; whether a delivery runs on the GUI thread; and which hand-over may deliver the held text
+  // (0: none).
   file_outstream_t file_;
-  std::mutex file_mutex_; // serialises the writes to file_, in the order they take it
-  // Guarded by lock_: the text held back while a delivery runs, with the prefix and flags of its first message;
-  // whether a delivery runs on the GUI thread; and which hand-over request may deliver the held text (0: none).
   qstring pending_;
   qstring pending_prefix_;
   uint32_t pending_flags_ = 0;

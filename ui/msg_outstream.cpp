@@ -20,8 +20,8 @@ size_t msg_outstream_t::write_message(const msg_data_t &msg, uint32_t flags)
   }
   // A message that continues an unfinished line starts nothing and writes on from its column.
   size_t c = column();
-  qstring line;
-  line.reserve(1024);
+  qstring &line = line_;
+  line.clear();
   const char *text = msg.text.c_str();
   for ( size_t i = 0; i < n; ++i )
   {

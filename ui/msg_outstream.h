@@ -58,6 +58,9 @@ public:
 protected:
   bool mid_line_ = false; // a line was begun and not ended
   bool first_ = true;     // nothing written yet
+
+private:
+  qstring line_; // the line being collected, kept between messages so that its room is reused
 };
 
 // The log file form. Promises: the prefix is counted in the column; flush hands every message to the
