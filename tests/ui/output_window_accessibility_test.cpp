@@ -2,8 +2,7 @@
 // state, the caret notification and the traces.
 #include "core/clock_time.h"
 #include "core/debug_flags.h"
-#include "tests/ui/app/test_app.h"
-#include "tests/ui/app/test_logger.h"
+#include "tests/ui/output_window_fixture.h"
 #include "ui/log_accessible.h"
 #include "ui/log_widget.h"
 #include "ui/log_widget_actions.h"
@@ -25,7 +24,7 @@
 
 namespace {
 
-const char prefix[] = "2026-12-10 10:11:12.013 ";
+const char *const prefix = output_test_prefix;
 
 std::vector<int> caret_events;
 
@@ -35,43 +34,16 @@ void record_update(QAccessibleEvent *event)
     caret_events.push_back(static_cast<QAccessibleTextCursorEvent *>(event)->cursorPosition());
 }
 
-class OutputWindowAccessibility : public testing::Test
+class OutputWindowAccessibility : public output_window_fixture_t
 {
 protected:
   void SetUp() override
   {
-    register_output_window_actions();
-    window_ = new log_widget_t;
-    window_->setProperty("widget_kind", LOG_WIDGET_KIND);
-    test_app().log_window = window_;
-    main()->setCentralWidget(window_);
-    main()->resize(480, 240);
-    main()->show();
-    QApplication::setActiveWindow(main());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(main()));
-    window_->setFocus();
-    QCoreApplication::processEvents();
+    output_window_fixture_t::SetUp();
     accessible_ = QAccessible::queryAccessibleInterface(window_);
     ASSERT_NE(accessible_, nullptr);
     text_ = accessible_->textInterface();
     ASSERT_NE(text_, nullptr);
-  }
-  void TearDown() override
-  {
-    test_app().log_window = nullptr;
-    delete main()->takeCentralWidget();
-    main()->hide();
-    unregister_output_window_actions();
-  }
-  static QMainWindow *main() { return test_app().main_window(); }
-  void log(const std::string &text)
-  {
-    msg_data_t msg;
-    msg.text = qstring(text);
-    msg.prefix = prefix;
-    msg.time = pack_time(1000, 13000);
-    (void)logger_.log(msg);
-    QCoreApplication::processEvents();
   }
   // textAtOffset or textAfterOffset with the line boundary: {text, start, end}.
   struct line_t
@@ -93,8 +65,6 @@ protected:
     return line;
   }
 
-  test_logger_t logger_;
-  log_widget_t *window_ = nullptr;
   QAccessibleInterface *accessible_ = nullptr; // owned by Qt's cache
   QAccessibleTextInterface *text_ = nullptr;
 };

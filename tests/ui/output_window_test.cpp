@@ -4,10 +4,7 @@
 #include "tests/support/file_contents.h"
 #include "tests/support/recording_ui_callback.h"
 #include "tests/ui/app/screenshots.h"
-#include "tests/ui/app/test_app.h"
-#include "tests/ui/app/test_logger.h"
-#include "ui/log_widget.h"
-#include "ui/log_widget_actions.h"
+#include "tests/ui/output_window_fixture.h"
 #include "ui/ui_action_registry.h"
 
 #include <QAction>
@@ -29,46 +26,11 @@
 
 namespace {
 
-const char prefix[] = "2026-12-10 10:11:12.013 ";
+const char *const prefix = output_test_prefix;
 
-// The Output window as the central widget of the shown, active main window, with its actions registered and
-// keyed, and a logger whose messages it displays.
-class OutputWindow : public testing::Test
+class OutputWindow : public output_window_fixture_t
 {
 protected:
-  void SetUp() override
-  {
-    register_output_window_actions();
-    window_ = new log_widget_t;
-    window_->setProperty("widget_kind", LOG_WIDGET_KIND);
-    test_app().log_window = window_;
-    main()->setCentralWidget(window_);
-    main()->resize(480, 240);
-    main()->show();
-    QApplication::setActiveWindow(main());
-    ASSERT_TRUE(QTest::qWaitForWindowActive(main()));
-    window_->setFocus();
-    QCoreApplication::processEvents();
-  }
-  void TearDown() override
-  {
-    test_app().log_window = nullptr;
-    delete main()->takeCentralWidget();
-    main()->hide();
-    unregister_output_window_actions();
-  }
-  static QMainWindow *main() { return test_app().main_window(); }
-
-  // Logs a message (the window follows the newest line once the event loop ran).
-  void log(const std::string &text)
-  {
-    msg_data_t msg;
-    msg.text = qstring(text);
-    msg.prefix = prefix;
-    msg.time = pack_time(1000, 13000);
-    (void)logger_.log(msg);
-    QCoreApplication::processEvents();
-  }
   void key(Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
   {
     QTest::keyClick(window_, k, modifiers);
@@ -95,8 +57,6 @@ protected:
     return action != nullptr ? action->state() : -1;
   }
 
-  test_logger_t logger_;
-  log_widget_t *window_ = nullptr; // owned by the main window while shown
 };
 
 TEST_F(OutputWindow, EntriesKeepTheirPrefixAndShowTheVisibleText)
