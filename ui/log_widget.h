@@ -134,7 +134,7 @@ public:
   // Saves the visible texts joined with "\n" (UTF-8, no final line break). Without a path (null or empty) asks
   // for one and, when the file exists, whether to overwrite it; false when cancelled or refused, and false
   // after a warning when the file cannot be written. On success the path used goes back through `path`.
-  bool save_to_file(qstring *path = nullptr);
+  [[nodiscard]] bool save_to_file(qstring *path = nullptr);
 
   // ---- Caret and selection -----------------------------------------------------------------------------
   // Sets the caret (see log_cursor_mode_t); with ensure_visible scrolls it into view. Tells accessibility
