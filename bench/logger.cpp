@@ -67,8 +67,9 @@ void logger_run()
         }
       });
     const size_t expected = total_bytes();
+    // Every hand-over wakes the event loop, so it can sleep between them instead of spinning beside the workers.
     while ( delivered.load(std::memory_order_relaxed) < expected )
-      QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     for ( std::thread &worker : workers )
       worker.join();
   }
