@@ -16,9 +16,9 @@ namespace {
 
 std::atomic<app_logger_t *> registered_logger {nullptr};
 
-// Hand-overs of held text are numbered process-wide, so that a request left from a destroyed logger never
+// Hand-overs (of held text and of other threads' text) are numbered process-wide, so that a request left from a destroyed logger never
 // matches a later one, even at the same address.
-std::atomic<uint64_t> last_held_generation {0};
+std::atomic<uint64_t> last_handover_generation {0};
 
 } // namespace
 
@@ -37,6 +37,28 @@ struct held_text_request_t final : exec_request_t
 
   app_logger_t *logger; // not owned; checked against the registered logger before use
   uint64_t generation;
+};
+
+// Wakes the GUI thread for the text other threads handed over. Later messages join that text while this waits
+// in the queue; when the queue drops it unrun, its destructor says so and the next message queues a new one.
+struct outbox_request_t final : exec_request_t
+{
+  outbox_request_t(app_logger_t *owner, uint64_t number, std::shared_ptr<std::atomic<bool>> gone_flag)
+    : logger(owner), generation(number), gone(std::move(gone_flag))
+  {
+  }
+  ~outbox_request_t() override { gone->store(true); }
+  int32_t run() override
+  {
+    if ( app_logger() == logger )
+      logger->deliver_outbox(generation);
+    delete this;
+    return 0;
+  }
+
+  app_logger_t *logger; // not owned; checked against the registered logger before use
+  uint64_t generation;
+  std::shared_ptr<std::atomic<bool>> gone; // shared with the logger, which reads it under its lock
 };
 
 qstring log_time_prefix(packed_time_t time)
@@ -67,9 +89,17 @@ app_logger_t::app_logger_t()
 
 app_logger_t::~app_logger_t()
 {
-  // Nothing held is lost: what no hand-over delivered yet goes to the window now.
+  // Nothing handed over or held is lost: what no hand-over delivered yet goes to the window now.
   msg_data_t held;
   uint32_t flags = 0;
+  if ( lock_ != nullptr && take_outbox(&held, &flags, 0) )
+  {
+    app_t *app = current_app();
+    if ( app != nullptr && on_main_thread() )
+      (void)app->write_log_message(held, flags);
+    else
+      std::printf("%s", held.text.c_str());
+  }
   while ( lock_ != nullptr && take_held(&held, &flags, 0) )
   {
     if ( QCoreApplication::instance() != nullptr && on_main_thread() )
@@ -138,8 +168,24 @@ int app_logger_t::do_vlog(msg_data_t &msg, uint32_t flags)
     guard.release();
     return run_delivery(msg, flags);
   }
-  // Another thread hands the message over without waiting.
-  (void)execute_request(new msg_request_t(std::move(msg), flags, true), exec_flag_no_wait);
+  // Another thread hands the message over without waiting: it joins the text that waits for the GUI thread, or
+  // starts it and queues the request that wakes the GUI thread.
+  if ( outbox_generation_ != 0 )
+  {
+    outbox_.append(msg.text);
+    if ( !outbox_gone_->load() )
+      return length;
+  }
+  else
+  {
+    outbox_ = std::move(msg.text);
+    outbox_prefix_ = msg.prefix;
+    outbox_flags_ = flags;
+  }
+  outbox_generation_ = ++last_handover_generation;
+  outbox_gone_ = std::make_shared<std::atomic<bool>>(false);
+  if ( execute_request(new outbox_request_t(this, outbox_generation_, outbox_gone_), exec_flag_no_wait) < 0 )
+    outbox_gone_->store(true); // refused: the next message tries again
   return length;
 }
 
@@ -151,13 +197,13 @@ int app_logger_t::run_delivery(msg_data_t &msg, uint32_t flags)
     if ( pending_.empty() )
       return;
     // Text held meanwhile follows everything queued so far, unless a later message takes it first.
-    held_generation_ = ++last_held_generation;
+    held_generation_ = ++last_handover_generation;
     (void)execute_request(new held_text_request_t(this, held_generation_), exec_flag_no_wait);
   };
   int32_t result = 0;
   try
   {
-    msg_request_t request(std::move(msg), flags, false);
+    msg_request_t request(std::move(msg), flags);
     result = int32_t(execute_request(&request, 0));
   }
   catch ( ... )
@@ -204,6 +250,29 @@ bool app_logger_t::take_held(msg_data_t *msg, uint32_t *flags, uint64_t generati
   return true;
 }
 
+bool app_logger_t::take_outbox(msg_data_t *msg, uint32_t *flags, uint64_t generation)
+{
+  critical_section_guard_t guard(lock_);
+  if ( outbox_generation_ == 0 || (generation != 0 && generation != outbox_generation_) )
+    return false;
+  msg->text = std::move(outbox_);
+  outbox_ = qstring();
+  msg->prefix = outbox_prefix_;
+  *flags = outbox_flags_;
+  outbox_generation_ = 0;
+  return true;
+}
+
+void app_logger_t::deliver_outbox(uint64_t generation)
+{
+  msg_data_t msg;
+  uint32_t flags = 0;
+  if ( !take_outbox(&msg, &flags, generation) )
+    return;
+  if ( app_t *app = current_app(); app != nullptr )
+    (void)app->write_log_message(msg, flags);
+}
+
 void app_logger_t::deliver_held(uint64_t generation)
 {
   // Nothing when a later message took the text, or a newer hand-over will deliver it.
@@ -234,8 +303,5 @@ int logger_print_va(const char *format, va_list va)
 int32_t msg_request_t::run()
 {
   app_t *app = current_app();
-  const int32_t result = app != nullptr ? app->write_log_message(msg, flags) : 0;
-  if ( delete_after_run )
-    delete this;
-  return result;
+  return app != nullptr ? app->write_log_message(msg, flags) : 0;
 }

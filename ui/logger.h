@@ -6,8 +6,10 @@
 #include "core/threads.h"
 #include "ui/msg_outstream.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 // Internal errors of the logger.
@@ -39,7 +41,9 @@ qstring log_time_prefix(packed_time_t time);
 // lock, each thread's messages in its own order. A thread other than the GUI thread hands its message over
 // without waiting; the GUI thread delivers its own at once. A message that arrives while a delivery runs is
 // held and reaches the window glued in front of the next message, or, when none comes, right after the running
-// delivery ends; whatever is still held when the logger is destroyed is delivered then.
+// delivery ends; whatever is still held when the logger is destroyed is delivered then. Messages that other
+// threads hand over while the GUI thread has not yet taken the earlier ones join them, so a burst costs the GUI
+// thread one delivery.
 class app_logger_t : public logger_t
 {
 public:
@@ -55,6 +59,7 @@ public:
 
 private:
   friend struct held_text_request_t;
+  friend struct outbox_request_t;
 
   void set_up();
   // Runs the delivery of a message with busy_ set; clears it afterwards (also when the delivery throws).
@@ -64,6 +69,11 @@ private:
   void take_held_into(msg_data_t &msg);
   // The held text of that hand-over, delivered on the GUI thread unless a later message took it first.
   void deliver_held(uint64_t generation);
+  // The text other threads handed over for that hand-over request, displayed on the GUI thread.
+  void deliver_outbox(uint64_t generation);
+  // Takes the handed-over text out (under lock_); false when there is none or the generation (0: any) is not
+  // the current hand-over's.
+  bool take_outbox(msg_data_t *msg, uint32_t *flags, uint64_t generation);
   // Takes the held text out for a delivery and sets busy_ (under lock_); false when there is none, a delivery
   // runs, or the generation (0: any) is not the current hand-over's.
   bool take_held(msg_data_t *msg, uint32_t *flags, uint64_t generation);
@@ -78,6 +88,14 @@ private:
   uint32_t pending_flags_ = 0;
   bool busy_ = false;
   uint64_t held_generation_ = 0;
+  // Guarded by lock_: the text other threads handed over that the GUI thread has not taken yet, with the prefix
+  // and flags of its first message; the hand-over request that will take it (0: none) and whether that request
+  // was destroyed unrun (the queue may drop it), so that the next message queues a new one.
+  qstring outbox_;
+  qstring outbox_prefix_;
+  uint32_t outbox_flags_ = 0;
+  uint64_t outbox_generation_ = 0;
+  std::shared_ptr<std::atomic<bool>> outbox_gone_;
   critical_section_t *lock_ = nullptr; // owned; made with the first message
   bool silent_ = false; // set once, at the first message: log to the file only
 };
@@ -89,18 +107,13 @@ private:
 // the registered logger (internal error 2534 without one). An empty text answers 0.
 int logger_print_va(const char *format, va_list va);
 
-// Carries one message to the GUI thread, where the application displays it.
+// Carries one message of the GUI thread to the application's display.
 struct msg_request_t final : exec_request_t
 {
-  msg_request_t(msg_data_t &&message, uint32_t message_flags, bool delete_after)
-    : msg(std::move(message)), flags(message_flags), delete_after_run(delete_after)
-  {
-  }
-  // The application's write_log_message of the message (0 without an application); deletes itself afterwards
-  // when delete_after_run is set.
+  msg_request_t(msg_data_t &&message, uint32_t message_flags) : msg(std::move(message)), flags(message_flags) {}
+  // The application's write_log_message of the message (0 without an application).
   int32_t run() override;
 
   msg_data_t msg;
   uint32_t flags;
-  bool delete_after_run;
 };

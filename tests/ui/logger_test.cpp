@@ -267,6 +267,35 @@ TEST(Logger, HeldMessageArrivesWithoutALaterMessage)
   EXPECT_EQ(window.texts().size(), 4u);
 }
 
+// Logs from a worker thread and waits until the call returned (the GUI thread runs nothing meanwhile).
+void log_from_worker(logger_t &logger, const std::string &text)
+{
+  std::thread worker([&] { (void)log_text(logger, text); });
+  worker.join();
+}
+
+TEST(Logger, OtherThreadsTextSurvivesADroppedHandOverAndShutdown)
+{
+  window_recorder_t window;
+  {
+    test_logger_t logger;
+    log_from_worker(logger, "one ");
+    log_from_worker(logger, "two ");
+    EXPECT_TRUE(window.texts().empty()) << "handed over, not yet taken";
+    // The queue drops the waiting hand-over unrun: the text stays, and the next message wakes the GUI again.
+    EXPECT_EQ(test_app().cancel_queued([](exec_request_t *) { return true; }), 1u);
+    log_from_worker(logger, "three");
+    ASSERT_TRUE(process_until([&] { return !window.texts().empty(); }));
+    EXPECT_EQ(window.texts(), std::vector<std::string>({"one two three"}));
+
+    // Handed over and the logger shuts down before the GUI thread took it: delivered then.
+    log_from_worker(logger, "late");
+  }
+  EXPECT_EQ(window.texts(), std::vector<std::string>({"one two three", "late"}));
+  QCoreApplication::processEvents(); // the destroyed logger's hand-over does nothing
+  EXPECT_EQ(window.texts().size(), 2u);
+}
+
 // Many threads at once: the file holds every message whole and each thread's in order; the window gets all of
 // the text, each thread's in order too.
 TEST(Logger, ManyThreadsLogAtOnce)
