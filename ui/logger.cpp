@@ -16,48 +16,40 @@ namespace {
 
 std::atomic<app_logger_t *> registered_logger {nullptr};
 
-// Hand-overs (of held text and of other threads' text) are numbered process-wide, so that a request left from a destroyed logger never
-// matches a later one, even at the same address.
+// Hand-overs (of held text and of other threads' text) are numbered process-wide, so that a request left from a
+// destroyed logger never matches a later one, even at the same address.
 std::atomic<uint64_t> last_handover_generation {0};
 
 } // namespace
 
-// Delivers the text held by a logger, queued when a GUI-thread delivery ended while text was held. It runs
-// after everything queued before it, so each thread's messages keep their order in the window.
-struct held_text_request_t final : exec_request_t
+// Wakes the GUI thread for text a logger keeps: the text held while a delivery ran (queued when that delivery
+// ended, so it follows everything queued before it), or the text other threads handed over (later messages join
+// it while this waits). It delivers the text of its own hand-over only. When the queue drops it unrun, its
+// destructor raises the `gone` flag (when it has one), so that the next message queues a new one.
+struct handover_request_t final : exec_request_t
 {
-  held_text_request_t(app_logger_t *owner, uint64_t number) : logger(owner), generation(number) {}
+  using deliver_fn = void (app_logger_t::*)(uint64_t generation);
+  handover_request_t(app_logger_t *owner, uint64_t number, deliver_fn how,
+                     std::shared_ptr<std::atomic<bool>> gone_flag = nullptr)
+    : logger(owner), generation(number), deliver(how), gone(std::move(gone_flag))
+  {
+  }
+  ~handover_request_t() override
+  {
+    if ( gone != nullptr )
+      gone->store(true);
+  }
   int32_t run() override
   {
     if ( app_logger() == logger )
-      logger->deliver_held(generation);
+      (logger->*deliver)(generation);
     delete this;
     return 0;
   }
 
   app_logger_t *logger; // not owned; checked against the registered logger before use
   uint64_t generation;
-};
-
-// Wakes the GUI thread for the text other threads handed over. Later messages join that text while this waits
-// in the queue; when the queue drops it unrun, its destructor says so and the next message queues a new one.
-struct outbox_request_t final : exec_request_t
-{
-  outbox_request_t(app_logger_t *owner, uint64_t number, std::shared_ptr<std::atomic<bool>> gone_flag)
-    : logger(owner), generation(number), gone(std::move(gone_flag))
-  {
-  }
-  ~outbox_request_t() override { gone->store(true); }
-  int32_t run() override
-  {
-    if ( app_logger() == logger )
-      logger->deliver_outbox(generation);
-    delete this;
-    return 0;
-  }
-
-  app_logger_t *logger; // not owned; checked against the registered logger before use
-  uint64_t generation;
+  deliver_fn deliver;
   std::shared_ptr<std::atomic<bool>> gone; // shared with the logger, which reads it under its lock
 };
 
@@ -184,7 +176,7 @@ int app_logger_t::do_vlog(msg_data_t &msg, uint32_t flags)
   }
   outbox_generation_ = ++last_handover_generation;
   outbox_gone_ = std::make_shared<std::atomic<bool>>(false);
-  if ( execute_request(new outbox_request_t(this, outbox_generation_, outbox_gone_), exec_flag_no_wait) < 0 )
+  if ( execute_request(new handover_request_t(this, outbox_generation_, &app_logger_t::deliver_outbox, outbox_gone_), exec_flag_no_wait) < 0 )
     outbox_gone_->store(true); // refused: the next message tries again
   return length;
 }
@@ -198,7 +190,7 @@ int app_logger_t::run_delivery(msg_data_t &msg, uint32_t flags)
       return;
     // Text held meanwhile follows everything queued so far, unless a later message takes it first.
     held_generation_ = ++last_handover_generation;
-    (void)execute_request(new held_text_request_t(this, held_generation_), exec_flag_no_wait);
+    (void)execute_request(new handover_request_t(this, held_generation_, &app_logger_t::deliver_held), exec_flag_no_wait);
   };
   int32_t result = 0;
   try

@@ -58,8 +58,7 @@ public:
   virtual void log_destination(qstring &path, bool &silent) = 0;
 
 private:
-  friend struct held_text_request_t;
-  friend struct outbox_request_t;
+  friend struct handover_request_t;
 
   void set_up();
   // Runs the delivery of a message with busy_ set; clears it afterwards (also when the delivery throws).
