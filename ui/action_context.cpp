@@ -4,6 +4,7 @@
 #include "core/internal_error.h"
 #include "core/ui_callback.h"
 #include "ui/app_base.h"
+#include "ui/log_widget.h"
 #include "ui/ui_action.h"
 #include "ui/ui_action_registry.h"
 
@@ -253,6 +254,10 @@ void ui_action_context_provider_t::fill_context_widgets(action_ctx_base_t *conte
   if ( context->tree_view == nullptr )
     context->tree_view = as_dirtree_view(context->focus_widget);
   context->has_tree_view = context->tree_view != nullptr;
+
+  context->log_widget = qobject_cast<log_widget_t *>(context->widget);
+  if ( context->log_widget == nullptr )
+    context->log_widget = qobject_cast<log_widget_t *>(context->focus_widget);
 
   if ( quick_filter_input_view_t *input = as_quick_filter_input(context->focus_widget); input != nullptr )
     context->quick_filter_owner = input->owner_filter_widget();

@@ -35,7 +35,7 @@ struct action_ctx_base_t
   int header_column = -1;             // logical column under the mouse pointer in a chooser's header
   filtered_widget_mixin_t *filter_engine = nullptr;
   QWidget *quick_filter_owner = nullptr; // the filter bar whose input holds the focus
-  log_widget_t *log_widget = nullptr;    // the Output window, filled once that window exists
+  log_widget_t *log_widget = nullptr;    // the Output window when it is the widget or holds the focus
   dirtree_selection_t tree_selection_vector;
   dirtree_view_t *tree_view = nullptr;   // the tree view that is the widget or holds the focus
   bool has_tree_view = false;

@@ -45,6 +45,9 @@ class QCloseEvent;
 struct closed_dock_t;
 class win32_exception_handler_t;
 struct message_box_header_t;
+struct msg_data_t;
+class log_widget_t;
+class QAccessibleInterface;
 
 // The framework's half of the application object (app_t's second base): the GUI-thread request queue
 // and the operations that the application's subclass supplies ("pure") or refines.
@@ -128,6 +131,11 @@ public:
   // The action whose handler runs now, and its context; null when none.
   [[nodiscard]] ui_action_t *current_action() const { return current_action_; }
   [[nodiscard]] action_ctx_base_t *current_action_context() const { return current_action_context_; }
+
+  // ---- Logging (ui/app_logging.cpp) --------------------------------------------------------------
+  // The application's display of one log message (flags: LOG_FLAG_TIMESTAMPS), run on the GUI thread by the
+  // logger's delivery; answers the text length (pure: the client appends it to its Output window).
+  virtual int write_log_message(msg_data_t &msg, uint32_t flags) = 0;
 
   // ---- GUI-thread requests -----------------------------------------------------------------------
   // Runs or queues a request (execute_request calls it). Without flag 4 on the GUI thread the request
@@ -320,6 +328,7 @@ public:
   virtual void exec_popup(popup_menu_ctx_t *popup, const void *position, int kind);
   // The popup being shown, null when none.
   [[nodiscard]] popup_menu_ctx_t *current_popup() const { return current_popup_; }
+
   // ---- Docks (ui/app_docks.cpp) -------------------------------------------------------------------
   // Installs the top-level dock area and connects its close signal to on_dock_close_event; internal error
   // 2566 for null or when one is installed already.
@@ -345,6 +354,15 @@ public:
   // three nearest ancestors has them: the widget itself in the framework.
   [[nodiscard]] virtual QWidget *dock_widget_for(QWidget *widget) { return widget; }
   [[nodiscard]] virtual QObject *close_flags_holder_default(QWidget *widget);
+
+  // ---- Output window (ui/app_logging.cpp) ---------------------------------------------------------
+  // The application's Output window, null when it has none (pure).
+  [[nodiscard]] virtual log_widget_t *log_widget() = 0;
+  // True: windows that append log text repaint later (update) rather than at once (repaint).
+  [[nodiscard]] virtual bool defer_log_repaints() { return true; }
+  // The accessible object of an object the application describes itself: a new one for an Output window
+  // (the caller owns it), else null. Qt asks it through the factory that Output windows install.
+  [[nodiscard]] virtual QAccessibleInterface *accessible_for(QObject *object);
 
 public slots:
   // Remembers where each leaf of the closing subtree stood, in the closed-docks list.

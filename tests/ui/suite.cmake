@@ -12,6 +12,8 @@ set_target_properties(akui_ui_test_app PROPERTIES AUTOMOC ON)
 
 akui_test_suite(ui DEPS akui_ui akui_ui_test_app Qt5::Test)
 set_target_properties(test_ui PROPERTIES AUTOMOC ON AUTORCC ON)
+# The accessibility tests switch the platform's accessibility on, which only Qt's private platform API can do.
+target_link_libraries(test_ui PRIVATE Qt5::GuiPrivate)
 # Seeded loops and stress tests run smaller under the sanitizers.
 if(AKUI_SANITIZE)
   target_compile_definitions(test_ui PRIVATE AKUI_SANITIZE)

@@ -2,6 +2,8 @@
 #include "tests/ui/app/test_actions.h"
 
 #include "tests/ui/app/test_app.h"
+#include "ui/log_widget_actions.h"
+#include "ui/shortcut_table.h"
 #include "ui/ui_action_registry.h"
 
 #include <QAction>
@@ -63,4 +65,57 @@ bool register_plain_action(const char *name, const char *label, action_handler_t
   ui_action_registry_t &registry = *test_app().get_action_registry();
   std::unique_ptr<ui_action_t> action = registry.add_action(desc);
   return action != nullptr && registry.insert_action(&action);
+}
+
+namespace {
+
+struct output_keys_t
+{
+  const char *name;
+  const char *keys[2];
+};
+constexpr output_keys_t output_window_keys[] = {
+  {"OutputNavLeft", {"Left", "Shift+Left"}},
+  {"OutputNavRight", {"Right", "Shift+Right"}},
+  {"OutputNavWordLeft", {"Ctrl+Left", "Ctrl+Shift+Left"}},
+  {"OutputNavWordRight", {"Ctrl+Right", "Ctrl+Shift+Right"}},
+  {"OutputNavLineUp", {"Up", "Shift+Up"}},
+  {"OutputNavLineDown", {"Down", "Shift+Down"}},
+  {"OutputNavPageUp", {"PgUp", "Shift+PgUp"}},
+  {"OutputNavPageDown", {"PgDown", "Shift+PgDown"}},
+  {"OutputNavLineBeginning", {"Home", "Shift+Home"}},
+  {"OutputNavLineEnd", {"End", "Shift+End"}},
+  {"OutputNavBeginning", {"Ctrl+Home", "Ctrl+Shift+Home"}},
+  {"OutputNavEnd", {"Ctrl+End", "Ctrl+Shift+End"}},
+  {"OutputCopy", {"Ctrl+C", nullptr}},
+  {"OutputSelectAll", {"Ctrl+A", nullptr}},
+  {"OutputFind", {"Ctrl+F", nullptr}},
+  {"OutputFindNext", {"F3", nullptr}},
+  {"OutputClearContents", {"Ctrl+L", nullptr}},
+  {"OutputSaveToFile", {"Ctrl+S", nullptr}},
+  {"OutputToggleTimestamps", {"Ctrl+T", nullptr}},
+};
+
+} // namespace
+
+void register_output_window_actions()
+{
+  ui_action_registry_t &registry = *test_app().get_action_registry();
+  for ( const action_desc_t &desc : log_widget_action_descs() )
+    if ( registry.find_action(desc.name) == nullptr )
+      (void)registry.register_core_action(desc);
+  for ( const output_keys_t &entry : output_window_keys )
+  {
+    qvector<qstring> keys;
+    for ( const char *key : entry.keys )
+      if ( key != nullptr )
+        keys.push_back(qstring(key));
+    set_action_shortcuts(entry.name, keys, false);
+  }
+}
+
+void unregister_output_window_actions()
+{
+  for ( const action_desc_t &desc : log_widget_action_descs() )
+    (void)unregister_ui_action_by_name(desc.name);
 }

@@ -43,3 +43,11 @@ public:
 
 // Registers an action with a plain label, run by a handler the caller keeps; false when the registry refuses it.
 [[nodiscard]] bool register_plain_action(const char *name, const char *label, action_handler_t *handler, const void *owner);
+
+// Registers the Output window's actions (those not registered yet) and gives them the suite's keys: the arrows,
+// Home, End, Page Up and Page Down (Ctrl for words and the whole text; each also with Shift, which extends the
+// selection), Ctrl+C copy, Ctrl+A select all, Ctrl+F find, F3 find next, Ctrl+L clear, Ctrl+S save and Ctrl+T
+// the timestamps switch.
+void register_output_window_actions();
+// Unregisters them again.
+void unregister_output_window_actions();

@@ -5,6 +5,7 @@
 #include "ui/popup_menu.h"
 #include "ui/docks/dock_area.h"
 #include "ui/docks/dock_widget.h"
+#include "ui/log_widget.h"
 
 #include <QAction>
 #include <QLabel>
@@ -115,6 +116,15 @@ int test_app_t::widget_kind_of(QWidget *widget)
 {
   const QVariant kind = widget != nullptr ? widget->property("widget_kind") : QVariant();
   return kind.isValid() ? kind.toInt() : -1;
+}
+
+int test_app_t::write_log_message(msg_data_t &msg, uint32_t flags)
+{
+  if ( on_log_message )
+    return on_log_message(msg, flags);
+  if ( log_window != nullptr )
+    log_window->append_message(msg, flags);
+  return int(msg.text.size());
 }
 
 void test_app_t::before_request_batch(bool flag)

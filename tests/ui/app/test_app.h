@@ -113,6 +113,13 @@ public:
   // As the client: for a popup with an owner, an activation context, UI callback code 138 (the widget fills
   // the popup through the dispatcher's answer, answer_popup_requests), the permanent entries, code 139.
   void populate_popup(popup_menu_ctx_t *popup, const void *position, int kind) override;
+
+  // ---- Logging and the Output window ------------------------------------------------------------------
+  // on_log_message while set, else appends to log_window when there is one; answers the text length.
+  int write_log_message(msg_data_t &msg, uint32_t flags) override;
+  log_widget_t *log_widget() override { return log_window; }
+  log_widget_t *log_window = nullptr; // not owned; the tests' Output window
+  std::function<int(msg_data_t &, uint32_t)> on_log_message;
   // What the font and theme operations answer; tests set them.
   std::map<std::string, QFont> stored_fonts;
   // Replaces the recording handler while set (not owned).
