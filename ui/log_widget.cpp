@@ -9,6 +9,7 @@
 #include "ui/font_domains.h"
 #include "ui/log_accessible.h"
 #include "ui/logger.h"
+#include "ui/popup_menu.h"
 #include "ui/ui_action.h"
 #include "ui/ui_action_registry.h"
 #include "ui/utf8_units.h"
@@ -808,17 +809,22 @@ QList<QAction *> log_widget_t::context_menu_actions() const
   return actions;
 }
 
-void log_widget_t::contextMenuEvent(QContextMenuEvent *event)
+void log_widget_t::populate_popup(void *popup)
 {
-  QMenu menu(this);
-  menu.setObjectName(QStringLiteral("ctxmenu"));
+  auto *context = static_cast<popup_menu_ctx_t *>(popup);
   for ( QAction *action : context_menu_actions() )
   {
     if ( action != nullptr )
-      menu.addAction(action);
+      (void)context->attach_qaction(action, nullptr, 0);
     else
-      menu.addSeparator();
+      (void)context->attach_separator(nullptr, 0);
   }
-  if ( !menu.isEmpty() )
-    (void)menu.exec(event->globalPos());
+}
+
+void log_widget_t::contextMenuEvent(QContextMenuEvent *event)
+{
+  // The application fills the popup (the window's own list through populate_popup) and shows it.
+  popup_menu_ctx_t popup(this);
+  if ( app_t *app = current_app() )
+    app->exec_popup(&popup, event, POPUP_AT_EVENT);
 }

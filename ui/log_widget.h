@@ -193,6 +193,8 @@ public slots:
   // The window became or stopped being the active core widget; nothing here.
   virtual void form_activate() {}
   virtual void form_deactivate() {}
+  // Adds the context-menu list to a popup context (a popup_menu_ctx_t) the application is filling.
+  void populate_popup(void *popup);
 
 protected:
   bool event(QEvent *event) override;
