@@ -2,6 +2,7 @@
 // them: the time until every line is in the file and delivered, beside the same threads writing the same lines
 // (prefix included) to a file with fputs and fflush under one std::mutex. Goal: at most 2 times the anchor.
 #include "bench/bench_runner.h"
+#include "bench/gui_bench_app.h"
 #include "tests/ui/app/test_app.h"
 #include "tests/ui/app/test_logger.h"
 #include "ui/logger.h"
@@ -112,8 +113,7 @@ int main(int argc, char **argv)
   bench_runner_t runner(argc, argv);
   if ( !runner.ok() )
     return 1;
-  if ( std::getenv("QT_QPA_PLATFORM") == nullptr )
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  default_to_offscreen_platform();
   test_app_t app(argc, argv);
   benchmark::RegisterBenchmark("logger_to_file_and_gui", run_batches, logger_run)
     ->Unit(benchmark::kMillisecond)

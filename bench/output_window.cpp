@@ -2,6 +2,7 @@
 // QPlainTextEdit that appends the same lines with appendPlainText and paints. Goal: at most half its time. Both
 // report the heap memory each line takes (bytes_per_line).
 #include "bench/bench_runner.h"
+#include "bench/gui_bench_app.h"
 #include "tests/support/heap_in_use.h"
 #include "tests/ui/app/test_app.h"
 #include "tests/ui/app/test_logger.h"
@@ -13,7 +14,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -100,8 +100,7 @@ int main(int argc, char **argv)
   bench_runner_t runner(argc, argv);
   if ( !runner.ok() )
     return 1;
-  if ( std::getenv("QT_QPA_PLATFORM") == nullptr )
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  default_to_offscreen_platform();
   test_app_t app(argc, argv);
   test_logger_t logger; // timestamps hidden: the window shows the same lines the text edit gets
   (void)lines();

@@ -2,6 +2,7 @@
 // a worker waits for beside a blocking queued call, and 100,000 no-wait requests beside as many queued
 // calls. Prints the two ratios (round trip: at most 1.2; flood throughput: at least 0.8).
 #include "bench/bench_runner.h"
+#include "bench/gui_bench_app.h"
 #include "tests/ui/app/test_app.h"
 #include "ui/request_queue.h"
 
@@ -13,7 +14,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <thread>
 
@@ -154,8 +154,7 @@ int main(int argc, char **argv)
   bench_runner_t runner(argc, argv);
   if ( !runner.ok() )
     return 1;
-  if ( std::getenv("QT_QPA_PLATFORM") == nullptr )
-    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  default_to_offscreen_platform();
   test_app_t app(argc, argv);
   const auto settle = [](benchmark::internal::Benchmark *b) {
     return b->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
