@@ -26,7 +26,7 @@ constexpr int source_lines = 100000;
 inline std::vector<std::string> script_lines()
 {
   static const char *const pattern[] = {
-    "#include <idc.idc> // directive",
+    "#include <lib.zxl> // directive",
     "#define LIMIT 0x1F \\",
     "  + 10L",
     "static main(void)",

@@ -262,7 +262,7 @@ TEST(SearchDirsDeathTest, ExistingOnlyAndFileSearch)
     const std::string b = root + "/b";
     fs::create_directories(b + "/zxl");
     fs::create_directories(root + "/sig");
-    std::ofstream(b + "/zxl/lib.idc") << "x";
+    std::ofstream(b + "/zxl/lib.zxl") << "x";
     std::ofstream(root + "/sig/s.sig") << "x";
     setenv("ZUKUSR", (a + ";" + b).c_str(), 1);
     setenv("ZUKSGN", (root + "/sig").c_str(), 1);
@@ -272,11 +272,11 @@ TEST(SearchDirsDeathTest, ExistingOnlyAndFileSearch)
     std::string failure = differ("existing zxl", to_strings(existing), {b + "/zxl"});
 
     char buf[PATH_MAX];
-    const char *found = find_in_search_dirs(buf, sizeof(buf), "lib.idc", "zxl");
-    failure += differ("found in zxl", std::string(found != nullptr ? found : "(null)"), b + "/zxl/lib.idc");
+    const char *found = find_in_search_dirs(buf, sizeof(buf), "lib.zxl", "zxl");
+    failure += differ("found in zxl", std::string(found != nullptr ? found : "(null)"), b + "/zxl/lib.zxl");
     found = find_in_search_dirs(buf, sizeof(buf), "s.sig", "sig");
     failure += differ("found through ZUKSGN", std::string(found != nullptr ? found : "(null)"), root + "/sig/s.sig");
-    if ( find_in_search_dirs(buf, sizeof(buf), "none.idc", "zxl") != nullptr )
+    if ( find_in_search_dirs(buf, sizeof(buf), "none.zxl", "zxl") != nullptr )
       failure += "found a missing file\n";
     return failure;
   });

@@ -552,7 +552,7 @@ TEST(TextArea, ScreenshotWithLineNumbersAndHighlighting)
   area.set_keyword1_weight(1);
   area.set_comment_italic(1);
   area.setFocus();
-  QTest::keyClicks(&area, "#include <idc.idc>");
+  QTest::keyClicks(&area, "#include <lib.zxl>");
   QTest::keyClick(&area, Qt::Key_Return);
   QTest::keyClicks(&area, "static main()");
   QTest::keyClick(&area, Qt::Key_Return);
@@ -565,7 +565,7 @@ TEST(TextArea, ScreenshotWithLineNumbersAndHighlighting)
   QTest::keyClick(&area, Qt::Key_Return);
   QTest::keyClick(&area, Qt::Key_Backspace);
   QTest::keyClicks(&area, "}");
-  EXPECT_EQ(text_of(area), "#include <idc.idc>\nstatic main()\n{\n    auto ea = BADADDR; /* start */\n"
+  EXPECT_EQ(text_of(area), "#include <lib.zxl>\nstatic main()\n{\n    auto ea = BADADDR; /* start */\n"
                            "    if ( ea != 0x10 ) return \"done\\n\"; // end\n}");
   area.hide();
   area.show();
