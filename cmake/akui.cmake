@@ -45,9 +45,16 @@ function(akui_test_suite folder)
   target_link_libraries(test_${folder} PRIVATE ${ARG_DEPS} akui_test_support GTest::gtest GTest::gmock)
   set_target_properties(test_${folder} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)
   akui_precompile_headers(test_${folder} <gtest/gtest.h> ${AKUI_CORE_PCH_HEADERS})
+  # Test suites whose name ends in "OnDisplay" show real windows: they run together on a private Xvfb display
+  # (tests/support/with_xvfb) as the one CTest test <folder>_on_display, and never on the offscreen platform.
   gtest_discover_tests(test_${folder}
     DISCOVERY_MODE PRE_TEST
+    TEST_FILTER "-*OnDisplay.*"
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  add_test(NAME ${folder}_on_display
+           COMMAND ${PROJECT_SOURCE_DIR}/tests/support/with_xvfb $<TARGET_FILE:test_${folder}>
+                   --gtest_filter=*OnDisplay.*)
+  set_tests_properties(${folder}_on_display PROPERTIES TIMEOUT 600)
 endfunction()
 
 # akui_benchmark(<name> SOURCES <files>... [DEPS <targets>...])
