@@ -275,7 +275,12 @@ QColor test_filtered_widget_t::highlight_color(bool selected)
 
 void test_filtered_widget_t::column_titles(std::vector<qstring> *out)
 {
-  *out = titles;
+  // Assigned one by one: a copy of an empty qstring would read as a missing title.
+  out->clear();
+  out->resize(titles.size());
+  for ( size_t i = 0; i < titles.size(); ++i )
+    if ( titles[i].stored_length() != 0 )
+      (*out)[i].assign(titles[i].c_str(), titles[i].size());
 }
 
 void test_filtered_widget_t::view_key_press(const QKeyEvent &event)

@@ -46,6 +46,8 @@ public:
   [[nodiscard]] quick_filter_widget_t *owner_bar() const;
   // Whether the typing delay is running.
   [[nodiscard]] bool typing_pending() const { return typing_timer_.isActive(); }
+  // Whether the history delay is running.
+  [[nodiscard]] bool history_pending() const { return history_timer_.isActive(); }
   // The glyphs for the bar's state: the mode's (modes 1 to 3), then match case's when it is on.
   void mode_indicators(QList<QPixmap> *out, const quick_filter_widget_t &bar);
   // The left text margin: the indicator area's width and 2 pixels (other margins 0).
