@@ -8,6 +8,7 @@
 #include "tests/ui/app/screenshots.h"
 #include "tests/views/filtered_test_widget.h"
 #include "tests/views/form_request_player.h"
+#include "tests/views/painted_option.h"
 #include "tests/views/view_actions.h"
 #include "forms/inputs/color_button.h"
 #include "ui/action_context.h"
@@ -17,7 +18,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -91,27 +91,12 @@ struct dialog_t
   }
 };
 
-struct probe_delegate_t : QStyledItemDelegate
-{
-  using QStyledItemDelegate::initStyleOption;
-};
-
 // Clicks the check box of the row's "Column" item.
 void click_row_box(QTableWidget *table, int row)
 {
-  const QModelIndex index = table->model()->index(row, 0);
-  QStyleOptionViewItem option;
-  option.initFrom(table);
-  option.rect = table->visualRect(index);
-  probe_delegate_t().initStyleOption(&option, index);
+  const QStyleOptionViewItem option = painted_option(table, table->model()->index(row, 0));
   const QRect box = table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, table);
   QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, box.center());
-}
-
-void trigger(const char *name)
-{
-  refresh_actions_for(UPDACT_ACTIVATED, nullptr, nullptr);
-  qaction_of(name)->trigger();
 }
 
 int32_t stored(const char *value)

@@ -69,8 +69,7 @@ TEST(QuickFilterOnDisplay, TypingAFilterInEachModeHighlightsTheMatches)
   {
     if ( step.mode_action != nullptr )
     {
-      refresh_actions_for(UPDACT_ACTIVATED, nullptr, nullptr);
-      qaction_of(step.mode_action)->trigger();
+      trigger(step.mode_action);
     }
     QTest::keyClick(input, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(input, Qt::Key_Backspace);
