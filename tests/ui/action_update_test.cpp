@@ -368,7 +368,7 @@ TEST_F(ActionUpdateTest, ContextFlagsFollowTheWidget)
   odd_kind_chooser.setProperty("widget_kind", 11);
   odd_kind_chooser.selection = {2};
   fake_tree_t tree;
-  tree.tree.selection = {dirtree_entry_t {7, false}};
+  tree.tree.selection = {dirtree_cursor_t {0, 7}};
   tree.tree.standalone = true;
   tree.tree.features = {3, 5};
   fake_tree_t bare_tree;
