@@ -11,6 +11,7 @@ class QWidget;
 class DockWidget;
 class ui_action_t;
 class ui_dialog_exec_ctl_t;
+class dirtree_widget_persistence_helper_t;
 struct ui_action_desc_t;
 
 // An object the framework hands back to the factory to be deleted (operation controls and the like).
@@ -56,6 +57,11 @@ public:
   // A new control to live around one row search (the argument is not used); released through
   // delete_owned_object. The base makes a ui_search_op_ctl_t.
   virtual ui_owned_object_t *new_search_op_ctl(int32_t argument);
+
+  // ---- Tree views (slot 12) --------------------------------------------------------------------------
+  // A new helper that keeps a directory-tree view's state between runs, owned by the view (the views
+  // library defines the class); null: the view keeps nothing. The base makes none.
+  virtual dirtree_widget_persistence_helper_t *new_dirtree_persistence_helper(QWidget * /*view*/) { return nullptr; }
 
   // ---- Deletion (slot 11) -----------------------------------------------------------------------------
   // Deletes an object the factory made, through its virtual destructor; nothing for null.
