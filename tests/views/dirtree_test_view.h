@@ -53,9 +53,12 @@ public:
   explicit tree_refresh_handler_t(directory_tree_t *tree) : tree_(tree) {}
   void *handle(uint64_t code, va_list va) override
   {
-    refresh_views_of_dirtree(tree_, code, va);
+    if ( enabled )
+      refresh_views_of_dirtree(tree_, code, va);
     return nullptr;
   }
+  // While false the views do not hear of the tree's changes.
+  bool enabled = true;
 
 private:
   directory_tree_t *tree_;

@@ -98,6 +98,9 @@ bool base_dirtree_widget_t::event(QEvent *event)
 
 void base_dirtree_widget_t::setModel(QAbstractItemModel *model)
 {
+  // The engine's rows and buckets were read from the model being replaced.
+  if ( filtered_widget_mixin_t *engine = filtered_engine() )
+    engine->reset_buckets();
   QTreeView::setModel(model);
   if ( model != nullptr )
     model->setParent(this);
