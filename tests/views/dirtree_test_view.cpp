@@ -43,6 +43,13 @@ test_tree_model_t *test_dirtree_view_t::show_tree(directory_tree_t *tree, uint32
   auto *model = new test_tree_model_t(tree, std::move(columns), this);
   tester_ = std::make_unique<QAbstractItemModelTester>(model, QAbstractItemModelTester::FailureReportingMode::Fatal);
   setModel(model);
+  // As the ready-made tree widget: a lazily loading model reads a folder when the user expands it, unless
+  // the expansion comes from an update being applied.
+  if ( (model_options & dirtree_model_lazy) != 0 )
+    connect(this, &QTreeView::expanded, model, [this, model](const QModelIndex &index) {
+      if ( (engine_flags() & engine_applying_update) == 0 )
+        model->lazy_loader()->on_folder_expanded(index);
+    });
   return model;
 }
 
