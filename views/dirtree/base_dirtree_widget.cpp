@@ -8,7 +8,9 @@
 #include "ui/font_domains.h"
 #include "ui/widget_factory.h"
 #include "views/dirtree/standalone_dirtree_item_model.h"
+#include "views/filter/drag_scope.h"
 #include "views/filter/filtered_widget_update.h"
+#include "views/filter/view_rows_copy.h"
 
 #include <QHeaderView>
 #include <QScrollBar>
@@ -24,16 +26,6 @@ std::vector<base_dirtree_widget_t *> &live_views()
 {
   static std::vector<base_dirtree_widget_t *> views;
   return views;
-}
-
-// Orders indexes as the view shows them: by their chains of rows from the root.
-std::vector<int> row_chain(const QModelIndex &index)
-{
-  std::vector<int> rows;
-  for ( QModelIndex at = index; at.isValid(); at = at.parent() )
-    rows.push_back(at.row());
-  std::reverse(rows.begin(), rows.end());
-  return rows;
 }
 
 } // namespace
@@ -87,6 +79,20 @@ base_dirtree_widget_t::~base_dirtree_widget_t()
 dirtree_item_model_base_t *base_dirtree_widget_t::tree_model() const
 {
   return qobject_cast<dirtree_item_model_base_t *>(model());
+}
+
+void base_dirtree_widget_t::startDrag(Qt::DropActions supported)
+{
+  filtered_widget_mixin_t *engine = filtered_engine();
+  if ( engine == nullptr )
+  {
+    QTreeView::startDrag(supported);
+    return;
+  }
+  view_snapshot_t snapshot;
+  engine->take_snapshot(&snapshot, 7);
+  const drag_scope_t scope(engine, this, &snapshot);
+  QTreeView::startDrag(supported);
 }
 
 bool base_dirtree_widget_t::event(QEvent *event)
@@ -157,15 +163,7 @@ void base_dirtree_widget_t::collect_selection(QModelIndexList *indexes, dirtree_
   {
     QModelIndexList rows = selectionModel()->selectedRows(0);
     if ( (flags & dirtree_view_ordered_selection) != 0 )
-    {
-      std::vector<std::pair<std::vector<int>, QModelIndex>> ordered;
-      for ( const QModelIndex &row : rows )
-        ordered.emplace_back(row_chain(row), row);
-      std::sort(ordered.begin(), ordered.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
-      rows.clear();
-      for ( const auto &[chain, row] : ordered )
-        rows.push_back(row);
-    }
+      sort_indexes_in_view_order(const_cast<base_dirtree_widget_t *>(this), &rows);
     for ( const QModelIndex &row : rows )
     {
       if ( cursors == nullptr )

@@ -172,6 +172,8 @@ private slots:
 
 protected:
   bool event(QEvent *event) override;
+  // Drags run inside a drag scope of the engine over a snapshot of the view.
+  void startDrag(Qt::DropActions supported) override;
   // Collects the parts of the state the flags name (selection from the snapshot's records); true.
   bool collect_tree_state(dirtree_widget_state_t *state, uint32_t flags, const view_snapshot_t *snapshot) const;
   // Applies folders, persistent indexes and selection of a state.

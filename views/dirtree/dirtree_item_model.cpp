@@ -3,7 +3,9 @@
 
 #include "core/internal_error.h"
 #include "core/ui_callback.h"
+#include "ui/app_base.h"
 #include "ui/layout_helpers.h"
+#include "ui/widget_factory.h"
 #include "views/dirtree/dirtree_paths.h"
 
 #include <QAbstractItemView>
@@ -216,6 +218,8 @@ QVariant dirtree_item_model_base_t::bucket_item_data(filtered_bucket_t &bucket, 
     const auto column = size_t(index.column());
     return column < row.texts.size() ? QString::fromUtf8(row.texts[column].c_str()) : QString();
   }
+  if ( role == Qt::DecorationRole || role == Qt::FontRole || role == Qt::BackgroundRole || role == Qt::ForegroundRole )
+    return styled_data(role, entry.id, index);
   return {};
 }
 
@@ -257,9 +261,17 @@ bool dirtree_item_model_base_t::setData(const QModelIndex &index, const QVariant
     return false;
   const QByteArray name = new_name.toUtf8();
   join_dirtree_path(&new_path, {std::string_view(name.constData(), size_t(name.size()))});
+  // The rename runs inside a reversible-operation control of the application, given back afterwards.
+  app_t *app = current_app();
+  ui_widget_factory_t *factory = app != nullptr ? app->get_widget_factory() : nullptr;
+  const bool folder = tree_->entry_at_cursor(cursor).is_folder;
+  ui_owned_object_t *control =
+    factory != nullptr ? factory->new_reversible_op_ctl(folder ? "Rename folder" : "Rename item", nullptr) : nullptr;
   const int result = !tree_->entry_of_path(new_path.c_str()).is_none()
                        ? int(dirtree_already_exists)
                        : tree_->move_entry(old_path.c_str(), new_path.c_str());
+  if ( factory != nullptr )
+    factory->delete_owned_object(control);
   if ( result != dirtree_ok )
   {
     log_printf("Cannot rename \"%s\" to \"%s\": %s\n", old_path.c_str(), new_path.c_str(), dirtree_error_name(result));

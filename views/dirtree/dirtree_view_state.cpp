@@ -7,9 +7,8 @@
 #include "core/internal_error.h"
 #include "core/ui_callback.h"
 #include "views/dirtree/base_dirtree_widget.h"
+#include "views/filter/view_rows_copy.h"
 
-#include <QApplication>
-#include <QClipboard>
 #include <QHeaderView>
 
 #include <algorithm>
@@ -487,25 +486,9 @@ void base_dirtree_widget_t::sync_view_helper(std::vector<uint64_t> *items, view_
 void base_dirtree_widget_t::copy_all() const
 {
   QModelIndexList rows;
-  copier_t(const_cast<base_dirtree_widget_t *>(this), &rows).walk();
-  const QAbstractItemModel *shown = model();
-  if ( shown == nullptr )
-    return;
-  QStringList lines;
-  QStringList cells;
-  for ( int column = 0; column < shown->columnCount(rootIndex()); ++column )
-    if ( !isColumnHidden(column) )
-      cells.push_back(shown->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
-  lines.push_back(cells.join(QLatin1Char('\t')));
-  for ( const QModelIndex &row : rows )
-  {
-    cells.clear();
-    for ( int column = 0; column < shown->columnCount(rootIndex()); ++column )
-      if ( !isColumnHidden(column) )
-        cells.push_back(row.siblingAtColumn(column).data(Qt::DisplayRole).toString());
-    lines.push_back(cells.join(QLatin1Char('\t')));
-  }
-  QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')));
+  auto *self = const_cast<base_dirtree_widget_t *>(this);
+  copier_t(self, &rows).walk();
+  copy_view_rows(self, header(), rows, true);
 }
 
 void base_dirtree_widget_t::restore_selection_paths(const dirtree_selection_paths_t &selection)
