@@ -17,24 +17,14 @@
 namespace
 {
 
-constexpr uint64_t inode_x = 10;
-constexpr uint64_t inode_y = 11;
-constexpr uint64_t inode_z = 12;
+constexpr uint64_t inode_x = sample_x;
 
 // /a/ (with /a/b/ and x), /c/ and y, shown in a view that follows the tree's events.
-struct shown_tree_t
+struct shown_tree_t : view_sample_t
 {
   explicit shown_tree_t(uint32_t model_options = 0, uint32_t view_options = 0)
-    : refresher(t.tree.get()), view("Files", view_options)
+    : view_sample_t({"a/b", "c"}, {"a/x", "y"}), view("Files", view_options)
   {
-    t.spec->add_item("x", inode_x);
-    t.spec->add_item("y", inode_y);
-    t.spec->add_item("z", inode_z);
-    EXPECT_EQ(t->create_folder("a/b"), 0);
-    EXPECT_EQ(t->create_folder("c"), 0);
-    EXPECT_EQ(t->link_or_unlink_path("a/x", true), 0);
-    EXPECT_EQ(t->link_or_unlink_path("y", true), 0);
-    t->add_event_handler(&refresher);
     model = view.show_tree(t.tree.get(), model_options);
   }
   // Changes the tree through the action, then lets the view take the change in.
@@ -44,8 +34,6 @@ struct shown_tree_t
     view.settle();
   }
 
-  test_tree_t t;
-  tree_refresh_handler_t refresher;
   test_dirtree_view_t view;
   test_tree_model_t *model;
 };

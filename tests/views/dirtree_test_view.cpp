@@ -212,3 +212,35 @@ void expect_parents_consistent(const QAbstractItemModel &model, const QModelInde
       }
   }
 }
+
+void add_sample_items(test_tree_t &t)
+{
+  t.spec->add_item("x", sample_x);
+  t.spec->add_item("y", sample_y);
+  t.spec->add_item("z", sample_z);
+}
+
+void fill_sample_tree(test_tree_t &t, const std::vector<const char *> &folders, const std::vector<const char *> &links)
+{
+  add_sample_items(t);
+  for ( const char *folder : folders )
+    EXPECT_EQ(t->create_folder(folder), 0) << folder;
+  for ( const char *link : links )
+    EXPECT_EQ(t->link_or_unlink_path(link, true), 0) << link;
+}
+
+view_sample_t::view_sample_t(const std::vector<const char *> &folders, const std::vector<const char *> &links)
+  : refresher(t.tree.get())
+{
+  fill_sample_tree(t, folders, links);
+  t->add_event_handler(&refresher);
+}
+
+std::vector<std::string> selected_names(const test_dirtree_view_t &view)
+{
+  std::vector<std::string> names;
+  for ( const QModelIndex &row : view.selectionModel()->selectedRows(0) )
+    names.push_back(row.data().toString().toStdString());
+  std::sort(names.begin(), names.end());
+  return names;
+}

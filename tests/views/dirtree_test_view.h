@@ -154,5 +154,27 @@ private:
   std::unique_ptr<QAbstractItemModelTester> tester_;
 };
 
+// The items of the view tests' trees.
+inline constexpr uint64_t sample_x = 10;
+inline constexpr uint64_t sample_y = 11;
+inline constexpr uint64_t sample_z = 12;
+// Makes x, y and z known to the tree's dirspec.
+void add_sample_items(test_tree_t &t);
+// The items known, the folders made in the order given, then the item paths linked.
+void fill_sample_tree(test_tree_t &t, const std::vector<const char *> &folders, const std::vector<const char *> &links);
+
+// A tree of the view tests whose views follow its events; by default /a/ (with /a/b/ and x), /c/ (with z)
+// and y.
+struct view_sample_t
+{
+  explicit view_sample_t(const std::vector<const char *> &folders = {"a/b", "c"},
+                         const std::vector<const char *> &links = {"a/x", "c/z", "y"});
+  test_tree_t t;
+  tree_refresh_handler_t refresher;
+};
+
+// The column-0 texts of the view's selected rows, sorted.
+std::vector<std::string> selected_names(const test_dirtree_view_t &view);
+
 // Asserts that every shown index's parent is the index it was made under, down from the root folder.
 void expect_parents_consistent(const QAbstractItemModel &model, const QModelIndex &root);

@@ -19,9 +19,8 @@ namespace
 
 using bytes_t = std::vector<uint8_t>;
 
-constexpr uint64_t inode_x = 10;
-constexpr uint64_t inode_y = 11;
-constexpr uint64_t inode_z = 12;
+constexpr uint64_t inode_x = sample_x;
+constexpr uint64_t inode_y = sample_y;
 
 bytes_t bytes_of(const byte_buffer_t &buffer)
 {
@@ -42,49 +41,31 @@ void put(bytes_t *out, const char *text)
   out->insert(out->end(), text, text + std::strlen(text) + 1);
 }
 
-void add_items(test_tree_t &t)
+// A stored state with folder paths: the head byte, the folders (compact value and path each) and, when a
+// current path is given, the selection part.
+bytes_t blob_with_paths(uint8_t head, const std::vector<std::pair<uint8_t, const char *>> &folders,
+                        const std::vector<const char *> &selected = {}, const char *current = nullptr)
 {
-  t.spec->add_item("x", inode_x);
-  t.spec->add_item("y", inode_y);
-  t.spec->add_item("z", inode_z);
-}
-
-// Fills a tree with /a/ (with /a/b/ and x), /c/ (with z) and y, creating the folders in the order given.
-void fill(test_tree_t &t, const std::vector<const char *> &folders)
-{
-  add_items(t);
-  for ( const char *folder : folders )
-    EXPECT_EQ(t->create_folder(folder), 0);
-  EXPECT_EQ(t->link_or_unlink_path("a/x", true), 0);
-  EXPECT_EQ(t->link_or_unlink_path("c/z", true), 0);
-  EXPECT_EQ(t->link_or_unlink_path("y", true), 0);
-}
-
-struct sample_t
-{
-  explicit sample_t(const std::vector<const char *> &folders = {"a/b", "c"}) : refresher(t.tree.get())
+  bytes_t out {head, uint8_t(folders.size())};
+  for ( const auto &[value, path] : folders )
   {
-    fill(t, folders);
-    t->add_event_handler(&refresher);
+    out.push_back(value);
+    put(&out, path);
   }
-  test_tree_t t;
-  tree_refresh_handler_t refresher;
-};
-
-std::vector<std::string> selected_names(const test_dirtree_view_t &view)
-{
-  std::vector<std::string> names;
-  for ( const QModelIndex &row : view.selectionModel()->selectedRows(0) )
-    names.push_back(row.data().toString().toStdString());
-  std::sort(names.begin(), names.end());
-  return names;
+  if ( current == nullptr )
+    return out;
+  out.push_back(uint8_t(selected.size()));
+  for ( const char *path : selected )
+    put(&out, path);
+  put(&out, current);
+  return out;
 }
 
 } // namespace
 
 TEST(DirtreeViewState, WritesBlobsByteForByte)
 {
-  sample_t s;
+  view_sample_t s;
   test_dirtree_view_t view("Files", 0);
   view.show_tree(s.t.tree.get());
   view.collapse(view.row_named("c"));
@@ -99,15 +80,7 @@ TEST(DirtreeViewState, WritesBlobsByteForByte)
   dirtree_widget_state_t with_paths;
   view.collect_tree_state(&with_paths, tree_state_folders | tree_state_folder_paths, nullptr);
   write_tree_state_blob(with_paths, &blob);
-  bytes_t expected {0x32, 4, 1};
-  put(&expected, "/");
-  expected.push_back(3);
-  put(&expected, "/a");
-  expected.push_back(5);
-  put(&expected, "/a/b");
-  expected.push_back(6);
-  put(&expected, "/c");
-  EXPECT_EQ(bytes_of(blob), expected);
+  EXPECT_EQ(bytes_of(blob), blob_with_paths(0x32, {{1, "/"}, {3, "/a"}, {5, "/a/b"}, {6, "/c"}}));
 
   // The selection part: count, paths, current path; persistent indexes are never written.
   dirtree_widget_state_t selection;
@@ -115,7 +88,7 @@ TEST(DirtreeViewState, WritesBlobsByteForByte)
   selection.selection.selected_paths = {"/a/x", "/y"};
   selection.selection.current_path = "/y";
   write_tree_state_blob(selection, &blob);
-  expected = {0xC2, 2};
+  bytes_t expected {0xC2, 2};
   put(&expected, "/a/x");
   put(&expected, "/y");
   put(&expected, "/y");
@@ -143,13 +116,7 @@ TEST(DirtreeViewState, WritesBlobsByteForByte)
 
 TEST(DirtreeViewState, ReadsOrRefusesEachForm)
 {
-  bytes_t full {0x72, 2, 1};
-  put(&full, "/");
-  full.push_back(6);
-  put(&full, "/c");
-  full.push_back(1);
-  put(&full, "/y");
-  put(&full, "/y");
+  const bytes_t full = blob_with_paths(0x72, {{1, "/"}, {6, "/c"}}, {"/y"}, "/y");
   struct case_t
   {
     const char *name;
@@ -198,16 +165,7 @@ TEST(DirtreeViewState, ReadsOrRefusesEachForm)
 // Damaged blobs of every kind: no crash, and no more memory than a small multiple of their bytes.
 TEST(DirtreeViewState, SurvivesDamagedBlobs)
 {
-  bytes_t good {0x72, 3, 1};
-  put(&good, "/");
-  good.push_back(3);
-  put(&good, "/a");
-  good.push_back(6);
-  put(&good, "/c");
-  good.push_back(2);
-  put(&good, "/a/x");
-  put(&good, "/y");
-  put(&good, "/y");
+  const bytes_t good = blob_with_paths(0x72, {{1, "/"}, {3, "/a"}, {6, "/c"}}, {"/a/x", "/y"}, "/y");
   uint32_t seed = 0x9E3779B9;
   for ( int run = 0; run < seeded_runs(4000); ++run )
   {
@@ -237,7 +195,7 @@ TEST(DirtreeViewState, SurvivesDamagedBlobs)
 
 TEST(DirtreeViewState, ExpansionAndSelectionOutliveARebuiltModel)
 {
-  sample_t first;
+  view_sample_t first;
   test_dirtree_view_t view("Files", 0);
   view.show_tree(first.t.tree.get());
   view.show();
@@ -255,7 +213,7 @@ TEST(DirtreeViewState, ExpansionAndSelectionOutliveARebuiltModel)
   EXPECT_EQ(state.selection.current_path, "/y");
 
   // The same paths under other folder numbers.
-  sample_t second({"c", "d", "a/b"});
+  view_sample_t second({"c", "d", "a/b"});
   ASSERT_EQ(second.t->delete_folder("d"), 0);
   ASSERT_NE(second.t->entry_of_path("a").id, first.t->entry_of_path("a").id);
   view.show_tree(second.t.tree.get());
@@ -269,7 +227,7 @@ TEST(DirtreeViewState, ExpansionAndSelectionOutliveARebuiltModel)
 
 TEST(DirtreeViewState, PersistentIndexesFollowTheirPaths)
 {
-  sample_t s;
+  view_sample_t s;
   s.refresher.enabled = false;
   test_dirtree_view_t view("Files", 0);
   test_tree_model_t *model = view.show_tree(s.t.tree.get());
@@ -295,7 +253,7 @@ TEST(DirtreeViewState, PersistentIndexesFollowTheirPaths)
 
 TEST(DirtreeViewState, FallsBackToANearbyRow)
 {
-  sample_t s;
+  view_sample_t s;
   test_dirtree_view_t view("Files", 0);
   view.show_tree(s.t.tree.get());
   const int64_t a = int64_t(s.t->entry_of_path("a").id);
@@ -335,7 +293,7 @@ TEST(DirtreeViewState, SavesAndRestoresThroughThePersistenceHelper)
     // The empty store loads nothing; the tree is filled afterwards, as an application's source would.
     EXPECT_EQ(stored->storage_id(), "$ dirtree/Files");
     EXPECT_EQ(view.state_flags(), 0u);
-    fill(stored, {"a/b", "c"});
+    fill_sample_tree(stored, {"a/b", "c"}, {"a/x", "c/z", "y"});
     view.settle();
     view.expandAll();
     view.collapse(view.row_named("c"));
@@ -349,7 +307,7 @@ TEST(DirtreeViewState, SavesAndRestoresThroughThePersistenceHelper)
   // Another run: the tree's folders and the view's expansion come back.
   {
     test_tree_t again(true);
-    add_items(again);
+    add_sample_items(again);
     again.store()->blobs = blobs;
     test_dirtree_view_t view("Files", dirtree_view_restore_state);
     view.show_tree(again.tree.get());
@@ -360,7 +318,7 @@ TEST(DirtreeViewState, SavesAndRestoresThroughThePersistenceHelper)
   *store.bytes = buffer_of({0x13});
   {
     test_tree_t again(true);
-    add_items(again);
+    add_sample_items(again);
     again.store()->blobs = blobs;
     log.clear();
     test_dirtree_view_t view("Files", dirtree_view_restore_state);
@@ -373,7 +331,7 @@ TEST(DirtreeViewState, SavesAndRestoresThroughThePersistenceHelper)
   }
   // A tree without a store has nothing to load; a detached copy cannot be saved.
   {
-    sample_t s;
+    view_sample_t s;
     log.clear();
     test_dirtree_view_t view("Plain", dirtree_view_restore_state);
     view.show_tree(s.t.tree.get());
@@ -382,7 +340,7 @@ TEST(DirtreeViewState, SavesAndRestoresThroughThePersistenceHelper)
     EXPECT_EQ(log.requests_of(ui_code_log)[0].text, "Failed to load \"Plain\"'s status\n");
   }
   {
-    sample_t s;
+    view_sample_t s;
     std::unique_ptr<directory_tree_t> copy = s.t->clone();
     log.clear();
     test_dirtree_view_t view("Frozen", 0);
@@ -392,14 +350,14 @@ TEST(DirtreeViewState, SavesAndRestoresThroughThePersistenceHelper)
     EXPECT_EQ(log.requests_of(ui_code_log)[0].text, "Failed to save \"Frozen\"'s status\n");
   }
   // A state needs a title to be stored under.
-  sample_t s;
+  view_sample_t s;
   test_dirtree_view_t untitled("", dirtree_view_restore_state);
   EXPECT_EQ(interr_number([&] { untitled.show_tree(s.t.tree.get()); }), interr_dirtree_state_without_title);
 }
 
 TEST(DirtreeViewState, CopiesEveryShownRow)
 {
-  sample_t s;
+  view_sample_t s;
   test_dirtree_view_t view("Files", 0);
   view.sizes[inode_x] = "12";
   view.sizes[inode_y] = "3";

@@ -16,27 +16,21 @@
 namespace
 {
 
-constexpr uint64_t inode_x = 10;
-constexpr uint64_t inode_y = 11;
-constexpr uint64_t inode_z = 12;
+constexpr uint64_t inode_x = sample_x;
+constexpr uint64_t inode_y = sample_y;
+constexpr uint64_t inode_z = sample_z;
 
-// /a/ (with /a/b/ and x), /c/ (with z) and y.
-struct sample_t
+// The sample tree in a view that is shown on the screen.
+struct shown_sample_t : view_sample_t
 {
-  sample_t() : refresher(t.tree.get())
+  shown_sample_t() : view("Files", 0)
   {
-    t.spec->add_item("x", inode_x);
-    t.spec->add_item("y", inode_y);
-    t.spec->add_item("z", inode_z);
-    EXPECT_EQ(t->create_folder("a/b"), 0);
-    EXPECT_EQ(t->create_folder("c"), 0);
-    EXPECT_EQ(t->link_or_unlink_path("a/x", true), 0);
-    EXPECT_EQ(t->link_or_unlink_path("c/z", true), 0);
-    EXPECT_EQ(t->link_or_unlink_path("y", true), 0);
-    t->add_event_handler(&refresher);
+    model = view.show_tree(t.tree.get());
+    view.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&view));
   }
-  test_tree_t t;
-  tree_refresh_handler_t refresher;
+  test_dirtree_view_t view;
+  test_tree_model_t *model;
 };
 
 void click_row(test_dirtree_view_t &view, const std::string &name, Qt::KeyboardModifiers modifiers = {})
@@ -44,15 +38,6 @@ void click_row(test_dirtree_view_t &view, const std::string &name, Qt::KeyboardM
   const QModelIndex row = view.row_named(name);
   ASSERT_TRUE(row.isValid()) << name;
   QTest::mouseClick(view.viewport(), Qt::LeftButton, modifiers, view.visualRect(row).center());
-}
-
-std::vector<std::string> selected_names(const test_dirtree_view_t &view)
-{
-  std::vector<std::string> names;
-  for ( const QModelIndex &row : view.selectionModel()->selectedRows(0) )
-    names.push_back(row.data().toString().toStdString());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 } // namespace
@@ -64,7 +49,7 @@ TEST(DirtreeView, PersistedViewsNeedATitle)
               interr_dirtree_view_without_title)
       << options;
   // The refused views are not left among the live views: a tree event reaches only real ones.
-  sample_t s;
+  view_sample_t s;
   test_dirtree_view_t view(nullptr, dirtree_view_no_header);
   view.show_tree(s.t.tree.get());
   EXPECT_TRUE(view.header()->isHidden());
@@ -76,7 +61,7 @@ TEST(DirtreeView, PersistedViewsNeedATitle)
 
 TEST(DirtreeView, NewFoldersExpandTheirParentInEveryView)
 {
-  sample_t s;
+  view_sample_t s;
   test_dirtree_view_t first("First", 0);
   test_dirtree_view_t second("Second", 0);
   first.show_tree(s.t.tree.get());
@@ -104,11 +89,8 @@ TEST(DirtreeView, NewFoldersExpandTheirParentInEveryView)
 
 TEST(DirtreeView, AnnouncesSelectionsAsCursors)
 {
-  sample_t s;
-  test_dirtree_view_t view("Files", 0);
-  view.show_tree(s.t.tree.get());
-  view.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  shown_sample_t s;
+  test_dirtree_view_t &view = s.view;
   QSignalSpy selections(&view, &base_dirtree_widget_t::selection_changed);
   QSignalSpy currents(&view, &base_dirtree_widget_t::current_changed);
   const uint64_t a = s.t->entry_of_path("a").id;
@@ -144,11 +126,8 @@ TEST(DirtreeView, AnnouncesSelectionsAsCursors)
 
 TEST(DirtreeView, DoubleClickDoesNotEdit)
 {
-  sample_t s;
-  test_dirtree_view_t view("Files", 0);
-  view.show_tree(s.t.tree.get());
-  view.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  shown_sample_t s;
+  test_dirtree_view_t &view = s.view;
   const QPoint at = view.visualRect(view.row_named("y")).center();
   QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, at);
   QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, at);
@@ -159,11 +138,8 @@ TEST(DirtreeView, DoubleClickDoesNotEdit)
 
 TEST(DirtreeView, AnswersFoldersPositionsAndEntriesBelow)
 {
-  sample_t s;
-  test_dirtree_view_t view("Files", 0);
-  test_tree_model_t *model = view.show_tree(s.t.tree.get());
-  view.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+  shown_sample_t s;
+  test_dirtree_view_t &view = s.view;
   const uint64_t a = s.t->entry_of_path("a").id;
   click_row(view, "x");
 
@@ -206,12 +182,11 @@ TEST(DirtreeView, AnswersFoldersPositionsAndEntriesBelow)
   EXPECT_TRUE(view.model_supports(dirtree_feature_rename_items));
   EXPECT_FALSE(view.model_supports(dirtree_feature_drag_drop));
   EXPECT_EQ(view.tree_filter_engine(), &view);
-  (void)model;
 }
 
 TEST(DirtreeView, ChangesTheCurrentFolderForAScope)
 {
-  sample_t s;
+  view_sample_t s;
   auto view = std::make_unique<test_dirtree_view_t>("Files", 0);
   view->show_tree(s.t.tree.get());
   view->show();

@@ -443,14 +443,22 @@ int dirtree_impl_t::move_entry_between(dirtree_entry_t entry, uint64_t from, uin
   return dirtree_ok;
 }
 
+int dirtree_impl_t::find_entry(const char *path, dirtree_split_t *split, dirtree_entry_t *entry) const
+{
+  if ( !split_path(path, split) )
+    return dirtree_invalid_path;
+  *entry = lookup_name(split->folder, split->name.view());
+  if ( entry->is_none() )
+    return entry->is_folder ? dirtree_not_found : dirtree_not_a_directory;
+  return dirtree_ok;
+}
+
 int dirtree_impl_t::rename_entry(const char *old_path, const char *new_path)
 {
   dirtree_split_t from;
-  if ( !split_path(old_path, &from) )
-    return dirtree_invalid_path;
-  const dirtree_entry_t entry = lookup_name(from.folder, from.name.view());
-  if ( entry.is_none() )
-    return entry.is_folder ? dirtree_not_found : dirtree_not_a_directory;
+  dirtree_entry_t entry;
+  if ( const int found = find_entry(old_path, &from, &entry); found != dirtree_ok )
+    return found;
   dirtree_split_t to;
   if ( !split_path(new_path, &to) )
     return dirtree_invalid_path;
@@ -501,11 +509,9 @@ int dirtree_impl_t::rename_entry(const char *old_path, const char *new_path)
 int dirtree_impl_t::change_position(const char *path, int64_t delta)
 {
   dirtree_split_t split;
-  if ( !split_path(path, &split) )
-    return dirtree_invalid_path;
-  const dirtree_entry_t entry = lookup_name(split.folder, split.name.view());
-  if ( entry.is_none() )
-    return entry.is_folder ? dirtree_not_found : dirtree_not_a_directory;
+  dirtree_entry_t entry;
+  if ( const int found = find_entry(path, &split, &entry); found != dirtree_ok )
+    return found;
   // The root is listed by no folder, so it has no position to change.
   if ( entry == dirtree_root_entry )
     return dirtree_invalid_path;

@@ -198,6 +198,8 @@ private:
   // Path resolution.
   [[nodiscard]] bool split_path(const char *path, dirtree_split_t *out) const;
   [[nodiscard]] dirtree_entry_t lookup_name(uint64_t folder, std::string_view name) const;
+  // Splits a path and looks its name up: 0, or 5 (no split), 2 (no folder of that name), 3 (no item).
+  [[nodiscard]] int find_entry(const char *path, dirtree_split_t *split, dirtree_entry_t *entry) const;
   [[nodiscard]] bool holds_item(uint64_t folder, uint64_t inode) const;
   [[nodiscard]] size_t item_insert_position(uint64_t folder, uint64_t inode) const;
   [[nodiscard]] size_t leading_folder_count(uint64_t folder) const;

@@ -202,53 +202,52 @@ int dirtree_widget_qmodel_visitor_t::walk(const QModelIndex &start)
 namespace
 {
 
-// Records each folder's number, whether it is expanded and, when asked, its path.
-class qtree_state_fetch_t final : public dirtree_widget_qmodel_visitor_t
+// The folder records of a state, and each walked folder's path as they keep it: "/" when it has none.
+class folder_records_visitor_t : public dirtree_widget_qmodel_visitor_t
 {
 public:
-  qtree_state_fetch_t(base_dirtree_widget_t *view, std::vector<dirtree_folder_state_t> *folders, bool paths)
+  folder_records_visitor_t(base_dirtree_widget_t *view, std::vector<dirtree_folder_state_t> *folders, bool paths)
     : dirtree_widget_qmodel_visitor_t(view), folders_(folders), paths_(paths)
   {
   }
+
+protected:
+  [[nodiscard]] qstring path_of(const dirtree_cursor_t &cursor) const
+  {
+    base_dirtree_widget_t::folder_info_t info;
+    if ( view_->folder_info_of_cursor(&info, cursor, folder_info_path) && !info.path.empty() )
+      return std::move(info.path);
+    return "/";
+  }
+  std::vector<dirtree_folder_state_t> *folders_;
+  bool paths_;
+};
+
+// Records each folder's number, whether it is expanded and, when asked, its path.
+class qtree_state_fetch_t final : public folder_records_visitor_t
+{
+public:
+  using folder_records_visitor_t::folder_records_visitor_t;
   int enter_folder(const QModelIndex &index, const dirtree_cursor_t &cursor, uint64_t folder) override
   {
     dirtree_folder_state_t record;
     record.key = folder;
     record.expanded = view_->isExpanded(index);
     if ( paths_ )
-    {
-      base_dirtree_widget_t::folder_info_t info;
-      if ( view_->folder_info_of_cursor(&info, cursor, folder_info_path) && !info.path.empty() )
-        record.path = std::move(info.path);
-      else
-        record.path = "/";
-    }
+      record.path = path_of(cursor);
     folders_->push_back(std::move(record));
     return 0;
   }
-
-private:
-  std::vector<dirtree_folder_state_t> *folders_;
-  bool paths_;
 };
 
 // Expands or collapses each folder as its record says, taking each record once.
-class qtree_bucket_restore_t final : public dirtree_widget_qmodel_visitor_t
+class qtree_bucket_restore_t final : public folder_records_visitor_t
 {
 public:
-  qtree_bucket_restore_t(base_dirtree_widget_t *view, std::vector<dirtree_folder_state_t> *folders, bool paths)
-    : dirtree_widget_qmodel_visitor_t(view), folders_(folders), paths_(paths)
-  {
-  }
+  using folder_records_visitor_t::folder_records_visitor_t;
   int enter_folder(const QModelIndex &index, const dirtree_cursor_t &cursor, uint64_t folder) override
   {
-    qstring path;
-    if ( paths_ )
-    {
-      base_dirtree_widget_t::folder_info_t info;
-      path = view_->folder_info_of_cursor(&info, cursor, folder_info_path) && !info.path.empty() ? info.path
-                                                                                                 : qstring("/");
-    }
+    const qstring path = paths_ ? path_of(cursor) : qstring();
     const auto match = std::find_if(folders_->begin(), folders_->end(), [&](const dirtree_folder_state_t &record) {
       return paths_ ? !record.path.empty() && record.path == path : record.key != 0 && record.key == folder;
     });
@@ -259,10 +258,6 @@ public:
     }
     return 0;
   }
-
-private:
-  std::vector<dirtree_folder_state_t> *folders_;
-  bool paths_;
 };
 
 // Records each folder's shown row count and whether it is expanded.
