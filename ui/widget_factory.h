@@ -12,6 +12,7 @@ class DockWidget;
 class filtered_widget_mixin_t;
 class ui_action_t;
 class ui_dialog_exec_ctl_t;
+class dirtree_widget_persistence_helper_t;
 class ui_dialog_t;
 struct ui_action_desc_t;
 
@@ -79,6 +80,11 @@ public:
   // A new control to live around one drag or rename in place (title and text are not used); released
   // through delete_owned_object. The base makes a ui_reversible_op_ctl_t.
   virtual ui_owned_object_t *new_reversible_op_ctl(const char *title, const char *text);
+
+  // ---- Tree views (slot 12) --------------------------------------------------------------------------
+  // A new helper that keeps a directory-tree view's state between runs, owned by the view (the views
+  // library defines the class); null: the view keeps nothing. The base makes none.
+  virtual dirtree_widget_persistence_helper_t *new_dirtree_persistence_helper(QWidget * /*view*/) { return nullptr; }
 
   // ---- Deletion (slot 11) -----------------------------------------------------------------------------
   // Deletes an object the factory made, through its virtual destructor; nothing for null.
