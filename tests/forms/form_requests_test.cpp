@@ -269,8 +269,13 @@ TEST_F(FormRequests, AFormThatRefusesToCloseKeepsItsDialogOpen)
 
 TEST_F(FormRequests, EachFormTextKeepsItsOwnGeometry)
 {
-  const char *form = "Sized\n\n<#a#~N~ame:q:0:20::>\n";
-  const char *other = "Sized\n\n<#b#~N~ame:q:0:20::>\n"; // one character of a tooltip differs
+  // Geometries are remembered for the whole process: each run of the test has texts of its own.
+  static int runs = 0;
+  const std::string title = "Sized " + std::to_string(++runs);
+  const std::string form_text = title + "\n\n<#a#~N~ame:q:0:20::>\n";
+  const std::string other_text = title + "\n\n<#b#~N~ame:q:0:20::>\n"; // one character of a tooltip differs
+  const char *form = form_text.c_str();
+  const char *other = other_text.c_str();
   const QSize chosen(640, 420);
   QSize natural;
   auto run = [&](const char *text, const std::function<void(ui_form_dialog_t &)> &act) {

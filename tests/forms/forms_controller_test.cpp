@@ -469,8 +469,11 @@ TEST_F(FormsController, AnAcceptedDialogPutsTheTextsIntoTheirHistories)
   auto dialog = std::make_unique<dialog_t>(&own, nullptr);
   EXPECT_EQ(open_dialogs(), std::vector<dialog_t *> {dialog.get()});
   auto *layout = new QVBoxLayout(dialog.get());
+  // Histories live as long as the process: each run of the test has one of its own.
+  static int runs = 0;
+  const std::string history = "ControllerHistory" + std::to_string(++runs);
   field_desc_t named = field_of(field_string);
-  named.history = "ControllerHistoryA";
+  named.history = history.c_str();
   field_desc_t plain = field_of(field_string);
   auto *combo = new QComboBox;
   combo->setEditable(true);
@@ -484,9 +487,9 @@ TEST_F(FormsController, AnAcceptedDialogPutsTheTextsIntoTheirHistories)
   QTest::keyClicks(combo->lineEdit(), "remembered");
   QTest::keyClicks(edit, "forgotten");
   dialog->reject();
-  EXPECT_FALSE(find_input_history("ControllerHistoryA")->entries.contains("remembered")) << "only when accepted";
+  EXPECT_FALSE(find_input_history(history.c_str())->entries.contains("remembered")) << "only when accepted";
   dialog->accept();
-  EXPECT_EQ(find_input_history("ControllerHistoryA")->entries.value(0), "remembered");
+  EXPECT_EQ(find_input_history(history.c_str())->entries.value(0), "remembered");
   EXPECT_EQ(own.finished, (std::vector<bool> {false, true}));
 
   // A watched history field that died before the end is an internal error.
