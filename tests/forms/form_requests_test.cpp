@@ -356,20 +356,14 @@ TEST_F(FormRequests, AFormWithAnEmbeddedListTakesInTheListsActions)
   ui_action_registry_t &registry = *test_app().get_action_registry();
   registry.clear();
   idle_action_handler_t handler;
-  const auto add = [&](const char *name, const char *shortcut) {
-    ui_action_desc_t desc;
-    desc.name = name;
-    desc.label = name;
-    desc.handler = &handler;
-    desc.owner = &handler;
-    desc.shortcut = shortcut;
-    std::unique_ptr<ui_action_t> action = registry.add_action(desc);
-    ui_action_t *raw = action.get();
-    EXPECT_TRUE(registry.insert_action(&action)) << name;
-    return raw;
+  const auto add = [&](const char *name, const char *shortcut) -> QAction * {
+    EXPECT_TRUE(register_plain_action(name, name, &handler, &handler)) << name;
+    ui_action_t *action = registry.find_action(name);
+    EXPECT_TRUE(action->apply_property(ACTION_PROP_SHORTCUTS, shortcut)) << name;
+    return action->qaction();
   };
-  QSignalSpy list_action(add("ChooserSortRows", "Ctrl-Shift-F5")->qaction(), &QAction::triggered);
-  QSignalSpy other_action(add("SortRows", "Ctrl-Shift-F6")->qaction(), &QAction::triggered);
+  QSignalSpy list_action(add("ChooserSortRows", "Ctrl-Shift-F5"), &QAction::triggered);
+  QSignalSpy other_action(add("SortRows", "Ctrl-Shift-F6"), &QAction::triggered);
 
   struct row_t
   {
