@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/qstring.h"
+#include "client/app/arkive_with_events.h"
 #include "core/qvector.h"
 #include "repo/wire_records.h"
 #include "ui/action_context.h"
@@ -109,6 +110,9 @@ public:
   int compute_action_state(ui_action_t *action, ui_action_update_ctx_t *context) override;
   // The framework's run of the handler, then 1.
   int activate_action_handler(ui_action_t *action, ui_action_activation_ctx_t *context, action_extra_t *extra) override;
+  // The Output window keeps its own close flags; a client view of kind k closes on Escape when bit k of
+  // CLOSED_BY_ESC is set, and never otherwise. While a desktop is applied nothing is shown (null).
+  DockWidget *present_widget(QWidget *widget, const dock_options_t *placement) override;
   // Appends the text to the Output window; after every 100th line lets the interface breathe.
   int write_log_message(msg_data_t &msg, uint32_t flags) override;
   // With set: adds the kinds to the pending mask and (re)starts the 250 ms timer when that changed it.
@@ -148,16 +152,21 @@ public:
   // The same for a given value; nothing when it is unchanged.
   void set_show_deleted_files(bool value);
   void set_show_ignored_files(bool value);
-  // The folder file dialogs start in (both kinds share it); true when one is set.
-  bool get_default_dir(qstring *out) const;
+  // ---- File dialogs and desktops --------------------------------------------------------------------------------
+  // "All files (*)|*|".
+  const char *file_dialog_filter() override { return "All files (*)|*|"; }
+  // The folder file dialogs start in: one serves both kinds. True when one is set.
+  bool get_default_dir(qstring *out, int kind) override;
   // Null or empty clears it.
-  void set_default_dir(const char *folder);
-  // Escape closes a dock that has neither close flag.
-  bool escape_closes_docks = false;
+  void set_default_dir(int kind, const char *folder) override;
+  // The client's default desktop (parsed from its built-in text).
+  bool default_desktop_layout(desktop_config_t &out) override;
 
   // ---- Connection state ---------------------------------------------------------------------------------------
+  // The one road to the server; without a connection until the login.
+  arkive_with_events_t facade;
   // Whether a connection exists and does not report itself broken.
-  [[nodiscard]] bool has_usable_connection();
+  [[nodiscard]] bool has_usable_connection() const { return facade.is_usable(); }
   // The copy of the last server information read (user, local site, client host, the site's root directory).
   arkive_server_info_t server_info;
   // The connected server's endpoint text.
