@@ -47,6 +47,9 @@ TEST(QuickFilterOnDisplay, TypingAFilterInEachModeHighlightsTheMatches)
   list.view()->setColumnWidth(0, 380);
   quick_filter_widget_t *bar = list.add_quick_filter_bar();
   list.show();
+  // Without a window manager nothing activates a mapped window: ask for the focus once it is on the screen.
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+  list.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&list));
   list.set_quick_filter_visible(true);
   quick_filter_input_t *input = bar->input();
