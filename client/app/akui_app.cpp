@@ -344,8 +344,7 @@ void akui_app_t::set_default_dir(const char *folder)
 
 bool akui_app_t::has_usable_connection()
 {
-  // No connection exists before the login is built into the application.
-  return false;
+  return facade.is_usable();
 }
 
 const qstring &akui_app_t::computer_name_text()

@@ -97,6 +97,7 @@ void prepare_main_window(akui_app_t &app, akui_main_window_t &window, log_widget
   window.build_toolbars();
   register_client_desktop_factories();
   merge_start_credentials(&config.default_credentials, argc, argv);
+  (void)app.facade.add_handler(&app);
 }
 
 int akui_main(int argc, char **argv)
@@ -118,7 +119,8 @@ int akui_main(int argc, char **argv)
       akui_main_window_t window(client_config());
       prepare_main_window(app, window, log, argc, argv);
       window.show();
-      result = app.exec();
+      if ( app.perform_login(true) )
+        result = app.exec();
       app.delete_wait_dialog();
     }
     // An Output window that no dock took over is still ours.
