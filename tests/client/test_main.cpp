@@ -1,14 +1,8 @@
-// Test main of the client suite: the shared private-folder setup around the UI suite's application object.
+// Test main of the client suite: the shared private-folder setup around a started client.
+#include "tests/client/client_session.h"
 #include "tests/support/test_process.h"
-#include "tests/ui/app/test_app.h"
-
-#include <gtest/gtest.h>
 
 int main(int argc, char **argv)
 {
-  return run_test_process(argc, argv, [](int &app_argc, char **app_argv) {
-    test_app_t app(app_argc, app_argv);
-    app.create_app_wait_dialog();
-    return RUN_ALL_TESTS();
-  });
+  return run_test_process(argc, argv, run_client_session);
 }
