@@ -3,10 +3,14 @@
 
 #include "client/app/akui_main_window.h"
 #include "client/app/client_actions.h"
+#include "client/app/client_config.h"
+#include "client/app/stored_desktop.h"
 #include "core/directories.h"
 #include "core/environment.h"
 #include "core/registry.h"
 #include "core/ui_callback.h"
+#include "ui/desktop_layout.h"
+#include "ui/docks/desktop_widgets.h"
 #include "ui/docks/dock_widget.h"
 #include "ui/layout_helpers.h"
 #include "ui/log_widget.h"
@@ -180,6 +184,20 @@ int akui_app_t::activate_action_handler(ui_action_t *action, ui_action_activatio
   return 1;
 }
 
+DockWidget *akui_app_t::present_widget(QWidget *widget, const dock_options_t *placement)
+{
+  const int kind = widget_kind_of(widget);
+  if ( kind >= 0 && kind < 32 && kind != akui_kind_log )
+  {
+    const bool by_esc = ((client_config().closed_by_esc >> kind) & 1) != 0;
+    const uint32_t others = widget_close_flags(widget) & ~uint32_t(close_flag_by_esc | close_flag_never_by_esc);
+    (void)set_widget_close_flags(widget, others | (by_esc ? close_flag_by_esc : close_flag_never_by_esc));
+  }
+  if ( applying_desktop )
+    return nullptr;
+  return app_t::present_widget(widget, placement);
+}
+
 int akui_app_t::write_log_message(msg_data_t &msg, uint32_t flags)
 {
   log_widget_t *window = log_widget();
@@ -329,23 +347,23 @@ void akui_app_t::set_show_ignored_files(bool value)
   refresh_widgets(uint64_t(1) << akui_kind_local_files, true);
 }
 
-bool akui_app_t::get_default_dir(qstring *out) const
+bool akui_app_t::get_default_dir(qstring *out, int)
 {
   *out = default_dir_;
   return !default_dir_.empty();
 }
 
-void akui_app_t::set_default_dir(const char *folder)
+void akui_app_t::set_default_dir(int, const char *folder)
 {
   default_dir_ = folder != nullptr ? folder : "";
 }
 
-// ---- Connection state and paths ---------------------------------------------------------------------------
-
-bool akui_app_t::has_usable_connection()
+bool akui_app_t::default_desktop_layout(desktop_config_t &out)
 {
-  return facade.is_usable();
+  return out.parse_json(default_desktop_json);
 }
+
+// ---- Connection state and paths ---------------------------------------------------------------------------
 
 const qstring &akui_app_t::computer_name_text()
 {

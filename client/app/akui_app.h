@@ -115,6 +115,9 @@ public:
   int compute_action_state(ui_action_t *action, ui_action_update_ctx_t *context) override;
   // The framework's run of the handler, then 1.
   int activate_action_handler(ui_action_t *action, ui_action_activation_ctx_t *context, action_extra_t *extra) override;
+  // The Output window keeps its own close flags; a client view of kind k closes on Escape when bit k of
+  // CLOSED_BY_ESC is set, and never otherwise. While a desktop is applied nothing is shown (null).
+  DockWidget *present_widget(QWidget *widget, const dock_options_t *placement) override;
   // Appends the text to the Output window; after every 100th line lets the interface breathe.
   int write_log_message(msg_data_t &msg, uint32_t flags) override;
   // With set: adds the kinds to the pending mask and (re)starts the 250 ms timer when that changed it.
@@ -154,12 +157,15 @@ public:
   // The same for a given value; nothing when it is unchanged.
   void set_show_deleted_files(bool value);
   void set_show_ignored_files(bool value);
-  // The folder file dialogs start in (both kinds share it); true when one is set.
-  bool get_default_dir(qstring *out) const;
+  // ---- File dialogs and desktops --------------------------------------------------------------------------------
+  // "All files (*)|*|".
+  const char *file_dialog_filter() override { return "All files (*)|*|"; }
+  // The folder file dialogs start in: one serves both kinds. True when one is set.
+  bool get_default_dir(qstring *out, int kind) override;
   // Null or empty clears it.
-  void set_default_dir(const char *folder);
-  // Escape closes a dock that has neither close flag.
-  bool escape_closes_docks = false;
+  void set_default_dir(int kind, const char *folder) override;
+  // The client's default desktop (parsed from its built-in text).
+  bool default_desktop_layout(desktop_config_t &out) override;
 
   // ---- Connection state (client/app/login.cpp) -----------------------------------------------------------------
   // The one road to the server; without a connection until the login installs one.
@@ -167,7 +173,7 @@ public:
   // The progress display of the work-directory file systems.
   akui_progressor_t progressor;
   // Whether a connection exists and does not report itself broken.
-  [[nodiscard]] bool has_usable_connection();
+  [[nodiscard]] bool has_usable_connection() const { return facade.is_usable(); }
   // Brings the client to a logged-in connection: at the first login an automatic attempt with the stored
   // password when a user is known, else (and when it fails) the Connect dialog until a login succeeds or the
   // user cancels; then the remembered site, or the one whose name the user and host suggest. False when

@@ -3,11 +3,13 @@
 
 #include "client/app/akui_app.h"
 #include "client/app/client_config.h"
+#include "client/app/stored_desktop.h"
 #include "core/ui_callback.h"
 #include "ui/dialog_base.h"
 #include "ui/docks/dock_area.h"
 #include "ui/layout_helpers.h"
 
+#include <QCloseEvent>
 #include <QStatusBar>
 
 #include <cstring>
@@ -69,4 +71,15 @@ void akui_main_window_t::set_status_text(const QString &text)
   status_labels_[0]->setText(text);
   for ( size_t i = 1; i < status_labels_.size(); ++i )
     status_labels_[i]->clear();
+}
+
+void akui_main_window_t::closeEvent(QCloseEvent *event)
+{
+  if ( akui_app_t *app = akui_app(); app != nullptr )
+  {
+    store_desktop(*app);
+    app->save_widget_states(true);
+  }
+  event->accept();
+  ui_main_window_t::closeEvent(event);
 }

@@ -44,6 +44,10 @@ public:
   [[nodiscard]] QLabel *status_label(int index) const { return status_labels_[size_t(index)]; }
   [[nodiscard]] TopLevelDockArea *dock_area() const { return dock_area_; }
 
+protected:
+  // Stores the desktop, asks every dock to save its state, then closes.
+  void closeEvent(QCloseEvent *event) override;
+
 private:
   const akui_client_config_t &config_;
   TopLevelDockArea *dock_area_; // the central widget

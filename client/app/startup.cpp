@@ -7,6 +7,7 @@
 #include "client/app/client_actions.h"
 #include "client/app/client_config.h"
 #include "client/app/desktop_factories.h"
+#include "client/app/stored_desktop.h"
 #include "client/app/ui_dispatcher.h"
 #include "core/debug_flags.h"
 #include "core/directories.h"
@@ -14,6 +15,7 @@
 #include "core/message_catalog.h"
 #include "core/registry.h"
 #include "core/ui_callback.h"
+#include "forms/inputs/form_services.h"
 #include "forms/text/syntax_highlighter.h"
 #include "forms/text/zxl_highlighter.h"
 #include "platform/crash_report.h"
@@ -72,6 +74,7 @@ log_widget_t *prepare_application(akui_app_t &app)
   QCoreApplication::setOrganizationDomain(QString::fromLatin1(organisation_domain));
   QCoreApplication::setApplicationName(QString::fromLatin1(program_display_name));
   app.create_app_wait_dialog();
+  install_form_services();
   auto *log = new log_widget_t;
   log->setWindowTitle(QStringLiteral("Log"));
   app.watch_log_widget(log);
@@ -91,7 +94,7 @@ void prepare_main_window(akui_app_t &app, akui_main_window_t &window, log_widget
   akui_client_config_t &config = client_config();
   load_client_config(&config, argc, argv);
   apply_actions_shortcuts_config();
-  app.escape_closes_docks = config.escape_closes_docks != 0;
+  app.close_by_esc_default = config.escape_closes_docks != 0;
   (void)set_widget_close_flags(log, config.tool_closed_by_esc != 0 ? log_close_flags_by_esc : log_close_flags_kept);
   window.build_menus();
   window.build_toolbars();
@@ -118,9 +121,14 @@ int akui_main(int argc, char **argv)
     {
       akui_main_window_t window(client_config());
       prepare_main_window(app, window, log, argc, argv);
+      restore_main_window_state(app);
       window.show();
+      // A cancelled login ends the program without touching the stored desktop.
       if ( app.perform_login(true) )
+      {
+        restore_desktop(app);
         result = app.exec();
+      }
       app.delete_wait_dialog();
     }
     // An Output window that no dock took over is still ours.

@@ -4,6 +4,7 @@
 #include "core/printf_format.h"
 #include "core/process_exit.h"
 #include "core/ui_callback.h"
+#include "forms/inputs/input_requests.h"
 #include "ui/logger.h"
 #include "ui/message_box.h"
 #include "ui/popup_menu.h"
@@ -60,6 +61,68 @@ int64_t ui_callback_dispatcher(int32_t code, ...)
       const char *format = va_arg(va, const char *);
       va_list *args = va_arg(va, va_list *);
       show_message(kind, format, args);
+      break;
+    }
+    case ui_code_question:
+    {
+      const char *yes = va_arg(va, const char *);
+      const char *no = va_arg(va, const char *);
+      const char *cancel = va_arg(va, const char *);
+      const int32_t default_answer = va_arg(va, int32_t);
+      const char *format = va_arg(va, const char *);
+      va_list *args = va_arg(va, va_list *);
+      va_list copy;
+      va_copy(copy, *args);
+      result = ask_yes_no_request(yes, no, cancel, default_answer, format, copy);
+      va_end(copy);
+      break;
+    }
+    case ui_code_ask_file:
+    {
+      // Each thread keeps its own answer: another thread's request must not overwrite a path being read.
+      thread_local qstring chosen;
+      const int for_saving = va_arg(va, int);
+      const char *default_name = va_arg(va, const char *);
+      const char *format = va_arg(va, const char *);
+      va_list *args = va_arg(va, va_list *);
+      va_list copy;
+      va_copy(copy, *args);
+      if ( ask_file_request(&chosen, for_saving != 0, default_name, format, copy) )
+        result = int64_t(reinterpret_cast<intptr_t>(chosen.c_str()));
+      va_end(copy);
+      break;
+    }
+    case ui_code_form_dialog:
+    {
+      const char *form = va_arg(va, const char *);
+      va_list *args = va_arg(va, va_list *);
+      va_list copy;
+      va_copy(copy, *args);
+      result = ask_form_request(form, copy);
+      va_end(copy);
+      break;
+    }
+    case ui_code_input_value:
+    {
+      auto *value = va_arg(va, qstring *);
+      const int32_t kind = va_arg(va, int32_t);
+      const char *format = va_arg(va, const char *);
+      va_list *args = va_arg(va, va_list *);
+      va_list copy;
+      va_copy(copy, *args);
+      result = ask_text_request(value, kind, format, copy) ? 1 : 0;
+      va_end(copy);
+      break;
+    }
+    case ui_code_form_widget:
+    {
+      const char *form = va_arg(va, const char *);
+      const int32_t flags = va_arg(va, int32_t);
+      va_list *args = va_arg(va, va_list *);
+      va_list copy;
+      va_copy(copy, *args);
+      result = int64_t(reinterpret_cast<intptr_t>(open_form_widget_request(form, flags, copy)));
+      va_end(copy);
       break;
     }
     case ui_code_exec_request:

@@ -126,18 +126,21 @@ TEST(AppObject, ShowSettingsAreStoredAndRefreshTheirViews)
   app.refresh_widgets(all_widget_kinds, false);
 }
 
-TEST(AppObject, DefaultDirectory)
+TEST(AppObject, OneDefaultDirectoryServesBothKinds)
 {
   akui_app_t &app = *client_session().app;
   qstring dir;
-  app.set_default_dir("/home/ann/work");
-  EXPECT_TRUE(app.get_default_dir(&dir));
-  EXPECT_STREQ(dir.c_str(), "/home/ann/work");
+  app.set_default_dir(0, "/home/ann/work");
+  for ( const int kind : {0, 1} )
+  {
+    EXPECT_TRUE(app.get_default_dir(&dir, kind));
+    EXPECT_STREQ(dir.c_str(), "/home/ann/work");
+  }
   for ( const char *empty : {static_cast<const char *>(nullptr), ""} )
   {
-    app.set_default_dir("/x");
-    app.set_default_dir(empty);
-    EXPECT_FALSE(app.get_default_dir(&dir));
+    app.set_default_dir(1, "/x");
+    app.set_default_dir(0, empty);
+    EXPECT_FALSE(app.get_default_dir(&dir, 1));
     EXPECT_STREQ(dir.c_str(), "");
   }
 }
