@@ -8,7 +8,6 @@
 #include "client/app/client_config.h"
 #include "client/app/progress_display.h"
 #include "core/internal_error.h"
-#include "core/registry.h"
 #include "core/unicode.h"
 #include "core/ui_callback.h"
 #include "repo/abstract_fs.h"
@@ -25,6 +24,8 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMetaObject>
+
+#include <strings.h>
 
 #include <cctype>
 #include <cstring>
@@ -207,12 +208,13 @@ void akui_app_t::set_connection(std::unique_ptr<arkive_connection_t> connection)
 
 bool akui_app_t::use_local_site(const char *name, bool quiet)
 {
-  const int code = facade.use_site(nullptr, name, nullptr);
+  const char *site = name != nullptr ? name : "";
+  const int code = facade.use_site(nullptr, site, nullptr);
   arkive_credentials_t &defaults = default_credentials();
   if ( code == ARKIVE_OK )
   {
-    log_printf("Using local site %s\n", name);
-    defaults.site = name != nullptr ? name : "";
+    log_printf("Using local site %s\n", site);
+    defaults.site = site;
   }
   else if ( !quiet )
   {
@@ -220,7 +222,7 @@ bool akui_app_t::use_local_site(const char *name, bool quiet)
   }
   // The remembered site of this server and user: kept when the server could not say (53, 47).
   if ( code == ARKIVE_OK && get_store_credentials_flag() )
-    defaults.save_default_site(name);
+    defaults.save_default_site(site);
   else if ( code != ARKIVE_DISCONNECTED && code != ARKIVE_BAD_PACKET )
     defaults.save_default_site(nullptr);
   return code == ARKIVE_OK;
