@@ -30,7 +30,8 @@ struct akui_client_config_t
 
 // The keyword table of "akui.cfg", its targets relative to the record (pass the record as the reader's base).
 inline constexpr size_t client_keyword_count = 9;
-[[nodiscard]] std::array<config_keyword_t, client_keyword_count> client_keyword_table(const akui_client_config_t &config);
+[[nodiscard]] std::array<config_keyword_t, client_keyword_count>
+client_keyword_table(const akui_client_config_t &config);
 
 // The directives with a handler (config_base_handler_t, base: the record). A layout that does not parse as an
 // array is a warning with the file and line, and the layout read before stays. ARKIVE_HOST: 2 for a value that

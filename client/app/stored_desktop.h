@@ -24,7 +24,8 @@ extern const char default_desktop_json[];
 void restore_main_window_state(akui_app_t &app);
 
 // After the login: applies the stored desktop; without one, when it is refused (the framework reports why) or
-// when it placed no view at all, the default desktop. The default desktop not parsing or being refused is an internal error.
+// when it placed no view at all, the default desktop. The default desktop not parsing or being refused is an
+// internal error.
 void restore_desktop(akui_app_t &app);
 
 // Stores the present desktop as compact JSON text.

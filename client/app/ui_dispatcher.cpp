@@ -15,23 +15,24 @@
 
 namespace {
 
+// Runs fn on a copy of the sender's argument list, which each use must have for itself.
+template <typename Fn>
+auto with_copy(va_list *args, Fn &&fn)
+{
+  va_list copy;
+  va_copy(copy, *args);
+  auto result = fn(copy);
+  va_end(copy);
+  return result;
+}
+
 // Code 24: the box or wait box of the kind, then the text on standard output; errors end the process.
 void show_message(int32_t kind, const char *format, va_list *args)
 {
-  va_list box;
-  va_copy(box, *args);
-  if ( !dispatch_message_box_message(kind, format, box) )
-  {
-    va_list wait;
-    va_copy(wait, *args);
-    (void)dispatch_wait_box_message(kind, format, wait);
-    va_end(wait);
-  }
-  va_end(box);
-  va_list out;
-  va_copy(out, *args);
-  (void)stdout_vprintf(format, out);
-  va_end(out);
+  const bool boxed = with_copy(args, [&](va_list copy) { return dispatch_message_box_message(kind, format, copy); });
+  if ( !boxed )
+    (void)with_copy(args, [&](va_list copy) { return dispatch_wait_box_message(kind, format, copy); });
+  (void)with_copy(args, [&](va_list copy) { return stdout_vprintf(format, copy); });
   if ( kind == msg_kind_error || kind == msg_kind_fatal )
     exit_process(1);
 }
@@ -49,10 +50,7 @@ int64_t ui_callback_dispatcher(int32_t code, ...)
     {
       const char *format = va_arg(va, const char *);
       va_list *args = va_arg(va, va_list *);
-      va_list copy;
-      va_copy(copy, *args);
-      result = logger_print_va(format, copy);
-      va_end(copy);
+      result = with_copy(args, [&](va_list copy) { return logger_print_va(format, copy); });
       break;
     }
     case ui_code_message:
@@ -71,10 +69,9 @@ int64_t ui_callback_dispatcher(int32_t code, ...)
       const int32_t default_answer = va_arg(va, int32_t);
       const char *format = va_arg(va, const char *);
       va_list *args = va_arg(va, va_list *);
-      va_list copy;
-      va_copy(copy, *args);
-      result = ask_yes_no_request(yes, no, cancel, default_answer, format, copy);
-      va_end(copy);
+      result = with_copy(args, [&](va_list copy) {
+        return ask_yes_no_request(yes, no, cancel, default_answer, format, copy);
+      });
       break;
     }
     case ui_code_ask_file:
@@ -85,21 +82,18 @@ int64_t ui_callback_dispatcher(int32_t code, ...)
       const char *default_name = va_arg(va, const char *);
       const char *format = va_arg(va, const char *);
       va_list *args = va_arg(va, va_list *);
-      va_list copy;
-      va_copy(copy, *args);
-      if ( ask_file_request(&chosen, for_saving != 0, default_name, format, copy) )
+      const bool chose = with_copy(args, [&](va_list copy) {
+        return ask_file_request(&chosen, for_saving != 0, default_name, format, copy);
+      });
+      if ( chose )
         result = int64_t(reinterpret_cast<intptr_t>(chosen.c_str()));
-      va_end(copy);
       break;
     }
     case ui_code_form_dialog:
     {
       const char *form = va_arg(va, const char *);
       va_list *args = va_arg(va, va_list *);
-      va_list copy;
-      va_copy(copy, *args);
-      result = ask_form_request(form, copy);
-      va_end(copy);
+      result = with_copy(args, [&](va_list copy) { return ask_form_request(form, copy); });
       break;
     }
     case ui_code_input_value:
@@ -108,10 +102,8 @@ int64_t ui_callback_dispatcher(int32_t code, ...)
       const int32_t kind = va_arg(va, int32_t);
       const char *format = va_arg(va, const char *);
       va_list *args = va_arg(va, va_list *);
-      va_list copy;
-      va_copy(copy, *args);
-      result = ask_text_request(value, kind, format, copy) ? 1 : 0;
-      va_end(copy);
+      result = with_copy(args, [&](va_list copy) { return ask_text_request(value, kind, format, copy); }) ? 1
+                                                                                                          : 0;
       break;
     }
     case ui_code_form_widget:
@@ -119,10 +111,8 @@ int64_t ui_callback_dispatcher(int32_t code, ...)
       const char *form = va_arg(va, const char *);
       const int32_t flags = va_arg(va, int32_t);
       va_list *args = va_arg(va, va_list *);
-      va_list copy;
-      va_copy(copy, *args);
-      result = int64_t(reinterpret_cast<intptr_t>(open_form_widget_request(form, flags, copy)));
-      va_end(copy);
+      result = int64_t(reinterpret_cast<intptr_t>(
+        with_copy(args, [&](va_list copy) { return open_form_widget_request(form, flags, copy); })));
       break;
     }
     case ui_code_exec_request:
