@@ -1,8 +1,10 @@
 // The client's application object: the process's QApplication and the owner of everything that is not a widget.
 #pragma once
 
-#include "core/qstring.h"
 #include "client/app/arkive_with_events.h"
+#include "client/app/progress_display.h"
+#include "core/event_source.h"
+#include "core/qstring.h"
 #include "core/qvector.h"
 #include "repo/wire_records.h"
 #include "ui/action_context.h"
@@ -15,6 +17,8 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 
 class akui_main_window_t;
@@ -62,7 +66,8 @@ constexpr int dirty_refresh_delay_ms = 250;
 class akui_app_t : public app_t,
                    public win32_exception_handler_t,
                    public ui_action_context_provider_t,
-                   public ui_widget_factory_t
+                   public ui_widget_factory_t,
+                   public event_handler_t
 {
   Q_OBJECT
 
@@ -162,11 +167,38 @@ public:
   // The client's default desktop (parsed from its built-in text).
   bool default_desktop_layout(desktop_config_t &out) override;
 
-  // ---- Connection state ---------------------------------------------------------------------------------------
-  // The one road to the server; without a connection until the login.
+  // ---- Connection state (client/app/login.cpp) -----------------------------------------------------------------
+  // The one road to the server; without a connection until the login installs one.
   arkive_with_events_t facade;
+  // The progress display of the work-directory file systems.
+  akui_progressor_t progressor;
   // Whether a connection exists and does not report itself broken.
   [[nodiscard]] bool has_usable_connection() const { return facade.is_usable(); }
+  // Brings the client to a logged-in connection: at the first login an automatic attempt with the stored
+  // password when a user is known, else (and when it fails) the Connect dialog until a login succeeds or the
+  // user cancels; then the remembered site, or the one whose name the user and host suggest. False when
+  // cancelled: the connection state is then unchanged.
+  bool perform_login(bool first);
+  // Deletes the current connection (once none of its operations runs) and installs the new one (or none)
+  // with the network-failure handler and a message sink; then an update pass of the actions.
+  void set_connection(std::unique_ptr<arkive_connection_t> connection);
+  // Makes the site current; logs "Using local site %s\n" and remembers it on success, warns on failure unless
+  // quiet. The stored default site of the server and user is kept after 53 and 47, stored after a success
+  // while credentials are saved, and removed otherwise.
+  bool use_local_site(const char *name, bool quiet);
+  // Fills the status labels: "Disconnected", "No info", or the server, client, user, site and root directory.
+  // Internal error 80085 without a main window.
+  void connection_info();
+
+  // ---- Caches the facade's events invalidate (client/app/app_events.cpp) --------------------------------------
+  // The opened file of that path (compared byte by byte), fetched with the user's opened files when the list is
+  // stale; null when the file is not opened or the list could not be fetched.
+  [[nodiscard]] const worklist_file_t *opened_file(const char *path);
+  // The results of the last search of the server's files.
+  qvector<arkive_file_info_t> find_results;
+  // The application's answer to the facade's events: clears or marks stale the caches they concern and marks
+  // the views to refresh. Answers null: later listeners hear the event too.
+  void *handle(uint64_t code, va_list va) override;
   // The copy of the last server information read (user, local site, client host, the site's root directory).
   arkive_server_info_t server_info;
   // The connected server's endpoint text.
@@ -187,6 +219,9 @@ public slots:
   void action_triggered();
   // Sends the refresh event with the pending kinds to every widget, then clears them.
   void on_dirty_widgets_refresh_timer();
+  // A lost connection that could not be restored (always run from a queued call): drops the connection, marks
+  // every view dirty and brings the Connect dialog back through "logon".
+  void on_network_failure();
 
 private:
   void store_show_setting(bool *setting, bool value, const char *registry_name, const char *action_name);
@@ -201,6 +236,8 @@ private:
   bool show_deleted_files_ = false;
   bool show_ignored_files_ = false;
   uint32_t log_messages_ = 0; // lines added to the Output window, for the breathing rule
+  std::map<std::string, worklist_file_t> opened_files_; // by server path
+  bool opened_files_stale_ = true;
 };
 
 // The application object; null when none exists.

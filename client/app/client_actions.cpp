@@ -3,6 +3,7 @@
 
 #include "client/app/akui_app.h"
 #include "client/app/akui_main_window.h"
+#include "client/app/login.h"
 #include "client/app/options_dialog.h"
 #include "core/internal_error.h"
 #include "ui/action_context.h"
@@ -60,6 +61,10 @@ std::vector<action_desc_t> build_table()
   rows.push_back(client_row("quit_akui", quit_akui_activate, always_enabled, all_widget_kinds,
                             client_without_connection, window_row_flags, 0, "E&xit", "Exit",
                             "icons/actions/quit_akui.svg"));
+  rows.push_back(client_row("logoff", logoff_activate, logoff_update, all_widget_kinds, 0, window_row_flags,
+                            all_widget_kinds, "&Disconnect", nullptr, "icons/actions/logoff.svg"));
+  rows.push_back(client_row("logon", logon_activate, logon_update, all_widget_kinds, client_without_connection,
+                            window_row_flags, all_widget_kinds, "&Connect", nullptr, "icons/actions/logon.svg"));
   rows.push_back(client_row("open_log_widget", open_log_widget_activate, nullptr, all_widget_kinds,
                             client_without_connection, window_row_flags, 0, "Log &window", nullptr,
                             "icons/actions/open_log_widget.svg"));
@@ -142,6 +147,14 @@ void akui_app_t::action_triggered()
     return;
   (void)action->run_from_ui();
   refresh_actions(UPDACT_ACTION_RAN, nullptr, nullptr);
+}
+
+int akui_action_t::run_from_ui()
+{
+  const int result = ui_action_t::run_from_ui();
+  if ( akui_app_t *app = akui_app() )
+    close_progress_display(app->progressor);
+  return result;
 }
 
 int quit_akui_activate(ui_action_activation_ctx_t *)

@@ -16,9 +16,12 @@ constexpr int ACTION_STATE_NO_CONNECTION = 5;
 // The context flag (low half of the update context's flags) that says the local site is usable.
 constexpr uint64_t context_local_site_usable = 0x1;
 
-// The client's action: a ui_action_t whose QAction is a child of the application object.
+// The client's action: a ui_action_t whose QAction is a child of the application object. Promise: a progress
+// display that the action's work opened is closed when the action returns.
 class akui_action_t : public ui_action_t
 {
+public:
+  int run_from_ui() override;
 };
 
 // The client's records in table order; only rows whose handlers exist are present. Static.

@@ -100,6 +100,7 @@ void prepare_main_window(akui_app_t &app, akui_main_window_t &window, log_widget
   window.build_toolbars();
   register_client_desktop_factories();
   merge_start_credentials(&config.default_credentials, argc, argv);
+  (void)app.facade.add_handler(&app);
 }
 
 int akui_main(int argc, char **argv)
@@ -122,8 +123,12 @@ int akui_main(int argc, char **argv)
       prepare_main_window(app, window, log, argc, argv);
       restore_main_window_state(app);
       window.show();
-      restore_desktop(app);
-      result = app.exec();
+      // A cancelled login ends the program without touching the stored desktop.
+      if ( app.perform_login(true) )
+      {
+        restore_desktop(app);
+        result = app.exec();
+      }
       app.delete_wait_dialog();
     }
     // An Output window that no dock took over is still ours.

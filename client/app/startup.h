@@ -21,7 +21,7 @@ log_widget_t *prepare_application(akui_app_t &app);
 
 // Everything between the main window's construction and its first showing: size, icons, the actions, the script
 // engine, the configuration (argv's "-D" directives included), shortcuts, Escape rules, menus, toolbars, the
-// desktop factories and the start's login data.
+// desktop factories, the start's login data, and the application listening to the facade's events.
 void prepare_main_window(akui_app_t &app, akui_main_window_t &window, log_widget_t *log, int argc, char **argv);
 
 // The whole program: start-up, login, the event loop and shutdown; answers the exit code.

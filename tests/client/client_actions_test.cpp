@@ -28,7 +28,7 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
   std::vector<std::string> expected;
   for ( const action_desc_t &desc : log_widget_action_descs() )
     expected.emplace_back(desc.name);
-  for ( const char *name : {"quit_akui", "open_log_widget", "options"} )
+  for ( const char *name : {"quit_akui", "logoff", "logon", "open_log_widget", "options"} )
     expected.emplace_back(name);
   std::vector<std::string> names;
   for ( const action_desc_t &desc : client_action_table() )
@@ -54,6 +54,9 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
     {"quit_akui", "E&xit", "Exit", 0},
     {"open_log_widget", "Log &window", "", 0},
     {"options", "&Options", "Open options dialog", 0x9},
+    // Without a tooltip of their own: Qt shows the label without its mnemonic.
+    {"logoff", "&Disconnect", "Disconnect", ~uint64_t(0)},
+    {"logon", "&Connect", "Connect", ~uint64_t(0)},
   };
   for ( const auto &row : rows )
   {
@@ -66,6 +69,8 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
   }
   EXPECT_FALSE(find_ui_action("quit_akui")->qaction()->icon().isNull());
   EXPECT_FALSE(find_ui_action("open_log_widget")->qaction()->icon().isNull());
+  EXPECT_FALSE(find_ui_action("logon")->qaction()->icon().isNull());
+  EXPECT_FALSE(find_ui_action("logoff")->qaction()->icon().isNull());
 }
 
 // A row of the client's kind, as the table would give it.
@@ -182,7 +187,7 @@ TEST(ClientActions, WithoutConnectionTheWindowsRowsStayEnabled)
 {
   akui_app_t &app = *client_session().app;
   ASSERT_FALSE(app.has_usable_connection());
-  for ( const char *name : {"quit_akui", "open_log_widget", "options"} )
+  for ( const char *name : {"quit_akui", "logon", "open_log_widget", "options"} )
   {
     SCOPED_TRACE(name);
     ui_action_t *action = find_ui_action(name);

@@ -2,10 +2,15 @@
 // hostile report sequences, and Cancel answered through the next report.
 #include "client/app/progress_display.h"
 
+#include "client/app/akui_app.h"
+#include "ui/ui_action.h"
+#include "ui/ui_action_registry.h"
+
 #include "tests/ui/app/screenshots.h"
 #include "ui/app_base.h"
 #include "ui/wait_box.h"
 
+#include <QAction>
 #include <QPushButton>
 #include <QTest>
 
@@ -196,6 +201,36 @@ TEST_F(progress_display_t, closing_the_display_hides_only_a_box_it_shows)
   // Reports of the rest of the operation are dropped.
   EXPECT_EQ(progressor.progress(progress_add, 4000), 0);
   EXPECT_FALSE(box().isVisible());
+}
+
+bool download_seen_open = false;
+
+int start_a_download_and_leave_it_open(ui_action_activation_ctx_t *)
+{
+  akui_app_t *app = akui_app();
+  (void)app->progressor.progress(progress_bytes_first, 1 << 20);
+  (void)app->progressor.progress(progress_add, 4096);
+  download_seen_open = app->progressor.shown() && current_app()->wait_dialog()->isVisible();
+  return 1;
+}
+
+// The application's display, opened by an action's work and left open by it, closes when the action returns.
+TEST_F(progress_display_t, an_action_closes_the_display_its_work_left_open)
+{
+  action_desc_t desc;
+  desc.name = "test_download_without_an_end";
+  desc.activate = &start_a_download_and_leave_it_open;
+  desc.widget_kinds = ~uint64_t(0);
+  desc.context_word = 0x2; // usable without a connection
+  desc.label = "Download";
+  ASSERT_NE(akui_app(), nullptr);
+  ui_action_t *action = akui_app()->get_action_registry()->register_core_action(desc);
+  ASSERT_NE(action, nullptr);
+  action->qaction()->trigger();
+  EXPECT_TRUE(download_seen_open);
+  EXPECT_FALSE(akui_app()->progressor.shown());
+  EXPECT_FALSE(box().isVisible());
+  EXPECT_TRUE(unregister_ui_action_by_name(desc.name));
 }
 
 // Sequences of reports a misbehaving server or file system can produce; none may crash or draw a wrong bar.
