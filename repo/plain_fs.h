@@ -35,8 +35,8 @@ public:
   // directory is left out as a whole.
   bool glob(qvector<qstring> *out, const char *pattern, ignore_rules_t *rules, const char *root,
             glob_stop_check_t stop, uint32_t flags) override;
-  // Every remembered file, then each folder that holds one, is flushed to the disk by a few threads at once,
-  // so the disk sees the batch's flushes together.
+  // The file systems that hold the remembered files are flushed to the disk, each once, with whatever else
+  // they hold that is not on the disk yet: one wait for a whole batch, however many files it wrote.
   int sync_written_files() override;
   // Takes a file that a committed close wrote under FS_OPEN_SYNC_LATER into the next sync_written_files.
   // Safe from any thread.
