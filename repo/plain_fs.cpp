@@ -238,6 +238,24 @@ int process_fs_t::system_path(qstring *os_path, const char *path, bool follow_la
     *os_path = path;
     return 0;
   }
+  bool resolved = false;
+  {
+    const std::lock_guard lock(root_mutex_);
+    if ( !root_resolved_ )
+    {
+      // Resolved once the root exists: until then a later link in its place must still be followed.
+      real_site_root_t root;
+      if ( root.resolve(site_root().c_str()) == 0 && is_directory(site_root().c_str()) )
+      {
+        real_root_ = std::move(root);
+        root_resolved_ = true;
+      }
+    }
+    resolved = root_resolved_;
+  }
+  // Once resolved, the root is never changed again: it is read without the lock.
+  if ( resolved )
+    return real_root_.confine(os_path, path, follow_last);
   return confine_real_path(os_path, site_root().c_str(), path, follow_last);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "repo/abstract_fs.h"
+#include "repo/site_confinement.h"
 
 #include <mutex>
 #include <string>
@@ -46,6 +47,9 @@ private:
   // The path to give the system: 0 and *os_path, or the confinement's code.
   int system_path(qstring *os_path, const char *path, bool follow_last) const;
 
+  mutable std::mutex root_mutex_;
+  mutable bool root_resolved_ = false; // under root_mutex_; once true, real_root_ never changes again
+  mutable real_site_root_t real_root_; // the site root, resolved at the first path met once it exists
   std::mutex written_mutex_;
   std::vector<std::string> written_; // system paths of files committed since the last sync_written_files
 };
