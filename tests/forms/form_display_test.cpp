@@ -2,9 +2,7 @@
 // display's own fonts and style, driven with real mouse events, with a screenshot of each.
 #include "repo/connect_form.h"
 
-#include "core/registry.h"
-#include "repo/login_credentials.h"
-#include "tests/forms/form_widget_fixture.h"
+#include "tests/forms/connect_form_fixture.h"
 #include "tests/ui/app/screenshots.h"
 
 #include <QAbstractButton>
@@ -67,23 +65,8 @@ void expect_laid_out(QWidget &dialog, const form_widget_t &form, const char *wha
 
 TEST(FormsOnDisplay, ConnectFormShowsTheProxyFieldsExactlyWhileTicked)
 {
-  ASSERT_TRUE(registry_select_app("akui"));
-  recording_ui_callback_t ui;
-  arkive_credentials_t credentials;
-  credentials.user = "alice";
-  credentials.host = "srv";
-  credentials.port = 8080;
-  credentials.proxy.host = "px";
-  credentials.proxy.port = 3128;
-
-  bool played = false;
-  ui.script_form([&](const char *text, va_list args) -> int64_t {
-    played = true;
-    hosted_form_t hosted;
-    form_args_t cursor(args);
-    EXPECT_TRUE(compile_form(hosted.form, text, cursor));
-    EXPECT_EQ(hosted.form->call_form_callback(form_code_ready), 1);
-    EXPECT_TRUE(hosted.show());
+  arkive_credentials_t credentials = sample_connect_credentials();
+  const int answer = run_connect_form(credentials, [](hosted_form_t &hosted) {
     auto *use_proxy = hosted.control<QCheckBox>('C', 0);
     auto *proxy = hosted.control<QComboBox>('q', 2);
     EXPECT_TRUE(use_proxy != nullptr && proxy != nullptr);
@@ -107,8 +90,7 @@ TEST(FormsOnDisplay, ConnectFormShowsTheProxyFieldsExactlyWhileTicked)
     QTest::mouseClick(hosted.dialog_button(QDialogButtonBox::Cancel), Qt::LeftButton);
     return hosted.dialog->result();
   });
-  EXPECT_EQ(credentials.run_connect_dialog(nullptr, nullptr, 1), 0);
-  EXPECT_TRUE(played);
+  EXPECT_EQ(answer, 0);
 }
 
 TEST(FormsOnDisplay, EachLayoutFeatureIsLaidOutOnTheScreen)
