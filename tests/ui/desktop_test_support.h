@@ -100,6 +100,10 @@ protected:
     main->set_menubar_menus({});
     main->setWindowState(Qt::WindowNoState);
     test_app().reset_desktop_state();
+    // Persistent widgets a test left in docks go with their docks.
+    for ( DockWidget *dock : leaf_dock_widgets() )
+      if ( QWidget *content = dock_content(dock) )
+        set_widget_close_flags(content, 0);
     DockFixture::TearDown();
   }
 
