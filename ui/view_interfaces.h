@@ -7,19 +7,26 @@
 class QHeaderView;
 class QString;
 class QWidget;
+class ui_dialog_t;
 
 // Opaque here: a chooser's data source and a view's filter engine belong to the views library.
 class chooser_base_t;
 class filtered_widget_mixin_t;
 
-// One entry of a directory tree: an item's inode or a folder's number; no entry is {all ones, false}.
-struct dirtree_entry_t
+// A position inside a directory tree: the position-th entry of a folder. The root folder's own cursor is
+// {all ones, 0}; {all ones, any other position} is the empty cursor, the default.
+struct dirtree_cursor_t
 {
-  int64_t id = -1;
-  bool is_folder = false;
+  int64_t folder = -1;
+  int64_t position = -1;
+
+  friend bool operator==(const dirtree_cursor_t &a, const dirtree_cursor_t &b)
+  {
+    return a.folder == b.folder && a.position == b.position;
+  }
 };
-// The selected entries of a tree view.
-using dirtree_selection_t = std::vector<dirtree_entry_t>;
+// The selection of a tree view: the cursors of its selected rows.
+using dirtree_selection_t = std::vector<dirtree_cursor_t>;
 
 // A chooser widget: shows a chooser_base_t as a table or a tree. Implemented by the views' chooser widget,
 // next to its QWidget base.
@@ -88,3 +95,15 @@ using filter_engine_lookup_t = filtered_widget_mixin_t *(*)(QWidget *widget);
 void set_filter_engine_lookup(filter_engine_lookup_t lookup);
 // The engine registered for a widget, null for null, an unregistered widget or without a lookup.
 [[nodiscard]] filtered_widget_mixin_t *filter_engine_of(QWidget *widget);
+
+// The stock widgets of the list and tree views that the widget factory's base makes (slots 5 and 16): makers
+// the views library installs with its first filter engine. A null maker makes nothing.
+struct view_widget_makers_t
+{
+  QWidget *(*quick_filter_widget)(QWidget *parent) = nullptr;
+  ui_dialog_t *(*edit_filters_dialog)(filtered_widget_mixin_t *engine, QWidget *parent) = nullptr;
+};
+// Installs the makers (GUI thread).
+void set_view_widget_makers(const view_widget_makers_t &makers);
+// The installed makers; both null until the views library installs them.
+[[nodiscard]] const view_widget_makers_t &view_widget_makers();

@@ -52,6 +52,12 @@ public:
   }
   // Given to the next action made, as a factory that breaks the rules would (the registry repairs it).
   std::unique_ptr<action_handler_t> stray_handler;
+  // Makes the persistence helpers of tree views while set (the views' tests keep their state in memory).
+  dirtree_widget_persistence_helper_t *new_dirtree_persistence_helper(QWidget *view) override
+  {
+    return dirtree_persistence != nullptr ? dirtree_persistence(view) : nullptr;
+  }
+  std::function<dirtree_widget_persistence_helper_t *(QWidget *)> dirtree_persistence;
 };
 
 // The main window of the tests; its central widget is the application's top-level dock area.
@@ -176,6 +182,7 @@ public:
   void set_last_request_id(int32_t id);
 
   [[nodiscard]] recording_exception_handler_t &fault_record() { return faults_; }
+  [[nodiscard]] test_widget_factory_t &widget_factory() { return factory_; }
   [[nodiscard]] test_action_context_provider_t &action_provider() { return action_provider_; }
   // The refresh_widgets calls, in order.
   std::vector<std::pair<uint64_t, bool>> refreshes;
