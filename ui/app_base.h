@@ -44,6 +44,7 @@ class BaseDockWidget;
 class DockWidget;
 class TopLevelDockArea;
 class ComplexDockWidget;
+struct dock_options_t;
 class QCloseEvent;
 struct desktop_config_t;
 struct closed_dock_t;
@@ -88,6 +89,10 @@ public:
   virtual bool query_generic_title(QString &out, QWidget *widget);
   // The factory that creates the framework's widgets and controls (pure).
   [[nodiscard]] virtual ui_widget_factory_t *get_widget_factory() = 0;
+  // Shows a widget in the desktop (ui/app_docks.cpp): as a dock of the top-level dock area placed by the
+  // record (null: no placement; a dock of the same title is reused). Answers the dock, null without an area.
+  // The application refines it (its close flags for the widget's kind).
+  virtual DockWidget *present_widget(QWidget *widget, const dock_options_t *placement);
 
   // ---- Faults --------------------------------------------------------------------------------------
   // The handler that the framework's guards hand caught faults to (pure; null: faults are only swallowed).
@@ -392,6 +397,16 @@ public:
   virtual void on_dock_inserted(DockWidget *dock, ComplexDockWidget *container);
   // Set while apply_desktop runs (the form widgets read it).
   bool applying_desktop = false;
+
+  // ---- File dialogs (forms/inputs/input_requests.h) ------------------------------------------------
+  // True: the file dialogs are the platform's own; false: Qt's widgets.
+  [[nodiscard]] virtual bool native_file_dialogs() { return true; }
+  // The filter text of a file request that brings none ("description|patterns|...") (pure).
+  [[nodiscard]] virtual const char *file_dialog_filter() = 0;
+  // The folder remembered for file requests of a kind (0 saving, 1 opening); true when one is (pure).
+  virtual bool get_default_dir(qstring *out, int kind) = 0;
+  // Remembers the folder for the kind; a null or empty text forgets it (pure).
+  virtual void set_default_dir(int kind, const char *folder) = 0;
 
   // ---- Output window (ui/app_logging.cpp) ---------------------------------------------------------
   // The application's Output window, null when it has none (pure).

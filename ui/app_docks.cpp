@@ -1,6 +1,6 @@
-// The application object's share of the docks: the top-level dock area, closing, hiding and raising hosted
-// widgets, the closed-docks memory of closing docks, docks closed on request and by Escape, saving the widgets'
-// states and full screen.
+// The application object's share of the docks: the top-level dock area, presenting, closing, hiding and raising
+// hosted widgets, the closed-docks memory of closing docks, docks closed on request and by Escape, saving the
+// widgets' states and full screen.
 #include "ui/app_base.h"
 
 #include "core/internal_error.h"
@@ -78,6 +78,12 @@ void app_t::close_plain_widget(QWidget *widget, uint32_t flags)
 void app_t::hide_hosted_widget(QWidget *widget)
 {
   DockArea::hide_docked_widget(widget);
+}
+
+DockWidget *_base_app_mixin_t::present_widget(QWidget *widget, const dock_options_t *placement)
+{
+  TopLevelDockArea *area = app()->top_level_dock_area();
+  return area != nullptr ? area->show_as_dock(widget, placement) : nullptr;
 }
 
 bool app_t::raise_widget_dock(QWidget *widget, bool activate)

@@ -184,6 +184,23 @@ int test_app_t::write_log_message(msg_data_t &msg, uint32_t flags)
   return int(msg.text.size());
 }
 
+bool test_app_t::get_default_dir(qstring *out, int kind)
+{
+  const auto found = default_dirs.find(kind);
+  if ( found == default_dirs.end() )
+    return false;
+  *out = found->second.c_str();
+  return true;
+}
+
+void test_app_t::set_default_dir(int kind, const char *folder)
+{
+  if ( folder == nullptr || *folder == '\0' )
+    default_dirs.erase(kind);
+  else
+    default_dirs[kind] = folder;
+}
+
 void test_app_t::before_request_batch(bool flag)
 {
   if ( before_batch )

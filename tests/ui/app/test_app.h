@@ -160,6 +160,17 @@ public:
   // Gives the desktop state back: the client's default desktop, no default focus, no records.
   void reset_desktop_state();
 
+  // ---- File dialogs ---------------------------------------------------------------------------------
+  bool native_file_dialogs() override { return native_dialogs; }
+  // As the client's: "All files (*)|*|".
+  const char *file_dialog_filter() override { return "All files (*)|*|"; }
+  // One remembered folder per kind.
+  bool get_default_dir(qstring *out, int kind) override;
+  void set_default_dir(int kind, const char *folder) override;
+  // What native_file_dialogs answers, and the remembered folders; tests set and clear them.
+  bool native_dialogs = true;
+  std::map<int, std::string> default_dirs;
+
   // ---- Queue hooks ----------------------------------------------------------------------------------
   void before_request_batch(bool flag) override;
   bool intercept_request(exec_request_t *request) override;
