@@ -2,12 +2,15 @@
 #pragma once
 
 #include "tests/ui/app/test_actions.h"
+#include "ui/desktop_layout.h"
 #include "ui/app_base.h"
 #include "ui/exception_handler.h"
 #include "ui/layout_helpers.h"
 #include "ui/main_window.h"
 #include "ui/ui_action_registry.h"
 #include "ui/widget_factory.h"
+
+#include <QPointer>
 
 #include <functional>
 #include <map>
@@ -142,6 +145,31 @@ public:
   // The topics shown so far, and what message_boxes_enabled answers; tests set and clear them.
   std::vector<int32_t> helps_shown;
   bool boxes_enabled = true;
+
+  // ---- Desktops ------------------------------------------------------------------------------------
+  // Parses default_desktop (the client's default desktop unless a test changed it); false when it does not.
+  bool default_desktop_layout(desktop_config_t &out) override;
+  QWidget *default_focus_widget() override { return default_focus; }
+  // Record the calls in dock_insertions and layouts_built (with the place holders left at that time).
+  void on_dock_inserted(DockWidget *dock, ComplexDockWidget *container) override;
+  void on_desktop_layout_built(const desktop_config_t &desktop) override;
+  std::string default_desktop;
+  QPointer<QWidget> default_focus;
+  std::vector<std::pair<QString, const ComplexDockWidget *>> dock_insertions; // leaf title, container
+  std::vector<int> layouts_built;                                             // place holders still docked
+  // Gives the desktop state back: the client's default desktop, no default focus, no records.
+  void reset_desktop_state();
+
+  // ---- File dialogs ---------------------------------------------------------------------------------
+  bool native_file_dialogs() override { return native_dialogs; }
+  // As the client's: "All files (*)|*|".
+  const char *file_dialog_filter() override { return "All files (*)|*|"; }
+  // One remembered folder per kind.
+  bool get_default_dir(qstring *out, int kind) override;
+  void set_default_dir(int kind, const char *folder) override;
+  // What native_file_dialogs answers, and the remembered folders; tests set and clear them.
+  bool native_dialogs = true;
+  std::map<int, std::string> default_dirs;
 
   // ---- Queue hooks ----------------------------------------------------------------------------------
   void before_request_batch(bool flag) override;
