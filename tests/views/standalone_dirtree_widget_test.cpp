@@ -538,14 +538,18 @@ TEST(StandaloneDirtreeWidget, FoldersExpandedWhileAnUpdateIsAppliedAreNotLoadedA
   EXPECT_TRUE(l.widget.isExpanded(l.widget.row("q")));
   EXPECT_EQ(l.model->loads, names_t({"/"}));
 
-  // The user expands p: read once.
+  // The user expands p: read once, and the rows it brings come in without scrolling the view.
   const QModelIndex p = l.widget.row("p");
   QTest::keyClick(&l.widget, Qt::Key_Home);
   QTest::keyClick(&l.widget, Qt::Key_Right);
   EXPECT_TRUE(l.widget.isExpanded(p));
   EXPECT_EQ(l.model->loads, names_t({"/", "/p"}));
   EXPECT_EQ(l.model->load_flags.back(), 0);
+  l.widget.reload_reasons.clear();
   l.widget.settle();
+  ASSERT_EQ(l.widget.reload_reasons.size(), 1u);
+  EXPECT_NE(l.widget.reload_reasons[0] & update_no_auto_scroll, 0u);
+  EXPECT_EQ(l.widget.engine_flags() & engine_no_auto_scroll, 0u);
   l.widget.collapse(l.widget.row("p"));
   l.widget.expand(l.widget.row("p"));
   l.widget.settle();
