@@ -1,0 +1,326 @@
+// Shared helpers of the chooser tests: in-memory lists (multiple and single selection) that record what the
+// widget asks of them, an in-memory persistence helper, and a factory and fixture that install both.
+#pragma once
+
+#include "tests/support/recording_ui_callback.h"
+#include "tests/ui/app/test_app.h"
+#include "ui/ui_action_registry.h"
+#include "views/chooser/chooser_actions.h"
+#include "views/chooser/chooser_base.h"
+#include "views/chooser/chooser_factory.h"
+#include "views/chooser/chooser_table.h"
+#include "views/chooser/chooser_widget.h"
+
+#include <QAbstractItemModelTester>
+#include <QApplication>
+#include <QHeaderView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+using texts_t = std::vector<std::string>;
+
+// Rows "<prefix>0", "<prefix>1", ... in one column, or with a second column of sizes when asked.
+inline std::vector<texts_t> numbered_rows(size_t count, const std::string &prefix = "row ", bool with_size = false)
+{
+  std::vector<texts_t> rows;
+  for ( size_t i = 0; i < count; ++i )
+  {
+    texts_t row {prefix + std::to_string(i)};
+    if ( with_size )
+      row.push_back(std::to_string((i * 7919) % 1000));
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// What every test list shares: its rows and header, a log of the calls that matter, and a flag cleared
+// when it is deleted.
+template <typename Base>
+class test_list_base_t : public Base
+{
+public:
+  test_list_base_t(std::vector<texts_t> rows_in, std::string title_in, uint32_t flags_in = 0)
+    : rows(std::move(rows_in)), title_text(std::move(title_in))
+  {
+    this->flags = flags_in;
+    this->title = title_text.c_str();
+    this->columns = rows.empty() ? 1 : int32_t(rows.front().size());
+  }
+  ~test_list_base_t() override
+  {
+    if ( alive != nullptr )
+      *alive = false;
+  }
+
+  // Column widths and header texts (held here; the source's pointers point at them).
+  void set_widths(std::vector<uint32_t> words)
+  {
+    width_words = std::move(words);
+    this->columns = int32_t(width_words.size());
+    this->widths = width_words.data();
+  }
+  void set_header(std::vector<std::string> texts)
+  {
+    header_texts = std::move(texts);
+    header_pointers.clear();
+    for ( const std::string &t : header_texts )
+      header_pointers.push_back(t.c_str());
+    this->header = header_pointers.data();
+  }
+
+  const uint8_t *identity_bytes(size_t *count) override
+  {
+    *count = identity.size();
+    return identity.empty() ? nullptr : reinterpret_cast<const uint8_t *>(identity.data());
+  }
+  bool prepare() override
+  {
+    ++prepares;
+    return prepare_result;
+  }
+  uint64_t item_count() override { return rows.size(); }
+  void describe_row(std::span<qstring> texts, int32_t *icon, chooser_row_attrs_t *attrs, uint64_t row) override
+  {
+    ++described;
+    for ( size_t i = 0; i < texts.size() && i < rows[row].size(); ++i )
+      texts[i] = rows[row][i].c_str();
+    if ( row == bold_row )
+      attrs->style |= row_bold;
+    (void)icon;
+  }
+  void on_closed() override { ++closings; }
+  uint64_t item_inode(uint64_t row) override { return row < inodes.size() ? inodes[row] : no_inode; }
+  bool standard_action_descs(chooser_stdact_desc_t *descs[4]) override
+  {
+    if ( action_descs.empty() )
+      return false;
+    for ( size_t i = 0; i < 4; ++i )
+      descs[i] = action_descs[i].get();
+    return true;
+  }
+
+  std::vector<texts_t> rows;
+  std::string title_text;
+  std::vector<uint32_t> width_words;
+  std::vector<std::string> header_texts;
+  std::vector<const char *> header_pointers;
+  std::string identity;
+  std::vector<uint64_t> inodes;
+  std::vector<std::unique_ptr<chooser_stdact_desc_t>> action_descs; // four when set
+  uint64_t bold_row = no_inode;
+  bool prepare_result = true;
+  int prepares = 0;
+  int closings = 0;
+  int described = 0;
+  bool *alive = nullptr; // cleared when the list is deleted
+  std::vector<std::string> calls; // "insert 2 5", "reload", "selected 3", ...
+};
+
+// The rows as text, for the call log: "insert 2 5" or "insert" for none.
+inline std::string call_text(const char *name, const qvector<uint64_t> &rows)
+{
+  std::string text = name;
+  for ( const uint64_t row : rows )
+    text += " " + std::to_string(row);
+  return text;
+}
+
+// A multiple-selection list. Each operation runs its script when set (answering the code and rewriting the
+// selection), else answers the base's code.
+class test_multi_list_t : public test_list_base_t<chooser_multi_t>
+{
+public:
+  using script_t = std::function<int(qvector<uint64_t> *)>;
+  using test_list_base_t::test_list_base_t;
+
+  int insert_item(qvector<uint64_t> *s) override { return run("insert", on_insert, s, chooser_unchanged); }
+  int delete_items(qvector<uint64_t> *s) override { return run("delete", on_delete, s, chooser_unchanged); }
+  int edit_items(qvector<uint64_t> *s) override { return run("edit", on_edit, s, chooser_unchanged); }
+  int activate_items(qvector<uint64_t> *s) override { return run("activate", on_activate, s, chooser_unchanged); }
+  int reload_items(qvector<uint64_t> *s) override { return run("reload", on_reload, s, chooser_rebuild); }
+  void on_selection_changed(const qvector<uint64_t> &s) override { calls.push_back(call_text("selected", s)); }
+
+  script_t on_insert, on_delete, on_edit, on_activate, on_reload;
+
+private:
+  int run(const char *name, const script_t &script, qvector<uint64_t> *selection, int base)
+  {
+    calls.push_back(call_text(name, *selection));
+    return script ? script(selection) : base;
+  }
+};
+
+// A single-selection list; scripts take the row and answer {row, code}.
+class test_single_list_t : public test_list_base_t<chooser_t>
+{
+public:
+  using script_t = std::function<chooser_single_result_t(int64_t)>;
+  using test_list_base_t::test_list_base_t;
+
+  chooser_single_result_t insert_item(int64_t r) override { return run("insert", on_insert, r, chooser_unchanged); }
+  chooser_single_result_t delete_items(int64_t r) override { return run("delete", on_delete, r, chooser_unchanged); }
+  chooser_single_result_t edit_items(int64_t r) override { return run("edit", on_edit, r, chooser_unchanged); }
+  chooser_single_result_t activate_items(int64_t r) override
+  {
+    return run("activate", on_activate, r, chooser_unchanged);
+  }
+  chooser_single_result_t reload_items(int64_t r) override { return run("reload", on_reload, r, chooser_rebuild); }
+  void on_selection_changed(int64_t r) override { calls.push_back("selected " + std::to_string(r)); }
+
+  script_t on_insert, on_delete, on_edit, on_activate, on_reload;
+
+private:
+  chooser_single_result_t run(const char *name, const script_t &script, int64_t row, int base)
+  {
+    calls.push_back(std::string(name) + " " + std::to_string(row));
+    return script ? script(row) : chooser_single_result_t {row, base};
+  }
+};
+
+// What a persistence helper stored for one widget title.
+struct stored_header_t
+{
+  std::vector<int32_t> widths;
+  bool has_widths = false;
+  byte_buffer_t visible;
+  bool has_visible = false;
+  int32_t tree_mode = -1;
+  int width_writes = 0;
+};
+
+// Keeps a widget's header state in a map entry of the factory.
+class memory_persistence_t : public chooser_persistence_helper_t
+{
+public:
+  explicit memory_persistence_t(stored_header_t *store) : store_(store) {}
+  bool read_widget_state(int32_t *) override { return false; }
+  bool read_column_widths(std::vector<int32_t> *widths) override
+  {
+    *widths = store_->widths;
+    return store_->has_widths;
+  }
+  bool read_columns_visible(byte_buffer_t *bytes) override
+  {
+    *bytes = store_->visible;
+    return store_->has_visible;
+  }
+  bool write_widget_state(int32_t mode) override
+  {
+    store_->tree_mode = mode;
+    return true;
+  }
+  bool write_column_widths(const std::vector<int32_t> &widths) override
+  {
+    store_->widths = widths;
+    store_->has_widths = true;
+    ++store_->width_writes;
+    return true;
+  }
+  bool write_columns_visible(const byte_buffer_t &bytes) override
+  {
+    store_->visible = bytes;
+    store_->has_visible = true;
+    return true;
+  }
+
+private:
+  stored_header_t *store_; // not owned: an entry of the factory's map
+};
+
+// The tests' factory: in-memory persistence by window title, and presented widgets shown as windows of
+// their own and remembered.
+class test_chooser_factory_t : public chooser_widget_factory_t
+{
+public:
+  std::unique_ptr<chooser_persistence_helper_t> new_chooser_persistence_helper(chooser_widget_t *widget) override
+  {
+    return std::make_unique<memory_persistence_t>(&stored[widget->windowTitle().toStdString()]);
+  }
+  void present_widget(QWidget *widget, uint32_t placement) override
+  {
+    placements.push_back(placement);
+    presented.push_back(widget);
+    widget->show();
+  }
+
+  std::map<std::string, stored_header_t> stored;
+  std::vector<uint32_t> placements;
+  std::vector<QWidget *> presented; // may have been destroyed since
+};
+
+// Registers the chooser's actions with the test application (those not registered yet).
+inline void register_chooser_actions()
+{
+  ui_action_registry_t &registry = *test_app().get_action_registry();
+  for ( const action_desc_t &desc : chooser_action_descs() )
+    if ( registry.find_action(desc.name) == nullptr )
+      (void)registry.register_core_action(desc);
+}
+
+// Installs the factory and a recording UI callback for each test, and destroys what the test left open.
+class chooser_fixture_t : public ::testing::Test
+{
+protected:
+  void SetUp() override { previous_ = set_chooser_widget_factory(&factory); }
+  void TearDown() override
+  {
+    for ( chooser_widget_t *widget : std::vector<chooser_widget_t *>(live_chooser_widgets()) )
+      if ( widget->parentWidget() == nullptr )
+        delete widget;
+    (void)set_chooser_widget_factory(previous_);
+    test_app().action_provider().pinned_widget = nullptr;
+  }
+
+  // A widget for the list as open_chooser would build it (not presented), watched by Qt's model tester.
+  chooser_widget_t *make_widget(chooser_base_t *source, bool embedded = false)
+  {
+    chooser_widget_t *widget = factory.new_chooser_widget(init_chooser_widget_setup(source, nullptr, embedded));
+    QAbstractItemModel *model = widget->table()->model();
+    new QAbstractItemModelTester(model, QAbstractItemModelTester::FailureReportingMode::Fatal, model);
+    return widget;
+  }
+  // Shows the widget and waits until it is on screen.
+  static bool show(QWidget *widget)
+  {
+    widget->show();
+    return QTest::qWaitForWindowExposed(widget);
+  }
+  // The texts of one column of the shown rows, through the model.
+  static std::vector<std::string> shown(chooser_widget_t *widget, int column = 0)
+  {
+    std::vector<std::string> out;
+    const QAbstractItemModel *model = widget->table()->model();
+    for ( int row = 0; row < model->rowCount(); ++row )
+      out.push_back(model->index(row, column).data().toString().toStdString());
+    return out;
+  }
+  // The chooser indexes of the selected rows (ascending) and the current row (-1 none), through the view.
+  static std::vector<uint64_t> selected_rows(chooser_widget_t *widget)
+  {
+    std::vector<uint64_t> rows;
+    for ( const QModelIndex &index : widget->table()->selectionModel()->selectedRows() )
+      rows.push_back(index.internalId());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+  }
+  static int64_t current_row(chooser_widget_t *widget)
+  {
+    const QModelIndex current = widget->table()->currentIndex();
+    return current.isValid() ? int64_t(current.internalId()) : -1;
+  }
+  // Applies pending model updates.
+  static void settle() { QCoreApplication::processEvents(); }
+
+  recording_ui_callback_t ui;
+  test_chooser_factory_t factory;
+
+private:
+  chooser_widget_factory_t *previous_ = nullptr;
+};
