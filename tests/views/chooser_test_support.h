@@ -4,6 +4,10 @@
 
 #include "tests/support/recording_ui_callback.h"
 #include "tests/ui/app/test_app.h"
+#include "ui/docks/dock_node.h"
+#include "ui/docks/dock_widget.h"
+#include "ui/main_window.h"
+#include "ui/shortcut_table.h"
 #include "ui/ui_action_registry.h"
 #include "views/chooser/chooser_actions.h"
 #include "views/chooser/chooser_base.h"
@@ -14,6 +18,7 @@
 #include <QAbstractItemModelTester>
 #include <QApplication>
 #include <QHeaderView>
+#include <QMenu>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -243,16 +248,21 @@ public:
   {
     return std::make_unique<memory_persistence_t>(&stored[widget->windowTitle().toStdString()]);
   }
+  // Docks the widget (in docking tests) or shows it as a window of its own.
   void present_widget(QWidget *widget, uint32_t placement) override
   {
     placements.push_back(placement);
     presented.push_back(widget);
-    widget->show();
+    if ( docking )
+      chooser_widget_factory_t::present_widget(widget, placement);
+    else
+      widget->show();
   }
 
   std::map<std::string, stored_header_t> stored;
   std::vector<uint32_t> placements;
   std::vector<QWidget *> presented; // may have been destroyed since
+  bool docking = false;
 };
 
 // Registers the chooser's actions with the test application (those not registered yet).
@@ -268,7 +278,12 @@ inline void register_chooser_actions()
 class chooser_fixture_t : public ::testing::Test
 {
 protected:
-  void SetUp() override { previous_ = set_chooser_widget_factory(&factory); }
+  void SetUp() override
+  {
+    previous_ = set_chooser_widget_factory(&factory);
+    if ( test_app().icon_by_name("refresh.svg").isNull() )
+      test_app().register_resource_icons();
+  }
   void TearDown() override
   {
     for ( chooser_widget_t *widget : std::vector<chooser_widget_t *>(live_chooser_widgets()) )
@@ -315,12 +330,107 @@ protected:
     const QModelIndex current = widget->table()->currentIndex();
     return current.isValid() ? int64_t(current.internalId()) : -1;
   }
-  // Applies pending model updates.
-  static void settle() { QCoreApplication::processEvents(); }
+  // Runs what is pending (posted model updates, a repolish on the first show and the update it posts).
+  static void settle()
+  {
+    for ( int i = 0; i < 3; ++i )
+      QCoreApplication::processEvents();
+  }
 
   recording_ui_callback_t ui;
   test_chooser_factory_t factory;
 
 private:
   chooser_widget_factory_t *previous_ = nullptr;
+};
+
+// The widget kind the docked test lists report (a chooser kind of the framework).
+inline constexpr int test_chooser_kind = 2;
+
+// Lists docked in the shown, active main window, with the chooser's actions registered and keyed (Insert,
+// Delete, Ctrl+E edit, F5 refresh) and the main window's "Chooser:Edit" menu holding them.
+class docked_chooser_fixture_t : public chooser_fixture_t
+{
+protected:
+  void SetUp() override
+  {
+    chooser_fixture_t::SetUp();
+    factory.docking = true;
+    register_chooser_actions();
+    const std::pair<const char *, const char *> keys[] = {
+      {chooser_insert_action, "Ins"}, {chooser_delete_action, "Del"}, {chooser_edit_action, "Ctrl+E"},
+      {chooser_refresh_action, "F5"}};
+    for ( const auto &[name, key] : keys )
+      set_action_shortcuts(name, qvector<qstring> {qstring(key)}, false);
+    ui_main_window_t *window = test_app().main_window();
+    if ( window->find_named_menu("Chooser:Edit") == nullptr )
+    {
+      QMenu *menu = window->make_menu("Chooser:Edit", "Edit", nullptr);
+      for ( const char *name : chooser_standard_actions )
+        menu->addAction(find_ui_action(name)->qaction());
+    }
+    window->resize(640, 420);
+    window->show();
+    QApplication::setActiveWindow(window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+  }
+  void TearDown() override
+  {
+    for ( chooser_widget_t *widget : std::vector<chooser_widget_t *>(live_chooser_widgets()) )
+      if ( enclosing_dock_widget(widget) != nullptr )
+        close_docked(widget);
+    QCoreApplication::processEvents();
+    test_app().main_window()->hide();
+    chooser_fixture_t::TearDown();
+  }
+  // Opens the list as a docked chooser and gives its table the focus; the widget, or null.
+  chooser_widget_t *open_docked(chooser_base_t *source)
+  {
+    source->flags = (source->flags & ~chooser_kind_field) | uint32_t(test_chooser_kind + 1) << chooser_kind_shift;
+    if ( source->open_chooser(chooser_default_t {}) != 0 )
+      return nullptr;
+    chooser_widget_t *widget = find_chooser_widget_by_object(source);
+    if ( widget == nullptr )
+      return nullptr;
+    widget->setProperty("widget_kind", test_chooser_kind);
+    new QAbstractItemModelTester(widget->table()->model(), QAbstractItemModelTester::FailureReportingMode::Fatal,
+                                 widget->table()->model());
+    widget->table()->setFocus();
+    settle();
+    return widget;
+  }
+  // Closes a docked list with its dock, as the application does once the dock area asks it to.
+  static void close_docked(chooser_widget_t *widget)
+  {
+    DockWidget *dock = enclosing_dock_widget(widget);
+    if ( dock == nullptr )
+    {
+      delete widget;
+      return;
+    }
+    test_app().close_plain_widget(dock, 0);
+  }
+  // Clicks a row (with the modifiers) in the table's first column.
+  static void click_row(chooser_widget_t *widget, int row, Qt::KeyboardModifiers modifiers = {})
+  {
+    QTableView *table = widget->table();
+    settle();
+    const QRect cell = table->visualRect(table->model()->index(row, 0));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, modifiers, cell.center());
+  }
+  static void double_click_row(chooser_widget_t *widget, int row)
+  {
+    QTableView *table = widget->table();
+    settle();
+    const QRect cell = table->visualRect(table->model()->index(row, 0));
+    // As a mouse does it: a click, then the second press, which arrives as a double click.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+  }
+  static void key(chooser_widget_t *widget, int key, Qt::KeyboardModifiers modifiers = {})
+  {
+    settle();
+    QTest::keyClick(widget->table(), Qt::Key(key), modifiers);
+    settle();
+  }
 };

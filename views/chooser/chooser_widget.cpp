@@ -346,12 +346,17 @@ void chooser_widget_t::set_tree_mode(int32_t /*mode*/, const chooser_widget_setu
   setFocusProxy(table_);
 }
 
-void chooser_widget_t::on_header_section_resized(int section, int /*old_size*/, int /*new_size*/)
+void chooser_widget_t::on_header_section_resized(int section, int old_size, int new_size)
 {
   QHeaderView *header = shown_header();
-  // The stretched last section follows the widget's size; only other sections are resized by the user.
-  const bool stretched = header != nullptr && header->stretchLastSection() && section == header->count() - 1;
-  if ( (widget_flags & (copying_header | switching_mode)) == 0 && !stretched )
+  // Hiding and showing a section resize it from or to 0, and the stretched last visible section follows the
+  // widget's size: neither is the user's resize.
+  int last_visible = -1;
+  for ( int visual = header->count() - 1; visual >= 0 && last_visible < 0; --visual )
+    if ( !header->isSectionHidden(header->logicalIndex(visual)) )
+      last_visible = header->logicalIndex(visual);
+  const bool stretched = header->stretchLastSection() && section == last_visible;
+  if ( (widget_flags & (copying_header | switching_mode)) == 0 && !stretched && old_size != 0 && new_size != 0 )
     widget_flags |= user_resized;
   emit header_status_changed(capture_header_status(), header_widths_changed);
 }
