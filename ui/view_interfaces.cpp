@@ -9,6 +9,8 @@ namespace {
 
 // Installed once by the views library at start-up; read on the GUI thread.
 std::atomic<filter_engine_lookup_t> engine_lookup {nullptr};
+// Installed by the views library with its first engine; GUI thread only.
+view_widget_makers_t widget_makers;
 
 } // namespace
 
@@ -41,4 +43,14 @@ filtered_widget_mixin_t *filter_engine_of(QWidget *widget)
 {
   const filter_engine_lookup_t lookup = engine_lookup.load();
   return widget != nullptr && lookup != nullptr ? lookup(widget) : nullptr;
+}
+
+void set_view_widget_makers(const view_widget_makers_t &makers)
+{
+  widget_makers = makers;
+}
+
+const view_widget_makers_t &view_widget_makers()
+{
+  return widget_makers;
 }

@@ -7,6 +7,7 @@
 class QHeaderView;
 class QString;
 class QWidget;
+class ui_dialog_t;
 
 // Opaque here: a chooser's data source and a view's filter engine belong to the views library.
 class chooser_base_t;
@@ -88,3 +89,15 @@ using filter_engine_lookup_t = filtered_widget_mixin_t *(*)(QWidget *widget);
 void set_filter_engine_lookup(filter_engine_lookup_t lookup);
 // The engine registered for a widget, null for null, an unregistered widget or without a lookup.
 [[nodiscard]] filtered_widget_mixin_t *filter_engine_of(QWidget *widget);
+
+// The stock widgets of the list and tree views that the widget factory's base makes (slots 5 and 16): makers
+// the views library installs with its first filter engine. A null maker makes nothing.
+struct view_widget_makers_t
+{
+  QWidget *(*quick_filter_widget)(QWidget *parent) = nullptr;
+  ui_dialog_t *(*edit_filters_dialog)(filtered_widget_mixin_t *engine, QWidget *parent) = nullptr;
+};
+// Installs the makers (GUI thread).
+void set_view_widget_makers(const view_widget_makers_t &makers);
+// The installed makers; both null until the views library installs them.
+[[nodiscard]] const view_widget_makers_t &view_widget_makers();

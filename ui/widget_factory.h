@@ -9,8 +9,10 @@ class QMenu;
 class QString;
 class QWidget;
 class DockWidget;
+class filtered_widget_mixin_t;
 class ui_action_t;
 class ui_dialog_exec_ctl_t;
+class ui_dialog_t;
 struct ui_action_desc_t;
 
 // An object the framework hands back to the factory to be deleted (operation controls and the like).
@@ -18,6 +20,14 @@ class ui_owned_object_t
 {
 public:
   virtual ~ui_owned_object_t() = default;
+};
+
+// The control that lives around one reversible operation (a drag, a rename in place); it has no behaviour
+// besides its destructor.
+class ui_reversible_op_ctl_t : public ui_owned_object_t
+{
+public:
+  int32_t state = 2;
 };
 
 // Creates the framework's widgets, dialogs and operation controls; the application implements it and
@@ -41,6 +51,14 @@ public:
   // Slot 15: a new parentless dock around the widget (DockWidget's constructor flags).
   virtual DockWidget *new_dock_widget(QWidget *content, uint32_t flags) = 0;
 
+  // ---- Filtered views (slots 5 and 16, ui/widget_factory.cpp) ----------------------------------------
+  // A new quick filter bar, a child of the filtered widget. The base makes the views library's stock bar
+  // (null when that library installed no makers, view_interfaces.h).
+  virtual QWidget *new_quick_filter_widget(QWidget *parent);
+  // A new column filters dialog for the engine (owned by the caller). The base makes the views library's
+  // stock dialog, null without makers.
+  virtual ui_dialog_t *new_edit_filters_dialog(filtered_widget_mixin_t *engine, QWidget *parent);
+
   // ---- Codes ----------------------------------------------------------------------------------------
   // The application's meaning of a framework code (the client's answers the code unchanged).
   virtual int32_t map_code(int32_t code) = 0;
@@ -56,6 +74,11 @@ public:
   // A new control to live around one row search (the argument is not used); released through
   // delete_owned_object. The base makes a ui_search_op_ctl_t.
   virtual ui_owned_object_t *new_search_op_ctl(int32_t argument);
+
+  // ---- Reversible operations (slot 10, ui/widget_factory.cpp) ----------------------------------------
+  // A new control to live around one drag or rename in place (title and text are not used); released
+  // through delete_owned_object. The base makes a ui_reversible_op_ctl_t.
+  virtual ui_owned_object_t *new_reversible_op_ctl(const char *title, const char *text);
 
   // ---- Deletion (slot 11) -----------------------------------------------------------------------------
   // Deletes an object the factory made, through its virtual destructor; nothing for null.

@@ -1,9 +1,14 @@
 // A small filtered widget for the engine's tests.
 #include "tests/views/filtered_test_widget.h"
 
+#include "ui/app_base.h"
+#include "ui/widget_factory.h"
+#include "views/filter/filtered_item_view_style.h"
+#include "views/filter/quick_filter_widget.h"
+#include "views/filter/row_search.h"
+
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
-#include <QFont>
 #include <QKeyEvent>
 #include <QVBoxLayout>
 
@@ -42,19 +47,12 @@ QVariant test_filtered_model_t::bucket_item_data(filtered_bucket_t &bucket, cons
 {
   if ( size_t(index.row()) >= bucket.shown_count() )
     return {};
-  if ( role == Qt::DisplayRole )
-  {
-    const item_info_t &row = widget_->row_texts(bucket.row_key(size_t(index.row())));
-    return size_t(index.column()) < row.texts.size() ? QString::fromUtf8(row.texts[size_t(index.column())].c_str())
-                                                     : QString();
-  }
-  if ( role == Qt::FontRole && (widget_->engine_flags() & engine_rows_italic) != 0 )
-  {
-    QFont font;
-    font.setItalic(true);
-    return font;
-  }
-  return {};
+  const uint64_t key = bucket.row_key(size_t(index.row()));
+  if ( role != Qt::DisplayRole )
+    return styled_data(role, key, index);
+  const item_info_t &row = widget_->row_texts(key);
+  return size_t(index.column()) < row.texts.size() ? QString::fromUtf8(row.texts[size_t(index.column())].c_str())
+                                                   : QString();
 }
 
 QModelIndex test_filtered_model_t::parent(const QModelIndex &index) const
@@ -89,6 +87,7 @@ test_filtered_widget_t::test_filtered_widget_t(std::vector<test_folder_t> folder
   view_->setModel(model_);
   view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view_->setStyle(shared_filtered_item_view_style());
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(view_);
   resize(320, 260);
@@ -133,18 +132,19 @@ void test_filtered_widget_t::load_cached_rows(row_cache_t *cache)
     item_info_t &info = (*cache)[folder.key] = item_info_t(2);
     info.texts[0] = folder.name.c_str();
     for ( const test_row_t &row : folder.rows )
-    {
-      item_info_t &r = (*cache)[row.key] = item_info_t(2);
-      r.texts[0] = row.name.c_str();
-      r.texts[1] = row.size.c_str();
-    }
+      describe_row(&((*cache)[row.key] = item_info_t(2)), row);
   }
   for ( const test_row_t &row : rows )
-  {
-    item_info_t &r = (*cache)[row.key] = item_info_t(2);
-    r.texts[0] = row.name.c_str();
-    r.texts[1] = row.size.c_str();
-  }
+    describe_row(&((*cache)[row.key] = item_info_t(2)), row);
+}
+
+void test_filtered_widget_t::describe_row(item_info_t *info, const test_row_t &row)
+{
+  info->set_text(0, row.name);
+  info->set_text(1, row.size);
+  info->attributes = row.attributes;
+  info->background = row.background;
+  info->icon = row.icon;
 }
 
 bool test_filtered_widget_t::fetch_row_texts(item_info_t *info, uint64_t key)
@@ -159,8 +159,27 @@ bool test_filtered_widget_t::fetch_row_texts(item_info_t *info, uint64_t key)
   const test_row_t *row = row_of_key(key);
   if ( row == nullptr )
     return false;
-  info->set_text(0, row->name);
-  info->set_text(1, row->size);
+  describe_row(info, *row);
+  return true;
+}
+
+quick_filter_widget_t *test_filtered_widget_t::add_quick_filter_bar()
+{
+  QWidget *made = current_app()->get_widget_factory()->new_quick_filter_widget(this);
+  auto *bar = qobject_cast<quick_filter_widget_t *>(made);
+  attach_quick_filter(bar);
+  layout()->addWidget(bar);
+  set_quick_filter_visible(false);
+  return bar;
+}
+
+bool test_filtered_widget_t::cut_text_color(QColor *out, const QModelIndex &index)
+{
+  filtered_bucket_t *bucket = filtered_bucket(index.internalId());
+  if ( bucket == nullptr || size_t(index.row()) >= bucket->shown_count()
+       || cut_keys.count(bucket->row_key(size_t(index.row()))) == 0 )
+    return false;
+  *out = cut_colour;
   return true;
 }
 
@@ -245,7 +264,8 @@ const filter_match_t *test_filtered_widget_t::row_for_index(const QModelIndex &i
   filtered_bucket_t *bucket = filtered_bucket(index.internalId());
   if ( bucket == nullptr || size_t(index.row()) >= bucket->shown_count() )
     return nullptr;
-  return &row_texts(bucket->row_key(size_t(index.row()))).match;
+  const filter_match_t &match = row_texts(bucket->row_key(size_t(index.row()))).match;
+  return match.column == index.column() ? &match : nullptr;
 }
 
 QColor test_filtered_widget_t::highlight_color(bool selected)
@@ -253,9 +273,14 @@ QColor test_filtered_widget_t::highlight_color(bool selected)
   return selected ? QColor(Qt::yellow) : QColor(Qt::cyan);
 }
 
-void test_filtered_widget_t::column_titles(std::vector<qstring> *titles)
+void test_filtered_widget_t::column_titles(std::vector<qstring> *out)
 {
-  titles->assign({qstring("Name"), qstring("Size")});
+  // Assigned one by one: a copy of an empty qstring would read as a missing title.
+  out->clear();
+  out->resize(titles.size());
+  for ( size_t i = 0; i < titles.size(); ++i )
+    if ( titles[i].stored_length() != 0 )
+      (*out)[i].assign(titles[i].c_str(), titles[i].size());
 }
 
 void test_filtered_widget_t::view_key_press(const QKeyEvent &event)
@@ -264,28 +289,14 @@ void test_filtered_widget_t::view_key_press(const QKeyEvent &event)
   QCoreApplication::sendEvent(view_, &copy);
 }
 
-// Type-ahead over the root's shown rows, from the current row on.
-bool test_filtered_widget_t::find_match(QAbstractItemView * /*view*/, const char *text, int32_t flags)
+bool test_filtered_widget_t::find_match(QAbstractItemView *view, const char *text, int32_t flags)
 {
-  const int count = model_->rowCount();
-  const int step = (flags & search_backwards) != 0 ? -1 : 1;
-  const int start = view_->currentIndex().isValid() ? view_->currentIndex().row() : 0;
-  const QString needle = QString::fromUtf8(text);
-  for ( int i = (flags & search_repeat) != 0 ? 1 : 0; i < count; ++i )
-  {
-    const QModelIndex index = model_->index(((start + step * i) % count + count) % count, 0);
-    if ( index.data().toString().contains(needle, Qt::CaseInsensitive) )
-    {
-      view_->setCurrentIndex(index);
-      return true;
-    }
-  }
-  return false;
+  return jump_match(view, QString::fromUtf8(text), jump_match_flags(flags));
 }
 
 bool test_filtered_widget_t::find_next_match(QAbstractItemView *view, const char *text)
 {
-  return find_match(view, text, search_repeat);
+  return jump_match(view, QString::fromUtf8(text), jump_next_substring);
 }
 
 void test_filtered_widget_t::jump_to_row(int row)

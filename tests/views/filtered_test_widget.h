@@ -9,18 +9,25 @@
 #include <QTreeView>
 #include <QWidget>
 
+#include <QColor>
+
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 class QAbstractItemModelTester;
+class quick_filter_widget_t;
 
-// One row: its texts (name, size).
+// One row: its texts (name, size) and how it looks.
 struct test_row_t
 {
   uint64_t key;
   std::string name;
   std::string size;
+  uint32_t attributes = 0;
+  int32_t background = -1; // 0x00BBGGRR
+  int32_t icon = -1;
 };
 
 // One folder of the tree: a leading row of the root, with rows of its own.
@@ -50,7 +57,9 @@ private:
   test_filtered_widget_t *widget_; // not owned: the widget that owns the model
 };
 
-class test_filtered_widget_t final : public QWidget, public filtered_widget_mixin_t
+// Promises: its view paints through the filtered views' style; the model answers every role but the texts
+// through styled_data.
+class test_filtered_widget_t : public QWidget, public filtered_widget_mixin_t
 {
 public:
   test_filtered_widget_t(std::vector<test_folder_t> folders, std::vector<test_row_t> rows);
@@ -69,6 +78,18 @@ public:
   std::string current_name() const;
   // The model index of a row by its name (searched in the root and every folder), invalid when not shown.
   QModelIndex index_of(const std::string &name) const;
+
+  // Makes a quick filter bar through the application's factory (it takes the widget's window title as its
+  // settings name), attaches it and puts it below the view, hidden.
+  quick_filter_widget_t *add_quick_filter_bar();
+
+  // What the engine is told: the rows marked cut (drawn in cut_colour), whether sorting and the quick filter
+  // are allowed, and the header titles (an unassigned qstring is a missing title).
+  std::set<uint64_t> cut_keys;
+  QColor cut_colour = Qt::red;
+  bool allow_sorting = true;
+  bool allow_quick_filter = true;
+  std::vector<qstring> titles = {qstring("Name"), qstring("Size")};
 
   // What the engine asked of the widget.
   int loads = 0;
@@ -89,10 +110,13 @@ public:
   void sync_view(const view_snapshot_t &snapshot, uint32_t reason, view_selection_records_t *records) override;
   const filter_match_t *row_for_index(const QModelIndex &index) override;
   QColor highlight_color(bool selected) override;
-  bool cut_text_color(QColor *, const QModelIndex &) override { return false; }
+  bool cut_text_color(QColor *out, const QModelIndex &index) override;
+  bool sorting_allowed() override { return allow_sorting; }
+  bool quick_filter_allowed() override { return allow_quick_filter; }
   std::unique_ptr<filtered_bucket_t> bucket_for_key(uint64_t bucket_key) override;
   void take_snapshot(view_snapshot_t *snapshot, uint32_t flags) override;
-  void reset_view_sort() override {}
+  // Unsorted from now on.
+  void reset_view_sort() override { set_sorting(nullptr); }
   void column_titles(std::vector<qstring> *titles) override;
   void view_key_press(const QKeyEvent &event) override;
   std::unique_ptr<filtered_widget_mixin_update_strategy_t> make_update_strategy(view_snapshot_t *snapshot,
@@ -107,6 +131,7 @@ protected:
 
 private:
   const test_row_t *row_of_key(uint64_t key) const;
+  static void describe_row(item_info_t *info, const test_row_t &row);
 
   QTreeView *view_;                // owned through Qt's parent
   test_filtered_model_t *model_;   // owned through Qt's parent

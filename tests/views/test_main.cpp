@@ -8,6 +8,7 @@ int main(int argc, char **argv)
 {
   return run_test_process(argc, argv, [](int &app_argc, char **app_argv) {
     test_app_t app(app_argc, app_argv);
+    app.create_app_wait_dialog();
     return RUN_ALL_TESTS();
   });
 }

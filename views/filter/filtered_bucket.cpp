@@ -132,3 +132,19 @@ void view_snapshot_t::swap(view_snapshot_t &other) noexcept
   current.swap(other.current);
   std::swap(words, other.words);
 }
+
+void add_view_selection(view_selection_records_t *records, QAbstractItemView *view, const QItemSelection &selection,
+                        const QModelIndex &current)
+{
+  if ( selection.isEmpty() && !current.isValid() )
+    return;
+  view_selection_record_t *mine = nullptr;
+  for ( view_selection_record_t &record : *records )
+    if ( record.view == view )
+      mine = &record;
+  if ( mine == nullptr )
+    mine = &records->emplace_back(view_selection_record_t {view, {}, {}});
+  mine->selection.merge(selection, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  if ( current.isValid() && !mine->current.isValid() )
+    mine->current = current;
+}

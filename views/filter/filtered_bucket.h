@@ -94,6 +94,10 @@ struct view_selection_record_t
   QModelIndex current;
 };
 using view_selection_records_t = std::vector<view_selection_record_t>;
+// Adds rows to select (Select and Rows) and a current index to the view's record, made when missing; a
+// current index already recorded stays. Nothing when both are empty.
+void add_view_selection(view_selection_records_t *records, QAbstractItemView *view, const QItemSelection &selection,
+                        const QModelIndex &current);
 
 // One bucket that a view showed when the snapshot was taken.
 struct view_bucket_record_t

@@ -1,9 +1,26 @@
 // The item model of a filtered view over the engine's filtered buckets.
 #include "views/filter/filtered_item_view_model.h"
 
+#include "ui/app_base.h"
+#include "ui/layout_helpers.h"
 #include "views/filter/filtered_widget_mixin.h"
 
 #include <QAbstractItemView>
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QWidget>
+
+namespace
+{
+
+// A stored 0x00BBGGRR colour as Qt's colour (the alpha byte is ignored).
+QColor colour_of_bgr(uint32_t bgr)
+{
+  return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
+}
+
+} // namespace
 
 QModelIndex filtered_item_view_model_t::index(int row, int column, const QModelIndex &parent) const
 {
@@ -40,6 +57,53 @@ QVariant filtered_item_view_model_t::data(const QModelIndex &index, int role) co
   return bucket_item_data(*bucket, index, role);
 }
 
+QVariant filtered_item_view_model_t::styled_data(int role, uint64_t key, const QModelIndex &index) const
+{
+  const item_info_t &row = engine_->row_texts(key);
+  switch ( role )
+  {
+    case Qt::DecorationRole:
+    {
+      app_t *app = current_app();
+      if ( index.column() != 0 || row.icon < 0 || app == nullptr )
+        return {};
+      return app->icon_by_id(row.icon);
+    }
+    case Qt::FontRole:
+    {
+      const bool all_italic = (engine_->engine_flags() & engine_rows_italic) != 0;
+      if ( row.attributes == 0 && !all_italic )
+        return {};
+      const auto *owner = qobject_cast<const QWidget *>(QObject::parent());
+      QFont font = owner != nullptr ? owner->font() : QFont();
+      if ( (row.attributes & row_bold) != 0 )
+        font.setWeight(QFont::Bold);
+      if ( (row.attributes & row_italic) != 0 || all_italic )
+        font.setItalic(true);
+      if ( (row.attributes & row_underline) != 0 )
+        font.setUnderline(true);
+      if ( (row.attributes & row_strike_out) != 0 )
+        font.setStrikeOut(true);
+      return font;
+    }
+    case Qt::ForegroundRole:
+    case Qt::BackgroundRole:
+    {
+      if ( role == Qt::ForegroundRole && (row.attributes & row_grey) != 0 )
+        return QColor(Qt::darkGray);
+      const uint32_t background = engine_->row_filter_result_cached(key, uint32_t(row.background));
+      if ( background == uint32_t(-1) )
+        return {};
+      const QColor colour = colour_of_bgr(background);
+      if ( role == Qt::ForegroundRole )
+        return contrasting_text_color(colour);
+      return QBrush(colour);
+    }
+    default:
+      return {};
+  }
+}
+
 void filtered_item_view_model_t::sync_bucket_rows(view_selection_records_t *records, const QModelIndex &parent,
                                                   const view_bucket_record_t &record,
                                                   const filtered_bucket_t *current, QAbstractItemView *view)
@@ -69,15 +133,5 @@ void filtered_item_view_model_t::sync_bucket_rows(view_selection_records_t *reco
   QItemSelection selection;
   QModelIndex current_index;
   bucket->select_in_view(view, parent, record.selected.get(), current, &selection, &current_index);
-  if ( selection.isEmpty() && !current_index.isValid() )
-    return;
-  view_selection_record_t *mine = nullptr;
-  for ( view_selection_record_t &r : *records )
-    if ( r.view == view )
-      mine = &r;
-  if ( mine == nullptr )
-    mine = &records->emplace_back(view_selection_record_t {view, {}, {}});
-  mine->selection.merge(selection, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-  if ( current_index.isValid() && !mine->current.isValid() )
-    mine->current = current_index;
+  add_view_selection(records, view, selection, current_index);
 }

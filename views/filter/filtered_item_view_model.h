@@ -37,6 +37,11 @@ public:
   // The data of an index of the bucket.
   [[nodiscard]] virtual QVariant bucket_item_data(filtered_bucket_t &bucket, const QModelIndex &index,
                                                   int role) const = 0;
+  // The answer for every role but the display text, from the row of the key (made the engine's current
+  // row): the row's icon in column 0, its font attributes (and the engine's italics for all rows) on the
+  // font of the model's parent widget, its background (the highlight of a matching highlight condition
+  // first) and the contrasting text colour, dark grey text for grey rows. No value where none applies.
+  [[nodiscard]] QVariant styled_data(int role, uint64_t key, const QModelIndex &index) const;
 
   QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
   int rowCount(const QModelIndex &parent = QModelIndex()) const override;

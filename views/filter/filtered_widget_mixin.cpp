@@ -2,7 +2,10 @@
 #include "views/filter/filtered_widget_mixin.h"
 
 #include "core/internal_error.h"
+#include "ui/action_context.h"
 #include "ui/view_interfaces.h"
+#include "views/chooser/column_filters_dialog.h"
+#include "views/filter/quick_filter_widget.h"
 #include "views/filter/row_filter.h"
 
 #include <QAbstractItemModel>
@@ -43,6 +46,10 @@ filtered_widget_mixin_t::filtered_widget_mixin_t(QWidget *widget) : widget_(widg
 {
   std::vector<engine_entry_t> &registry = engine_registry();
   set_filter_engine_lookup(&find_filtered_widget_mixin);
+  set_view_widget_makers({[](QWidget *parent) -> QWidget * { return new quick_filter_widget_t(parent); },
+                          [](filtered_widget_mixin_t *engine, QWidget *parent) -> ui_dialog_t * {
+                            return new edit_filters_dialog_t(engine, parent);
+                          }});
   for ( engine_entry_t &entry : registry )
     if ( entry.widget == nullptr )
     {
@@ -246,6 +253,8 @@ void filtered_widget_mixin_t::resync_view(const view_snapshot_t &snapshot, uint3
 {
   drop_all_buckets();
   current_key_ = no_key;
+  // The conditions may have changed: a remembered highlight colour would be stale.
+  highlight_key_ = no_key;
   filter_rows();
   // A quick-filter expression that went over its budget on these rows is dropped like one that does not
   // compile: the previous quick-filter condition and its sorting come back before the views are synchronised.
@@ -260,6 +269,12 @@ void filtered_widget_mixin_t::resync_view(const view_snapshot_t &snapshot, uint3
   }
   quick_fallback_.reset();
   sync_views(snapshot, reason);
+  if ( quick_filter_widget_t *bar = quick_filter() )
+  {
+    flags_ |= engine_writing_bar;
+    bar->show_condition_text(is_quick_condition(conditions_) ? &conditions_.front() : nullptr);
+    flags_ &= ~engine_writing_bar;
+  }
 }
 
 void filtered_widget_mixin_t::set_sorting(std::unique_ptr<bucket_sorting_strategy_t> strategy)
@@ -354,5 +369,65 @@ void filtered_widget_mixin_t::apply_quick_filter(const filter_condition_t &bar_c
   highlight_key_ = no_key;
   resync_view(snapshot, 0);
   quick_fallback_.reset();
+  refresh_reset_filters_actions();
   expand_all_if_filtered();
+}
+
+void filtered_widget_mixin_t::reset_filters()
+{
+  view_snapshot_t snapshot;
+  take_snapshot(&snapshot, 7);
+  current_key_ = no_key;
+  conditions_.clear();
+  highlight_key_ = no_key;
+  if ( sorting_ == nullptr )
+    flags_ &= ~engine_rows_loaded;
+  resync_view(snapshot, 0);
+  set_quick_filter_visible(false);
+  refresh_reset_filters_actions();
+  expand_all_if_filtered();
+}
+
+// ---- The quick filter bar -----------------------------------------------------------------------------
+
+void refresh_reset_filters_actions()
+{
+  static const char *const names[] = {"ChooserResetFilters", "DirTreeResetFilters"};
+  update_action_filter_t filter;
+  filter.add_action_names(names, std::size(names));
+  if ( !filter.entries.empty() )
+    refresh_actions_for(UPDACT_LISTED, nullptr, &filter);
+}
+
+quick_filter_widget_t *filtered_widget_mixin_t::quick_filter() const
+{
+  return quick_filter_watch_.watched_as<quick_filter_widget_t>();
+}
+
+void filtered_widget_mixin_t::attach_quick_filter(quick_filter_widget_t *bar)
+{
+  if ( quick_filter() != nullptr )
+    interr(interr_second_quick_filter);
+  quick_filter_watch_.watch_object(bar);
+  quick_filter_link_ = std::make_unique<QObject>();
+  QObject::connect(bar, &quick_filter_widget_t::filter_changed, quick_filter_link_.get(),
+                   [this] { reapply_quick_filter(); });
+  QObject::connect(bar, &quick_filter_widget_t::reserved_key_press, quick_filter_link_.get(),
+                   [this](const QKeyEvent &event) {
+                     if ( find_filtered_widget_mixin(widget_) == this )
+                       view_key_press(event);
+                   });
+  bar->set_target_widget(widget_);
+}
+
+void filtered_widget_mixin_t::set_quick_filter_visible(bool visible)
+{
+  if ( quick_filter_widget_t *bar = quick_filter() )
+    bar->setVisible(visible);
+}
+
+void filtered_widget_mixin_t::reapply_quick_filter()
+{
+  if ( quick_filter_widget_t *bar = quick_filter() )
+    apply_quick_filter(bar->condition());
 }

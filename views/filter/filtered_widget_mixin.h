@@ -2,6 +2,7 @@
 // filtered and sorted row maps of its buckets, and the posted model updates that keep its views in line.
 #pragma once
 
+#include "ui/object_lifecycle_monitor.h"
 #include "ui/searchable_widget.h"
 #include "views/filter/bucket_sorting.h"
 #include "views/filter/filter_condition.h"
@@ -9,6 +10,7 @@
 #include "views/filter/item_info.h"
 
 #include <QEvent>
+#include <QPersistentModelIndex>
 
 #include <cstdint>
 #include <map>
@@ -21,6 +23,7 @@ class QColor;
 class QKeyEvent;
 class QWidget;
 class filtered_widget_mixin_update_strategy_t;
+class quick_filter_widget_t;
 
 // Engine flags.
 inline constexpr uint32_t engine_idle = 0x1;
@@ -49,6 +52,11 @@ inline constexpr QEvent::Type block_updates_event_type = QEvent::Type(2002);
 // Internal errors of the engine.
 inline constexpr int32_t interr_engine_entry_cleared = 40840;
 inline constexpr int32_t interr_engine_unregistered = 40959;
+inline constexpr int32_t interr_second_quick_filter = 40846;
+
+// The actions that show whether a view has conditions ("ChooserResetFilters" and its tree twin): an update
+// pass over them (reason 1), after every change of the conditions.
+void refresh_reset_filters_actions();
 
 // The engine. The widget that carries it implements the pure operations and routes its QObject::event
 // through handle_engine_event first. Promises (the row-map invariants): a cached bucket reflects the
@@ -152,6 +160,9 @@ public:
 
   // ---- Conditions and the quick filter ----------------------------------------------------------------
   [[nodiscard]] const std::vector<filter_condition_t> &conditions() const { return conditions_; }
+  // The conditions themselves, for the column filters dialog, which edits them and then runs resync_view. The
+  // quick filter's condition, when present, must stay the first.
+  [[nodiscard]] std::vector<filter_condition_t> &condition_list() { return conditions_; }
   // Replaces the conditions (a quick-filter condition stays first) and filters again.
   void set_conditions(std::vector<filter_condition_t> conditions);
   // Takes the quick filter bar's condition (its query is the bar's text; flag filter_quick_filter is
@@ -161,6 +172,21 @@ public:
   // sorting) and the rows are filtered again.
   void apply_quick_filter(const filter_condition_t &bar_condition);
   [[nodiscard]] const bucket_sorting_strategy_t *sorting() const { return sorting_.get(); }
+  // Removes every condition (patterns released) and brings the views in line, keeping the selection; the
+  // row cache is loaded afresh on the next filtered access unless a sorting is installed. The live bar is
+  // hidden, the reset actions are refreshed and expand_all_if_filtered runs.
+  void reset_filters();
+
+  // ---- The quick filter bar -------------------------------------------------------------------------
+  // Attaches the bar: the engine watches it, applies its condition whenever it changes, hands its reserved
+  // keys to the view, and is the bar's target. Attaching while a live bar is attached is internal error 40846.
+  void attach_quick_filter(quick_filter_widget_t *bar);
+  // Shows or hides the live bar; nothing without one.
+  void set_quick_filter_visible(bool visible);
+  // The attached bar, null when none was attached or it is gone.
+  [[nodiscard]] quick_filter_widget_t *quick_filter() const;
+  // Applies the live bar's condition (after its target column changed); nothing without a bar.
+  void reapply_quick_filter();
 
   // ---- Model updates -----------------------------------------------------------------------------------
   // Schedules an update from a fresh snapshot: nothing when blocked, or when one is pending and not forced.
@@ -188,6 +214,13 @@ public:
   // Positive while a drag operation runs; the drag's selection records are filled instead of fresh ones.
   int drag_counter = 0;
   view_selection_records_t drag_records;
+  // The drag hand-over (drag_scope_t swaps it in): the snapshot of the views taken when the drag began.
+  view_snapshot_t drag_handover;
+  // The item view of the running drag (not owned), and what a drop into it recorded: the bucket that
+  // received the rows (no_key: no drop) and its parent index in that view (invalid for the top level).
+  QAbstractItemView *drag_view = nullptr;
+  uint64_t drop_key = no_key;
+  QPersistentModelIndex drop_index;
 
 private:
   void load_row_cache();
@@ -216,6 +249,9 @@ private:
     std::unique_ptr<bucket_sorting_strategy_t> sorting;
   };
   std::unique_ptr<quick_fallback_t> quick_fallback_;
+  object_lifecycle_monitor_t quick_filter_watch_;
+  // The context of the connections to the bar: deleted with the engine, so no signal reaches it after.
+  std::unique_ptr<QObject> quick_filter_link_;
 };
 
 // The engine of a widget; null for null or a widget without one.
