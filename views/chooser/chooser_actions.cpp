@@ -5,6 +5,7 @@
 #include "ui/app_base.h"
 #include "ui/popup_menu.h"
 #include "ui/ui_action_registry.h"
+#include "views/chooser/chooser_table.h"
 #include "views/chooser/chooser_widget.h"
 
 #include <QAction>
@@ -115,6 +116,28 @@ int refresh_action(ui_action_activation_ctx_t *context)
   return 1;
 }
 
+// Copy and Copy all: enabled by the context.
+int chooser_widget_state(ui_action_t *action, ui_action_update_ctx_t *context)
+{
+  if ( context_chooser(context) == nullptr )
+    return ACTION_STATE_NOT_FOR_WIDGET;
+  return mask_state(action, context) < ACTION_STATE_DISABLED_BIT ? ACTION_STATE_INITIAL : ACTION_STATE_MISSING_CONTEXT;
+}
+
+int copy_action(ui_action_activation_ctx_t *context)
+{
+  if ( chooser_widget_t *widget = context_chooser(context) )
+    widget->table()->copy_selected_rows();
+  return 1;
+}
+
+int copy_all_action(ui_action_activation_ctx_t *context)
+{
+  if ( chooser_widget_t *widget = context_chooser(context) )
+    widget->table()->copy_all_rows();
+  return 1;
+}
+
 // The column actions: enabled by the context, remembering the header column under the mouse.
 int column_action_state(ui_action_t *action, ui_action_update_ctx_t *context)
 {
@@ -143,6 +166,15 @@ int hide_column_action(ui_action_activation_ctx_t *context)
   if ( widget == nullptr || remembered_column < 0 )
     return 0;
   return widget->hide_column(remembered_column) ? 1 : 0;
+}
+
+int manage_columns_action(ui_action_activation_ctx_t *context)
+{
+  chooser_widget_t *widget = context_chooser(context);
+  if ( widget == nullptr )
+    return 0;
+  (void)widget->manage_columns();
+  return 1;
 }
 
 int toggle_tree_state(ui_action_t *action, ui_action_update_ctx_t *context)
@@ -185,11 +217,14 @@ action_desc_t chooser_action(const char *name, action_desc_t::activate_fn activa
   return desc;
 }
 
-const std::array<action_desc_t, 6> descs = {
+const std::array<action_desc_t, 9> descs = {
   chooser_action(chooser_insert_action, insert_action, standard_state<std_insert>, "Insert..."),
   chooser_action(chooser_delete_action, delete_action, standard_state<std_delete>, "Delete"),
   chooser_action(chooser_edit_action, edit_action, standard_state<std_edit>, "Edit..."),
   chooser_action(chooser_refresh_action, refresh_action, standard_state<std_refresh>, "Refresh"),
+  chooser_action(chooser_copy_action, copy_action, chooser_widget_state, "Copy"),
+  chooser_action(chooser_copy_all_action, copy_all_action, chooser_widget_state, "Copy all"),
+  chooser_action(chooser_manage_columns_action, manage_columns_action, column_action_state, "Columns..."),
   chooser_action(chooser_hide_column_action, hide_column_action, hide_column_state, "Hide column"),
   chooser_action(chooser_toggle_tree_action, toggle_tree_action, toggle_tree_state, "Show folders",
                  ACTION_FLAG_CHECKABLE),

@@ -1,11 +1,11 @@
 // The flat form of a chooser: the table view and its item model.
 #include "views/chooser/chooser_table.h"
 
-#include "ui/app_base.h"
 #include "ui/font_domains.h"
 #include "views/chooser/chooser_flat_bucket.h"
 #include "views/chooser/chooser_widget.h"
 #include "views/filter/bucket_sorting.h"
+#include "views/filter/view_rows_copy.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -67,44 +67,23 @@ QVariant chooser_table_widget_model_t::bucket_item_data(filtered_bucket_t &bucke
 {
   if ( index.row() >= bucket_row_count(bucket) )
     return {};
-  const item_info_t &row = owner_->row_texts(bucket.row_key(size_t(index.row())));
+  const uint64_t key = bucket.row_key(size_t(index.row()));
   switch ( role )
   {
     case Qt::DisplayRole:
     case Qt::EditRole:
     {
+      const item_info_t &row = owner_->row_texts(key);
       if ( index.column() < 0 || size_t(index.column()) >= row.texts.size() )
         return QString();
       const qstring &text = row.texts[size_t(index.column())];
       return QString::fromUtf8(text.c_str(), int(text.size()));
     }
     case Qt::DecorationRole:
-    {
-      app_t *app = current_app();
-      if ( index.column() != 0 || row.icon < 0 || app == nullptr )
-        return {};
-      return app->icon_by_id(row.icon);
-    }
     case Qt::FontRole:
-    {
-      const bool italic = (row.attributes & row_italic) != 0 || owner_->outdated();
-      if ( !italic && (row.attributes & (row_bold | row_underline | row_strike_out)) == 0 )
-        return {};
-      QFont font = owner_->table()->font();
-      font.setBold((row.attributes & row_bold) != 0);
-      font.setItalic(italic);
-      font.setUnderline((row.attributes & row_underline) != 0);
-      font.setStrikeOut((row.attributes & row_strike_out) != 0);
-      return font;
-    }
     case Qt::BackgroundRole:
-      if ( row.background == -1 )
-        return {};
-      return QColor(row.background & 0xFF, (row.background >> 8) & 0xFF, (row.background >> 16) & 0xFF);
     case Qt::ForegroundRole:
-      if ( (row.attributes & row_grey) != 0 )
-        return QColor(Qt::darkGray);
-      return {};
+      return styled_data(role, key, index);
     default:
       return {};
   }
@@ -142,6 +121,21 @@ void chooser_table_widget_t::set_font(const QFont &font)
   const int height = QFontMetrics(font).height() + 2;
   verticalHeader()->setMinimumSectionSize(height);
   verticalHeader()->setDefaultSectionSize(height);
+}
+
+void chooser_table_widget_t::copy_all_rows()
+{
+  QModelIndexList rows;
+  for ( int row = 0, count = model()->rowCount(); row < count; ++row )
+    rows.append(model()->index(row, 0));
+  copy_view_rows(this, horizontalHeader(), rows, true);
+}
+
+void chooser_table_widget_t::copy_selected_rows()
+{
+  QModelIndexList rows = selectionModel()->selectedRows();
+  sort_indexes_in_view_order(this, &rows);
+  copy_view_rows(this, horizontalHeader(), rows, false);
 }
 
 bool chooser_table_widget_t::select_row(int row)

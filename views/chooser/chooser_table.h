@@ -50,6 +50,10 @@ public:
   chooser_table_widget_t(chooser_widget_t *owner, QWidget *parent);
 
   [[nodiscard]] chooser_widget_t *owner() const { return owner_; }
+  // Copies every shown row to the clipboard, after the header line (visible columns, tab-separated).
+  void copy_all_rows();
+  // Copies the selected rows, in the order they are shown, without the header line.
+  void copy_selected_rows();
   // A negative row clears the selection; a shown row becomes the current index (column 0); true.
   bool select_row(int row);
   // -1 without a selection; else the first selected row's view row (as_row) or its chooser index.

@@ -10,9 +10,14 @@
 #include "ui/main_window.h"
 #include "ui/popup_menu.h"
 #include "ui/ui_action_registry.h"
+#include "ui/widget_factory.h"
 #include "views/chooser/chooser_actions.h"
 #include "views/chooser/chooser_flat_bucket.h"
 #include "views/chooser/chooser_table.h"
+#include "views/filter/columns_chooser.h"
+#include "views/filter/filtered_item_view_style.h"
+#include "views/filter/quick_filter_widget.h"
+#include "views/filter/row_search.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -21,6 +26,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QScreen>
@@ -94,8 +100,19 @@ chooser_widget_t::chooser_widget_t(const chooser_widget_setup_t &setup)
 {
   attach_source(setup);
 
-  chooser_widget_factory_t &factory = chooser_widget_factory();
-  table_ = factory.new_table_view(this);
+  app_t *app = current_app();
+  if ( ui_widget_factory_t *widgets = app != nullptr ? app->get_widget_factory() : nullptr )
+    quick_filter_bar_ = widgets->new_quick_filter_widget(this);
+  if ( auto *bar = qobject_cast<quick_filter_widget_t *>(quick_filter_bar_) )
+    attach_quick_filter(bar);
+
+  table_ = chooser_widget_factory().new_table_view(this);
+  table_->setStyle(shared_filtered_item_view_style());
+  if ( quick_filter_bar_ != nullptr )
+  {
+    quick_filter_bar_->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    quick_filter_bar_->hide();
+  }
   if ( (setup.flags & setup_dialog) != 0 && (setup.flags & setup_embedded) == 0
        && (source_->flags & chooser_no_search_box) == 0 )
     build_search_box();
@@ -104,7 +121,6 @@ chooser_widget_t::chooser_widget_t(const chooser_widget_setup_t &setup)
   if ( (setup.prefix_bits & prefix_no_status_bar) != 0 )
     status_bar_->hide();
 
-  app_t *app = current_app();
   ui_main_window_t *window = app != nullptr ? app->main_window() : nullptr;
   QMenu *standard = window != nullptr ? window->find_named_menu(QStringLiteral("Chooser:Edit")) : nullptr;
   popup_menu_ = standard != nullptr ? window->merge_context_menu(standard, QString(), this) : new QMenu(this);
@@ -155,6 +171,12 @@ chooser_widget_t::chooser_widget_t(const chooser_widget_setup_t &setup)
                                                                         : QAbstractItemView::SingleSelection);
   table_->horizontalHeader()->setStretchLastSection(true);
   apply_initial_visibility();
+  if ( (source_->flags & chooser_quick_filter_shown) != 0 )
+  {
+    set_quick_filter_visible(true);
+    if ( const int mode = chooser_quick_filter_mode_of(source_->flags); mode >= 0 && quick_filter() != nullptr )
+      quick_filter()->set_mode(uint32_t(mode));
+  }
   setFocusPolicy(Qt::StrongFocus);
 
   if ( search_box_ != nullptr )
@@ -203,6 +225,8 @@ void chooser_widget_t::build_layout()
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(splitter_);
+  if ( quick_filter_bar_ != nullptr )
+    layout->addWidget(quick_filter_bar_);
   auto *bottom = new QHBoxLayout;
   bottom->addWidget(status_bar_);
   bottom->addWidget(refresh_button_);
@@ -252,7 +276,8 @@ void chooser_widget_t::compute_size_hint(const std::vector<int32_t> &widths)
   const int64_t rows = std::max<int64_t>(1, int64_t(std::min<uint64_t>(row_count(), 100000)));
   int64_t height = status_bar_->sizeHint().height() + table_->horizontalHeader()->sizeHint().height()
                    + int64_t(table_->verticalHeader()->defaultSectionSize()) * rows
-                   + table_->horizontalScrollBar()->sizeHint().height() + 30;
+                   + table_->horizontalScrollBar()->sizeHint().height()
+                   + std::max(30, quick_filter_bar_ != nullptr ? quick_filter_bar_->sizeHint().height() : 0);
   if ( search_box_ != nullptr )
     height += search_box_->sizeHint().height() + 10;
   height = std::min<int64_t>({height, 600, desktop.height() - 30});
@@ -398,6 +423,16 @@ bool chooser_widget_t::hide_column(int column)
   if ( header == nullptr || column < 0 || column >= header->count() )
     return false;
   header->hideSection(column);
+  emit header_status_changed(capture_header_status(), header_visibility_changed);
+  return true;
+}
+
+bool chooser_widget_t::manage_columns()
+{
+  // A source with folders always keeps its first column, which names the folders.
+  const size_t first = (source_->flags & chooser_has_folders) != 0 ? 1 : 0;
+  if ( !columns_chooser_dialog(shown_header(), column_titles_, first) )
+    return false;
   emit header_status_changed(capture_header_status(), header_visibility_changed);
   return true;
 }
@@ -549,6 +584,14 @@ void chooser_widget_t::focusInEvent(QFocusEvent *event)
   item_view()->setFocus();
 }
 
+void chooser_widget_t::showEvent(QShowEvent *event)
+{
+  QWidget::showEvent(event);
+  if ( (source_->flags & chooser_quick_filter_shown) != 0 && quick_filter_bar_ != nullptr )
+    if ( auto *line = quick_filter_bar_->findChild<QLineEdit *>() )
+      line->setFocus();
+}
+
 void chooser_widget_t::contextMenuEvent(QContextMenuEvent *event)
 {
   popup_menu_ctx_t popup(this);
@@ -560,30 +603,14 @@ void chooser_widget_t::contextMenuEvent(QContextMenuEvent *event)
 
 bool chooser_widget_t::find_next_match(QAbstractItemView *view, const char *text)
 {
-  return find_match(view, text, search_repeat);
+  return jump_match(view, QString::fromUtf8(text), jump_next_substring);
 }
 
 bool chooser_widget_t::find_match(QAbstractItemView *view, const char *text, int32_t flags)
 {
-  // Type-ahead over the shown rows in display order, from the current row on, wrapping.
-  const QAbstractItemModel *model = view->model();
-  const int count = model->rowCount();
-  if ( count == 0 )
-    return false;
-  const int step = (flags & search_backwards) != 0 ? -1 : 1;
-  const int start = view->currentIndex().isValid() ? view->currentIndex().row() : 0;
-  const QString needle = QString::fromUtf8(text);
-  for ( int i = (flags & search_repeat) != 0 ? 1 : 0; i <= count; ++i )
-  {
-    const int row = ((start + step * i) % count + count) % count;
-    for ( int column = 0; column < model->columnCount(); ++column )
-      if ( model->index(row, column).data().toString().contains(needle, Qt::CaseInsensitive) )
-      {
-        jump_to_row(row);
-        return true;
-      }
-  }
-  return false;
+  const bool found = jump_match(view, QString::fromUtf8(text), jump_match_flags(flags));
+  status_bar_->showMessage(found ? QString::fromUtf8(text) : QStringLiteral("%1: not found").arg(QString::fromUtf8(text)));
+  return found;
 }
 
 void chooser_widget_t::show_status_text(const char *text)

@@ -185,6 +185,9 @@ public:
   [[nodiscard]] chooser_header_status_t capture_header_status() const;
   // Hides a column in the shown header and announces the change; false for a column out of range.
   bool hide_column(int column);
+  // Offers the column titles in the "Columns" form for the shown header and announces the change; false when
+  // the form was not confirmed.
+  bool manage_columns();
   // Rewrites the status line for the view shown.
   void update_status_line();
   // The rows of the flat root bucket.
@@ -289,6 +292,7 @@ protected:
   bool event(QEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
   void focusInEvent(QFocusEvent *event) override;
+  void showEvent(QShowEvent *event) override;
   void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
@@ -330,6 +334,7 @@ private:
   chooser_table_widget_model_t *model_ = nullptr; // owned by the table
   QSplitter *splitter_ = nullptr;
   QMenu *popup_menu_ = nullptr;                   // owned through Qt's parent
+  QWidget *quick_filter_bar_ = nullptr;           // owned through Qt's parent; null when the application makes none
   QSize size_hint_;
   bool notifications_suppressed_ = false; // while a selection with quiet_selection is applied
   filtered_widget_mixin_update_strategy_t *loading_strategy_ = nullptr; // the update being applied, for model_loaded
