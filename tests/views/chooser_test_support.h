@@ -3,11 +3,14 @@
 #pragma once
 
 #include "tests/support/recording_ui_callback.h"
+#include "tests/ui/app/popup_dispatch.h"
+#include "tests/views/view_actions.h"
 #include "tests/ui/app/test_app.h"
 #include "ui/docks/dock_node.h"
 #include "ui/docks/dock_widget.h"
 #include "ui/main_window.h"
 #include "ui/shortcut_table.h"
+#include "ui/action_context.h"
 #include "ui/ui_action_registry.h"
 #include "views/chooser/chooser_actions.h"
 #include "views/chooser/chooser_base.h"
@@ -16,6 +19,9 @@
 #include "views/chooser/chooser_widget.h"
 
 #include <QAbstractItemModelTester>
+#include <QContextMenuEvent>
+#include <QCursor>
+#include <QTimer>
 #include <QApplication>
 #include <QHeaderView>
 #include <QMenu>
@@ -356,7 +362,9 @@ protected:
   {
     chooser_fixture_t::SetUp();
     factory.docking = true;
+    answer_popup_requests(ui);
     register_chooser_actions();
+    register_filtered_view_actions();
     const std::pair<const char *, const char *> keys[] = {
       {chooser_insert_action, "Ins"}, {chooser_delete_action, "Del"}, {chooser_edit_action, "Ctrl+E"},
       {chooser_refresh_action, "F5"}};
@@ -365,9 +373,18 @@ protected:
     ui_main_window_t *window = test_app().main_window();
     if ( window->find_named_menu("Chooser:Edit") == nullptr )
     {
+      // As the client's menu layout has it.
       QMenu *menu = window->make_menu("Chooser:Edit", "Edit", nullptr);
-      for ( const char *name : chooser_standard_actions )
-        menu->addAction(find_ui_action(name)->qaction());
+      const char *const entries[] = {
+        chooser_insert_action,       chooser_delete_action, chooser_edit_action, chooser_refresh_action, nullptr,
+        chooser_copy_action,         chooser_copy_all_action, nullptr,            chooser_unsort_action,
+        chooser_quick_filter_action, chooser_modify_filters_action, chooser_reset_filters_action, nullptr,
+        chooser_search_action,       chooser_search_again_action};
+      for ( const char *name : entries )
+        if ( name == nullptr )
+          menu->addSeparator();
+        else
+          menu->addAction(find_ui_action(name)->qaction());
     }
     window->resize(640, 420);
     window->show();
@@ -426,6 +443,46 @@ protected:
     // As a mouse does it: a click, then the second press, which arrives as a double click.
     QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+  }
+  // Opens the context menu at a point of the target (a table's viewport or header) with the mouse pointer
+  // there, after an update pass of the actions as the application runs one when a menu opens; answers the
+  // items ("-" for a separator) and clicks the item with the text `pick` when one is given.
+  std::vector<std::string> context_menu(QWidget *target, QPoint at, const QString &pick = QString())
+  {
+    settle();
+    QCursor::setPos(target->mapToGlobal(at));
+    refresh_actions_for(UPDACT_CONNECTION, nullptr, nullptr);
+    std::vector<std::string> items;
+    QTimer::singleShot(0, [&] {
+      auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+      if ( menu == nullptr )
+        return;
+      QAction *picked = nullptr;
+      for ( QAction *action : menu->actions() )
+      {
+        items.push_back(action->isSeparator() ? "-" : action->text().toStdString());
+        if ( !pick.isEmpty() && action->text() == pick )
+          picked = action;
+      }
+      if ( picked != nullptr )
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(picked).center());
+      else
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+    QApplication::sendEvent(target, &event);
+    settle();
+    return items;
+  }
+  // The point of a row in the table's viewport, and of a section in its header.
+  static QPoint row_point(chooser_widget_t *widget, int row)
+  {
+    return widget->table()->visualRect(widget->table()->model()->index(row, 0)).center();
+  }
+  static QPoint section_point(chooser_widget_t *widget, int section)
+  {
+    QHeaderView *header = widget->shown_header();
+    return QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2);
   }
   static void key(chooser_widget_t *widget, int key, Qt::KeyboardModifiers modifiers = {})
   {

@@ -274,7 +274,9 @@ void chooser_widget_t::populate_popup(void *popup_context)
   {
     if ( qaction->isSeparator() )
     {
-      (void)popup->attach_qaction(nullptr, nullptr, 0);
+      // A separator between entries, never one that would open the popup.
+      if ( popup->menu != nullptr && !popup->menu->isEmpty() )
+        (void)popup->attach_qaction(nullptr, nullptr, 0);
       continue;
     }
     if ( !qaction->isEnabled() || named(qaction, "UndoAction") || named(qaction, "RedoAction") )
