@@ -650,12 +650,12 @@ void chooser_widget_t::load_cached_rows(row_cache_t *cache)
 {
   row_inodes_.clear();
   const uint64_t count = row_count();
-  const size_t columns = size_t(source_->columns);
+  // The map's nodes first, side by side, then the texts: walks of the cache in key order stay in few pages.
   for ( uint64_t row = 0; row < count; ++row )
-  {
-    item_info_t &info = cache->emplace_hint(cache->end(), row, item_info_t(columns))->second;
+    (void)cache->emplace_hint(cache->end(), std::piecewise_construct, std::forward_as_tuple(row),
+                              std::forward_as_tuple());
+  for ( auto &[row, info] : *cache )
     (void)fetch_row_texts(&info, row);
-  }
 }
 
 bool chooser_widget_t::fetch_row_texts(item_info_t *row, uint64_t key)
