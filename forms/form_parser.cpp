@@ -5,6 +5,7 @@
 #include "core/unicode.h"
 #include "core/ui_callback.h"
 #include "forms/form_values.h"
+#include "forms/inputs/input_requests.h"
 #include "ui/message_box_header.h"
 
 #include <QStringList>
@@ -118,22 +119,13 @@ QString fitting_text(const std::string &label)
 // Splits the text after a field's colon at the unescaped colons, removing the escapes.
 std::vector<std::string> split_subfields(const std::string &text)
 {
-  std::vector<std::string> parts(1);
-  for ( size_t i = 0; i < text.size(); ++i )
+  std::vector<std::string> parts;
+  std::string copy = text;
+  for ( char *rest = copy.data(); rest != nullptr; )
   {
-    if ( text[i] == '\\' && i + 1 < text.size() && text[i + 1] == ':' )
-    {
-      parts.back() += ':';
-      ++i;
-    }
-    else if ( text[i] == ':' )
-    {
-      parts.emplace_back();
-    }
-    else
-    {
-      parts.back() += text[i];
-    }
+    char *next = split_at_unescaped_colon(rest);
+    parts.emplace_back(rest);
+    rest = next;
   }
   return parts;
 }

@@ -9,6 +9,7 @@
 #include "forms/inputs/field_widgets.h"
 #include "forms/inputs/input_requests.h"
 #include "ui/app_base.h"
+#include "ui/docks/dock_options.h"
 #include "ui/input_history.h"
 #include "ui/layout_helpers.h"
 
@@ -157,7 +158,7 @@ bool compile_form(form_widget_t *form, const char *text, form_args_t &args)
     form->buttons_[i] = header.buttons[i];
   form->help_id_ = header.help_id;
   if ( header.autosync )
-    form->flags_ |= 1;
+    form->flags_ |= form_flag_autosync;
   const QString title = QString::fromUtf8(header.title.c_str());
   form->setWindowTitle(title);
   if ( form->host_ != nullptr )
@@ -348,7 +349,7 @@ int form_widget_t::call_form_callback(int id)
 
 bool form_widget_t::confirm_close(int code)
 {
-  if ( code == form_code_yes && (flags_ & 1) != 0 && !sync_all_values() )
+  if ( code == form_code_yes && (flags_ & form_flag_autosync) != 0 && !sync_all_values() )
     return false;
   actions_.closing = 1;
   const int result = call_form_callback(code);
@@ -383,6 +384,19 @@ bool form_widget_t::sync_all_values()
       input_history_add_for_type(control.type, typed);
   }
   return true;
+}
+
+void form_widget_t::present(int flags)
+{
+  (void)call_form_callback(form_code_ready);
+  app_t *app = current_app();
+  if ( app == nullptr )
+    return;
+  dock_options_t placement;
+  placement.options = uint32_t(flags) | (uint32_t(dock_place_size_from_hint) << dock_placement_shift);
+  (void)app->present_widget(this, &placement);
+  if ( start_widget_ != nullptr )
+    start_widget_->setFocus(Qt::OtherFocusReason);
 }
 
 int form_widget_t::control_index_of(const QObject *widget) const
@@ -541,6 +555,8 @@ void form_widget_t::on_button_box_clicked(QAbstractButton *button)
     case QDialogButtonBox::Help:
       if ( !help_text_.isEmpty() )
         info_printf("%s", help_text_.toUtf8().constData());
+      else if ( app_t *app = current_app(); app != nullptr && help_id_ != 0 )
+        app->show_help(help_id_);
       break;
     default:
       break;

@@ -86,6 +86,9 @@ private:
   form_widget_t *form_; // the owner
 };
 
+// Bit of form_widget_t::flags: the form writes its values back itself when it is confirmed.
+constexpr int form_flag_autosync = 1;
+
 // A form built from a description. Promises: the callback is never re-entered for a change it made itself; the
 // controls live as long as the form; the live list holds every form widget from construction to destruction.
 class form_widget_t : public QWidget
@@ -121,6 +124,9 @@ public:
   // Writes every input control's value into its variable; false (the field gets the focus) when one does not
   // read.
   [[nodiscard]] bool sync_all_values();
+  // Opens the form without a dialog: the callback hears -1, then the application presents the form as a dock
+  // (flags: the dock options word, sized from the form's hint) and the start widget gets the focus.
+  void present(int flags);
 
   // ---- Values of controls ------------------------------------------------------------------------------
   // The text of a value, with the form's radix; false (and, unless silent, a warning) without a text form.
@@ -183,7 +189,7 @@ private:
   form_callback_t callback_ = nullptr;
   int state_ = 0; // 0 building, 1 idle, 2 inside a callback
   std::array<std::optional<std::string>, 4> buttons_;
-  int flags_ = 0; // bit 0 AUTOSYNC
+  int flags_ = 0; // form_flag_autosync
   std::set<int> notifying_;
   int help_id_ = 0;
   QString help_text_;

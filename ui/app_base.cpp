@@ -3,6 +3,7 @@
 
 #include "core/environment.h"
 #include "core/internal_error.h"
+#include "ui/desktop_layout.h"
 #include "ui/docks/dock_node.h"
 #include "ui/view_interfaces.h"
 #include "ui/wait_box.h"
@@ -207,6 +208,15 @@ bool app_t::notify(QObject *receiver, QEvent *event)
   const QEvent::Type type = event->type();
   if ( (type == QEvent::PolishRequest || type == QEvent::ApplicationPaletteChange) && receiver->isWidgetType() )
     repolish_for_theme(receiver);
+  if ( type == QEvent::KeyPress )
+  {
+    // The receiver may go away while the key is delivered.
+    const QPointer<QObject> alive(receiver);
+    const bool delivered = base_notify(receiver, event);
+    if ( alive != nullptr && close_dock_on_escape(receiver, event) )
+      return true;
+    return delivered;
+  }
   if ( type != QEvent::Paint )
     return base_notify(receiver, event);
 

@@ -12,6 +12,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QKeySequence>
+#include <QList>
+#include <QPointer>
 #include <QSet>
 #include <QTimer>
 
@@ -41,7 +43,10 @@ class WaitDialog;
 class BaseDockWidget;
 class DockWidget;
 class TopLevelDockArea;
+class ComplexDockWidget;
+struct dock_options_t;
 class QCloseEvent;
+struct desktop_config_t;
 struct closed_dock_t;
 class win32_exception_handler_t;
 struct message_box_header_t;
@@ -84,6 +89,10 @@ public:
   virtual bool query_generic_title(QString &out, QWidget *widget);
   // The factory that creates the framework's widgets and controls (pure).
   [[nodiscard]] virtual ui_widget_factory_t *get_widget_factory() = 0;
+  // Shows a widget in the desktop (ui/app_docks.cpp): as a dock of the top-level dock area placed by the
+  // record (null: no placement; a dock of the same title is reused). Answers the dock, null without an area.
+  // The application refines it (its close flags for the widget's kind).
+  virtual DockWidget *present_widget(QWidget *widget, const dock_options_t *placement);
 
   // ---- Faults --------------------------------------------------------------------------------------
   // The handler that the framework's guards hand caught faults to (pure; null: faults are only swallowed).
@@ -354,6 +363,50 @@ public:
   // three nearest ancestors has them: the widget itself in the framework.
   [[nodiscard]] virtual QWidget *dock_widget_for(QWidget *widget) { return widget; }
   [[nodiscard]] virtual QObject *close_flags_holder_default(QWidget *widget);
+  // Leaves full screen, sends ISaveStateEvent to every leaf dock's widget tree, then closes (close_plain_widget,
+  // from the last leaf to the first) every dock whose content is not persistent and, unless force, not kept.
+  virtual void save_widget_states(bool force);
+  // Escape closes a dock whose close flags hold 0x80, never one whose flags hold 0x100, and otherwise only
+  // when this is set.
+  bool close_by_esc_default = false;
+
+  // ---- Desktops (ui/app_desktop.cpp, ui/desktop_layout.h) ----------------------------------------------
+  // Writes the current desktop into out (leaving full screen first): the dock trees of the top-level area and
+  // its floating areas with their window geometry, the widgets' configuration, the focus dock, the main
+  // window's state and the closed docks. Answers desktop_config_t::adopt's result (internal error 40613 when
+  // out holds a desktop already).
+  virtual bool save_desktop(desktop_config_t &out);
+  // Rebuilds the desktop. A desktop that check_desktop refuses is reported once and answered false, with
+  // nothing changed. Otherwise, unless flag 1, the docks are closed first (save_widget_states without force);
+  // the widgets left in docks are taken out and reused for leaves of their name; the trees, the main window's
+  // state, menu bar and toolbars are restored; widgets the new desktop leaves out are treated by their close
+  // flags; unless flag 2 the focus goes to the "focus" dock (else to default_focus_widget's). Unless flag 4
+  // the closed docks of the default desktop join those of the desktop. True.
+  virtual bool apply_desktop(const desktop_config_t &desktop, uint32_t flags);
+  // The steps taken on a stored desktop before the main window is first shown: when "layout" has a "main"
+  // object, the main window's geometry from its "area_geom", then the menu bar and the toolbars.
+  virtual void restore_main_window(const desktop_config_t &desktop);
+  // The application's default desktop (pure); false when it has none.
+  virtual bool default_desktop_layout(desktop_config_t &out) = 0;
+  // The widget to focus after a desktop that names no focus was applied; the base answers null.
+  [[nodiscard]] virtual QWidget *default_focus_widget() { return nullptr; }
+  // Called while a desktop is applied: after its trees are configured, before the real widgets replace the
+  // place holders; the base does nothing.
+  virtual void on_desktop_layout_built(const desktop_config_t &desktop);
+  // Called for every leaf dock placed into a container while a layout is read; the base does nothing.
+  virtual void on_dock_inserted(DockWidget *dock, ComplexDockWidget *container);
+  // Set while apply_desktop runs (the form widgets read it).
+  bool applying_desktop = false;
+
+  // ---- File dialogs (forms/inputs/input_requests.h) ------------------------------------------------
+  // True: the file dialogs are the platform's own; false: Qt's widgets.
+  [[nodiscard]] virtual bool native_file_dialogs() { return true; }
+  // The filter text of a file request that brings none ("description|patterns|...") (pure).
+  [[nodiscard]] virtual const char *file_dialog_filter() = 0;
+  // The folder remembered for file requests of a kind (0 saving, 1 opening); true when one is (pure).
+  virtual bool get_default_dir(qstring *out, int kind) = 0;
+  // Remembers the folder for the kind; a null or empty text forgets it (pure).
+  virtual void set_default_dir(int kind, const char *folder) = 0;
 
   // ---- Output window (ui/app_logging.cpp) ---------------------------------------------------------
   // The application's Output window, null when it has none (pure).
@@ -367,11 +420,26 @@ public:
 public slots:
   // Remembers where each leaf of the closing subtree stood, in the closed-docks list.
   void on_dock_close_event(BaseDockWidget *dock, QCloseEvent *event);
+  // The docks a user closed: in full screen, leaves it and raises their widgets' docks instead; otherwise each
+  // dock's widget tree hears ISaveStateEvent, persistent docks are hidden and the others closed
+  // (close_plain_widget with the options and 8). A dock that a request closed or hid earlier in the same pass
+  // of the event loop is left alone (closing a floating window asks twice).
+  void on_user_docks_deletion_request(QList<DockWidget *> docks, uint32_t options);
+  // Shows a dock alone, full screen, after saving the desktop (leaving full screen first); null means the dock
+  // of the focused core widget. False without a dock.
+  bool enter_full_screen(DockWidget *dock);
+  // Applies the desktop saved by enter_full_screen (flags 3), removes the full-screen window and gives the focus
+  // back to the widget that had it. False when not in full screen or without a top-level area.
+  bool leave_full_screen();
+  [[nodiscard]] bool is_full_screen() const { return full_screen_desktop_ != nullptr; }
   void on_focus_changed(QWidget *old, QWidget *now);
   // The pending box's half second is over: show it, unless a newer modal dialog runs (then wait again).
   void on_timeout_show_wait_dialog();
 
 private:
+  // The Escape step of notify: an Escape key press that no widget accepted closes the receiver's dock when the
+  // close flags say so (consumed: true). A dock receiver consumes it without closing.
+  bool close_dock_on_escape(QObject *receiver, QEvent *event);
   // The core-widget step of focus tracking (ui/app_focus.cpp): the main window deactivates its active core
   // widget, an update pass with reason 8 runs, the core widget of the new focus is activated and a pass with
   // reason 7 runs. Nothing when the focus has no core widget, there is no main window, or it is active already.
@@ -388,6 +456,13 @@ private:
   icon_registry_t icons_;
   std::vector<font_domain_t> font_domains_ = default_font_domains();
   object_lifecycle_monitor_t top_level_dock_area_; // the top-level dock area (ui/app_docks.cpp)
+  // The desktop saved when a dock went full screen; non-null exactly while in full screen. The full-screen
+  // window, removed when full screen ends.
+  std::unique_ptr<desktop_config_t> full_screen_desktop_;
+  QPointer<QWidget> full_screen_area_;
+  // Docks that a deletion request closed or hid since the event loop last came round, so that a repeated
+  // request leaves them alone.
+  QList<QPointer<DockWidget>> closed_by_request_;
   bool in_paint_event_ = false;
   // Presses dropped by the input filter whose releases are still to come: those releases are dropped
   // too, every other release is delivered, so nothing stays pressed or grabbed.

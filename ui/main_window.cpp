@@ -205,6 +205,44 @@ void ui_main_window_t::set_toolbars(const QStringList &names)
   }
 }
 
+namespace {
+
+// The strings of an array member: false when it is absent or not an array; no names at all when one element is
+// not a string.
+bool string_list_member(const json_object_t &object, const char *key, QStringList *names)
+{
+  const json_value_t *array = json_object_find(&object, key, JSON_ARRAY);
+  if ( array == nullptr )
+    return false;
+  for ( const json_value_t &element : *array->u.arr )
+  {
+    if ( element.tag != JSON_STRING )
+    {
+      names->clear();
+      return true;
+    }
+    names->append(QString::fromUtf8(json_get_string(&element)));
+  }
+  return true;
+}
+
+} // namespace
+
+void ui_main_window_t::restore_toolbars_from_desktop(const json_object_t &desktop)
+{
+  QStringList names;
+  (void)string_list_member(desktop, "default_toolbars", &names);
+  set_toolbars(names);
+}
+
+void ui_main_window_t::restore_menubar_from_desktop(const json_object_t &desktop)
+{
+  QStringList names;
+  if ( !string_list_member(desktop, "menubar", &names) )
+    default_menubar_menus(&names);
+  set_menubar_menus(names);
+}
+
 QAction *ui_main_window_t::make_menu_shadow_action(const char *action_name, const QString &menu_name)
 {
   app_t *app = current_app();

@@ -69,6 +69,12 @@ public:
   void attach_user_menu(QMenu *menu, const QString &path);
   // Adds the configured toolbars back in creation order, each visible exactly when its name is listed.
   void set_toolbars(const QStringList &names);
+  // The toolbars a desktop shows when it has no usable window state: set_toolbars with the names of its
+  // "default_toolbars" when that is an array of strings only, else with no names.
+  void restore_toolbars_from_desktop(const json_object_t &desktop);
+  // The menu bar of a desktop: set_menubar_menus with the names of its "menubar" array (no names when one
+  // element is not a string), or with default_menubar_menus when it has no "menubar" array.
+  void restore_menubar_from_desktop(const json_object_t &desktop);
 
   // A shadow of the registered action `action_name` (parented to this window) whose menu holds the items of
   // the named menu; null when the menu does not exist, and null after a log line when the action is unknown,

@@ -13,14 +13,20 @@ class ui_dialog_t;
 class chooser_base_t;
 class filtered_widget_mixin_t;
 
-// One entry of a directory tree: an item's inode or a folder's number; no entry is {all ones, false}.
-struct dirtree_entry_t
+// A position inside a directory tree: the position-th entry of a folder. The root folder's own cursor is
+// {all ones, 0}; {all ones, any other position} is the empty cursor, the default.
+struct dirtree_cursor_t
 {
-  int64_t id = -1;
-  bool is_folder = false;
+  int64_t folder = -1;
+  int64_t position = -1;
+
+  friend bool operator==(const dirtree_cursor_t &a, const dirtree_cursor_t &b)
+  {
+    return a.folder == b.folder && a.position == b.position;
+  }
 };
-// The selected entries of a tree view.
-using dirtree_selection_t = std::vector<dirtree_entry_t>;
+// The selection of a tree view: the cursors of its selected rows.
+using dirtree_selection_t = std::vector<dirtree_cursor_t>;
 
 // A chooser widget: shows a chooser_base_t as a table or a tree. Implemented by the views' chooser widget,
 // next to its QWidget base.

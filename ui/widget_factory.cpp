@@ -1,7 +1,14 @@
-// The widget factory's own slots for filtered views and reversible operations.
+// The widget factory's own slots for filtered views, forms and reversible operations; the view and form makers
+// are installed by the libraries above.
 #include "ui/widget_factory.h"
 
 #include "ui/view_interfaces.h"
+
+namespace {
+
+form_makers_t installed_makers;
+
+} // namespace
 
 QWidget *ui_widget_factory_t::new_quick_filter_widget(QWidget *parent)
 {
@@ -18,4 +25,21 @@ ui_dialog_t *ui_widget_factory_t::new_edit_filters_dialog(filtered_widget_mixin_
 ui_owned_object_t *ui_widget_factory_t::new_reversible_op_ctl(const char * /*title*/, const char * /*text*/)
 {
   return new ui_reversible_op_ctl_t;
+}
+
+form_widget_t *ui_widget_factory_t::new_form_widget()
+{
+  return installed_makers.new_form_widget != nullptr ? installed_makers.new_form_widget() : nullptr;
+}
+
+forms_ui::controller_t *ui_widget_factory_t::new_form_controller(forms_ui::form_model_t *model)
+{
+  return installed_makers.new_form_controller != nullptr ? installed_makers.new_form_controller(model) : nullptr;
+}
+
+form_makers_t set_form_makers(const form_makers_t &makers)
+{
+  const form_makers_t previous = installed_makers;
+  installed_makers = makers;
+  return previous;
 }

@@ -12,8 +12,15 @@ class DockWidget;
 class filtered_widget_mixin_t;
 class ui_action_t;
 class ui_dialog_exec_ctl_t;
+class dirtree_widget_persistence_helper_t;
 class ui_dialog_t;
+class form_widget_t;
 struct ui_action_desc_t;
+namespace forms_ui
+{
+class controller_t;
+class form_model_t;
+} // namespace forms_ui
 
 // An object the framework hands back to the factory to be deleted (operation controls and the like).
 class ui_owned_object_t
@@ -65,6 +72,15 @@ public:
   // Slot 1: replaces a record's code field by map_code of that code.
   virtual void map_record_code(int32_t *code) { *code = map_code(*code); }
 
+  // ---- Forms (slots 6 and 7, ui/widget_factory.cpp) ------------------------------------------------
+  // The forms library sits above the framework and installs the makers of both (set_form_makers); until it
+  // does, both answer null.
+  // Slot 6: a new empty form widget without parent; the caller owns it.
+  [[nodiscard]] virtual form_widget_t *new_form_widget();
+  // Slot 7: a new controller without parent over the form model (not owned), watching nothing; the caller
+  // owns it.
+  [[nodiscard]] virtual forms_ui::controller_t *new_form_controller(forms_ui::form_model_t *model);
+
   // ---- Modal runs (slot 8, ui/dialog_base.cpp) -------------------------------------------------------
   // A new control to live around one modal run (flag 1: give the focus back afterwards); released
   // through delete_owned_object.
@@ -80,7 +96,21 @@ public:
   // through delete_owned_object. The base makes a ui_reversible_op_ctl_t.
   virtual ui_owned_object_t *new_reversible_op_ctl(const char *title, const char *text);
 
+  // ---- Tree views (slot 12) --------------------------------------------------------------------------
+  // A new helper that keeps a directory-tree view's state between runs, owned by the view (the views
+  // library defines the class); null: the view keeps nothing. The base makes none.
+  virtual dirtree_widget_persistence_helper_t *new_dirtree_persistence_helper(QWidget * /*view*/) { return nullptr; }
+
   // ---- Deletion (slot 11) -----------------------------------------------------------------------------
   // Deletes an object the factory made, through its virtual destructor; nothing for null.
   virtual void delete_owned_object(ui_owned_object_t *object) { delete object; }
 };
+
+// The forms library's makers behind the factory's slots 6 and 7; a null member makes nothing.
+struct form_makers_t
+{
+  form_widget_t *(*new_form_widget)() = nullptr;
+  forms_ui::controller_t *(*new_form_controller)(forms_ui::form_model_t *model) = nullptr;
+};
+// Installs the makers and answers the previous ones. GUI thread.
+form_makers_t set_form_makers(const form_makers_t &makers);

@@ -2,6 +2,7 @@
 #include "ui/window_geometry.h"
 
 #include "core/byte_cursor.h"
+#include "ui/json_build.h"
 
 #include <QDataStream>
 #include <QGuiApplication>
@@ -46,28 +47,6 @@ void use_blob_format(QDataStream *stream)
   stream->setByteOrder(QDataStream::BigEndian);
 }
 
-json_value_t make_int(int64_t value)
-{
-  json_value_t v;
-  json_value_set_int(&v, value);
-  return v;
-}
-
-json_value_t make_bool(bool value)
-{
-  json_value_t v;
-  v.tag = JSON_BOOL;
-  v.u.b = value ? 1 : 0;
-  return v;
-}
-
-void add_member(json_object_t *obj, const char *key, json_value_t &&value)
-{
-  json_member_t *m = json_object_append_member(obj);
-  m->key = key;
-  m->value = std::move(value);
-}
-
 // An int member that fits 32 bits; false when missing, of another type or out of range.
 bool find_int32(const json_object_t *obj, const char *key, int32_t *out)
 {
@@ -102,16 +81,14 @@ json_value_t geometry_blob_to_json(const byte_buffer_t &blob)
   if ( in.status() != QDataStream::Ok )
     return {};
 
-  json_value_t result;
-  result.tag = JSON_OBJECT;
-  result.u.obj = new json_object_t;
-  add_member(result.u.obj, "frame_geometry", rect_to_json(f.frame));
-  add_member(result.u.obj, "normal_geometry", rect_to_json(f.normal));
-  add_member(result.u.obj, "geometry", rect_to_json(f.geometry));
-  add_member(result.u.obj, "screen_number", make_int(f.screen));
-  add_member(result.u.obj, "maximized", make_bool(f.maximized != 0));
-  add_member(result.u.obj, "fullscreen", make_bool(f.fullscreen != 0));
-  add_member(result.u.obj, "screen_width", make_int(f.screen_width));
+  json_value_t result = json_object_value();
+  add_json_member(result.u.obj, "frame_geometry", rect_to_json(f.frame));
+  add_json_member(result.u.obj, "normal_geometry", rect_to_json(f.normal));
+  add_json_member(result.u.obj, "geometry", rect_to_json(f.geometry));
+  add_json_member(result.u.obj, "screen_number", json_int_value(f.screen));
+  add_json_member(result.u.obj, "maximized", json_bool_value(f.maximized != 0));
+  add_json_member(result.u.obj, "fullscreen", json_bool_value(f.fullscreen != 0));
+  add_json_member(result.u.obj, "screen_width", json_int_value(f.screen_width));
   return result;
 }
 
@@ -163,9 +140,7 @@ byte_buffer_t geometry_json_to_blob(const json_value_t &object, bool *maximized)
 
 json_value_t rect_to_json(const QRect &rect)
 {
-  json_value_t result;
-  result.tag = JSON_ARRAY;
-  result.u.arr = new jarr_t;
+  json_value_t result = json_array_value();
   for ( int value : {rect.top(), rect.left(), rect.bottom(), rect.right()} )
     json_value_set_int(jarr_append_slot(result.u.arr), value);
   return result;
@@ -203,4 +178,56 @@ QRect json_to_rect(const json_value_t &array, const QRect &reference)
   QRect rect;
   (void)json_to_rect_checked(&rect, array, reference); // a refused array leaves the empty rect
   return rect;
+}
+
+namespace {
+
+// The extent of all screens together; a nominal one without screens.
+QRect screens_extent()
+{
+  QRect extent;
+  for ( const QScreen *screen : QGuiApplication::screens() )
+    extent |= screen->geometry();
+  return extent.isEmpty() ? QRect(0, 0, 1024, 768) : extent;
+}
+
+} // namespace
+
+bool plausible_window_rect(int64_t x, int64_t y, int64_t width, int64_t height)
+{
+  const QRect extent = screens_extent();
+  const int64_t reach_x = 4 * int64_t(extent.width());
+  const int64_t reach_y = 4 * int64_t(extent.height());
+  return width <= reach_x && height <= reach_y && x >= extent.left() - reach_x && x <= extent.right() + reach_x &&
+         y >= extent.top() - reach_y && y <= extent.bottom() + reach_y;
+}
+
+bool plausible_geometry_json(const json_value_t &object)
+{
+  if ( object.tag != JSON_OBJECT )
+    return true;
+  for ( const char *key : {"frame_geometry", "normal_geometry", "geometry"} )
+  {
+    const json_value_t *array = json_object_find(object.u.obj, key, JSON_ARRAY);
+    if ( array == nullptr || array->u.arr->size() != 4 )
+      continue;
+    int64_t v[4];
+    bool ints = true;
+    for ( size_t i = 0; i < 4; ++i )
+    {
+      const json_value_t &e = (*array->u.arr)[i];
+      ints = ints && e.tag == JSON_INT;
+      v[i] = ints ? e.u.i : 0;
+    }
+    if ( !ints || (v[0] == 0 && v[1] == 0 && v[2] == -1 && v[3] == -1) )
+      continue;
+    // [top, left, bottom, right], bottom and right inclusive; numbers beyond 32 bits are refused anyway.
+    const int64_t bound = int64_t(1) << 40;
+    if ( v[0] < -bound || v[0] > bound || v[1] < -bound || v[1] > bound || v[2] < -bound || v[2] > bound ||
+         v[3] < -bound || v[3] > bound )
+      return false;
+    if ( !plausible_window_rect(v[1], v[0], v[3] - v[1] + 1, v[2] - v[0] + 1) )
+      return false;
+  }
+  return true;
 }

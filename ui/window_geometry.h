@@ -4,6 +4,8 @@
 #include "core/json_value.h"
 #include "core/qvector.h"
 
+#include <cstdint>
+
 #include <QRect>
 
 // The blob is a big-endian QDataStream (version Qt_4_0): magic 0x1D9D0CB, major and minor version (u16),
@@ -35,3 +37,11 @@ constexpr uint16_t window_geometry_major = 3;
 [[nodiscard]] QRect json_to_rect(const json_value_t &array, const QRect &reference);
 // As json_to_rect, and tells whether the array was a valid rect (an empty rect is also a valid answer).
 [[nodiscard]] bool json_to_rect_checked(QRect *out, const json_value_t &array, const QRect &reference);
+
+// Whether a window placed at (x, y) with that size stays within reach of the screens present now: width and
+// height at most four times the extent of all screens together, the position no farther than that from them.
+// Negative sizes pass (Qt treats them as unset). A stored geometry could otherwise ask for a window of any size.
+[[nodiscard]] bool plausible_window_rect(int64_t x, int64_t y, int64_t width, int64_t height);
+// Whether every rect array of a window-geometry object ("frame_geometry", "normal_geometry", "geometry") that is
+// a valid rect is a plausible window rect; the default-rect marker [0, 0, -1, -1] always is.
+[[nodiscard]] bool plausible_geometry_json(const json_value_t &object);

@@ -1,5 +1,6 @@
 // Embedded lists ('E' fields) through a test double of the chooser, and browsing for a file ('f' fields).
 #include "forms/form_chooser.h"
+#include "tests/forms/chooser_double.h"
 
 #include "forms/form_widget.h"
 #include "forms/inputs/buddy_label.h"
@@ -15,68 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// A list widget that tells when its selection changes, as the chooser widget does.
-class double_list_widget_t : public QListWidget
-{
-  Q_OBJECT
-
-public:
-  double_list_widget_t()
-  {
-    connect(this, &QListWidget::itemSelectionChanged, this,
-            [this] { emit selection_state_changed(!selectedItems().isEmpty()); });
-  }
-
-signals:
-  void selection_state_changed(bool selection);
-};
-
-// A chooser of three rows and two columns of width 10 and 20.
-class double_chooser_t : public form_chooser_t
-{
-public:
-  QWidget *create_embedded_widget(const QString &form_title, int field_id) override
-  {
-    made_for = form_title;
-    made_id = field_id;
-    title_while_made = title_;
-    auto *list = new double_list_widget_t;
-    list->setSelectionMode(QAbstractItemView::MultiSelection);
-    list->addItems({"one", "two", "three"});
-    return list;
-  }
-  int natural_width() const override { return (10 + 1) + (20 + 1) + 2; }
-  QString title() const override { return title_; }
-  void set_title(const QString &title) override { title_ = title; }
-  QSize minimum_widget_size(QWidget *) const override { return QSize(120, 80); }
-  qvector<uint64_t> selection(QWidget *widget) const override
-  {
-    qvector<uint64_t> rows;
-    auto *list = static_cast<QListWidget *>(widget);
-    for ( int i = 0; i < list->count(); ++i )
-      if ( list->item(i)->isSelected() )
-        rows.push_back(uint64_t(i));
-    return rows;
-  }
-  void set_selection(QWidget *widget, const qvector<uint64_t> &rows) override
-  {
-    auto *list = static_cast<QListWidget *>(widget);
-    list->clearSelection();
-    for ( const uint64_t row : rows )
-      if ( row < uint64_t(list->count()) )
-        list->item(int(row))->setSelected(true);
-  }
-  void reload(QWidget *) override { ++reloads; }
-  uint32_t state_word() const override { return state; }
-
-  QString title_;
-  QString made_for;
-  int made_id = -1;
-  QString title_while_made;
-  int reloads = 0;
-  uint32_t state = 0;
-};
 
 std::vector<int> changes;
 
@@ -156,4 +95,3 @@ TEST(form_chooser, browsing_for_a_file_refuses_a_path_longer_than_the_buffer)
 
 } // namespace
 
-#include "form_chooser_test.moc"

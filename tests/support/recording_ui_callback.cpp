@@ -123,6 +123,15 @@ int64_t recording_ui_callback_t::answer(int32_t code, va_list args)
   record.code = code;
   scripted_t scripted;
   const bool has_script = next_scripted(code, &scripted);
+  code_handler_t handler;
+  if ( !has_script )
+  {
+    std::lock_guard guard(mutex_);
+    if ( const auto found = handlers_.find(code); found != handlers_.end() )
+      handler = found->second;
+  }
+  // The handler reads the request's arguments itself, from where they start.
+  va_list_copy_t untouched(args);
   auto remember = [this, &record] {
     std::lock_guard guard(mutex_);
     requests_.push_back(record);
@@ -159,6 +168,8 @@ int64_t recording_ui_callback_t::answer(int32_t code, va_list args)
       const char *format = va_arg(args, const char *);
       record.text = format_message(format, va_arg(args, va_list *));
       remember();
+      if ( handler )
+        return handler(untouched.list);
       return has_script ? scripted.answer : record.default_answer;
     }
     case ui_code_ask_file:
@@ -168,6 +179,8 @@ int64_t recording_ui_callback_t::answer(int32_t code, va_list args)
       const char *format = va_arg(args, const char *);
       record.text = format_message(format, va_arg(args, va_list *));
       remember();
+      if ( handler )
+        return handler(untouched.list);
       if ( !has_script || scripted.answer == 0 )
         return 0;
       std::lock_guard guard(mutex_);
@@ -180,6 +193,8 @@ int64_t recording_ui_callback_t::answer(int32_t code, va_list args)
       va_list *fields = va_arg(args, va_list *);
       record.text = text_or_empty(form);
       remember();
+      if ( handler )
+        return handler(untouched.list);
       if ( !has_script )
         return 0;
       if ( !scripted.play )
@@ -195,6 +210,8 @@ int64_t recording_ui_callback_t::answer(int32_t code, va_list args)
       record.text = format_message(format, va_arg(args, va_list *));
       record.value = std::string(value->view());
       remember();
+      if ( handler )
+        return handler(untouched.list);
       if ( !has_script || scripted.answer == 0 )
         return 0;
       *value = qstring(scripted.text);
@@ -219,24 +236,18 @@ int64_t recording_ui_callback_t::answer(int32_t code, va_list args)
       record.text = text_or_empty(va_arg(args, const char *));
       record.kind = va_arg(args, int32_t);
       remember();
+      if ( handler )
+        return handler(untouched.list);
       return has_script ? scripted.answer : 0;
     case ui_code_cfg_directive:
       record.text = text_or_empty(va_arg(args, const char *));
       remember();
       return has_script ? scripted.answer : 1;
     default:
-    {
       remember();
       if ( has_script )
         return scripted.answer;
-      code_handler_t handler;
-      {
-        std::lock_guard guard(mutex_);
-        if ( const auto found = handlers_.find(code); found != handlers_.end() )
-          handler = found->second;
-      }
-      return handler ? handler(args) : 0;
-    }
+      return handler ? handler(untouched.list) : 0;
   }
 }
 

@@ -30,7 +30,9 @@ struct ui_request_record_t
 // process with exit code 1 (through exit_process), never returning into the test; 28 -> the request's
 // default answer; 29 -> null; 30 -> 0; 32 -> 0 (cancelled); 86 -> runs the request on the calling
 // thread and answers its result (with flag 4 the request is deleted afterwards and a ticket
-// answered); 116 -> null; 117 -> 1; any other code -> its handler's answer (handle_code), else 0. Only one may be installed at a time.
+// answered); 116 -> null; 117 -> 1; any other code -> 0. A handler set for a code other than 23, 24, 86
+// and 117 (handle_code) answers in place of the default answer, the request still recorded. Only one may be
+// installed at a time.
 class recording_ui_callback_t
 {
 public:
@@ -51,9 +53,9 @@ public:
   using form_player_t = std::function<int64_t(const char *form, va_list args)>;
   void script_form(form_player_t play);
 
-  // Answers every later request of a code that this callback does not handle itself (and that has no
-  // scripted answer) with the handler, which reads the request's arguments after the code from the list.
-  // Plays the application's dispatcher for codes of the layers above the core.
+  // Answers every later request of the code that has no scripted answer with the handler (an empty one
+  // removes it), which reads the request's arguments after the code from the list; the request is
+  // recorded first. Plays the application's dispatcher.
   using code_handler_t = std::function<int64_t(va_list args)>;
   void handle_code(int32_t code, code_handler_t handler);
 

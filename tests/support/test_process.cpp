@@ -32,7 +32,8 @@ int run_test_process(int &argc, char **argv, const std::function<int(int &argc, 
   setenv("HOME", home.c_str(), 1);
   setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
   setenv("TMPDIR", (home / "tmp").c_str(), 1);
-  setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  // Offscreen unless a platform is named: the OnDisplay suites run on a private display (tests/support/with_xvfb).
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
 
   testing::InitGoogleTest(&argc, argv);
   const int rc = run(argc, argv);

@@ -368,7 +368,7 @@ TEST_F(ActionUpdateTest, ContextFlagsFollowTheWidget)
   odd_kind_chooser.setProperty("widget_kind", 11);
   odd_kind_chooser.selection = {2};
   fake_tree_t tree;
-  tree.tree.selection = {dirtree_entry_t {7, false}};
+  tree.tree.selection = {dirtree_cursor_t {0, 7}};
   tree.tree.standalone = true;
   tree.tree.features = {3, 5};
   fake_tree_t bare_tree;
@@ -413,7 +413,7 @@ TEST_F(ActionUpdateTest, ContextFlagsFollowTheWidget)
   context = context_for(&tree);
   ASSERT_NE(context->tree_selection, nullptr);
   EXPECT_EQ(context->tree_selection, &context->tree_selection_vector);
-  EXPECT_EQ(context->tree_selection->front().id, 7);
+  EXPECT_EQ(context->tree_selection->front(), (dirtree_cursor_t {0, 7}));
   EXPECT_TRUE(context->has_tree_view);
   EXPECT_EQ(context->widget_kind, -1);
 

@@ -351,13 +351,19 @@ TEST_F(DockPresentation, FullScreenShowsTheWindowTitleAndTheExitButton)
   (void)x;
 }
 
-TEST_F(DockPresentation, TheFullscreenButtonNeedsTheApplicationsSlot)
+TEST_F(DockPresentation, TheFullscreenButtonAsksTheApplication)
 {
-  // The Fullscreen button asks the application by name; without the slot nothing happens.
+  // The Fullscreen button asks the application by name, through its enter_full_screen slot.
   DockWidget *a = present("A", placement(dock_place_right));
+  QPointer<QWidget> content(dock_content(a));
   settle_events();
   QTest::mouseClick(dock_title_bar(a)->findChildren<QPushButton *>()[0], Qt::LeftButton);
-  EXPECT_EQ(enclosing_dock_area(a), area);
+  ASSERT_TRUE(test_app().is_full_screen());
+  EXPECT_TRUE(enclosing_dock_area(content)->isFullScreen());
+  EXPECT_TRUE(test_app().leave_full_screen());
+  settle_events();
+  EXPECT_EQ(shape(), "H[A]");
+  EXPECT_EQ(dock_content(area->find_dock_widget("A")), content.data());
 }
 
 } // namespace

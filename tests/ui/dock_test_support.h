@@ -71,6 +71,17 @@ protected:
     area = test_app().top_level_dock_area();
     ASSERT_NE(area, nullptr);
     closed_docks().clear();
+    // The dock tests look at the areas alone: closed docks stay hidden in their trees. What the application
+    // does with them is the desktop tests' business (answer_deletion_requests).
+    QObject::disconnect(area, &TopLevelDockArea::user_request_docks_deletion, &test_app(),
+                        &app_t::on_user_docks_deletion_request);
+  }
+
+  // Lets the application answer the areas' deletion requests, as it does outside these tests.
+  void answer_deletion_requests()
+  {
+    QObject::connect(area, &TopLevelDockArea::user_request_docks_deletion, &test_app(),
+                     &app_t::on_user_docks_deletion_request, Qt::UniqueConnection);
   }
 
   void TearDown() override
@@ -87,6 +98,7 @@ protected:
     settle_events();
     closed_docks().clear();
     drag_state = drag_idle;
+    answer_deletion_requests();
     window->hide();
     settle_events();
   }

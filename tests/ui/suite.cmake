@@ -4,7 +4,8 @@ find_package(Qt5 5.15 REQUIRED COMPONENTS Widgets Test)
 add_library(akui_ui_test_app STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/test_app.cpp
             ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/test_app.h
             ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/test_actions.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/test_actions.h
-            ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/screenshots.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/screenshots.h)
+            ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/screenshots.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/screenshots.h
+            ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/desktop_views.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/desktop_views.h)
 target_include_directories(akui_ui_test_app PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(akui_ui_test_app PUBLIC akui_ui GTest::gtest)
 target_compile_definitions(akui_ui_test_app PRIVATE AKUI_SCREENSHOT_DIR="${PROJECT_BINARY_DIR}/screenshots")

@@ -46,13 +46,6 @@ struct pinned_t
   ~pinned_t() { test_app().action_provider().pinned_widget = nullptr; }
 };
 
-// Triggers the action as the user would, after the update pass that the focus on the widget runs.
-void trigger(const char *name)
-{
-  refresh_actions_for(UPDACT_ACTIVATED, nullptr, nullptr);
-  qaction_of(name)->trigger();
-}
-
 int state_of(const char *name)
 {
   ui_action_context_provider_t &provider = test_app().action_provider();

@@ -6,6 +6,7 @@
 #include "tests/ui/app/test_app.h"
 #include "tests/views/filtered_test_widget.h"
 #include "tests/views/make_condition.h"
+#include "tests/views/painted_option.h"
 #include "views/filter/code_points.h"
 #include "views/filter/drag_scope.h"
 #include "views/filter/filtered_item_view_style.h"
@@ -17,7 +18,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QStandardItemModel>
-#include <QStyledItemDelegate>
 #include <QTest>
 #include <QTreeView>
 
@@ -69,21 +69,6 @@ std::vector<std::pair<int, int>> colour_runs(const QImage &image, const QRect &r
       runs.emplace_back(x, x);
   }
   return runs;
-}
-
-// The option the view's delegate paints an index with.
-struct probe_delegate_t : QStyledItemDelegate
-{
-  using QStyledItemDelegate::initStyleOption;
-};
-
-QStyleOptionViewItem painted_option(QTreeView *view, const QModelIndex &index)
-{
-  QStyleOptionViewItem option;
-  option.initFrom(view);
-  option.rect = view->visualRect(index);
-  probe_delegate_t().initStyleOption(&option, index);
-  return option;
 }
 
 QImage painted_viewport(QTreeView *view)

@@ -353,6 +353,9 @@ TEST(QuickFilterBar, HidingTheBarWhileItsListIsVisibleDisablesTheFilter)
   EXPECT_EQ(l.bar->flags() & filter_disabled, 0u);
   l.widget->show();
   EXPECT_EQ(l.widget->shown_names(), names_t({"cherry"}));
+  // Closing the list stores nothing for a bar that was in use.
+  l.widget.reset();
+  EXPECT_EQ(stored_flags("hiding list"), -1);
 }
 
 // ---- The context menu ----------------------------------------------------------------------------------

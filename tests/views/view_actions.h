@@ -2,6 +2,7 @@
 #pragma once
 
 #include "tests/ui/app/test_app.h"
+#include "ui/action_context.h"
 #include "ui/ui_action_registry.h"
 #include "views/filter/filtered_view_actions.h"
 
@@ -21,4 +22,11 @@ inline QAction *qaction_of(const char *name)
 {
   ui_action_t *action = find_ui_action(name);
   return action != nullptr ? action->qaction() : nullptr;
+}
+
+// Triggers the action as the user would, after the update pass that a focus change to the widget runs.
+inline void trigger(const char *name)
+{
+  refresh_actions_for(UPDACT_ACTIVATED, nullptr, nullptr);
+  qaction_of(name)->trigger();
 }

@@ -5,6 +5,7 @@
 #include "core/internal_error.h"
 #include "core/ui_callback.h"
 #include "ui/app_base.h"
+#include "ui/json_build.h"
 #include "ui/layout_helpers.h"
 #include "ui/window_geometry.h"
 
@@ -191,6 +192,8 @@ bool read_placement(const json_object_t &object, dock_options_t *placement)
   if ( const json_value_t *geometry = json_object_find(&place, "window_geom", 0);
        geometry != nullptr && geometry->tag == JSON_OBJECT )
   {
+    if ( !plausible_geometry_json(*geometry) )
+      return false;
     const byte_buffer_t blob = geometry_json_to_blob(*geometry);
     placement->float_geometry = QByteArray(reinterpret_cast<const char *>(blob.data()), int(blob.size()));
     placement->float_pos = QPoint(0, 0);
@@ -209,6 +212,8 @@ bool read_placement(const json_object_t &object, dock_options_t *placement)
     const bool has_height = int_member(place, "height", int32_low, int32_high, &height, &ok);
     if ( has_y && has_width && has_height )
     {
+      if ( !plausible_window_rect(x, y, width, height) )
+        return false;
       placement->float_pos = QPoint(int(x), int(y));
       placement->float_size = QSize(int(width), int(height));
     }
@@ -236,52 +241,30 @@ bool read_closed_docks(const json_object_t &object)
 
 namespace {
 
-json_value_t int_value(int64_t number)
-{
-  json_value_t value;
-  json_value_set_int(&value, number);
-  return value;
-}
-
-void append_member(json_object_t *object, const char *key, json_value_t value)
-{
-  json_member_t *member = json_object_append_member(object);
-  member->key = key;
-  member->value = std::move(value);
-}
-
 json_value_t placement_object(const dock_options_t &placement)
 {
-  json_value_t result;
-  result.tag = JSON_OBJECT;
-  result.u.obj = new json_object_t;
+  json_value_t result = json_object_value();
   json_object_t *object = result.u.obj;
-  append_member(object, "options", int_value(placement.options));
+  add_json_member(object, "options", json_int_value(placement.options));
   if ( !placement.anchor.empty() )
-  {
-    json_value_t anchor;
-    json_set_string(&anchor, new qstring(placement.anchor));
-    append_member(object, "anchor", std::move(anchor));
-  }
+    add_json_member(object, "anchor", json_string_value(placement.anchor.c_str()));
   if ( (placement.options & dock_place_floating) != 0 )
   {
-    json_value_t floating;
-    floating.tag = JSON_OBJECT;
-    floating.u.obj = new json_object_t;
+    json_value_t floating = json_object_value();
     byte_buffer_t blob;
     for ( char byte : placement.float_geometry )
       blob.push_back(uint8_t(byte));
     json_value_t geometry = geometry_blob_to_json(blob);
     if ( geometry.tag != JSON_NONE )
-      append_member(floating.u.obj, "window_geom", std::move(geometry));
+      add_json_member(floating.u.obj, "window_geom", std::move(geometry));
     if ( placement.float_size.isValid() )
     {
-      append_member(floating.u.obj, "x", int_value(placement.float_pos.x()));
-      append_member(floating.u.obj, "y", int_value(placement.float_pos.y()));
-      append_member(floating.u.obj, "width", int_value(placement.float_size.width()));
-      append_member(floating.u.obj, "height", int_value(placement.float_size.height()));
+      add_json_member(floating.u.obj, "x", json_int_value(placement.float_pos.x()));
+      add_json_member(floating.u.obj, "y", json_int_value(placement.float_pos.y()));
+      add_json_member(floating.u.obj, "width", json_int_value(placement.float_size.width()));
+      add_json_member(floating.u.obj, "height", json_int_value(placement.float_size.height()));
     }
-    append_member(object, "floating", std::move(floating));
+    add_json_member(object, "floating", std::move(floating));
   }
   return result;
 }
@@ -290,9 +273,7 @@ json_value_t placement_object(const dock_options_t &placement)
 
 json_value_t write_closed_docks()
 {
-  json_value_t result;
-  result.tag = JSON_OBJECT;
-  result.u.obj = new json_object_t;
+  json_value_t result = json_object_value();
   json_object_t *object = result.u.obj;
   for ( const closed_dock_t &entry : closed_docks() )
   {
@@ -309,7 +290,7 @@ json_value_t write_closed_docks()
       }
     }
     if ( !replaced )
-      append_member(object, entry.name.c_str(), std::move(value));
+      add_json_member(object, entry.name.c_str(), std::move(value));
   }
   return result;
 }

@@ -121,8 +121,8 @@ struct closed_dock_t
 // *index when asked. Null when none.
 closed_dock_t *closed_dock_entry(const char *name, bool create, size_t *index = nullptr);
 // Replaces the list by the one of a "closed_docks" object; false, leaving the list as it was, when a member is
-// not an object, a placement lacks its "options", a floating placement describes no place, or a number does
-// not fit.
+// not an object, a placement lacks its "options", a floating placement describes no place or one out of reach
+// of the screens (plausible_window_rect), or a number does not fit.
 [[nodiscard]] bool read_closed_docks(const json_object_t &object);
 // The "closed_docks" object of the list.
 [[nodiscard]] json_value_t write_closed_docks();

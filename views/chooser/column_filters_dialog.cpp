@@ -7,6 +7,7 @@
 #include "ui/input_history.h"
 #include "ui/layout_helpers.h"
 #include "ui/widget_factory.h"
+#include "views/filter/bgr_color.h"
 #include "views/filter/filtered_widget_mixin.h"
 #include "views/filter/quick_filter_widget.h"
 
@@ -58,16 +59,6 @@ enum table_column_t : int
   column_flags,
   table_columns,
 };
-
-QColor colour_of_bgr(uint32_t bgr)
-{
-  return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
-}
-
-uint32_t bgr_of_colour(const QColor &colour)
-{
-  return uint32_t(colour.red()) | uint32_t(colour.green()) << 8 | uint32_t(colour.blue()) << 16;
-}
 
 int action_index(uint32_t flags)
 {
@@ -276,7 +267,7 @@ void edit_filters_dialog_t::set_inputs(uint32_t flags)
 
 uint32_t edit_filters_dialog_t::button_color() const
 {
-  return bgr_of_colour(highlight_button_->color());
+  return bgr_of_color(highlight_button_->color());
 }
 
 void edit_filters_dialog_t::on_cbRegExp_stateChanged(int state)
@@ -310,7 +301,7 @@ void edit_filters_dialog_t::fill(view_snapshot_t *snapshot)
   // Stored words come from outside: one that names no choice of the dialog starts it at its default.
   stored_flags_ = uint32_t(registry_int(filter_flags_value, false, 0));
   const int32_t stored_color = registry_int(filter_color_value, false, -1);
-  highlight_button_->set_color(stored_color == -1 ? no_color_filling : colour_of_bgr(uint32_t(stored_color)));
+  highlight_button_->set_color(stored_color == -1 ? no_color_filling : color_of_bgr(uint32_t(stored_color)));
   shown_color_ = button_color();
   set_inputs(valid_filter_input_flags(stored_flags_));
 
@@ -339,7 +330,7 @@ void edit_filters_dialog_t::insert_table_row(const filter_condition_t &filter)
   QTableWidget *table = ui_->tableFilters;
   const QSignalBlocker blocker(table);
   const bool highlights = action_index(filter.flags) == highlight_action;
-  const QColor background = highlights ? colour_of_bgr(filter.color) : table->palette().color(QPalette::Base);
+  const QColor background = highlights ? color_of_bgr(filter.color) : table->palette().color(QPalette::Base);
   const QColor foreground = contrasting_text_color(background);
 
   QString column = QStringLiteral("*");
@@ -425,7 +416,7 @@ void edit_filters_dialog_t::on_btnAdd_clicked()
   filter_condition_t filter;
   filter.flags = input_flags();
   filter.column = w.comboColumn->currentIndex() - 1;
-  filter.color = action_index(filter.flags) == highlight_action ? button_color() : ~uint32_t(0);
+  filter.color = action_index(filter.flags) == highlight_action ? button_color() : no_bgr_color;
   const QString value = w.comboText->currentText();
   const QByteArray text = value.toUtf8();
   filter.set_text(std::string_view(text.constData(), size_t(text.size())));
@@ -459,7 +450,7 @@ void edit_filters_dialog_t::on_tableFilters_itemActivated(QTableWidgetItem *item
   w.comboText->setEditText(QString::fromUtf8(filter.query.c_str(), int(filter.query.size())));
   const int column = filter.column + 1;
   w.comboColumn->setCurrentIndex(column >= 0 && column < w.comboColumn->count() ? column : 0);
-  highlight_button_->set_color(filter.color == ~uint32_t(0) ? no_color_editing : colour_of_bgr(filter.color));
+  highlight_button_->set_color(filter.color == no_bgr_color ? no_color_editing : color_of_bgr(filter.color));
 }
 
 void edit_filters_dialog_t::on_tableFilters_itemChanged(QTableWidgetItem *item)

@@ -3,6 +3,7 @@
 
 #include "ui/app_base.h"
 #include "ui/layout_helpers.h"
+#include "views/filter/bgr_color.h"
 #include "views/filter/filtered_widget_mixin.h"
 
 #include <QAbstractItemView>
@@ -11,16 +12,6 @@
 #include <QFont>
 #include <QWidget>
 
-namespace
-{
-
-// A stored 0x00BBGGRR colour as Qt's colour (the alpha byte is ignored).
-QColor colour_of_bgr(uint32_t bgr)
-{
-  return QColor(int(bgr & 0xFF), int((bgr >> 8) & 0xFF), int((bgr >> 16) & 0xFF));
-}
-
-} // namespace
 
 QModelIndex filtered_item_view_model_t::index(int row, int column, const QModelIndex &parent) const
 {
@@ -92,9 +83,9 @@ QVariant filtered_item_view_model_t::styled_data(int role, uint64_t key, const Q
       if ( role == Qt::ForegroundRole && (row.attributes & row_grey) != 0 )
         return QColor(Qt::darkGray);
       const uint32_t background = engine_->row_filter_result_cached(key, uint32_t(row.background));
-      if ( background == uint32_t(-1) )
+      if ( background == no_bgr_color )
         return {};
-      const QColor colour = colour_of_bgr(background);
+      const QColor colour = color_of_bgr(background);
       if ( role == Qt::ForegroundRole )
         return contrasting_text_color(colour);
       return QBrush(colour);

@@ -2,11 +2,16 @@
 #include "tests/ui/app/screenshots.h"
 
 #include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QPixmap>
 #include <QWidget>
 #include <gtest/gtest.h>
 
-QString save_screenshot(QWidget &widget, const QString &step)
+namespace {
+
+// "<build tree>/screenshots/<suite>.<test>-<step>.png", its folder made; empty when it cannot be made.
+QString screenshot_path(const QString &step)
 {
   QString name = step;
   if (const auto *info = ::testing::UnitTest::GetInstance()->current_test_info())
@@ -16,6 +21,21 @@ QString save_screenshot(QWidget &widget, const QString &step)
   const QDir dir(QStringLiteral(AKUI_SCREENSHOT_DIR));
   if (!dir.mkpath("."))
     return {};
-  const QString path = dir.filePath(name + ".png");
-  return widget.grab().save(path, "PNG") ? path : QString();
+  return dir.filePath(name + ".png");
+}
+
+} // namespace
+
+QString save_screenshot(QWidget &widget, const QString &step)
+{
+  const QString path = screenshot_path(step);
+  return !path.isEmpty() && widget.grab().save(path, "PNG") ? path : QString();
+}
+
+QString save_screen_screenshot(const QString &step)
+{
+  QScreen *screen = QGuiApplication::primaryScreen();
+  const QPixmap shot = screen != nullptr ? screen->grabWindow(0) : QPixmap();
+  const QString path = shot.isNull() ? QString() : screenshot_path(step);
+  return !path.isEmpty() && shot.save(path, "PNG") ? path : QString();
 }

@@ -2,8 +2,10 @@
 #include "tests/ui/app/test_app.h"
 
 #include "core/ui_callback.h"
+#include "tests/ui/app/desktop_views.h"
 #include "ui/popup_menu.h"
 #include "ui/docks/dock_area.h"
+#include "ui/docks/dock_node.h"
 #include "ui/docks/dock_widget.h"
 #include "ui/log_widget.h"
 
@@ -78,6 +80,34 @@ test_app_t::test_app_t(int &argc, char **argv) : app_t(argc, argv), window_(std:
   auto *area = new TopLevelDockArea;
   window_->setCentralWidget(area);
   set_top_level_dock_area(area);
+  register_desktop_test_factories();
+  reset_desktop_state();
+}
+
+bool test_app_t::default_desktop_layout(desktop_config_t &out)
+{
+  return out.parse_json(default_desktop.c_str());
+}
+
+void test_app_t::on_dock_inserted(DockWidget *dock, ComplexDockWidget *container)
+{
+  dock_insertions.emplace_back(dock->title(), container);
+}
+
+void test_app_t::on_desktop_layout_built(const desktop_config_t &)
+{
+  int holders = 0;
+  for ( DockWidget *dock : leaf_dock_widgets() )
+    holders += is_place_holder(dock_content(dock)) ? 1 : 0;
+  layouts_built.push_back(holders);
+}
+
+void test_app_t::reset_desktop_state()
+{
+  default_desktop = default_desktop_text;
+  default_focus = nullptr;
+  dock_insertions.clear();
+  layouts_built.clear();
 }
 
 test_app_t::~test_app_t()
@@ -125,6 +155,23 @@ int test_app_t::write_log_message(msg_data_t &msg, uint32_t flags)
   if ( log_window != nullptr )
     log_window->append_message(msg, flags);
   return int(msg.text.size());
+}
+
+bool test_app_t::get_default_dir(qstring *out, int kind)
+{
+  const auto found = default_dirs.find(kind);
+  if ( found == default_dirs.end() )
+    return false;
+  *out = found->second.c_str();
+  return true;
+}
+
+void test_app_t::set_default_dir(int kind, const char *folder)
+{
+  if ( folder == nullptr || *folder == '\0' )
+    default_dirs.erase(kind);
+  else
+    default_dirs[kind] = folder;
 }
 
 void test_app_t::before_request_batch(bool flag)

@@ -2,12 +2,15 @@
 #pragma once
 
 #include "tests/ui/app/test_actions.h"
+#include "ui/desktop_layout.h"
 #include "ui/app_base.h"
 #include "ui/exception_handler.h"
 #include "ui/layout_helpers.h"
 #include "ui/main_window.h"
 #include "ui/ui_action_registry.h"
 #include "ui/widget_factory.h"
+
+#include <QPointer>
 
 #include <functional>
 #include <map>
@@ -49,6 +52,12 @@ public:
   }
   // Given to the next action made, as a factory that breaks the rules would (the registry repairs it).
   std::unique_ptr<action_handler_t> stray_handler;
+  // Makes the persistence helpers of tree views while set (the views' tests keep their state in memory).
+  dirtree_widget_persistence_helper_t *new_dirtree_persistence_helper(QWidget *view) override
+  {
+    return dirtree_persistence != nullptr ? dirtree_persistence(view) : nullptr;
+  }
+  std::function<dirtree_widget_persistence_helper_t *(QWidget *)> dirtree_persistence;
 };
 
 // The main window of the tests; its central widget is the application's top-level dock area.
@@ -137,6 +146,31 @@ public:
   std::vector<int32_t> helps_shown;
   bool boxes_enabled = true;
 
+  // ---- Desktops ------------------------------------------------------------------------------------
+  // Parses default_desktop (the client's default desktop unless a test changed it); false when it does not.
+  bool default_desktop_layout(desktop_config_t &out) override;
+  QWidget *default_focus_widget() override { return default_focus; }
+  // Record the calls in dock_insertions and layouts_built (with the place holders left at that time).
+  void on_dock_inserted(DockWidget *dock, ComplexDockWidget *container) override;
+  void on_desktop_layout_built(const desktop_config_t &desktop) override;
+  std::string default_desktop;
+  QPointer<QWidget> default_focus;
+  std::vector<std::pair<QString, const ComplexDockWidget *>> dock_insertions; // leaf title, container
+  std::vector<int> layouts_built;                                             // place holders still docked
+  // Gives the desktop state back: the client's default desktop, no default focus, no records.
+  void reset_desktop_state();
+
+  // ---- File dialogs ---------------------------------------------------------------------------------
+  bool native_file_dialogs() override { return native_dialogs; }
+  // As the client's: "All files (*)|*|".
+  const char *file_dialog_filter() override { return "All files (*)|*|"; }
+  // One remembered folder per kind.
+  bool get_default_dir(qstring *out, int kind) override;
+  void set_default_dir(int kind, const char *folder) override;
+  // What native_file_dialogs answers, and the remembered folders; tests set and clear them.
+  bool native_dialogs = true;
+  std::map<int, std::string> default_dirs;
+
   // ---- Queue hooks ----------------------------------------------------------------------------------
   void before_request_batch(bool flag) override;
   bool intercept_request(exec_request_t *request) override;
@@ -159,6 +193,7 @@ public:
   void set_last_request_id(int32_t id);
 
   [[nodiscard]] recording_exception_handler_t &fault_record() { return faults_; }
+  [[nodiscard]] test_widget_factory_t &widget_factory() { return factory_; }
   [[nodiscard]] test_action_context_provider_t &action_provider() { return action_provider_; }
   // The refresh_widgets calls, in order.
   std::vector<std::pair<uint64_t, bool>> refreshes;

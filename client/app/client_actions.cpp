@@ -1,0 +1,168 @@
+// The client's action table, its registration, the enabling rule and the window's own handlers.
+#include "client/app/client_actions.h"
+
+#include "client/app/akui_app.h"
+#include "client/app/akui_main_window.h"
+#include "client/app/options_dialog.h"
+#include "core/internal_error.h"
+#include "ui/action_context.h"
+#include "ui/docks/dock_area.h"
+#include "ui/docks/dock_node.h"
+#include "ui/docks/dock_widget.h"
+#include "ui/log_widget.h"
+#include "ui/log_widget_actions.h"
+#include "ui/ui_action_registry.h"
+
+#include <QAction>
+
+#include <vector>
+
+namespace {
+
+constexpr int INTERR_STATE_OF_NON_CORE_ACTION = 40725;
+// The framework flag every connection and window row carries.
+constexpr uint32_t window_row_flags = 0x40000;
+
+int always_enabled(ui_action_t *, ui_action_update_ctx_t *)
+{
+  return 0;
+}
+
+action_desc_t client_row(const char *name, action_desc_t::activate_fn activate, action_desc_t::update_fn update,
+                         uint64_t kinds, uint32_t client_requirements, uint32_t flags, uint64_t refresh,
+                         const char *label, const char *tooltip, const char *icon)
+{
+  action_desc_t desc;
+  desc.name = name;
+  desc.activate = activate;
+  desc.update = update;
+  desc.widget_kinds = kinds;
+  desc.context_word = client_requirements;
+  desc.flags = flags;
+  desc.refresh_mask = refresh;
+  desc.label = label;
+  desc.tooltip = tooltip;
+  desc.icon = icon;
+  return desc;
+}
+
+std::vector<action_desc_t> build_table()
+{
+  std::vector<action_desc_t> rows;
+  // The Output window's rows stand in the client's table so that its menus and keys can use them; they work
+  // without a connection.
+  for ( action_desc_t desc : log_widget_action_descs() )
+  {
+    desc.context_word |= client_without_connection;
+    desc.flags |= window_row_flags;
+    rows.push_back(desc);
+  }
+  rows.push_back(client_row("quit_akui", quit_akui_activate, always_enabled, all_widget_kinds,
+                            client_without_connection, window_row_flags, 0, "E&xit", "Exit",
+                            "icons/actions/quit_akui.svg"));
+  rows.push_back(client_row("open_log_widget", open_log_widget_activate, nullptr, all_widget_kinds,
+                            client_without_connection, window_row_flags, 0, "Log &window", nullptr,
+                            "icons/actions/open_log_widget.svg"));
+  rows.push_back(client_row("options", show_options_dialog_action, nullptr, all_widget_kinds,
+                            client_without_connection, 0,
+                            (uint64_t(1) << akui_kind_arkive_files) | (uint64_t(1) << akui_kind_commits), "&Options",
+                            "Open options dialog", nullptr));
+  return rows;
+}
+
+} // namespace
+
+std::span<const action_desc_t> client_action_table()
+{
+  static const std::vector<action_desc_t> table = build_table();
+  return table;
+}
+
+void register_client_actions()
+{
+  akui_app_t *app = akui_app();
+  ui_action_registry_t *registry = app->get_action_registry();
+  for ( const action_desc_t &desc : client_action_table() )
+    (void)registry->register_core_action(desc);
+  for ( const auto &[name, checked] : {std::pair {"show_deleted_files", app->show_deleted_files()},
+                                       std::pair {"show_ignored_files", app->show_ignored_files()}} )
+    if ( ui_action_t *action = registry->find_action(name); action != nullptr )
+      (void)action->apply_property(ACTION_PROP_CHECKED, &checked);
+}
+
+int client_action_state(int base_state_of_masks, const ui_action_t &action, const ui_action_update_ctx_t &context,
+                        bool usable_connection)
+{
+  if ( (action.flags & ACTION_FLAG_CORE) == 0 )
+    interr(INTERR_STATE_OF_NON_CORE_ACTION);
+  const uint32_t requirements = uint32_t(action.context_word);
+  if ( (requirements & client_without_connection) == 0 && !usable_connection )
+    return ACTION_STATE_NO_CONNECTION;
+  if ( base_state_of_masks > ACTION_STATE_INITIAL )
+    return base_state_of_masks;
+  const uint32_t needed = requirements & ~client_without_connection;
+  if ( (uint32_t(context.context_flags) & needed) != needed )
+    return ACTION_STATE_MISSING_CONTEXT;
+  const bool first_context_bit = ((action.context_word >> 32) & 1) != 0;
+  return first_context_bit ? ACTION_STATE_INITIAL : ACTION_STATE_ENABLED;
+}
+
+int akui_app_t::compute_action_state(ui_action_t *action, ui_action_update_ctx_t *context)
+{
+  // The framework's mask rule has no side effects beyond the same internal error, so it may run first.
+  return client_action_state(app_t::compute_action_state(action, context), *action, *context,
+                             has_usable_connection());
+}
+
+void akui_app_t::fill_update_context(ui_action_update_ctx_t *context)
+{
+  ui_action_context_provider_t::fill_update_context(context);
+  if ( has_usable_connection() && !current_site_name().empty() )
+    context->context_flags |= context_local_site_usable;
+}
+
+std::unique_ptr<ui_action_t> akui_app_t::create_client_action(const ui_action_desc_t &desc)
+{
+  auto action = std::make_unique<akui_action_t>();
+  auto *qaction = new QAction(this);
+  qaction->setMenuRole(QAction::NoRole);
+  if ( desc.icon >= 0 )
+    qaction->setIcon(icon_by_id(desc.icon));
+  if ( ui_main_window_t *window = main_window(); window != nullptr )
+    window->addAction(qaction);
+  connect(qaction, &QAction::triggered, this, &akui_app_t::action_triggered);
+  action->set_qaction(qaction);
+  return action;
+}
+
+void akui_app_t::action_triggered()
+{
+  ui_action_t *action = actions_.find_action_of_qaction(sender());
+  if ( action == nullptr )
+    return;
+  (void)action->run_from_ui();
+  refresh_actions(UPDACT_ACTION_RAN, nullptr, nullptr);
+}
+
+int quit_akui_activate(ui_action_activation_ctx_t *)
+{
+  if ( akui_main_window_t *window = akui_app()->client_main_window(); window != nullptr )
+    window->close();
+  return 1;
+}
+
+int open_log_widget_activate(ui_action_activation_ctx_t *)
+{
+  akui_app_t *app = akui_app();
+  log_widget_t *log = app->log_widget();
+  TopLevelDockArea *area = app->top_level_dock_area();
+  if ( log == nullptr || area == nullptr )
+    return 1;
+  DockWidget *dock = enclosing_dock_widget(log);
+  if ( dock == nullptr )
+    dock = app->new_dock_widget(log, 0);
+  if ( enclosing_dock_area(dock) != area || !dock->isVisible() )
+    area->make_dock_visible(dock, dock_edge_bottom);
+  (void)app->raise_widget_dock(log, true);
+  return 1;
+}

@@ -1,0 +1,7 @@
+// The program akui: the client's main routine.
+#include "client/app/startup.h"
+
+int main(int argc, char **argv)
+{
+  return akui_main(argc, argv);
+}

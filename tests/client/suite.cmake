@@ -1,0 +1,11 @@
+# The client suite runs inside the client's own application object, started as the program starts it (its
+# configuration and theme come from beside the test program), against the project's test server (its fixture is
+# the repository suite's).
+find_package(Qt5 5.15 REQUIRED COMPONENTS Widgets Test)
+akui_test_suite(client DEPS akui_client akui_ui_test_app akui_test_server Qt5::Test)
+target_sources(test_client PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/repo/test_server_client.cpp)
+set_target_properties(test_client PROPERTIES AUTOMOC ON)
+add_dependencies(test_client akui akui_runtime_files message_catalog arkive-test-server)
+if(AKUI_SANITIZE)
+  target_compile_definitions(test_client PRIVATE AKUI_SANITIZE)
+endif()
