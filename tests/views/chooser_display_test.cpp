@@ -32,6 +32,8 @@ TEST_F(ChooserOnDisplay, QuickFilterSortAndHiddenColumn)
   chooser_widget_t *widget = open_docked(list);
   ASSERT_NE(widget, nullptr);
   QWidget &window = *test_app().main_window();
+  window.resize(1000, 640);
+  settle();
   ASSERT_EQ(shown(widget).size(), 1000u);
   save_screenshot(window, "1-opened");
 

@@ -388,8 +388,9 @@ protected:
     }
     window->resize(640, 420);
     window->show();
+    // Activated by hand: a display without a window manager activates nothing by itself.
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
     QApplication::setActiveWindow(window);
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window));
   }
   void TearDown() override
   {
@@ -479,10 +480,13 @@ protected:
   {
     return widget->table()->visualRect(widget->table()->model()->index(row, 0)).center();
   }
+  // The middle of the part of the section that the header shows.
   static QPoint section_point(chooser_widget_t *widget, int section)
   {
     QHeaderView *header = widget->shown_header();
-    return QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2, header->height() / 2);
+    const int left = std::max(header->sectionViewportPosition(section), 0);
+    const int right = std::min(header->sectionViewportPosition(section) + header->sectionSize(section), header->width());
+    return QPoint((left + right) / 2, header->height() / 2);
   }
   static void key(chooser_widget_t *widget, int key, Qt::KeyboardModifiers modifiers = {})
   {
