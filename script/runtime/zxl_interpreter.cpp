@@ -90,6 +90,23 @@ void insert_value(zxl_context_t *c, size_t index, const zxl_value_t value)
   d[index] = value;
 }
 
+// Pushes LONG v, or a short STRING of these bytes, built in the new slot itself: a value built aside with narrow
+// stores and then copied in whole stalls store forwarding.
+void push_long(zxl_context_t *c, int64_t v)
+{
+  c->stack.emplace_back().i = v;
+}
+void push_short_string(zxl_context_t *c, std::string_view bytes)
+{
+  zxl_value_t &slot = c->stack.emplace_back();
+  slot.kind = ZK_STRING;
+  slot.str_len = uint8_t(bytes.size());
+  char *out = reinterpret_cast<char *>(&slot) + 2;
+  if ( !bytes.empty() )
+    std::memcpy(out, bytes.data(), bytes.size());
+  out[bytes.size()] = '\0';
+}
+
 // Pushes copies of defaults so that `count` arguments become `params`, when the defaults cover the gap.
 void fill_defaults(zxl_context_t *c, size_t *count, size_t params, const qvector<zxl_value_t> &defaults)
 {
@@ -452,12 +469,15 @@ int zxl_return(zxl_context_t *c)
   const size_t depth = c->stack.size();
   if ( depth < base + 1 || c->frames.empty() )
     interr(285);
-  // The result is settled before anything changes, so a failed return leaves the frame as it was.
-  zxl_value_t result = c->stack.back();
+  // The result is settled before anything changes, so a failed return leaves the frame as it was. Its kind
+  // is read in place: a whole-value copy read back by field stalls store forwarding on this hot path.
+  const zxl_value_t &top = c->stack.back();
   bool followed = false;
-  if ( depth != base + 1 && result.kind == ZK_REF && result.ref.owner == c && result.index >= 0 &&
-       size_t(result.index) >= base )
+  zxl_value_t result;
+  if ( depth != base + 1 && top.kind == ZK_REF && top.ref.owner == c && top.index >= 0 &&
+       size_t(top.index) >= base )
   {
+    result = top;
     const zxl_value_t *target = zxl_value_deref(&result, 0);
     if ( target == nullptr )
       return qerrno_get();
@@ -478,18 +498,20 @@ int zxl_return(zxl_context_t *c)
   {
     if ( followed )
       zxl_value_release(c->stack.back());
+    else
+      result = c->stack.back();
     c->stack.pop_back();
     drop_to(c, base);
     c->stack.push_back(result);
   }
   while ( !c->marks.empty() && c->marks.back() >= base + 1 )
     c->marks.pop_back();
-  const zxl_frame_t frame = c->frames.back();
-  c->frames.pop_back();
+  const zxl_frame_t &frame = c->frames.back();
   c->locals_base = frame.locals_base;
   c->arg_base = frame.arg_base;
   c->pc = frame.pc;
   c->function = frame.function;
+  c->frames.pop_back();
   zxl_load_code(c);
   return 0;
 }
@@ -602,6 +624,18 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     }                                                                                                          \
     c->stack.push_back(pushed_);                                                                               \
   } while ( 0 )
+// Pushes a LONG, or fails when the value stack is full.
+#define ZXL_PUSH_LONG(value)                                                                                   \
+  do                                                                                                           \
+  {                                                                                                            \
+    const int64_t pushed_ = (value);                                                                           \
+    if ( c->stack.size() >= ZXL_MAX_VALUES )                                                                   \
+    {                                                                                                          \
+      fail(ZXL_TOO_DEEP);                                                                                      \
+      goto failure;                                                                                            \
+    }                                                                                                          \
+    push_long(c, pushed_);                                                                                     \
+  } while ( 0 )
 #define ZXL_CHECK(expression)                                                                                  \
   do                                                                                                           \
   {                                                                                                            \
@@ -694,7 +728,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     op_push_small:
       if ( c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
-      c->stack.push_back(zxl_long(op - ZOP_PUSH_SMALL));
+      push_long(c, op - ZOP_PUSH_SMALL);
       ZXL_NEXT();
     op_step_local:
     {
@@ -938,24 +972,24 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
 
       if ( op >= ZOP_PUSH_SMALL && op < ZOP_PUSH_SMALL + 16 )
       {
-        ZXL_PUSH(zxl_long(op - ZOP_PUSH_SMALL));
+        ZXL_PUSH_LONG(op - ZOP_PUSH_SMALL);
         continue;
       }
 
       switch ( op )
       {
       case ZOP_PUSH_INT8:
-        ZXL_PUSH(zxl_long(ZXL_OPERAND(int8_t)));
+        ZXL_PUSH_LONG(ZXL_OPERAND(int8_t));
         continue;
       case ZOP_PUSH_INT16:
-        ZXL_PUSH(zxl_long(ZXL_OPERAND(int16_t)));
+        ZXL_PUSH_LONG(ZXL_OPERAND(int16_t));
         continue;
       case ZOP_PUSH_INT32:
-        ZXL_PUSH(zxl_long(ZXL_OPERAND(int32_t)));
+        ZXL_PUSH_LONG(ZXL_OPERAND(int32_t));
         continue;
       case ZOP_PUSH_INT64:
         // The host word is 8 bytes, so the constant is a LONG.
-        ZXL_PUSH(zxl_long(ZXL_OPERAND(int64_t)));
+        ZXL_PUSH_LONG(ZXL_OPERAND(int64_t));
         continue;
       case ZOP_PUSH_FLOAT:
         ZXL_PUSH(zxl_float(ZXL_OPERAND(xfloat_t)));
@@ -967,7 +1001,17 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           interr(276);
         const std::string_view bytes(reinterpret_cast<const char *>(c->code + c->pc), length);
         c->pc += length;
-        ZXL_PUSH(zxl_string(bytes));
+        if ( length > ZXL_SHORT_STRING_MAX )
+        {
+          ZXL_PUSH(zxl_string(bytes));
+          continue;
+        }
+        if ( c->stack.size() >= ZXL_MAX_VALUES )
+        {
+          fail(ZXL_TOO_DEEP);
+          goto failure;
+        }
+        push_short_string(c, bytes);
         continue;
       }
       case ZOP_DROP_B:
@@ -1428,5 +1472,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
 #undef ZXL_NEED
 #undef ZXL_PUSH
 #undef ZXL_CHECK
+#undef ZXL_PUSH_LONG
 #undef ZXL_NEXT
 }
