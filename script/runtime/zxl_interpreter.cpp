@@ -98,13 +98,7 @@ void push_long(zxl_context_t *c, int64_t v)
 }
 void push_short_string(zxl_context_t *c, std::string_view bytes)
 {
-  zxl_value_t &slot = c->stack.emplace_back();
-  slot.kind = ZK_STRING;
-  slot.str_len = uint8_t(bytes.size());
-  char *out = reinterpret_cast<char *>(&slot) + 2;
-  if ( !bytes.empty() )
-    std::memcpy(out, bytes.data(), bytes.size());
-  out[bytes.size()] = '\0';
+  zxl_short_string_into(&c->stack.emplace_back(), bytes);
 }
 
 // Pushes copies of defaults so that `count` arguments become `params`, when the defaults cover the gap.
