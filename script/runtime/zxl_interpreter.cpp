@@ -114,13 +114,47 @@ void fill_defaults(zxl_context_t *c, size_t *count, size_t params, const qvector
     c->stack.push_back(zxl_value_share(defaults[i], 283));
 }
 
-// Enters compiled function a with the values from the newest mark up. 0 or an error code.
-int enter_function(zxl_context_t *c, int32_t a)
+// The function at index a, or null; remembered in the context while the tables stay as they are.
+zxl_function_t *function_record(zxl_context_t *c, int32_t a)
 {
-  // One lock for the lookup and the activation count: calls are the commonest slow instruction.
+  const uint64_t generation = zxl_tables_generation();
+  zxl_lookup_cache_t::function_entry_t &entry = c->lookups.functions[uint32_t(a) % std::size(c->lookups.functions)];
+  if ( entry.generation == generation && entry.index == a )
+    return entry.function;
   critical_section_guard_t guard(zxl_script_lock);
   const auto &functions = c->engine->functions;
   zxl_function_t *f = a >= 0 && size_t(a) < functions.size() ? functions[size_t(a)].get() : nullptr;
+  if ( f != nullptr )
+    entry = {generation, f, a};
+  return f;
+}
+
+// Raises the activation count of a function that is not under compilation; false (count unchanged) when it is.
+bool activate(zxl_function_t *f)
+{
+  int32_t count = f->activation.load(std::memory_order_relaxed);
+  do
+  {
+    if ( count == -1 )
+      return false;
+  } while ( !f->activation.compare_exchange_weak(count, count + 1, std::memory_order_acquire) );
+  return true;
+}
+
+// Lowers the activation count of a running function; internal error 487 when it is not running.
+void deactivate(zxl_function_t *f)
+{
+  if ( f->activation.fetch_sub(1, std::memory_order_release) <= 0 )
+  {
+    f->activation.fetch_add(1, std::memory_order_relaxed);
+    interr(487);
+  }
+}
+
+// Checks the call of f with the values from the newest mark up; 0 or an error code in the order a call fails.
+// The body, parameters and defaults are settled: the caller holds an activation of f, or the script lock.
+int check_call(zxl_context_t *c, zxl_function_t *f, int32_t a, uint32_t *mark)
+{
   if ( f == nullptr || f->body.empty() )
   {
     const std::string name = f != nullptr && !f->name.view().empty() ? std::string(f->name.view())
@@ -135,10 +169,41 @@ int enter_function(zxl_context_t *c, int32_t a)
     return fail_text(56, f->name.c_str());
   if ( c->frames.size() >= ZXL_MAX_FRAMES )
     return fail(ZXL_TOO_DEEP);
-  if ( f->activation == -1 )
-    return fail_text(40, f->name.c_str());
-  ++f->activation;
-  guard.release();
+  *mark = w;
+  return 0;
+}
+
+// Enters compiled function a with the values from the newest mark up. 0 or an error code.
+int enter_function(zxl_context_t *c, int32_t a)
+{
+  zxl_function_t *f = function_record(c, a);
+  uint32_t w = 0;
+  if ( f != nullptr && activate(f) )
+  {
+    // Held, the function cannot be redefined under the call: no lock is needed to check it. A failed check
+    // (an error code, or a thrown internal error or allocation failure) gives the activation back.
+    struct held_t
+    {
+      zxl_function_t *f;
+      ~held_t()
+      {
+        if ( f != nullptr )
+          f->activation.fetch_sub(1, std::memory_order_release);
+      }
+    } held {f};
+    if ( const int code = check_call(c, f, a, &w); code != 0 )
+      return code;
+    held.f = nullptr;
+  }
+  else
+  {
+    // Missing or under compilation: the checks under the lock give the error a call of it meets.
+    critical_section_guard_t guard(zxl_script_lock);
+    if ( const int code = check_call(c, f, a, &w); code != 0 )
+      return code;
+    if ( !activate(f) )
+      return fail_text(40, f->name.c_str());
+  }
   c->frames.push_back({c->function, c->pc, c->arg_base, c->locals_base});
   c->arg_base = w;
   c->locals_base = uint32_t(c->stack.size());
@@ -155,9 +220,10 @@ void abandon_frames(zxl_context_t *c)
   {
     if ( c->function != nullptr )
     {
-      critical_section_guard_t guard(zxl_script_lock);
-      if ( c->function->activation > 0 )
-        --c->function->activation;
+      int32_t count = c->function->activation.load(std::memory_order_relaxed);
+      while ( count > 0 && !c->function->activation.compare_exchange_weak(count, count - 1) )
+      {
+      }
     }
     c->function = c->frames.back().function;
     c->frames.pop_back();
@@ -230,20 +296,57 @@ int call_index(zxl_context_t *c, int32_t a, zxl_value_t *scratch, bool *native_d
 }
 
 // A getattr or setattr method of the class or its parents, class 0 excepted; -1 when none.
-int32_t class_hook(int32_t class_index, bool setter)
+int32_t class_hook(zxl_context_t *c, int32_t class_index, bool setter)
 {
-  critical_section_guard_t guard(zxl_script_lock);
-  while ( class_index > 0 && class_index < zxl_class_count() )
+  const uint64_t generation = zxl_tables_generation();
+  zxl_lookup_cache_t::hook_entry_t &entry = c->lookups.hooks[uint32_t(class_index) % std::size(c->lookups.hooks)];
+  if ( entry.generation != generation || entry.class_index != class_index )
   {
-    const zxl_class_t *cls = zxl_class_at(class_index);
-    const int32_t hook = setter ? cls->setattr_method : cls->getattr_method;
-    if ( hook >= 0 )
-      return hook;
-    if ( cls->parent >= class_index )
-      break;
-    class_index = cls->parent;
+    zxl_lookup_cache_t::hook_entry_t found {generation, class_index, -1, -1};
+    critical_section_guard_t guard(zxl_script_lock);
+    for ( int32_t k = class_index; k > 0 && k < zxl_class_count(); )
+    {
+      const zxl_class_t *cls = zxl_class_at(k);
+      if ( found.getter < 0 )
+        found.getter = cls->getattr_method;
+      if ( found.setter < 0 )
+        found.setter = cls->setattr_method;
+      if ( cls->parent >= k )
+        break;
+      k = cls->parent;
+    }
+    entry = found;
   }
-  return -1;
+  return setter ? entry.setter : entry.getter;
+}
+
+// The method of that name found from the class up (zxl_find_method), remembered for short names.
+int32_t class_method(zxl_context_t *c, int32_t class_index, std::string_view name)
+{
+  if ( name.size() > ZXL_SHORT_STRING_MAX )
+  {
+    critical_section_guard_t guard(zxl_script_lock);
+    return zxl_find_method(zxl_class_at(class_index), std::string(name).c_str());
+  }
+  uint32_t hash = uint32_t(class_index) * 0x9E3779B1u;
+  for ( const char ch : name )
+    hash = (hash ^ uint8_t(ch)) * 0x01000193u;
+  const uint64_t generation = zxl_tables_generation();
+  zxl_lookup_cache_t::method_entry_t &entry = c->lookups.methods[(hash >> 16) % std::size(c->lookups.methods)];
+  if ( entry.generation == generation && entry.class_index == class_index && entry.length == name.size() &&
+       std::memcmp(entry.name, name.data(), name.size()) == 0 )
+    return entry.method;
+  int32_t method;
+  {
+    critical_section_guard_t guard(zxl_script_lock);
+    method = zxl_find_method(zxl_class_at(class_index), std::string(name).c_str());
+  }
+  entry.generation = generation;
+  entry.class_index = class_index;
+  entry.method = method;
+  entry.length = uint8_t(name.size());
+  std::memcpy(entry.name, name.data(), name.size());
+  return method;
 }
 
 std::string class_name(int32_t class_index)
@@ -478,16 +581,13 @@ int zxl_return(zxl_context_t *c)
     result = zxl_value_share(*target, 283);
     followed = true;
   }
+  if ( f->activation.load(std::memory_order_relaxed) <= 0 )
   {
-    critical_section_guard_t guard(zxl_script_lock);
-    if ( f->activation <= 0 )
-    {
-      if ( followed )
-        zxl_value_release(result);
-      interr(487);
-    }
-    --f->activation;
+    if ( followed )
+      zxl_value_release(result);
+    interr(487);
   }
+  deactivate(f);
   if ( depth != base + 1 )
   {
     if ( followed )
@@ -1227,7 +1327,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
             zxl_value_replace(&c->stack.back(), zxl_value_share(*attr, 283));
             continue;
           }
-          const int32_t hook = class_hook(class_index, false);
+          const int32_t hook = class_hook(c, class_index, false);
           if ( hook < 0 )
           {
             fail_text(1538, (class_name(class_index) + "." + std::string(member)).c_str());
@@ -1254,7 +1354,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
             zxl_value_t v;
             ~release_t() { zxl_value_release(v); }
           } hold {held};
-          const int32_t hook = class_hook(class_index, true);
+          const int32_t hook = class_hook(c, class_index, true);
           if ( hook >= 0 )
           {
             const zxl_value_t value = zxl_value_share(c->stack.back(), 283);
@@ -1277,7 +1377,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           zxl_value_t *attr = zxl_find_attr(object, member);
           if ( attr == nullptr )
           {
-            if ( class_hook(class_index, false) >= 0 )
+            if ( class_hook(c, class_index, false) >= 0 )
               fail(1534);
             else
               fail_text(1538, (class_name(class_index) + "." + std::string(member)).c_str());
@@ -1301,11 +1401,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           continue;
         }
         // CALL_METHOD
-        int32_t method;
-        {
-          critical_section_guard_t guard(zxl_script_lock);
-          method = zxl_find_method(zxl_class_at(class_index), member.data()); // NUL-terminated
-        }
+        const int32_t method = class_method(c, class_index, member);
         if ( method >= 0 )
         {
           if ( c->marks.empty() || c->marks.back() < c->arg_base || c->marks.back() >= c->stack.size() )
@@ -1326,7 +1422,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         }
         else
         {
-          const int32_t hook = class_hook(class_index, false);
+          const int32_t hook = class_hook(c, class_index, false);
           if ( hook < 0 )
           {
             fail_text(88, (class_name(class_index) + "." + std::string(member)).c_str());
