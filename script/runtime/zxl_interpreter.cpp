@@ -58,6 +58,13 @@ void count_wait(zxl_context_t *c, zxl_engine_t *engine)
   }
 }
 
+// The cancellation poll before an instruction: true (the run to end with 1487) when the run's cancellation is
+// set or the user interface answers the poll (code 27) with non-zero.
+inline bool poll_cancels(zxl_context_t *c)
+{
+  return *c->cancelled || (ui_callback != nullptr && ui_callback(uicb_script_cancelled) != 0);
+}
+
 // The position a new mark or a popped mark must keep: within the current function's values.
 uint32_t pop_mark(zxl_context_t *c)
 {
@@ -665,6 +672,12 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
 
   zxl_engine_t *engine = c->engine;
   const size_t entry = c->frames.size();
+  // The interpreter's registers (see ZXL_RELOAD).
+  uint8_t op = 0;
+  uint32_t pc = 0;
+  const uint8_t *code = nullptr;
+  uint32_t code_length = 0;
+  uint32_t wait = 0;
   int32_t a = index;
   if ( name != nullptr )
   {
@@ -760,44 +773,58 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
                       ZOP_LT, ZOP_GT} )
     dispatch[binary] = &&op_long_binary;
 
-// Fetches the next instruction, counts it for the wait box and jumps to its handler. The fast handlers end with
-// this rather than `continue`, so each has a dispatch jump of its own (far better predicted than one shared
-// jump). A polling run, or a pc at the end of the code, goes through the loop head.
+// The fast handlers keep the program counter, the code and the wait count in locals. Every change of pc or
+// of the count is also stored in the context at once (a store costs nothing on the chain from one instruction
+// to the next, a load of what was just stored does), so the context is always current for the general decoder,
+// failures, calls and nested runs; after a call or return the locals are read back from it.
+#define ZXL_RELOAD()                                                                                           \
+  do                                                                                                           \
+  {                                                                                                            \
+    pc = c->pc;                                                                                                \
+    code = c->code;                                                                                            \
+    code_length = c->code_length;                                                                              \
+    wait = c->wait_counter;                                                                                    \
+  } while ( 0 )
+// Fetches the instruction at pc, counts it for the wait box and jumps to its handler.
+#define ZXL_DISPATCH()                                                                                         \
+  do                                                                                                           \
+  {                                                                                                            \
+    op = code[pc++];                                                                                           \
+    c->pc = pc;                                                                                                \
+    if ( engine->wait_box_shown == 0 && ++wait > 100 )                                                         \
+    {                                                                                                          \
+      count_wait(c, engine);                                                                                   \
+      wait = 0;                                                                                                \
+    }                                                                                                          \
+    c->wait_counter = wait;                                                                                    \
+    goto *dispatch[op];                                                                                        \
+  } while ( 0 )
+// Polls (in a polling run), then dispatches the next instruction. The fast handlers end with this rather than
+// `continue`, so each has a dispatch jump of its own (far better predicted than one shared jump). A pc at the
+// end of the code goes through the loop head, which fails it.
 #define ZXL_NEXT()                                                                                             \
   do                                                                                                           \
   {                                                                                                            \
-    if ( c->polls || c->pc >= c->code_length )                                                                 \
+    if ( pc >= code_length )                                                                                   \
       goto head;                                                                                               \
-    op = c->code[c->pc++];                                                                                     \
-    if ( engine->wait_box_shown == 0 && ++c->wait_counter > 100 )                                              \
-      count_wait(c, engine);                                                                                   \
-    goto *dispatch[op];                                                                                        \
+    if ( c->polls && poll_cancels(c) )                                                                         \
+      goto cancelled;                                                                                          \
+    ZXL_DISPATCH();                                                                                            \
   } while ( 0 )
 
-  uint8_t op;
   for ( ;; )
   {
   head:
-    if ( c->polls )
-    {
-      if ( *c->cancelled || (ui_callback != nullptr && ui_callback(uicb_script_cancelled) != 0) )
-      {
-        *c->cancelled = true;
-        fail(1487);
-        goto failure;
-      }
-    }
+    if ( c->polls && poll_cancels(c) )
+      goto cancelled;
     if ( c->pc >= c->code_length )
       interr(276);
     {
-      op = c->code[c->pc++];
-      if ( engine->wait_box_shown == 0 && ++c->wait_counter > 100 )
-        count_wait(c, engine);
-
+      ZXL_RELOAD();
       // The commonest instructions go straight to a handler of their own. A handler for plain values either
       // completes its instruction or leaves everything as it found it for the general decoder below, so
       // every instruction is polled and counted once and fails where and as the general path fails.
-      goto *dispatch[op];
+      ZXL_DISPATCH();
 
     op_push_local:
     op_push_arg:
@@ -826,20 +853,20 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       ZXL_NEXT();
     op_step_local:
     {
-      if ( c->pc >= c->code_length )
+      if ( pc >= code_length )
         goto generic;
-      const uint32_t k = c->code[c->pc];
+      const uint32_t k = code[pc];
       zxl_value_t *slot = local_slot(c, k);
       if ( slot->kind != ZK_LONG )
         goto generic;
-      ++c->pc;
+      c->pc = ++pc;
       c->operand = k;
       slot->i = int64_t(uint64_t(slot->i) + (op == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
       ZXL_NEXT();
     }
     op_jump:
     {
-      if ( uint64_t(c->pc) + 4 > c->code_length )
+      if ( uint64_t(pc) + 4 > code_length )
         goto generic;
       bool jump = true;
       if ( op != ZOP_JMP )
@@ -849,13 +876,14 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         jump = (c->stack.back().i != 0) == (op == ZOP_JMP_TRUE);
       }
       int32_t offset;
-      std::memcpy(&offset, c->code + c->pc, 4);
-      const int64_t target = jump ? int64_t(c->pc) + 4 + offset : int64_t(c->pc) + 4;
-      if ( target < 0 || target >= int64_t(c->code_length) )
+      std::memcpy(&offset, code + pc, 4);
+      const int64_t target = jump ? int64_t(pc) + 4 + offset : int64_t(pc) + 4;
+      if ( target < 0 || target >= int64_t(code_length) )
         goto generic;
       if ( op != ZOP_JMP )
         c->stack.pop_back();
-      c->pc = uint32_t(target);
+      pc = uint32_t(target);
+      c->pc = pc;
       ZXL_NEXT();
     }
     op_long_binary:
@@ -893,6 +921,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       ZXL_CHECK(call_index(c, int32_t(n), &scratch.v, &native_done));
       if ( native_done )
         ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
+      ZXL_RELOAD();
       ZXL_NEXT();
     }
     op_pop:
@@ -912,7 +941,10 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     op_ret:
       ZXL_CHECK(zxl_return(c));
       if ( c->frames.size() > entry )
+      {
+        ZXL_RELOAD();
         ZXL_NEXT();
+      }
       if ( result != nullptr )
         (void)pop_into(c, result);
       else
@@ -1506,6 +1538,9 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       continue;
     }
 
+  cancelled:
+    *c->cancelled = true;
+    fail(1487);
   failure:
     if ( qerrno_get() != ZXL_THROWN )
       zxl_make_exception(&scratch.v);
@@ -1564,4 +1599,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
 #undef ZXL_CHECK
 #undef ZXL_PUSH_LONG
 #undef ZXL_NEXT
+#undef ZXL_DISPATCH
+#undef ZXL_RELOAD
 }
