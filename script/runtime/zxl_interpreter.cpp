@@ -766,6 +766,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     dispatch[ZOP_CALL_FUNC_S + k] = &&op_call_func;
   dispatch[ZOP_CALL_FUNC_B] = dispatch[ZOP_CALL_FUNC_W] = &&op_call_func;
   dispatch[ZOP_POP] = &&op_pop;
+  dispatch[ZOP_PUSH_STR] = &&op_push_str;
   dispatch[ZOP_MARK] = dispatch[ZOP_MARK_BELOW] = &&op_mark;
   dispatch[ZOP_RET] = &&op_ret;
   dispatch[ZOP_JMP] = dispatch[ZOP_JMP_TRUE] = dispatch[ZOP_JMP_FALSE] = &&op_jump;
@@ -831,19 +832,41 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     {
       const uint32_t k = op & 15u;
       zxl_value_t *slot = op < ZOP_PUSH_ARG_S ? local_slot(c, k) : arg_slot(c, k);
-      if ( slot->kind == ZK_REF || zxl_value_owns(*slot) || !zxl_kind_valid(slot->kind) ||
-           c->stack.size() >= ZXL_MAX_VALUES )
+      if ( slot->kind == ZK_REF || !zxl_kind_valid(slot->kind) || c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
       c->operand = k;
-      c->stack.push_back(*slot);
+      c->stack.push_back(zxl_value_owns(*slot) ? zxl_value_share_owned(*slot) : *slot);
       ZXL_NEXT();
     }
     op_pop_local:
     {
-      if ( c->stack.size() < size_t(c->arg_base) + 1 )
+      // A plain value into a plain variable moves without the REF rules (see pop_into).
+      const size_t depth = c->stack.size();
+      const uint64_t position = uint64_t(c->locals_base) + (op & 15u);
+      if ( depth < size_t(c->arg_base) + 1 || position + 1 >= depth )
+        goto generic;
+      zxl_value_t *slot = &c->stack[size_t(position)];
+      const zxl_value_t taken = c->stack[depth - 1];
+      if ( slot->kind == ZK_REF || !zxl_kind_valid(taken.kind) )
         goto generic;
       c->operand = op & 15u;
-      ZXL_CHECK(pop_into(c, local_slot(c, op & 15u)));
+      c->stack.pop_back();
+      zxl_value_replace(slot, taken);
+      ZXL_NEXT();
+    }
+    op_push_str:
+    {
+      // A short constant is built in its new slot.
+      if ( uint64_t(pc) + 4 > code_length )
+        goto generic;
+      uint32_t length;
+      std::memcpy(&length, code + pc, 4);
+      if ( length > ZXL_SHORT_STRING_MAX || uint64_t(pc) + 4 + length > code_length ||
+           c->stack.size() >= ZXL_MAX_VALUES )
+        goto generic;
+      push_short_string(c, std::string_view(reinterpret_cast<const char *>(code + pc + 4), length));
+      pc += 4 + length;
+      c->pc = pc;
       ZXL_NEXT();
     }
     op_push_small:
