@@ -5,6 +5,7 @@
 #include "client/app/akui_main_window.h"
 #include "client/app/login.h"
 #include "client/app/options_dialog.h"
+#include "client/commands/file_command_rows.h"
 #include "core/internal_error.h"
 #include "ui/action_context.h"
 #include "ui/docks/dock_area.h"
@@ -72,6 +73,8 @@ std::vector<action_desc_t> build_table()
                             client_without_connection, 0,
                             (uint64_t(1) << akui_kind_arkive_files) | (uint64_t(1) << akui_kind_commits), "&Options",
                             "Open options dialog", nullptr));
+  for ( const action_desc_t &desc : file_command_action_descs() )
+    rows.push_back(desc);
   return rows;
 }
 

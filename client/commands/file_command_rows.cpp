@@ -1,0 +1,59 @@
+// The action rows of the file commands.
+#include "client/commands/file_command_rows.h"
+
+#include "client/app/akui_app.h"
+#include "client/app/client_actions.h"
+#include "client/commands/checkout_commands.h"
+
+namespace {
+
+constexpr uint64_t kinds_of(std::initializer_list<int> kinds)
+{
+  uint64_t mask = 0;
+  for ( int kind : kinds )
+    mask |= uint64_t(1) << kind;
+  return mask;
+}
+
+// Views that show files of the site, and the refresh after a check-out.
+constexpr uint64_t trees_and_history = kinds_of({akui_kind_arkive_files, akui_kind_local_files, akui_kind_file_history});
+constexpr uint64_t checkout_refresh = kinds_of({akui_kind_arkive_files, akui_kind_local_files, akui_kind_worklists,
+                                                akui_kind_file_history});
+
+action_desc_t row(const char *name, action_desc_t::activate_fn activate, action_desc_t::update_fn update,
+                  uint64_t kinds, uint64_t refresh, const char *label, const char *tooltip)
+{
+  action_desc_t desc;
+  desc.name = name;
+  desc.activate = activate;
+  desc.update = update;
+  desc.widget_kinds = kinds;
+  desc.context_word = client_needs_local_site;
+  desc.refresh_mask = refresh;
+  desc.label = label;
+  desc.tooltip = tooltip;
+  return desc;
+}
+
+} // namespace
+
+std::vector<action_desc_t> file_command_action_descs()
+{
+  constexpr uint32_t edit_update_bits = WANT_PRESENT | WANT_WORKLIST | WANT_REVISIONS;
+  return {
+    row("checkout_for_edit", files_activate<checkout_for_edit_action_t, WANT_PATH>,
+        files_update<checkout_for_edit_action_t, edit_update_bits>, trees_and_history, checkout_refresh,
+        "Checkout for edit", "Checkout for edit"),
+    row("checkout_for_add", files_activate<checkout_for_add_action_t, WANT_PATH>,
+        files_update<checkout_for_add_action_t, WANT_KNOWN>, kinds_of({akui_kind_local_files}),
+        kinds_of({akui_kind_local_files, akui_kind_worklists}), "Add to arkive", "Add to arkive"),
+    row("checkout_for_delete", files_activate<checkout_for_delete_action_t, WANT_PATH>,
+        files_update<checkout_for_delete_action_t, edit_update_bits>, trees_and_history, checkout_refresh,
+        "Checkout for delete", "Checkout for delete"),
+    row("checkout_for_move_rename", checkout_for_move_rename_activate, checkout_for_move_rename_update,
+        trees_and_history, checkout_refresh, "Checkout for move/rename...", nullptr),
+    row("checkout_for_copy", checkout_for_copy_activate, checkout_for_copy_update,
+        trees_and_history | kinds_of({akui_kind_commit_files}), kinds_of({akui_kind_local_files, akui_kind_worklists}),
+        "Checkout for copy...", nullptr),
+  };
+}

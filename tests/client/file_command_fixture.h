@@ -1,0 +1,103 @@
+// The file commands' test fixture: the client's facade logged in to the test server over TLS with site ws in
+// use, a selection source standing in for a view, and the server's record of the requests.
+#pragma once
+
+#include "client/app/akui_app.h"
+#include "client/commands/selected_file.h"
+#include "repo/rpc_packet.h"
+#include "tests/client/client_session.h"
+#include "tests/repo/test_server_client.h"
+#include "tests/support/recording_ui_callback.h"
+#include "ui/action_context.h"
+
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+// A view of a given kind whose selection is the records a test gives it; it keeps the request bits it was
+// asked with.
+class test_selection_view_t : public QWidget, public file_selection_source_t
+{
+public:
+  explicit test_selection_view_t(int kind) : kind_(kind) {}
+
+  int selection_widget_kind() const override { return kind_; }
+  bool collect_files(selected_files_t *out, uint32_t request_bits, const action_ctx_base_t &) override
+  {
+    asked_bits.push_back(request_bits);
+    for ( const selected_file_t &file : selection )
+      out->push_back(file);
+    return true;
+  }
+  int32_t current_history_revision() const override { return history_current; }
+
+  std::vector<selected_file_t> selection;
+  std::vector<uint32_t> asked_bits;
+  int32_t history_current = REVISION_LOCAL_FILE;
+
+private:
+  int kind_;
+};
+
+// One record as a collector fills it.
+selected_file_t file_record(const char *path, uint32_t flags, int32_t worklist = -1, int32_t revision = -4,
+                            int32_t last_revision = -4, uint8_t state = 0);
+
+class file_command_test_t : public test_server_fixture_t
+{
+protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  static akui_app_t &app() { return *client_session().app; }
+
+  // The action context of a view (the widget and its kind).
+  template<class Context>
+  void point_at(Context *context, test_selection_view_t &view, const char *action)
+  {
+    context->widget = &view;
+    context->widget_kind = view.selection_widget_kind();
+    context->action_name = action;
+  }
+  // Runs the activate handler of the file command row with the view as the context's widget.
+  int activate(const char *action, test_selection_view_t &view);
+  // Runs its update handler: 3 enabled, 7 disabled.
+  int update(const char *action, test_selection_view_t &view);
+
+  // The requests of one type the server received since it was last cleared, decoded as Packet.
+  template<class Packet>
+  std::vector<Packet> requests_of(uint8_t type) const
+  {
+    std::vector<Packet> out;
+    for ( const recorded_frame_t &frame : server.received() )
+    {
+      if ( frame.type != type )
+        continue;
+      Packet packet(type);
+      const uint8_t *cursor = frame.body.data();
+      size_t remaining = frame.body.size();
+      EXPECT_TRUE(packet.deserialize(cursor, remaining, ARKIVE_PROTOCOL_VERSION));
+      out.push_back(std::move(packet));
+    }
+    return out;
+  }
+  // Types of every request the server received, in order.
+  std::vector<uint8_t> request_types() const;
+  // The log lines and warning boxes shown since the callback was last cleared.
+  std::vector<std::string> log_lines() const;
+  std::vector<std::string> warnings() const;
+  // The local path of a server path under the site's root.
+  std::string local(const char *server_path) const { return site_root + "/" + (server_path + 2); }
+
+  recording_ui_callback_t ui;
+};
+
+inline std::string str(const qstring &text)
+{
+  return text.c_str();
+}
+// The paths of a path list as standard strings.
+std::vector<std::string> strings_of(const qvector<qstring> &texts);
