@@ -4,6 +4,7 @@
 #include "client/app/akui_app.h"
 #include "client/app/client_actions.h"
 #include "client/commands/checkout_commands.h"
+#include "client/commands/revert_sync_commands.h"
 
 namespace {
 
@@ -19,6 +20,7 @@ constexpr uint64_t kinds_of(std::initializer_list<int> kinds)
 constexpr uint64_t trees_and_history = kinds_of({akui_kind_arkive_files, akui_kind_local_files, akui_kind_file_history});
 constexpr uint64_t checkout_refresh = kinds_of({akui_kind_arkive_files, akui_kind_local_files, akui_kind_worklists,
                                                 akui_kind_file_history});
+constexpr uint64_t sync_refresh = checkout_refresh | kinds_of({akui_kind_commit_files});
 
 action_desc_t row(const char *name, action_desc_t::activate_fn activate, action_desc_t::update_fn update,
                   uint64_t kinds, uint64_t refresh, const char *label, const char *tooltip)
@@ -32,6 +34,15 @@ action_desc_t row(const char *name, action_desc_t::activate_fn activate, action_
   desc.refresh_mask = refresh;
   desc.label = label;
   desc.tooltip = tooltip;
+  return desc;
+}
+
+// A row of the file trees of every kind (their widget class) and of the kinds given.
+action_desc_t tree_row(const char *name, action_desc_t::activate_fn activate, action_desc_t::update_fn update,
+                       uint64_t kinds, uint64_t refresh, const char *label, const char *tooltip)
+{
+  action_desc_t desc = row(name, activate, update, kinds, refresh, label, tooltip);
+  desc.widget_classes = widget_class_file_tree;
   return desc;
 }
 
@@ -55,5 +66,12 @@ std::vector<action_desc_t> file_command_action_descs()
     row("checkout_for_copy", checkout_for_copy_activate, checkout_for_copy_update,
         trees_and_history | kinds_of({akui_kind_commit_files}), kinds_of({akui_kind_local_files, akui_kind_worklists}),
         "Checkout for copy...", nullptr),
+    tree_row("revert", revert_activate, revert_update, 0, checkout_refresh, "Revert...", "Revert..."),
+    tree_row("revert_if_unchanged", revert_if_unchanged_activate, revert_if_unchanged_update, 0, checkout_refresh,
+             "Revert if unchanged", nullptr),
+    row("get_revision", get_revision_activate, get_revision_update, all_widget_kinds, sync_refresh,
+        "Get the latest revision", "Get revision"),
+    row("get_revision_with_options", get_revision_with_options_activate, nullptr, all_widget_kinds, sync_refresh,
+        "Get revision...", "Get revision with options"),
   };
 }

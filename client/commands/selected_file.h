@@ -69,6 +69,11 @@ public:
                                            const action_ctx_base_t &context) = 0;
   // File history: the revision of the file that the site has (-4 when none). Other views: -4.
   [[nodiscard]] virtual int32_t current_history_revision() const { return REVISION_LOCAL_FILE; }
+  // Commits view: the commit number of the one selected row; false unless exactly one is selected.
+  [[nodiscard]] virtual bool selected_commit(int32_t *) const { return false; }
+  // File history and Commit files: syncs the selected rows' revisions one file at a time with the flags and
+  // revision code of "Get the latest revision"; true when at least one succeeded.
+  [[nodiscard]] virtual bool sync_selected_revisions(const action_ctx_base_t &, int32_t, int32_t) { return false; }
 };
 
 // The selection source of the context's widget or of its nearest ancestor that is one; null when none.

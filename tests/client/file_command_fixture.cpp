@@ -57,17 +57,19 @@ void file_command_test_t::TearDown()
   app().server_info = arkive_server_info_t();
 }
 
-int file_command_test_t::activate(const char *action, test_selection_view_t &view)
+int file_command_test_t::activate(const char *action, test_selection_view_t &view, std::vector<int> rows)
 {
   ui_action_activation_ctx_t context;
   point_at(&context, view, action);
+  context.chooser_selection = std::move(rows);
   return row_of(action).activate(&context);
 }
 
-int file_command_test_t::update(const char *action, test_selection_view_t &view)
+int file_command_test_t::update(const char *action, test_selection_view_t &view, std::vector<int> rows)
 {
   ui_action_update_ctx_t context;
   point_at(&context, view, action);
+  context.chooser_selection = std::move(rows);
   return row_of(action).update(nullptr, &context);
 }
 

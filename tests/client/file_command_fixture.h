@@ -33,10 +33,24 @@ public:
     return true;
   }
   int32_t current_history_revision() const override { return history_current; }
+  bool selected_commit(int32_t *number) const override
+  {
+    if ( commit < 0 )
+      return false;
+    *number = commit;
+    return true;
+  }
+  bool sync_selected_revisions(const action_ctx_base_t &, int32_t flags, int32_t code) override
+  {
+    synced_with.emplace_back(flags, code);
+    return true;
+  }
 
   std::vector<selected_file_t> selection;
   std::vector<uint32_t> asked_bits;
   int32_t history_current = REVISION_LOCAL_FILE;
+  int32_t commit = -1; // the selected commit of a Commits view, -1 none
+  std::vector<std::pair<int32_t, int32_t>> synced_with; // flags and revision code of each row sync
 
 private:
   int kind_;
@@ -62,10 +76,11 @@ protected:
     context->widget_kind = view.selection_widget_kind();
     context->action_name = action;
   }
-  // Runs the activate handler of the file command row with the view as the context's widget.
-  int activate(const char *action, test_selection_view_t &view);
+  // Runs the activate handler of the file command row with the view as the context's widget and the chooser
+  // rows selected.
+  int activate(const char *action, test_selection_view_t &view, std::vector<int> rows = {});
   // Runs its update handler: 3 enabled, 7 disabled.
-  int update(const char *action, test_selection_view_t &view);
+  int update(const char *action, test_selection_view_t &view, std::vector<int> rows = {});
 
   // The requests of one type the server received since it was last cleared, decoded as Packet.
   template<class Packet>

@@ -1190,7 +1190,9 @@ reply_t server_repository_t::sync_files(server_session_t &session, const rpc_pac
   };
   std::vector<step_t> steps;
   qvector<server_message_t> messages;
-  for ( const qstring &pattern : body.patterns )
+  // No pattern: every file of the site.
+  const qvector<qstring> patterns = body.patterns.empty() ? qvector<qstring>{qstring("//...")} : body.patterns;
+  for ( const qstring &pattern : patterns )
   {
     bool found = false;
     for ( const auto &[path, file] : files_ )
