@@ -4,6 +4,7 @@
 #include "client/app/akui_app.h"
 #include "client/app/client_actions.h"
 #include "client/commands/checkout_commands.h"
+#include "client/commands/external_tools.h"
 #include "client/commands/revert_sync_commands.h"
 
 namespace {
@@ -46,6 +47,15 @@ action_desc_t tree_row(const char *name, action_desc_t::activate_fn activate, ac
   return desc;
 }
 
+// The framework flag of the rows that also serve windows without a selection, with their client requirements.
+action_desc_t window_row(action_desc_t desc, uint32_t client_requirements)
+{
+  constexpr uint32_t window_row_flags = 0x40000;
+  desc.flags |= window_row_flags;
+  desc.context_word = client_requirements;
+  return desc;
+}
+
 } // namespace
 
 std::vector<action_desc_t> file_command_action_descs()
@@ -73,5 +83,17 @@ std::vector<action_desc_t> file_command_action_descs()
         "Get the latest revision", "Get revision"),
     row("get_revision_with_options", get_revision_with_options_activate, nullptr, all_widget_kinds, sync_refresh,
         "Get revision...", "Get revision with options"),
+    window_row(tree_row("diff_arkive_local", diff_arkive_local_activate, diff_arkive_local_update,
+                        kinds_of({akui_kind_worklist_files}), 0, "Diff against the local file",
+                        "Diff against the local file"),
+               client_needs_local_site),
+    row("diff_any", diff_any_activate, diff_any_update, trees_and_history | kinds_of({akui_kind_commit_files}), 0,
+        "Diff against...", nullptr),
+    tree_row("open_file", open_file_activate, open_file_update, kinds_of({akui_kind_worklist_files}), 0, "Open",
+             "Open file"),
+    row("open_containing_folder", open_containing_folder_activate, open_containing_folder_update,
+        kinds_of({akui_kind_local_files}), 0, "Open the containing folder", nullptr),
+    window_row(row("open_manual", open_manual_activate, nullptr, all_widget_kinds, 0, "AKUI manual", nullptr),
+               client_without_connection),
   };
 }

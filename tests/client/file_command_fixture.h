@@ -3,9 +3,11 @@
 #pragma once
 
 #include "client/app/akui_app.h"
+#include "client/commands/file_assoc_lookup.h"
 #include "client/commands/selected_file.h"
 #include "repo/rpc_packet.h"
 #include "tests/client/client_session.h"
+#include "tests/repo/disassembler_standin.h"
 #include "tests/repo/test_server_client.h"
 #include "tests/support/recording_ui_callback.h"
 #include "ui/action_context.h"
@@ -14,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,6 +63,33 @@ private:
 // One record as a collector fills it.
 selected_file_t file_record(const char *path, uint32_t flags, int32_t worklist = -1, int32_t revision = -4,
                             int32_t last_revision = -4, uint8_t state = 0);
+
+// One association of the tests: the program and the argument templates by kind (merge: by method 1-4).
+struct test_assoc_t
+{
+  std::string program;
+  std::string view_args;
+  std::string diff_args;
+  std::string merge_args[4];
+};
+
+// The associations of a test, installed for its lifetime, by extension ("*" for every other file). Expansion
+// quotes "%l", "%r" and "%b" with the core's template expansion.
+class test_assoc_finder_t : public file_assoc_finder_t
+{
+public:
+  test_assoc_finder_t() { install_file_assoc_finder(this); }
+  ~test_assoc_finder_t() override { install_file_assoc_finder(nullptr); }
+  bool find_file_assoc_command(file_assoc_command_t *out, int kind, const char *left, const char *right,
+                               const char *third, int merge_method, bool expand) override;
+
+  std::map<std::string, test_assoc_t> by_extension;
+};
+
+// A tool script: records each argument ("arg:" line) and the content of the file it names ("content:" line)
+// into record_path, then exits with the code. Answers the script's path.
+std::string write_tool_script(const std::string &folder, const std::string &name, const std::string &record_path,
+                              int exit_code);
 
 class file_command_test_t : public test_server_fixture_t
 {
@@ -107,7 +138,17 @@ protected:
   // The local path of a server path under the site's root.
   std::string local(const char *server_path) const { return site_root + "/" + (server_path + 2); }
 
+  // The disassembler's stand-in, recording its runs outside the folder of copies.
+  std::unique_ptr<disassembler_standin_t> start_standin();
+  // The names of the files in the folder of temporary copies (its folders left out).
+  std::vector<std::string> leftover_copies() const;
+
   recording_ui_callback_t ui;
+  std::string copies;  // the folder of this test's temporary copies (its TMPDIR)
+  std::string scratch; // a folder of this test's own (tool scripts, their records)
+
+private:
+  std::string saved_tmpdir_;
 };
 
 inline std::string str(const qstring &text)
