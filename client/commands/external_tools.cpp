@@ -30,19 +30,6 @@ struct external_process_watch_t
   external_launch_t launch;
 };
 
-// Removes the launch's temporary copies (never a working file: those carry no delete flag).
-void remove_temporary_copies(const external_launch_t &launch)
-{
-  const auto remove = [](bool flagged, const qstring &path) {
-    std::error_code ignored;
-    if ( flagged && !path.empty() )
-      std::filesystem::remove(path.c_str(), ignored);
-  };
-  remove(launch.delete_left, launch.left);
-  remove(launch.delete_right, launch.right);
-  remove(launch.delete_third, launch.third);
-}
-
 int watch_external_process(void *arg)
 {
   std::unique_ptr<external_process_watch_t> watch(static_cast<external_process_watch_t *>(arg));
@@ -229,6 +216,19 @@ public:
 };
 
 } // namespace
+
+void remove_temporary_copies(const external_launch_t &launch)
+{
+  // A working file carries no delete flag: it is never removed.
+  const auto remove = [](bool flagged, const qstring &path) {
+    std::error_code ignored;
+    if ( flagged && !path.empty() )
+      std::filesystem::remove(path.c_str(), ignored);
+  };
+  remove(launch.delete_left, launch.left);
+  remove(launch.delete_right, launch.right);
+  remove(launch.delete_third, launch.third);
+}
 
 bool launch_external_process(external_launch_t launch)
 {

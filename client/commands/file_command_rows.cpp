@@ -6,6 +6,7 @@
 #include "client/commands/checkout_commands.h"
 #include "client/commands/external_tools.h"
 #include "client/commands/revert_sync_commands.h"
+#include "client/views/conflict_resolution.h"
 
 namespace {
 
@@ -47,13 +48,21 @@ action_desc_t tree_row(const char *name, action_desc_t::activate_fn activate, ac
   return desc;
 }
 
-// The framework flag of the rows that also serve windows without a selection, with their client requirements.
-action_desc_t window_row(action_desc_t desc, uint32_t client_requirements)
+// A row with the framework's flag 0x40000 (as the client's window rows carry it) and its client requirements.
+action_desc_t flagged_row(action_desc_t desc, uint32_t client_requirements)
 {
-  constexpr uint32_t window_row_flags = 0x40000;
-  desc.flags |= window_row_flags;
+  desc.flags |= ACTION_FLAG_FROM_DESC_2;
   desc.context_word = client_requirements;
   return desc;
+}
+
+// A resolve method's row: the file trees and the worklists.
+action_desc_t resolve_row(const char *name, const char *label, const char *tooltip)
+{
+  return flagged_row(row(name, resolve_activate, resolve_update,
+                        kinds_of({akui_kind_arkive_files, akui_kind_local_files, akui_kind_worklists}), checkout_refresh,
+                        label, tooltip),
+                    client_needs_local_site);
 }
 
 } // namespace
@@ -83,7 +92,7 @@ std::vector<action_desc_t> file_command_action_descs()
         "Get the latest revision", "Get revision"),
     row("get_revision_with_options", get_revision_with_options_activate, nullptr, all_widget_kinds, sync_refresh,
         "Get revision...", "Get revision with options"),
-    window_row(tree_row("diff_arkive_local", diff_arkive_local_activate, diff_arkive_local_update,
+    flagged_row(tree_row("diff_arkive_local", diff_arkive_local_activate, diff_arkive_local_update,
                         kinds_of({akui_kind_worklist_files}), 0, "Diff against the local file",
                         "Diff against the local file"),
                client_needs_local_site),
@@ -93,7 +102,15 @@ std::vector<action_desc_t> file_command_action_descs()
              "Open file"),
     row("open_containing_folder", open_containing_folder_activate, open_containing_folder_update,
         kinds_of({akui_kind_local_files}), 0, "Open the containing folder", nullptr),
-    window_row(row("open_manual", open_manual_activate, nullptr, all_widget_kinds, 0, "AKUI manual", nullptr),
+    flagged_row(row("open_manual", open_manual_activate, nullptr, all_widget_kinds, 0, "AKUI manual", nullptr),
                client_without_connection),
+    resolve_row("resolve_auto", "Auto resolve (if no conflicts)...", "Batch merge; bail out if conflicts are found"),
+    resolve_row("resolve_prefer_local", "Auto resolve, prefer local...",
+                "Batch merge using the local zdb to resolve conflicts"),
+    resolve_row("resolve_prefer_remote", "Auto resolve, prefer remote...",
+                "Batch merge using the remote zdb to resolve conflicts"),
+    resolve_row("resolve_interactive", "Interactive merge", "Interactive merge using ZUK"),
+    resolve_row("resolve_use_local", "Use local, discard remote...", "Do not merge, just take the local zdb"),
+    resolve_row("resolve_use_remote", "Use remote, discard local...", "Do not merge, abandon the local zdb"),
   };
 }
