@@ -5,9 +5,14 @@
 #include "client/app/arkive_paths.h"
 #include "client/app/arkive_with_events.h"
 #include "client/commands/command_site.h"
+#include "client/commands/worklist_choice.h"
 #include "core/error_state.h"
 #include "core/ui_callback.h"
 #include "repo/abstract_fs.h"
+#include "ui/ui_action_registry.h"
+
+#include <QApplication>
+#include <QWidget>
 
 namespace {
 
@@ -42,6 +47,22 @@ void show_wait_box(const char *format, ...)
   va_start(va, format);
   (void)akui_app()->push_wait_dialog_request(format, va, true);
   va_end(va);
+}
+
+// The open view of the kind (a visible one first); null when none is open.
+file_selection_source_t *find_file_view(int kind)
+{
+  file_selection_source_t *hidden = nullptr;
+  for ( QWidget *widget : QApplication::allWidgets() )
+  {
+    auto *source = dynamic_cast<file_selection_source_t *>(widget);
+    if ( source == nullptr || source->selection_widget_kind() != kind )
+      continue;
+    if ( widget->isVisible() )
+      return source;
+    hidden = hidden != nullptr ? hidden : source;
+  }
+  return hidden;
 }
 
 } // namespace
@@ -213,6 +234,61 @@ bool checkout_for_move_or_copy_action_t::applicable(const selected_files_t &file
   return false;
 }
 
+bool map_to_other_filesystem_t::perform(selected_files_t &files)
+{
+  const int kind = selection_kind_of(context);
+  if ( kind != akui_kind_arkive_files && kind != akui_kind_local_files )
+    return false;
+  const bool to_arkive = kind == akui_kind_local_files;
+  if ( ui_action_t *open = find_ui_action(to_arkive ? "open_arkive_files_widget" : "open_local_files_widget");
+       open != nullptr )
+    (void)open->run_from_ui();
+  file_selection_source_t *other = find_file_view(to_arkive ? akui_kind_arkive_files : akui_kind_local_files);
+  if ( other == nullptr )
+    return false;
+  if ( files.empty() )
+    return true;
+  (void)other->select_path(files[0].path.c_str() + 1);
+  return true;
+}
+
+bool map_to_other_filesystem_t::applicable(const selected_files_t &, action_ctx_base_t &action_context)
+{
+  relabel_action(action_context, selection_kind_of(action_context) == akui_kind_local_files ? "Show in Arkive files"
+                                                                                             : "Show in Local files");
+  return true;
+}
+
+bool migrate_file_to_worklist_action_t::perform(selected_files_t &files)
+{
+  worklist_chooser_t *chooser = installed_worklist_chooser();
+  if ( chooser == nullptr || files.empty() )
+    return false;
+  int32_t common = files[0].worklist;
+  for ( const selected_file_t &file : files )
+    if ( file.worklist != common )
+      common = -1;
+  int32_t number = chooser->choose_worklist(common);
+  if ( number == WORKLIST_CHOICE_NEW )
+    number = chooser->ask_new_worklist();
+  if ( number < 0 )
+    return false;
+  if ( const int code = akui_app()->facade.migrate_files(paths_of(files), number); code != 0 )
+  {
+    show_server_error(code, "Failed to migrate files");
+    return false;
+  }
+  return true;
+}
+
+bool migrate_file_to_worklist_action_t::applicable(const selected_files_t &files, action_ctx_base_t &)
+{
+  for ( const selected_file_t &file : files )
+    if ( file.is_opened() )
+      return true;
+  return false;
+}
+
 bool delete_local_files(const selected_files_t &files)
 {
   abstract_fs_t *fs = work_directory_fs();
@@ -240,6 +316,20 @@ int checkout_for_move_rename_update(ui_action_t *, ui_action_update_ctx_t *conte
 {
   checkout_for_move_or_copy_action_t helper(true);
   return update_files_action(helper, *context, WANT_KNOWN | WANT_WORKLIST | WANT_REVISIONS | WANT_STATE);
+}
+
+int map_to_other_filesystem_activate(ui_action_activation_ctx_t *context)
+{
+  map_to_other_filesystem_t helper(*context);
+  return activate_files_action(helper, *context, WANT_PATH);
+}
+
+int map_to_other_filesystem_update(ui_action_t *, ui_action_update_ctx_t *context)
+{
+  // The worklist and bit 0x020, which no collector reads.
+  constexpr uint32_t map_update_bits = 0x030;
+  map_to_other_filesystem_t helper(*context);
+  return update_files_action(helper, *context, map_update_bits);
 }
 
 int checkout_for_copy_activate(ui_action_activation_ctx_t *context)

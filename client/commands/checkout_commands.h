@@ -45,6 +45,29 @@ public:
   bool move;
 };
 
+// Map to the other file view: reveals the first record's entry in the Local files view from the Arkive files
+// view, and the other way round.
+class map_to_other_filesystem_t : public files_action_helper_t
+{
+public:
+  explicit map_to_other_filesystem_t(action_ctx_base_t &action_context) : context(action_context) {}
+  // False for another view or when the other view cannot be had; true without records.
+  bool perform(selected_files_t &files) override;
+  // Always; relabels the action "Show in Arkive files" or "Show in Local files".
+  bool applicable(const selected_files_t &files, action_ctx_base_t &context) override;
+
+  action_ctx_base_t &context;
+};
+
+// Migrate to another worklist: the "Choose worklist" dialog without the records' common worklist.
+class migrate_file_to_worklist_action_t : public files_action_helper_t
+{
+public:
+  bool perform(selected_files_t &files) override;
+  // Some record is opened in a worklist.
+  bool applicable(const selected_files_t &files, action_ctx_base_t &context) override;
+};
+
 // Check out for delete: the paths in one DELETE_FILES request; a failure is logged. Always true.
 bool checkout_files_for_delete(const selected_files_t &files);
 // Expands the records into the server paths of the local files under them (ignore rules honoured), showing
@@ -72,3 +95,5 @@ int checkout_for_move_rename_activate(ui_action_activation_ctx_t *context);
 int checkout_for_move_rename_update(ui_action_t *action, ui_action_update_ctx_t *context);
 int checkout_for_copy_activate(ui_action_activation_ctx_t *context);
 int checkout_for_copy_update(ui_action_t *action, ui_action_update_ctx_t *context);
+int map_to_other_filesystem_activate(ui_action_activation_ctx_t *context);
+int map_to_other_filesystem_update(ui_action_t *action, ui_action_update_ctx_t *context);

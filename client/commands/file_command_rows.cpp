@@ -70,6 +70,7 @@ action_desc_t resolve_row(const char *name, const char *label, const char *toolt
 std::vector<action_desc_t> file_command_action_descs()
 {
   constexpr uint32_t edit_update_bits = WANT_PRESENT | WANT_WORKLIST | WANT_REVISIONS;
+  constexpr uint32_t migrate_activate_bits = WANT_PATH | WANT_WORKLIST | WANT_NO_FOLDERS;
   return {
     row("checkout_for_edit", files_activate<checkout_for_edit_action_t, WANT_PATH>,
         files_update<checkout_for_edit_action_t, edit_update_bits>, trees_and_history, checkout_refresh,
@@ -85,6 +86,12 @@ std::vector<action_desc_t> file_command_action_descs()
     row("checkout_for_copy", checkout_for_copy_activate, checkout_for_copy_update,
         trees_and_history | kinds_of({akui_kind_commit_files}), kinds_of({akui_kind_local_files, akui_kind_worklists}),
         "Checkout for copy...", nullptr),
+    row("migrate_file_to_worklist", files_activate<migrate_file_to_worklist_action_t, migrate_activate_bits>,
+        files_update<migrate_file_to_worklist_action_t, WANT_WORKLIST | WANT_NO_FOLDERS>,
+        kinds_of({akui_kind_worklists}), kinds_of({akui_kind_worklists}), "Migrate to another worklist...", nullptr),
+    row("map_to_other_filesystem", map_to_other_filesystem_activate, map_to_other_filesystem_update,
+        kinds_of({akui_kind_arkive_files, akui_kind_local_files}), checkout_refresh, "Map to other widget...",
+        nullptr),
     tree_row("revert", revert_activate, revert_update, 0, checkout_refresh, "Revert...", "Revert..."),
     tree_row("revert_if_unchanged", revert_if_unchanged_activate, revert_if_unchanged_update, 0, checkout_refresh,
              "Revert if unchanged", nullptr),

@@ -74,6 +74,9 @@ public:
   // File history and Commit files: syncs the selected rows' revisions one file at a time with the flags and
   // revision code of "Get the latest revision"; true when at least one succeeded.
   [[nodiscard]] virtual bool sync_selected_revisions(const action_ctx_base_t &, int32_t, int32_t) { return false; }
+  // File trees: reveals the entry of the tree path ("/" and the server path's rest) and makes it the only
+  // selected one; false when the view cannot.
+  virtual bool select_path(const char *) { return false; }
 };
 
 // The selection source of the context's widget or of its nearest ancestor that is one; null when none.

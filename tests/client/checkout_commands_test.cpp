@@ -1,8 +1,12 @@
 // The check-out commands against the test server over TLS: when each applies, and the requests the server
 // recorded for edit, delete, add, move/rename and copy.
 #include "client/commands/checkout_commands.h"
+#include "client/commands/worklist_choice.h"
 #include "repo/packets_worklists.h"
+#include "ui/ui_action_registry.h"
 #include "tests/client/file_command_fixture.h"
+
+#include <QAction>
 
 #include <filesystem>
 
@@ -221,6 +225,86 @@ TEST_F(checkout_test_t, copy_sends_the_revision_and_a_refusal_is_a_warning)
   EXPECT_TRUE(warnings().empty());
   ASSERT_EQ(log_lines().size(), 1u);
   EXPECT_EQ(log_lines()[0].rfind("Disconnected from the server", 0), 0u);
+}
+
+TEST_F(checkout_test_t, map_to_the_other_view_selects_the_first_path_there)
+{
+  test_selection_view_t arkive(akui_kind_arkive_files);
+  test_selection_view_t local_files(akui_kind_local_files);
+  local_files.selection = {file_record("//depot/a.txt", SEL_KNOWN), file_record("//depot/b.txt", SEL_KNOWN)};
+  EXPECT_EQ(update("map_to_other_filesystem", local_files), 3);
+  EXPECT_EQ(find_ui_action("map_to_other_filesystem")->qaction()->text().toStdString(), "Show in Arkive files");
+  EXPECT_EQ(activate("map_to_other_filesystem", local_files), 1);
+  EXPECT_EQ(arkive.selected_paths, std::vector<std::string>{"/depot/a.txt"});
+
+  arkive.selection = {file_record("//depot/", SEL_FOLDER)};
+  EXPECT_EQ(update("map_to_other_filesystem", arkive), 3);
+  EXPECT_EQ(find_ui_action("map_to_other_filesystem")->qaction()->text().toStdString(), "Show in Local files");
+  EXPECT_EQ(activate("map_to_other_filesystem", arkive), 1);
+  EXPECT_EQ(local_files.selected_paths, std::vector<std::string>{"/depot/"});
+
+  test_selection_view_t history(akui_kind_file_history);
+  history.selection = {file_record("//depot/a.txt", SEL_KNOWN)};
+  EXPECT_EQ(activate("map_to_other_filesystem", history), 0) << "only between the two file views";
+  EXPECT_TRUE(server.received().empty());
+}
+
+// The Worklists view's dialogs as a test plays them.
+class scripted_worklist_chooser_t : public worklist_chooser_t
+{
+public:
+  scripted_worklist_chooser_t() { install_worklist_chooser(this); }
+  ~scripted_worklist_chooser_t() override { install_worklist_chooser(nullptr); }
+  int32_t choose_worklist(int32_t left_out) override
+  {
+    left_out_asked.push_back(left_out);
+    return choice;
+  }
+  int32_t ask_new_worklist() override { return new_number; }
+
+  std::vector<int32_t> left_out_asked;
+  int32_t choice = -1;
+  int32_t new_number = -1;
+};
+
+TEST_F(checkout_test_t, migrate_leaves_out_the_common_worklist_and_sends_the_chosen_one)
+{
+  scripted_worklist_chooser_t chooser;
+  const int32_t second = server.repository().add_worklist("alice", "ws", "second");
+  const int32_t third = server.repository().add_worklist("alice", "ws", "third");
+  qvector<qstring> both;
+  both.push_back("//depot/a.txt");
+  both.push_back("//depot/b.txt");
+  ASSERT_EQ(app().facade.edit_files(both, 1), 0);
+  server.clear_received();
+
+  test_selection_view_t worklists(akui_kind_worklists);
+  worklists.selection = {file_record("//depot/a.txt", SEL_KNOWN, 1), file_record("//depot/b.txt", SEL_KNOWN, 1)};
+  EXPECT_EQ(update("migrate_file_to_worklist", worklists), 3);
+  EXPECT_EQ(worklists.asked_bits.back(), WANT_WORKLIST | WANT_NO_FOLDERS);
+  EXPECT_EQ(activate("migrate_file_to_worklist", worklists), 0) << "cancelled";
+  EXPECT_TRUE(server.received().empty());
+  chooser.choice = second;
+  EXPECT_EQ(activate("migrate_file_to_worklist", worklists), 1);
+  EXPECT_EQ(chooser.left_out_asked, (std::vector<int32_t>{1, 1}));
+  auto migrations = requests_of<path_list_packet_t>(MIGRATE_FILES);
+  ASSERT_EQ(migrations.size(), 1u);
+  EXPECT_EQ(strings_of(migrations[0].paths), (std::vector<std::string>{"//depot/a.txt", "//depot/b.txt"}));
+  EXPECT_EQ(migrations[0].number, second);
+
+  // Files of two worklists: every worklist is offered; the "New worklist" row makes one.
+  server.clear_received();
+  worklists.selection = {file_record("//depot/a.txt", SEL_KNOWN, 1), file_record("//depot/b.txt", SEL_KNOWN, second)};
+  chooser.choice = WORKLIST_CHOICE_NEW;
+  chooser.new_number = third;
+  EXPECT_EQ(activate("migrate_file_to_worklist", worklists), 1);
+  EXPECT_EQ(chooser.left_out_asked.back(), -1);
+  migrations = requests_of<path_list_packet_t>(MIGRATE_FILES);
+  ASSERT_EQ(migrations.size(), 1u);
+  EXPECT_EQ(migrations[0].number, third);
+
+  worklists.selection = {file_record("//depot/c.txt", SEL_KNOWN)};
+  EXPECT_EQ(update("migrate_file_to_worklist", worklists), 7) << "nothing opened";
 }
 
 TEST_F(checkout_test_t, deleting_local_files_removes_them_and_refuses_paths_leaving_the_root)

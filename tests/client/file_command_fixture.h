@@ -44,6 +44,11 @@ public:
     *number = commit;
     return true;
   }
+  bool select_path(const char *tree_path) override
+  {
+    selected_paths.emplace_back(tree_path);
+    return true;
+  }
   bool sync_selected_revisions(const action_ctx_base_t &, int32_t flags, int32_t code) override
   {
     synced_with.emplace_back(flags, code);
@@ -55,6 +60,7 @@ public:
   int32_t history_current = REVISION_LOCAL_FILE;
   int32_t commit = -1; // the selected commit of a Commits view, -1 none
   std::vector<std::pair<int32_t, int32_t>> synced_with; // flags and revision code of each row sync
+  std::vector<std::string> selected_paths;               // the tree paths it was asked to reveal
 
 private:
   int kind_;
