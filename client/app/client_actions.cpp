@@ -30,24 +30,6 @@ int always_enabled(ui_action_t *, ui_action_update_ctx_t *)
   return 0;
 }
 
-action_desc_t client_row(const char *name, action_desc_t::activate_fn activate, action_desc_t::update_fn update,
-                         uint64_t kinds, uint32_t client_requirements, uint32_t flags, uint64_t refresh,
-                         const char *label, const char *tooltip, const char *icon)
-{
-  action_desc_t desc;
-  desc.name = name;
-  desc.activate = activate;
-  desc.update = update;
-  desc.widget_kinds = kinds;
-  desc.context_word = client_requirements;
-  desc.flags = flags;
-  desc.refresh_mask = refresh;
-  desc.label = label;
-  desc.tooltip = tooltip;
-  desc.icon = icon;
-  return desc;
-}
-
 std::vector<action_desc_t> build_table()
 {
   std::vector<action_desc_t> rows;
@@ -79,6 +61,24 @@ std::vector<action_desc_t> build_table()
 }
 
 } // namespace
+
+action_desc_t client_row(const char *name, action_desc_t::activate_fn activate, action_desc_t::update_fn update,
+                         uint64_t kinds, uint32_t client_requirements, uint32_t flags, uint64_t refresh,
+                         const char *label, const char *tooltip, const char *icon)
+{
+  action_desc_t desc;
+  desc.name = name;
+  desc.activate = activate;
+  desc.update = update;
+  desc.widget_kinds = kinds;
+  desc.context_word = client_requirements;
+  desc.flags = flags;
+  desc.refresh_mask = refresh;
+  desc.label = label;
+  desc.tooltip = tooltip;
+  desc.icon = icon;
+  return desc;
+}
 
 std::span<const action_desc_t> client_action_table()
 {

@@ -96,16 +96,6 @@ void enable_revision_field(form_actions_t &actions, int group, int field)
     actions.enable_field(field, choice == side_specific);
 }
 
-bool perform_diff_arkive_local(const selected_files_t &files)
-{
-  if ( !has_site_and_connection() )
-    return false;
-  for ( const selected_file_t &file : files )
-    if ( !diff_by_association(file.path.c_str(), REVISION_CURRENT, file.path.c_str(), REVISION_LOCAL_FILE) )
-      return false;
-  return true;
-}
-
 bool perform_diff_any(const selected_files_t &files)
 {
   if ( files.empty() || !has_site_and_connection() )
@@ -157,65 +147,69 @@ bool perform_diff_any(const selected_files_t &files)
   return diff_by_association(left_path.c_str(), left_value, right_path.c_str(), right_value);
 }
 
-// The command objects of this file: a perform and an applicability over the records.
-class diff_arkive_local_action_t : public files_action_helper_t
-{
-public:
-  bool perform(selected_files_t &files) override { return perform_diff_arkive_local(files); }
-  bool applicable(const selected_files_t &files, action_ctx_base_t &) override
-  {
-    return files.size() == 1 && files[0].is_opened() && files[0].is_present()
-        && has_diff_association(files[0].path.c_str());
-  }
-};
-
-class diff_any_action_t : public files_action_helper_t
-{
-public:
-  bool perform(selected_files_t &files) override { return perform_diff_any(files); }
-  bool applicable(const selected_files_t &files, action_ctx_base_t &) override
-  {
-    return files.size() == 1 && !files[0].is_folder() && files[0].revision != REVISION_LOCAL_FILE
-        && has_diff_association(files[0].path.c_str());
-  }
-};
-
-class open_file_action_t : public files_action_helper_t
-{
-public:
-  bool perform(selected_files_t &files) override { return open_files(files); }
-  bool applicable(const selected_files_t &files, action_ctx_base_t &) override { return !files.empty(); }
-};
-
-class open_containing_folder_action_t : public files_action_helper_t
-{
-public:
-  bool perform(selected_files_t &files) override
-  {
-    abstract_fs_t *fs = work_directory_fs();
-    for ( const selected_file_t &file : files )
-    {
-      qstring local;
-      if ( !local_path_or_report(&local, file.path.c_str()) )
-        continue;
-      char folder[PATH_MAX];
-      if ( path_directory(folder, sizeof(folder), local.c_str()) && fs->is_dirpath(folder) )
-        QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromUtf8(folder)));
-      else
-        log_printf("Ignoring %s (not a directory)\n", folder);
-    }
-    return false;
-  }
-  bool applicable(const selected_files_t &files, action_ctx_base_t &) override
-  {
-    for ( const selected_file_t &file : files )
-      if ( !file.is_known() || file.is_present() )
-        return true;
-    return false;
-  }
-};
-
 } // namespace
+
+bool diff_arkive_local_action_t::perform(selected_files_t &files)
+{
+  if ( !has_site_and_connection() )
+    return false;
+  for ( const selected_file_t &file : files )
+    if ( !diff_by_association(file.path.c_str(), REVISION_CURRENT, file.path.c_str(), REVISION_LOCAL_FILE) )
+      return false;
+  return true;
+}
+
+bool diff_arkive_local_action_t::applicable(const selected_files_t &files, action_ctx_base_t &)
+{
+  return files.size() == 1 && files[0].is_opened() && files[0].is_present()
+      && has_diff_association(files[0].path.c_str());
+}
+
+bool diff_any_action_t::perform(selected_files_t &files)
+{
+  return perform_diff_any(files);
+}
+
+bool diff_any_action_t::applicable(const selected_files_t &files, action_ctx_base_t &)
+{
+  return files.size() == 1 && !files[0].is_folder() && files[0].revision != REVISION_LOCAL_FILE
+      && has_diff_association(files[0].path.c_str());
+}
+
+bool open_file_action_t::perform(selected_files_t &files)
+{
+  return open_files(files);
+}
+
+bool open_file_action_t::applicable(const selected_files_t &files, action_ctx_base_t &)
+{
+  return !files.empty();
+}
+
+bool open_containing_folder_action_t::perform(selected_files_t &files)
+{
+  abstract_fs_t *fs = work_directory_fs();
+  for ( const selected_file_t &file : files )
+  {
+    qstring local;
+    if ( !local_path_or_report(&local, file.path.c_str()) )
+      continue;
+    char folder[PATH_MAX];
+    if ( path_directory(folder, sizeof(folder), local.c_str()) && fs->is_dirpath(folder) )
+      QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromUtf8(folder)));
+    else
+      log_printf("Ignoring %s (not a directory)\n", folder);
+  }
+  return false;
+}
+
+bool open_containing_folder_action_t::applicable(const selected_files_t &files, action_ctx_base_t &)
+{
+  for ( const selected_file_t &file : files )
+    if ( !file.is_known() || file.is_present() )
+      return true;
+  return false;
+}
 
 void remove_temporary_copies(const external_launch_t &launch)
 {
@@ -393,36 +387,6 @@ int diff_any_form_callback(int field_id, form_actions_t &actions)
   return 1;
 }
 
-int diff_arkive_local_activate(ui_action_activation_ctx_t *context)
-{
-  diff_arkive_local_action_t helper;
-  return activate_files_action(helper, *context, WANT_PATH);
-}
-
-int diff_arkive_local_update(ui_action_t *, ui_action_update_ctx_t *context)
-{
-  diff_arkive_local_action_t helper;
-  return update_files_action(helper, *context, WANT_PATH | WANT_PRESENT | WANT_WORKLIST);
-}
-
-int diff_any_activate(ui_action_activation_ctx_t *context)
-{
-  diff_any_action_t helper;
-  return activate_files_action(helper, *context, WANT_PATH | WANT_REVISIONS);
-}
-
-int diff_any_update(ui_action_t *, ui_action_update_ctx_t *context)
-{
-  diff_any_action_t helper;
-  return update_files_action(helper, *context, WANT_PATH | WANT_REVISIONS);
-}
-
-int open_file_activate(ui_action_activation_ctx_t *context)
-{
-  open_file_action_t helper;
-  return activate_files_action(helper, *context, WANT_PATH);
-}
-
 int open_file_update(ui_action_t *, ui_action_update_ctx_t *context)
 {
   open_file_action_t helper;
@@ -430,18 +394,6 @@ int open_file_update(ui_action_t *, ui_action_update_ctx_t *context)
   if ( selection_kind_of(*context) == akui_kind_worklists )
     bits |= WANT_NO_FOLDERS;
   return update_files_action(helper, *context, bits);
-}
-
-int open_containing_folder_activate(ui_action_activation_ctx_t *context)
-{
-  open_containing_folder_action_t helper;
-  return activate_files_action(helper, *context, WANT_PATH);
-}
-
-int open_containing_folder_update(ui_action_t *, ui_action_update_ctx_t *context)
-{
-  open_containing_folder_action_t helper;
-  return update_files_action(helper, *context, WANT_PATH | WANT_KNOWN | WANT_PRESENT);
 }
 
 int open_manual_activate(ui_action_activation_ctx_t *)

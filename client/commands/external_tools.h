@@ -55,13 +55,44 @@ bool open_files(const selected_files_t &files);
 // "Diff against...": the form's callback (exposed for its tests).
 int diff_any_form_callback(int field_id, form_actions_t &actions);
 
-// The handlers of the action rows.
-int diff_arkive_local_activate(ui_action_activation_ctx_t *context);
-int diff_arkive_local_update(ui_action_t *action, ui_action_update_ctx_t *context);
-int diff_any_activate(ui_action_activation_ctx_t *context);
-int diff_any_update(ui_action_t *action, ui_action_update_ctx_t *context);
-int open_file_activate(ui_action_activation_ctx_t *context);
+// Diff against the local file: the site's revision of each record against its working file.
+class diff_arkive_local_action_t : public files_action_helper_t
+{
+public:
+  // False without a connection or a local site, or at the first comparison that could not start.
+  bool perform(selected_files_t &files) override;
+  // Exactly one record, opened, present, with a diff association.
+  bool applicable(const selected_files_t &files, action_ctx_base_t &context) override;
+};
+
+// "Diff against...": two sides chosen in a form, of the first record.
+class diff_any_action_t : public files_action_helper_t
+{
+public:
+  bool perform(selected_files_t &files) override;
+  // Exactly one file the server has a revision of, with a diff association.
+  bool applicable(const selected_files_t &files, action_ctx_base_t &context) override;
+};
+
+// Open: the records' local files with their view programs.
+class open_file_action_t : public files_action_helper_t
+{
+public:
+  bool perform(selected_files_t &files) override;
+  // Some record.
+  bool applicable(const selected_files_t &files, action_ctx_base_t &context) override;
+};
+
+// Open the containing folder of each record through the desktop.
+class open_containing_folder_action_t : public files_action_helper_t
+{
+public:
+  // Folders that are not there are logged. Always false.
+  bool perform(selected_files_t &files) override;
+  // Some record is unknown to the server or present on the site.
+  bool applicable(const selected_files_t &files, action_ctx_base_t &context) override;
+};
+
+// The handlers of the rows that are no plain command object.
 int open_file_update(ui_action_t *action, ui_action_update_ctx_t *context);
-int open_containing_folder_activate(ui_action_activation_ctx_t *context);
-int open_containing_folder_update(ui_action_t *action, ui_action_update_ctx_t *context);
 int open_manual_activate(ui_action_activation_ctx_t *context);

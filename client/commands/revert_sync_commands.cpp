@@ -119,24 +119,12 @@ int revert_activate(ui_action_activation_ctx_t *context)
   return activate_files_action(helper, *context, WANT_PATH);
 }
 
-int revert_update(ui_action_t *, ui_action_update_ctx_t *context)
-{
-  revert_action_t helper;
-  return update_files_action(helper, *context, WANT_WORKLIST);
-}
-
 int revert_if_unchanged_activate(ui_action_activation_ctx_t *context)
 {
   if ( is_worklists_view(*context) )
     return 0;
   revert_if_unchanged_action_t helper;
   return activate_files_action(helper, *context, WANT_PATH);
-}
-
-int revert_if_unchanged_update(ui_action_t *, ui_action_update_ctx_t *context)
-{
-  revert_if_unchanged_action_t helper;
-  return update_files_action(helper, *context, WANT_OPENED_FOR_EDIT);
 }
 
 int get_revision_activate(ui_action_activation_ctx_t *context)

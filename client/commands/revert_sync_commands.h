@@ -37,9 +37,7 @@ bool sync_to_commit(action_ctx_base_t &context, int32_t flags, int32_t revision_
 
 // The handlers of the action rows.
 int revert_activate(ui_action_activation_ctx_t *context);
-int revert_update(ui_action_t *action, ui_action_update_ctx_t *context);
 int revert_if_unchanged_activate(ui_action_activation_ctx_t *context);
-int revert_if_unchanged_update(ui_action_t *action, ui_action_update_ctx_t *context);
 int get_revision_activate(ui_action_activation_ctx_t *context);
 int get_revision_update(ui_action_t *action, ui_action_update_ctx_t *context);
 int get_revision_with_options_activate(ui_action_activation_ctx_t *context);
