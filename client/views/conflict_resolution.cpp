@@ -61,7 +61,7 @@ class akui_merge_handler_t : public post_merge_handler_t
 {
 public:
   akui_merge_handler_t(const char *file_path, std::shared_ptr<bool> called_flag)
-    : path(file_path), site(current_local_site()), called(std::move(called_flag))
+    : path(file_path), called(std::move(called_flag))
   {
   }
 
@@ -77,7 +77,6 @@ public:
   }
 
   qstring path;
-  local_site_t site;
   std::shared_ptr<bool> called;
 };
 
@@ -133,8 +132,9 @@ void resolve_through_core(const char *path, int method)
   }
   auto called = std::make_shared<bool>(false);
   auto handler = std::make_unique<akui_merge_handler_t>(path, called);
-  akui_merge_handler_t *pending = handler.get();
-  const int code = akui_app()->facade.merge_file(pending->site, path, method, pending, arguments.c_str());
+  // The core reads the site only while merge_file runs (a merge job keeps copies of what it needs).
+  local_site_t site = current_local_site();
+  const int code = akui_app()->facade.merge_file(site, path, method, handler.get(), arguments.c_str());
   if ( *called )
   {
     (void)handler.release(); // it has gone already

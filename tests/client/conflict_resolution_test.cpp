@@ -1,11 +1,15 @@
 // Conflict resolution against the test server over TLS: when each method applies, its question, the merges
 // by a script and by the disassembler's stand-in, and that no outcome leaves a file "resolving".
+#include "client/app/akui_main_window.h"
 #include "client/views/conflict_resolution.h"
 #include "repo/disassembler_commands.h"
 #include "repo/packets_users.h"
 #include "tests/client/file_command_fixture.h"
 #include "tests/support/file_contents.h"
 #include "tests/ui/app/event_pump.h"
+
+#include <QAction>
+#include <QMenu>
 
 #include <filesystem>
 #include <sstream>
@@ -239,6 +243,18 @@ TEST_F(conflict_resolution_test_t, every_resolve_that_cannot_run_is_finished_at_
   ASSERT_EQ(log_lines().size(), 1u);
   EXPECT_EQ(log_lines()[0].rfind("Failed to merge: ", 0), 0u) << log_lines()[0];
   EXPECT_TRUE(resolved_paths().empty());
+}
+
+TEST(ConflictResolutionMenu, TheResolveMenuHoldsTheSixMethods)
+{
+  QMenu *menu = client_session().window->find_named_menu("Resolve");
+  ASSERT_NE(menu, nullptr);
+  std::vector<std::string> texts;
+  for ( QAction *action : menu->actions() )
+    texts.push_back(action->isSeparator() ? "-" : action->text().toStdString());
+  EXPECT_EQ(texts, (std::vector<std::string>{"Auto resolve (if no conflicts)...", "Auto resolve, prefer local...",
+                                             "Auto resolve, prefer remote...", "Interactive merge", "-",
+                                             "Use local, discard remote...", "Use remote, discard local..."}));
 }
 
 } // namespace
