@@ -5,10 +5,17 @@
 #include "repo/packets_worklists.h"
 #include "ui/ui_action_registry.h"
 #include "tests/client/file_command_fixture.h"
+#include "tests/ui/app/event_pump.h"
+#include "ui/wait_box.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QPushButton>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -133,6 +140,41 @@ TEST_F(checkout_test_t, add_expands_the_selection_and_reports_each_path)
   view.selection = {file_record("//depot/b.txt", 0)};
   write_local(local("//depot/b.txt"), "beta");
   EXPECT_EQ(activate("checkout_for_add", view), 0);
+}
+
+void show_wait_box(const char *format, ...)
+{
+  va_list va;
+  va_start(va, format);
+  ASSERT_TRUE(client_session().app->push_wait_dialog_request(format, va, true));
+  va_end(va);
+}
+
+TEST_F(checkout_test_t, add_sends_nothing_when_the_collection_is_cancelled)
+{
+  write_local(local("//depot/new.txt"), "1");
+  test_selection_view_t view(akui_kind_local_files);
+  view.selection = {file_record("//depot/", SEL_FOLDER)};
+  // A wait box already up (an outer operation), and the user's click on its Cancel waiting in the queue: the
+  // collection's poll takes the click in.
+  show_wait_box("NODELAY\nOuter work");
+  WaitDialog *box = app().wait_dialog();
+  ASSERT_NE(box, nullptr);
+  ASSERT_TRUE(pump_until([box] { return box->isVisible(); }));
+  (void)_base_app_mixin_t::is_long_op_cancelled(); // the poll's clock runs from here
+  QPushButton *cancel = box->cancel_button();
+  const QPoint centre = cancel->rect().center();
+  QCoreApplication::postEvent(cancel, new QMouseEvent(QEvent::MouseButtonPress, centre, cancel->mapToGlobal(centre),
+                                                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+  QCoreApplication::postEvent(cancel, new QMouseEvent(QEvent::MouseButtonRelease, centre,
+                                                      cancel->mapToGlobal(centre), Qt::LeftButton, Qt::NoButton,
+                                                      Qt::NoModifier));
+  std::this_thread::sleep_for(std::chrono::milliseconds(250)); // past the poll's throttle
+  EXPECT_EQ(activate("checkout_for_add", view), 0);
+  app().hide_wait_dialog();
+  EXPECT_TRUE(requests_of<path_list_packet_t>(ADD_FILES).empty());
+  ASSERT_FALSE(log_lines().empty());
+  EXPECT_EQ(log_lines().back(), "The current operation was canceled\n");
 }
 
 // Plays the move/copy prompts: each answer is the text typed, or null for Cancel.
