@@ -5,6 +5,7 @@
 #include "client/app/akui_main_window.h"
 #include "client/app/login.h"
 #include "client/app/options_dialog.h"
+#include "client/commands/file_command_rows.h"
 #include "core/internal_error.h"
 #include "ui/action_context.h"
 #include "ui/docks/dock_area.h"
@@ -27,24 +28,6 @@ constexpr uint32_t window_row_flags = 0x40000;
 int always_enabled(ui_action_t *, ui_action_update_ctx_t *)
 {
   return 0;
-}
-
-action_desc_t client_row(const char *name, action_desc_t::activate_fn activate, action_desc_t::update_fn update,
-                         uint64_t kinds, uint32_t client_requirements, uint32_t flags, uint64_t refresh,
-                         const char *label, const char *tooltip, const char *icon)
-{
-  action_desc_t desc;
-  desc.name = name;
-  desc.activate = activate;
-  desc.update = update;
-  desc.widget_kinds = kinds;
-  desc.context_word = client_requirements;
-  desc.flags = flags;
-  desc.refresh_mask = refresh;
-  desc.label = label;
-  desc.tooltip = tooltip;
-  desc.icon = icon;
-  return desc;
 }
 
 std::vector<action_desc_t> build_table()
@@ -72,10 +55,30 @@ std::vector<action_desc_t> build_table()
                             client_without_connection, 0,
                             (uint64_t(1) << akui_kind_arkive_files) | (uint64_t(1) << akui_kind_commits), "&Options",
                             "Open options dialog", nullptr));
+  for ( const action_desc_t &desc : file_command_action_descs() )
+    rows.push_back(desc);
   return rows;
 }
 
 } // namespace
+
+action_desc_t client_row(const char *name, action_desc_t::activate_fn activate, action_desc_t::update_fn update,
+                         uint64_t kinds, uint32_t client_requirements, uint32_t flags, uint64_t refresh,
+                         const char *label, const char *tooltip, const char *icon)
+{
+  action_desc_t desc;
+  desc.name = name;
+  desc.activate = activate;
+  desc.update = update;
+  desc.widget_kinds = kinds;
+  desc.context_word = client_requirements;
+  desc.flags = flags;
+  desc.refresh_mask = refresh;
+  desc.label = label;
+  desc.tooltip = tooltip;
+  desc.icon = icon;
+  return desc;
+}
 
 std::span<const action_desc_t> client_action_table()
 {

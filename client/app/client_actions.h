@@ -24,6 +24,12 @@ public:
   int run_from_ui() override;
 };
 
+// One record of the client's table.
+[[nodiscard]] action_desc_t client_row(const char *name, action_desc_t::activate_fn activate,
+                                       action_desc_t::update_fn update, uint64_t kinds, uint32_t client_requirements,
+                                       uint32_t flags, uint64_t refresh, const char *label, const char *tooltip,
+                                       const char *icon);
+
 // The client's records in table order; only rows whose handlers exist are present. Static.
 [[nodiscard]] std::span<const action_desc_t> client_action_table();
 

@@ -2,6 +2,7 @@
 #include "client/app/akui_app.h"
 #include "client/app/akui_main_window.h"
 #include "client/app/client_actions.h"
+#include "client/commands/file_command_rows.h"
 #include "tests/client/client_session.h"
 #include "tests/support/interr_capture.h"
 #include "tests/ui/app/event_pump.h"
@@ -30,6 +31,8 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
     expected.emplace_back(desc.name);
   for ( const char *name : {"quit_akui", "logoff", "logon", "open_log_widget", "options"} )
     expected.emplace_back(name);
+  for ( const action_desc_t &desc : file_command_action_descs() )
+    expected.emplace_back(desc.name);
   std::vector<std::string> names;
   for ( const action_desc_t &desc : client_action_table() )
     names.emplace_back(desc.name);

@@ -799,6 +799,14 @@ reply_t server_repository_t::get_arkive_files(server_session_t &session, const r
       if ( site != nullptr )
         if ( const auto h = site->held.find(path); h != site->held.end() )
           held = h->second;
+      // -2: every revision, one record each.
+      if ( body.revision == -2 )
+      {
+        for ( int32_t revision = 1; revision <= file.last(); ++revision )
+          reply->files.push_back(file_record(path, revision, held));
+        found = true;
+        continue;
+      }
       const int32_t listed = body.revision == -3 ? held : body.revision == -1 ? file.last() : body.revision;
       if ( listed < 1 || listed > file.last() )
         continue;
@@ -1190,7 +1198,9 @@ reply_t server_repository_t::sync_files(server_session_t &session, const rpc_pac
   };
   std::vector<step_t> steps;
   qvector<server_message_t> messages;
-  for ( const qstring &pattern : body.patterns )
+  // No pattern: every file of the site.
+  const qvector<qstring> patterns = body.patterns.empty() ? qvector<qstring>{qstring("//...")} : body.patterns;
+  for ( const qstring &pattern : patterns )
   {
     bool found = false;
     for ( const auto &[path, file] : files_ )

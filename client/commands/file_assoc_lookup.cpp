@@ -1,0 +1,21 @@
+// The installed association finder.
+#include "client/commands/file_assoc_lookup.h"
+
+namespace {
+
+// The one finder of the process, installed by the associations at start-up (tests install their own).
+file_assoc_finder_t *installed_finder = nullptr;
+
+} // namespace
+
+void install_file_assoc_finder(file_assoc_finder_t *finder)
+{
+  installed_finder = finder;
+}
+
+bool find_file_assoc_command(file_assoc_command_t *out, int kind, const char *left, const char *right,
+                             const char *third, int merge_method, bool expand)
+{
+  return installed_finder != nullptr
+      && installed_finder->find_file_assoc_command(out, kind, left, right, third, merge_method, expand);
+}
