@@ -196,6 +196,14 @@ public:
   [[nodiscard]] const worklist_file_t *opened_file(const char *path);
   // The results of the last search of the server's files.
   qvector<arkive_file_info_t> find_results;
+
+  // ---- File commands' state for the run ---------------------------------------------------------------------
+  // The server paths whose conflict resolution runs (client/views/conflict_resolution.cpp).
+  qvector<qstring> merges_in_progress;
+  // The right side last chosen in "Diff against..." (2: the local file, 1: the revision below), kept for the
+  // next one (client/commands/external_tools.cpp).
+  uint16_t diff_any_choice = 2;
+  int32_t diff_any_revision = 0;
   // The application's answer to the facade's events: clears or marks stale the caches they concern and marks
   // the views to refresh. Answers null: later listeners hear the event too.
   void *handle(uint64_t code, va_list va) override;

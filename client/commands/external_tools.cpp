@@ -64,18 +64,6 @@ int fetch_copy(qstring *local, bool *temporary, local_site_t &site, const char *
   return connection->fetch_revision(local, temporary, nullptr, site, path, revision);
 }
 
-// The remembered right side of "Diff against..." for the rest of the run.
-struct diff_any_memory_t
-{
-  uint16_t choice = 2; // the local file until the user chooses otherwise
-  int32_t revision = 0;
-};
-diff_any_memory_t &diff_any_memory()
-{
-  static diff_any_memory_t memory;
-  return memory;
-}
-
 // Choices of a side of the "Diff against..." form.
 constexpr uint16_t side_current = 0;
 constexpr uint16_t side_specific = 1;
@@ -111,17 +99,17 @@ bool perform_diff_any(const selected_files_t &files)
     return false;
   }
   int32_t site_revision = site_records[0].site_revision;
-  diff_any_memory_t &memory = diff_any_memory();
+  akui_app_t &app = *akui_app();
   qstring left_path = path;
   qstring right_path = path;
   int64_t left_revision = files[0].revision;
   int64_t right_revision = files[0].revision;
   uint16_t left_choice = files[0].revision != site_revision ? side_specific : side_current;
-  uint16_t right_choice = memory.choice;
-  if ( memory.choice == side_specific )
+  uint16_t right_choice = app.diff_any_choice;
+  if ( app.diff_any_choice == side_specific )
     for ( const arkive_file_info_t &record : revisions )
-      if ( record.number == memory.revision )
-        right_revision = memory.revision;
+      if ( record.number == app.diff_any_revision )
+        right_revision = app.diff_any_revision;
   if ( form_dialog_printf("BUTTON YES Ok\nBUTTON CANCEL Cancel\nDifferences between...\n\n%/%*<:q1::::>\n"
                           "<Current revision :R>\n<Specific revision:R> <:D2::5::>\n<Local file       :R>3>\n"
                           "<:q4::::>\n<Current revision :R>\n<Specific revision:R> <:D5::5::>\n"
@@ -130,8 +118,8 @@ bool perform_diff_any(const selected_files_t &files)
                           &right_path, &right_revision, &right_choice)
        != 1 )
     return false;
-  memory.choice = right_choice;
-  memory.revision = int32_t(right_revision);
+  app.diff_any_choice = right_choice;
+  app.diff_any_revision = int32_t(right_revision);
   const int32_t left_value = side_value(left_choice, left_revision, site_revision);
   const int32_t right_value = side_value(right_choice, right_revision, site_revision);
   const auto side_text = [](const qstring &side_path, int32_t value) {

@@ -154,9 +154,7 @@ void resolve_through_core(const char *path, int method)
 
 qvector<qstring> &merges_in_progress()
 {
-  // The application's list for the run.
-  static qvector<qstring> paths;
-  return paths;
+  return akui_app()->merges_in_progress;
 }
 
 bool is_resolving(const char *path)
