@@ -13,6 +13,7 @@
 #include "ui/object_lifecycle_monitor.h"
 #include "ui/ui_action_registry.h"
 #include "ui/widget_factory.h"
+#include "views/chooser/chooser_factory.h"
 
 #include <QTimer>
 
@@ -67,6 +68,7 @@ class akui_app_t : public app_t,
                    public win32_exception_handler_t,
                    public ui_action_context_provider_t,
                    public ui_widget_factory_t,
+                   public chooser_widget_factory_t,
                    public event_handler_t
 {
   Q_OBJECT
@@ -140,6 +142,18 @@ public:
   QLabel *new_label(const QString &text) override;
   DockWidget *new_dock_widget(QWidget *content, uint32_t flags) override;
   int32_t map_code(int32_t code) override { return code; }
+  // The views library's quick filter bar and column filters dialog (client/app/list_widget_factory.cpp).
+  QWidget *new_quick_filter_widget(QWidget *parent) override;
+  ui_dialog_t *new_edit_filters_dialog(filtered_widget_mixin_t *engine, QWidget *parent) override;
+  // Keeps a tree view's state under its window title.
+  dirtree_widget_persistence_helper_t *new_dirtree_persistence_helper(QWidget *view) override;
+
+  // ---- chooser_widget_factory_t (installed while the application lives) ------------------------------------
+  // An akui_chooser_widget_t.
+  chooser_widget_t *new_chooser_widget(const chooser_widget_setup_t &setup) override;
+  chooser_table_widget_t *new_table_view(chooser_widget_t *owner) override;
+  // Keeps the chooser's header state under its generic title.
+  std::unique_ptr<chooser_persistence_helper_t> new_chooser_persistence_helper(chooser_widget_t *widget) override;
 
   // ---- win32_exception_handler_t ------------------------------------------------------------------------------
   void dump_file_name(qstring *out, const std::exception_ptr &fault, const tm &local_time, long pid,

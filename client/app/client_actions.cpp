@@ -13,9 +13,12 @@
 #include "ui/log_widget.h"
 #include "ui/log_widget_actions.h"
 #include "ui/ui_action_registry.h"
+#include "views/chooser/chooser_actions.h"
+#include "views/filter/filtered_view_actions.h"
 
 #include <QAction>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -47,6 +50,56 @@ action_desc_t client_row(const char *name, action_desc_t::activate_fn activate, 
   return desc;
 }
 
+// The chooser widget's rows as the client lists them: any chooser widget (class 0x4), a server connection
+// needed, with the client's context requirements and flags. The library's handlers, update functions and
+// checkability stay.
+struct chooser_row_words_t
+{
+  const char *name;
+  uint32_t context_requirements;
+  uint32_t flags;
+};
+constexpr uint32_t chooser_copy_flags = 0x1040000;
+constexpr chooser_row_words_t chooser_rows[] = {
+  {chooser_insert_action, 0, 0},
+  {chooser_delete_action, 0, 0},
+  {chooser_edit_action, 0, 0},
+  {chooser_refresh_action, 0, 0},
+  {chooser_copy_action, 0x2, chooser_copy_flags},
+  {chooser_copy_all_action, 0x2, chooser_copy_flags},
+  {chooser_unsort_action, 0, window_row_flags},
+  {chooser_quick_filter_action, 0, chooser_copy_flags},
+  {chooser_modify_filters_action, 0, chooser_copy_flags},
+  {chooser_reset_filters_action, 0, chooser_copy_flags},
+  {chooser_search_action, 0, chooser_copy_flags},
+  {chooser_search_again_action, 0, chooser_copy_flags},
+  {chooser_manage_columns_action, 0, window_row_flags},
+  {chooser_hide_column_action, 0, window_row_flags},
+  {chooser_toggle_tree_action, 0, window_row_flags},
+};
+
+action_desc_t library_chooser_row(const char *name)
+{
+  for ( std::span<const action_desc_t> descs : {chooser_action_descs(), filtered_view_action_descs()} )
+    for ( const action_desc_t &desc : descs )
+      if ( std::strcmp(desc.name, name) == 0 )
+        return desc;
+  return {};
+}
+
+void append_chooser_rows(std::vector<action_desc_t> *rows)
+{
+  for ( const chooser_row_words_t &words : chooser_rows )
+  {
+    action_desc_t desc = library_chooser_row(words.name);
+    desc.widget_kinds = 0;
+    desc.widget_classes = WIDGET_CLASS_CHOOSER;
+    desc.context_word = uint64_t(words.context_requirements) << 32;
+    desc.flags = words.flags | (desc.flags & ACTION_FLAG_CHECKABLE);
+    rows->push_back(desc);
+  }
+}
+
 std::vector<action_desc_t> build_table()
 {
   std::vector<action_desc_t> rows;
@@ -72,6 +125,7 @@ std::vector<action_desc_t> build_table()
                             client_without_connection, 0,
                             (uint64_t(1) << akui_kind_arkive_files) | (uint64_t(1) << akui_kind_commits), "&Options",
                             "Open options dialog", nullptr));
+  append_chooser_rows(&rows);
   return rows;
 }
 
