@@ -3,6 +3,7 @@
 
 #include "client/app/arkive_with_events.h"
 #include "client/app/progress_display.h"
+#include "client/views/file_assocs.h"
 #include "core/event_source.h"
 #include "core/qstring.h"
 #include "core/qvector.h"
@@ -221,6 +222,19 @@ public:
   [[nodiscard]] const qstring &current_site_name() const { return server_info.session.site; }
   // This host's name, fetched on first use.
   const qstring &computer_name_text();
+
+  // ---- File-extension associations (client/views/file_assocs.cpp) -----------------------------------------
+  // The associations in use: empty until the start-up loads them (or stores the defaults).
+  file_assoc_list_t file_assocs;
+  // The tool of the kind (view, diff, merge; another kind is internal error 80146) for the file's extension,
+  // else of "*". False when there is none or its program is empty. With an out command it receives the
+  // program and the arguments: with expand, "%" escapes of both are expanded over the file (local side), the
+  // second file (remote side, may be null) and the third (base name, may be null), and a template without
+  // "%" gets the quoted path of the file appended; without expand, the stored program and template. The merge
+  // template is the method's (1 auto, 2 prefer local, 3 prefer remote, 4 manual; another method: empty).
+  [[nodiscard]] bool find_file_assoc_command(file_assoc_command_t *out, int kind, const char *file,
+                                             const char *second_file, const char *third_file, int merge_method,
+                                             bool expand) const;
 
   // ---- Paths ----------------------------------------------------------------------------------------------------
   // The current site's root directory joined with the server path's components by "/" ("/" and "\\" both
