@@ -5,6 +5,7 @@
 #include "client/app/akui_main_window.h"
 #include "client/app/login.h"
 #include "client/app/options_dialog.h"
+#include "client/views/about_dialog.h"
 #include "core/internal_error.h"
 #include "ui/action_context.h"
 #include "ui/docks/dock_area.h"
@@ -111,6 +112,8 @@ std::vector<action_desc_t> build_table()
     desc.flags |= window_row_flags;
     rows.push_back(desc);
   }
+  rows.push_back(client_row("about", run_about_action, nullptr, all_widget_kinds, 0, window_row_flags, 0,
+                            "About program...", nullptr, "/medium.png"));
   rows.push_back(client_row("quit_akui", quit_akui_activate, always_enabled, all_widget_kinds,
                             client_without_connection, window_row_flags, 0, "E&xit", "Exit",
                             "icons/actions/quit_akui.svg"));

@@ -28,7 +28,7 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
   std::vector<std::string> expected;
   for ( const action_desc_t &desc : log_widget_action_descs() )
     expected.emplace_back(desc.name);
-  for ( const char *name : {"quit_akui", "logoff", "logon", "open_log_widget", "options", "ChooserInsert",
+  for ( const char *name : {"about", "quit_akui", "logoff", "logon", "open_log_widget", "options", "ChooserInsert",
                              "ChooserDelete", "ChooserEdit", "ChooserRefresh", "ChooserCopy", "ChooserCopyAll",
                              "ChooserUnsort", "ChooserQuickFilter", "ChooserModifyFilters", "ChooserResetFilters",
                              "ChooserSearch", "ChooserSearchAgain", "ChooserManageColumns", "ChooserHideColumn",
