@@ -201,14 +201,11 @@ TEST_F(FileAssocs, LookupByTheLastExtensionWithTheFallback)
   // "*" has no diff tool: the lookup fails rather than falling further.
   EXPECT_FALSE(app().find_file_assoc_command(nullptr, file_assoc_diff, "/w/notes.txt", nullptr, nullptr, 0, false));
   EXPECT_TRUE(app().find_file_assoc_command(nullptr, file_assoc_diff, "/w/a.gz", nullptr, nullptr, 0, false));
-  EXPECT_EQ(interr_number([] {
-              (void)app().find_file_assoc_command(nullptr, 3, "/w/a.gz", nullptr, nullptr, 0, false);
-            }),
-            INTERR_FILE_ASSOC_KIND);
-  EXPECT_EQ(interr_number([] {
-              (void)app().find_file_assoc_command(nullptr, -1, "/w/a.gz", nullptr, nullptr, 0, false);
-            }),
-            INTERR_FILE_ASSOC_KIND);
+  for ( const int kind : {3, -1} )
+    EXPECT_EQ(interr_number([kind] {
+                (void)app().find_file_assoc_command(nullptr, kind, "/w/a.gz", nullptr, nullptr, 0, false);
+              }),
+              INTERR_FILE_ASSOC_KIND);
   app().file_assocs = {assoc("gz", "/usr/bin/zless")};
   EXPECT_FALSE(app().find_file_assoc_command(&command, file_assoc_view, "/w/notes.txt", nullptr, nullptr, 0, true));
 }

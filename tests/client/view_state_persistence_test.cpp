@@ -207,6 +207,15 @@ TEST(ChooserPersistence, TheWidgetReloadsOnTheRefreshEventOfItsOwnKindOnly)
   EXPECT_EQ(kindless_loads, before);
 }
 
+TEST(ChooserPersistence, TheApplicationKnowsTheWidgetKindOfAList)
+{
+  akui_app_t &app = *client_session().app;
+  shown_list_t sites = show_list("Kind of sites", akui_kind_sites);
+  EXPECT_EQ(app.widget_kind_of(sites.widget.get()), akui_kind_sites);
+  shown_list_t kindless = show_list("Kind of nothing", -1);
+  EXPECT_EQ(app.widget_kind_of(kindless.widget.get()), -1);
+}
+
 TEST(ChooserPersistence, TheApplicationsRefreshTimerReachesTheList)
 {
   int loads = 0;
