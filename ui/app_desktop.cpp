@@ -89,7 +89,10 @@ void app_t::restore_main_window(const desktop_config_t &desktop)
     return;
   restore_area_geometry(*main, window);
   window->restore_menubar_from_desktop(*desktop.object());
-  window->restore_toolbars_from_desktop(*desktop.object());
+  // A saved desktop keeps its toolbars in "window_state", applied with the rest of the desktop; without a list
+  // here the toolbars stay as the window was built instead of all being hidden until then.
+  if ( json_object_find(desktop.object(), "default_toolbars", 0) != nullptr )
+    window->restore_toolbars_from_desktop(*desktop.object());
 }
 
 void app_t::on_desktop_layout_built(const desktop_config_t & /*desktop*/)

@@ -69,6 +69,12 @@ void install_crash_reports()
   (void)install_fault_signal_reports(name_crash_report);
 }
 
+void apply_escape_rules(akui_app_t &app, log_widget_t *log, const akui_client_config_t &config)
+{
+  app.close_by_esc_default = config.escape_closes_docks != 0;
+  (void)set_widget_close_flags(log, config.tool_closed_by_esc != 0 ? log_close_flags_by_esc : log_close_flags_kept);
+}
+
 log_widget_t *prepare_application(akui_app_t &app)
 {
   QCoreApplication::setOrganizationName(QString::fromLatin1(organisation_name));
@@ -95,8 +101,7 @@ void prepare_main_window(akui_app_t &app, akui_main_window_t &window, log_widget
   akui_client_config_t &config = client_config();
   load_client_config(&config, argc, argv);
   apply_actions_shortcuts_config();
-  app.close_by_esc_default = config.escape_closes_docks != 0;
-  (void)set_widget_close_flags(log, config.tool_closed_by_esc != 0 ? log_close_flags_by_esc : log_close_flags_kept);
+  apply_escape_rules(app, log, config);
   window.build_menus();
   window.build_toolbars();
   register_client_desktop_factories();

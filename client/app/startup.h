@@ -2,6 +2,7 @@
 #pragma once
 
 class akui_app_t;
+struct akui_client_config_t;
 class akui_main_window_t;
 class log_widget_t;
 
@@ -18,6 +19,9 @@ inline constexpr char program_display_name[] = "ZUK Kollab";
 // The application's names, wait box, Output window ("Log", no parent, watched by the application) and theme
 // (AKUI_THEME, else "default"; a theme that does not load is a log note). Answers the Output window.
 log_widget_t *prepare_application(akui_app_t &app);
+
+// The configuration's Escape rules: whether Escape closes any dock, and whether it closes the Output window.
+void apply_escape_rules(akui_app_t &app, log_widget_t *log, const akui_client_config_t &config);
 
 // Everything between the main window's construction and its first showing: size, icons, the actions, the script
 // engine, the configuration (argv's "-D" directives included), shortcuts, Escape rules, menus, toolbars, the

@@ -158,6 +158,9 @@ void record_hooks(zxl_compiler_t *c)
     c->current_class->getattr_method = index;
   else if ( std::strcmp(dot + 1, "__setattr__") == 0 )
     c->current_class->setattr_method = index;
+  else
+    return;
+  zxl_tables_changed();
 }
 
 } // namespace

@@ -25,6 +25,39 @@ inline constexpr int32_t ZXL_TOO_DEEP = 1690;
 inline constexpr int32_t uicb_script_started = 25;
 inline constexpr int32_t uicb_script_cancelled = 27;
 
+// The engine lookups a run repeats on every call, remembered per context with the tables generation they were
+// made in (zxl_tables_generation), so that calls and member accesses need no script lock while the tables stay
+// as they are. An entry whose generation is not the current one is a miss; a context starts with none valid.
+struct zxl_lookup_cache_t
+{
+  struct function_entry_t
+  {
+    uint64_t generation = 0;
+    zxl_function_t *function = nullptr;
+    int32_t index = 0;
+  };
+  // A method found from a class up; the name is a short string's bytes (longer names are not remembered).
+  struct method_entry_t
+  {
+    uint64_t generation = 0;
+    int32_t class_index = 0;
+    int32_t method = -1;
+    uint8_t length = 0;
+    char name[ZXL_SHORT_STRING_MAX] = {};
+  };
+  // The getattr and setattr hooks found from a class up.
+  struct hook_entry_t
+  {
+    uint64_t generation = 0;
+    int32_t class_index = 0;
+    int32_t getter = -1;
+    int32_t setter = -1;
+  };
+  function_entry_t functions[32];
+  method_entry_t methods[32];
+  hook_entry_t hooks[8];
+};
+
 // A caller's state, saved by a call and restored by its return.
 struct zxl_frame_t
 {
@@ -57,6 +90,7 @@ struct zxl_context_t : zxl_slot_owner_t
   bool *cancelled = &own_cancel;  // the cancellation this run obeys; a destructor run shares its caller's
   uint32_t wait_counter = 0;
   bool main_thread = false; // made on the main thread (a context never changes threads)
+  zxl_lookup_cache_t lookups;
 };
 
 // Prepares a context: magic, engine, empty stacks, the resolver and the no-UI flag (forced off the main thread).

@@ -143,6 +143,7 @@ void zxl_engine_clear()
   engine->include_paths.set_paths(nullptr, false);
   engine->run_start = -1;
   engine->wait_box_shown = 0;
+  zxl_tables_changed();
 }
 
 int32_t zxl_register_language(language_record_t *record)

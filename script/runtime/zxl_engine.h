@@ -11,6 +11,7 @@
 #include "core/threads.h"
 #include "core/token_reader.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -47,6 +48,7 @@ struct zxl_engine_t
   std::unordered_map<std::string, int32_t> function_names;
   std::unordered_map<std::string, int32_t> class_names;
   std::unordered_map<std::string, int32_t> global_names;
+  std::atomic<uint64_t> tables_generation = 1; // see zxl_tables_generation
 };
 
 // The engine (made zero-filled on the first call, thread-safe).

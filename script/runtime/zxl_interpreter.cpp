@@ -47,6 +47,24 @@ int64_t now_seconds()
   return int64_t(current_packed_time() >> 32);
 }
 
+// Every 100 instructions: shows the wait box once a run with a start time has been going over 2 seconds.
+void count_wait(zxl_context_t *c, zxl_engine_t *engine)
+{
+  c->wait_counter = 0;
+  if ( engine->run_start != -1 && c->main_thread && now_seconds() - engine->run_start > 2 )
+  {
+    ui_message(msg_kind_wait_show, "Running ZXL script");
+    engine->wait_box_shown = 1;
+  }
+}
+
+// The cancellation poll before an instruction: true (the run to end with 1487) when the run's cancellation is
+// set or the user interface answers the poll (code 27) with non-zero.
+inline bool poll_cancels(zxl_context_t *c)
+{
+  return *c->cancelled || (ui_callback != nullptr && ui_callback(uicb_script_cancelled) != 0);
+}
+
 // The position a new mark or a popped mark must keep: within the current function's values.
 uint32_t pop_mark(zxl_context_t *c)
 {
@@ -69,6 +87,27 @@ void drop_to(zxl_context_t *c, size_t from)
   }
 }
 
+// Puts an owned value at stack position `index`, moving the values from there up by one place. Values are
+// trivially copyable, so this is a push and a memmove, with no temporary buffer.
+void insert_value(zxl_context_t *c, size_t index, const zxl_value_t value)
+{
+  c->stack.push_back(value);
+  zxl_value_t *d = c->stack.data();
+  std::memmove(static_cast<void *>(d + index + 1), d + index, (c->stack.size() - 1 - index) * sizeof(zxl_value_t));
+  d[index] = value;
+}
+
+// Pushes LONG v, or a short STRING of these bytes, built in the new slot itself: a value built aside with narrow
+// stores and then copied in whole stalls store forwarding.
+void push_long(zxl_context_t *c, int64_t v)
+{
+  c->stack.emplace_back().i = v;
+}
+void push_short_string(zxl_context_t *c, std::string_view bytes)
+{
+  zxl_short_string_into(&c->stack.emplace_back(), bytes);
+}
+
 // Pushes copies of defaults so that `count` arguments become `params`, when the defaults cover the gap.
 void fill_defaults(zxl_context_t *c, size_t *count, size_t params, const qvector<zxl_value_t> &defaults)
 {
@@ -82,13 +121,47 @@ void fill_defaults(zxl_context_t *c, size_t *count, size_t params, const qvector
     c->stack.push_back(zxl_value_share(defaults[i], 283));
 }
 
-// Enters compiled function a with the values from the newest mark up. 0 or an error code.
-int enter_function(zxl_context_t *c, int32_t a)
+// The function at index a, or null; remembered in the context while the tables stay as they are.
+zxl_function_t *function_record(zxl_context_t *c, int32_t a)
 {
-  // One lock for the lookup and the activation count: calls are the commonest slow instruction.
+  const uint64_t generation = zxl_tables_generation();
+  zxl_lookup_cache_t::function_entry_t &entry = c->lookups.functions[uint32_t(a) % std::size(c->lookups.functions)];
+  if ( entry.generation == generation && entry.index == a )
+    return entry.function;
   critical_section_guard_t guard(zxl_script_lock);
   const auto &functions = c->engine->functions;
   zxl_function_t *f = a >= 0 && size_t(a) < functions.size() ? functions[size_t(a)].get() : nullptr;
+  if ( f != nullptr )
+    entry = {generation, f, a};
+  return f;
+}
+
+// Raises the activation count of a function that is not under compilation; false (count unchanged) when it is.
+bool activate(zxl_function_t *f)
+{
+  int32_t count = f->activation.load(std::memory_order_relaxed);
+  do
+  {
+    if ( count == -1 )
+      return false;
+  } while ( !f->activation.compare_exchange_weak(count, count + 1, std::memory_order_acquire) );
+  return true;
+}
+
+// Lowers the activation count of a running function; internal error 487 when it is not running.
+void deactivate(zxl_function_t *f)
+{
+  if ( f->activation.fetch_sub(1, std::memory_order_release) <= 0 )
+  {
+    f->activation.fetch_add(1, std::memory_order_relaxed);
+    interr(487);
+  }
+}
+
+// Checks the call of f with the values from the newest mark up; 0 or an error code in the order a call fails.
+// The body, parameters and defaults are settled: the caller holds an activation of f, or the script lock.
+int check_call(zxl_context_t *c, zxl_function_t *f, int32_t a, uint32_t *mark)
+{
   if ( f == nullptr || f->body.empty() )
   {
     const std::string name = f != nullptr && !f->name.view().empty() ? std::string(f->name.view())
@@ -103,10 +176,41 @@ int enter_function(zxl_context_t *c, int32_t a)
     return fail_text(56, f->name.c_str());
   if ( c->frames.size() >= ZXL_MAX_FRAMES )
     return fail(ZXL_TOO_DEEP);
-  if ( f->activation == -1 )
-    return fail_text(40, f->name.c_str());
-  ++f->activation;
-  guard.release();
+  *mark = w;
+  return 0;
+}
+
+// Enters compiled function a with the values from the newest mark up. 0 or an error code.
+int enter_function(zxl_context_t *c, int32_t a)
+{
+  zxl_function_t *f = function_record(c, a);
+  uint32_t w = 0;
+  if ( f != nullptr && activate(f) )
+  {
+    // Held, the function cannot be redefined under the call: no lock is needed to check it. A failed check
+    // (an error code, or a thrown internal error or allocation failure) gives the activation back.
+    struct held_t
+    {
+      zxl_function_t *f;
+      ~held_t()
+      {
+        if ( f != nullptr )
+          f->activation.fetch_sub(1, std::memory_order_release);
+      }
+    } held {f};
+    if ( const int code = check_call(c, f, a, &w); code != 0 )
+      return code;
+    held.f = nullptr;
+  }
+  else
+  {
+    // Missing or under compilation: the checks under the lock give the error a call of it meets.
+    critical_section_guard_t guard(zxl_script_lock);
+    if ( const int code = check_call(c, f, a, &w); code != 0 )
+      return code;
+    if ( !activate(f) )
+      return fail_text(40, f->name.c_str());
+  }
   c->frames.push_back({c->function, c->pc, c->arg_base, c->locals_base});
   c->arg_base = w;
   c->locals_base = uint32_t(c->stack.size());
@@ -123,9 +227,10 @@ void abandon_frames(zxl_context_t *c)
   {
     if ( c->function != nullptr )
     {
-      critical_section_guard_t guard(zxl_script_lock);
-      if ( c->function->activation > 0 )
-        --c->function->activation;
+      int32_t count = c->function->activation.load(std::memory_order_relaxed);
+      while ( count > 0 && !c->function->activation.compare_exchange_weak(count, count - 1) )
+      {
+      }
     }
     c->function = c->frames.back().function;
     c->frames.pop_back();
@@ -198,20 +303,57 @@ int call_index(zxl_context_t *c, int32_t a, zxl_value_t *scratch, bool *native_d
 }
 
 // A getattr or setattr method of the class or its parents, class 0 excepted; -1 when none.
-int32_t class_hook(int32_t class_index, bool setter)
+int32_t class_hook(zxl_context_t *c, int32_t class_index, bool setter)
 {
-  critical_section_guard_t guard(zxl_script_lock);
-  while ( class_index > 0 && class_index < zxl_class_count() )
+  const uint64_t generation = zxl_tables_generation();
+  zxl_lookup_cache_t::hook_entry_t &entry = c->lookups.hooks[uint32_t(class_index) % std::size(c->lookups.hooks)];
+  if ( entry.generation != generation || entry.class_index != class_index )
   {
-    const zxl_class_t *cls = zxl_class_at(class_index);
-    const int32_t hook = setter ? cls->setattr_method : cls->getattr_method;
-    if ( hook >= 0 )
-      return hook;
-    if ( cls->parent >= class_index )
-      break;
-    class_index = cls->parent;
+    zxl_lookup_cache_t::hook_entry_t found {generation, class_index, -1, -1};
+    critical_section_guard_t guard(zxl_script_lock);
+    for ( int32_t k = class_index; k > 0 && k < zxl_class_count(); )
+    {
+      const zxl_class_t *cls = zxl_class_at(k);
+      if ( found.getter < 0 )
+        found.getter = cls->getattr_method;
+      if ( found.setter < 0 )
+        found.setter = cls->setattr_method;
+      if ( cls->parent >= k )
+        break;
+      k = cls->parent;
+    }
+    entry = found;
   }
-  return -1;
+  return setter ? entry.setter : entry.getter;
+}
+
+// The method of that name found from the class up (zxl_find_method), remembered for short names.
+int32_t class_method(zxl_context_t *c, int32_t class_index, std::string_view name)
+{
+  if ( name.size() > ZXL_SHORT_STRING_MAX )
+  {
+    critical_section_guard_t guard(zxl_script_lock);
+    return zxl_find_method(zxl_class_at(class_index), std::string(name).c_str());
+  }
+  uint32_t hash = uint32_t(class_index) * 0x9E3779B1u;
+  for ( const char ch : name )
+    hash = (hash ^ uint8_t(ch)) * 0x01000193u;
+  const uint64_t generation = zxl_tables_generation();
+  zxl_lookup_cache_t::method_entry_t &entry = c->lookups.methods[(hash >> 16) % std::size(c->lookups.methods)];
+  if ( entry.generation == generation && entry.class_index == class_index && entry.length == name.size() &&
+       std::memcmp(entry.name, name.data(), name.size()) == 0 )
+    return entry.method;
+  int32_t method;
+  {
+    critical_section_guard_t guard(zxl_script_lock);
+    method = zxl_find_method(zxl_class_at(class_index), std::string(name).c_str());
+  }
+  entry.generation = generation;
+  entry.class_index = class_index;
+  entry.method = method;
+  entry.length = uint8_t(name.size());
+  std::memcpy(entry.name, name.data(), name.size());
+  return method;
 }
 
 std::string class_name(int32_t class_index)
@@ -431,44 +573,46 @@ int zxl_return(zxl_context_t *c)
   const size_t depth = c->stack.size();
   if ( depth < base + 1 || c->frames.empty() )
     interr(285);
-  // The result is settled before anything changes, so a failed return leaves the frame as it was.
-  zxl_value_t result = c->stack.back();
+  // The result is settled before anything changes, so a failed return leaves the frame as it was. Its kind
+  // is read in place: a whole-value copy read back by field stalls store forwarding on this hot path.
+  const zxl_value_t &top = c->stack.back();
   bool followed = false;
-  if ( depth != base + 1 && result.kind == ZK_REF && result.ref.owner == c && result.index >= 0 &&
-       size_t(result.index) >= base )
+  zxl_value_t result;
+  if ( depth != base + 1 && top.kind == ZK_REF && top.ref.owner == c && top.index >= 0 &&
+       size_t(top.index) >= base )
   {
+    result = top;
     const zxl_value_t *target = zxl_value_deref(&result, 0);
     if ( target == nullptr )
       return qerrno_get();
     result = zxl_value_share(*target, 283);
     followed = true;
   }
+  if ( f->activation.load(std::memory_order_relaxed) <= 0 )
   {
-    critical_section_guard_t guard(zxl_script_lock);
-    if ( f->activation <= 0 )
-    {
-      if ( followed )
-        zxl_value_release(result);
-      interr(487);
-    }
-    --f->activation;
+    if ( followed )
+      zxl_value_release(result);
+    interr(487);
   }
+  deactivate(f);
   if ( depth != base + 1 )
   {
     if ( followed )
       zxl_value_release(c->stack.back());
+    else
+      result = c->stack.back();
     c->stack.pop_back();
     drop_to(c, base);
     c->stack.push_back(result);
   }
   while ( !c->marks.empty() && c->marks.back() >= base + 1 )
     c->marks.pop_back();
-  const zxl_frame_t frame = c->frames.back();
-  c->frames.pop_back();
+  const zxl_frame_t &frame = c->frames.back();
   c->locals_base = frame.locals_base;
   c->arg_base = frame.arg_base;
   c->pc = frame.pc;
   c->function = frame.function;
+  c->frames.pop_back();
   zxl_load_code(c);
   return 0;
 }
@@ -528,6 +672,12 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
 
   zxl_engine_t *engine = c->engine;
   const size_t entry = c->frames.size();
+  // The interpreter's registers (see ZXL_RELOAD).
+  uint8_t op = 0;
+  uint32_t pc = 0;
+  const uint8_t *code = nullptr;
+  uint32_t code_length = 0;
+  uint32_t wait = 0;
   int32_t a = index;
   if ( name != nullptr )
   {
@@ -581,6 +731,18 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     }                                                                                                          \
     c->stack.push_back(pushed_);                                                                               \
   } while ( 0 )
+// Pushes a LONG, or fails when the value stack is full.
+#define ZXL_PUSH_LONG(value)                                                                                   \
+  do                                                                                                           \
+  {                                                                                                            \
+    const int64_t pushed_ = (value);                                                                           \
+    if ( c->stack.size() >= ZXL_MAX_VALUES )                                                                   \
+    {                                                                                                          \
+      fail(ZXL_TOO_DEEP);                                                                                      \
+      goto failure;                                                                                            \
+    }                                                                                                          \
+    push_long(c, pushed_);                                                                                     \
+  } while ( 0 )
 #define ZXL_CHECK(expression)                                                                                  \
   do                                                                                                           \
   {                                                                                                            \
@@ -600,7 +762,11 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     dispatch[ZOP_PUSH_SMALL + k] = &&op_push_small;
   }
   dispatch[ZOP_INC_LOCAL_B] = dispatch[ZOP_DEC_LOCAL_B] = &&op_step_local;
+  for ( int k = 0; k < 16; ++k )
+    dispatch[ZOP_CALL_FUNC_S + k] = &&op_call_func;
+  dispatch[ZOP_CALL_FUNC_B] = dispatch[ZOP_CALL_FUNC_W] = &&op_call_func;
   dispatch[ZOP_POP] = &&op_pop;
+  dispatch[ZOP_PUSH_STR] = &&op_push_str;
   dispatch[ZOP_MARK] = dispatch[ZOP_MARK_BELOW] = &&op_mark;
   dispatch[ZOP_RET] = &&op_ret;
   dispatch[ZOP_JMP] = dispatch[ZOP_JMP_TRUE] = dispatch[ZOP_JMP_FALSE] = &&op_jump;
@@ -608,77 +774,122 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
                       ZOP_LT, ZOP_GT} )
     dispatch[binary] = &&op_long_binary;
 
+// The fast handlers keep the program counter, the code and the wait count in locals. Every change of pc or
+// of the count is also stored in the context at once (a store costs nothing on the chain from one instruction
+// to the next, a load of what was just stored does), so the context is always current for the general decoder,
+// failures, calls and nested runs; after a call or return the locals are read back from it.
+#define ZXL_RELOAD()                                                                                           \
+  do                                                                                                           \
+  {                                                                                                            \
+    pc = c->pc;                                                                                                \
+    code = c->code;                                                                                            \
+    code_length = c->code_length;                                                                              \
+    wait = c->wait_counter;                                                                                    \
+  } while ( 0 )
+// Fetches the instruction at pc, counts it for the wait box and jumps to its handler.
+#define ZXL_DISPATCH()                                                                                         \
+  do                                                                                                           \
+  {                                                                                                            \
+    op = code[pc++];                                                                                           \
+    c->pc = pc;                                                                                                \
+    if ( engine->wait_box_shown == 0 && ++wait > 100 )                                                         \
+    {                                                                                                          \
+      count_wait(c, engine);                                                                                   \
+      wait = 0;                                                                                                \
+    }                                                                                                          \
+    c->wait_counter = wait;                                                                                    \
+    goto *dispatch[op];                                                                                        \
+  } while ( 0 )
+// Polls (in a polling run), then dispatches the next instruction. The fast handlers end with this rather than
+// `continue`, so each has a dispatch jump of its own (far better predicted than one shared jump). A pc at the
+// end of the code goes through the loop head, which fails it.
+#define ZXL_NEXT()                                                                                             \
+  do                                                                                                           \
+  {                                                                                                            \
+    if ( pc >= code_length )                                                                                   \
+      goto head;                                                                                               \
+    if ( c->polls && poll_cancels(c) )                                                                         \
+      goto cancelled;                                                                                          \
+    ZXL_DISPATCH();                                                                                            \
+  } while ( 0 )
+
   for ( ;; )
   {
-    if ( c->polls )
-    {
-      if ( *c->cancelled || (ui_callback != nullptr && ui_callback(uicb_script_cancelled) != 0) )
-      {
-        *c->cancelled = true;
-        fail(1487);
-        goto failure;
-      }
-    }
+  head:
+    if ( c->polls && poll_cancels(c) )
+      goto cancelled;
     if ( c->pc >= c->code_length )
       interr(276);
     {
-      const uint8_t op = c->code[c->pc++];
-      if ( engine->wait_box_shown == 0 && ++c->wait_counter > 100 )
-      {
-        c->wait_counter = 0;
-        if ( engine->run_start != -1 && c->main_thread && now_seconds() - engine->run_start > 2 )
-        {
-          ui_message(msg_kind_wait_show, "Running ZXL script");
-          engine->wait_box_shown = 1;
-        }
-      }
-
+      ZXL_RELOAD();
       // The commonest instructions go straight to a handler of their own. A handler for plain values either
       // completes its instruction or leaves everything as it found it for the general decoder below, so
       // every instruction is polled and counted once and fails where and as the general path fails.
-      goto *dispatch[op];
+      ZXL_DISPATCH();
 
     op_push_local:
     op_push_arg:
     {
       const uint32_t k = op & 15u;
       zxl_value_t *slot = op < ZOP_PUSH_ARG_S ? local_slot(c, k) : arg_slot(c, k);
-      if ( slot->kind == ZK_REF || zxl_value_owns(*slot) || !zxl_kind_valid(slot->kind) ||
-           c->stack.size() >= ZXL_MAX_VALUES )
+      if ( slot->kind == ZK_REF || !zxl_kind_valid(slot->kind) || c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
       c->operand = k;
-      c->stack.push_back(*slot);
-      continue;
+      c->stack.push_back(zxl_value_owns(*slot) ? zxl_value_share_owned(*slot) : *slot);
+      ZXL_NEXT();
     }
     op_pop_local:
     {
-      if ( c->stack.size() < size_t(c->arg_base) + 1 )
+      // A plain value into a plain variable moves without the REF rules (see pop_into).
+      const size_t depth = c->stack.size();
+      const uint64_t position = uint64_t(c->locals_base) + (op & 15u);
+      if ( depth < size_t(c->arg_base) + 1 || position + 1 >= depth )
+        goto generic;
+      zxl_value_t *slot = &c->stack[size_t(position)];
+      const zxl_value_t taken = c->stack[depth - 1];
+      if ( slot->kind == ZK_REF || !zxl_kind_valid(taken.kind) )
         goto generic;
       c->operand = op & 15u;
-      ZXL_CHECK(pop_into(c, local_slot(c, op & 15u)));
-      continue;
+      c->stack.pop_back();
+      zxl_value_replace(slot, taken);
+      ZXL_NEXT();
+    }
+    op_push_str:
+    {
+      // A short constant is built in its new slot.
+      if ( uint64_t(pc) + 4 > code_length )
+        goto generic;
+      uint32_t length;
+      std::memcpy(&length, code + pc, 4);
+      if ( length > ZXL_SHORT_STRING_MAX || uint64_t(pc) + 4 + length > code_length ||
+           c->stack.size() >= ZXL_MAX_VALUES )
+        goto generic;
+      push_short_string(c, std::string_view(reinterpret_cast<const char *>(code + pc + 4), length));
+      pc += 4 + length;
+      c->pc = pc;
+      ZXL_NEXT();
     }
     op_push_small:
       if ( c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
-      c->stack.push_back(zxl_long(op - ZOP_PUSH_SMALL));
-      continue;
+      push_long(c, op - ZOP_PUSH_SMALL);
+      ZXL_NEXT();
     op_step_local:
     {
-      if ( c->pc >= c->code_length )
+      if ( pc >= code_length )
         goto generic;
-      const uint32_t k = c->code[c->pc];
+      const uint32_t k = code[pc];
       zxl_value_t *slot = local_slot(c, k);
       if ( slot->kind != ZK_LONG )
         goto generic;
-      ++c->pc;
+      c->pc = ++pc;
       c->operand = k;
       slot->i = int64_t(uint64_t(slot->i) + (op == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
-      continue;
+      ZXL_NEXT();
     }
     op_jump:
     {
-      if ( uint64_t(c->pc) + 4 > c->code_length )
+      if ( uint64_t(pc) + 4 > code_length )
         goto generic;
       bool jump = true;
       if ( op != ZOP_JMP )
@@ -688,14 +899,15 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         jump = (c->stack.back().i != 0) == (op == ZOP_JMP_TRUE);
       }
       int32_t offset;
-      std::memcpy(&offset, c->code + c->pc, 4);
-      const int64_t target = jump ? int64_t(c->pc) + 4 + offset : int64_t(c->pc) + 4;
-      if ( target < 0 || target >= int64_t(c->code_length) )
+      std::memcpy(&offset, code + pc, 4);
+      const int64_t target = jump ? int64_t(pc) + 4 + offset : int64_t(pc) + 4;
+      if ( target < 0 || target >= int64_t(code_length) )
         goto generic;
       if ( op != ZOP_JMP )
         c->stack.pop_back();
-      c->pc = uint32_t(target);
-      continue;
+      pc = uint32_t(target);
+      c->pc = pc;
+      ZXL_NEXT();
     }
     op_long_binary:
     {
@@ -723,12 +935,22 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       default: left.i = left.i > right.i; break; // GT
       }
       c->stack.pop_back();
-      continue;
+      ZXL_NEXT();
+    }
+    op_call_func:
+    {
+      const uint32_t n = op < 128 ? op & 15u : op == ZOP_CALL_FUNC_B ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
+      bool native_done = false;
+      ZXL_CHECK(call_index(c, int32_t(n), &scratch.v, &native_done));
+      if ( native_done )
+        ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
+      ZXL_RELOAD();
+      ZXL_NEXT();
     }
     op_pop:
       ZXL_NEED(1, 285);
       drop_to(c, c->stack.size() - 1);
-      continue;
+      ZXL_NEXT();
     op_mark:
       if ( op == ZOP_MARK_BELOW )
         ZXL_NEED(1, 285);
@@ -738,11 +960,14 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         goto failure;
       }
       c->marks.push_back(uint32_t(c->stack.size() - (op == ZOP_MARK_BELOW ? 1 : 0)));
-      continue;
+      ZXL_NEXT();
     op_ret:
       ZXL_CHECK(zxl_return(c));
       if ( c->frames.size() > entry )
-        continue;
+      {
+        ZXL_RELOAD();
+        ZXL_NEXT();
+      }
       if ( result != nullptr )
         (void)pop_into(c, result);
       else
@@ -896,24 +1121,24 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
 
       if ( op >= ZOP_PUSH_SMALL && op < ZOP_PUSH_SMALL + 16 )
       {
-        ZXL_PUSH(zxl_long(op - ZOP_PUSH_SMALL));
+        ZXL_PUSH_LONG(op - ZOP_PUSH_SMALL);
         continue;
       }
 
       switch ( op )
       {
       case ZOP_PUSH_INT8:
-        ZXL_PUSH(zxl_long(ZXL_OPERAND(int8_t)));
+        ZXL_PUSH_LONG(ZXL_OPERAND(int8_t));
         continue;
       case ZOP_PUSH_INT16:
-        ZXL_PUSH(zxl_long(ZXL_OPERAND(int16_t)));
+        ZXL_PUSH_LONG(ZXL_OPERAND(int16_t));
         continue;
       case ZOP_PUSH_INT32:
-        ZXL_PUSH(zxl_long(ZXL_OPERAND(int32_t)));
+        ZXL_PUSH_LONG(ZXL_OPERAND(int32_t));
         continue;
       case ZOP_PUSH_INT64:
         // The host word is 8 bytes, so the constant is a LONG.
-        ZXL_PUSH(zxl_long(ZXL_OPERAND(int64_t)));
+        ZXL_PUSH_LONG(ZXL_OPERAND(int64_t));
         continue;
       case ZOP_PUSH_FLOAT:
         ZXL_PUSH(zxl_float(ZXL_OPERAND(xfloat_t)));
@@ -925,7 +1150,17 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           interr(276);
         const std::string_view bytes(reinterpret_cast<const char *>(c->code + c->pc), length);
         c->pc += length;
-        ZXL_PUSH(zxl_string(bytes));
+        if ( length > ZXL_SHORT_STRING_MAX )
+        {
+          ZXL_PUSH(zxl_string(bytes));
+          continue;
+        }
+        if ( c->stack.size() >= ZXL_MAX_VALUES )
+        {
+          fail(ZXL_TOO_DEEP);
+          goto failure;
+        }
+        push_short_string(c, bytes);
         continue;
       }
       case ZOP_DROP_B:
@@ -1084,7 +1319,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           zxl_value_release(held);
           interr(285);
         }
-        c->stack.insert(c->marks.back(), held);
+        insert_value(c, c->marks.back(), held);
         if ( constructor >= 0 )
         {
           bool native_done = false;
@@ -1147,7 +1382,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
             zxl_value_replace(&c->stack.back(), zxl_value_share(*attr, 283));
             continue;
           }
-          const int32_t hook = class_hook(class_index, false);
+          const int32_t hook = class_hook(c, class_index, false);
           if ( hook < 0 )
           {
             fail_text(1538, (class_name(class_index) + "." + std::string(member)).c_str());
@@ -1174,7 +1409,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
             zxl_value_t v;
             ~release_t() { zxl_value_release(v); }
           } hold {held};
-          const int32_t hook = class_hook(class_index, true);
+          const int32_t hook = class_hook(c, class_index, true);
           if ( hook >= 0 )
           {
             const zxl_value_t value = zxl_value_share(c->stack.back(), 283);
@@ -1197,7 +1432,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           zxl_value_t *attr = zxl_find_attr(object, member);
           if ( attr == nullptr )
           {
-            if ( class_hook(class_index, false) >= 0 )
+            if ( class_hook(c, class_index, false) >= 0 )
               fail(1534);
             else
               fail_text(1538, (class_name(class_index) + "." + std::string(member)).c_str());
@@ -1221,18 +1456,14 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           continue;
         }
         // CALL_METHOD
-        int32_t method;
-        {
-          critical_section_guard_t guard(zxl_script_lock);
-          method = zxl_find_method(zxl_class_at(class_index), member.data()); // NUL-terminated
-        }
+        const int32_t method = class_method(c, class_index, member);
         if ( method >= 0 )
         {
           if ( c->marks.empty() || c->marks.back() < c->arg_base || c->marks.back() >= c->stack.size() )
             interr(285);
           const zxl_value_t held = c->stack.back();
           c->stack.pop_back();
-          c->stack.insert(c->marks.back(), held);
+          insert_value(c, c->marks.back(), held);
           bool native_done = false;
           ZXL_CHECK(call_index(c, method, &scratch.v, &native_done));
           if ( native_done )
@@ -1246,7 +1477,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         }
         else
         {
-          const int32_t hook = class_hook(class_index, false);
+          const int32_t hook = class_hook(c, class_index, false);
           if ( hook < 0 )
           {
             fail_text(88, (class_name(class_index) + "." + std::string(member)).c_str());
@@ -1330,6 +1561,9 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       continue;
     }
 
+  cancelled:
+    *c->cancelled = true;
+    fail(1487);
   failure:
     if ( qerrno_get() != ZXL_THROWN )
       zxl_make_exception(&scratch.v);
@@ -1386,4 +1620,8 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
 #undef ZXL_NEED
 #undef ZXL_PUSH
 #undef ZXL_CHECK
+#undef ZXL_PUSH_LONG
+#undef ZXL_NEXT
+#undef ZXL_DISPATCH
+#undef ZXL_RELOAD
 }

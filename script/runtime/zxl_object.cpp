@@ -9,12 +9,6 @@
 #include <cstring>
 #include <vector>
 
-bool zxl_name_less::operator()(std::string_view a, std::string_view b) const
-{
-  const int c = std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
-  return c != 0 ? c < 0 : a.size() < b.size();
-}
-
 namespace
 {
 

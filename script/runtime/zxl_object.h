@@ -12,7 +12,15 @@
 struct zxl_name_less
 {
   using is_transparent = void;
-  bool operator()(std::string_view a, std::string_view b) const;
+  // Inline, byte by byte: names are short, and a library call per comparison dominated lookups.
+  bool operator()(std::string_view a, std::string_view b) const
+  {
+    const size_t n = a.size() < b.size() ? a.size() : b.size();
+    for ( size_t i = 0; i < n; ++i )
+      if ( a[i] != b[i] )
+        return uint8_t(a[i]) < uint8_t(b[i]);
+    return a.size() < b.size();
+  }
 };
 
 using zxl_attribute_map_t = std::map<std::string, zxl_value_t, zxl_name_less>;

@@ -38,6 +38,16 @@ const Entry *last_entry_at(const qvector<Entry> &table, uint32_t pc)
 
 // ---- functions ----
 
+uint64_t zxl_tables_generation()
+{
+  return engine().tables_generation.load(std::memory_order_acquire);
+}
+
+void zxl_tables_changed()
+{
+  engine().tables_generation.fetch_add(1, std::memory_order_acq_rel);
+}
+
 zxl_function_t::~zxl_function_t()
 {
   zxl_values_release(&defaults);
@@ -117,7 +127,7 @@ int32_t zxl_define_function(const char *name)
   if ( it != e.function_names.end() )
   {
     zxl_function_t &existing = *e.functions[size_t(it->second)];
-    if ( existing.activation != 0 )
+    if ( !existing.claim_idle() )
       return -1;
     existing.clear_body();
     return it->second;
@@ -127,6 +137,7 @@ int32_t zxl_define_function(const char *name)
   const int32_t index = int32_t(e.functions.size());
   e.functions.push_back(std::move(function));
   e.function_names[name] = index;
+  zxl_tables_changed();
   return index;
 }
 
@@ -168,6 +179,7 @@ zxl_class_t *zxl_define_class(const char *name, const zxl_class_t *parent)
   cls->name = name;
   e.classes.push_back(std::move(cls));
   e.class_names.emplace(name, e.classes.back()->index);
+  zxl_tables_changed();
   return e.classes.back().get();
 }
 
@@ -220,7 +232,7 @@ int32_t zxl_define_method(zxl_class_t *cls, const char *name)
   if ( it != cls->methods.end() )
   {
     zxl_function_t *function = zxl_function_at(it->second);
-    if ( function == nullptr || function->activation != 0 )
+    if ( function == nullptr || !function->claim_idle() )
       return -1;
     function->clear_body();
     return it->second;
@@ -228,7 +240,10 @@ int32_t zxl_define_method(zxl_class_t *cls, const char *name)
   const std::string full = std::string(cls->name.view()) + "." + name;
   const int32_t index = zxl_define_function(full.c_str());
   if ( index >= 0 )
+  {
     cls->methods.emplace(name, index);
+    zxl_tables_changed();
+  }
   return index;
 }
 

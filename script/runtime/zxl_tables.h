@@ -7,6 +7,7 @@
 #include "core/qstring.h"
 #include "core/qvector.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -28,7 +29,10 @@ template <>
 inline constexpr bool qvector_relocatable<zxl_file_entry_t> = true;
 
 // A compiled function. Promises: `activation` is -1 while it is being compiled or has no body, 0 when idle
-// and N while N calls of it run; the tables are in rising pc order; the defaults are owned values.
+// and N while N calls of it run; the tables are in rising pc order; the defaults are owned values. The count
+// is atomic so that calls and returns change it without the script lock: a call only enters a function whose
+// count it raised from 0 or more, and the body changes only while the count is -1, which a redefinition gets
+// from 0 in one step (claim_idle).
 struct zxl_function_t
 {
   zxl_function_t() = default;
@@ -37,6 +41,13 @@ struct zxl_function_t
   ~zxl_function_t();
   // Drops the body, the defaults and both tables; parameter count 0, activation -1.
   void clear_body();
+  // Takes an idle function (activation 0) for a redefinition: activation -1, true. False when it is running
+  // or already being compiled.
+  bool claim_idle()
+  {
+    int32_t idle = 0;
+    return activation.compare_exchange_strong(idle, -1);
+  }
 
   qstring name; // a method: class name, ".", method name
   int32_t param_count = 0;
@@ -45,7 +56,7 @@ struct zxl_function_t
   qvector<zxl_value_t> defaults;
   qvector<zxl_file_entry_t> file_table;
   qvector<zxl_line_entry_t> line_table;
-  int32_t activation = -1;
+  std::atomic<int32_t> activation = -1;
 };
 
 // Records the line of the code from pc on: the last entry's line is replaced when it has the same pc.
@@ -103,6 +114,13 @@ struct zxl_native_t
 
 // Every operation below takes zxl_script_lock itself; callers that walk a returned record across other
 // engine calls hold the lock around them.
+
+// The generation of the function, class and method tables: it changes, under the lock, whenever a function or
+// class is added, a method is mapped, a hook is recorded or the engine is cleared, so a lookup remembered
+// with the generation it was made in stays true while the generation is the same.
+uint64_t zxl_tables_generation();
+// Marks a change of the tables (done by the operations below; code that sets a class's hooks itself calls it).
+void zxl_tables_changed();
 
 // The first class with that exact name, or null.
 zxl_class_t *zxl_find_class(const char *name);

@@ -163,7 +163,7 @@ zxl_value_t zxl_slot_ref(zxl_slot_owner_t *owner, int32_t index)
   return v;
 }
 
-zxl_value_t zxl_string(std::string_view bytes)
+zxl_value_t zxl_heap_string(std::string_view bytes)
 {
   zxl_value_t v;
   char *out = make_string(&v, bytes.size(), bytes.size());

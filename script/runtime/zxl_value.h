@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 struct zxl_object_t;
@@ -111,7 +112,26 @@ zxl_value_t zxl_global_ref(int32_t g);
 // A REF to stack slot `index` of a live owner.
 zxl_value_t zxl_slot_ref(zxl_slot_owner_t *owner, int32_t index);
 // A STRING of these bytes (which may hold NULs); the value owns its copy. Over ZXL_STRING_MAX: std::bad_alloc.
-zxl_value_t zxl_string(std::string_view bytes);
+// Short strings are made inline: string constants are pushed on hot paths (attribute and method names).
+zxl_value_t zxl_heap_string(std::string_view bytes);
+// Writes a short STRING (at most ZXL_SHORT_STRING_MAX bytes) into a slot that owns nothing.
+inline void zxl_short_string_into(zxl_value_t *slot, std::string_view bytes)
+{
+  slot->kind = ZK_STRING;
+  slot->str_len = uint8_t(bytes.size());
+  char *out = reinterpret_cast<char *>(slot) + 2;
+  if ( !bytes.empty() )
+    std::memcpy(out, bytes.data(), bytes.size());
+  out[bytes.size()] = '\0';
+}
+inline zxl_value_t zxl_string(std::string_view bytes)
+{
+  if ( bytes.size() > ZXL_SHORT_STRING_MAX )
+    return zxl_heap_string(bytes);
+  zxl_value_t v;
+  zxl_short_string_into(&v, bytes);
+  return v;
+}
 // An OBJECT value holding one more reference to the object.
 zxl_value_t zxl_object_value(zxl_object_t *object);
 

@@ -9,3 +9,6 @@ add_dependencies(test_client akui akui_runtime_files message_catalog arkive-test
 if(AKUI_SANITIZE)
   target_compile_definitions(test_client PRIVATE AKUI_SANITIZE)
 endif()
+# The on-display tests drive the real program through the X server (its input extension is loaded at run time).
+find_package(X11 REQUIRED)
+target_link_libraries(test_client PRIVATE X11::X11 ${CMAKE_DL_LIBS})

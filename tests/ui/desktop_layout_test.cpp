@@ -400,6 +400,11 @@ TEST_F(DesktopLayout, TheMainWindowIsRestoredBeforeItIsShown)
   EXPECT_EQ(shown_toolbars(), QStringList {"MiscToolBar"});
   EXPECT_FALSE(main->isVisible());
 
+  // A desktop saved by the program has no toolbar list: the toolbars stay as they are.
+  test_app().restore_main_window(desktop_of(std::string(R"({"layout":{"main":{"children":[],"area_geom":)") +
+                                            area_geom + R"(}},"menubar":["Search"]})"));
+  EXPECT_EQ(shown_toolbars(), QStringList {"MiscToolBar"});
+
   // Without a "main" object nothing changes.
   test_app().restore_main_window(desktop_of(R"({"layout":{"main":"Log"},"menubar":["Help"]})"));
   test_app().restore_main_window(desktop_of(R"({"menubar":["Help"]})"));
