@@ -464,6 +464,15 @@ void registry_push_history(const char *subkey, const char *entry, uint32_t maxim
   registry_close(&scope);
 }
 
+void registry_group(const std::function<void()> &body)
+{
+  // The operations inside nest in this scope: the store's operation begins and ends with it.
+  registry_scope_t scope;
+  registry_open(&scope, nullptr, nullptr, mode_write);
+  body();
+  registry_close(&scope);
+}
+
 bool registry_select_app(const char *name)
 {
   if ( name == nullptr || *name == '\0' || std::strpbrk(name, "/\\") != nullptr )

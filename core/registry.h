@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 // Every value lives under the application key "Software\Quorvin\<name>" (or the key that ZUKREG_SPEC names) of
 // the user's store, optionally in a subkey: a path below the application key with '\' between levels.
@@ -64,6 +65,11 @@ void registry_read_list(qvector<qstring> *out, const char *subkey);
 void registry_push_history(const char *subkey, const char *entry, uint32_t maximum, const char *drop = nullptr,
                            bool nocase = false);
 
+// Runs `body` as one indivisible change of the store: every operation it makes on this thread joins one
+// operation of the store, written out whole when `body` returns, and not at all when it leaves by an exception.
+// Other threads and processes wait meanwhile and never see a part of it. `body` must not select another
+// application name.
+void registry_group(const std::function<void()> &body);
 // Makes `name` the application name of every later operation of the process (the first selection of a
 // name creates its accessor; later ones reuse it). False, changing nothing, for a null or empty name or
 // one that holds '/' or '\'.

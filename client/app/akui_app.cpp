@@ -15,6 +15,7 @@
 #include "ui/layout_helpers.h"
 #include "ui/log_widget.h"
 #include "ui/popup_menu.h"
+#include "views/chooser/chooser_widget.h"
 
 #include <QAction>
 #include <QDir>
@@ -44,10 +45,12 @@ akui_app_t::akui_app_t(int &argc, char **argv) : app_t(argc, argv)
   show_ignored_files_ = registry_int(show_ignored_value, false, 0, config_key) != 0;
   refresh_timer_.setSingleShot(true);
   connect(&refresh_timer_, &QTimer::timeout, this, &akui_app_t::on_dirty_widgets_refresh_timer);
+  (void)set_chooser_widget_factory(this);
 }
 
 akui_app_t::~akui_app_t()
 {
+  (void)set_chooser_widget_factory(nullptr);
   // The actions' QActions are children of this object: the registry goes first so that no action is left
   // pointing at a deleted QAction.
   actions_.clear();
@@ -157,6 +160,8 @@ int akui_app_t::widget_kind_of(QWidget *widget)
     return -1;
   if ( widget == log_widget() )
     return akui_kind_log;
+  if ( const chooser_widget_t *chooser = as_chooser_widget(widget); chooser != nullptr )
+    return chooser->widget_kind();
   return -1;
 }
 

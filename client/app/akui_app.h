@@ -3,6 +3,7 @@
 
 #include "client/app/arkive_with_events.h"
 #include "client/app/progress_display.h"
+#include "client/views/file_assocs.h"
 #include "core/event_source.h"
 #include "core/qstring.h"
 #include "core/qvector.h"
@@ -13,6 +14,7 @@
 #include "ui/object_lifecycle_monitor.h"
 #include "ui/ui_action_registry.h"
 #include "ui/widget_factory.h"
+#include "views/chooser/chooser_factory.h"
 
 #include <QTimer>
 
@@ -67,6 +69,7 @@ class akui_app_t : public app_t,
                    public win32_exception_handler_t,
                    public ui_action_context_provider_t,
                    public ui_widget_factory_t,
+                   public chooser_widget_factory_t,
                    public event_handler_t
 {
   Q_OBJECT
@@ -140,6 +143,18 @@ public:
   QLabel *new_label(const QString &text) override;
   DockWidget *new_dock_widget(QWidget *content, uint32_t flags) override;
   int32_t map_code(int32_t code) override { return code; }
+  // The views library's quick filter bar and column filters dialog (client/app/list_widget_factory.cpp).
+  QWidget *new_quick_filter_widget(QWidget *parent) override;
+  ui_dialog_t *new_edit_filters_dialog(filtered_widget_mixin_t *engine, QWidget *parent) override;
+  // Keeps a tree view's state under its window title.
+  dirtree_widget_persistence_helper_t *new_dirtree_persistence_helper(QWidget *view) override;
+
+  // ---- chooser_widget_factory_t (installed while the application lives) ------------------------------------
+  // An akui_chooser_widget_t.
+  chooser_widget_t *new_chooser_widget(const chooser_widget_setup_t &setup) override;
+  chooser_table_widget_t *new_table_view(chooser_widget_t *owner) override;
+  // Keeps the chooser's header state under its generic title.
+  std::unique_ptr<chooser_persistence_helper_t> new_chooser_persistence_helper(chooser_widget_t *widget) override;
 
   // ---- win32_exception_handler_t ------------------------------------------------------------------------------
   void dump_file_name(qstring *out, const std::exception_ptr &fault, const tm &local_time, long pid,
@@ -215,6 +230,19 @@ public:
   [[nodiscard]] const qstring &current_site_name() const { return server_info.session.site; }
   // This host's name, fetched on first use.
   const qstring &computer_name_text();
+
+  // ---- File-extension associations (client/views/file_assocs.cpp) -----------------------------------------
+  // The associations in use: empty until the start-up loads them (or stores the defaults).
+  file_assoc_list_t file_assocs;
+  // The tool of the kind (view, diff, merge; another kind is internal error 80146) for the file's extension,
+  // else of "*". False when there is none or its program is empty. With an out command it receives the
+  // program and the arguments: with expand, "%" escapes of both are expanded over the file (local side), the
+  // second file (remote side, may be null) and the third (base name, may be null), and a template without
+  // "%" gets the quoted path of the file appended; without expand, the stored program and template. The merge
+  // template is the method's (1 auto, 2 prefer local, 3 prefer remote, 4 manual; another method: empty).
+  [[nodiscard]] bool find_file_assoc_command(file_assoc_command_t *out, int kind, const char *file,
+                                             const char *second_file, const char *third_file, int merge_method,
+                                             bool expand) const;
 
   // ---- Paths ----------------------------------------------------------------------------------------------------
   // The current site's root directory joined with the server path's components by "/" ("/" and "\\" both

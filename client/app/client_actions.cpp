@@ -6,6 +6,7 @@
 #include "client/app/login.h"
 #include "client/app/options_dialog.h"
 #include "client/commands/file_command_rows.h"
+#include "client/views/about_dialog.h"
 #include "core/internal_error.h"
 #include "ui/action_context.h"
 #include "ui/docks/dock_area.h"
@@ -14,9 +15,12 @@
 #include "ui/log_widget.h"
 #include "ui/log_widget_actions.h"
 #include "ui/ui_action_registry.h"
+#include "views/chooser/chooser_actions.h"
+#include "views/filter/filtered_view_actions.h"
 
 #include <QAction>
 
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -30,6 +34,56 @@ int always_enabled(ui_action_t *, ui_action_update_ctx_t *)
   return 0;
 }
 
+// The chooser widget's rows as the client lists them: any chooser widget (class 0x4), a server connection
+// needed, with the client's context requirements and flags. The library's handlers, update functions and
+// checkability stay.
+struct chooser_row_words_t
+{
+  const char *name;
+  uint32_t context_requirements;
+  uint32_t flags;
+};
+constexpr uint32_t chooser_copy_flags = 0x1040000;
+constexpr chooser_row_words_t chooser_rows[] = {
+  {chooser_insert_action, 0, 0},
+  {chooser_delete_action, 0, 0},
+  {chooser_edit_action, 0, 0},
+  {chooser_refresh_action, 0, 0},
+  {chooser_copy_action, 0x2, chooser_copy_flags},
+  {chooser_copy_all_action, 0x2, chooser_copy_flags},
+  {chooser_unsort_action, 0, window_row_flags},
+  {chooser_quick_filter_action, 0, chooser_copy_flags},
+  {chooser_modify_filters_action, 0, chooser_copy_flags},
+  {chooser_reset_filters_action, 0, chooser_copy_flags},
+  {chooser_search_action, 0, chooser_copy_flags},
+  {chooser_search_again_action, 0, chooser_copy_flags},
+  {chooser_manage_columns_action, 0, window_row_flags},
+  {chooser_hide_column_action, 0, window_row_flags},
+  {chooser_toggle_tree_action, 0, window_row_flags},
+};
+
+action_desc_t library_chooser_row(const char *name)
+{
+  for ( std::span<const action_desc_t> descs : {chooser_action_descs(), filtered_view_action_descs()} )
+    for ( const action_desc_t &desc : descs )
+      if ( std::strcmp(desc.name, name) == 0 )
+        return desc;
+  return {};
+}
+
+void append_chooser_rows(std::vector<action_desc_t> *rows)
+{
+  for ( const chooser_row_words_t &words : chooser_rows )
+  {
+    action_desc_t desc = library_chooser_row(words.name);
+    desc.widget_kinds = 0;
+    desc.widget_classes = WIDGET_CLASS_CHOOSER;
+    desc.context_word = uint64_t(words.context_requirements) << 32;
+    desc.flags = words.flags | (desc.flags & ACTION_FLAG_CHECKABLE);
+    rows->push_back(desc);
+  }
+}
+
 std::vector<action_desc_t> build_table()
 {
   std::vector<action_desc_t> rows;
@@ -41,6 +95,8 @@ std::vector<action_desc_t> build_table()
     desc.flags |= window_row_flags;
     rows.push_back(desc);
   }
+  rows.push_back(client_row("about", run_about_action, nullptr, all_widget_kinds, 0, window_row_flags, 0,
+                            "About program...", nullptr, "/medium.png"));
   rows.push_back(client_row("quit_akui", quit_akui_activate, always_enabled, all_widget_kinds,
                             client_without_connection, window_row_flags, 0, "E&xit", "Exit",
                             "icons/actions/quit_akui.svg"));
@@ -57,6 +113,7 @@ std::vector<action_desc_t> build_table()
                             "Open options dialog", nullptr));
   for ( const action_desc_t &desc : file_command_action_descs() )
     rows.push_back(desc);
+  append_chooser_rows(&rows);
   return rows;
 }
 

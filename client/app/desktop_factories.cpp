@@ -2,6 +2,7 @@
 #include "client/app/desktop_factories.h"
 
 #include "client/app/akui_app.h"
+#include "client/views/test_chooser.h"
 #include "ui/log_widget.h"
 
 namespace {
@@ -24,4 +25,6 @@ void register_client_desktop_factories()
 {
   static akui_singleton_desktop_widget_factory_t log_factory("Log", application_log_widget, application_log_widget);
   register_desktop_widget_factory(&log_factory);
+  static test_chooser_desktop_widget_factory_t test_chooser_factory;
+  register_desktop_widget_factory(&test_chooser_factory);
 }

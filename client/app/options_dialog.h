@@ -1,4 +1,5 @@
-// The Options dialog: the views' settings and the number of commits the Commits view shows.
+// The Options dialog: the views' settings, the number of commits the Commits view shows and the file-extension
+// associations.
 #pragma once
 
 #include <cstdint>
@@ -12,9 +13,11 @@ inline constexpr int32_t ncommits_all = -1;
 // The number of commits stored, -1 (all) when none is.
 [[nodiscard]] int32_t stored_ncommits();
 
-// Shows the dialog with the application's settings and the stored number of commits. OK stores them (the
-// number only within -1 and 2147483647; another one is refused with a warning and the dialog comes back with
-// what was typed); Cancel changes nothing. Always 1.
+// Shows the dialog with the application's settings, the stored number of commits and a copy of the
+// application's associations (its Reset button puts the defaults in). OK checks everything first: a number
+// outside -1 to 2147483647, or associations without "zdb" or "z64" (in this order), give a warning and the
+// dialog again with what was entered; otherwise the settings and the associations are stored. Cancel changes
+// nothing. Always 1.
 int show_options_dialog();
 // The handler of the action "options".
 int show_options_dialog_action(ui_action_activation_ctx_t *context);

@@ -9,6 +9,7 @@
 #include "client/app/desktop_factories.h"
 #include "client/app/stored_desktop.h"
 #include "client/app/ui_dispatcher.h"
+#include "client/views/file_assocs.h"
 #include "core/debug_flags.h"
 #include "core/directories.h"
 #include "core/environment.h"
@@ -132,6 +133,7 @@ int akui_main(int argc, char **argv)
       if ( app.perform_login(true) )
       {
         restore_desktop(app);
+        load_or_store_default_file_assocs();
         result = app.exec();
       }
       app.delete_wait_dialog();

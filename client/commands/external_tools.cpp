@@ -45,16 +45,9 @@ int watch_external_process(void *arg)
   return 0;
 }
 
-void warn_missing_file_assoc(const char *path)
-{
-  const char *extension = path_extension(path);
-  warning_printf("No application is defined for '%s' files.\nPlease add it in View, Options, File associatations",
-                 extension != nullptr ? extension : path);
-}
-
 bool has_diff_association(const char *path)
 {
-  return find_file_assoc_command(nullptr, assoc_diff, path, nullptr, nullptr, 0, false);
+  return find_file_assoc_command(nullptr, file_assoc_diff, path, nullptr, nullptr, 0, false);
 }
 
 // A local copy of a revision: the working file for -4, else a temporary copy.
@@ -261,7 +254,7 @@ bool diff_by_association(const char *left, int32_t left_revision, const char *ri
   if ( left_database && right_database )
   {
     file_assoc_command_t command;
-    if ( !find_file_assoc_command(&command, assoc_diff, left, nullptr, nullptr, 0, false) )
+    if ( !find_file_assoc_command(&command, file_assoc_diff, left, nullptr, nullptr, 0, false) )
     {
       warning_printf("Cannot find a DIFF association for this file extension");
       return false;
@@ -278,7 +271,7 @@ bool diff_by_association(const char *left, int32_t left_revision, const char *ri
     return false;
   }
   external_launch_t launch;
-  launch.kind = assoc_diff;
+  launch.kind = file_assoc_diff;
   if ( const int code = fetch_copy(&launch.left, &launch.delete_left, site, left, left_revision); code != 0 )
   {
     show_server_warning(code, "Path #1:");
@@ -308,7 +301,7 @@ bool open_files(const selected_files_t &files)
       continue;
     }
     external_launch_t launch;
-    launch.kind = assoc_view;
+    launch.kind = file_assoc_view;
     launch.left = local;
     (void)launch_external_process(std::move(launch));
   }

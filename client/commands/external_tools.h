@@ -22,7 +22,7 @@ struct external_tool_completion_t : exec_request_t
 // merge method (1-4, merges only) and the completion (owned; may be null).
 struct external_launch_t
 {
-  int kind = assoc_view;
+  int kind = file_assoc_view;
   qstring left;
   qstring right; // empty: none
   qstring third; // empty: none

@@ -115,7 +115,7 @@ void resolve_through_core(const char *path, int method)
   if ( merges_in_method_tool(method) )
   {
     file_assoc_command_t command;
-    if ( !find_file_assoc_command(&command, assoc_merge, path, nullptr, nullptr, method, false) )
+    if ( !find_file_assoc_command(&command, file_assoc_merge, path, nullptr, nullptr, method, false) )
     {
       log_printf("Cannot find a MERGE association for %s", path);
       merge_finished(1, path);
@@ -185,7 +185,7 @@ bool resolve_method_applicable(const selected_file_t &file, int method)
     return false;
   if ( !merges_in_method_tool(method) )
     return method == merge_keep_local || method == merge_take_remote;
-  return find_file_assoc_command(nullptr, assoc_merge, file.path.c_str(), nullptr, nullptr, method, false);
+  return find_file_assoc_command(nullptr, file_assoc_merge, file.path.c_str(), nullptr, nullptr, method, false);
 }
 
 bool can_resolve_files(int method, const action_ctx_base_t &context)
@@ -253,7 +253,7 @@ int perform_external_merge(const char *path, int method)
     return ARKIVE_DISCONNECTED;
   }
   external_launch_t launch;
-  launch.kind = assoc_merge;
+  launch.kind = file_assoc_merge;
   launch.left = local;
   launch.merge_method = method;
   if ( const int code = connection->fetch_revision(&launch.third, &launch.delete_third, nullptr, site, path,

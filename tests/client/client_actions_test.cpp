@@ -29,10 +29,15 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
   std::vector<std::string> expected;
   for ( const action_desc_t &desc : log_widget_action_descs() )
     expected.emplace_back(desc.name);
-  for ( const char *name : {"quit_akui", "logoff", "logon", "open_log_widget", "options"} )
+  for ( const char *name : {"about", "quit_akui", "logoff", "logon", "open_log_widget", "options"} )
     expected.emplace_back(name);
   for ( const action_desc_t &desc : file_command_action_descs() )
     expected.emplace_back(desc.name);
+  for ( const char *name : {"ChooserInsert", "ChooserDelete", "ChooserEdit", "ChooserRefresh", "ChooserCopy",
+                            "ChooserCopyAll", "ChooserUnsort", "ChooserQuickFilter", "ChooserModifyFilters",
+                            "ChooserResetFilters", "ChooserSearch", "ChooserSearchAgain", "ChooserManageColumns",
+                            "ChooserHideColumn", "ChooserToggleTree"} )
+    expected.emplace_back(name);
   std::vector<std::string> names;
   for ( const action_desc_t &desc : client_action_table() )
     names.emplace_back(desc.name);
@@ -69,6 +74,26 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
     EXPECT_EQ(action->qaction()->text().toStdString(), row.text);
     EXPECT_EQ(action->qaction()->toolTip().toStdString(), row.tooltip[0] != '\0' ? row.tooltip : "Log window");
     EXPECT_EQ(action->refresh_mask, row.refresh);
+  }
+  // The chooser widget's rows: any chooser widget, a connection needed, the client's flags.
+  const struct
+  {
+    const char *name;
+    uint32_t ctx;
+    uint32_t flags;
+  } chooser_rows[] = {
+    {"ChooserInsert", 0, 0},           {"ChooserCopy", 0x2, 0x1040000},       {"ChooserUnsort", 0, 0x40000},
+    {"ChooserQuickFilter", 0, 0x1040000}, {"ChooserSearchAgain", 0, 0x1040000}, {"ChooserHideColumn", 0, 0x40000},
+  };
+  for ( const auto &row : chooser_rows )
+  {
+    SCOPED_TRACE(row.name);
+    ui_action_t *action = find_ui_action(row.name);
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->widget_kinds, 0u);
+    EXPECT_EQ(action->widget_classes, 0x4u);
+    EXPECT_EQ(action->context_word, uint64_t(row.ctx) << 32);
+    EXPECT_EQ(action->flags & ~uint32_t(ACTION_FLAG_CORE), row.flags);
   }
   EXPECT_FALSE(find_ui_action("quit_akui")->qaction()->icon().isNull());
   EXPECT_FALSE(find_ui_action("open_log_widget")->qaction()->icon().isNull());

@@ -112,7 +112,7 @@ TEST_F(external_tools_test_t, names_with_blanks_quotes_dollars_backslashes_and_l
     const std::string path = folder + "/" + name;
     write_file(path, "x");
     external_launch_t launch;
-    launch.kind = assoc_view;
+    launch.kind = file_assoc_view;
     launch.left = path.c_str();
     assocs.by_extension = {{"*", {tool, "%l", "", {}}}};
     ASSERT_TRUE(launch_external_process(std::move(launch)));

@@ -55,8 +55,8 @@ bool test_assoc_finder_t::find_file_assoc_command(file_assoc_command_t *out, int
   if ( found == by_extension.end() || found->second.program.empty() )
     return false;
   const test_assoc_t &assoc = found->second;
-  std::string templ = kind == assoc_view ? assoc.view_args : kind == assoc_diff ? assoc.diff_args : "";
-  if ( kind == assoc_merge && merge_method >= 1 && merge_method <= 4 )
+  std::string templ = kind == file_assoc_view ? assoc.view_args : kind == file_assoc_diff ? assoc.diff_args : "";
+  if ( kind == file_assoc_merge && merge_method >= 1 && merge_method <= 4 )
     templ = assoc.merge_args[merge_method - 1];
   if ( out == nullptr )
     return true;

@@ -65,6 +65,23 @@ protected:
     app.set_show_ignored_files(false);
     (void)registry_remove_value(ncommits_value_name, "Config");
     app.refresh_widgets(all_widget_kinds, false);
+    // The dialog insists on the database associations.
+    app.file_assocs = database_assocs();
+  }
+  void TearDown() override
+  {
+    client_session().app->file_assocs.clear();
+    (void)registry_remove_tree(file_assocs_key);
+  }
+
+  static file_assoc_list_t database_assocs()
+  {
+    file_assoc_list_t list(2);
+    list[0].ext = "zdb";
+    list[0].view = "/opt/zuk/zuk";
+    list[1].ext = "z64";
+    list[1].view = "/opt/zuk/zuk64";
+    return list;
   }
 };
 
@@ -79,7 +96,11 @@ TEST_F(OptionsDialog, OkStoresTheSettingsAndRefreshesTheViews)
     ASSERT_NE(ignored, nullptr);
     QTest::mouseClick(deleted, Qt::LeftButton, {}, deleted->rect().center() - QPoint(deleted->width() / 2 - 5, 0));
     QTest::mouseClick(ignored, Qt::LeftButton, {}, ignored->rect().center() - QPoint(ignored->width() / 2 - 5, 0));
-    QLineEdit *number = dialog.findChild<QLineEdit *>();
+    // The number is the only line edit of the first page.
+    QLineEdit *number = nullptr;
+    for ( QLineEdit *edit : dialog.findChildren<QLineEdit *>() )
+      if ( edit->isVisible() )
+        number = edit;
     ASSERT_NE(number, nullptr);
     number->setFocus();
     number->selectAll();
