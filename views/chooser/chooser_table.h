@@ -28,6 +28,11 @@ public:
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
   // Hands a new column sorting (null for a negative column: unsorted) to the owner.
   void sort(int column, Qt::SortOrder order) override;
+  // Rows can be dragged exactly while the folders stand beside the table.
+  Qt::ItemFlags flags(const QModelIndex &index) const override;
+  QStringList mimeTypes() const override;
+  // The tree entries of the rows' items, each row once, for a drop onto a folder.
+  QMimeData *mimeData(const QModelIndexList &indexes) const override;
 
   uint64_t bucket_key_of_index(const QModelIndex &parent) const override;
   QModelIndex index_in_bucket(filtered_bucket_t &bucket, uint64_t bucket_key, int row, int column) const override;
