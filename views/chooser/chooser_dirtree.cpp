@@ -62,6 +62,9 @@ QVariant chooser_dirtree_item_model_t::headerData(int section, Qt::Orientation o
 {
   if ( owner_->tree_mode() == chooser_widget_t::full_tree )
     return owner_->table_model()->headerData(section, orientation, role);
+  // The description may hold fewer titles than the table has columns.
+  if ( section < 0 || size_t(section) >= columns().titles.size() )
+    return {};
   return dirtree_item_model_base_t::headerData(section, orientation, role);
 }
 

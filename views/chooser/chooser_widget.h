@@ -378,6 +378,9 @@ private:
   static constexpr uint32_t inode_map_valid = 0x8;
 };
 
+// The name of a tree mode as the widget's configuration writes it: "no_tree", "folders_only" or "full_tree".
+[[nodiscard]] const char *chooser_tree_mode_name(int32_t mode);
+
 // The live widget of a QWidget, null when it is no live chooser widget.
 [[nodiscard]] chooser_widget_t *as_chooser_widget(QWidget *widget);
 // The live chooser widgets in creation order.

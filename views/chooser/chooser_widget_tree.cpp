@@ -33,6 +33,13 @@ void hide_view(QAbstractItemView *view)
 
 } // namespace
 
+const char *chooser_tree_mode_name(int32_t mode)
+{
+  if ( mode < chooser_widget_t::no_tree || mode > chooser_widget_t::full_tree )
+    interr(interr_chooser_tree_mode);
+  return mode_names[mode];
+}
+
 bool chooser_widget_t::tree_editable() const
 {
   const uint32_t editable = chooser_can_edit | chooser_tree_editable;
@@ -371,7 +378,7 @@ void chooser_widget_t::write_config(IGetWidgetConfigEvent *event)
     }
     set("id", hex);
   }
-  set("tree_mode", mode_names[tree_mode_]);
+  set("tree_mode", chooser_tree_mode_name(tree_mode_));
 }
 
 void chooser_widget_t::read_config(const ISetWidgetConfigEvent *event)
