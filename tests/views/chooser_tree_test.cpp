@@ -210,6 +210,21 @@ TEST_F(ChooserTree, FullTreeItemsShowTheirTableRowsAndFoldersOnlyTheirNames)
           << name << " column " << column << " role " << role;
   }
   EXPECT_TRUE(tree_index_named(tree, "a2").data(Qt::FontRole).value<QFont>().bold());
+
+  // A double click on an item of a source that does not edit from the tree activates it, as Enter does.
+  const QModelIndex a4 = tree_index_named(tree, "a4");
+  click_index(tree, a4);
+  list->calls.clear();
+  QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(a4).center());
+  settle();
+  EXPECT_EQ(list->calls, (std::vector<std::string> {"activate 4"}));
+
+  // A frozen tree shows a copy: changes of the live tree wait until it thaws.
+  tree->set_frozen(true);
+  ASSERT_EQ(list->tree->create_folder("late"), 0);
+  EXPECT_TRUE(tree->chooser_model()->current_tree()->entry_of_path("/late").is_none());
+  tree->set_frozen(false);
+  EXPECT_FALSE(tree->chooser_model()->current_tree()->entry_of_path("/late").is_none());
 }
 
 TEST_F(ChooserTree, EditableTreeEditsItemsThroughTheSourceAndRenamesFoldersInPlace)
@@ -341,15 +356,25 @@ TEST_F(ChooserTree, LazyTreeLoadsEachExpandedFolderOnceAndRetriesAFailedLoad)
   const size_t root_loads = list->loads.size();
   EXPECT_EQ(tree_rows(tree), (names_t {"x/", "z/", "a3"}));
 
+  // x loads when the user expands it (Right), a failed load is tried at the next expansion, and a loaded
+  // folder never loads again.
   const QModelIndex x = tree_index_named(tree, "x");
-  EXPECT_TRUE(tree->model()->hasChildren(x));
-  tree->expand(x);
-  settle();
-  tree->collapse(x);
-  tree->expand(x);
-  settle();
+  EXPECT_TRUE(tree->model()->hasChildren(x)) << "an expander before it loads";
+  click_index(tree, x);
+  list->failing_loads = 1;
+  const auto press = [&](Qt::Key key) {
+    QTest::keyClick(tree, key);
+    settle();
+  };
+  press(Qt::Key_Right);
   EXPECT_EQ(std::count(list->loads.begin(), list->loads.end(), "/x"), 1);
-  EXPECT_EQ(list->loads.size(), root_loads + 1);
+  press(Qt::Key_Left);
+  press(Qt::Key_Right);
+  EXPECT_EQ(std::count(list->loads.begin(), list->loads.end(), "/x"), 2) << "tried again";
+  press(Qt::Key_Left);
+  press(Qt::Key_Right);
+  EXPECT_EQ(std::count(list->loads.begin(), list->loads.end(), "/x"), 2) << "loaded once";
+  EXPECT_EQ(list->loads.size(), root_loads + 2);
   EXPECT_EQ(tree_rows(tree), (names_t {"x/", "  y/", "  a0", "  a2", "  a4", "z/", "a3"}));
 }
 
