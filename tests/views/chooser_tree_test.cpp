@@ -11,6 +11,7 @@
 #include <QDragEnterEvent>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QStatusBar>
 
 namespace {
 
@@ -218,6 +219,7 @@ TEST_F(ChooserTree, FullTreeItemsShowTheirTableRowsAndFoldersOnlyTheirNames)
   QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(a4).center());
   settle();
   EXPECT_EQ(list->calls, (std::vector<std::string> {"activate 4"}));
+  EXPECT_EQ(widget->status_bar()->currentMessage(), QString(", /x/a4")) << "the tree's line is the entry's path";
 
   // A frozen tree shows a copy: changes of the live tree wait until it thaws.
   tree->set_frozen(true);

@@ -455,10 +455,22 @@ void chooser_widget_t::update_status_line()
   if ( status_bar_ == nullptr || table_ == nullptr )
     return;
   QString text;
-  const QModelIndex current = table_->currentIndex();
-  const size_t total = root_row_count();
-  if ( current.isValid() && total > 0 )
-    text = QStringLiteral("Line %1 of %2").arg(current.row() + 1).arg(total);
+  if ( tree_mode_ == full_tree && tree_view_ != nullptr )
+  {
+    // The tree counts no lines: the current entry's path stands for its place.
+    qstring path;
+    const dirtree_cursor_t cursor = dirtree_item_model_base_t::index_to_cursor(tree_view_->currentIndex());
+    if ( tree_view_->currentIndex().isValid() && tree_model_->current_tree()->cursor_text(&path, cursor, 0)
+         && !path.empty() )
+      text = QStringLiteral(", %1").arg(QString::fromUtf8(path.c_str()));
+  }
+  else
+  {
+    const QModelIndex current = table_->currentIndex();
+    const size_t total = root_row_count();
+    if ( current.isValid() && total > 0 )
+      text = QStringLiteral("Line %1 of %2").arg(current.row() + 1).arg(total);
+  }
   if ( outdated() )
     text += QStringLiteral(" (outdated)");
   if ( text.isEmpty() )
@@ -470,6 +482,9 @@ void chooser_widget_t::update_status_line()
 void chooser_widget_t::set_outdated(bool is_outdated)
 {
   refresh_button_->setVisible(is_outdated);
+  // The full tree showed a frozen copy while outdated: the live tree again.
+  if ( !is_outdated && outdated() && tree_mode_ == full_tree && tree_view_ != nullptr )
+    tree_view_->set_frozen(false);
   set_rows_italic(is_outdated);
   update_status_line();
 }
