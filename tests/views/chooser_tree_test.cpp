@@ -212,6 +212,14 @@ TEST_F(ChooserTree, FullTreeItemsShowTheirTableRowsAndFoldersOnlyTheirNames)
   }
   EXPECT_TRUE(tree_index_named(tree, "a2").data(Qt::FontRole).value<QFont>().bold());
 
+  // Sorting by Size descending from the tree's header orders each folder's items, its folders staying first.
+  QTest::mouseClick(tree->header()->viewport(), Qt::LeftButton, {}, section_point(widget, 1));
+  QTest::mouseClick(tree->header()->viewport(), Qt::LeftButton, {}, section_point(widget, 1));
+  settle();
+  EXPECT_EQ(tree_rows(tree), (names_t {"x/", "  y/", "    a5", "  a4", "  a2", "  a0", "z/", "  a1", "a3"}));
+  EXPECT_EQ(widget->capture_header_status().sort_section, 1);
+  EXPECT_EQ(widget->capture_header_status().descending, 1);
+
   // A double click on an item of a source that does not edit from the tree activates it, as Enter does.
   const QModelIndex a4 = tree_index_named(tree, "a4");
   click_index(tree, a4);

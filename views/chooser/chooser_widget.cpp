@@ -398,7 +398,12 @@ void chooser_widget_t::on_header_section_clicked(int /*section*/)
 {
   if ( !sorting_allowed() )
     return;
-  if ( !table_->isSortingEnabled() )
+  if ( tree_mode_ == full_tree && tree_view_ != nullptr )
+  {
+    if ( !tree_view_->isSortingEnabled() )
+      tree_view_->setSortingEnabled(true);
+  }
+  else if ( !table_->isSortingEnabled() )
     table_->setSortingEnabled(true);
   update_action_filter_t filter;
   filter.add_name(chooser_unsort_action);
