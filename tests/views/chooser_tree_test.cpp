@@ -44,6 +44,9 @@ protected:
     QAbstractItemView *view = widget->item_view();
     const std::vector<std::string> items = context_menu(view->viewport(), QPoint(5, 5), "Show folders");
     ASSERT_NE(std::find(items.begin(), items.end(), "Show folders"), items.end());
+    // The closed menu leaves no window active on a display without a window manager.
+    QApplication::setActiveWindow(test_app().main_window());
+    widget->item_view()->setFocus();
     settle();
   }
   static chooser_selection_t selection_of(chooser_widget_t *widget)
@@ -272,10 +275,35 @@ TEST_F(ChooserTree, EditableTreeEditsItemsThroughTheSourceAndRenamesFoldersInPla
   EXPECT_FALSE(list->tree->entry_of_path("/w").is_none());
 }
 
+TEST_F(ChooserTree, InsertRunsInTheSelectedFolder)
+{
+  test_folder_list_t *list = folder_list("Insert into folders", chooser_multi_select | chooser_can_insert);
+  std::vector<std::string> folders_seen;
+  list->on_insert = [&](qvector<uint64_t> *) {
+    folders_seen.emplace_back(list->tree->current_folder_path().c_str());
+    return chooser_unchanged;
+  };
+  chooser_widget_t *widget = open_docked(list);
+  ASSERT_NE(widget, nullptr);
+  toggle_tree(widget);
+  chooser_dirtree_widget_t *tree = widget->folder_view();
+  ASSERT_NE(tree, nullptr);
+  tree->expandAll();
+  click_index(tree, tree_index_named(tree, "a5"));
+  QTest::keyClick(tree, Qt::Key_Insert);
+  settle();
+  click_index(tree, tree_index_named(tree, "z"));
+  QTest::keyClick(tree, Qt::Key_Insert);
+  settle();
+  EXPECT_EQ(folders_seen, (std::vector<std::string> {"/x/y", "/z"}));
+  EXPECT_EQ(std::string(list->tree->current_folder_path().c_str()), "/") << "the current folder comes back";
+}
+
 TEST_F(ChooserTree, DeletingOnlyAnEmptyFolderRemovesItWithoutTheSource)
 {
   test_folder_list_t *list = folder_list("Empty folders", chooser_multi_select | chooser_can_delete);
   ASSERT_EQ(list->tree->create_folder("empty"), 0);
+  (void)list->tree->save_dirty_folders();
   chooser_widget_t *widget = open_docked(list);
   ASSERT_NE(widget, nullptr);
   toggle_tree(widget);
@@ -283,14 +311,16 @@ TEST_F(ChooserTree, DeletingOnlyAnEmptyFolderRemovesItWithoutTheSource)
   ASSERT_NE(tree, nullptr);
   tree->expandAll();
   settle();
-  click_index(tree, tree_index_named(tree, "empty"));
+  const QModelIndex empty = tree_index_named(tree, "empty");
+  ASSERT_TRUE(empty.isValid());
+  click_index(tree, empty);
   list->calls.clear();
   QTest::keyClick(tree, Qt::Key_Delete);
   settle();
   EXPECT_TRUE(list->tree->entry_of_path("/empty").is_none());
   EXPECT_EQ(std::count_if(list->calls.begin(), list->calls.end(),
                           [](const std::string &call) { return call.rfind("delete", 0) == 0; }),
-            0);
+            0) << ::testing::PrintToString(list->calls);
   EXPECT_FALSE(list->tree->entry_of_path("/x").is_none()) << "other folders stay";
 }
 

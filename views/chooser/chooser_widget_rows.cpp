@@ -298,11 +298,13 @@ bool chooser_widget_t::remove()
       const dirtree_entry_t entry = tree->entry_at_cursor(cursor);
       if ( !entry.is_none() && entry.is_folder && tree->cursor_text(&path, cursor, 0) )
       {
+        // The folders below come before the folder itself: a folder empties once those below it went.
+        std::vector<uint64_t> inodes;
         std::vector<qstring> below;
-        tree_view_->collect_entries_below(nullptr, &below, cursor, 64);
-        // The deepest folders first: a folder empties once those below it went.
-        folder_paths.insert(folder_paths.end(), below.rbegin(), below.rend());
-        folder_paths.push_back(std::move(path));
+        tree_view_->collect_entries_below(&inodes, &below, cursor, 64);
+        folder_paths.insert(folder_paths.end(), below.begin(), below.end());
+        if ( std::find(below.begin(), below.end(), path) == below.end() )
+          folder_paths.push_back(std::move(path));
       }
     }
   }

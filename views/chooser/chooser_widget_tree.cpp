@@ -251,8 +251,8 @@ void chooser_widget_t::add_tree_selection(const view_snapshot_t &snapshot, uint3
       }
       if ( (flags & whole_folders) == 0 )
         continue;
-      dirtree_cursor_t cursor;
-      if ( tree_model_->current_tree()->cursor_of_entry(&cursor, entry) != dirtree_ok )
+      const dirtree_cursor_t cursor = tree_model_->current_tree()->parent_cursor_of_folder(entry.id);
+      if ( is_empty_cursor(cursor) )
         continue;
       std::vector<uint64_t> inodes;
       tree_view_->collect_entries_below(&inodes, nullptr, cursor, 64);
