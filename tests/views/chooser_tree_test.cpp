@@ -49,6 +49,19 @@ protected:
     widget->item_view()->setFocus();
     settle();
   }
+  // Opens the list docked and switches it to the full tree, every folder expanded; null on failure.
+  chooser_widget_t *open_full_tree(chooser_base_t *list)
+  {
+    chooser_widget_t *widget = open_docked(list);
+    if ( widget == nullptr )
+      return nullptr;
+    toggle_tree(widget);
+    if ( widget->folder_view() == nullptr )
+      return nullptr;
+    widget->folder_view()->expandAll();
+    settle();
+    return widget;
+  }
   static chooser_selection_t selection_of(chooser_widget_t *widget)
   {
     chooser_selection_t selection;
@@ -190,13 +203,9 @@ TEST_F(ChooserTree, FullTreeItemsShowTheirTableRowsAndFoldersOnlyTheirNames)
 {
   test_folder_list_t *list = folder_list("Full tree");
   list->bold_row = 2;
-  chooser_widget_t *widget = open_docked(list);
+  chooser_widget_t *widget = open_full_tree(list);
   ASSERT_NE(widget, nullptr);
-  toggle_tree(widget);
   chooser_dirtree_widget_t *tree = widget->folder_view();
-  ASSERT_NE(tree, nullptr);
-  tree->expandAll();
-  settle();
   EXPECT_EQ(tree_rows(tree), (names_t {"x/", "  y/", "    a5", "  a0", "  a2", "  a4", "z/", "  a1", "a3"}));
   const QModelIndex folder = tree_index_named(tree, "x");
   EXPECT_EQ(folder.siblingAtColumn(1).data().toString(), QString());
@@ -244,13 +253,9 @@ TEST_F(ChooserTree, EditableTreeEditsItemsThroughTheSourceAndRenamesFoldersInPla
 {
   test_folder_list_t *list =
     folder_list("Editable tree", chooser_multi_select | chooser_can_edit | chooser_tree_editable | chooser_can_delete);
-  chooser_widget_t *widget = open_docked(list);
+  chooser_widget_t *widget = open_full_tree(list);
   ASSERT_NE(widget, nullptr);
-  toggle_tree(widget);
   chooser_dirtree_widget_t *tree = widget->folder_view();
-  ASSERT_NE(tree, nullptr);
-  tree->expandAll();
-  settle();
 
   const QModelIndex item = tree_index_named(tree, "a2");
   click_index(tree, item);
@@ -283,12 +288,9 @@ TEST_F(ChooserTree, InsertRunsInTheSelectedFolder)
     folders_seen.emplace_back(list->tree->current_folder_path().c_str());
     return chooser_unchanged;
   };
-  chooser_widget_t *widget = open_docked(list);
+  chooser_widget_t *widget = open_full_tree(list);
   ASSERT_NE(widget, nullptr);
-  toggle_tree(widget);
   chooser_dirtree_widget_t *tree = widget->folder_view();
-  ASSERT_NE(tree, nullptr);
-  tree->expandAll();
   click_index(tree, tree_index_named(tree, "a5"));
   QTest::keyClick(tree, Qt::Key_Insert);
   settle();
@@ -304,13 +306,9 @@ TEST_F(ChooserTree, DeletingOnlyAnEmptyFolderRemovesItWithoutTheSource)
   test_folder_list_t *list = folder_list("Empty folders", chooser_multi_select | chooser_can_delete);
   ASSERT_EQ(list->tree->create_folder("empty"), 0);
   (void)list->tree->save_dirty_folders();
-  chooser_widget_t *widget = open_docked(list);
+  chooser_widget_t *widget = open_full_tree(list);
   ASSERT_NE(widget, nullptr);
-  toggle_tree(widget);
   chooser_dirtree_widget_t *tree = widget->folder_view();
-  ASSERT_NE(tree, nullptr);
-  tree->expandAll();
-  settle();
   const QModelIndex empty = tree_index_named(tree, "empty");
   ASSERT_TRUE(empty.isValid());
   click_index(tree, empty);

@@ -22,12 +22,7 @@ uint64_t chooser_folder_data_t::row_key(size_t shown) const
 std::unique_ptr<filtered_bucket_t> chooser_folder_data_t::empty_clone() const
 {
   auto clone = std::make_unique<chooser_folder_data_t>(owner_);
-  clone->folder = folder;
-  clone->valid = valid;
-  clone->parent_folder = parent_folder;
-  clone->has_parent = has_parent;
-  clone->tree = tree;
-  clone->folders_only = folders_only;
+  copy_folder_fields(clone.get());
   return clone;
 }
 
@@ -86,25 +81,7 @@ QVariant chooser_dirtree_item_model_t::bucket_item_data(filtered_bucket_t &bucke
   const uint64_t key = bucket.row_key(size_t(index.row()));
   if ( key == no_key )
     return dirtree_item_model_base_t::bucket_item_data(bucket, index, role);
-  switch ( role )
-  {
-    case Qt::DisplayRole:
-    case Qt::EditRole:
-    {
-      const item_info_t &row = owner_->row_texts(key);
-      if ( index.column() < 0 || size_t(index.column()) >= row.texts.size() )
-        return QString();
-      const qstring &text = row.texts[size_t(index.column())];
-      return QString::fromUtf8(text.c_str(), int(text.size()));
-    }
-    case Qt::DecorationRole:
-    case Qt::FontRole:
-    case Qt::BackgroundRole:
-    case Qt::ForegroundRole:
-      return styled_data(role, key, index);
-    default:
-      return {};
-  }
+  return owner_->table_model()->row_data(key, index, role);
 }
 
 bool chooser_dirtree_item_model_t::dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,

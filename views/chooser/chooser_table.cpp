@@ -107,7 +107,11 @@ QVariant chooser_table_widget_model_t::bucket_item_data(filtered_bucket_t &bucke
 {
   if ( index.row() >= bucket_row_count(bucket) )
     return {};
-  const uint64_t key = bucket.row_key(size_t(index.row()));
+  return row_data(bucket.row_key(size_t(index.row())), index, role);
+}
+
+QVariant chooser_table_widget_model_t::row_data(uint64_t key, const QModelIndex &index, int role) const
+{
   switch ( role )
   {
     case Qt::DisplayRole:

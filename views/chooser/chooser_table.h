@@ -39,6 +39,8 @@ public:
   // The text of the index's column from the engine's row cache (display and edit roles; empty for a column out
   // of range), the row's presentation for the other roles the rows carry.
   QVariant bucket_item_data(filtered_bucket_t &bucket, const QModelIndex &index, int role) const override;
+  // What a row (a chooser index) shows in the index's column for the role; the folder tree's item rows ask too.
+  [[nodiscard]] QVariant row_data(uint64_t key, const QModelIndex &index, int role) const;
 
 private:
   chooser_widget_t *owner_; // not owned: the widget whose table this model serves

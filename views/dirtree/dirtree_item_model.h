@@ -85,6 +85,10 @@ public:
   size_t folder_count = 0;
   directory_tree_t *tree = nullptr;       // not owned: the tree it was filled from
   bool folders_only = false;              // made by a folders-only model
+
+protected:
+  // Gives an empty clone (of this class or a derived one) the folder's own fields, no rows.
+  void copy_folder_fields(folder_data_t *clone) const;
 };
 
 // The base model. The view that installs it makes the root folder's index its root index, so the root folder
