@@ -58,6 +58,23 @@ TEST_F(ChooserSource, BatchModeAnswersTheDefaultSelectionWithoutShowingAnything)
   delete single;
 }
 
+TEST_F(ChooserSource, ModalListGoesToTheFactorysDialogRun)
+{
+  // The factory runs the widget, with the default selection applied, and its answer is open_chooser's; the
+  // widget goes with its source, and a modal list is never presented as a dock.
+  bool alive = true;
+  auto *list = new test_multi_list_t(numbered_rows(3), "Modal", chooser_modal);
+  list->alive = &alive;
+  factory.modal_answer = 2;
+  const qvector<uint64_t> second {1};
+  EXPECT_EQ(list->open_chooser(&second), 2);
+  EXPECT_FALSE(alive);
+  EXPECT_TRUE(live_chooser_widgets().empty());
+  EXPECT_TRUE(factory.presented.empty());
+  ASSERT_EQ(factory.modal_selections.size(), 1u);
+  EXPECT_EQ(factory.modal_selections[0], std::vector<uint64_t> {1});
+}
+
 TEST_F(ChooserSource, SameListOpenedTwiceBringsTheFirstForward)
 {
   bool first_alive = true;

@@ -265,7 +265,21 @@ public:
       widget->show();
   }
 
+  // Records the widget's selection and answers modal_answer instead of running the dialog when one is set.
+  int64_t run_modal_chooser(chooser_widget_t *widget) override
+  {
+    if ( modal_answer < -1 )
+      return chooser_widget_factory_t::run_modal_chooser(widget);
+    qvector<uint64_t> rows;
+    (void)widget->get_selected_indexes(&rows);
+    modal_selections.emplace_back(rows.begin(), rows.end());
+    delete widget;
+    return modal_answer;
+  }
+
   std::map<std::string, stored_header_t> stored;
+  int64_t modal_answer = -2; // below -1: the library's dialog runs
+  std::vector<std::vector<uint64_t>> modal_selections;
   std::vector<uint32_t> placements;
   std::vector<QWidget *> presented; // may have been destroyed since
   bool docking = false;

@@ -6,6 +6,7 @@
 #include "ui/popup_menu.h"
 #include "ui/ui_action_registry.h"
 #include "views/chooser/chooser_table.h"
+#include "views/chooser/chooser_dirtree.h"
 #include "views/chooser/chooser_widget.h"
 
 #include <QAction>
@@ -89,6 +90,9 @@ int insert_action(ui_action_activation_ctx_t *context)
   chooser_widget_t *widget = context_chooser(context);
   if ( widget == nullptr || (widget->source()->flags & chooser_can_insert) == 0 )
     return 1;
+  // The source inserts into the folder of the tree's selection; the tree's current folder comes back after.
+  const scoped_dirtree_chdir_t folder(widget->tree_mode() != chooser_widget_t::no_tree ? widget->folder_view() : nullptr,
+                                      nullptr);
   widget->run_source_action(chooser_row_op_t::insert, 0, insert_reason);
   return 1;
 }

@@ -5,6 +5,7 @@
 #include "ui/docks/dock_area.h"
 #include "ui/message_box_header.h"
 #include "views/chooser/chooser_base.h"
+#include "views/chooser/chooser_dialog.h"
 #include "views/chooser/chooser_table.h"
 #include "views/chooser/chooser_widget.h"
 
@@ -123,8 +124,7 @@ void chooser_widget_factory_t::present_widget(QWidget *widget, uint32_t placemen
 
 int64_t chooser_widget_factory_t::run_modal_chooser(chooser_widget_t *widget)
 {
-  delete widget;
-  return chooser_nothing_chosen;
+  return run_chooser_dialog(widget);
 }
 
 chooser_widget_factory_t &chooser_widget_factory()

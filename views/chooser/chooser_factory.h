@@ -86,7 +86,7 @@ public:
   // top-level dock area, or as a window of its own without one.
   virtual void present_widget(QWidget *widget, uint32_t placement);
   // Runs a widget in the modal chooser dialog, which destroys it; answers the chosen row, -1 when none. Base:
-  // the library has no such dialog yet: the widget is destroyed unshown and the answer is -1.
+  // run_chooser_dialog.
   virtual int64_t run_modal_chooser(chooser_widget_t *widget);
 };
 

@@ -2,6 +2,7 @@
 #include "views/chooser/chooser_table.h"
 
 #include "ui/font_domains.h"
+#include "views/chooser/chooser_dirtree.h"
 #include "views/chooser/chooser_flat_bucket.h"
 #include "views/chooser/chooser_widget.h"
 #include "views/filter/bucket_sorting.h"
@@ -10,8 +11,10 @@
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMimeData>
 
 #include <algorithm>
+#include <set>
 
 // ---- The model -------------------------------------------------------------------------------------------------
 
@@ -50,6 +53,43 @@ void chooser_table_widget_model_t::sort(int column, Qt::SortOrder order)
   owner_->set_sorting(new_bucket_column_sorting(column, int(order), owner_->column_flags(column)));
 }
 
+Qt::ItemFlags chooser_table_widget_model_t::flags(const QModelIndex &index) const
+{
+  Qt::ItemFlags result = filtered_item_view_model_t::flags(index);
+  if ( index.isValid() && owner_->tree_mode() == chooser_widget_t::folders_only )
+    result |= Qt::ItemIsDragEnabled;
+  return result;
+}
+
+QStringList chooser_table_widget_model_t::mimeTypes() const
+{
+  return {QString::fromLatin1(dirtree_inodes_mime_type)};
+}
+
+QMimeData *chooser_table_widget_model_t::mimeData(const QModelIndexList &indexes) const
+{
+  chooser_dirtree_widget_t *view = owner_->folder_view();
+  if ( view == nullptr || view->tree_model() == nullptr )
+    return nullptr;
+  directory_tree_t *tree = view->tree_model()->current_tree();
+  inode_drag_writer_t payload;
+  std::set<quintptr> written;
+  for ( const QModelIndex &index : indexes )
+  {
+    if ( !index.isValid() || index.internalId() == ~quintptr(0) || !written.insert(index.internalId()).second )
+      continue;
+    const uint64_t inode = owner_->inode_of_row(uint64_t(index.internalId()), false);
+    dirtree_cursor_t cursor;
+    if ( inode == no_inode || tree->cursor_of_entry(&cursor, {inode, false}) != dirtree_ok )
+      continue;
+    if ( const QString item = encode_inode_drag_item(tree, cursor, QModelIndex(), nullptr); !item.isEmpty() )
+      payload.add(item);
+  }
+  auto *data = new QMimeData;
+  data->setData(QString::fromLatin1(dirtree_inodes_mime_type), payload.bytes());
+  return data;
+}
+
 uint64_t chooser_table_widget_model_t::bucket_key_of_index(const QModelIndex &parent) const
 {
   return parent.isValid() ? no_key : flat_root_key;
@@ -67,7 +107,11 @@ QVariant chooser_table_widget_model_t::bucket_item_data(filtered_bucket_t &bucke
 {
   if ( index.row() >= bucket_row_count(bucket) )
     return {};
-  const uint64_t key = bucket.row_key(size_t(index.row()));
+  return row_data(bucket.row_key(size_t(index.row())), index, role);
+}
+
+QVariant chooser_table_widget_model_t::row_data(uint64_t key, const QModelIndex &index, int role) const
+{
   switch ( role )
   {
     case Qt::DisplayRole:

@@ -28,12 +28,19 @@ public:
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
   // Hands a new column sorting (null for a negative column: unsorted) to the owner.
   void sort(int column, Qt::SortOrder order) override;
+  // Rows can be dragged exactly while the folders stand beside the table.
+  Qt::ItemFlags flags(const QModelIndex &index) const override;
+  QStringList mimeTypes() const override;
+  // The tree entries of the rows' items, each row once, for a drop onto a folder.
+  QMimeData *mimeData(const QModelIndexList &indexes) const override;
 
   uint64_t bucket_key_of_index(const QModelIndex &parent) const override;
   QModelIndex index_in_bucket(filtered_bucket_t &bucket, uint64_t bucket_key, int row, int column) const override;
   // The text of the index's column from the engine's row cache (display and edit roles; empty for a column out
   // of range), the row's presentation for the other roles the rows carry.
   QVariant bucket_item_data(filtered_bucket_t &bucket, const QModelIndex &index, int role) const override;
+  // What a row (a chooser index) shows in the index's column for the role; the folder tree's item rows ask too.
+  [[nodiscard]] QVariant row_data(uint64_t key, const QModelIndex &index, int role) const;
 
 private:
   chooser_widget_t *owner_; // not owned: the widget whose table this model serves

@@ -1,6 +1,7 @@
 // The chooser widget: construction and layout, header state, status line, events and the engine's operations.
 #include "views/chooser/chooser_widget.h"
 
+#include "core/internal_error.h"
 #include "core/ui_callback.h"
 #include "ui/action_context.h"
 #include "ui/app_base.h"
@@ -12,6 +13,7 @@
 #include "ui/ui_action_registry.h"
 #include "ui/widget_factory.h"
 #include "views/chooser/chooser_actions.h"
+#include "views/chooser/chooser_dirtree.h"
 #include "views/chooser/chooser_flat_bucket.h"
 #include "views/chooser/chooser_table.h"
 #include "views/filter/columns_chooser.h"
@@ -310,7 +312,10 @@ chooser_widget_t::~chooser_widget_t()
 {
   std::vector<chooser_widget_t *> &live = live_list();
   live.erase(std::remove(live.begin(), live.end(), this), live.end());
-  // The table and its model read the engine and the source: they go first.
+  // The views and their models read the engine and the source: they go first.
+  delete tree_view_;
+  tree_view_ = nullptr;
+  tree_model_ = nullptr;
   delete table_;
   table_ = nullptr;
   model_ = nullptr;
@@ -329,6 +334,8 @@ QSize chooser_widget_t::sizeHint() const
 
 QHeaderView *chooser_widget_t::shown_header() const
 {
+  if ( tree_mode_ == full_tree && tree_view_ != nullptr )
+    return tree_view_->header();
   return table_ != nullptr ? table_->horizontalHeader() : nullptr;
 }
 
@@ -351,24 +358,6 @@ chooser_header_status_t chooser_widget_t::capture_header_status() const
     state.descending = header->sortIndicatorOrder() == Qt::DescendingOrder ? 1 : 0;
   }
   return state;
-}
-
-void chooser_widget_t::set_tree_mode(int32_t /*mode*/, const chooser_widget_setup_t *setup)
-{
-  widget_flags |= switching_mode;
-  tree_mode_ = no_tree;
-  table_->setDragEnabled(false);
-  table_->setDragDropMode(QAbstractItemView::NoDragDrop);
-  if ( setup != nullptr )
-  {
-    QHeaderView *header = shown_header();
-    const std::vector<int32_t> &widths = setup->columns_desc.widths;
-    for ( int i = 0; i < header->count() && size_t(i) < widths.size(); ++i )
-      if ( widths[size_t(i)] >= 0 )
-        header->resizeSection(i, widths[size_t(i)]);
-  }
-  widget_flags &= ~switching_mode;
-  setFocusProxy(table_);
 }
 
 void chooser_widget_t::on_header_section_resized(int section, int old_size, int new_size)
@@ -409,7 +398,12 @@ void chooser_widget_t::on_header_section_clicked(int /*section*/)
 {
   if ( !sorting_allowed() )
     return;
-  if ( !table_->isSortingEnabled() )
+  if ( tree_mode_ == full_tree && tree_view_ != nullptr )
+  {
+    if ( !tree_view_->isSortingEnabled() )
+      tree_view_->setSortingEnabled(true);
+  }
+  else if ( !table_->isSortingEnabled() )
     table_->setSortingEnabled(true);
   update_action_filter_t filter;
   filter.add_name(chooser_unsort_action);
@@ -466,10 +460,22 @@ void chooser_widget_t::update_status_line()
   if ( status_bar_ == nullptr || table_ == nullptr )
     return;
   QString text;
-  const QModelIndex current = table_->currentIndex();
-  const size_t total = root_row_count();
-  if ( current.isValid() && total > 0 )
-    text = QStringLiteral("Line %1 of %2").arg(current.row() + 1).arg(total);
+  if ( tree_mode_ == full_tree && tree_view_ != nullptr )
+  {
+    // The tree counts no lines: the current entry's path stands for its place.
+    qstring path;
+    const dirtree_cursor_t cursor = dirtree_item_model_base_t::index_to_cursor(tree_view_->currentIndex());
+    if ( tree_view_->currentIndex().isValid() && tree_model_->current_tree()->cursor_text(&path, cursor, 0)
+         && !path.empty() )
+      text = QStringLiteral(", %1").arg(QString::fromUtf8(path.c_str()));
+  }
+  else
+  {
+    const QModelIndex current = table_->currentIndex();
+    const size_t total = root_row_count();
+    if ( current.isValid() && total > 0 )
+      text = QStringLiteral("Line %1 of %2").arg(current.row() + 1).arg(total);
+  }
   if ( outdated() )
     text += QStringLiteral(" (outdated)");
   if ( text.isEmpty() )
@@ -481,6 +487,9 @@ void chooser_widget_t::update_status_line()
 void chooser_widget_t::set_outdated(bool is_outdated)
 {
   refresh_button_->setVisible(is_outdated);
+  // The full tree showed a frozen copy while outdated: the live tree again.
+  if ( !is_outdated && outdated() && tree_mode_ == full_tree && tree_view_ != nullptr )
+    tree_view_->set_frozen(false);
   set_rows_italic(is_outdated);
   update_status_line();
 }
@@ -551,6 +560,10 @@ bool chooser_widget_t::event(QEvent *event)
   }
   else if ( event->type() == ISaveStateEvent::event_type )
     save_header_state();
+  else if ( event->type() == IGetWidgetConfigEvent::event_type )
+    write_config(static_cast<IGetWidgetConfigEvent *>(event));
+  else if ( event->type() == ISetWidgetConfigEvent::event_type )
+    read_config(static_cast<const ISetWidgetConfigEvent *>(event));
   return QWidget::event(event);
 }
 
@@ -598,6 +611,13 @@ void chooser_widget_t::contextMenuEvent(QContextMenuEvent *event)
   if ( app_t *app = current_app() )
     app->exec_popup(&popup, event, POPUP_AT_EVENT);
 }
+
+namespace {
+
+// Internal error: synchronising a view in a tree mode other than the three.
+constexpr int32_t interr_chooser_sync_mode = 40832;
+
+} // namespace
 
 // ---- The engine's operations -----------------------------------------------------------------------------
 
@@ -684,19 +704,39 @@ bool chooser_widget_t::fetch_row_texts(item_info_t *row, uint64_t key)
 
 void chooser_widget_t::collect_item_views(std::vector<QAbstractItemView *> *views)
 {
-  views->push_back(table_);
+  if ( tree_mode_ != full_tree )
+    views->push_back(table_);
+  if ( tree_mode_ != no_tree && tree_view_ != nullptr )
+    views->push_back(tree_view_);
 }
 
 QAbstractItemView *chooser_widget_t::item_view()
 {
+  if ( tree_mode_ == full_tree && tree_view_ != nullptr )
+    return tree_view_;
   return table_;
 }
 
 void chooser_widget_t::sync_view(const view_snapshot_t &snapshot, uint32_t /*reason*/,
                                  view_selection_records_t *records)
 {
-  if ( const view_bucket_record_t *root = snapshot.record_of(flat_root_key) )
-    model_->sync_bucket_rows(records, QModelIndex(), *root, snapshot.current.get(), table_);
+  switch ( tree_mode_ )
+  {
+    case no_tree:
+    case folders_only:
+      if ( const view_bucket_record_t *root = snapshot.record_of(flat_root_key) )
+        model_->sync_bucket_rows(records, QModelIndex(), *root, snapshot.current.get(), table_);
+      if ( tree_mode_ == no_tree || tree_view_ == nullptr )
+        return;
+      tree_view_->sync_view_helper(nullptr, records, snapshot, 0, dynamic_cast<const chooser_flat_bucket_t *>(snapshot.current.get()) != nullptr);
+      return;
+    case full_tree:
+      if ( tree_view_ != nullptr )
+        tree_view_->sync_view_helper(nullptr, records, snapshot, 0, false);
+      return;
+    default:
+      interr(interr_chooser_sync_mode);
+  }
 }
 
 const filter_match_t *chooser_widget_t::row_for_index(const QModelIndex &index)
@@ -727,8 +767,25 @@ bool chooser_widget_t::cut_text_color(QColor * /*out*/, const QModelIndex & /*in
 std::unique_ptr<filtered_bucket_t> chooser_widget_t::bucket_for_key(uint64_t bucket_key)
 {
   if ( bucket_key != flat_root_key )
-    return nullptr;
-  return std::make_unique<chooser_flat_bucket_t>(row_count(), source_->default_column);
+    return tree_model_ != nullptr ? tree_model_->create_bucket(bucket_key) : nullptr;
+  if ( tree_mode_ != folders_only || tree_model_ == nullptr )
+    return std::make_unique<chooser_flat_bucket_t>(row_count(), source_->default_column);
+  // The items of the tree's current folder, in row order; rows without an inode are in no folder.
+  directory_tree_t *tree = tree_model_->current_tree();
+  std::vector<uint64_t> rows;
+  const dirtree_entry_t folder = tree->entry_of_path(tree->current_folder_path().c_str());
+  if ( !folder.is_none() && folder.is_folder )
+    if ( const std::unique_ptr<folder_data_t> entries = tree_model_->create_bucket(folder.id) )
+      for ( const dirtree_entry_t &entry : entries->entries )
+        if ( !entry.is_folder )
+          if ( const int64_t row = row_of_inode(entry.id); row >= 0 )
+            rows.push_back(uint64_t(row));
+  for ( uint64_t row = 0, count = row_count(); row < count; ++row )
+    if ( inode_of_row(row, false) == no_inode )
+      break;
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  return std::make_unique<chooser_flat_bucket_t>(std::move(rows), source_->default_column);
 }
 
 void chooser_widget_t::view_key_press(const QKeyEvent &event)

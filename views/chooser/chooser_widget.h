@@ -23,12 +23,16 @@
 #include <unordered_map>
 #include <vector>
 
+class IGetWidgetConfigEvent;
+class ISetWidgetConfigEvent;
 class QDialogButtonBox;
 class QHeaderView;
 class QMenu;
 class QPushButton;
 class QSplitter;
 class QStatusBar;
+class chooser_dirtree_item_model_t;
+class chooser_dirtree_widget_t;
 class chooser_table_widget_model_t;
 class chooser_table_widget_t;
 
@@ -141,9 +145,14 @@ public:
   [[nodiscard]] int32_t accepted() const { return accepted_; }
   // Whether the rows no longer match the source (they show in italics).
   [[nodiscard]] bool outdated() const { return (engine_flags() & engine_rows_italic) != 0; }
-  // Whether the widget can show the folder forms of a source with folders. The folder tree view is not part
-  // of the widget yet: such a source shows as the flat table.
-  [[nodiscard]] bool offers_tree_forms() const { return false; }
+  // Whether the widget can show the folder forms: its source has a folder tree.
+  [[nodiscard]] bool offers_tree_forms() const { return folders_ != nullptr; }
+  // The folder tree view, null until a folder form was first shown.
+  [[nodiscard]] chooser_dirtree_widget_t *folder_view() const { return tree_view_; }
+  // Whether entries of the folder tree are edited from the tree (the source's edit and tree-editing flags).
+  [[nodiscard]] bool tree_editable() const;
+  // The source's edit on the selection, when it offers one and something is selected.
+  void edit_selection();
 
   uint32_t widget_flags = 0;
   // Extra entries of the context menu, set by the application after the widget exists (not owned).
@@ -172,6 +181,9 @@ public:
   bool remove();
   // Runs the source's activation on the selection, when something is selected.
   void activate_selection();
+  // What a modal run answers: in a folder form the row of the tree's current item (-1 for a folder), else the
+  // topmost selected row of the table; -1 when none.
+  [[nodiscard]] int64_t chosen_row();
   // The inode of a row (no_inode for none; unless silent the first failure of the widget is logged), and the
   // row of an inode (-1 for none).
   uint64_t inode_of_row(uint64_t row, bool silent);
@@ -192,8 +204,8 @@ public:
   void update_status_line();
   // The rows of the flat root bucket.
   [[nodiscard]] size_t root_row_count();
-  // Switches the form the rows are shown in; the folder forms are not available, so the widget stays in
-  // no_tree (the setup, while the widget is built, gives the column widths).
+  // Switches the form the rows are shown in (a source without folders stays in no_tree), keeping the selection,
+  // the current row and the header state; the setup, while the widget is built, gives the column widths.
   void set_tree_mode(int32_t mode, const chooser_widget_setup_t *setup);
   // Stores the header state with the persistence helper (on ISaveStateEvent).
   virtual void save_header_state();
@@ -215,7 +227,11 @@ public:
   bool sorting_allowed() override { return (source_->flags & chooser_no_sorting) == 0; }
   bool quick_filter_allowed() override { return (source_->flags & chooser_no_quick_filter) == 0; }
   void reset_buckets() override;
-  bool filter_or_sort_active() override { return is_filtering() || sorting() != nullptr; }
+  // In folders_only the table always goes through the root bucket, which lists the chosen folder's items.
+  bool filter_or_sort_active() override
+  {
+    return is_filtering() || sorting() != nullptr || (tree_mode_ == folders_only && tree_view_ != nullptr);
+  }
   void load_cached_rows(row_cache_t *cache) override;
   bool fetch_row_texts(item_info_t *row, uint64_t key) override;
   void collect_item_views(std::vector<QAbstractItemView *> *views) override;
@@ -284,6 +300,11 @@ public slots:
   void form_activate();
   void form_deactivate() {}
   void on_table_selection_changed(const QItemSelection &selected);
+  // The folder tree's selection: in folders_only the chosen folder's items fill the table; in full_tree as the
+  // table's selection change.
+  void on_tree_selection_changed(const dirtree_selection_t &selection);
+  void on_tree_current_changed(const dirtree_cursor_t &cursor);
+  void on_tree_item_double_clicked(const QModelIndex &index);
   void itemDoubleClicked(const QModelIndex &index);
   // The table's current row changed.
   void on_table_current_changed();
@@ -299,6 +320,18 @@ private:
   // Construction steps.
   void attach_source(const chooser_widget_setup_t &setup);
   void build_search_box();
+  // Makes the folder tree view and its model for the current mode.
+  void build_tree_view(const chooser_widget_setup_t *setup);
+  // Gives the captured header state to the headers of the current form.
+  void transfer_header_status(const chooser_header_status_t &status);
+  // The rows of the items (and, with whole_folders, of everything below the folders) of a tree snapshot.
+  void add_tree_selection(const view_snapshot_t &snapshot, uint32_t flags, chooser_selection_t *selection);
+  // Puts rows into a snapshot as entries of their folders' records.
+  void tree_selection_to_snapshot(view_snapshot_t *snapshot, const chooser_selection_t &selection, int64_t current,
+                                  uint32_t flags);
+  // The widget's configuration events: "id" and "tree_mode".
+  void write_config(IGetWidgetConfigEvent *event);
+  void read_config(const ISetWidgetConfigEvent *event);
   void build_layout();
   [[nodiscard]] std::vector<int32_t> initial_column_widths();
   void compute_size_hint(const std::vector<int32_t> &widths);
@@ -333,6 +366,8 @@ private:
   chooser_table_widget_t *table_ = nullptr;       // owned through Qt's parent
   chooser_table_widget_model_t *model_ = nullptr; // owned by the table
   QSplitter *splitter_ = nullptr;
+  chooser_dirtree_widget_t *tree_view_ = nullptr;       // owned through Qt's parent; made on the first tree form
+  chooser_dirtree_item_model_t *tree_model_ = nullptr;  // owned by the tree view
   QMenu *popup_menu_ = nullptr;                   // owned through Qt's parent
   QWidget *quick_filter_bar_ = nullptr;           // owned through Qt's parent; null when the application makes none
   QSize size_hint_;
@@ -342,6 +377,9 @@ private:
   static constexpr uint32_t inode_warned = 0x1;
   static constexpr uint32_t inode_map_valid = 0x8;
 };
+
+// The name of a tree mode as the widget's configuration writes it: "no_tree", "folders_only" or "full_tree".
+[[nodiscard]] const char *chooser_tree_mode_name(int32_t mode);
 
 // The live widget of a QWidget, null when it is no live chooser widget.
 [[nodiscard]] chooser_widget_t *as_chooser_widget(QWidget *widget);

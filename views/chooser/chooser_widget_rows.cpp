@@ -5,6 +5,7 @@
 #include "core/ui_callback.h"
 #include "ui/action_context.h"
 #include "ui/app_base.h"
+#include "views/chooser/chooser_dirtree.h"
 #include "views/chooser/chooser_flat_bucket.h"
 #include "views/chooser/chooser_table.h"
 
@@ -37,6 +38,12 @@ bool contains(const qvector<uint64_t> &rows, uint64_t row)
 
 void chooser_widget_t::take_snapshot(view_snapshot_t *snapshot, uint32_t flags)
 {
+  if ( tree_mode_ != no_tree && tree_view_ != nullptr )
+  {
+    tree_view_->take_tree_snapshot(snapshot, flags);
+    if ( tree_mode_ == full_tree )
+      return;
+  }
   view_bucket_record_t record;
   record.key = flat_root_key;
   record.shown = size_t(model_->rowCount());
@@ -75,6 +82,8 @@ chooser_selection_t chooser_widget_t::snapshot_to_selection(const view_snapshot_
     for ( const uint64_t row : rows_of_bucket(root->selected.get()) )
       if ( !contains(selection.rows, row) )
         selection.rows.push_back(row);
+  if ( tree_mode_ == full_tree && tree_view_ != nullptr )
+    add_tree_selection(snapshot, flags, &selection);
   if ( snapshot.current != nullptr && snapshot.current->shown_count() > 0 )
     selection.current = int64_t(snapshot.current->row_key(0));
 
@@ -112,6 +121,11 @@ void chooser_widget_t::selection_to_snapshot(view_snapshot_t *snapshot, const ch
   if ( (flags & keep_current) == 0 && (current < 0 || !contains(selection.rows, uint64_t(current))) )
     current = selection.rows.empty() ? -1 : int64_t(selection.rows.back());
 
+  if ( tree_mode_ == full_tree && tree_view_ != nullptr )
+  {
+    tree_selection_to_snapshot(snapshot, selection, current, flags);
+    return;
+  }
   view_bucket_record_t *root = nullptr;
   for ( view_bucket_record_t &record : snapshot->buckets )
     if ( record.key == flat_root_key )
@@ -154,6 +168,24 @@ size_t chooser_widget_t::get_selected_indexes(qvector<uint64_t> *out)
   const size_t count = get_selection(&selection, 1);
   *out = std::move(selection.rows);
   return count;
+}
+
+int64_t chooser_widget_t::chosen_row()
+{
+  if ( tree_mode_ != no_tree && tree_view_ != nullptr )
+  {
+    // The entry at the tree's current position: an item gives the first row of its inode.
+    const dirtree_entry_t entry =
+      tree_model_->current_tree()->entry_at_cursor(dirtree_item_model_base_t::index_to_cursor(tree_view_->currentIndex()));
+    if ( entry.is_none() || entry.is_folder )
+      return chooser_nothing_chosen;
+    for ( uint64_t row = 0, count = row_count(); row < count; ++row )
+      if ( source_->item_inode(row) == entry.id )
+        return int64_t(row);
+    return chooser_nothing_chosen;
+  }
+  chooser_selection_t selection;
+  return get_selection(&selection, 1 | 4) != 0 ? int64_t(selection.rows.front()) : chooser_nothing_chosen;
 }
 
 void chooser_widget_t::select_default(const chooser_default_t *default_selection, bool as_dialog)
@@ -253,9 +285,37 @@ bool chooser_widget_t::remove()
   view_snapshot_t snapshot;
   take_snapshot(&snapshot, 7);
   chooser_selection_t selection = snapshot_to_selection(snapshot, whole_folders | refind_outdated);
-  if ( selection.rows.empty() )
+  // The selected folders of the full tree go once they are empty (after the source deleted their rows).
+  std::vector<qstring> folder_paths;
+  if ( tree_mode_ == full_tree && tree_view_ != nullptr )
+  {
+    dirtree_selection_t cursors;
+    tree_view_->collect_selection(nullptr, &cursors, nullptr, 0, true);
+    directory_tree_t *tree = tree_model_->current_tree();
+    for ( const dirtree_cursor_t &cursor : cursors )
+    {
+      qstring path;
+      const dirtree_entry_t entry = tree->entry_at_cursor(cursor);
+      if ( !entry.is_none() && entry.is_folder && tree->cursor_text(&path, cursor, 0) )
+      {
+        // The folders below come before the folder itself: a folder empties once those below it went.
+        std::vector<uint64_t> inodes;
+        std::vector<qstring> below;
+        tree_view_->collect_entries_below(&inodes, &below, cursor, 64);
+        folder_paths.insert(folder_paths.end(), below.begin(), below.end());
+        if ( std::find(below.begin(), below.end(), path) == below.end() )
+          folder_paths.push_back(std::move(path));
+      }
+    }
+  }
+  if ( selection.rows.empty() && folder_paths.empty() )
     return false;
-  if ( source_->run_row_operation(chooser_row_op_t::remove, &selection.rows) == chooser_rebuild )
+  int code = chooser_unchanged;
+  if ( !selection.rows.empty() )
+    code = source_->run_row_operation(chooser_row_op_t::remove, &selection.rows);
+  if ( !folder_paths.empty() )
+    tree_view_->remove_empty_folders(folder_paths);
+  if ( code == chooser_rebuild )
   {
     selection_to_snapshot(&snapshot, selection, refresh_reason);
     post_update_strategy(make_update_strategy(&snapshot, refresh_reason), true);

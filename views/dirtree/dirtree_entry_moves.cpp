@@ -90,6 +90,32 @@ bool dirtree_item_model_base_t::drop_entries(const QMimeData *data, int row, con
   return true;
 }
 
+bool dirtree_item_model_base_t::drop_rows_into_folder(const QMimeData *data, const QModelIndex &parent)
+{
+  std::vector<dirtree_path_entry_t> entries;
+  qstring target_path;
+  dirtree_cursor_t target;
+  if ( !decode_inodes_drop(&entries, &target_path, &target, data, parent) )
+    return false;
+  for ( const dirtree_path_entry_t &entry : entries )
+  {
+    const dirtree_entry_t item =
+      is_canonical_dirtree_path(entry.path.view()) ? tree_->entry_of_path(entry.path.c_str()) : dirtree_none_item;
+    qstring name;
+    int code = dirtree_invalid_path;
+    if ( !item.is_none() && !item.is_folder && split_dirtree_path(nullptr, &name, entry.path.view()) )
+    {
+      qstring new_path(target_path);
+      join_dirtree_path(&new_path, {name.view()});
+      code = tree_->link_or_unlink_path(new_path.c_str(), true);
+    }
+    if ( code != dirtree_ok )
+      log_printf("Couldn't link \"%s\" into \"%s\": %s\n", entry.path.c_str(), target_path.c_str(),
+                 dirtree_error_name(code));
+  }
+  return true;
+}
+
 void dirtree_item_model_base_t::move_entries_on_drop(const std::vector<dirtree_path_entry_t> &entries,
                                                      const char *target_path, const dirtree_entry_t &target, int row,
                                                      std::vector<qstring> *expanded)

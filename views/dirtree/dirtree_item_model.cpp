@@ -132,13 +132,18 @@ void folder_data_t::sort_rows(row_cache_t &cache, const bucket_sorting_strategy_
 std::unique_ptr<filtered_bucket_t> folder_data_t::empty_clone() const
 {
   auto clone = std::make_unique<folder_data_t>();
+  copy_folder_fields(clone.get());
+  return clone;
+}
+
+void folder_data_t::copy_folder_fields(folder_data_t *clone) const
+{
   clone->folder = folder;
   clone->valid = valid;
   clone->parent_folder = parent_folder;
   clone->has_parent = has_parent;
   clone->tree = tree;
   clone->folders_only = folders_only;
-  return clone;
 }
 
 void folder_data_t::add_row_of(const filtered_bucket_t &from, size_t shown)

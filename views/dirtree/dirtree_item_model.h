@@ -56,7 +56,7 @@ struct dirtree_columns_t
 
 // The rows of one folder: its entries as shown (filtered and sorted by the engine), each with its position
 // in the tree folder. Promises: entries and row_map stay aligned; the folder rows lead (folder_count of them).
-class folder_data_t final : public filtered_bucket_t
+class folder_data_t : public filtered_bucket_t
 {
 public:
   [[nodiscard]] size_t shown_count() const override { return entries.size(); }
@@ -85,6 +85,10 @@ public:
   size_t folder_count = 0;
   directory_tree_t *tree = nullptr;       // not owned: the tree it was filled from
   bool folders_only = false;              // made by a folders-only model
+
+protected:
+  // Gives an empty clone (of this class or a derived one) the folder's own fields, no rows.
+  void copy_folder_fields(folder_data_t *clone) const;
 };
 
 // The base model. The view that installs it makes the root folder's index its root index, so the root folder
@@ -155,6 +159,10 @@ public:
                                     const dirtree_entry_t &target, int row, std::vector<qstring> *expanded);
   // Whether the engine filters rows.
   [[nodiscard]] virtual bool filtering_active() const;
+  // Links each item a drop names into the folder of the parent index (it stays where it was too); an item
+  // that cannot be linked (one already there among them) is logged and skipped. False, nothing linked, when
+  // decode_inodes_drop refuses the drop.
+  bool drop_rows_into_folder(const QMimeData *data, const QModelIndex &parent);
 
   // ---- Drops and the cut list ------------------------------------------------------------------------
   // A drop of tree entries: true when the data carries the format and the parent is a valid index of this
