@@ -91,6 +91,29 @@ void keyed_bucket_t::set_shown_rows(std::span<const uint32_t> positions)
   mapped_ = true;
 }
 
+std::vector<item_info_t *> keyed_bucket_t::cached_rows(row_cache_t &cache) const
+{
+  // The shown place of each source row, then one walk of the source rows.
+  constexpr uint32_t not_shown = ~uint32_t(0);
+  std::vector<uint32_t> shown_at(keys_.size(), not_shown);
+  const size_t n = shown_count();
+  size_t placed = 0;
+  for ( size_t i = 0; i < n; ++i )
+    if ( uint32_t &at = shown_at[source_row(i)]; at == not_shown )
+    {
+      at = uint32_t(i);
+      ++placed;
+    }
+  if ( placed != n ) // a source row shown twice: one search per shown row
+    return filtered_bucket_t::cached_rows(cache);
+  std::vector<item_info_t *> rows(n, nullptr);
+  for ( size_t source = 0; source < keys_.size(); ++source )
+    if ( shown_at[source] != not_shown )
+      if ( const auto found = cache.find(keys_[source]); found != cache.end() )
+        rows[shown_at[source]] = &found->second;
+  return rows;
+}
+
 std::unique_ptr<filtered_bucket_t> keyed_bucket_t::empty_clone() const
 {
   return std::make_unique<keyed_bucket_t>(std::vector<uint64_t>(), 0);

@@ -26,6 +26,9 @@ size_t row_cache_t::slot_of(uint64_t key) const
 
 row_cache_t::iterator row_cache_t::find(uint64_t key)
 {
+  // Rows added as 0, 1, 2, ... (a flat list's row numbers) sit at their own key: no index to consult.
+  if ( key < rows_.size() && rows_[key].first == key )
+    return rows_.begin() + std::ptrdiff_t(key);
   if ( rows_.empty() )
     return rows_.end();
   const uint32_t slot = slots_[slot_of(key)];
