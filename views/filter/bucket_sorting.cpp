@@ -93,7 +93,8 @@ namespace
 void text_prefix(std::string_view text, uint64_t prefix[3])
 {
   uint8_t bytes[24] = {};
-  memcpy(bytes, text.data(), std::min(text.size(), sizeof bytes));
+  if ( !text.empty() ) // an empty view may have no data at all
+    memcpy(bytes, text.data(), std::min(text.size(), sizeof bytes));
   for ( size_t i = 0; i < 3; ++i )
   {
     uint64_t word;
