@@ -56,11 +56,12 @@ struct engine_rows_t
     keys.reserve(names.size());
     for ( size_t i = 0; i < names.size(); ++i )
     {
-      item_info_t &row = cache.emplace_hint(cache.end(), i, item_info_t(2))->second;
+      item_info_t &row = cache.emplace(i, item_info_t(2)).first->second;
       row.set_text(0, names[i]);
       row.set_text(1, sizes[i]);
       keys.push_back(i);
     }
+    cache.shrink_to_fit(); // as the engine does after loading its rows
     all_keys = keys;
     bucket = keyed_bucket_t(std::move(keys), 0);
   }

@@ -15,29 +15,9 @@ item_info_t *filtered_bucket_t::cached_row(row_cache_t &cache, size_t shown) con
 
 std::vector<item_info_t *> filtered_bucket_t::cached_rows(row_cache_t &cache) const
 {
-  const size_t n = shown_count();
-  std::vector<item_info_t *> rows(n, nullptr);
-  // A few rows are searched one by one; many are met in one walk of the cache in key order, which follows its
-  // nodes instead of descending the tree from the top for every row.
-  if ( n * 32 < cache.size() )
-  {
-    for ( size_t i = 0; i < n; ++i )
-      rows[i] = cached_row(cache, i);
-    return rows;
-  }
-  std::vector<std::pair<uint64_t, size_t>> keys(n);
-  for ( size_t i = 0; i < n; ++i )
-    keys[i] = {row_key(i), i};
-  if ( !std::is_sorted(keys.begin(), keys.end()) )
-    std::sort(keys.begin(), keys.end());
-  auto node = cache.begin();
-  for ( const auto &[key, shown] : keys )
-  {
-    while ( node != cache.end() && node->first < key )
-      ++node;
-    if ( node != cache.end() && node->first == key )
-      rows[shown] = &node->second;
-  }
+  std::vector<item_info_t *> rows(shown_count());
+  for ( size_t i = 0; i < rows.size(); ++i )
+    rows[i] = cached_row(cache, i);
   return rows;
 }
 
@@ -109,6 +89,29 @@ void keyed_bucket_t::set_shown_rows(std::span<const uint32_t> positions)
     map.push_back(uint32_t(source_row(shown)));
   map_ = std::move(map);
   mapped_ = true;
+}
+
+std::vector<item_info_t *> keyed_bucket_t::cached_rows(row_cache_t &cache) const
+{
+  // The shown place of each source row, then one walk of the source rows.
+  constexpr uint32_t not_shown = ~uint32_t(0);
+  std::vector<uint32_t> shown_at(keys_.size(), not_shown);
+  const size_t n = shown_count();
+  size_t placed = 0;
+  for ( size_t i = 0; i < n; ++i )
+    if ( uint32_t &at = shown_at[source_row(i)]; at == not_shown )
+    {
+      at = uint32_t(i);
+      ++placed;
+    }
+  if ( placed != n ) // a source row shown twice: one search per shown row
+    return filtered_bucket_t::cached_rows(cache);
+  std::vector<item_info_t *> rows(n, nullptr);
+  for ( size_t source = 0; source < keys_.size(); ++source )
+    if ( shown_at[source] != not_shown )
+      if ( const auto found = cache.find(keys_[source]); found != cache.end() )
+        rows[shown_at[source]] = &found->second;
+  return rows;
 }
 
 std::unique_ptr<filtered_bucket_t> keyed_bucket_t::empty_clone() const

@@ -4,21 +4,18 @@
 
 #include "views/filter/bucket_sorting.h"
 #include "views/filter/item_info.h"
+#include "views/filter/row_cache.h"
 
 #include <QItemSelection>
 #include <QModelIndex>
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <span>
 #include <vector>
 
 class QAbstractItemView;
-
-// The engine's row cache: every row's texts by row key.
-using row_cache_t = std::map<uint64_t, item_info_t>;
 
 // Keys of buckets and rows; all ones names none.
 inline constexpr uint64_t no_key = ~uint64_t(0);
@@ -37,9 +34,8 @@ public:
   [[nodiscard]] virtual uint64_t row_key(size_t shown) const = 0;
   // The cached row of a shown row, null when the row cache does not hold it.
   [[nodiscard]] item_info_t *cached_row(row_cache_t &cache, size_t shown) const;
-  // The cached row of every shown row (null where the cache does not hold it), in shown order; many rows are
-  // met in one walk of the cache in key order instead of one search each.
-  [[nodiscard]] std::vector<item_info_t *> cached_rows(row_cache_t &cache) const;
+  // The cached row of every shown row (null where the cache does not hold it), in shown order.
+  [[nodiscard]] virtual std::vector<item_info_t *> cached_rows(row_cache_t &cache) const;
   // Keeps only the shown rows at these positions (of the rows shown now), in this order.
   virtual void set_shown_rows(std::span<const uint32_t> positions) = 0;
   // The number of rows to show in a view (a collapsed folder may show none); the shown count by default.
@@ -73,6 +69,8 @@ public:
   [[nodiscard]] size_t shown_count() const override { return mapped_ ? map_.size() : keys_.size(); }
   [[nodiscard]] uint64_t row_key(size_t shown) const override { return keys_[source_row(shown)]; }
   void set_shown_rows(std::span<const uint32_t> positions) override;
+  // Looks the rows up in source order, where keys and cached rows usually lie in memory order.
+  [[nodiscard]] std::vector<item_info_t *> cached_rows(row_cache_t &cache) const override;
   [[nodiscard]] size_t leading_rows() const override { return leading_; }
   [[nodiscard]] std::unique_ptr<filtered_bucket_t> empty_clone() const override;
   void add_row_of(const filtered_bucket_t &from, size_t shown) override;

@@ -81,6 +81,7 @@ void filtered_widget_mixin_t::load_row_cache()
   current_key_ = no_key;
   row_cache_.clear();
   load_cached_rows(&row_cache_);
+  row_cache_.shrink_to_fit();
   // Freshly loaded rows are filtered at once, so that a bucket built before the next filtering pass
   // (after the cache was dropped) shows what the conditions let through, not an empty list.
   for ( auto &[key, row] : row_cache_ )

@@ -3,6 +3,7 @@
 
 #include "core/qstring.h"
 #include "views/filter/filter_match.h"
+#include "views/filter/inline_vector.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,7 +30,8 @@ inline constexpr uint32_t row_grey = 0x10;
 
 // Promises: texts and letter_sets have one entry per column; letter_sets[i] is the letter set of texts[i]
 // after set_text or refresh_letter_sets. sort_keys is empty until a column is sorted by value (most rows
-// are never sorted so, and a row cache holds many), then it has one entry per column.
+// are never sorted so, and a row cache holds many), then it has one entry per column. Two columns are
+// held in place, without a heap block per row.
 struct item_info_t
 {
   item_info_t() = default;
@@ -40,9 +42,9 @@ struct item_info_t
   // Recomputes every letter set (after the texts were filled directly) and forgets the parsed sort keys.
   void refresh_letter_sets();
 
-  std::vector<qstring> texts;
+  inline_vector_t<qstring, 2> texts;
   std::vector<sort_key_t> sort_keys;
-  std::vector<uint64_t> letter_sets;
+  inline_vector_t<uint64_t, 2> letter_sets;
   filter_match_t match;   // of the last filtering pass (column -1 when none)
   int32_t spare = 12;     // carried, never interpreted
   uint32_t attributes = 0;

@@ -9,7 +9,7 @@ namespace
 
 // Keeps `found` (matched in `column`) as the row's match when none is recorded, or when it is a fuzzy
 // match ranking before the recorded one.
-void keep_match(filter_match_t *best, filter_match_t &found, int column, const std::vector<qstring> &texts)
+void keep_match(filter_match_t *best, filter_match_t &found, int column, std::span<const qstring> texts)
 {
   if ( best == nullptr || (found.flags & match_recorded) == 0 )
     return;
@@ -26,8 +26,8 @@ void keep_match(filter_match_t *best, filter_match_t &found, int column, const s
 
 } // namespace
 
-bool match_row_condition(filter_match_t *best_match, const std::vector<qstring> &texts,
-                         const std::vector<uint64_t> &letter_sets, const filter_condition_t &condition)
+bool match_row_condition(filter_match_t *best_match, std::span<const qstring> texts,
+                         std::span<const uint64_t> letter_sets, const filter_condition_t &condition)
 {
   if ( condition.mode() == filter_mode_fuzzy && best_match == nullptr )
     interr(interr_fuzzy_without_record);
@@ -60,8 +60,8 @@ bool condition_skipped_for_visibility(const filter_condition_t &condition)
   return !condition.is_enabled() || condition.action() == filter_action_highlight || condition.lacks_pattern();
 }
 
-bool row_passes_filters(const std::vector<filter_condition_t> &conditions, const std::vector<qstring> &texts,
-                        const std::vector<uint64_t> &letter_sets, filter_match_t *best_match)
+bool row_passes_filters(const std::vector<filter_condition_t> &conditions, std::span<const qstring> texts,
+                        std::span<const uint64_t> letter_sets, filter_match_t *best_match)
 {
   bool include_tried = false;
   for ( const filter_condition_t &condition : conditions )

@@ -1,0 +1,125 @@
+// The row cache against a std::map under a seeded mix of additions, replacements and searches, and the
+// inline vector of a row's columns across its in-place and heap forms.
+#include "views/filter/inline_vector.h"
+#include "views/filter/row_cache.h"
+
+#include "tests/support/test_scale.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <map>
+#include <random>
+#include <string>
+
+namespace
+{
+
+item_info_t row_of(uint64_t key, size_t columns)
+{
+  item_info_t row(columns);
+  for ( size_t c = 0; c < columns; ++c )
+    row.set_text(c, std::to_string(key) + "/" + std::to_string(c));
+  return row;
+}
+
+} // namespace
+
+TEST(RowCache, AgreesWithAMapOverSeededKeys)
+{
+  // Dense keys (a flat list), keys with a large stride (they share low bits) and random ones, each added out
+  // of order and again.
+  struct case_t
+  {
+    const char *why;
+    uint64_t (*key)(std::mt19937_64 &, uint64_t);
+  };
+  const case_t cases[] = {
+    {"dense", [](std::mt19937_64 &rng, uint64_t) { return rng() % 3000; }},
+    {"stride 2^20", [](std::mt19937_64 &rng, uint64_t) { return (rng() % 3000) << 20; }},
+    {"random 64-bit", [](std::mt19937_64 &rng, uint64_t) { return rng() % 2 == 0 ? rng() : ~uint64_t(0) - rng() % 50; }},
+  };
+  const size_t steps = scaled_for_sanitizers(20000);
+  for ( const case_t &c : cases )
+  {
+    std::mt19937_64 rng(42);
+    row_cache_t cache;
+    std::map<uint64_t, std::string> reference;
+    for ( size_t step = 0; step < steps; ++step )
+    {
+      const uint64_t key = c.key(rng, step);
+      const std::string text = std::to_string(step);
+      switch ( rng() % 4 )
+      {
+      case 0:
+      {
+        const bool added = cache.emplace(key, row_of(step, 1 + step % 3)).second;
+        EXPECT_EQ(added, reference.count(key) == 0) << c.why;
+        if ( added )
+          reference[key] = std::to_string(step) + "/0";
+        break;
+      }
+      case 1:
+        cache.insert_or_assign(key, row_of(step, 3));
+        reference[key] = std::to_string(step) + "/0";
+        break;
+      case 2:
+        if ( cache[key].texts.empty() ) // added empty by operator[]
+          reference.emplace(key, "");
+        break;
+      default:
+        ASSERT_EQ(cache.count(key), reference.count(key)) << c.why;
+      }
+      if ( const auto found = cache.find(key); found != cache.end() )
+        EXPECT_EQ(found->first, key) << c.why;
+      else
+        EXPECT_EQ(reference.count(key), 0u) << c.why;
+    }
+    ASSERT_EQ(cache.size(), reference.size()) << c.why;
+    for ( const auto &[key, text] : reference )
+    {
+      const auto found = cache.find(key);
+      ASSERT_NE(found, cache.end()) << c.why << " " << key;
+      EXPECT_EQ(found->second.texts.empty() ? std::string() : std::string(found->second.texts[0].view()), text)
+        << c.why << " " << key;
+    }
+    size_t visited = 0;
+    for ( const auto &[key, row] : cache )
+      visited += reference.count(key);
+    EXPECT_EQ(visited, reference.size()) << c.why;
+    cache.shrink_to_fit();
+    EXPECT_EQ(cache.size(), reference.size()) << c.why;
+    cache.clear();
+    EXPECT_TRUE(cache.empty());
+    EXPECT_EQ(cache.find(7), cache.end());
+  }
+}
+
+TEST(InlineVector, CopiesAndMovesAcrossItsTwoForms)
+{
+  using texts_t = inline_vector_t<qstring, 2>;
+  for ( const size_t n : {0u, 1u, 2u, 3u, 7u} )
+  {
+    texts_t texts(n);
+    for ( size_t i = 0; i < n; ++i )
+      texts[i] = std::string(40, char('a' + i)).c_str(); // too long for any small-string form
+    const texts_t copy = texts;
+    texts_t moved = std::move(texts);
+    EXPECT_TRUE(texts.empty()) << n;
+    texts_t assigned(5);
+    assigned = copy;
+    texts_t move_assigned(1);
+    move_assigned = std::move(moved);
+    for ( const texts_t *v : std::initializer_list<const texts_t *> {&copy, &assigned, &move_assigned} )
+    {
+      ASSERT_EQ(v->size(), n);
+      for ( size_t i = 0; i < n; ++i )
+        EXPECT_EQ((*v)[i].view(), std::string(40, char('a' + i))) << n << " " << i;
+    }
+    move_assigned.resize(n + 2);
+    EXPECT_TRUE(move_assigned[n + 1].empty());
+    move_assigned.resize(1);
+    ASSERT_EQ(move_assigned.size(), std::min<size_t>(n + 2, 1));
+    EXPECT_EQ(move_assigned[0].view(), n > 0 ? std::string(40, 'a') : std::string());
+  }
+}
