@@ -100,7 +100,8 @@ TEST(DirtreeModel, FlagsFollowTheFeatures)
     s.model->rename_items = c.rename_items;
     const Qt::ItemFlags base = Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     EXPECT_EQ(s.model->flags(s.view.row_named("a")), base | c.folder_extra) << c.options;
-    EXPECT_EQ(s.model->flags(s.view.row_named("x")), base | c.item_extra) << c.options;
+    // Item rows never have children, and say so.
+    EXPECT_EQ(s.model->flags(s.view.row_named("x")), base | Qt::ItemNeverHasChildren | c.item_extra) << c.options;
     // Only the name column renames an item; a folder's other cells carry no edit flag either.
     EXPECT_FALSE(s.model->flags(s.view.row_named("x").siblingAtColumn(1)) & Qt::ItemIsEditable);
     QModelIndex target;

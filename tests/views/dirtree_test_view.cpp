@@ -35,12 +35,7 @@ test_dirtree_view_t::~test_dirtree_view_t()
 
 test_tree_model_t *test_dirtree_view_t::show_tree(directory_tree_t *tree, uint32_t model_options)
 {
-  dirtree_columns_t columns;
-  columns.titles = {"Name", "Size"};
-  columns.widths = {20, 8};
-  columns.flags = {1, 1 | column_flags_decimal};
-  columns.options = model_options;
-  auto *model = new test_tree_model_t(tree, std::move(columns), this);
+  auto *model = new test_tree_model_t(tree, test_tree_columns(model_options), this);
   tester_ = std::make_unique<QAbstractItemModelTester>(model, QAbstractItemModelTester::FailureReportingMode::Fatal);
   setModel(model);
   // As the ready-made tree widget: a lazily loading model reads a folder when the user expands it, unless
@@ -53,10 +48,20 @@ test_tree_model_t *test_dirtree_view_t::show_tree(directory_tree_t *tree, uint32
   return model;
 }
 
-std::vector<std::string> test_dirtree_view_t::shown_rows() const
+dirtree_columns_t test_tree_columns(uint32_t model_options)
+{
+  dirtree_columns_t columns;
+  columns.titles = {"Name", "Size"};
+  columns.widths = {20, 8};
+  columns.flags = {1, 1 | column_flags_decimal};
+  columns.options = model_options;
+  return columns;
+}
+
+std::vector<std::string> shown_tree_rows(const QTreeView &view)
 {
   std::vector<std::string> rows;
-  const QAbstractItemModel *shown = model();
+  const QAbstractItemModel *shown = view.model();
   if ( shown == nullptr )
     return rows;
   struct level_t
@@ -64,7 +69,7 @@ std::vector<std::string> test_dirtree_view_t::shown_rows() const
     QModelIndex parent;
     int row;
   };
-  std::vector<level_t> stack {{rootIndex(), 0}};
+  std::vector<level_t> stack {{view.rootIndex(), 0}};
   while ( !stack.empty() )
   {
     level_t &level = stack.back();
@@ -75,16 +80,16 @@ std::vector<std::string> test_dirtree_view_t::shown_rows() const
     }
     const QModelIndex row = shown->index(level.row++, 0, level.parent);
     rows.push_back(std::string(2 * (stack.size() - 1), ' ') + row.data().toString().toStdString());
-    if ( isExpanded(row) )
+    if ( view.isExpanded(row) )
       stack.push_back({row, 0});
   }
   return rows;
 }
 
-QModelIndex test_dirtree_view_t::row_named(const std::string &name) const
+QModelIndex tree_row_named(const QTreeView &view, const std::string &name)
 {
-  const QAbstractItemModel *shown = model();
-  std::vector<QModelIndex> pending {rootIndex()};
+  const QAbstractItemModel *shown = view.model();
+  std::vector<QModelIndex> pending {view.rootIndex()};
   while ( shown != nullptr && !pending.empty() )
   {
     const QModelIndex parent = pending.back();
@@ -236,7 +241,7 @@ view_sample_t::view_sample_t(const std::vector<const char *> &folders, const std
   t->add_event_handler(&refresher);
 }
 
-std::vector<std::string> selected_names(const test_dirtree_view_t &view)
+std::vector<std::string> selected_names(const QAbstractItemView &view)
 {
   std::vector<std::string> names;
   for ( const QModelIndex &row : view.selectionModel()->selectedRows(0) )

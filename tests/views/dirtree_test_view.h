@@ -64,6 +64,14 @@ private:
   directory_tree_t *tree_;
 };
 
+// The texts of column 0 of the rows a tree view shows under its root index; a folder's rows follow it,
+// indented by two blanks per level, when it is expanded.
+[[nodiscard]] std::vector<std::string> shown_tree_rows(const QTreeView &view);
+// The index of the shown row whose column-0 text is the name (searched depth first), invalid when none.
+[[nodiscard]] QModelIndex tree_row_named(const QTreeView &view, const std::string &name);
+// The columns of the tests' models: "Name" and "Size" (20 and 8 glyphs wide, the size sorted as a number).
+[[nodiscard]] dirtree_columns_t test_tree_columns(uint32_t model_options);
+
 // The model of the tests: a lazily loading model whose folders are filled by a function of the test.
 class test_tree_model_t final : public standalone_dirtree_item_model_t
 {
@@ -104,11 +112,8 @@ public:
 
   // Installs a model of the two columns "Name" and "Size" over the tree, watched by Qt's model tester.
   test_tree_model_t *show_tree(directory_tree_t *tree, uint32_t model_options = 0);
-  // The texts of column 0 of the rows shown under a parent (the root folder for an invalid one); a
-  // folder's rows follow it, indented by two blanks per level, when it is expanded.
-  [[nodiscard]] std::vector<std::string> shown_rows() const;
-  // The index of the shown row whose column-0 text is the name (searched depth first), invalid when none.
-  [[nodiscard]] QModelIndex row_named(const std::string &name) const;
+  [[nodiscard]] std::vector<std::string> shown_rows() const { return shown_tree_rows(*this); }
+  [[nodiscard]] QModelIndex row_named(const std::string &name) const { return tree_row_named(*this, name); }
   // Applies what is pending now.
   void settle();
   test_tree_model_t *model_of_tree() const { return static_cast<test_tree_model_t *>(tree_model()); }
@@ -174,7 +179,7 @@ struct view_sample_t
 };
 
 // The column-0 texts of the view's selected rows, sorted.
-std::vector<std::string> selected_names(const test_dirtree_view_t &view);
+std::vector<std::string> selected_names(const QAbstractItemView &view);
 
 // Asserts that every shown index's parent is the index it was made under, down from the root folder.
 void expect_parents_consistent(const QAbstractItemModel &model, const QModelIndex &root);

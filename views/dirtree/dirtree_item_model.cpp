@@ -345,8 +345,14 @@ Qt::ItemFlags dirtree_item_model_base_t::flags(const QModelIndex &index) const
     if ( entry.id != 0 && supports(dirtree_feature_rename_folders, index) )
       result |= Qt::ItemIsEditable;
   }
-  else if ( index.column() == name_column() && supports(dirtree_feature_rename_items, index) )
-    result |= Qt::ItemIsEditable;
+  else
+  {
+    // Told to the views, so that expanding everything does not mark item rows expanded: such a mark stays
+    // with the row when entries move and would open the folder that takes the row.
+    result |= Qt::ItemNeverHasChildren;
+    if ( index.column() == name_column() && supports(dirtree_feature_rename_items, index) )
+      result |= Qt::ItemIsEditable;
+  }
   return result;
 }
 
@@ -386,11 +392,6 @@ bool dirtree_item_model_base_t::rename_target_index(QModelIndex *out, const QMod
     return false;
   *out = cell;
   return true;
-}
-
-bool dirtree_item_model_base_t::drop_entries(const QMimeData * /*data*/, int /*row*/, const QModelIndex & /*parent*/)
-{
-  return false;
 }
 
 bool dirtree_item_model_base_t::filtering_active() const

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "views/dirtree/directory_tree.h"
+#include "views/dirtree/dirtree_drag_payload.h"
 #include "views/filter/filtered_item_view_model.h"
 #include "views/filter/filtered_widget_mixin.h"
 
@@ -35,8 +36,6 @@ enum dirtree_feature_t : int
 
 // The mark the model sets in the flags of folder rows.
 inline constexpr Qt::ItemFlag dirtree_folder_row_flag = Qt::ItemFlag(0x40000000);
-// The one drag-and-drop format of tree entries.
-inline constexpr const char *dirtree_inodes_mime_type = "treewidget/x-inodes";
 // Internal error: a model made without a tree.
 inline constexpr int32_t interr_dirtree_model_without_tree = 40792;
 
@@ -117,6 +116,9 @@ public:
   bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
   QStringList mimeTypes() const override;
+  // The payload of the indexes' entries, each cursor once, in the order given (invalid indexes and empty
+  // cursors skipped); folders the running drag's tree view shows expanded get code 3.
+  QMimeData *mimeData(const QModelIndexList &indexes) const override;
   // Ignore: true; move: drop_entries; any other action: false.
   bool dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
                     const QModelIndex &parent) override;
@@ -140,11 +142,33 @@ public:
   // The cell to edit to rename the row of an index: the sibling in name_column (column 0 for a folder row).
   // True, with *out set, only when that cell is editable.
   virtual bool rename_target_index(QModelIndex *out, const QModelIndex &index) const;
-  // Moves dropped entries into the folder of the parent index; false here (the drag-and-drop layer
-  // overrides it).
+  // Moves dropped entries into the folder of the parent index (from position `row` on when it is 0 or
+  // more) and brings the views in line; false, nothing moved, when decode_inodes_drop refuses the drop.
+  // During a drag of this engine the drop is recorded for the drag scope and the moved folders that were
+  // expanded are expanded again in the drag's view.
   virtual bool drop_entries(const QMimeData *data, int row, const QModelIndex &parent);
+  // Moves each entry into the target folder (path and entry), in order; an entry that cannot move is
+  // logged ("Couldn't move ...") and skipped. Row 0 or more places the moved entries at row, row + 1, ...
+  // (clamped to the folder); -1 leaves them where the tree puts them. With a list, the new path of each
+  // moved entry marked expanded is appended to it. Paths that are not canonical are refused as invalid.
+  virtual void move_entries_on_drop(const std::vector<dirtree_path_entry_t> &entries, const char *target_path,
+                                    const dirtree_entry_t &target, int row, std::vector<qstring> *expanded);
   // Whether the engine filters rows.
   [[nodiscard]] virtual bool filtering_active() const;
+
+  // ---- Drops and the cut list ------------------------------------------------------------------------
+  // A drop of tree entries: true when the data carries the format and the parent is a valid index of this
+  // model whose cursor names a folder of the tree; then the target's cursor and path, and the entries the
+  // payload names (read_inode_drag_payload). False otherwise (a drop onto an item row among them).
+  bool decode_inodes_drop(std::vector<dirtree_path_entry_t> *entries, qstring *target_path, dirtree_cursor_t *target,
+                          const QMimeData *data, const QModelIndex &parent) const;
+  // Whether the cursor's absolute path is in the cut list.
+  [[nodiscard]] bool is_cut(const dirtree_cursor_t &cursor) const;
+  // The entries cut and not pasted yet, each path once.
+  [[nodiscard]] std::vector<dirtree_path_entry_t> &cut_list() { return cut_list_; }
+  [[nodiscard]] const std::vector<dirtree_path_entry_t> &cut_list() const { return cut_list_; }
+  // Tells the views that cut marks changed, so they paint the rows again.
+  void cut_marks_changed();
 
   // ---- Cursors, paths and the tree ---------------------------------------------------------------------
   // The index of the root folder (a view's root index).
@@ -188,6 +212,7 @@ protected:
 private:
   dirtree_columns_t columns_;
   QIcon folder_icon_;
+  std::vector<dirtree_path_entry_t> cut_list_;
   directory_tree_t *tree_;                          // owned under dirtree_model_owns_tree
   std::unique_ptr<directory_tree_t> snapshot_tree_; // a frozen copy, normally none
 };

@@ -30,3 +30,23 @@ void join_dirtree_path(qstring *path, std::initializer_list<std::string_view> co
     path->append(component);
   }
 }
+
+bool is_canonical_dirtree_path(std::string_view path)
+{
+  if ( path == "/" )
+    return true;
+  if ( path.empty() || path.front() != '/' || path.back() == '/' )
+    return false;
+  size_t start = 1;
+  while ( start <= path.size() )
+  {
+    size_t end = path.find('/', start);
+    if ( end == std::string_view::npos )
+      end = path.size();
+    const std::string_view name = path.substr(start, end - start);
+    if ( name.empty() || name == "." || name == ".." )
+      return false;
+    start = end + 1;
+  }
+  return true;
+}

@@ -299,6 +299,11 @@ public:
     const view_bucket_record_t *record = snapshot_.record_of(folder);
     if ( record == nullptr )
       return 0;
+    // The view's own expanded marks follow rows, not entries: after entries moved, a mark may have passed to
+    // the folder that took a row. The snapshot says how each folder was shown; rows inserted next may still
+    // expand it.
+    if ( !record->expanded )
+      view_->collapse(index);
     model_->sync_bucket_rows(records_, index, *record, discard_current_ ? nullptr : snapshot_.current.get(), view_);
     if ( record->expanded )
       view_->expand(index);

@@ -210,6 +210,13 @@ public:
   [[nodiscard]] uint32_t engine_flags() const { return flags_; }
   // The widget sets the idle flag again once its reload_model applied a strategy.
   void set_idle() { flags_ |= engine_idle; }
+  // The flags the widget raises around its own work (engine_selecting, engine_strategy_flag_0x40,
+  // engine_no_auto_scroll): sets them (on) or clears them; other bits are left alone.
+  void set_widget_flags(uint32_t flags, bool on)
+  {
+    flags &= engine_selecting | engine_strategy_flag_0x40 | engine_no_auto_scroll;
+    flags_ = on ? flags_ | flags : flags_ & ~flags;
+  }
   [[nodiscard]] QWidget *widget() const { return widget_; }
   // Positive while a drag operation runs; the drag's selection records are filled instead of fresh ones.
   int drag_counter = 0;
