@@ -13,6 +13,34 @@ item_info_t *filtered_bucket_t::cached_row(row_cache_t &cache, size_t shown) con
   return found != cache.end() ? &found->second : nullptr;
 }
 
+std::vector<item_info_t *> filtered_bucket_t::cached_rows(row_cache_t &cache) const
+{
+  const size_t n = shown_count();
+  std::vector<item_info_t *> rows(n, nullptr);
+  // A few rows are searched one by one; many are met in one walk of the cache in key order, which follows its
+  // nodes instead of descending the tree from the top for every row.
+  if ( n * 32 < cache.size() )
+  {
+    for ( size_t i = 0; i < n; ++i )
+      rows[i] = cached_row(cache, i);
+    return rows;
+  }
+  std::vector<std::pair<uint64_t, size_t>> keys(n);
+  for ( size_t i = 0; i < n; ++i )
+    keys[i] = {row_key(i), i};
+  if ( !std::is_sorted(keys.begin(), keys.end()) )
+    std::sort(keys.begin(), keys.end());
+  auto node = cache.begin();
+  for ( const auto &[key, shown] : keys )
+  {
+    while ( node != cache.end() && node->first < key )
+      ++node;
+    if ( node != cache.end() && node->first == key )
+      rows[shown] = &node->second;
+  }
+  return rows;
+}
+
 size_t filtered_bucket_t::rows_in_view(QAbstractItemView * /*view*/) const
 {
   return shown_count();
@@ -57,32 +85,7 @@ namespace
 class shown_rows_t final : public bucket_rows_t
 {
 public:
-  shown_rows_t(const filtered_bucket_t &bucket, row_cache_t &cache)
-  {
-    const size_t n = bucket.shown_count();
-    rows_.assign(n, nullptr);
-    // A few rows are searched one by one; many are met in one walk of the cache in key order, which
-    // follows its nodes instead of descending the tree from the top for every row.
-    if ( n * 32 < cache.size() )
-    {
-      for ( size_t i = 0; i < n; ++i )
-        rows_[i] = bucket.cached_row(cache, i);
-      return;
-    }
-    std::vector<std::pair<uint64_t, size_t>> keys(n);
-    for ( size_t i = 0; i < n; ++i )
-      keys[i] = {bucket.row_key(i), i};
-    if ( !std::is_sorted(keys.begin(), keys.end()) )
-      std::sort(keys.begin(), keys.end());
-    auto node = cache.begin();
-    for ( const auto &[key, shown] : keys )
-    {
-      while ( node != cache.end() && node->first < key )
-        ++node;
-      if ( node != cache.end() && node->first == key )
-        rows_[shown] = &node->second;
-    }
-  }
+  shown_rows_t(const filtered_bucket_t &bucket, row_cache_t &cache) : rows_(bucket.cached_rows(cache)) {}
   item_info_t *cached_row(uint64_t position) override { return position < rows_.size() ? rows_[position] : nullptr; }
 
 private:

@@ -166,15 +166,12 @@ filtered_bucket_t *filtered_widget_mixin_t::filtered_bucket(uint64_t bucket_key)
     const size_t leading = std::min(bucket->leading_rows(), bucket->shown_count());
     if ( is_filtering() )
     {
-      row_cache_t &cache = row_cache();
+      const std::vector<item_info_t *> rows = bucket->cached_rows(row_cache());
       std::vector<uint32_t> kept(leading);
       std::iota(kept.begin(), kept.end(), 0u);
-      for ( size_t i = leading, n = bucket->shown_count(); i < n; ++i )
-      {
-        const item_info_t *row = bucket->cached_row(cache, i);
-        if ( row != nullptr && (row->match.flags & match_recorded) != 0 )
+      for ( size_t i = leading, n = rows.size(); i < n; ++i )
+        if ( rows[i] != nullptr && (rows[i]->match.flags & match_recorded) != 0 )
           kept.push_back(uint32_t(i));
-      }
       bucket->set_shown_rows(kept);
     }
     if ( sorting_ != nullptr )
@@ -240,8 +237,12 @@ size_t skipped_conditions(const std::vector<filter_condition_t> &conditions)
 void filtered_widget_mixin_t::filter_rows()
 {
   const size_t skipped = skipped_conditions(conditions_);
-  for ( auto &[key, row] : row_cache() )
-    filter_cached_row(conditions_, &row);
+  const bool loaded_before = (flags_ & engine_rows_loaded) != 0;
+  row_cache_t &cache = row_cache();
+  // Rows loaded just now were filtered as they came in.
+  if ( loaded_before || (flags_ & engine_rows_loaded) == 0 )
+    for ( auto &[key, row] : cache )
+      filter_cached_row(conditions_, &row);
   // An expression that went over its budget during the pass is dropped: the pass runs again without it,
   // so that no row keeps a decision it took.
   if ( skipped_conditions(conditions_) != skipped )
