@@ -13,7 +13,6 @@
 #include "repo/site_confinement.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -23,9 +22,9 @@
 #include <ctime>
 #include <filesystem>
 #include <system_error>
-#include <thread>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -187,38 +186,32 @@ int process_file_t::close(bool commit)
   return result;
 }
 
-// Flushes each path's file to the disk, a few at a time on threads of their own (the disk then takes the
-// flushes together). A path that is gone is skipped. 0, or the errno value of the first failure.
-int sync_paths_in_parallel(const std::vector<std::string> &paths)
+// Flushes the file systems that hold these folders to the disk, each once: one wait for every file written
+// there, however many. A folder that is gone is skipped. 0, or the errno value of the first failure.
+int sync_file_systems_of(const std::vector<std::string> &folders)
 {
-  constexpr size_t paths_per_thread = 64;
-  const size_t threads = std::min<size_t>({16, std::max(1u, std::thread::hardware_concurrency()) * 2,
-                                           (paths.size() + paths_per_thread - 1) / paths_per_thread});
-  std::atomic<size_t> next {0};
-  std::atomic<int> first_error {0};
-  const auto work = [&] {
-    for ( size_t i = next++; i < paths.size(); i = next++ )
+  std::vector<dev_t> done;
+  for ( const std::string &folder : folders )
+  {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if ( fd < 0 )
     {
-      const int fd = ::open(paths[i].c_str(), O_RDONLY | O_CLOEXEC);
-      int err = fd < 0 ? (errno == ENOENT ? 0 : errno) : 0;
-      if ( fd >= 0 )
-      {
-        if ( ::fsync(fd) != 0 )
-          err = errno;
-        ::close(fd);
-      }
-      int none = 0;
-      if ( err != 0 )
-        first_error.compare_exchange_strong(none, err);
+      if ( errno == ENOENT )
+        continue;
+      return errno;
     }
-  };
-  std::vector<std::thread> pool;
-  for ( size_t t = 1; t < threads; ++t )
-    pool.emplace_back(work);
-  work();
-  for ( std::thread &thread : pool )
-    thread.join();
-  return first_error.load();
+    struct stat st {};
+    int err = ::fstat(fd, &st) != 0 ? errno : 0;
+    if ( err == 0 && std::find(done.begin(), done.end(), st.st_dev) == done.end() )
+    {
+      err = ::syncfs(fd) != 0 ? errno : 0;
+      done.push_back(st.st_dev);
+    }
+    ::close(fd);
+    if ( err != 0 )
+      return err;
+  }
+  return 0;
 }
 
 // Writes generated content as add and edit do: digest kept, no progress, committed when written whole.
@@ -245,6 +238,24 @@ int process_fs_t::system_path(qstring *os_path, const char *path, bool follow_la
     *os_path = path;
     return 0;
   }
+  bool resolved = false;
+  {
+    const std::lock_guard lock(root_mutex_);
+    if ( !root_resolved_ )
+    {
+      // Resolved once the root exists: until then a later link in its place must still be followed.
+      real_site_root_t root;
+      if ( root.resolve(site_root().c_str()) == 0 && is_directory(site_root().c_str()) )
+      {
+        real_root_ = std::move(root);
+        root_resolved_ = true;
+      }
+    }
+    resolved = root_resolved_;
+  }
+  // Once resolved, the root is never changed again: it is read without the lock.
+  if ( resolved )
+    return real_root_.confine(os_path, path, follow_last);
   return confine_real_path(os_path, site_root().c_str(), path, follow_last);
 }
 
@@ -366,7 +377,8 @@ int process_fs_t::sync_written_files()
   }
   if ( paths.empty() )
     return 0;
-  // The folders make the new names durable; each is flushed once, after its files.
+  // A file system's flush takes the files' contents and the folders' new names at once; the folders name
+  // the file systems to flush.
   std::vector<std::string> folders;
   for ( const std::string &path : paths )
   {
@@ -375,11 +387,10 @@ int process_fs_t::sync_written_files()
   }
   std::sort(folders.begin(), folders.end());
   folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-  const int file_error = sync_paths_in_parallel(paths);
-  const int folder_error = sync_paths_in_parallel(folders);
-  if ( file_error == 0 && folder_error == 0 )
+  const int error = sync_file_systems_of(folders);
+  if ( error == 0 )
     return 0;
-  return arkive_errno_error(file_error != 0 ? file_error : folder_error, "sync of written files");
+  return arkive_errno_error(error, "sync of written files");
 }
 
 bool process_fs_t::is_dirpath(const char *path)

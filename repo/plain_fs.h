@@ -2,6 +2,7 @@
 #pragma once
 
 #include "repo/abstract_fs.h"
+#include "repo/site_confinement.h"
 
 #include <mutex>
 #include <string>
@@ -35,8 +36,8 @@ public:
   // directory is left out as a whole.
   bool glob(qvector<qstring> *out, const char *pattern, ignore_rules_t *rules, const char *root,
             glob_stop_check_t stop, uint32_t flags) override;
-  // Every remembered file, then each folder that holds one, is flushed to the disk by a few threads at once,
-  // so the disk sees the batch's flushes together.
+  // The file systems that hold the remembered files are flushed to the disk, each once, with whatever else
+  // they hold that is not on the disk yet: one wait for a whole batch, however many files it wrote.
   int sync_written_files() override;
   // Takes a file that a committed close wrote under FS_OPEN_SYNC_LATER into the next sync_written_files.
   // Safe from any thread.
@@ -46,6 +47,9 @@ private:
   // The path to give the system: 0 and *os_path, or the confinement's code.
   int system_path(qstring *os_path, const char *path, bool follow_last) const;
 
+  mutable std::mutex root_mutex_;
+  mutable bool root_resolved_ = false; // under root_mutex_; once true, real_root_ never changes again
+  mutable real_site_root_t real_root_; // the site root, resolved at the first path met once it exists
   std::mutex written_mutex_;
   std::vector<std::string> written_; // system paths of files committed since the last sync_written_files
 };

@@ -50,24 +50,12 @@ void drop_last_component(std::string &resolved)
   resolved.erase(sep == 0 ? 1 : sep);
 }
 
-// Resolves path as the operating system would: 0 and the result, or an errno value.
-int resolve_real(std::string *out, const std::string &path, bool follow_last)
+// Resolves the components of `rest` as the operating system would, starting from the resolved folder
+// `resolved`: 0 and the result, or an errno value.
+int resolve_real_from(std::string *out, std::string resolved, std::string_view rest, bool follow_last)
 {
-  std::string resolved;
-  if ( path.empty() || path[0] != '/' )
-  {
-    std::error_code ec;
-    resolved = fs::current_path(ec).string();
-    if ( ec )
-      return ec.value();
-  }
-  else
-  {
-    resolved = "/";
-  }
-
   std::vector<std::string> pending;
-  push_components(pending, path);
+  push_components(pending, rest);
   int links = 0;
   while ( !pending.empty() )
   {
@@ -104,13 +92,25 @@ int resolve_real(std::string *out, const std::string &path, bool follow_last)
       return ec.value();
     const std::string target_text = target.string();
     if ( !target_text.empty() && target_text[0] == '/' )
-      resolved = "/";
+      resolved.assign(1, '/');
     push_components(pending, target_text);
   }
   if ( resolved.size() >= PATH_MAX )
     return ENAMETOOLONG;
   *out = std::move(resolved);
   return 0;
+}
+
+// Resolves path as the operating system would: 0 and the result, or an errno value.
+int resolve_real(std::string *out, const std::string &path, bool follow_last)
+{
+  if ( !path.empty() && path[0] == '/' )
+    return resolve_real_from(out, "/", path, follow_last);
+  std::error_code ec;
+  std::string cwd = fs::current_path(ec).string();
+  if ( ec )
+    return ec.value();
+  return resolve_real_from(out, std::move(cwd), path, follow_last);
 }
 
 // Applies empty, "." and ".." segments of path as text after its absolute prefix ("/", "C:/", "C:" or
@@ -169,6 +169,15 @@ int outside(const char *path)
   return arkive_format_error(ARKIVE_OUTSIDE_ROOT, "%s", path);
 }
 
+// 0 and *resolved for a resolved path inside the resolved root, else the refusal.
+int take_inside(qstring *resolved, std::string real_path, const std::string &real_root, const char *path)
+{
+  if ( !is_inside(real_path, real_root) )
+    return outside(path);
+  *resolved = qstring(real_path);
+  return 0;
+}
+
 } // namespace
 
 int confine_real_path(qstring *resolved, const char *root, const char *path, bool follow_last)
@@ -182,14 +191,38 @@ int confine_real_path(qstring *resolved, const char *root, const char *path, boo
     std::string real_path;
     err = resolve_real(&real_path, with_slashes(path), follow_last);
     if ( err == 0 )
-    {
-      if ( !is_inside(real_path, real_root) )
-        return outside(path);
-      *resolved = qstring(real_path);
-      return 0;
-    }
+      return take_inside(resolved, std::move(real_path), real_root, path);
   }
   return arkive_errno_error(err, path);
+}
+
+int real_site_root_t::resolve(const char *root)
+{
+  text_ = with_slashes(root);
+  while ( text_.size() > 1 && text_.back() == '/' )
+    text_.pop_back();
+  real_.clear();
+  return resolve_real(&real_, text_, true);
+}
+
+int real_site_root_t::confine(qstring *resolved, const char *path, bool follow_last) const
+{
+  if ( path == nullptr || *path == '\0' )
+    return outside("");
+  const std::string text = with_slashes(path);
+  std::string real_path;
+  int err = 0;
+  // A path written beneath the root's own text continues from the root's resolution: the root's components
+  // are not walked again. The root's text itself is resolved in full, since its last link may not be
+  // followed. A relative root is not taken: it depends on the working directory of the moment.
+  const size_t n = text_.size();
+  if ( n > 1 && text_[0] == '/' && text.size() > n && text.compare(0, n, text_) == 0 && text[n] == '/' )
+    err = resolve_real_from(&real_path, real_, std::string_view(text).substr(n + 1), follow_last);
+  else
+    err = resolve_real(&real_path, text, follow_last);
+  if ( err != 0 )
+    return arkive_errno_error(err, path);
+  return take_inside(resolved, std::move(real_path), real_, path);
 }
 
 int confine_text_path(qstring *resolved, const char *root, const char *cwd, const char *path)

@@ -4,6 +4,8 @@
 
 #include "core/qstring.h"
 
+#include <string>
+
 // Both functions answer 0 and store in *resolved the path to use, or a repository error code with its
 // detail in string argument 0: 42 ("'%s' is outside of site rootdir") when the path leads outside the
 // root, 33 when it cannot be resolved (ENAMETOOLONG for a result of PATH_MAX bytes or more, ELOOP for
@@ -16,6 +18,23 @@
 // is resolved the same way. Components that do not exist are taken as written. *resolved is absolute and
 // holds no link (as far as existed when it was resolved), no "." and no ".." segment.
 int confine_real_path(qstring *resolved, const char *root, const char *path, bool follow_last);
+
+// A site root resolved once, for confining many paths: a path written beneath the root's text is resolved
+// from the root's resolution instead of walking the root's components again. Promises: confine answers what
+// confine_real_path answers for the same root and path, as long as the root's own components lead where
+// they led when resolve ran.
+class real_site_root_t
+{
+public:
+  // Resolves the root as confine_real_path does: 0, or an errno value (nothing can be confined then).
+  [[nodiscard]] int resolve(const char *root);
+  // confine_real_path against the resolved root.
+  [[nodiscard]] int confine(qstring *resolved, const char *path, bool follow_last) const;
+
+private:
+  std::string text_; // the root as written, '\' as '/', without trailing '/'
+  std::string real_; // its resolution
+};
 
 // Resolution as text, for file systems that are not the operating system's: a path that is not absolute
 // (after an optional drive "C:") is joined to cwd; empty, "." and ".." segments are applied. A ".." above

@@ -177,6 +177,19 @@ bool restore_area_geometry(const json_value_t &area, QWidget *window)
   const byte_buffer_t blob = geometry_json_to_blob(*geometry);
   if ( blob.empty() )
     return false;
+  // Restoring the geometry a shown window has already would only disturb it: a maximized window would be given
+  // its normal rect again and keep it.
+  if ( window->isVisible() )
+  {
+    const QByteArray bytes = window->saveGeometry();
+    byte_buffer_t current;
+    bytevec_append(&current, bytes.constData(), size_t(bytes.size()));
+    if ( geometry_json_to_blob(geometry_blob_to_json(current)) == blob )
+      return true;
+  }
+  // Qt restores a maximized geometry as the normal rect followed by the maximized state, which does nothing
+  // to a window maximized already: it would be left with the normal rect.
+  window->setWindowState(window->windowState() & ~(Qt::WindowMaximized | Qt::WindowFullScreen));
   return window->restoreGeometry(QByteArray(reinterpret_cast<const char *>(blob.data()), int(blob.size())));
 }
 

@@ -101,6 +101,8 @@ TEST_F(OptionsDialog, OkStoresTheSettingsAndRefreshesTheViews)
 TEST_F(OptionsDialog, CancelChangesNothing)
 {
   akui_app_t &app = *client_session().app;
+  const int32_t stored_deleted = registry_int("ShowDeletedFiles", false, -9, "Config");
+  const int32_t stored_ncommits = registry_int(ncommits_value_name, false, -9, "Config");
   options_player_t player([](QDialog &dialog) {
     QCheckBox *deleted = check_box(dialog, "Show deleted arkive files");
     ASSERT_NE(deleted, nullptr);
@@ -110,8 +112,8 @@ TEST_F(OptionsDialog, CancelChangesNothing)
   ASSERT_TRUE(trigger_ui_action(find_ui_action("options")));
   ASSERT_TRUE(player.acted());
   EXPECT_FALSE(app.show_deleted_files());
-  EXPECT_EQ(registry_int("ShowDeletedFiles", false, -9, "Config"), 0);
-  EXPECT_EQ(registry_int(ncommits_value_name, false, -9, "Config"), -9);
+  EXPECT_EQ(registry_int("ShowDeletedFiles", false, -9, "Config"), stored_deleted);
+  EXPECT_EQ(registry_int(ncommits_value_name, false, -9, "Config"), stored_ncommits);
 }
 
 } // namespace

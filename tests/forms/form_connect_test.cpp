@@ -1,9 +1,7 @@
 // The repository's Connect form, compiled with the arguments its dialog passes and driven with real events.
 #include "repo/connect_form.h"
 
-#include "core/registry.h"
-#include "repo/login_credentials.h"
-#include "tests/forms/form_widget_fixture.h"
+#include "tests/forms/connect_form_fixture.h"
 #include "tests/ui/app/screenshots.h"
 
 #include <QCheckBox>
@@ -17,28 +15,8 @@ namespace {
 
 TEST(form_connect, compiles_with_the_dialog_arguments_and_shows_the_proxy_fields_while_ticked)
 {
-  ASSERT_TRUE(registry_select_app("akui"));
-  recording_ui_callback_t ui;
-  arkive_credentials_t credentials;
-  credentials.user = "alice";
-  credentials.host = "srv";
-  credentials.port = 8080;
-  credentials.proxy.host = "px";
-  credentials.proxy.port = 3128;
-  credentials.proxy.user = "pu";
-  credentials.password = "secret";
-  credentials.flags = credentials_save;
-
-  bool played = false;
-  ui.script_form([&](const char *text, va_list args) -> int64_t {
-    played = true;
-    hosted_form_t hosted;
-    form_args_t cursor(args);
-    EXPECT_TRUE(compile_form(hosted.form, text, cursor));
-    EXPECT_EQ(hosted.form->call_form_callback(form_code_ready), 1);
-    hosted.dialog->show();
-    EXPECT_TRUE(QTest::qWaitForWindowExposed(hosted.dialog.get()));
-
+  arkive_credentials_t credentials = sample_connect_credentials();
+  const int answer = run_connect_form(credentials, [](hosted_form_t &hosted) {
     // Every field shows its variable.
     auto *server = hosted.control<QComboBox>('q', 0);
     auto *user = hosted.control<QComboBox>('q', 1);
@@ -81,8 +59,7 @@ TEST(form_connect, compiles_with_the_dialog_arguments_and_shows_the_proxy_fields
     EXPECT_TRUE(hosted.form->sync_all_values());
     return hosted.dialog->result();
   });
-  EXPECT_EQ(credentials.run_connect_dialog(nullptr, nullptr, 1), 1);
-  EXPECT_TRUE(played);
+  EXPECT_EQ(answer, 1);
   EXPECT_EQ(credentials.host, "host2");
   EXPECT_EQ(credentials.port, 99);
   EXPECT_NE(credentials.flags & credentials_use_proxy, 0u) << "the box read back into the mask";

@@ -2,10 +2,12 @@
 #include "forms/form_widget.h"
 
 #include "tests/forms/form_widget_fixture.h"
+#include "tests/ui/dock_test_support.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -193,6 +195,48 @@ TEST_F(form_keys, two_live_forms_with_one_title_find_the_older)
   EXPECT_EQ(find_form_widget_by_title("Same title", false), &older);
   EXPECT_EQ(find_form_widget_by_title("Same", true), &older);
   EXPECT_EQ(find_form_widget_by_title("Same", false), nullptr);
+}
+
+// A form docked in the main window's area: its dock's Close button asks the callback, which may refuse.
+class form_docked : public DockFixture
+{
+protected:
+  void SetUp() override
+  {
+    DockFixture::SetUp();
+    seen = seen_t();
+  }
+  recording_ui_callback_t ui_;
+};
+
+TEST_F(form_docked, the_close_button_of_its_dock_asks_the_callback)
+{
+  qstring text;
+  auto *form = new form_widget_t;
+  form_args_t args(std::vector<form_arg_t> {arg_callback(&recording_callback), arg_string(&text)});
+  ASSERT_TRUE(compile_form(form, "Docked form\n%/<~T~ext:q::10::>", args));
+  area->dock_at_edge(make_dock("Beside"), dock_edge_right);
+  dock_options_t record;
+  record.anchor = "Beside";
+  record.options = dock_place_left << dock_placement_shift;
+  DockWidget *dock = area->show_as_dock(form, &record);
+  ASSERT_NE(dock, nullptr);
+  settle_events();
+  EXPECT_EQ(shape(), "H[Docked form,Beside]");
+  const QList<QPushButton *> buttons = dock_title_bar(dock)->findChildren<QPushButton *>();
+  ASSERT_EQ(buttons.size(), 3);
+  ASSERT_EQ(buttons[2]->toolTip(), "Close");
+
+  seen.answer = 0;
+  QTest::mouseClick(buttons[2], Qt::LeftButton);
+  settle_events();
+  EXPECT_FALSE(dock->hidden) << "the callback said no";
+  EXPECT_TRUE(form->isVisible());
+  seen.answer = 1;
+  QTest::mouseClick(buttons[2], Qt::LeftButton);
+  settle_events();
+  EXPECT_TRUE(dock->hidden);
+  EXPECT_EQ(seen.codes, (std::vector<int> {form_code_closing, form_code_closing}));
 }
 
 } // namespace

@@ -129,6 +129,47 @@ TEST_F(hostile_source_test, the_table_of_hostile_texts_ends_cleanly)
   EXPECT_TRUE(compile_text("static after(){ return 1; }"));
 }
 
+// Functions, classes and globals past the 16-bit operands: calls go by name, the others are refused.
+TEST_F(hostile_source_test, indexes_past_sixteen_bits_are_called_by_name_or_refused)
+{
+  constexpr int many = 0x10000 + 100;
+  std::string functions;
+  for ( int i = 0; i < many; ++i )
+    functions += "static f" + std::to_string(i) + "(){ return " + std::to_string(i) + "; }\n";
+  functions += "static call_last(){ return f" + std::to_string(many - 1) + "() + f7(); }";
+  std::string error;
+  ASSERT_TRUE(compile_text(functions, &error)) << error;
+  const zxl_outcome_t last = zxl_run_by_name("call_last");
+  EXPECT_TRUE(last.ok);
+  EXPECT_EQ(last.value, "LONG " + std::to_string(many - 1 + 7));
+
+  struct case_t
+  {
+    const char *name;
+    std::string source;
+  };
+  std::string classes;
+  std::string globals = "extern g0";
+  for ( int i = 0; i < many; ++i )
+  {
+    classes += "class C" + std::to_string(i) + " { }\n";
+    globals += ",g" + std::to_string(i + 1);
+  }
+  globals += ";";
+  const case_t cases[] = {
+    {"more than 65,536 classes", classes},
+    {"more than 65,536 globals", globals},
+  };
+  for ( const case_t &c : cases )
+  {
+    EXPECT_FALSE(compile_text(c.source, &error)) << c.name;
+    EXPECT_EQ(qerrno_get(), ZXL_LIMIT_PASSED) << c.name << ": " << error;
+    EXPECT_TRUE(script_lock_is_free()) << c.name;
+  }
+  EXPECT_TRUE(compile_text("static after(){ return 1; }"));
+  EXPECT_EQ(zxl_run_by_name("after").value, "LONG 1");
+}
+
 TEST_F(hostile_source_test, long_member_chains_compile_and_run)
 {
   // The object refers to itself; the cycle is broken before the function returns.

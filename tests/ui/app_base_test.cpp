@@ -2,6 +2,7 @@
 // repolish, and the input drop while a wait box is pending, driven by real clicks and keys.
 #include "tests/ui/app/test_app.h"
 #include "ui/view_interfaces.h"
+#include "ui/wait_box.h"
 
 #include <QClipboard>
 #include <QDialog>
@@ -170,6 +171,10 @@ TEST(AppCoreWidget, TheNearestFormActivateOwnerUnlessABoxOrMenuComesFirst)
   auto *box_child = new QLineEdit(in_box);
   QMenu menu(&core);
   auto *in_menu = new QWidget(&menu);
+  // A wait box owned by the core widget: what the box holds has no core widget.
+  WaitDialog wait(&test_app());
+  wait.setParent(&core, wait.windowFlags());
+  auto *in_wait = new QLineEdit(&wait);
 
   struct
   {
@@ -183,6 +188,7 @@ TEST(AppCoreWidget, TheNearestFormActivateOwnerUnlessABoxOrMenuComesFirst)
     {"inside a message box", box_child, in_box},
     {"message box window above the core widget", in_box->parentWidget(), nullptr},
     {"menu between the widget and the core widget", in_menu, nullptr},
+    {"wait box between the widget and the core widget", in_wait, nullptr},
     {"null", nullptr, nullptr},
   };
   for ( const auto &c : cases )

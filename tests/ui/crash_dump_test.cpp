@@ -3,6 +3,8 @@
 #include "ui/exception_handler.h"
 #include "ui/fault_guard.h"
 #include "ui/request_queue.h"
+#include "ui/ui_action.h"
+#include "ui/ui_action_registry.h"
 
 #include "core/internal_error.h"
 #include "tests/support/file_contents.h"
@@ -62,20 +64,32 @@ public:
   std::vector<std::string> no_dump;
 };
 
-// A request whose run raises internal error 40002 as a thrown exception.
+// Raises internal error 40002 as a thrown exception.
+[[noreturn]] void raise_internal_error()
+{
+  const uint8_t previous = set_interr_throws(1);
+  struct restore_t
+  {
+    uint8_t flag;
+    ~restore_t() { set_interr_throws(flag); }
+  } restore {previous};
+  interr(40002);
+}
+
 struct interr_request_t : exec_request_t
 {
-  int32_t run() override
-  {
-    const uint8_t previous = set_interr_throws(1);
-    struct restore_t
-    {
-      uint8_t flag;
-      ~restore_t() { set_interr_throws(flag); }
-    } restore {previous};
-    interr(40002);
-  }
+  int32_t run() override { raise_internal_error(); }
 };
+
+int interr_activation(ui_action_activation_ctx_t *)
+{
+  raise_internal_error();
+}
+
+int logic_activation(ui_action_activation_ctx_t *)
+{
+  throw std::logic_error("broken");
+}
 
 struct value_request_t : exec_request_t
 {
@@ -123,16 +137,21 @@ TEST_F(CrashDump, GuardedFaultsAreReportedWhenTheyShouldBeAndTheWorkGoesOn)
   {
     const char *what;
     bool dump_all;
-    bool internal_error; // the request raises an internal error, else a logic_error
+    bool internal_error; // the work raises an internal error, else a logic_error
+    bool action;         // the work is an action's activation, else a request run by the GUI thread's queue
     bool expect_report;
     const char *expect_prefix;
     const char *expect_text;
   };
   const case_t cases[] = {
-    {"internal error, only those dumped", false, true, true, "akui-interr-",
+    {"request: internal error, only those dumped", false, true, false, true, "akui-interr-",
      "Exception code 0xE0424242\nException: internal error 40002\n"},
-    {"other exception, all dumped", true, false, true, "akui-", "Exception code 0xE0464F52\nException: broken\n"},
-    {"other exception, not dumped", false, false, false, "", ""},
+    {"request: other exception, all dumped", true, false, false, true, "akui-",
+     "Exception code 0xE0464F52\nException: broken\n"},
+    {"request: other exception, not dumped", false, false, false, false, "", ""},
+    {"action: internal error, only those dumped", false, true, true, true, "akui-interr-",
+     "Exception code 0xE0424242\nException: internal error 40002\n"},
+    {"action: other exception, not dumped", false, false, true, false, "", ""},
   };
   for ( const case_t &c : cases )
   {
@@ -142,15 +161,32 @@ TEST_F(CrashDump, GuardedFaultsAreReportedWhenTheyShouldBeAndTheWorkGoesOn)
     for ( const auto &entry : fs::directory_iterator(work) )
       fs::remove(entry.path());
 
-    // Through the GUI thread's queue: the faulting run is reported and the next request still runs.
+    // The faulting work is reported (or not) and the next request still runs. The requests outlive the
+    // queue's run of them.
     interr_request_t interr_request;
     struct logic_request_t : exec_request_t
     {
       int32_t run() override { throw std::logic_error("broken"); }
     } logic_request;
     value_request_t next;
-    exec_request_t *faulting = c.internal_error ? static_cast<exec_request_t *>(&interr_request) : &logic_request;
-    (void)execute_request(faulting, exec_flag_no_wait);
+    if ( c.action )
+    {
+      action_desc_t desc;
+      desc.name = "crash.faulty";
+      desc.label = "Faulty";
+      desc.activate = c.internal_error ? interr_activation : logic_activation;
+      ui_action_t *action = test_app().get_action_registry()->register_core_action(desc);
+      ASSERT_NE(action, nullptr);
+      action->widget_kinds = ~uint64_t(0);
+      action->context_word = 0;
+      EXPECT_EQ(action->run_from_ui(), 0);
+      ASSERT_TRUE(unregister_ui_action_by_name("crash.faulty"));
+    }
+    else
+    {
+      exec_request_t *faulting = c.internal_error ? static_cast<exec_request_t *>(&interr_request) : &logic_request;
+      (void)execute_request(faulting, exec_flag_no_wait);
+    }
     (void)execute_request(&next, exec_flag_no_wait);
     for ( int i = 0; i < 3; ++i )
       QCoreApplication::processEvents();

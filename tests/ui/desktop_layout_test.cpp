@@ -87,8 +87,12 @@ TEST_F(DesktopLayout, TheDefaultDesktopRoundTrips)
   EXPECT_EQ(member_of(saved.value, "widgets_config"), nullptr); // no view has anything to keep
   EXPECT_EQ(member_of(saved.value, "closed_docks"), nullptr);
 
+  // Applied again on the maximized window, the desktop leaves it as it is.
+  const QRect window_geometry = test_app().main_window()->geometry();
   ASSERT_TRUE(apply_text(first));
   EXPECT_EQ(saved_desktop_text(), first);
+  EXPECT_TRUE(test_app().main_window()->isMaximized());
+  EXPECT_EQ(test_app().main_window()->geometry(), window_geometry);
   EXPECT_EQ(QApplication::focusWidget(), view_of("Arkive files"));
 }
 
@@ -99,6 +103,9 @@ TEST_F(DesktopLayout, ARefusedStoredDesktopLeavesTheDefaultDesktop)
   const std::string expected = saved_desktop_text();
   for ( const char *stored : {R"({"layout":{"main":{"type":"tabs"}}})", R"({"layout":[]})", "not json"} )
   {
+    // A new start: the main window shows in its normal state before the desktop is applied.
+    test_app().main_window()->setWindowState(Qt::WindowNoState);
+    settle_events();
     recording_ui_callback_t callback;
     desktop_config_t desktop;
     if ( !desktop.parse_json(stored) || !test_app().apply_desktop(desktop, 0) )

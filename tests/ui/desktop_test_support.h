@@ -100,6 +100,10 @@ protected:
     main->set_menubar_menus({});
     main->setWindowState(Qt::WindowNoState);
     test_app().reset_desktop_state();
+    // Persistent widgets a test left in docks go with their docks.
+    for ( DockWidget *dock : leaf_dock_widgets() )
+      if ( QWidget *content = dock_content(dock) )
+        set_widget_close_flags(content, 0);
     DockFixture::TearDown();
   }
 
@@ -108,12 +112,14 @@ protected:
   {
     return test_app().apply_desktop(desktop_of(text), flags);
   }
-  // Applies the application's default desktop.
+  // Applies the application's default desktop and lets the event loop come round, as at start-up (the window
+  // system maximizes the main window then).
   static void apply_default()
   {
     desktop_config_t desktop;
     ASSERT_TRUE(test_app().default_desktop_layout(desktop));
     ASSERT_TRUE(test_app().apply_desktop(desktop, 0));
+    settle_events();
   }
 
   // The dock of a name in any area, and the view it shows (null when none).

@@ -3,6 +3,7 @@
 #include "tests/ui/app/screenshots.h"
 
 #include "core/json_reader.h"
+#include "tests/support/interr_capture.h"
 #include "tests/support/recording_ui_callback.h"
 #include "tests/support/seeded_random.h"
 #include "ui/menu_layout.h"
@@ -233,6 +234,14 @@ TEST_F(MenuLayoutTest, ToolbarsBreaksAndBadElements)
   EXPECT_EQ(window_->find_toolbar("nosuch"), nullptr);
   window_->resize(480, 120);
   EXPECT_FALSE(save_screenshot(*window_, "shown-toolbars").isEmpty());
+
+  // Special items are the toolbars' own: a toolbar builder handed another widget is the program's fault.
+  toolbar_builder_t builder(window_.get());
+  EXPECT_TRUE(builder.handle_special_item("@probe", main, window_.get()));
+  QMenu not_a_toolbar;
+  EXPECT_EQ(interr_number([&] { (void)builder.handle_special_item("@probe", &not_a_toolbar, window_.get()); }), 40415);
+  menu_builder_t menus(window_.get());
+  EXPECT_FALSE(menus.handle_special_item("@probe", &not_a_toolbar, window_.get()));
 }
 
 TEST_F(MenuLayoutTest, ToolbarIconsAreTheFontHeightRoundedToSixteen)

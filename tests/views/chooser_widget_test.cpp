@@ -241,4 +241,40 @@ TEST_F(ChooserWidget, HeaderStateIsSignalledSavedAndRestored)
   EXPECT_FALSE(fallback->shown_header()->isSectionHidden(0));
 }
 
+TEST_F(ChooserWidget, RowsTakeTheSourcesAttributesAndTheInterfacesAdjustments)
+{
+  // The source makes row 1 bold; with the row callback flag the user interface sees each described row and
+  // underlines row 2.
+  std::vector<std::pair<const chooser_base_t *, uint64_t>> seen;
+  ui.handle_code(ui_code_chooser_row, [&](va_list args) -> int64_t {
+    const auto *source = va_arg(args, const chooser_base_t *);
+    const uint64_t row = va_arg(args, uint64_t);
+    auto *attrs = va_arg(args, chooser_row_attrs_t *);
+    seen.emplace_back(source, row);
+    if ( row == 2 )
+      attrs->style |= row_underline;
+    return 0;
+  });
+  for ( const bool callback : {false, true} )
+  {
+    seen.clear();
+    auto *list = new test_multi_list_t(numbered_rows(3), "Attributes", callback ? chooser_row_callback : 0);
+    list->bold_row = 1;
+    chooser_widget_t *widget = make_widget(list);
+    const QAbstractItemModel *model = widget->table()->model();
+    const auto font_of = [&](int row) { return model->index(row, 0).data(Qt::FontRole).value<QFont>(); };
+    EXPECT_FALSE(model->index(0, 0).data(Qt::FontRole).isValid()) << callback;
+    EXPECT_TRUE(font_of(1).bold()) << callback;
+    EXPECT_EQ(font_of(2).underline(), callback);
+    if ( callback )
+    {
+      ASSERT_FALSE(seen.empty());
+      EXPECT_EQ(seen.front().first, list);
+    }
+    else
+      EXPECT_TRUE(seen.empty());
+    delete widget;
+  }
+}
+
 } // namespace

@@ -1,6 +1,10 @@
 // The tree actions: their states and labels for each kind of selection, folders created inside, beside and
 // around the selection with the name typed into the prompt, renames typed into the editor, copies on the
 // clipboard, expanding and collapsing, natural order, and the tree part of the context menu.
+#include "forms/form_widget.h"
+#include "forms/inputs/form_dialog.h"
+#include "tests/forms/modal_player.h"
+#include "tests/forms/support/dialog_dispatcher.h"
 #include "tests/support/recording_ui_callback.h"
 #include "tests/ui/app/screenshots.h"
 #include "tests/views/standalone_test_widget.h"
@@ -231,6 +235,27 @@ TEST(DirtreeActions, CreateFolderMakesTheFolderInsideBesideOrAroundTheSelection)
       EXPECT_EQ(a.widget.isExpanded(a.widget.currentIndex()), c.expanded) << c.why;
     }
   }
+}
+
+TEST(DirtreeActions, TheFolderNameIsTypedIntoTheRealPrompt)
+{
+  acted_t a;
+  recording_ui_callback_t ui;
+  const dialog_dispatcher_t dialogs(ui);
+  for ( const char *typed : {"typed name", "z"} )
+  {
+    a.select({"c"});
+    modal_player_t player;
+    player.on_next<ui_form_dialog_t>("the folder name prompt", [typed](ui_form_dialog_t &dialog) {
+      EXPECT_EQ(dialog.windowTitle(), "Please enter a string");
+      QTest::keyClicks(dialog.focusWidget(), typed);
+      (void)save_screenshot(dialog, QString::fromUtf8(typed).replace(' ', '_'));
+      press_key(dialog, Qt::Key_Return);
+    });
+    trigger("DirTreeCreateFolder");
+  }
+  EXPECT_EQ(walk_paths(*a.t.tree), names_t({"/a/", "/a/b/", "/a/x", "/c/", "/c/typed name/", "/c/z", "/y"}));
+  EXPECT_EQ(log_lines(ui), names_t({"Cannot create folder \"/c/z\": already exists\n"}));
 }
 
 // ---- Rename, copy, expand and collapse ---------------------------------------------------------------------

@@ -493,21 +493,31 @@ TEST(StandaloneDirtreeWidget, TypedTextAndRowNumbersMoveTheCurrentRow)
 TEST(StandaloneDirtreeWidget, TheQuickFilterShowsMatchingItemsHighlightedInEveryFolder)
 {
   register_tree_actions();
-  shown_t s;
-  const pinned_t pinned(&s.widget);
-  s.widget.collapse(s.row("c"));
+  test_tree_t t;
+  fill_sample_tree(t, {"a/b", "c"}, {"a/x", "c/z", "y"});
+  tree_refresh_handler_t refresher(t.tree.get());
+  t->add_event_handler(&refresher);
+  auto *widget = new recording_dirtree_widget_t("Filtered", standalone_dirtree_status_bar);
+  widget->show_tree(t.tree.get());
+  standalone_dirtree_widget_host_t host(widget);
+  host.resize(320, 260);
+  host.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&host));
+  const pinned_t pinned(widget);
+  widget->collapse(widget->row("c"));
   trigger("DirTreeQuickFilter");
-  quick_filter_widget_t *bar = s.widget.quick_filter();
+  quick_filter_widget_t *bar = widget->quick_filter();
   ASSERT_FALSE(bar->isHidden());
   QTest::keyClicks(bar->input(), "z");
-  ASSERT_TRUE(pump_until([&] { return s.widget.is_filtering(); }, std::chrono::seconds(5)));
-  EXPECT_EQ(s.widget.shown_rows(), names_t({"c", "  z"})) << "folders without matches go, the others open";
-  const filter_match_t *match = s.widget.row_for_index(s.row("z"));
+  ASSERT_TRUE(pump_until([&] { return widget->is_filtering(); }, std::chrono::seconds(5)));
+  EXPECT_EQ(widget->shown_rows(), names_t({"c", "  z"})) << "folders without matches go, the others open";
+  const filter_match_t *match = widget->row_for_index(widget->row("z"));
   ASSERT_NE(match, nullptr);
   EXPECT_EQ(match->column, 0);
-  EXPECT_EQ(s.widget.row_for_index(s.row("z").siblingAtColumn(1)), nullptr);
-  EXPECT_EQ(s.widget.row_for_index(s.row("c")), nullptr) << "folders are not highlighted";
-  (void)save_screenshot(s.widget, "filtered");
+  EXPECT_EQ(widget->row_for_index(widget->row("z").siblingAtColumn(1)), nullptr);
+  EXPECT_EQ(widget->row_for_index(widget->row("c")), nullptr) << "folders are not highlighted";
+  widget->status_bar()->showMessage("1 item");
+  (void)save_screenshot(host, "filtered");
 }
 
 // ---- Lazy folders ----------------------------------------------------------------------------------------
@@ -528,14 +538,18 @@ TEST(StandaloneDirtreeWidget, FoldersExpandedWhileAnUpdateIsAppliedAreNotLoadedA
   EXPECT_TRUE(l.widget.isExpanded(l.widget.row("q")));
   EXPECT_EQ(l.model->loads, names_t({"/"}));
 
-  // The user expands p: read once.
+  // The user expands p: read once, and the rows it brings come in without scrolling the view.
   const QModelIndex p = l.widget.row("p");
   QTest::keyClick(&l.widget, Qt::Key_Home);
   QTest::keyClick(&l.widget, Qt::Key_Right);
   EXPECT_TRUE(l.widget.isExpanded(p));
   EXPECT_EQ(l.model->loads, names_t({"/", "/p"}));
   EXPECT_EQ(l.model->load_flags.back(), 0);
+  l.widget.reload_reasons.clear();
   l.widget.settle();
+  ASSERT_EQ(l.widget.reload_reasons.size(), 1u);
+  EXPECT_NE(l.widget.reload_reasons[0] & update_no_auto_scroll, 0u);
+  EXPECT_EQ(l.widget.engine_flags() & engine_no_auto_scroll, 0u);
   l.widget.collapse(l.widget.row("p"));
   l.widget.expand(l.widget.row("p"));
   l.widget.settle();

@@ -3,6 +3,7 @@
 
 #include "tests/views/view_actions.h"
 #include "views/dirtree/dirtree_actions.h"
+#include "views/filter/filtered_widget_update.h"
 #include "views/filter/standalone_dirtree_operations.h"
 
 #include <QAbstractItemModelTester>
@@ -87,6 +88,12 @@ bool recording_dirtree_widget_t::activate_items(filtered_widget_mixin_update_str
                                                 const dirtree_selection_t *, const std::vector<qstring> &paths)
 {
   return record(standalone_dirtree_open, strategy, paths);
+}
+
+bool recording_dirtree_widget_t::reload_model(filtered_widget_mixin_update_strategy_t &strategy)
+{
+  reload_reasons.push_back(strategy.reason);
+  return standalone_dirtree_widget_t::reload_model(strategy);
 }
 
 void register_tree_actions()

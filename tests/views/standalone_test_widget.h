@@ -62,6 +62,9 @@ public:
                     const std::vector<qstring> &paths) override;
   bool activate_items(filtered_widget_mixin_update_strategy_t *strategy, const dirtree_selection_t *entries,
                       const std::vector<qstring> &paths) override;
+  // The reason of every update applied, in order.
+  std::vector<uint32_t> reload_reasons;
+  bool reload_model(filtered_widget_mixin_update_strategy_t &strategy) override;
 
 private:
   bool record(uint32_t kind, filtered_widget_mixin_update_strategy_t *strategy, const std::vector<qstring> &paths);

@@ -75,8 +75,35 @@ DockWidget *test_widget_factory_t::new_dock_widget(QWidget *content, uint32_t fl
   return new DockWidget(content, flags);
 }
 
+namespace {
+
+// On a display without a window manager nothing activates a window that is shown: the OnDisplay suites' windows
+// and dialogs are activated when they show, as a desktop's window manager does.
+class window_activator_t : public QObject
+{
+public:
+  using QObject::QObject;
+
+protected:
+  bool eventFilter(QObject *watched, QEvent *event) override
+  {
+    if ( event->type() == QEvent::Show && watched->isWidgetType() )
+    {
+      auto *widget = static_cast<QWidget *>(watched);
+      const Qt::WindowType type = widget->windowType();
+      if ( widget->isWindow() && (type == Qt::Window || type == Qt::Dialog) )
+        widget->activateWindow();
+    }
+    return false;
+  }
+};
+
+} // namespace
+
 test_app_t::test_app_t(int &argc, char **argv) : app_t(argc, argv), window_(std::make_unique<test_main_window_t>())
 {
+  if ( platformName() == QLatin1String("xcb") )
+    installEventFilter(new window_activator_t(this));
   auto *area = new TopLevelDockArea;
   window_->setCentralWidget(area);
   set_top_level_dock_area(area);
