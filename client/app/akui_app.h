@@ -22,6 +22,7 @@
 #include <string>
 
 class akui_main_window_t;
+class arkive_listing_cache_t;
 class log_widget_t;
 
 // Internal errors of the application object.
@@ -194,6 +195,18 @@ public:
   // The opened file of that path (compared byte by byte), fetched with the user's opened files when the list is
   // stale; null when the file is not opened or the list could not be fetched.
   [[nodiscard]] const worklist_file_t *opened_file(const char *path);
+  // Server paths whose resolve is in progress.
+  qvector<qstring> merges_in_progress;
+  // Whether the path is in merges_in_progress (compared byte by byte).
+  [[nodiscard]] bool is_resolving(const char *path) const;
+  // Marks the opened files stale: the next opened_file fetches them again.
+  void mark_opened_files_stale();
+  // The cache of server folder listings, made at first use.
+  [[nodiscard]] arkive_listing_cache_t &listing_cache();
+  // Empties the listing cache; with refresh, every Arkive files view reloads.
+  void forget_listings(bool refresh);
+  // Frees the listing cache (the destructor's).
+  void destroy_listing_cache();
   // The results of the last search of the server's files.
   qvector<arkive_file_info_t> find_results;
   // The application's answer to the facade's events: clears or marks stale the caches they concern and marks
@@ -238,6 +251,7 @@ private:
   uint32_t log_messages_ = 0; // lines added to the Output window, for the breathing rule
   std::map<std::string, worklist_file_t> opened_files_; // by server path
   bool opened_files_stale_ = true;
+  std::unique_ptr<arkive_listing_cache_t> server_files_;
 };
 
 // The application object; null when none exists.
