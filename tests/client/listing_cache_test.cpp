@@ -6,6 +6,7 @@
 #include "client/app/akui_app.h"
 #include "repo/packets_sites.h"
 #include "tests/client/file_views_fixture.h"
+#include "tests/support/seeded_random.h"
 #include "ui/ui_action.h"
 #include "ui/ui_action_registry.h"
 
@@ -220,6 +221,82 @@ TEST_F(listing_cache_test_t, events_and_the_refresh_action_forget_the_listings)
   app().set_show_deleted_files(true);
   EXPECT_FALSE(app().listing_cache().has_folder("//depot")) << "toggling show deleted files";
   EXPECT_NE(app().pending_refresh_mask() & 1, 0u);
+}
+
+} // namespace
+
+namespace {
+
+arkive_file_info_t hostile_record(const std::string &path, int32_t last)
+{
+  arkive_file_info_t record;
+  record.path = qstring(path.data(), path.size());
+  record.site_revision = last;
+  record.last_revision = last;
+  return record;
+}
+
+TEST_F(listing_cache_test_t, hostile_names_in_a_listing_are_kept_as_text_and_looked_up_safely)
+{
+  const std::string long_name = "//h/" + std::string(5000, 'n');
+  const std::vector<std::pair<std::string, int32_t>> listed = {
+    {"//h/", 2},          {"//h/.", 2},           {"//h/..", 0},         {"//h/../../etc/passwd", 2},
+    {"//h/a\\..\\b", 2},  {"//h/ctl\x01\x1f", 2}, {"//h/bad\xc3\x28", 2}, {long_name, 2},
+    {"//h/dup", 2},       {"//h/dup", 3},         {"//h/same", 0},       {"//h/same", 2},
+    {"//elsewhere/x", 2}, {"", 2},
+  };
+  file_query_result_packet_t reply(GET_ARKIVE_FILES_RESULT);
+  for ( const auto &[path, last] : listed )
+    reply.files.push_back(hostile_record(path, last));
+  server.add_fault({server_fault_t::raw_reply, GET_ARKIVE_FILES, 0, RPC_OK, {packet_frame(reply)}});
+  qvector<arkive_file_info_t> records;
+  ASSERT_TRUE(fetch_folder_listing(&records, "//h", false));
+  EXPECT_EQ(records.size(), listed.size()) << "the server's records as they came";
+
+  EXPECT_EQ(find_arkive_file_info("//h/"), nullptr);
+  for ( const char *path : {"//h/.", "//h/a\\..\\b", "//h/ctl\x01\x1f", "//h/bad\xc3\x28"} )
+    EXPECT_NE(find_arkive_file_info(path), nullptr) << "a file record under its text";
+  EXPECT_EQ(find_arkive_file_info("//h/.."), nullptr) << "a folder record";
+  EXPECT_NE(find_arkive_file_info(long_name.c_str()), nullptr);
+  const arkive_file_info_t *dup = find_arkive_file_info("//h/dup");
+  ASSERT_NE(dup, nullptr);
+  EXPECT_EQ(dup->last_revision, 2) << "the first of two equal paths";
+  const arkive_file_info_t *same = find_arkive_file_info("//h/same");
+  ASSERT_NE(same, nullptr);
+  EXPECT_EQ(same->last_revision, 2) << "the file, never the folder of the same name";
+  for ( const char *path : {"//elsewhere/x", "//h/../../etc/passwd"} )
+    EXPECT_EQ(find_arkive_file_info(path), nullptr) << path << ": a record outside its folder is not filed there";
+}
+
+TEST_F(listing_cache_test_t, mutated_listing_replies_neither_crash_nor_hang)
+{
+  file_query_result_packet_t reply(GET_ARKIVE_FILES_RESULT);
+  for ( const char *path : {"//m/sub", "//m/a.txt", "//m/b.zdb"} )
+    reply.files.push_back(hostile_record(path, std::string_view(path) == "//m/sub" ? 0 : 2));
+  const frame_bytes_t valid = packet_frame(reply);
+  uint32_t state = 0x2545F491;
+  const int runs = seeded_runs(200);
+  for ( int run = 0; run < runs; ++run )
+  {
+    frame_bytes_t frame = valid;
+    // Only the body changes: the frame's length stays true, so the client never waits for bytes.
+    const int flips = 1 + int(next_random(&state) % 6);
+    for ( int i = 0; i < flips; ++i )
+      frame[5 + next_random(&state) % (frame.size() - 5)] = uint8_t(next_random(&state));
+    server.add_fault({server_fault_t::raw_reply, GET_ARKIVE_FILES, 0, RPC_OK, {frame}});
+    app().forget_listings(false);
+    qvector<arkive_file_info_t> records;
+    if ( fetch_folder_listing(&records, "//m", true) )
+      for ( const arkive_file_info_t &record : records )
+        (void)find_arkive_file_info(record.path.c_str());
+    if ( !app().has_usable_connection() )
+    {
+      app().set_connection(connect_alice());
+      ASSERT_TRUE(app().has_usable_connection());
+    }
+  }
+  app().forget_listings(false);
+  EXPECT_TRUE(fetch_folder_listing(nullptr, "//depot", false)) << "the connection still serves";
 }
 
 } // namespace
