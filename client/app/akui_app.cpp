@@ -5,6 +5,7 @@
 #include "client/app/client_actions.h"
 #include "client/app/client_config.h"
 #include "client/app/stored_desktop.h"
+#include "client/views/arkive_listing_cache.h"
 #include "core/directories.h"
 #include "core/environment.h"
 #include "core/registry.h"
@@ -54,6 +55,7 @@ akui_app_t::~akui_app_t()
   // The actions' QActions are children of this object: the registry goes first so that no action is left
   // pointing at a deleted QAction.
   actions_.clear();
+  destroy_listing_cache();
 }
 
 akui_app_t *akui_app()
@@ -341,7 +343,7 @@ void akui_app_t::set_show_deleted_files(bool value)
   if ( value == show_deleted_files_ )
     return;
   store_show_setting(&show_deleted_files_, value, show_deleted_value, "show_deleted_files");
-  refresh_widgets(uint64_t(1) << akui_kind_arkive_files, true);
+  forget_listings(true);
 }
 
 void akui_app_t::set_show_ignored_files(bool value)

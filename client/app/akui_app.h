@@ -24,6 +24,7 @@
 #include <string>
 
 class akui_main_window_t;
+class arkive_listing_cache_t;
 class log_widget_t;
 
 // Internal errors of the application object.
@@ -209,16 +210,27 @@ public:
   // The opened file of that path (compared byte by byte), fetched with the user's opened files when the list is
   // stale; null when the file is not opened or the list could not be fetched.
   [[nodiscard]] const worklist_file_t *opened_file(const char *path);
+  // Server paths whose resolve is in progress.
+  qvector<qstring> merges_in_progress;
+  // Whether the path is in merges_in_progress (compared byte by byte).
+  [[nodiscard]] bool is_resolving(const char *path) const;
+  // Marks the opened files stale: the next opened_file fetches them again.
+  void mark_opened_files_stale();
+  // The cache of server folder listings, made at first use.
+  [[nodiscard]] arkive_listing_cache_t &listing_cache();
+  // Empties the listing cache; with refresh, every Arkive files view reloads.
+  void forget_listings(bool refresh);
+  // Frees the listing cache (the destructor's).
+  void destroy_listing_cache();
   // The results of the last search of the server's files.
   qvector<arkive_file_info_t> find_results;
 
   // ---- File commands' state for the run ---------------------------------------------------------------------
-  // The server paths whose conflict resolution runs (client/views/conflict_resolution.cpp).
-  qvector<qstring> merges_in_progress;
   // The right side last chosen in "Diff against..." (2: the local file, 1: the revision below), kept for the
   // next one (client/commands/external_tools.cpp).
   uint16_t diff_any_choice = 2;
   int32_t diff_any_revision = 0;
+
   // The application's answer to the facade's events: clears or marks stale the caches they concern and marks
   // the views to refresh. Answers null: later listeners hear the event too.
   void *handle(uint64_t code, va_list va) override;
@@ -274,6 +286,7 @@ private:
   uint32_t log_messages_ = 0; // lines added to the Output window, for the breathing rule
   std::map<std::string, worklist_file_t> opened_files_; // by server path
   bool opened_files_stale_ = true;
+  std::unique_ptr<arkive_listing_cache_t> server_files_;
 };
 
 // The application object; null when none exists.

@@ -1,6 +1,8 @@
 // The application's answer to the facade's change events, and the cache of the user's opened files.
 #include "client/app/akui_app.h"
 
+#include "client/views/arkive_listing_cache.h"
+
 #include "repo/arkive_errors.h"
 
 namespace {
@@ -11,27 +13,25 @@ constexpr uint64_t arkive_files_kind = uint64_t(1) << akui_kind_arkive_files;
 
 void *akui_app_t::handle(uint64_t code, va_list va)
 {
-  const auto forget_opened_files = [this] {
-    opened_files_.clear();
-    opened_files_stale_ = true;
-  };
+  const auto forget_opened_files = [this] { mark_opened_files_stale(); };
   switch ( code )
   {
     case arkive_event_site_switched:
       connection_info();
       [[fallthrough]];
     case arkive_event_disconnected:
+      forget_listings(false);
       forget_opened_files();
       find_results.clear();
       break;
     case arkive_event_worklist_committed:
     case arkive_event_merge_finished:
-      refresh_widgets(arkive_files_kind, true);
+      forget_listings(true);
       forget_opened_files();
       break;
     case arkive_event_files_synced:
     case arkive_event_filters_set:
-      refresh_widgets(arkive_files_kind, true);
+      forget_listings(true);
       break;
     case arkive_event_files_migrated:
     case arkive_event_files_added:
@@ -44,6 +44,7 @@ void *akui_app_t::handle(uint64_t code, va_list va)
       break;
     case arkive_event_connected:
     {
+      forget_listings(false);
       const char *text = va_arg(va, const char *);
       server_text = text != nullptr ? text : "";
       break;
@@ -52,6 +53,40 @@ void *akui_app_t::handle(uint64_t code, va_list va)
       break;
   }
   return nullptr;
+}
+
+bool akui_app_t::is_resolving(const char *path) const
+{
+  for ( const qstring &resolving : merges_in_progress )
+    if ( resolving == path )
+      return true;
+  return false;
+}
+
+void akui_app_t::mark_opened_files_stale()
+{
+  opened_files_.clear();
+  opened_files_stale_ = true;
+}
+
+arkive_listing_cache_t &akui_app_t::listing_cache()
+{
+  if ( server_files_ == nullptr )
+    server_files_ = std::make_unique<arkive_listing_cache_t>(&facade);
+  return *server_files_;
+}
+
+void akui_app_t::forget_listings(bool refresh)
+{
+  if ( server_files_ != nullptr )
+    server_files_->clear();
+  if ( refresh )
+    refresh_widgets(arkive_files_kind, true);
+}
+
+void akui_app_t::destroy_listing_cache()
+{
+  server_files_.reset();
 }
 
 const worklist_file_t *akui_app_t::opened_file(const char *path)

@@ -7,6 +7,7 @@
 #include "client/app/options_dialog.h"
 #include "client/commands/file_command_rows.h"
 #include "client/views/about_dialog.h"
+#include "client/views/arkive_listing_cache.h"
 #include "core/internal_error.h"
 #include "ui/action_context.h"
 #include "ui/docks/dock_area.h"
@@ -28,6 +29,10 @@ namespace {
 constexpr int INTERR_STATE_OF_NON_CORE_ACTION = 40725;
 // The framework flag every connection and window row carries.
 constexpr uint32_t window_row_flags = 0x40000;
+// What the Refresh action reloads: the file trees (Arkive files, Local files, Worklists) and the File history
+// views.
+constexpr uint64_t file_tree_refresh = (uint64_t(1) << akui_kind_arkive_files) | (uint64_t(1) << akui_kind_local_files)
+                                     | (uint64_t(1) << akui_kind_worklists) | (uint64_t(1) << akui_kind_file_history);
 
 int always_enabled(ui_action_t *, ui_action_update_ctx_t *)
 {
@@ -111,6 +116,10 @@ std::vector<action_desc_t> build_table()
                             client_without_connection, 0,
                             (uint64_t(1) << akui_kind_arkive_files) | (uint64_t(1) << akui_kind_commits), "&Options",
                             "Open options dialog", nullptr));
+  action_desc_t refresh = client_row("rebuild_tree_structure", rebuild_tree_structure_activate, nullptr, 0, 0, 0,
+                                     file_tree_refresh, "Refresh", "Refresh", "icons/actions/rebuild_tree_structure.svg");
+  refresh.widget_classes = widget_class_file_tree;
+  rows.push_back(refresh);
   for ( const action_desc_t &desc : file_command_action_descs() )
     rows.push_back(desc);
   append_chooser_rows(&rows);

@@ -157,12 +157,6 @@ qvector<qstring> &merges_in_progress()
   return akui_app()->merges_in_progress;
 }
 
-bool is_resolving(const char *path)
-{
-  const qvector<qstring> &paths = merges_in_progress();
-  return std::any_of(paths.begin(), paths.end(), [path](const qstring &p) { return p == path; });
-}
-
 void merge_finished(int code, const char *path)
 {
   const qstring finished = path; // path may be an entry of the list
@@ -224,7 +218,7 @@ void resolve_selected_files(const selected_files_t &files, int method)
   for ( const selected_file_t &file : files )
   {
     const char *path = file.path.c_str();
-    if ( is_resolving(path) )
+    if ( akui_app()->is_resolving(path) )
     {
       log_printf("%s: already resolving\n", path);
       continue;

@@ -11,11 +11,9 @@ struct ui_action_activation_ctx_t;
 struct ui_action_update_ctx_t;
 class ui_action_t;
 
-// The server paths whose resolve runs; a path is in it from the start of its resolve to its
-// merge_finished. GUI thread only.
+// The application's server paths whose resolve runs; a path is in it from the start of its resolve to its
+// merge_finished (akui_app_t::is_resolving asks). GUI thread only.
 [[nodiscard]] qvector<qstring> &merges_in_progress();
-// Whether the path's resolve runs.
-[[nodiscard]] bool is_resolving(const char *path);
 // Ends a resolve: the facade's event 10 with (code, path), a refresh of the file views and the worklists,
 // and the path leaves merges_in_progress.
 void merge_finished(int code, const char *path);

@@ -29,7 +29,8 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
   std::vector<std::string> expected;
   for ( const action_desc_t &desc : log_widget_action_descs() )
     expected.emplace_back(desc.name);
-  for ( const char *name : {"about", "quit_akui", "logoff", "logon", "open_log_widget", "options"} )
+  for ( const char *name : {"about", "quit_akui", "logoff", "logon", "open_log_widget", "options",
+                            "rebuild_tree_structure"} )
     expected.emplace_back(name);
   for ( const action_desc_t &desc : file_command_action_descs() )
     expected.emplace_back(desc.name);

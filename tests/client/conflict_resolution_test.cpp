@@ -141,7 +141,7 @@ TEST_F(conflict_resolution_test_t, a_plain_file_is_merged_by_its_program_and_res
   test_selection_view_t view(akui_kind_arkive_files);
   view.selection = {conflicted("//depot/a.txt")};
   EXPECT_EQ(activate("resolve_interactive", view), 0);
-  EXPECT_TRUE(is_resolving("//depot/a.txt"));
+  EXPECT_TRUE(akui_app()->is_resolving("//depot/a.txt"));
   ASSERT_TRUE(pump_until([] { return merges_in_progress().empty(); }));
   const std::vector<std::string> lines = lines_of(read_file(record));
   ASSERT_EQ(lines.size(), 6u);

@@ -790,30 +790,56 @@ reply_t server_repository_t::get_arkive_files(server_session_t &session, const r
   auto reply = std::make_unique<file_query_result_packet_t>(GET_ARKIVE_FILES_RESULT);
   for ( const qstring &pattern : body.patterns )
   {
-    bool found = false;
+    // "folder/*" lists the folder's own entries: its subfolders first (records with last revision 0), then
+    // its files; any other pattern names files alone.
+    const std::string_view text = pattern.view();
+    const bool folder_pattern = text.ends_with("/*");
+    const std::string prefix(folder_pattern ? text.substr(0, text.size() - 1) : std::string_view());
+    std::set<std::string> subfolders;
+    std::vector<arkive_file_info_t> found;
     for ( const auto &[path, file] : files_ )
     {
-      if ( !server_path_matches(str(pattern), path) || ((body.options & 1) == 0 && file.deleted()) )
+      if ( (body.options & 1) == 0 && file.deleted() )
+        continue;
+      if ( folder_pattern )
+      {
+        if ( !path.starts_with(prefix) || path.size() == prefix.size() )
+          continue;
+        if ( const size_t slash = path.find('/', prefix.size()); slash != std::string::npos )
+        {
+          subfolders.insert(path.substr(0, slash));
+          continue;
+        }
+      }
+      else if ( !server_path_matches(str(pattern), path) )
         continue;
       int32_t held = 0;
       if ( site != nullptr )
         if ( const auto h = site->held.find(path); h != site->held.end() )
           held = h->second;
-      // -2: every revision, one record each.
+      // -2: every revision; -3: the one the site holds, the last one when it holds none.
       if ( body.revision == -2 )
       {
         for ( int32_t revision = 1; revision <= file.last(); ++revision )
-          reply->files.push_back(file_record(path, revision, held));
-        found = true;
+          found.push_back(file_record(path, revision, held));
         continue;
       }
-      const int32_t listed = body.revision == -3 ? held : body.revision == -1 ? file.last() : body.revision;
+      const int32_t listed = body.revision == -3 ? (held != 0 ? held : file.last())
+                           : body.revision == -1 ? file.last()
+                                                 : body.revision;
       if ( listed < 1 || listed > file.last() )
         continue;
-      reply->files.push_back(file_record(path, listed, held));
-      found = true;
+      found.push_back(file_record(path, listed, held));
     }
-    if ( !found )
+    for ( const std::string &folder : subfolders )
+    {
+      arkive_file_info_t info;
+      info.path = qtext(folder);
+      reply->files.push_back(std::move(info));
+    }
+    for ( arkive_file_info_t &info : found )
+      reply->files.push_back(std::move(info));
+    if ( found.empty() && subfolders.empty() )
       reply->messages.push_back(message(43, str(pattern)));
   }
   return reply;
