@@ -670,7 +670,8 @@ void chooser_widget_t::load_cached_rows(row_cache_t *cache)
 {
   row_inodes_.clear();
   const uint64_t count = row_count();
-  // The map's nodes first, side by side, then the texts: walks of the cache in key order stay in few pages.
+  // The rows first, side by side, then the texts: walks of the cache in key order stay in few pages.
+  cache->reserve(cache->size() + size_t(count));
   for ( uint64_t row = 0; row < count; ++row )
     (void)cache->emplace_hint(cache->end(), std::piecewise_construct, std::forward_as_tuple(row),
                               std::forward_as_tuple());

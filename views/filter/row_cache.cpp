@@ -71,6 +71,13 @@ void row_cache_t::shrink_to_fit()
   rows_.shrink_to_fit();
 }
 
+void row_cache_t::reserve(size_t rows)
+{
+  rows_.reserve(rows);
+  if ( 2 * rows > slots_.size() )
+    rebuild_index(rows);
+}
+
 void row_cache_t::rebuild_index(size_t rows)
 {
   // Grows in powers of two, so that adding n rows one by one rebuilds O(log n) times.

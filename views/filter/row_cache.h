@@ -49,6 +49,9 @@ public:
   void clear();
   // Gives back the room that growing left unused (after a bulk load).
   void shrink_to_fit();
+  // Makes room for that many rows in all: a bulk load of a known count then neither moves the rows nor
+  // rebuilds the index as it grows.
+  void reserve(size_t rows);
 
 private:
   // The slot that holds the key, or the empty slot where it would go.
