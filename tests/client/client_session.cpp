@@ -11,6 +11,7 @@
 #include "core/registry.h"
 #include "tests/ui/app/desktop_views.h"
 #include "ui/docks/desktop_widgets.h"
+#include "ui/log_widget.h"
 
 #include <gtest/gtest.h>
 
@@ -65,5 +66,8 @@ int run_client_session(int &argc, char **argv)
     session = {};
     app.delete_wait_dialog();
   }
+  // An Output window that no dock took over (a test closed its dock) is still the session's, as in the program.
+  if ( log_widget_t *left = app.log_widget(); left != nullptr && left->parent() == nullptr )
+    delete left;
   return result;
 }
