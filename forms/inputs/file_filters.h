@@ -19,19 +19,19 @@ struct file_filter_t
 };
 
 // The working state of one file request. Promises: filters keep their insertion order, the first being the
-// one a dialog selects at first; a pattern added from a single specification is listed once, compared without
+// one a dialog selects at first; a pattern added from a single filter text is listed once, compared without
 // ASCII letter case.
 struct file_filter_list_t
 {
   std::vector<file_filter_t> filters;
   std::string default_name;     // the file-name part of a default path
   std::string default_folder;   // its directory part ("." when it has none)
-  bool default_is_name = false; // the last single specification added was a plain file name, not a mask
+  bool default_is_name = false; // the last single filter text added was a plain file name, not a mask
 
   // Adds a filter text (null counts as empty): pairs of description and ';'-separated patterns when it holds
-  // a '|' (a last token without partner and a trailing '|' are ignored); otherwise one specification: a mask
+  // a '|' (a last token without partner and a trailing '|' are ignored); otherwise one filter text: a mask
   // ('*' or '?') taken as it is, or a default path whose extension gives the pattern ("*.*" and "All files"
-  // without one). A single specification describes itself by its extension ("*.txt": "TXT files") and joins
+  // without one). A single filter text describes itself by its extension ("*.txt": "TXT files") and joins
   // a filter that holds its pattern already, lending it its description when that filter has none.
   void add_spec(const char *text);
   // The first filter holding the pattern, compared with ASCII letter case ignored; null when none does.

@@ -14,7 +14,7 @@
 
 namespace {
 
-// The Qt filter text of the list after the specifications were added in order.
+// The Qt filter text of the list after the filter texts were added in order.
 std::string qt_filter_of(const std::vector<const char *> &specs, file_filter_list_t *list_out = nullptr)
 {
   file_filter_list_t list;
@@ -27,7 +27,7 @@ std::string qt_filter_of(const std::vector<const char *> &specs, file_filter_lis
   return std::string(text.view());
 }
 
-TEST(FileFilters, SpecificationsBecomeQtFilters)
+TEST(FileFilters, FilterTextsBecomeQtFilters)
 {
   struct row_t
   {
@@ -86,7 +86,7 @@ TEST(FileFilters, DefaultPathGivesFolderAndName)
     EXPECT_EQ(list.default_folder, row.folder);
     EXPECT_EQ(list.default_name, row.name);
   }
-  // The latest single specification decides whether a name is given.
+  // The latest single filter text decides whether a name is given.
   file_filter_list_t list;
   list.add_spec("/home/ann/report.txt");
   list.add_spec("*.log");
