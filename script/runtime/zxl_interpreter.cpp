@@ -65,6 +65,40 @@ inline bool poll_cancels(zxl_context_t *c)
   return *c->cancelled || (ui_callback != nullptr && ui_callback(uicb_script_cancelled) != 0);
 }
 
+// The polls of the instructions after the first of a fused run of `count` (the first was polled before its
+// dispatch), asked before any of them runs: the pieces only touch the function's own LONG slots, which no
+// poll can see. 0 when none cancels, else the place (1 up) of the instruction whose poll cancelled.
+uint32_t fused_polls(zxl_context_t *c, uint32_t count)
+{
+  for ( uint32_t k = 1; k < count; ++k )
+    if ( poll_cancels(c) )
+      return k;
+  return 0;
+}
+
+// The LONG result of a binary operator the fast handlers take on two LONGs (wrapping arithmetic, signed
+// comparisons); false for any other opcode.
+inline bool long_binary(uint8_t op, int64_t left, int64_t right, int64_t *out)
+{
+  const uint64_t l = uint64_t(left), r = uint64_t(right);
+  switch ( op )
+  {
+  case ZOP_ADD: *out = int64_t(l + r); return true;
+  case ZOP_SUB: *out = int64_t(l - r); return true;
+  case ZOP_MUL: *out = int64_t(l * r); return true;
+  case ZOP_BOR: *out = int64_t(l | r); return true;
+  case ZOP_BAND: *out = int64_t(l & r); return true;
+  case ZOP_BXOR: *out = int64_t(l ^ r); return true;
+  case ZOP_EQ: *out = left == right; return true;
+  case ZOP_NE: *out = left != right; return true;
+  case ZOP_LE: *out = left <= right; return true;
+  case ZOP_GE: *out = left >= right; return true;
+  case ZOP_LT: *out = left < right; return true;
+  case ZOP_GT: *out = left > right; return true;
+  default: return false;
+  }
+}
+
 // The position a new mark or a popped mark must keep: within the current function's values.
 uint32_t pop_mark(zxl_context_t *c)
 {
@@ -800,6 +834,17 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     c->wait_counter = wait;                                                                                    \
     goto *dispatch[op];                                                                                        \
   } while ( 0 )
+// Counts the instructions after the first of a fused run for the wait box.
+#define ZXL_COUNT(extra)                                                                                       \
+  do                                                                                                           \
+  {                                                                                                            \
+    if ( engine->wait_box_shown == 0 && (wait += (extra)) > 100 )                                              \
+    {                                                                                                          \
+      count_wait(c, engine);                                                                                   \
+      wait = 0;                                                                                                \
+    }                                                                                                          \
+    c->wait_counter = wait;                                                                                    \
+  } while ( 0 )
 // Polls (in a polling run), then dispatches the next instruction. The fast handlers end with this rather than
 // `continue`, so each has a dispatch jump of its own (far better predicted than one shared jump). A pc at the
 // end of the code goes through the loop head, which fails it.
@@ -832,6 +877,114 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     {
       const uint32_t k = op & 15u;
       zxl_value_t *slot = op < ZOP_PUSH_ARG_S ? local_slot(c, k) : arg_slot(c, k);
+      // Common sequences that start with a LONG variable run as one: "PUSH a; PUSH b; operator" with the
+      // result pushed, branched on (JMP_FALSE, JMP_TRUE) or popped into a local, and "PUSH a; INC/DEC_LOCAL
+      // x; POP". Each instruction in them is still polled and counted; a cancel between them leaves the
+      // stack and pc as the single steps would. Anything out of the ordinary runs step by step.
+      if ( slot->kind == ZK_LONG && uint64_t(pc) + 2 <= code_length && c->stack.size() + 2 < ZXL_MAX_VALUES )
+      {
+        const int64_t left = slot->i;
+        const size_t depth = c->stack.size();
+        const uint8_t second = code[pc];
+        uint32_t operand = k;
+        int64_t right = 0;
+        bool have_right = false;
+        if ( second >= ZOP_PUSH_SMALL && second < ZOP_PUSH_SMALL + 16 )
+        {
+          right = second - ZOP_PUSH_SMALL;
+          have_right = true;
+        }
+        else if ( second >= ZOP_PUSH_LOCAL_S && second < ZOP_PUSH_ARG_S + 16 )
+        {
+          operand = second & 15u;
+          const uint64_t position = uint64_t(second < ZOP_PUSH_ARG_S ? c->locals_base : c->arg_base) + operand;
+          if ( position < depth && c->stack[size_t(position)].kind == ZK_LONG )
+          {
+            right = c->stack[size_t(position)].i;
+            have_right = true;
+          }
+        }
+        int64_t value = 0;
+        if ( have_right && long_binary(code[pc + 1], left, right, &value) )
+        {
+          const uint32_t after = pc + 2; // the instruction that takes the result, if it is one of ours
+          const uint8_t taker = after < code_length ? code[after] : uint8_t(ZOP_NOP);
+          uint32_t count = 3;
+          int64_t target = after;
+          zxl_value_t *into = nullptr;
+          if ( (taker == ZOP_JMP_FALSE || taker == ZOP_JMP_TRUE) && uint64_t(after) + 5 <= code_length )
+          {
+            int32_t offset;
+            std::memcpy(&offset, code + after + 1, 4);
+            target = int64_t(after) + 5 + ((value != 0) == (taker == ZOP_JMP_TRUE) ? offset : 0);
+            if ( target >= 0 && target < int64_t(code_length) )
+              count = 4;
+            else
+              target = after;
+          }
+          else if ( taker >= ZOP_POP_LOCAL_S && taker < ZOP_POP_LOCAL_S + 16 )
+          {
+            const uint64_t position = uint64_t(c->locals_base) + (taker & 15u);
+            if ( position < depth && c->stack[size_t(position)].kind != ZK_REF )
+            {
+              into = &c->stack[size_t(position)];
+              operand = taker & 15u;
+              target = after + 1;
+              count = 4;
+            }
+          }
+          if ( c->polls )
+          {
+            if ( const uint32_t done = fused_polls(c, count) )
+            {
+              if ( done == 3 )
+              {
+                push_long(c, value);
+              }
+              else
+              {
+                push_long(c, left);
+                if ( done == 2 )
+                  push_long(c, right);
+              }
+              c->pc = pc - 1 + done;
+              goto cancelled;
+            }
+          }
+          c->operand = operand;
+          if ( into != nullptr )
+            zxl_value_replace(into, zxl_long(value));
+          else if ( count == 3 )
+            push_long(c, value);
+          pc = uint32_t(target);
+          c->pc = pc;
+          ZXL_COUNT(count - 1);
+          ZXL_NEXT();
+        }
+        if ( (second == ZOP_INC_LOCAL_B || second == ZOP_DEC_LOCAL_B) && uint64_t(pc) + 3 <= code_length &&
+             code[pc + 2] == ZOP_POP )
+        {
+          const uint64_t position = uint64_t(c->locals_base) + code[pc + 1];
+          if ( position < depth && c->stack[size_t(position)].kind == ZK_LONG )
+          {
+            zxl_value_t *stepped = &c->stack[size_t(position)];
+            const uint32_t done = c->polls ? fused_polls(c, 3) : 0;
+            if ( done != 1 )
+              stepped->i = int64_t(uint64_t(stepped->i) + (second == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
+            if ( done != 0 )
+            {
+              push_long(c, left);
+              c->pc = done == 1 ? pc : pc + 2;
+              goto cancelled;
+            }
+            c->operand = code[pc + 1];
+            pc += 3;
+            c->pc = pc;
+            ZXL_COUNT(2);
+            ZXL_NEXT();
+          }
+        }
+      }
       if ( slot->kind == ZK_REF || !zxl_kind_valid(slot->kind) || c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
       c->operand = k;
@@ -918,22 +1071,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       const zxl_value_t &right = c->stack.back();
       if ( left.kind != ZK_LONG || right.kind != ZK_LONG )
         goto generic;
-      const uint64_t l = uint64_t(left.i), r = uint64_t(right.i);
-      switch ( op )
-      {
-      case ZOP_ADD: left.i = int64_t(l + r); break;
-      case ZOP_SUB: left.i = int64_t(l - r); break;
-      case ZOP_MUL: left.i = int64_t(l * r); break;
-      case ZOP_BOR: left.i = int64_t(l | r); break;
-      case ZOP_BAND: left.i = int64_t(l & r); break;
-      case ZOP_BXOR: left.i = int64_t(l ^ r); break;
-      case ZOP_EQ: left.i = left.i == right.i; break;
-      case ZOP_NE: left.i = left.i != right.i; break;
-      case ZOP_LE: left.i = left.i <= right.i; break;
-      case ZOP_GE: left.i = left.i >= right.i; break;
-      case ZOP_LT: left.i = left.i < right.i; break;
-      default: left.i = left.i > right.i; break; // GT
-      }
+      (void)long_binary(op, left.i, right.i, &left.i);
       c->stack.pop_back();
       ZXL_NEXT();
     }
@@ -1623,5 +1761,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
 #undef ZXL_PUSH_LONG
 #undef ZXL_NEXT
 #undef ZXL_DISPATCH
+#undef ZXL_COUNT
 #undef ZXL_RELOAD
 }
