@@ -137,6 +137,20 @@ void push_long(zxl_context_t *c, int64_t v)
 {
   c->stack.emplace_back().i = v;
 }
+// Makes a slot LONG v in place, releasing what it held after the slot is settled.
+void set_long(zxl_value_t *slot, int64_t v)
+{
+  if ( zxl_value_owns(*slot) )
+  {
+    zxl_value_replace(slot, zxl_long(v));
+    return;
+  }
+  slot->kind = ZK_LONG;
+  slot->str_len = 0;
+  slot->spare = 0;
+  slot->index = 0;
+  slot->i = v;
+}
 void push_short_string(zxl_context_t *c, std::string_view bytes)
 {
   zxl_short_string_into(&c->stack.emplace_back(), bytes);
@@ -155,10 +169,16 @@ void fill_defaults(zxl_context_t *c, size_t *count, size_t params, const qvector
     c->stack.push_back(zxl_value_share(defaults[i], 283));
 }
 
+// zxl_tables_generation, read through the context's engine.
+inline uint64_t tables_generation(const zxl_context_t *c)
+{
+  return c->engine->tables_generation.load(std::memory_order_acquire);
+}
+
 // The function at index a, or null; remembered in the context while the tables stay as they are.
 zxl_function_t *function_record(zxl_context_t *c, int32_t a)
 {
-  const uint64_t generation = zxl_tables_generation();
+  const uint64_t generation = tables_generation(c);
   zxl_lookup_cache_t::function_entry_t &entry = c->lookups.functions[uint32_t(a) % std::size(c->lookups.functions)];
   if ( entry.generation == generation && entry.index == a )
     return entry.function;
@@ -339,7 +359,7 @@ int call_index(zxl_context_t *c, int32_t a, zxl_value_t *scratch, bool *native_d
 // A getattr or setattr method of the class or its parents, class 0 excepted; -1 when none.
 int32_t class_hook(zxl_context_t *c, int32_t class_index, bool setter)
 {
-  const uint64_t generation = zxl_tables_generation();
+  const uint64_t generation = tables_generation(c);
   zxl_lookup_cache_t::hook_entry_t &entry = c->lookups.hooks[uint32_t(class_index) % std::size(c->lookups.hooks)];
   if ( entry.generation != generation || entry.class_index != class_index )
   {
@@ -372,7 +392,7 @@ int32_t class_method(zxl_context_t *c, int32_t class_index, std::string_view nam
   uint32_t hash = uint32_t(class_index) * 0x9E3779B1u;
   for ( const char ch : name )
     hash = (hash ^ uint8_t(ch)) * 0x01000193u;
-  const uint64_t generation = zxl_tables_generation();
+  const uint64_t generation = tables_generation(c);
   zxl_lookup_cache_t::method_entry_t &entry = c->lookups.methods[(hash >> 16) % std::size(c->lookups.methods)];
   if ( entry.generation == generation && entry.class_index == class_index && entry.length == name.size() &&
        std::memcmp(entry.name, name.data(), name.size()) == 0 )
@@ -800,6 +820,10 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     dispatch[ZOP_CALL_FUNC_S + k] = &&op_call_func;
   dispatch[ZOP_CALL_FUNC_B] = dispatch[ZOP_CALL_FUNC_W] = &&op_call_func;
   dispatch[ZOP_POP] = &&op_pop;
+  dispatch[ZOP_RESERVE] = &&op_reserve;
+  dispatch[ZOP_GET_ATTR] = &&op_get_attr;
+  dispatch[ZOP_SET_ATTR_POP] = &&op_set_attr_pop;
+  dispatch[ZOP_CALL_METHOD] = &&op_call_method;
   dispatch[ZOP_PUSH_STR] = &&op_push_str;
   dispatch[ZOP_MARK] = dispatch[ZOP_MARK_BELOW] = &&op_mark;
   dispatch[ZOP_RET] = &&op_ret;
@@ -953,7 +977,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           }
           c->operand = operand;
           if ( into != nullptr )
-            zxl_value_replace(into, zxl_long(value));
+            set_long(into, value);
           else if ( count == 3 )
             push_long(c, value);
           pc = uint32_t(target);
@@ -1111,6 +1135,98 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       else
         drop_to(c, c->stack.size() - 1);
       return true;
+
+    op_reserve:
+    {
+      if ( uint64_t(pc) + 2 > code_length )
+        goto generic;
+      uint16_t count;
+      std::memcpy(&count, code + pc, 2);
+      if ( c->stack.size() + count > ZXL_MAX_VALUES )
+        goto generic;
+      c->stack.resize(c->stack.size() + count);
+      pc += 2;
+      c->pc = pc;
+      ZXL_NEXT();
+    }
+    // The member instructions on an object with a STRING name and no hook in the way; the rest (conversions,
+    // hooks, failures) is the general decoder's.
+    op_get_attr:
+    {
+      const size_t depth = c->stack.size();
+      if ( depth < size_t(c->arg_base) + 2 )
+        goto generic;
+      zxl_value_t *top = &c->stack[depth - 1];
+      zxl_value_t *object = top - 1;
+      if ( top->kind != ZK_STRING || object->kind != ZK_OBJECT )
+        goto generic;
+      const zxl_value_t *attr = zxl_find_attr(object->object, zxl_string_view(*top));
+      if ( attr == nullptr || !zxl_kind_valid(attr->kind) )
+        goto generic;
+      const zxl_value_t name = top->str_len == ZXL_HEAP_STRING ? *top : zxl_long(0);
+      c->stack.pop_back();
+      zxl_value_replace(object, zxl_value_owns(*attr) ? zxl_value_share_owned(*attr) : *attr);
+      zxl_value_release(name);
+      ZXL_NEXT();
+    }
+    op_set_attr_pop:
+    {
+      const size_t depth = c->stack.size();
+      if ( depth < size_t(c->arg_base) + 3 )
+        goto generic;
+      zxl_value_t *top = &c->stack[depth - 1];
+      zxl_value_t *object = top - 1;
+      if ( top->kind != ZK_STRING || object->kind != ZK_OBJECT || !zxl_kind_valid(top[-2].kind) ||
+           class_hook(c, object->object->class_index, true) >= 0 )
+        goto generic;
+      const std::string_view member = zxl_string_view(*top);
+      zxl_value_t *attr = zxl_find_attr(object->object, member);
+      if ( attr == nullptr )
+        attr = zxl_attr_slot(object->object, member);
+      else if ( attr->kind == ZK_REF )
+        goto generic;
+      // As the general path: name and object leave the stack (held until the write is done), the value is
+      // copied in and dropped.
+      const zxl_value_t name = top->str_len == ZXL_HEAP_STRING ? *top : zxl_long(0);
+      const zxl_value_t held = *object;
+      c->stack.truncate(depth - 2);
+      const int status = zxl_value_copy(attr, &c->stack.back());
+      if ( status == 0 )
+        drop_to(c, depth - 3);
+      else
+        zxl_raise_current(c);
+      zxl_value_release(held);
+      zxl_value_release(name);
+      if ( status != 0 )
+        goto search;
+      ZXL_NEXT();
+    }
+    op_call_method:
+    {
+      const size_t depth = c->stack.size();
+      if ( depth < size_t(c->arg_base) + 2 )
+        goto generic;
+      zxl_value_t *top = &c->stack[depth - 1];
+      zxl_value_t *object = top - 1;
+      if ( top->kind != ZK_STRING || object->kind != ZK_OBJECT || c->marks.empty() ||
+           c->marks.back() < c->arg_base || c->marks.back() >= depth - 1 )
+        goto generic;
+      const int32_t method = class_method(c, object->object->class_index, zxl_string_view(*top));
+      if ( method < 0 )
+        goto generic;
+      // The object moves down to the mark: it is the method's first argument.
+      const zxl_value_t name = top->str_len == ZXL_HEAP_STRING ? *top : zxl_long(0);
+      const zxl_value_t held = *object;
+      c->stack.truncate(depth - 2);
+      zxl_value_release(name);
+      insert_value(c, c->marks.back(), held);
+      bool native_done = false;
+      ZXL_CHECK(call_index(c, method, &scratch.v, &native_done));
+      if ( native_done )
+        ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
+      ZXL_RELOAD();
+      ZXL_NEXT();
+    }
 
     generic:
       uint32_t n = 0;
