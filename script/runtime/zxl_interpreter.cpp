@@ -48,10 +48,12 @@ int64_t now_seconds()
 }
 
 // Every 100 instructions: shows the wait box once a run with a start time has been going over 2 seconds.
-void count_wait(zxl_context_t *c, zxl_engine_t *engine)
+void count_wait(zxl_context_t *c)
 {
+  zxl_engine_t *engine = c->engine;
   c->wait_counter = 0;
-  if ( engine->run_start != -1 && c->main_thread && now_seconds() - engine->run_start > 2 )
+  if ( engine->wait_box_shown == 0 && engine->run_start != -1 && c->main_thread &&
+       now_seconds() - engine->run_start > 2 )
   {
     ui_message(msg_kind_wait_show, "Running ZXL script");
     engine->wait_box_shown = 1;
@@ -133,8 +135,10 @@ void insert_value(zxl_context_t *c, size_t index, const zxl_value_t value)
 
 // Pushes LONG v, or a short STRING of these bytes, built in the new slot itself: a value built aside with narrow
 // stores and then copied in whole stalls store forwarding.
-void push_long(zxl_context_t *c, int64_t v)
+inline void push_long(zxl_context_t *c, int64_t v)
 {
+  if ( c->stack.size() == c->stack.capacity() )
+    c->stack.reserve(c->stack.size() + 1);
   c->stack.emplace_back().i = v;
 }
 // Makes a slot LONG v in place, releasing what it held after the slot is settled.
@@ -241,6 +245,18 @@ int enter_function(zxl_context_t *c, int32_t a)
   uint32_t w = 0;
   if ( f != nullptr && activate(f) )
   {
+    // The common call: a body, a sound mark, exactly the parameters given and room for a frame. Anything
+    // else goes through the full checks below, which fail it as they should.
+    const size_t depth = c->stack.size();
+    if ( !f->body.empty() && !c->marks.empty() && c->frames.size() < ZXL_MAX_FRAMES )
+    {
+      w = c->marks.back();
+      if ( w >= c->arg_base && w <= depth && depth - w == size_t(std::max(f->param_count, 0)) )
+      {
+        c->marks.pop_back();
+        goto enter;
+      }
+    }
     // Held, the function cannot be redefined under the call: no lock is needed to check it. A failed check
     // (an error code, or a thrown internal error or allocation failure) gives the activation back.
     struct held_t
@@ -265,6 +281,7 @@ int enter_function(zxl_context_t *c, int32_t a)
     if ( !activate(f) )
       return fail_text(40, f->name.c_str());
   }
+enter:
   c->frames.push_back({c->function, c->pc, c->arg_base, c->locals_base});
   c->arg_base = w;
   c->locals_base = uint32_t(c->stack.size());
@@ -724,7 +741,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
   if ( c->polls )
     zxl_active_cancel() = c->cancelled;
 
-  zxl_engine_t *engine = c->engine;
+  const bool polls = c->polls;
   const size_t entry = c->frames.size();
   // The interpreter's registers (see ZXL_RELOAD).
   uint8_t op = 0;
@@ -832,10 +849,12 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
                       ZOP_LT, ZOP_GT} )
     dispatch[binary] = &&op_long_binary;
 
-// The fast handlers keep the program counter, the code and the wait count in locals. Every change of pc or
-// of the count is also stored in the context at once (a store costs nothing on the chain from one instruction
-// to the next, a load of what was just stored does), so the context is always current for the general decoder,
-// failures, calls and nested runs; after a call or return the locals are read back from it.
+// The fast handlers keep the program counter, the code and the wait count in locals. Every change of pc is
+// also stored in the context at once (a store costs nothing on the chain from one instruction to the next, a
+// load of what was just stored does), so the context is always current for failures, calls and nested runs.
+// The wait count goes back to the context (ZXL_SYNC) wherever the fast handlers hand over: to the general
+// decoder, a call or return, the loop head, a failure or a cancel; after a call or return the locals are
+// read back from it.
 #define ZXL_RELOAD()                                                                                           \
   do                                                                                                           \
   {                                                                                                            \
@@ -844,30 +863,29 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     code_length = c->code_length;                                                                              \
     wait = c->wait_counter;                                                                                    \
   } while ( 0 )
+#define ZXL_SYNC() (c->wait_counter = wait)
 // Fetches the instruction at pc, counts it for the wait box and jumps to its handler.
 #define ZXL_DISPATCH()                                                                                         \
   do                                                                                                           \
   {                                                                                                            \
     op = code[pc++];                                                                                           \
     c->pc = pc;                                                                                                \
-    if ( engine->wait_box_shown == 0 && ++wait > 100 )                                                         \
+    if ( ++wait > 100 )                                                                                        \
     {                                                                                                          \
-      count_wait(c, engine);                                                                                   \
+      count_wait(c);                                                                                           \
       wait = 0;                                                                                                \
     }                                                                                                          \
-    c->wait_counter = wait;                                                                                    \
     goto *dispatch[op];                                                                                        \
   } while ( 0 )
 // Counts the instructions after the first of a fused run for the wait box.
 #define ZXL_COUNT(extra)                                                                                       \
   do                                                                                                           \
   {                                                                                                            \
-    if ( engine->wait_box_shown == 0 && (wait += (extra)) > 100 )                                              \
+    if ( (wait += (extra)) > 100 )                                                                             \
     {                                                                                                          \
-      count_wait(c, engine);                                                                                   \
+      count_wait(c);                                                                                           \
       wait = 0;                                                                                                \
     }                                                                                                          \
-    c->wait_counter = wait;                                                                                    \
   } while ( 0 )
 // Polls (in a polling run), then dispatches the next instruction. The fast handlers end with this rather than
 // `continue`, so each has a dispatch jump of its own (far better predicted than one shared jump). A pc at the
@@ -876,16 +894,22 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
   do                                                                                                           \
   {                                                                                                            \
     if ( pc >= code_length )                                                                                   \
+    {                                                                                                          \
+      ZXL_SYNC();                                                                                              \
       goto head;                                                                                               \
-    if ( c->polls && poll_cancels(c) )                                                                         \
+    }                                                                                                          \
+    if ( polls && poll_cancels(c) )                                                                            \
+    {                                                                                                          \
+      ZXL_SYNC();                                                                                              \
       goto cancelled;                                                                                          \
+    }                                                                                                          \
     ZXL_DISPATCH();                                                                                            \
   } while ( 0 )
 
   for ( ;; )
   {
   head:
-    if ( c->polls && poll_cancels(c) )
+    if ( polls && poll_cancels(c) )
       goto cancelled;
     if ( c->pc >= c->code_length )
       interr(276);
@@ -957,7 +981,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
               count = 4;
             }
           }
-          if ( c->polls )
+          if ( polls )
           {
             if ( const uint32_t done = fused_polls(c, count) )
             {
@@ -972,6 +996,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
                   push_long(c, right);
               }
               c->pc = pc - 1 + done;
+              ZXL_SYNC();
               goto cancelled;
             }
           }
@@ -992,13 +1017,14 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           if ( position < depth && c->stack[size_t(position)].kind == ZK_LONG )
           {
             zxl_value_t *stepped = &c->stack[size_t(position)];
-            const uint32_t done = c->polls ? fused_polls(c, 3) : 0;
+            const uint32_t done = polls ? fused_polls(c, 3) : 0;
             if ( done != 1 )
               stepped->i = int64_t(uint64_t(stepped->i) + (second == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
             if ( done != 0 )
             {
               push_long(c, left);
               c->pc = done == 1 ? pc : pc + 2;
+              ZXL_SYNC();
               goto cancelled;
             }
             c->operand = code[pc + 1];
@@ -1103,6 +1129,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     {
       const uint32_t n = op < 128 ? op & 15u : op == ZOP_CALL_FUNC_B ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
       bool native_done = false;
+      ZXL_SYNC();
       ZXL_CHECK(call_index(c, int32_t(n), &scratch.v, &native_done));
       if ( native_done )
         ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
@@ -1119,11 +1146,13 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       if ( c->marks.size() >= ZXL_MAX_MARKS )
       {
         fail(ZXL_TOO_DEEP);
+        ZXL_SYNC();
         goto failure;
       }
       c->marks.push_back(uint32_t(c->stack.size() - (op == ZOP_MARK_BELOW ? 1 : 0)));
       ZXL_NEXT();
     op_ret:
+      ZXL_SYNC();
       ZXL_CHECK(zxl_return(c));
       if ( c->frames.size() > entry )
       {
@@ -1198,7 +1227,10 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       zxl_value_release(held);
       zxl_value_release(name);
       if ( status != 0 )
+      {
+        ZXL_SYNC();
         goto search;
+      }
       ZXL_NEXT();
     }
     op_call_method:
@@ -1221,6 +1253,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       zxl_value_release(name);
       insert_value(c, c->marks.back(), held);
       bool native_done = false;
+      ZXL_SYNC();
       ZXL_CHECK(call_index(c, method, &scratch.v, &native_done));
       if ( native_done )
         ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
@@ -1229,6 +1262,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     }
 
     generic:
+      ZXL_SYNC();
       uint32_t n = 0;
       enum family_t
       {
@@ -1878,5 +1912,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
 #undef ZXL_NEXT
 #undef ZXL_DISPATCH
 #undef ZXL_COUNT
+#undef ZXL_SYNC
 #undef ZXL_RELOAD
 }
