@@ -1119,6 +1119,18 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         goto generic;
       zxl_value_t &left = c->stack[c->stack.size() - 2];
       const zxl_value_t &right = c->stack.back();
+      if ( op == ZOP_ADD && left.kind == ZK_STRING && right.kind == ZK_STRING &&
+           size_t(left.str_len) + right.str_len <= ZXL_SHORT_STRING_MAX )
+      {
+        // Two short strings whose concatenation is short too: the right one's bytes join the left in place
+        // (a heap string's length mark alone passes the bound).
+        char *bytes = reinterpret_cast<char *>(&left) + 2;
+        std::memcpy(bytes + left.str_len, reinterpret_cast<const char *>(&right) + 2, right.str_len);
+        left.str_len = uint8_t(left.str_len + right.str_len);
+        bytes[left.str_len] = '\0';
+        c->stack.pop_back();
+        ZXL_NEXT();
+      }
       if ( left.kind != ZK_LONG || right.kind != ZK_LONG )
         goto generic;
       (void)long_binary(op, left.i, right.i, &left.i);

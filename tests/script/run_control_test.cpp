@@ -13,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -73,6 +75,39 @@ TEST_F(run_control_test, one_poll_per_instruction_on_the_main_thread_only)
   EXPECT_FALSE(zxl_call_by_name(&result.v, "nothing", nullptr, 0, &error, zxl_resolver_pair_t()));
   EXPECT_STREQ(error.c_str(), "Runtime error: Unknown function or method: nothing");
   EXPECT_EQ(qerrno_get(), 88);
+}
+
+TEST_F(run_control_test, a_cancel_between_instructions_run_as_one_step_stops_where_single_steps_would)
+{
+  // 3 + 2 + 1 in a count-down loop of sequences the interpreter runs as one step.
+  zxl_install("t", 0, R"(RESERVE 2; PUSH_SMALL 3; POP_LOCAL_S 0
+                         loop: PUSH_LOCAL_S 0; PUSH_SMALL 0; GT; JMP_FALSE end
+                         PUSH_LOCAL_S 1; PUSH_LOCAL_S 0; ADD; POP_LOCAL_S 1
+                         PUSH_LOCAL_S 0; DEC_LOCAL_B 0; POP; JMP loop
+                         end: PUSH_LOCAL_S 1; RET)");
+  // The position of every instruction run, in order.
+  std::vector<uint32_t> trace = {0, 3, 4};
+  for ( int i = 0; i < 3; ++i )
+    trace.insert(trace.end(), {5, 6, 7, 8, 13, 14, 15, 16, 17, 18, 20, 21});
+  trace.insert(trace.end(), {5, 6, 7, 8, 26, 27});
+  recording_ui_callback_t ui;
+  const zxl_outcome_t whole = zxl_run_by_name("t", {}, false);
+  EXPECT_EQ(whole.value, "LONG 6");
+  EXPECT_EQ(ui.requests_of(uicb_script_cancelled).size(), trace.size());
+  // Cancelled at each poll in turn: the run ends there, at the instruction the poll came before.
+  for ( size_t k = 1; k <= trace.size(); ++k )
+  {
+    ui.clear();
+    for ( size_t i = 1; i < k; ++i )
+      ui.script(uicb_script_cancelled, 0);
+    ui.script(uicb_script_cancelled, 1);
+    const zxl_outcome_t out = zxl_run_by_name("t", {}, false);
+    EXPECT_EQ(out.qerrno, 1487) << k;
+    EXPECT_EQ(ui.requests_of(uicb_script_cancelled).size(), k);
+    char at[32];
+    std::snprintf(at, sizeof(at), " at t+0x%X:", trace[k - 1]);
+    EXPECT_NE(out.error.find(at), std::string::npos) << k << " " << at << " " << out.error;
+  }
 }
 
 TEST_F(run_control_test, a_cancel_sticks_even_when_the_script_catches_everything)
