@@ -1035,6 +1035,90 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           }
         }
       }
+      // "PUSH x; PUSH_STR name; GET_ATTR | SET_ATTR_POP | CALL_METHOD" on an object variable reaches the member
+      // without pushing the object and its name, with the polls, counts and cancel states of the single steps.
+      // Hooks, missing members and everything else out of the ordinary run step by step.
+      if ( slot->kind == ZK_OBJECT && uint64_t(pc) + 6 <= code_length && code[pc] == ZOP_PUSH_STR &&
+           c->stack.size() + 2 < ZXL_MAX_VALUES )
+      {
+        uint32_t length;
+        std::memcpy(&length, code + pc + 1, 4);
+        if ( uint64_t(pc) + 5 + length < code_length )
+        {
+          const std::string_view name(reinterpret_cast<const char *>(code + pc + 5), length);
+          const uint32_t member_pc = pc + 5 + length;
+          const uint8_t member_op = code[member_pc];
+          zxl_object_t *object = slot->object;
+          const size_t depth = c->stack.size();
+          const zxl_value_t *attr = nullptr;
+          zxl_value_t *target = nullptr;
+          int32_t method = -1;
+          bool fuse = false;
+          if ( member_op == ZOP_GET_ATTR )
+          {
+            attr = zxl_find_attr(object, name);
+            fuse = attr != nullptr && zxl_kind_valid(attr->kind);
+          }
+          else if ( member_op == ZOP_SET_ATTR_POP )
+          {
+            if ( depth >= size_t(c->arg_base) + 1 && zxl_kind_valid(c->stack.back().kind) &&
+                 class_hook(c, object->class_index, true) < 0 )
+            {
+              target = zxl_find_attr(object, name);
+              fuse = target == nullptr || target->kind != ZK_REF;
+            }
+          }
+          else if ( member_op == ZOP_CALL_METHOD )
+          {
+            if ( !c->marks.empty() && c->marks.back() >= c->arg_base && c->marks.back() <= depth )
+            {
+              method = class_method(c, object->class_index, name);
+              fuse = method >= 0;
+            }
+          }
+          if ( fuse )
+          {
+            if ( polls )
+            {
+              if ( const uint32_t done = fused_polls(c, 3) )
+              {
+                c->stack.push_back(zxl_value_share_owned(*slot));
+                if ( done == 2 )
+                  c->stack.push_back(zxl_string(name));
+                c->pc = done == 1 ? pc : member_pc;
+                ZXL_SYNC();
+                goto cancelled;
+              }
+            }
+            c->operand = k;
+            pc = member_pc + 1;
+            c->pc = pc;
+            ZXL_COUNT(2);
+            if ( member_op == ZOP_GET_ATTR )
+            {
+              c->stack.push_back(zxl_value_owns(*attr) ? zxl_value_share_owned(*attr) : *attr);
+              ZXL_NEXT();
+            }
+            if ( member_op == ZOP_SET_ATTR_POP )
+            {
+              if ( target == nullptr )
+                target = zxl_attr_slot(object, name);
+              // A plain destination and a valid value: the copy cannot fail.
+              (void)zxl_value_copy(target, &c->stack.back());
+              drop_to(c, depth - 1);
+              ZXL_NEXT();
+            }
+            insert_value(c, c->marks.back(), zxl_value_share_owned(*slot));
+            bool native_done = false;
+            ZXL_SYNC();
+            ZXL_CHECK(call_index(c, method, &scratch.v, &native_done));
+            if ( native_done )
+              ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
+            ZXL_RELOAD();
+            ZXL_NEXT();
+          }
+        }
+      }
       if ( slot->kind == ZK_REF || !zxl_kind_valid(slot->kind) || c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
       c->operand = k;

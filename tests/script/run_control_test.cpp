@@ -110,6 +110,38 @@ TEST_F(run_control_test, a_cancel_between_instructions_run_as_one_step_stops_whe
   }
 }
 
+TEST_F(run_control_test, a_cancel_inside_a_member_access_run_as_one_step_stops_where_single_steps_would)
+{
+  zxl_class_t *k = zxl_define_class("K", nullptr);
+  zxl_define_method(k, "m");
+  zxl_install("K.m", 1, "PUSH_SMALL 5; RET");
+  // o.a = 2; return o.a + o.m(); with o in local 0.
+  zxl_install("t", 0, "RESERVE 1; MARK; NEW " + std::to_string(k->index) + R"(; POP_LOCAL_S 0
+                         PUSH_SMALL 2; PUSH_LOCAL_S 0; PUSH_STR "a"; SET_ATTR_POP
+                         PUSH_LOCAL_S 0; PUSH_STR "a"; GET_ATTR
+                         MARK; PUSH_LOCAL_S 0; PUSH_STR "m"; CALL_METHOD; ADD; RET)");
+  // Where every instruction run lies, in order.
+  const std::vector<std::string> trace = {"t+0x0",  "t+0x3",  "t+0x4",   "t+0x7",   "t+0x8",   "t+0x9",
+                                          "t+0xA",  "t+0x10", "t+0x11",  "t+0x12",  "t+0x18",  "t+0x19",
+                                          "t+0x1A", "t+0x1B", "t+0x21",  "K.m+0x0", "K.m+0x1", "t+0x22",
+                                          "t+0x23"};
+  recording_ui_callback_t ui;
+  const zxl_outcome_t whole = zxl_run_by_name("t", {}, false);
+  EXPECT_EQ(whole.value, "LONG 7");
+  EXPECT_EQ(ui.requests_of(uicb_script_cancelled).size(), trace.size());
+  for ( size_t n = 1; n <= trace.size(); ++n )
+  {
+    ui.clear();
+    for ( size_t i = 1; i < n; ++i )
+      ui.script(uicb_script_cancelled, 0);
+    ui.script(uicb_script_cancelled, 1);
+    const zxl_outcome_t out = zxl_run_by_name("t", {}, false);
+    EXPECT_EQ(out.qerrno, 1487) << n;
+    EXPECT_EQ(ui.requests_of(uicb_script_cancelled).size(), n);
+    EXPECT_NE(out.error.find(" at " + trace[n - 1] + ":"), std::string::npos) << n << " " << out.error;
+  }
+}
+
 TEST_F(run_control_test, a_cancel_sticks_even_when_the_script_catches_everything)
 {
   recording_ui_callback_t ui;
