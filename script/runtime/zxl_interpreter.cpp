@@ -160,6 +160,24 @@ void push_short_string(zxl_context_t *c, std::string_view bytes)
   zxl_short_string_into(&c->stack.emplace_back(), bytes);
 }
 
+// For the member handlers: the top of the stack when it is a STRING name over an OBJECT and the function has
+// at least `need` values; else null, and the general decoder takes the instruction.
+zxl_value_t *name_over_object(zxl_context_t *c, size_t need)
+{
+  const size_t depth = c->stack.size();
+  if ( depth < size_t(c->arg_base) + need )
+    return nullptr;
+  zxl_value_t *top = &c->stack[depth - 1];
+  return top->kind == ZK_STRING && top[-1].kind == ZK_OBJECT ? top : nullptr;
+}
+
+// What a name taken off the stack holds until its instruction is done: a heap string's share (a short name
+// owns nothing).
+inline zxl_value_t held_name(const zxl_value_t &name)
+{
+  return name.str_len == ZXL_HEAP_STRING ? name : zxl_long(0);
+}
+
 // Pushes copies of defaults so that `count` arguments become `params`, when the defaults cover the gap.
 void fill_defaults(zxl_context_t *c, size_t *count, size_t params, const qvector<zxl_value_t> &defaults)
 {
@@ -906,6 +924,19 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     ZXL_DISPATCH();                                                                                            \
   } while ( 0 )
 
+// Calls index `target` from a fast handler (a native's result is pushed), then goes on in what runs next.
+#define ZXL_FAST_CALL(target)                                                                                  \
+  do                                                                                                           \
+  {                                                                                                            \
+    bool native_done_ = false;                                                                                 \
+    ZXL_SYNC();                                                                                                \
+    ZXL_CHECK(call_index(c, (target), &scratch.v, &native_done_));                                             \
+    if ( native_done_ )                                                                                        \
+      ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));                                                         \
+    ZXL_RELOAD();                                                                                              \
+    ZXL_NEXT();                                                                                                \
+  } while ( 0 )
+
   for ( ;; )
   {
   head:
@@ -1109,13 +1140,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
               ZXL_NEXT();
             }
             insert_value(c, c->marks.back(), zxl_value_share_owned(*slot));
-            bool native_done = false;
-            ZXL_SYNC();
-            ZXL_CHECK(call_index(c, method, &scratch.v, &native_done));
-            if ( native_done )
-              ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
-            ZXL_RELOAD();
-            ZXL_NEXT();
+            ZXL_FAST_CALL(method);
           }
         }
       }
@@ -1224,13 +1249,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     op_call_func:
     {
       const uint32_t n = op < 128 ? op & 15u : op == ZOP_CALL_FUNC_B ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
-      bool native_done = false;
-      ZXL_SYNC();
-      ZXL_CHECK(call_index(c, int32_t(n), &scratch.v, &native_done));
-      if ( native_done )
-        ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
-      ZXL_RELOAD();
-      ZXL_NEXT();
+      ZXL_FAST_CALL(int32_t(n));
     }
     op_pop:
       ZXL_NEED(1, 285);
@@ -1278,17 +1297,14 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     // hooks, failures) is the general decoder's.
     op_get_attr:
     {
-      const size_t depth = c->stack.size();
-      if ( depth < size_t(c->arg_base) + 2 )
+      zxl_value_t *top = name_over_object(c, 2);
+      if ( top == nullptr )
         goto generic;
-      zxl_value_t *top = &c->stack[depth - 1];
       zxl_value_t *object = top - 1;
-      if ( top->kind != ZK_STRING || object->kind != ZK_OBJECT )
-        goto generic;
       const zxl_value_t *attr = zxl_find_attr(object->object, zxl_string_view(*top));
       if ( attr == nullptr || !zxl_kind_valid(attr->kind) )
         goto generic;
-      const zxl_value_t name = top->str_len == ZXL_HEAP_STRING ? *top : zxl_long(0);
+      const zxl_value_t name = held_name(*top);
       c->stack.pop_back();
       zxl_value_replace(object, zxl_value_owns(*attr) ? zxl_value_share_owned(*attr) : *attr);
       zxl_value_release(name);
@@ -1296,14 +1312,11 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     }
     op_set_attr_pop:
     {
-      const size_t depth = c->stack.size();
-      if ( depth < size_t(c->arg_base) + 3 )
+      zxl_value_t *top = name_over_object(c, 3);
+      if ( top == nullptr || !zxl_kind_valid(top[-2].kind) || class_hook(c, top[-1].object->class_index, true) >= 0 )
         goto generic;
-      zxl_value_t *top = &c->stack[depth - 1];
       zxl_value_t *object = top - 1;
-      if ( top->kind != ZK_STRING || object->kind != ZK_OBJECT || !zxl_kind_valid(top[-2].kind) ||
-           class_hook(c, object->object->class_index, true) >= 0 )
-        goto generic;
+      const size_t depth = c->stack.size();
       const std::string_view member = zxl_string_view(*top);
       zxl_value_t *attr = zxl_find_attr(object->object, member);
       if ( attr == nullptr )
@@ -1312,7 +1325,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         goto generic;
       // As the general path: name and object leave the stack (held until the write is done), the value is
       // copied in and dropped.
-      const zxl_value_t name = top->str_len == ZXL_HEAP_STRING ? *top : zxl_long(0);
+      const zxl_value_t name = held_name(*top);
       const zxl_value_t held = *object;
       c->stack.truncate(depth - 2);
       const int status = zxl_value_copy(attr, &c->stack.back());
@@ -1331,30 +1344,21 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     }
     op_call_method:
     {
+      zxl_value_t *top = name_over_object(c, 2);
       const size_t depth = c->stack.size();
-      if ( depth < size_t(c->arg_base) + 2 )
+      if ( top == nullptr || c->marks.empty() || c->marks.back() < c->arg_base || c->marks.back() >= depth - 1 )
         goto generic;
-      zxl_value_t *top = &c->stack[depth - 1];
       zxl_value_t *object = top - 1;
-      if ( top->kind != ZK_STRING || object->kind != ZK_OBJECT || c->marks.empty() ||
-           c->marks.back() < c->arg_base || c->marks.back() >= depth - 1 )
-        goto generic;
       const int32_t method = class_method(c, object->object->class_index, zxl_string_view(*top));
       if ( method < 0 )
         goto generic;
       // The object moves down to the mark: it is the method's first argument.
-      const zxl_value_t name = top->str_len == ZXL_HEAP_STRING ? *top : zxl_long(0);
+      const zxl_value_t name = held_name(*top);
       const zxl_value_t held = *object;
       c->stack.truncate(depth - 2);
       zxl_value_release(name);
       insert_value(c, c->marks.back(), held);
-      bool native_done = false;
-      ZXL_SYNC();
-      ZXL_CHECK(call_index(c, method, &scratch.v, &native_done));
-      if ( native_done )
-        ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
-      ZXL_RELOAD();
-      ZXL_NEXT();
+      ZXL_FAST_CALL(method);
     }
 
     generic:
@@ -2009,5 +2013,6 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
 #undef ZXL_DISPATCH
 #undef ZXL_COUNT
 #undef ZXL_SYNC
+#undef ZXL_FAST_CALL
 #undef ZXL_RELOAD
 }

@@ -77,57 +77,13 @@ TEST_F(run_control_test, one_poll_per_instruction_on_the_main_thread_only)
   EXPECT_EQ(qerrno_get(), 88);
 }
 
-TEST_F(run_control_test, a_cancel_between_instructions_run_as_one_step_stops_where_single_steps_would)
+// Runs "t" whole (one poll for each place of the trace, and the value), then cancelled at each poll in turn:
+// the run ends with 1487 at the place of the instruction the poll came before, asking no more.
+void expect_a_cancel_at_every_poll(const std::vector<std::string> &trace, const char *value)
 {
-  // 3 + 2 + 1 in a count-down loop of sequences the interpreter runs as one step.
-  zxl_install("t", 0, R"(RESERVE 2; PUSH_SMALL 3; POP_LOCAL_S 0
-                         loop: PUSH_LOCAL_S 0; PUSH_SMALL 0; GT; JMP_FALSE end
-                         PUSH_LOCAL_S 1; PUSH_LOCAL_S 0; ADD; POP_LOCAL_S 1
-                         PUSH_LOCAL_S 0; DEC_LOCAL_B 0; POP; JMP loop
-                         end: PUSH_LOCAL_S 1; RET)");
-  // The position of every instruction run, in order.
-  std::vector<uint32_t> trace = {0, 3, 4};
-  for ( int i = 0; i < 3; ++i )
-    trace.insert(trace.end(), {5, 6, 7, 8, 13, 14, 15, 16, 17, 18, 20, 21});
-  trace.insert(trace.end(), {5, 6, 7, 8, 26, 27});
   recording_ui_callback_t ui;
   const zxl_outcome_t whole = zxl_run_by_name("t", {}, false);
-  EXPECT_EQ(whole.value, "LONG 6");
-  EXPECT_EQ(ui.requests_of(uicb_script_cancelled).size(), trace.size());
-  // Cancelled at each poll in turn: the run ends there, at the instruction the poll came before.
-  for ( size_t k = 1; k <= trace.size(); ++k )
-  {
-    ui.clear();
-    for ( size_t i = 1; i < k; ++i )
-      ui.script(uicb_script_cancelled, 0);
-    ui.script(uicb_script_cancelled, 1);
-    const zxl_outcome_t out = zxl_run_by_name("t", {}, false);
-    EXPECT_EQ(out.qerrno, 1487) << k;
-    EXPECT_EQ(ui.requests_of(uicb_script_cancelled).size(), k);
-    char at[32];
-    std::snprintf(at, sizeof(at), " at t+0x%X:", trace[k - 1]);
-    EXPECT_NE(out.error.find(at), std::string::npos) << k << " " << at << " " << out.error;
-  }
-}
-
-TEST_F(run_control_test, a_cancel_inside_a_member_access_run_as_one_step_stops_where_single_steps_would)
-{
-  zxl_class_t *k = zxl_define_class("K", nullptr);
-  zxl_define_method(k, "m");
-  zxl_install("K.m", 1, "PUSH_SMALL 5; RET");
-  // o.a = 2; return o.a + o.m(); with o in local 0.
-  zxl_install("t", 0, "RESERVE 1; MARK; NEW " + std::to_string(k->index) + R"(; POP_LOCAL_S 0
-                         PUSH_SMALL 2; PUSH_LOCAL_S 0; PUSH_STR "a"; SET_ATTR_POP
-                         PUSH_LOCAL_S 0; PUSH_STR "a"; GET_ATTR
-                         MARK; PUSH_LOCAL_S 0; PUSH_STR "m"; CALL_METHOD; ADD; RET)");
-  // Where every instruction run lies, in order.
-  const std::vector<std::string> trace = {"t+0x0",  "t+0x3",  "t+0x4",   "t+0x7",   "t+0x8",   "t+0x9",
-                                          "t+0xA",  "t+0x10", "t+0x11",  "t+0x12",  "t+0x18",  "t+0x19",
-                                          "t+0x1A", "t+0x1B", "t+0x21",  "K.m+0x0", "K.m+0x1", "t+0x22",
-                                          "t+0x23"};
-  recording_ui_callback_t ui;
-  const zxl_outcome_t whole = zxl_run_by_name("t", {}, false);
-  EXPECT_EQ(whole.value, "LONG 7");
+  EXPECT_EQ(whole.value, value);
   EXPECT_EQ(ui.requests_of(uicb_script_cancelled).size(), trace.size());
   for ( size_t n = 1; n <= trace.size(); ++n )
   {
@@ -140,6 +96,45 @@ TEST_F(run_control_test, a_cancel_inside_a_member_access_run_as_one_step_stops_w
     EXPECT_EQ(ui.requests_of(uicb_script_cancelled).size(), n);
     EXPECT_NE(out.error.find(" at " + trace[n - 1] + ":"), std::string::npos) << n << " " << out.error;
   }
+}
+
+TEST_F(run_control_test, a_cancel_between_instructions_run_as_one_step_stops_where_single_steps_would)
+{
+  // 3 + 2 + 1 in a count-down loop of sequences the interpreter runs as one step.
+  zxl_install("t", 0, R"(RESERVE 2; PUSH_SMALL 3; POP_LOCAL_S 0
+                         loop: PUSH_LOCAL_S 0; PUSH_SMALL 0; GT; JMP_FALSE end
+                         PUSH_LOCAL_S 1; PUSH_LOCAL_S 0; ADD; POP_LOCAL_S 1
+                         PUSH_LOCAL_S 0; DEC_LOCAL_B 0; POP; JMP loop
+                         end: PUSH_LOCAL_S 1; RET)");
+  // The place of every instruction run, in order.
+  std::vector<uint32_t> positions = {0, 3, 4};
+  for ( int i = 0; i < 3; ++i )
+    positions.insert(positions.end(), {5, 6, 7, 8, 13, 14, 15, 16, 17, 18, 20, 21});
+  positions.insert(positions.end(), {5, 6, 7, 8, 26, 27});
+  std::vector<std::string> trace;
+  for ( const uint32_t position : positions )
+  {
+    char place[32];
+    std::snprintf(place, sizeof(place), "t+0x%X", position);
+    trace.emplace_back(place);
+  }
+  expect_a_cancel_at_every_poll(trace, "LONG 6");
+}
+
+TEST_F(run_control_test, a_cancel_inside_a_member_access_run_as_one_step_stops_where_single_steps_would)
+{
+  zxl_class_t *k = zxl_define_class("K", nullptr);
+  zxl_define_method(k, "m");
+  zxl_install("K.m", 1, "PUSH_SMALL 5; RET");
+  // o.a = 2; return o.a + o.m(); with o in local 0.
+  zxl_install("t", 0, "RESERVE 1; MARK; NEW " + std::to_string(k->index) + R"(; POP_LOCAL_S 0
+                         PUSH_SMALL 2; PUSH_LOCAL_S 0; PUSH_STR "a"; SET_ATTR_POP
+                         PUSH_LOCAL_S 0; PUSH_STR "a"; GET_ATTR
+                         MARK; PUSH_LOCAL_S 0; PUSH_STR "m"; CALL_METHOD; ADD; RET)");
+  expect_a_cancel_at_every_poll({"t+0x0", "t+0x3", "t+0x4", "t+0x7", "t+0x8", "t+0x9", "t+0xA", "t+0x10",
+                                 "t+0x11", "t+0x12", "t+0x18", "t+0x19", "t+0x1A", "t+0x1B", "t+0x21", "K.m+0x0",
+                                 "K.m+0x1", "t+0x22", "t+0x23"},
+                                "LONG 7");
 }
 
 TEST_F(run_control_test, a_cancel_sticks_even_when_the_script_catches_everything)
