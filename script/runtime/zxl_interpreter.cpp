@@ -80,7 +80,7 @@ uint32_t fused_polls(zxl_context_t *c, uint32_t count)
 
 // The LONG result of a binary operator the fast handlers take on two LONGs (wrapping arithmetic, signed
 // comparisons); false for any other opcode.
-inline bool long_binary(uint8_t op, int64_t left, int64_t right, int64_t *out)
+[[gnu::always_inline]] inline bool long_binary(uint8_t op, int64_t left, int64_t right, int64_t *out)
 {
   const uint64_t l = uint64_t(left), r = uint64_t(right);
   switch ( op )
@@ -135,7 +135,7 @@ void insert_value(zxl_context_t *c, size_t index, const zxl_value_t value)
 
 // Pushes LONG v, or a short STRING of these bytes, built in the new slot itself: a value built aside with narrow
 // stores and then copied in whole stalls store forwarding.
-inline void push_long(zxl_context_t *c, int64_t v)
+[[gnu::always_inline]] inline void push_long(zxl_context_t *c, int64_t v)
 {
   if ( c->stack.size() == c->stack.capacity() )
     c->stack.reserve(c->stack.size() + 1);
@@ -158,6 +158,25 @@ void set_long(zxl_value_t *slot, int64_t v)
 void push_short_string(zxl_context_t *c, std::string_view bytes)
 {
   zxl_short_string_into(&c->stack.emplace_back(), bytes);
+}
+
+// The LONG that PUSH_SMALL, or PUSH_LOCAL_S or PUSH_ARG_S of a LONG variable below `depth`, pushes (with the
+// variable's index in *operand); false for any other instruction or value.
+[[gnu::always_inline]] inline bool long_push_value(const zxl_context_t *c, uint8_t op, size_t depth, int64_t *value, uint32_t *operand)
+{
+  if ( op >= ZOP_PUSH_SMALL && op < ZOP_PUSH_SMALL + 16 )
+  {
+    *value = op - ZOP_PUSH_SMALL;
+    return true;
+  }
+  if ( op < ZOP_PUSH_LOCAL_S || op >= ZOP_PUSH_ARG_S + 16 )
+    return false;
+  const uint64_t position = uint64_t(op < ZOP_PUSH_ARG_S ? c->locals_base : c->arg_base) + (op & 15u);
+  if ( position >= depth || c->stack[size_t(position)].kind != ZK_LONG )
+    return false;
+  *value = c->stack[size_t(position)].i;
+  *operand = op & 15u;
+  return true;
 }
 
 // For the member handlers: the top of the stack when it is a STRING name over an OBJECT and the function has
@@ -382,7 +401,7 @@ int call_native(zxl_context_t *c, int32_t n, zxl_value_t *scratch)
 
 // Calls index a (compiled from 0 up, native -a when negative). A native's result is left in *scratch and
 // *native_done is set.
-int call_index(zxl_context_t *c, int32_t a, zxl_value_t *scratch, bool *native_done)
+[[gnu::always_inline]] inline int call_index(zxl_context_t *c, int32_t a, zxl_value_t *scratch, bool *native_done)
 {
   c->operand = uint32_t(a);
   if ( a >= 0 )
@@ -967,24 +986,8 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         const uint8_t second = code[pc];
         uint32_t operand = k;
         int64_t right = 0;
-        bool have_right = false;
-        if ( second >= ZOP_PUSH_SMALL && second < ZOP_PUSH_SMALL + 16 )
-        {
-          right = second - ZOP_PUSH_SMALL;
-          have_right = true;
-        }
-        else if ( second >= ZOP_PUSH_LOCAL_S && second < ZOP_PUSH_ARG_S + 16 )
-        {
-          operand = second & 15u;
-          const uint64_t position = uint64_t(second < ZOP_PUSH_ARG_S ? c->locals_base : c->arg_base) + operand;
-          if ( position < depth && c->stack[size_t(position)].kind == ZK_LONG )
-          {
-            right = c->stack[size_t(position)].i;
-            have_right = true;
-          }
-        }
         int64_t value = 0;
-        if ( have_right && long_binary(code[pc + 1], left, right, &value) )
+        if ( long_push_value(c, second, depth, &right, &operand) && long_binary(code[pc + 1], left, right, &value) )
         {
           const uint32_t after = pc + 2; // the instruction that takes the result, if it is one of ours
           const uint8_t taker = after < code_length ? code[after] : uint8_t(ZOP_NOP);
@@ -1265,6 +1268,44 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         goto failure;
       }
       c->marks.push_back(uint32_t(c->stack.size() - (op == ZOP_MARK_BELOW ? 1 : 0)));
+      // "MARK; PUSH a; PUSH b; operator; CALL_FUNC_S f", a call with one computed argument, runs as one step
+      // up to the call, with the polls, counts and cancel states of the single steps.
+      if ( op == ZOP_MARK && uint64_t(pc) + 4 <= code_length && code[pc + 3] >= ZOP_CALL_FUNC_S &&
+           code[pc + 3] < ZOP_CALL_FUNC_S + 16 && c->stack.size() + 2 < ZXL_MAX_VALUES )
+      {
+        const size_t depth = c->stack.size();
+        int64_t left = 0, right = 0, value = 0;
+        uint32_t operand = c->operand;
+        if ( long_push_value(c, code[pc], depth, &left, &operand) &&
+             long_push_value(c, code[pc + 1], depth, &right, &operand) && long_binary(code[pc + 2], left, right, &value) )
+        {
+          if ( polls )
+          {
+            if ( const uint32_t done = fused_polls(c, 5) )
+            {
+              if ( done == 4 )
+              {
+                push_long(c, value);
+              }
+              else if ( done >= 2 )
+              {
+                push_long(c, left);
+                if ( done == 3 )
+                  push_long(c, right);
+              }
+              c->pc = pc - 1 + done;
+              ZXL_SYNC();
+              goto cancelled;
+            }
+          }
+          c->operand = operand;
+          push_long(c, value);
+          pc += 4;
+          c->pc = pc;
+          ZXL_COUNT(4);
+          ZXL_FAST_CALL(int32_t(code[pc - 1] & 15u));
+        }
+      }
       ZXL_NEXT();
     op_ret:
       ZXL_SYNC();

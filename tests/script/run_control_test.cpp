@@ -121,6 +121,16 @@ TEST_F(run_control_test, a_cancel_between_instructions_run_as_one_step_stops_whe
   expect_a_cancel_at_every_poll(trace, "LONG 6");
 }
 
+TEST_F(run_control_test, a_cancel_inside_a_call_with_a_computed_argument_stops_where_single_steps_would)
+{
+  const int32_t inc = zxl_install("inc", 1, "PUSH_ARG_S 0; PUSH_SMALL 1; ADD; RET");
+  ASSERT_LT(inc, 16);
+  zxl_install("t", 0, "MARK; PUSH_SMALL 3; PUSH_SMALL 4; ADD; CALL_FUNC_S " + std::to_string(inc) + "; RET");
+  expect_a_cancel_at_every_poll({"t+0x0", "t+0x1", "t+0x2", "t+0x3", "t+0x4", "inc+0x0", "inc+0x1", "inc+0x2",
+                                 "inc+0x3", "t+0x5"},
+                                "LONG 8");
+}
+
 TEST_F(run_control_test, a_cancel_inside_a_member_access_run_as_one_step_stops_where_single_steps_would)
 {
   zxl_class_t *k = zxl_define_class("K", nullptr);
