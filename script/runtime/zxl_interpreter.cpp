@@ -179,6 +179,21 @@ void push_short_string(zxl_context_t *c, std::string_view bytes)
   return true;
 }
 
+// Pushes what the first `ran` instructions of "PUSH a; PUSH b; operator" leave: a run of them cancelled
+// between two of its instructions leaves the stack as the single steps would.
+void push_partial_operation(zxl_context_t *c, uint32_t ran, int64_t left, int64_t right, int64_t value)
+{
+  if ( ran == 3 )
+  {
+    push_long(c, value);
+    return;
+  }
+  if ( ran >= 1 )
+    push_long(c, left);
+  if ( ran == 2 )
+    push_long(c, right);
+}
+
 // For the member handlers: the top of the stack when it is a STRING name over an OBJECT and the function has
 // at least `need` values; else null, and the general decoder takes the instruction.
 zxl_value_t *name_over_object(zxl_context_t *c, size_t need)
@@ -1019,16 +1034,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           {
             if ( const uint32_t done = fused_polls(c, count) )
             {
-              if ( done == 3 )
-              {
-                push_long(c, value);
-              }
-              else
-              {
-                push_long(c, left);
-                if ( done == 2 )
-                  push_long(c, right);
-              }
+              push_partial_operation(c, done, left, right, value);
               c->pc = pc - 1 + done;
               ZXL_SYNC();
               goto cancelled;
@@ -1283,16 +1289,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
           {
             if ( const uint32_t done = fused_polls(c, 5) )
             {
-              if ( done == 4 )
-              {
-                push_long(c, value);
-              }
-              else if ( done >= 2 )
-              {
-                push_long(c, left);
-                if ( done == 3 )
-                  push_long(c, right);
-              }
+              push_partial_operation(c, done - 1, left, right, value);
               c->pc = pc - 1 + done;
               ZXL_SYNC();
               goto cancelled;
