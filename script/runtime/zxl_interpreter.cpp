@@ -128,6 +128,8 @@ void drop_to(zxl_context_t *c, size_t from)
 void insert_value(zxl_context_t *c, size_t index, const zxl_value_t value)
 {
   c->stack.push_back(value);
+  if ( index == c->stack.size() - 1 )
+    return; // nothing above the place: a call without arguments
   zxl_value_t *d = c->stack.data();
   std::memmove(static_cast<void *>(d + index + 1), d + index, (c->stack.size() - 1 - index) * sizeof(zxl_value_t));
   d[index] = value;
