@@ -48,10 +48,12 @@ int64_t now_seconds()
 }
 
 // Every 100 instructions: shows the wait box once a run with a start time has been going over 2 seconds.
-void count_wait(zxl_context_t *c, zxl_engine_t *engine)
+void count_wait(zxl_context_t *c)
 {
+  zxl_engine_t *engine = c->engine;
   c->wait_counter = 0;
-  if ( engine->run_start != -1 && c->main_thread && now_seconds() - engine->run_start > 2 )
+  if ( engine->wait_box_shown == 0 && engine->run_start != -1 && c->main_thread &&
+       now_seconds() - engine->run_start > 2 )
   {
     ui_message(msg_kind_wait_show, "Running ZXL script");
     engine->wait_box_shown = 1;
@@ -63,6 +65,40 @@ void count_wait(zxl_context_t *c, zxl_engine_t *engine)
 inline bool poll_cancels(zxl_context_t *c)
 {
   return *c->cancelled || (ui_callback != nullptr && ui_callback(uicb_script_cancelled) != 0);
+}
+
+// The polls of the instructions after the first of a fused run of `count` (the first was polled before its
+// dispatch), asked before any of them runs: the pieces only touch the function's own LONG slots, which no
+// poll can see. 0 when none cancels, else the place (1 up) of the instruction whose poll cancelled.
+uint32_t fused_polls(zxl_context_t *c, uint32_t count)
+{
+  for ( uint32_t k = 1; k < count; ++k )
+    if ( poll_cancels(c) )
+      return k;
+  return 0;
+}
+
+// The LONG result of a binary operator the fast handlers take on two LONGs (wrapping arithmetic, signed
+// comparisons); false for any other opcode.
+[[gnu::always_inline]] inline bool long_binary(uint8_t op, int64_t left, int64_t right, int64_t *out)
+{
+  const uint64_t l = uint64_t(left), r = uint64_t(right);
+  switch ( op )
+  {
+  case ZOP_ADD: *out = int64_t(l + r); return true;
+  case ZOP_SUB: *out = int64_t(l - r); return true;
+  case ZOP_MUL: *out = int64_t(l * r); return true;
+  case ZOP_BOR: *out = int64_t(l | r); return true;
+  case ZOP_BAND: *out = int64_t(l & r); return true;
+  case ZOP_BXOR: *out = int64_t(l ^ r); return true;
+  case ZOP_EQ: *out = left == right; return true;
+  case ZOP_NE: *out = left != right; return true;
+  case ZOP_LE: *out = left <= right; return true;
+  case ZOP_GE: *out = left >= right; return true;
+  case ZOP_LT: *out = left < right; return true;
+  case ZOP_GT: *out = left > right; return true;
+  default: return false;
+  }
 }
 
 // The position a new mark or a popped mark must keep: within the current function's values.
@@ -92,6 +128,8 @@ void drop_to(zxl_context_t *c, size_t from)
 void insert_value(zxl_context_t *c, size_t index, const zxl_value_t value)
 {
   c->stack.push_back(value);
+  if ( index == c->stack.size() - 1 )
+    return; // nothing above the place: a call without arguments
   zxl_value_t *d = c->stack.data();
   std::memmove(static_cast<void *>(d + index + 1), d + index, (c->stack.size() - 1 - index) * sizeof(zxl_value_t));
   d[index] = value;
@@ -99,13 +137,81 @@ void insert_value(zxl_context_t *c, size_t index, const zxl_value_t value)
 
 // Pushes LONG v, or a short STRING of these bytes, built in the new slot itself: a value built aside with narrow
 // stores and then copied in whole stalls store forwarding.
-void push_long(zxl_context_t *c, int64_t v)
+[[gnu::always_inline]] inline void push_long(zxl_context_t *c, int64_t v)
 {
+  if ( c->stack.size() == c->stack.capacity() )
+    c->stack.reserve(c->stack.size() + 1);
   c->stack.emplace_back().i = v;
+}
+// Makes a slot LONG v in place, releasing what it held after the slot is settled.
+void set_long(zxl_value_t *slot, int64_t v)
+{
+  if ( zxl_value_owns(*slot) )
+  {
+    zxl_value_replace(slot, zxl_long(v));
+    return;
+  }
+  slot->kind = ZK_LONG;
+  slot->str_len = 0;
+  slot->spare = 0;
+  slot->index = 0;
+  slot->i = v;
 }
 void push_short_string(zxl_context_t *c, std::string_view bytes)
 {
   zxl_short_string_into(&c->stack.emplace_back(), bytes);
+}
+
+// The LONG that PUSH_SMALL, or PUSH_LOCAL_S or PUSH_ARG_S of a LONG variable below `depth`, pushes (with the
+// variable's index in *operand); false for any other instruction or value.
+[[gnu::always_inline]] inline bool long_push_value(const zxl_context_t *c, uint8_t op, size_t depth, int64_t *value, uint32_t *operand)
+{
+  if ( op >= ZOP_PUSH_SMALL && op < ZOP_PUSH_SMALL + 16 )
+  {
+    *value = op - ZOP_PUSH_SMALL;
+    return true;
+  }
+  if ( op < ZOP_PUSH_LOCAL_S || op >= ZOP_PUSH_ARG_S + 16 )
+    return false;
+  const uint64_t position = uint64_t(op < ZOP_PUSH_ARG_S ? c->locals_base : c->arg_base) + (op & 15u);
+  if ( position >= depth || c->stack[size_t(position)].kind != ZK_LONG )
+    return false;
+  *value = c->stack[size_t(position)].i;
+  *operand = op & 15u;
+  return true;
+}
+
+// Pushes what the first `ran` instructions of "PUSH a; PUSH b; operator" leave: a run of them cancelled
+// between two of its instructions leaves the stack as the single steps would.
+void push_partial_operation(zxl_context_t *c, uint32_t ran, int64_t left, int64_t right, int64_t value)
+{
+  if ( ran == 3 )
+  {
+    push_long(c, value);
+    return;
+  }
+  if ( ran >= 1 )
+    push_long(c, left);
+  if ( ran == 2 )
+    push_long(c, right);
+}
+
+// For the member handlers: the top of the stack when it is a STRING name over an OBJECT and the function has
+// at least `need` values; else null, and the general decoder takes the instruction.
+zxl_value_t *name_over_object(zxl_context_t *c, size_t need)
+{
+  const size_t depth = c->stack.size();
+  if ( depth < size_t(c->arg_base) + need )
+    return nullptr;
+  zxl_value_t *top = &c->stack[depth - 1];
+  return top->kind == ZK_STRING && top[-1].kind == ZK_OBJECT ? top : nullptr;
+}
+
+// What a name taken off the stack holds until its instruction is done: a heap string's share (a short name
+// owns nothing).
+inline zxl_value_t held_name(const zxl_value_t &name)
+{
+  return name.str_len == ZXL_HEAP_STRING ? name : zxl_long(0);
 }
 
 // Pushes copies of defaults so that `count` arguments become `params`, when the defaults cover the gap.
@@ -121,10 +227,16 @@ void fill_defaults(zxl_context_t *c, size_t *count, size_t params, const qvector
     c->stack.push_back(zxl_value_share(defaults[i], 283));
 }
 
+// zxl_tables_generation, read through the context's engine.
+inline uint64_t tables_generation(const zxl_context_t *c)
+{
+  return c->engine->tables_generation.load(std::memory_order_acquire);
+}
+
 // The function at index a, or null; remembered in the context while the tables stay as they are.
 zxl_function_t *function_record(zxl_context_t *c, int32_t a)
 {
-  const uint64_t generation = zxl_tables_generation();
+  const uint64_t generation = tables_generation(c);
   zxl_lookup_cache_t::function_entry_t &entry = c->lookups.functions[uint32_t(a) % std::size(c->lookups.functions)];
   if ( entry.generation == generation && entry.index == a )
     return entry.function;
@@ -187,6 +299,18 @@ int enter_function(zxl_context_t *c, int32_t a)
   uint32_t w = 0;
   if ( f != nullptr && activate(f) )
   {
+    // The common call: a body, a sound mark, exactly the parameters given and room for a frame. Anything
+    // else goes through the full checks below, which fail it as they should.
+    const size_t depth = c->stack.size();
+    if ( !f->body.empty() && !c->marks.empty() && c->frames.size() < ZXL_MAX_FRAMES )
+    {
+      w = c->marks.back();
+      if ( w >= c->arg_base && w <= depth && depth - w == size_t(std::max(f->param_count, 0)) )
+      {
+        c->marks.pop_back();
+        goto enter;
+      }
+    }
     // Held, the function cannot be redefined under the call: no lock is needed to check it. A failed check
     // (an error code, or a thrown internal error or allocation failure) gives the activation back.
     struct held_t
@@ -211,6 +335,7 @@ int enter_function(zxl_context_t *c, int32_t a)
     if ( !activate(f) )
       return fail_text(40, f->name.c_str());
   }
+enter:
   c->frames.push_back({c->function, c->pc, c->arg_base, c->locals_base});
   c->arg_base = w;
   c->locals_base = uint32_t(c->stack.size());
@@ -293,7 +418,7 @@ int call_native(zxl_context_t *c, int32_t n, zxl_value_t *scratch)
 
 // Calls index a (compiled from 0 up, native -a when negative). A native's result is left in *scratch and
 // *native_done is set.
-int call_index(zxl_context_t *c, int32_t a, zxl_value_t *scratch, bool *native_done)
+[[gnu::always_inline]] inline int call_index(zxl_context_t *c, int32_t a, zxl_value_t *scratch, bool *native_done)
 {
   c->operand = uint32_t(a);
   if ( a >= 0 )
@@ -305,7 +430,7 @@ int call_index(zxl_context_t *c, int32_t a, zxl_value_t *scratch, bool *native_d
 // A getattr or setattr method of the class or its parents, class 0 excepted; -1 when none.
 int32_t class_hook(zxl_context_t *c, int32_t class_index, bool setter)
 {
-  const uint64_t generation = zxl_tables_generation();
+  const uint64_t generation = tables_generation(c);
   zxl_lookup_cache_t::hook_entry_t &entry = c->lookups.hooks[uint32_t(class_index) % std::size(c->lookups.hooks)];
   if ( entry.generation != generation || entry.class_index != class_index )
   {
@@ -338,7 +463,7 @@ int32_t class_method(zxl_context_t *c, int32_t class_index, std::string_view nam
   uint32_t hash = uint32_t(class_index) * 0x9E3779B1u;
   for ( const char ch : name )
     hash = (hash ^ uint8_t(ch)) * 0x01000193u;
-  const uint64_t generation = zxl_tables_generation();
+  const uint64_t generation = tables_generation(c);
   zxl_lookup_cache_t::method_entry_t &entry = c->lookups.methods[(hash >> 16) % std::size(c->lookups.methods)];
   if ( entry.generation == generation && entry.class_index == class_index && entry.length == name.size() &&
        std::memcmp(entry.name, name.data(), name.size()) == 0 )
@@ -670,7 +795,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
   if ( c->polls )
     zxl_active_cancel() = c->cancelled;
 
-  zxl_engine_t *engine = c->engine;
+  const bool polls = c->polls;
   const size_t entry = c->frames.size();
   // The interpreter's registers (see ZXL_RELOAD).
   uint8_t op = 0;
@@ -766,6 +891,10 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     dispatch[ZOP_CALL_FUNC_S + k] = &&op_call_func;
   dispatch[ZOP_CALL_FUNC_B] = dispatch[ZOP_CALL_FUNC_W] = &&op_call_func;
   dispatch[ZOP_POP] = &&op_pop;
+  dispatch[ZOP_RESERVE] = &&op_reserve;
+  dispatch[ZOP_GET_ATTR] = &&op_get_attr;
+  dispatch[ZOP_SET_ATTR_POP] = &&op_set_attr_pop;
+  dispatch[ZOP_CALL_METHOD] = &&op_call_method;
   dispatch[ZOP_PUSH_STR] = &&op_push_str;
   dispatch[ZOP_MARK] = dispatch[ZOP_MARK_BELOW] = &&op_mark;
   dispatch[ZOP_RET] = &&op_ret;
@@ -774,10 +903,12 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
                       ZOP_LT, ZOP_GT} )
     dispatch[binary] = &&op_long_binary;
 
-// The fast handlers keep the program counter, the code and the wait count in locals. Every change of pc or
-// of the count is also stored in the context at once (a store costs nothing on the chain from one instruction
-// to the next, a load of what was just stored does), so the context is always current for the general decoder,
-// failures, calls and nested runs; after a call or return the locals are read back from it.
+// The fast handlers keep the program counter, the code and the wait count in locals. Every change of pc is
+// also stored in the context at once (a store costs nothing on the chain from one instruction to the next, a
+// load of what was just stored does), so the context is always current for failures, calls and nested runs.
+// The wait count goes back to the context (ZXL_SYNC) wherever the fast handlers hand over: to the general
+// decoder, a call or return, the loop head, a failure or a cancel; after a call or return the locals are
+// read back from it.
 #define ZXL_RELOAD()                                                                                           \
   do                                                                                                           \
   {                                                                                                            \
@@ -786,19 +917,29 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     code_length = c->code_length;                                                                              \
     wait = c->wait_counter;                                                                                    \
   } while ( 0 )
+#define ZXL_SYNC() (c->wait_counter = wait)
 // Fetches the instruction at pc, counts it for the wait box and jumps to its handler.
 #define ZXL_DISPATCH()                                                                                         \
   do                                                                                                           \
   {                                                                                                            \
     op = code[pc++];                                                                                           \
     c->pc = pc;                                                                                                \
-    if ( engine->wait_box_shown == 0 && ++wait > 100 )                                                         \
+    if ( ++wait > 100 )                                                                                        \
     {                                                                                                          \
-      count_wait(c, engine);                                                                                   \
+      count_wait(c);                                                                                           \
       wait = 0;                                                                                                \
     }                                                                                                          \
-    c->wait_counter = wait;                                                                                    \
     goto *dispatch[op];                                                                                        \
+  } while ( 0 )
+// Counts the instructions after the first of a fused run for the wait box.
+#define ZXL_COUNT(extra)                                                                                       \
+  do                                                                                                           \
+  {                                                                                                            \
+    if ( (wait += (extra)) > 100 )                                                                             \
+    {                                                                                                          \
+      count_wait(c);                                                                                           \
+      wait = 0;                                                                                                \
+    }                                                                                                          \
   } while ( 0 )
 // Polls (in a polling run), then dispatches the next instruction. The fast handlers end with this rather than
 // `continue`, so each has a dispatch jump of its own (far better predicted than one shared jump). A pc at the
@@ -807,16 +948,35 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
   do                                                                                                           \
   {                                                                                                            \
     if ( pc >= code_length )                                                                                   \
+    {                                                                                                          \
+      ZXL_SYNC();                                                                                              \
       goto head;                                                                                               \
-    if ( c->polls && poll_cancels(c) )                                                                         \
+    }                                                                                                          \
+    if ( polls && poll_cancels(c) )                                                                            \
+    {                                                                                                          \
+      ZXL_SYNC();                                                                                              \
       goto cancelled;                                                                                          \
+    }                                                                                                          \
     ZXL_DISPATCH();                                                                                            \
+  } while ( 0 )
+
+// Calls index `target` from a fast handler (a native's result is pushed), then goes on in what runs next.
+#define ZXL_FAST_CALL(target)                                                                                  \
+  do                                                                                                           \
+  {                                                                                                            \
+    bool native_done_ = false;                                                                                 \
+    ZXL_SYNC();                                                                                                \
+    ZXL_CHECK(call_index(c, (target), &scratch.v, &native_done_));                                             \
+    if ( native_done_ )                                                                                        \
+      ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));                                                         \
+    ZXL_RELOAD();                                                                                              \
+    ZXL_NEXT();                                                                                                \
   } while ( 0 )
 
   for ( ;; )
   {
   head:
-    if ( c->polls && poll_cancels(c) )
+    if ( polls && poll_cancels(c) )
       goto cancelled;
     if ( c->pc >= c->code_length )
       interr(276);
@@ -832,6 +992,169 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     {
       const uint32_t k = op & 15u;
       zxl_value_t *slot = op < ZOP_PUSH_ARG_S ? local_slot(c, k) : arg_slot(c, k);
+      // Common sequences that start with a LONG variable run as one: "PUSH a; PUSH b; operator" with the
+      // result pushed, branched on (JMP_FALSE, JMP_TRUE) or popped into a local, and "PUSH a; INC/DEC_LOCAL
+      // x; POP". Each instruction in them is still polled and counted; a cancel between them leaves the
+      // stack and pc as the single steps would. Anything out of the ordinary runs step by step.
+      if ( slot->kind == ZK_LONG && uint64_t(pc) + 2 <= code_length && c->stack.size() + 2 < ZXL_MAX_VALUES )
+      {
+        const int64_t left = slot->i;
+        const size_t depth = c->stack.size();
+        const uint8_t second = code[pc];
+        uint32_t operand = k;
+        int64_t right = 0;
+        int64_t value = 0;
+        if ( long_push_value(c, second, depth, &right, &operand) && long_binary(code[pc + 1], left, right, &value) )
+        {
+          const uint32_t after = pc + 2; // the instruction that takes the result, if it is one of ours
+          const uint8_t taker = after < code_length ? code[after] : uint8_t(ZOP_NOP);
+          uint32_t count = 3;
+          int64_t target = after;
+          zxl_value_t *into = nullptr;
+          if ( (taker == ZOP_JMP_FALSE || taker == ZOP_JMP_TRUE) && uint64_t(after) + 5 <= code_length )
+          {
+            int32_t offset;
+            std::memcpy(&offset, code + after + 1, 4);
+            target = int64_t(after) + 5 + ((value != 0) == (taker == ZOP_JMP_TRUE) ? offset : 0);
+            if ( target >= 0 && target < int64_t(code_length) )
+              count = 4;
+            else
+              target = after;
+          }
+          else if ( taker >= ZOP_POP_LOCAL_S && taker < ZOP_POP_LOCAL_S + 16 )
+          {
+            const uint64_t position = uint64_t(c->locals_base) + (taker & 15u);
+            if ( position < depth && c->stack[size_t(position)].kind != ZK_REF )
+            {
+              into = &c->stack[size_t(position)];
+              operand = taker & 15u;
+              target = after + 1;
+              count = 4;
+            }
+          }
+          if ( polls )
+          {
+            if ( const uint32_t done = fused_polls(c, count) )
+            {
+              push_partial_operation(c, done, left, right, value);
+              c->pc = pc - 1 + done;
+              ZXL_SYNC();
+              goto cancelled;
+            }
+          }
+          c->operand = operand;
+          if ( into != nullptr )
+            set_long(into, value);
+          else if ( count == 3 )
+            push_long(c, value);
+          pc = uint32_t(target);
+          c->pc = pc;
+          ZXL_COUNT(count - 1);
+          ZXL_NEXT();
+        }
+        if ( (second == ZOP_INC_LOCAL_B || second == ZOP_DEC_LOCAL_B) && uint64_t(pc) + 3 <= code_length &&
+             code[pc + 2] == ZOP_POP )
+        {
+          const uint64_t position = uint64_t(c->locals_base) + code[pc + 1];
+          if ( position < depth && c->stack[size_t(position)].kind == ZK_LONG )
+          {
+            zxl_value_t *stepped = &c->stack[size_t(position)];
+            const uint32_t done = polls ? fused_polls(c, 3) : 0;
+            if ( done != 1 )
+              stepped->i = int64_t(uint64_t(stepped->i) + (second == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
+            if ( done != 0 )
+            {
+              push_long(c, left);
+              c->pc = done == 1 ? pc : pc + 2;
+              ZXL_SYNC();
+              goto cancelled;
+            }
+            c->operand = code[pc + 1];
+            pc += 3;
+            c->pc = pc;
+            ZXL_COUNT(2);
+            ZXL_NEXT();
+          }
+        }
+      }
+      // "PUSH x; PUSH_STR name; GET_ATTR | SET_ATTR_POP | CALL_METHOD" on an object variable reaches the member
+      // without pushing the object and its name, with the polls, counts and cancel states of the single steps.
+      // Hooks, missing members and everything else out of the ordinary run step by step.
+      if ( slot->kind == ZK_OBJECT && uint64_t(pc) + 6 <= code_length && code[pc] == ZOP_PUSH_STR &&
+           c->stack.size() + 2 < ZXL_MAX_VALUES )
+      {
+        uint32_t length;
+        std::memcpy(&length, code + pc + 1, 4);
+        if ( uint64_t(pc) + 5 + length < code_length )
+        {
+          const std::string_view name(reinterpret_cast<const char *>(code + pc + 5), length);
+          const uint32_t member_pc = pc + 5 + length;
+          const uint8_t member_op = code[member_pc];
+          zxl_object_t *object = slot->object;
+          const size_t depth = c->stack.size();
+          const zxl_value_t *attr = nullptr;
+          zxl_value_t *target = nullptr;
+          int32_t method = -1;
+          bool fuse = false;
+          if ( member_op == ZOP_GET_ATTR )
+          {
+            attr = zxl_find_attr(object, name);
+            fuse = attr != nullptr && zxl_kind_valid(attr->kind);
+          }
+          else if ( member_op == ZOP_SET_ATTR_POP )
+          {
+            if ( depth >= size_t(c->arg_base) + 1 && zxl_kind_valid(c->stack.back().kind) &&
+                 class_hook(c, object->class_index, true) < 0 )
+            {
+              target = zxl_find_attr(object, name);
+              fuse = target == nullptr || target->kind != ZK_REF;
+            }
+          }
+          else if ( member_op == ZOP_CALL_METHOD )
+          {
+            if ( !c->marks.empty() && c->marks.back() >= c->arg_base && c->marks.back() <= depth )
+            {
+              method = class_method(c, object->class_index, name);
+              fuse = method >= 0;
+            }
+          }
+          if ( fuse )
+          {
+            if ( polls )
+            {
+              if ( const uint32_t done = fused_polls(c, 3) )
+              {
+                c->stack.push_back(zxl_value_share_owned(*slot));
+                if ( done == 2 )
+                  c->stack.push_back(zxl_string(name));
+                c->pc = done == 1 ? pc : member_pc;
+                ZXL_SYNC();
+                goto cancelled;
+              }
+            }
+            c->operand = k;
+            pc = member_pc + 1;
+            c->pc = pc;
+            ZXL_COUNT(2);
+            if ( member_op == ZOP_GET_ATTR )
+            {
+              c->stack.push_back(zxl_value_owns(*attr) ? zxl_value_share_owned(*attr) : *attr);
+              ZXL_NEXT();
+            }
+            if ( member_op == ZOP_SET_ATTR_POP )
+            {
+              if ( target == nullptr )
+                target = zxl_attr_slot(object, name);
+              // A plain destination and a valid value: the copy cannot fail.
+              (void)zxl_value_copy(target, &c->stack.back());
+              drop_to(c, depth - 1);
+              ZXL_NEXT();
+            }
+            insert_value(c, c->marks.back(), zxl_value_share_owned(*slot));
+            ZXL_FAST_CALL(method);
+          }
+        }
+      }
       if ( slot->kind == ZK_REF || !zxl_kind_valid(slot->kind) || c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
       c->operand = k;
@@ -916,36 +1239,28 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         goto generic;
       zxl_value_t &left = c->stack[c->stack.size() - 2];
       const zxl_value_t &right = c->stack.back();
+      if ( op == ZOP_ADD && left.kind == ZK_STRING && right.kind == ZK_STRING &&
+           size_t(left.str_len) + right.str_len <= ZXL_SHORT_STRING_MAX )
+      {
+        // Two short strings whose concatenation is short too: the right one's bytes join the left in place
+        // (a heap string's length mark alone passes the bound).
+        char *bytes = reinterpret_cast<char *>(&left) + 2;
+        std::memcpy(bytes + left.str_len, reinterpret_cast<const char *>(&right) + 2, right.str_len);
+        left.str_len = uint8_t(left.str_len + right.str_len);
+        bytes[left.str_len] = '\0';
+        c->stack.pop_back();
+        ZXL_NEXT();
+      }
       if ( left.kind != ZK_LONG || right.kind != ZK_LONG )
         goto generic;
-      const uint64_t l = uint64_t(left.i), r = uint64_t(right.i);
-      switch ( op )
-      {
-      case ZOP_ADD: left.i = int64_t(l + r); break;
-      case ZOP_SUB: left.i = int64_t(l - r); break;
-      case ZOP_MUL: left.i = int64_t(l * r); break;
-      case ZOP_BOR: left.i = int64_t(l | r); break;
-      case ZOP_BAND: left.i = int64_t(l & r); break;
-      case ZOP_BXOR: left.i = int64_t(l ^ r); break;
-      case ZOP_EQ: left.i = left.i == right.i; break;
-      case ZOP_NE: left.i = left.i != right.i; break;
-      case ZOP_LE: left.i = left.i <= right.i; break;
-      case ZOP_GE: left.i = left.i >= right.i; break;
-      case ZOP_LT: left.i = left.i < right.i; break;
-      default: left.i = left.i > right.i; break; // GT
-      }
+      (void)long_binary(op, left.i, right.i, &left.i);
       c->stack.pop_back();
       ZXL_NEXT();
     }
     op_call_func:
     {
       const uint32_t n = op < 128 ? op & 15u : op == ZOP_CALL_FUNC_B ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
-      bool native_done = false;
-      ZXL_CHECK(call_index(c, int32_t(n), &scratch.v, &native_done));
-      if ( native_done )
-        ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
-      ZXL_RELOAD();
-      ZXL_NEXT();
+      ZXL_FAST_CALL(int32_t(n));
     }
     op_pop:
       ZXL_NEED(1, 285);
@@ -957,11 +1272,42 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       if ( c->marks.size() >= ZXL_MAX_MARKS )
       {
         fail(ZXL_TOO_DEEP);
+        ZXL_SYNC();
         goto failure;
       }
       c->marks.push_back(uint32_t(c->stack.size() - (op == ZOP_MARK_BELOW ? 1 : 0)));
+      // "MARK; PUSH a; PUSH b; operator; CALL_FUNC_S f", a call with one computed argument, runs as one step
+      // up to the call, with the polls, counts and cancel states of the single steps.
+      if ( op == ZOP_MARK && uint64_t(pc) + 4 <= code_length && code[pc + 3] >= ZOP_CALL_FUNC_S &&
+           code[pc + 3] < ZOP_CALL_FUNC_S + 16 && c->stack.size() + 2 < ZXL_MAX_VALUES )
+      {
+        const size_t depth = c->stack.size();
+        int64_t left = 0, right = 0, value = 0;
+        uint32_t operand = c->operand;
+        if ( long_push_value(c, code[pc], depth, &left, &operand) &&
+             long_push_value(c, code[pc + 1], depth, &right, &operand) && long_binary(code[pc + 2], left, right, &value) )
+        {
+          if ( polls )
+          {
+            if ( const uint32_t done = fused_polls(c, 5) )
+            {
+              push_partial_operation(c, done - 1, left, right, value);
+              c->pc = pc - 1 + done;
+              ZXL_SYNC();
+              goto cancelled;
+            }
+          }
+          c->operand = operand;
+          push_long(c, value);
+          pc += 4;
+          c->pc = pc;
+          ZXL_COUNT(4);
+          ZXL_FAST_CALL(int32_t(code[pc - 1] & 15u));
+        }
+      }
       ZXL_NEXT();
     op_ret:
+      ZXL_SYNC();
       ZXL_CHECK(zxl_return(c));
       if ( c->frames.size() > entry )
       {
@@ -974,7 +1320,89 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
         drop_to(c, c->stack.size() - 1);
       return true;
 
+    op_reserve:
+    {
+      if ( uint64_t(pc) + 2 > code_length )
+        goto generic;
+      uint16_t count;
+      std::memcpy(&count, code + pc, 2);
+      if ( c->stack.size() + count > ZXL_MAX_VALUES )
+        goto generic;
+      c->stack.resize(c->stack.size() + count);
+      pc += 2;
+      c->pc = pc;
+      ZXL_NEXT();
+    }
+    // The member instructions on an object with a STRING name and no hook in the way; the rest (conversions,
+    // hooks, failures) is the general decoder's.
+    op_get_attr:
+    {
+      zxl_value_t *top = name_over_object(c, 2);
+      if ( top == nullptr )
+        goto generic;
+      zxl_value_t *object = top - 1;
+      const zxl_value_t *attr = zxl_find_attr(object->object, zxl_string_view(*top));
+      if ( attr == nullptr || !zxl_kind_valid(attr->kind) )
+        goto generic;
+      const zxl_value_t name = held_name(*top);
+      c->stack.pop_back();
+      zxl_value_replace(object, zxl_value_owns(*attr) ? zxl_value_share_owned(*attr) : *attr);
+      zxl_value_release(name);
+      ZXL_NEXT();
+    }
+    op_set_attr_pop:
+    {
+      zxl_value_t *top = name_over_object(c, 3);
+      if ( top == nullptr || !zxl_kind_valid(top[-2].kind) || class_hook(c, top[-1].object->class_index, true) >= 0 )
+        goto generic;
+      zxl_value_t *object = top - 1;
+      const size_t depth = c->stack.size();
+      const std::string_view member = zxl_string_view(*top);
+      zxl_value_t *attr = zxl_find_attr(object->object, member);
+      if ( attr == nullptr )
+        attr = zxl_attr_slot(object->object, member);
+      else if ( attr->kind == ZK_REF )
+        goto generic;
+      // As the general path: name and object leave the stack (held until the write is done), the value is
+      // copied in and dropped.
+      const zxl_value_t name = held_name(*top);
+      const zxl_value_t held = *object;
+      c->stack.truncate(depth - 2);
+      const int status = zxl_value_copy(attr, &c->stack.back());
+      if ( status == 0 )
+        drop_to(c, depth - 3);
+      else
+        zxl_raise_current(c);
+      zxl_value_release(held);
+      zxl_value_release(name);
+      if ( status != 0 )
+      {
+        ZXL_SYNC();
+        goto search;
+      }
+      ZXL_NEXT();
+    }
+    op_call_method:
+    {
+      zxl_value_t *top = name_over_object(c, 2);
+      const size_t depth = c->stack.size();
+      if ( top == nullptr || c->marks.empty() || c->marks.back() < c->arg_base || c->marks.back() >= depth - 1 )
+        goto generic;
+      zxl_value_t *object = top - 1;
+      const int32_t method = class_method(c, object->object->class_index, zxl_string_view(*top));
+      if ( method < 0 )
+        goto generic;
+      // The object moves down to the mark: it is the method's first argument.
+      const zxl_value_t name = held_name(*top);
+      const zxl_value_t held = *object;
+      c->stack.truncate(depth - 2);
+      zxl_value_release(name);
+      insert_value(c, c->marks.back(), held);
+      ZXL_FAST_CALL(method);
+    }
+
     generic:
+      ZXL_SYNC();
       uint32_t n = 0;
       enum family_t
       {
@@ -1623,5 +2051,8 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
 #undef ZXL_PUSH_LONG
 #undef ZXL_NEXT
 #undef ZXL_DISPATCH
+#undef ZXL_COUNT
+#undef ZXL_SYNC
+#undef ZXL_FAST_CALL
 #undef ZXL_RELOAD
 }

@@ -35,10 +35,6 @@ char *short_bytes(zxl_value_t *v)
 {
   return reinterpret_cast<char *>(v) + 2;
 }
-const char *short_bytes(const zxl_value_t *v)
-{
-  return reinterpret_cast<const char *>(v) + 2;
-}
 
 zxl_string_t *new_string_block(uint64_t capacity)
 {
@@ -181,11 +177,9 @@ zxl_value_t zxl_object_value(zxl_object_t *object)
   return v;
 }
 
-std::string_view zxl_string_view(const zxl_value_t &v)
+std::string_view zxl_heap_string_view(const zxl_value_t &v)
 {
-  if ( v.str_len == ZXL_HEAP_STRING )
-    return {v.str->bytes(), size_t(v.str->size)};
-  return {short_bytes(&v), v.str_len};
+  return {v.str->bytes(), size_t(v.str->size)};
 }
 
 void zxl_string_splice(zxl_value_t *slot, size_t start, size_t end, std::string_view bytes)

@@ -135,8 +135,15 @@ inline zxl_value_t zxl_string(std::string_view bytes)
 // An OBJECT value holding one more reference to the object.
 zxl_value_t zxl_object_value(zxl_object_t *object);
 
-// The bytes of a STRING value (without the NUL that always follows them).
-std::string_view zxl_string_view(const zxl_value_t &v);
+// The bytes of a STRING value (without the NUL that always follows them). Short ones are read in place:
+// attribute and method names are looked up by them on every access.
+std::string_view zxl_heap_string_view(const zxl_value_t &v);
+inline std::string_view zxl_string_view(const zxl_value_t &v)
+{
+  if ( v.str_len == ZXL_HEAP_STRING )
+    return zxl_heap_string_view(v);
+  return {reinterpret_cast<const char *>(&v) + 2, v.str_len};
+}
 // Appends bytes to a STRING slot in place, taking a private buffer first when the current one is shared.
 // Over ZXL_STRING_MAX: std::bad_alloc with the slot unchanged.
 void zxl_string_append(zxl_value_t *slot, std::string_view bytes);

@@ -74,6 +74,15 @@ int recompile_busy(zxl_value_t *, zxl_value_t *result)
   return 0;
 }
 
+// Gives class K a method "extra" while a script runs: 0 when it compiled.
+int add_extra_method(zxl_value_t *, zxl_value_t *result)
+{
+  qstring error;
+  const bool ok = zxl_compile_text("class K { extra(){ return 7; } }", &error, nullptr, false);
+  *result = zxl_long(ok ? 0 : qerrno_get());
+  return 0;
+}
+
 class entry_points_test : public zxl_compiler_test
 {
 protected:
@@ -84,7 +93,8 @@ protected:
     ui_codes.clear();
     const std::pair<const char *, zxl_native_callback_t> natives[] = {{"slots", snippet_slots},
                                                                         {"nested", nested_eval},
-                                                                        {"recompile", recompile_busy}};
+                                                                        {"recompile", recompile_busy},
+                                                                        {"add_extra", add_extra_method}};
     for ( const auto &[name, callback] : natives )
     {
       auto *native = new zxl_native_t;
@@ -190,6 +200,24 @@ TEST_F(entry_points_test, a_running_function_cannot_be_recompiled)
   qstring error;
   ASSERT_TRUE(zxl_compile_text("static busy(){ return 2; }", &error, nullptr, false)) << error.c_str();
   EXPECT_EQ(zxl_run_by_name("busy").value, "LONG 2");
+  EXPECT_TRUE(script_lock_is_free());
+}
+
+TEST_F(entry_points_test, a_method_added_while_a_script_runs_is_found_by_the_next_call)
+{
+  // The run remembers that K has no "extra" and where "probe" is; the new method changes the tables, so the
+  // next call looks again instead of trusting what it remembered.
+  ASSERT_TRUE(compile_text(R"(class K { K(){ } probe(){ return 1; } }
+                              static t(){
+                                auto k = K(), r = 0, e, i;
+                                for (i = 0; i < 3; i++) {
+                                  try { k.extra(); } catch (e) { r = r + 100; }
+                                  r = r + k.probe();
+                                }
+                                if (add_extra() != 0) return -1;
+                                return r + k.extra() * 1000 + k.probe();
+                              })"));
+  EXPECT_EQ(zxl_run_by_name("t").value, "LONG 7304");
   EXPECT_TRUE(script_lock_is_free());
 }
 

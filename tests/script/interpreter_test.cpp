@@ -253,4 +253,49 @@ TEST_F(interpreter_test, operators_in_the_loop_agree_with_the_operator_engine)
       }
 }
 
+// Variables read, combined and taken as one step (pushed, popped into a local, branched on) give what the
+// single instructions give; so do two short strings joined in place, at and past the short bound.
+TEST_F(interpreter_test, fused_sequences_and_short_joins_agree_with_the_operator_engine)
+{
+  const int64_t values[] = {0, 1, -1, 7, INT64_MAX, INT64_MIN};
+  const char *names[] = {"ADD", "SUB", "MUL", "BOR", "BAND", "BXOR", "EQ", "NE", "LE", "GE", "LT", "GT"};
+  for ( const char *name : names )
+    for ( int64_t a : values )
+      for ( int64_t b : values )
+      {
+        qvector<zxl_value_t> stack;
+        stack.push_back(zxl_long(a));
+        stack.push_back(zxl_long(b));
+        ASSERT_EQ(zxl_eval_operator(&stack, zxl_opcode_of(name)), 0);
+        const int64_t expected = stack[0].i;
+        const std::string op = std::string(name) + "; ";
+        const std::pair<std::string, int64_t> bodies[] = {
+          {"PUSH_ARG_S 0; PUSH_ARG_S 1; " + op + "RET", expected},
+          {"RESERVE 1; PUSH_ARG_S 0; PUSH_ARG_S 1; " + op + "POP_LOCAL_S 0; PUSH_LOCAL_S 0; RET", expected},
+          {"PUSH_ARG_S 0; PUSH_ARG_S 1; " + op + "JMP_FALSE no; PUSH_SMALL 1; RET; no: PUSH_SMALL 0; RET",
+           expected != 0},
+          {"PUSH_ARG_S 0; PUSH_ARG_S 1; " + op + "JMP_TRUE yes; PUSH_SMALL 0; RET; yes: PUSH_SMALL 1; RET",
+           expected != 0},
+        };
+        for ( const auto &[body, result] : bodies )
+        {
+          zxl_install("t", 2, body);
+          const zxl_outcome_t out = zxl_run_by_name("t", {zxl_long(a), zxl_long(b)});
+          EXPECT_EQ(out.value, "LONG " + std::to_string(result)) << body << " " << a << " " << b;
+        }
+      }
+
+  const std::pair<std::string, std::string> joins[] = {
+    {"", ""}, {"abcdefghij", "klmnopqrstu"}, {"abcdefghij", "klmnopqrstuv"}, {"a", std::string(21, 'z')},
+    {std::string(21, 'y'), ""},
+  };
+  for ( const auto &[left, right] : joins )
+  {
+    zxl_install("t", 0, "PUSH_STR \"" + left + "\"; PUSH_STR \"" + right + "\"; ADD; RET");
+    EXPECT_EQ(zxl_run_by_name("t").value, "STRING " + left + right) << left << "+" << right;
+  }
+  zxl_install("t", 0, R"(PUSH_STR "a\0b"; PUSH_STR "\0c"; ADD; RET)");
+  EXPECT_EQ(zxl_run_by_name("t").value, "STRING a\\0b\\0c");
+}
+
 } // namespace

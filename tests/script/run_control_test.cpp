@@ -13,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace
 {
@@ -73,6 +75,76 @@ TEST_F(run_control_test, one_poll_per_instruction_on_the_main_thread_only)
   EXPECT_FALSE(zxl_call_by_name(&result.v, "nothing", nullptr, 0, &error, zxl_resolver_pair_t()));
   EXPECT_STREQ(error.c_str(), "Runtime error: Unknown function or method: nothing");
   EXPECT_EQ(qerrno_get(), 88);
+}
+
+// Runs "t" whole (one poll for each place of the trace, and the value), then cancelled at each poll in turn:
+// the run ends with 1487 at the place of the instruction the poll came before, asking no more.
+void expect_a_cancel_at_every_poll(const std::vector<std::string> &trace, const char *value)
+{
+  recording_ui_callback_t ui;
+  const zxl_outcome_t whole = zxl_run_by_name("t", {}, false);
+  EXPECT_EQ(whole.value, value);
+  EXPECT_EQ(ui.requests_of(uicb_script_cancelled).size(), trace.size());
+  for ( size_t n = 1; n <= trace.size(); ++n )
+  {
+    ui.clear();
+    for ( size_t i = 1; i < n; ++i )
+      ui.script(uicb_script_cancelled, 0);
+    ui.script(uicb_script_cancelled, 1);
+    const zxl_outcome_t out = zxl_run_by_name("t", {}, false);
+    EXPECT_EQ(out.qerrno, 1487) << n;
+    EXPECT_EQ(ui.requests_of(uicb_script_cancelled).size(), n);
+    EXPECT_NE(out.error.find(" at " + trace[n - 1] + ":"), std::string::npos) << n << " " << out.error;
+  }
+}
+
+TEST_F(run_control_test, a_cancel_between_instructions_run_as_one_step_stops_where_single_steps_would)
+{
+  // 3 + 2 + 1 in a count-down loop of sequences the interpreter runs as one step.
+  zxl_install("t", 0, R"(RESERVE 2; PUSH_SMALL 3; POP_LOCAL_S 0
+                         loop: PUSH_LOCAL_S 0; PUSH_SMALL 0; GT; JMP_FALSE end
+                         PUSH_LOCAL_S 1; PUSH_LOCAL_S 0; ADD; POP_LOCAL_S 1
+                         PUSH_LOCAL_S 0; DEC_LOCAL_B 0; POP; JMP loop
+                         end: PUSH_LOCAL_S 1; RET)");
+  // The place of every instruction run, in order.
+  std::vector<uint32_t> positions = {0, 3, 4};
+  for ( int i = 0; i < 3; ++i )
+    positions.insert(positions.end(), {5, 6, 7, 8, 13, 14, 15, 16, 17, 18, 20, 21});
+  positions.insert(positions.end(), {5, 6, 7, 8, 26, 27});
+  std::vector<std::string> trace;
+  for ( const uint32_t position : positions )
+  {
+    char place[32];
+    std::snprintf(place, sizeof(place), "t+0x%X", position);
+    trace.emplace_back(place);
+  }
+  expect_a_cancel_at_every_poll(trace, "LONG 6");
+}
+
+TEST_F(run_control_test, a_cancel_inside_a_call_with_a_computed_argument_stops_where_single_steps_would)
+{
+  const int32_t inc = zxl_install("inc", 1, "PUSH_ARG_S 0; PUSH_SMALL 1; ADD; RET");
+  ASSERT_LT(inc, 16);
+  zxl_install("t", 0, "MARK; PUSH_SMALL 3; PUSH_SMALL 4; ADD; CALL_FUNC_S " + std::to_string(inc) + "; RET");
+  expect_a_cancel_at_every_poll({"t+0x0", "t+0x1", "t+0x2", "t+0x3", "t+0x4", "inc+0x0", "inc+0x1", "inc+0x2",
+                                 "inc+0x3", "t+0x5"},
+                                "LONG 8");
+}
+
+TEST_F(run_control_test, a_cancel_inside_a_member_access_run_as_one_step_stops_where_single_steps_would)
+{
+  zxl_class_t *k = zxl_define_class("K", nullptr);
+  zxl_define_method(k, "m");
+  zxl_install("K.m", 1, "PUSH_SMALL 5; RET");
+  // o.a = 2; return o.a + o.m(); with o in local 0.
+  zxl_install("t", 0, "RESERVE 1; MARK; NEW " + std::to_string(k->index) + R"(; POP_LOCAL_S 0
+                         PUSH_SMALL 2; PUSH_LOCAL_S 0; PUSH_STR "a"; SET_ATTR_POP
+                         PUSH_LOCAL_S 0; PUSH_STR "a"; GET_ATTR
+                         MARK; PUSH_LOCAL_S 0; PUSH_STR "m"; CALL_METHOD; ADD; RET)");
+  expect_a_cancel_at_every_poll({"t+0x0", "t+0x3", "t+0x4", "t+0x7", "t+0x8", "t+0x9", "t+0xA", "t+0x10",
+                                 "t+0x11", "t+0x12", "t+0x18", "t+0x19", "t+0x1A", "t+0x1B", "t+0x21", "K.m+0x0",
+                                 "K.m+0x1", "t+0x22", "t+0x23"},
+                                "LONG 7");
 }
 
 TEST_F(run_control_test, a_cancel_sticks_even_when_the_script_catches_everything)
