@@ -3,6 +3,7 @@
 
 #include "client/app/akui_app.h"
 #include "client/views/arkive_files_view.h"
+#include "client/views/local_files_view.h"
 #include "client/views/test_chooser.h"
 #include "ui/log_widget.h"
 
@@ -31,4 +32,7 @@ void register_client_desktop_factories()
   static akui_singleton_desktop_widget_factory_t arkive_files_factory("Arkive files", find_arkive_files_host,
                                                                       new_arkive_files_host);
   register_desktop_widget_factory(&arkive_files_factory);
+  static akui_singleton_desktop_widget_factory_t local_files_factory("Local files", find_local_files_host,
+                                                                     new_local_files_host);
+  register_desktop_widget_factory(&local_files_factory);
 }

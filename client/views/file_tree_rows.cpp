@@ -4,6 +4,7 @@
 #include "client/app/akui_app.h"
 #include "client/app/client_actions.h"
 #include "client/views/arkive_files_view.h"
+#include "client/views/local_files_view.h"
 #include "views/dirtree/dirtree_actions.h"
 #include "views/filter/filtered_view_actions.h"
 #include "views/filter/standalone_dirtree_operations.h"
@@ -28,6 +29,8 @@ std::vector<action_desc_t> file_tree_action_descs()
   std::vector<action_desc_t> rows {
     client_row("open_arkive_files_widget", open_arkive_files_widget_activate, nullptr, all_widget_kinds,
                client_without_connection, window_row_flags, 0, "&Arkive files", "Arkive files", nullptr),
+    client_row("open_local_files_widget", open_local_files_widget_activate, nullptr, all_widget_kinds,
+               client_without_connection, window_row_flags, 0, "&Local files", "Local files", nullptr),
     client_row("find_in_arkive", find_in_arkive_activate, nullptr, all_widget_kinds, site, 0, 0, "Find in arkive...",
                nullptr, nullptr),
     client_row("find_in_arkive_next", find_in_arkive_next_activate, find_in_arkive_step_update,
@@ -37,6 +40,8 @@ std::vector<action_desc_t> file_tree_action_descs()
     client_row("show_deleted_files", show_deleted_files_activate, nullptr, kind_bit(akui_kind_arkive_files), site,
                switch_row_flags, kind_bit(akui_kind_arkive_files) | kind_bit(akui_kind_local_files),
                "Show deleted files", nullptr, nullptr),
+    client_row("show_ignored_files", show_ignored_files_activate, nullptr, kind_bit(akui_kind_local_files), site,
+               switch_row_flags, kind_bit(akui_kind_local_files), "Show ignored files", nullptr, nullptr),
   };
   // The directory-tree widget's rows, then the quick filter's: the library's handlers, with the context they need
   // in the high half of the context word (the client's requirements, none, in the low half).
