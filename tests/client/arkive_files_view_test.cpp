@@ -5,6 +5,7 @@
 
 #include "client/app/akui_app.h"
 #include "client/views/arkive_listing_cache.h"
+#include "repo/packets_sites.h"
 #include "repo/packets_worklists.h"
 #include "tests/client/file_tree_fixture.h"
 #include "ui/action_context.h"
@@ -376,4 +377,65 @@ TEST_F(arkive_files_test_t, checkout_for_edit_from_the_tree_menu_reaches_the_ser
   settle(tree);
   EXPECT_TRUE(row(tree, "a.txt").data(Qt::FontRole).value<QFont>().bold());
   screenshot(*hosts.back(), "edited");
+}
+
+TEST_F(arkive_files_test_t, hostile_names_from_the_server_never_reach_outside_the_site_root)
+{
+  // A file beside the site root that no action may touch.
+  const std::string outside = site_root + "-outside.txt";
+  write_local(outside, "keep");
+  const std::string long_name = "//" + std::string(5000, 'n');
+  const std::vector<std::pair<std::string, int32_t>> listed = {
+    {"//", 2},           {"//.", 2},          {"//..", 0},          {"//../x", 2},       {"//h\\..\\..\\up", 2},
+    {"//ctl\x01\x1f", 2}, {"//bad\xc3\x28", 2}, {long_name, 2},       {"//dup", 2},        {"//dup", 2},
+    {"//same", 0},       {"//same", 2},       {"//other/far.txt", 2}, {"//-outside.txt", 2},
+  };
+  file_query_result_packet_t reply(GET_ARKIVE_FILES_RESULT);
+  for ( const auto &[path, last] : listed )
+  {
+    arkive_file_info_t record;
+    record.path = qstring(path.data(), path.size());
+    record.site_revision = last;
+    record.last_revision = last;
+    reply.files.push_back(record);
+  }
+  server.add_fault({server_fault_t::raw_reply, GET_ARKIVE_FILES, 0, RPC_OK, {packet_frame(reply)}});
+  test_assoc_finder_t finder;
+  const std::string record = scratch + "/viewed";
+  finder.by_extension["*"] = {write_tool_script(scratch, "viewer.sh", record, 0), "", "", {}};
+
+  arkive_files_dirtree_widget_t &tree = open_view();
+  EXPECT_FALSE(row(tree, "..").isValid());
+  EXPECT_FALSE(row(tree, ".").isValid());
+  EXPECT_TRUE(row(tree, "far.txt").isValid()) << "filed under the folder that listed it";
+  screenshot(*hosts.back(), "hostile");
+
+  // Everything selected, opened and deleted.
+  tree.setFocus();
+  QTest::keyClick(&tree, Qt::Key_A, Qt::ControlModifier);
+  settle(tree);
+  ASSERT_GT(tree.selectionModel()->selectedRows().size(), 5);
+  QTest::keyClick(&tree, Qt::Key_Return);
+  if ( QTest::qWaitFor([&] { return std::filesystem::exists(record); }, 2000) )
+  {
+    std::ifstream in(record);
+    for ( std::string line; std::getline(in, line); )
+    {
+      if ( line.rfind("arg:", 0) == 0 )
+      {
+        EXPECT_EQ(line.rfind("arg:" + site_root + "/", 0), 0u) << line;
+      }
+    }
+  }
+  refresh_actions_for(UPDACT_ACTIVATED, nullptr, nullptr);
+  (void)find_ui_action("DirTreeDelete")->run_from_ui();
+  settle(tree);
+  for ( const path_list_packet_t &request : requests_of<path_list_packet_t>(DEL_FILES) )
+    for ( const qstring &path : request.paths )
+      EXPECT_EQ(path.view().rfind("//", 0), 0u) << str(path);
+  EXPECT_TRUE(std::filesystem::exists(outside));
+  std::ifstream kept(outside);
+  std::string content;
+  std::getline(kept, content);
+  EXPECT_EQ(content, "keep");
 }
