@@ -13,31 +13,19 @@
 #include "views/dirtree/directory_tree.h"
 #include "views/filter/item_info.h"
 
-#include <QStatusBar>
-
 #include <algorithm>
 
 namespace {
 
 constexpr char arkive_files_title[] = "Arkive files";
 constexpr char arkive_files_icon[] = "icons/widgets/arkive_files_widget.svg";
-// Save, keep under the title and restore the view state.
-constexpr uint32_t file_tree_view_options = 7;
 // Path, present, worklist.
 constexpr uint32_t arkive_delete_request = WANT_PATH | WANT_PRESENT | WANT_WORKLIST;
 // What a delete here refreshes besides itself: Local files and Worklists.
 constexpr uint64_t arkive_delete_refresh = (uint64_t(1) << akui_kind_local_files) | (uint64_t(1) << akui_kind_worklists);
-// Size texts hold at most 7 characters.
-constexpr size_t size_text_bytes = 8;
 // Search options: the site's revisions of the files whose path holds the text (deleted ones too).
 constexpr int32_t search_options = 10;
 constexpr int32_t search_options_with_deleted = 11;
-
-// A name the tree cannot hold as a child of its folder.
-bool unusable_name(std::string_view name)
-{
-  return name.empty() || name == "." || name == "..";
-}
 
 } // namespace
 
@@ -61,12 +49,10 @@ bool arkive_files_dirtree_widget_t::load_folder(const char *folder_path)
   files_dirtree_item_model_t *model = files_model();
   for ( const arkive_file_info_t &record : records )
   {
-    const std::string_view path = record.path.view();
-    const size_t slash = path.rfind('/');
-    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
-    if ( unusable_name(name) )
+    const std::string name = entry_name_of(record.path.view());
+    if ( name.empty() )
       continue;
-    (void)model->add_entry(folder_path, std::string(name).c_str(), record.last_revision == 0,
+    (void)model->add_entry(folder_path, name.c_str(), record.last_revision == 0,
                            files_item_record_t {record.size, record.commit_time});
   }
   return true;
@@ -81,7 +67,7 @@ bool arkive_files_dirtree_widget_t::describe_file_row(item_info_t *row, uint64_t
     return false;
   if ( row->texts.size() < 3 )
     row->texts.resize(3);
-  char size[size_text_bytes];
+  char size[file_size_text_bytes];
   (void)format_byte_size(size, sizeof(size), server_record->size);
   row->set_text(1, size);
   char time[64] = "";
@@ -103,18 +89,7 @@ bool arkive_files_dirtree_widget_t::delete_items(filtered_widget_mixin_update_st
 
 void arkive_files_dirtree_widget_t::show_current_path(const dirtree_cursor_t &cursor)
 {
-  QStatusBar *bar = status_bar();
-  if ( bar == nullptr )
-    return;
-  qstring path;
-  if ( directory_tree_t *t = tree(); t != nullptr && !t->entry_at_cursor(cursor).is_none() )
-  {
-    path = "/";
-    qstring tree_path;
-    (void)t->cursor_text(&tree_path, cursor, 0);
-    path += tree_path;
-  }
-  bar->showMessage(QString::fromUtf8(path.c_str()));
+  show_path_in_status_bar(cursor, "/");
 }
 
 bool arkive_files_dirtree_widget_t::keep_for_delete(const selected_file_t &file) const
@@ -146,22 +121,9 @@ arkive_files_dirtree_widget_t *find_arkive_files_widget()
   return dynamic_cast<arkive_files_dirtree_widget_t *>(file_tree_of(find_arkive_files_host()));
 }
 
-namespace {
-
-// The docked view, made when there is none, presented.
-void open_arkive_files_view()
-{
-  QWidget *host = find_arkive_files_host();
-  if ( host == nullptr )
-    host = new_arkive_files_host();
-  present_view_widget(host);
-}
-
-} // namespace
-
 int open_arkive_files_widget_activate(ui_action_activation_ctx_t *)
 {
-  open_arkive_files_view();
+  open_file_tree_view(find_arkive_files_host, new_arkive_files_host);
   return 1;
 }
 
@@ -211,7 +173,7 @@ void navigate_search_result(const qvector<arkive_file_info_t> &results, bool nex
 
 int find_in_arkive_activate(ui_action_activation_ctx_t *)
 {
-  open_arkive_files_view();
+  open_file_tree_view(find_arkive_files_host, new_arkive_files_host);
   qstring answer;
   if ( !input_value_printf(&answer, 0, "Substring of a path to search for in arkive") )
     return 0;

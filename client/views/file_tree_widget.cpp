@@ -18,6 +18,7 @@
 #include "views/filter/item_info.h"
 
 #include <QApplication>
+#include <QStatusBar>
 
 #include <cstring>
 
@@ -288,6 +289,22 @@ void files_dirtree_widget_t::on_current_changed(dirtree_cursor_t cursor)
 }
 
 void files_dirtree_widget_t::show_current_path(const dirtree_cursor_t &) {}
+
+void files_dirtree_widget_t::show_path_in_status_bar(const dirtree_cursor_t &cursor, const char *prefix)
+{
+  QStatusBar *bar = status_bar();
+  if ( bar == nullptr )
+    return;
+  qstring path;
+  if ( directory_tree_t *t = tree(); t != nullptr && !t->entry_at_cursor(cursor).is_none() )
+  {
+    path = prefix;
+    qstring tree_path;
+    (void)t->cursor_text(&tree_path, cursor, 0);
+    path += tree_path;
+  }
+  bar->showMessage(QString::fromUtf8(path.c_str()));
+}
 
 bool files_dirtree_widget_t::save_tree_state()
 {
@@ -574,6 +591,19 @@ void finish_tree_delete(filtered_widget_mixin_update_strategy_t *strategy, uint6
   }
   if ( akui_app_t *app = akui_app(); app != nullptr )
     app->refresh_widgets(refresh_kinds, true);
+}
+
+void open_file_tree_view(QWidget *(*find)(), QWidget *(*create)())
+{
+  QWidget *host = find();
+  present_view_widget(host != nullptr ? host : create());
+}
+
+std::string entry_name_of(std::string_view path)
+{
+  const size_t slash = path.rfind('/');
+  const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  return name == "." || name == ".." ? std::string() : std::string(name);
 }
 
 files_dirtree_widget_t *file_tree_of(QWidget *widget)

@@ -119,6 +119,9 @@ public:
   bool collect_tree_files(selected_files_t *out, const dirtree_selection_t &selection, uint32_t request);
   // The current entry changed; nothing here.
   virtual void show_current_path(const dirtree_cursor_t &cursor);
+  // Shows the cursor's tree path (with the prefix before it) in the status bar; an empty message when the cursor
+  // names nothing.
+  void show_path_in_status_bar(const dirtree_cursor_t &cursor, const char *prefix);
   // Reveals the tree path (expanding the folders on the way) and makes it the only selected, current entry;
   // false, the selection untouched, when a component does not resolve.
   bool select_path(const char *tree_path) override;
@@ -192,8 +195,17 @@ public:
   using standalone_dirtree_widget_host_t::standalone_dirtree_widget_host_t;
 };
 
+// The view options of the file trees: save, keep under the title and restore the view state.
+inline constexpr uint32_t file_tree_view_options = 7;
+// Size texts hold at most 7 characters.
+inline constexpr size_t file_size_text_bytes = 8;
+
 // Presents a view the way the open actions do (flags 0x400004).
 void present_view_widget(QWidget *widget);
+// The open actions: the docked host the finder gives, else a new one, presented.
+void open_file_tree_view(QWidget *(*find)(), QWidget *(*create)());
+// The last component of a listed path (after its last "/"), empty for one a folder cannot hold ("." and "..").
+[[nodiscard]] std::string entry_name_of(std::string_view path);
 // The end of a tree's delete: the view reloads keeping what it shows instead of dropping the selected rows,
 // and the views of the kind mask refresh.
 void finish_tree_delete(filtered_widget_mixin_update_strategy_t *strategy, uint64_t refresh_kinds);

@@ -12,21 +12,16 @@
 #include "views/dirtree/directory_tree.h"
 #include "views/filter/item_info.h"
 
-#include <QStatusBar>
-
 #include <algorithm>
 
 namespace {
 
 constexpr char local_files_title[] = "Local files";
 constexpr char local_files_icon[] = "icons/widgets/local_files_widget.svg";
-// Save, keep under the title and restore the view state.
-constexpr uint32_t file_tree_view_options = 7;
 // Path, known, present.
 constexpr uint32_t local_delete_request = WANT_PATH | WANT_KNOWN | WANT_PRESENT;
 // What a delete here refreshes besides itself: Arkive files and Worklists.
 constexpr uint64_t local_delete_refresh = (uint64_t(1) << akui_kind_arkive_files) | (uint64_t(1) << akui_kind_worklists);
-constexpr size_t size_text_bytes = 8;
 constexpr uint32_t mode_type_mask = 0xF000;
 constexpr uint32_t mode_directory = 0x4000;
 constexpr int answer_yes = 1;
@@ -75,10 +70,8 @@ bool local_files_dirtree_widget_t::load_folder(const char *folder_path)
     // Gone since the listing: nothing is known of it.
     if ( fs->stat(&info, path.c_str()) != 0 )
       continue;
-    const std::string_view text = path.view();
-    const size_t slash = text.find_last_of("/\\");
-    const std::string name(slash == std::string_view::npos ? text : text.substr(slash + 1));
-    if ( name.empty() || name == "." || name == ".." )
+    const std::string name = entry_name_of(path.view());
+    if ( name.empty() )
       continue;
     (void)model->add_entry(folder_path, name.c_str(), (info.mode & mode_type_mask) == mode_directory,
                            files_item_record_t {uint64_t(info.size), info.modification_time});
@@ -94,16 +87,15 @@ bool local_files_dirtree_widget_t::describe_file_row(item_info_t *row, uint64_t 
   const bool described = filesystem_dirtree_widget_t::describe_file_row(row, key, tree_path, server_path, server_record);
   if ( !described || tree_path.empty() )
     return described;
-  qstring local;
-  file_info_t info;
-  abstract_fs_t *fs = site_fs();
-  if ( fs != nullptr && akui_app()->to_local_path(&local, server_path.c_str()) && fs->stat(&info, local.c_str()) == 0 )
+  // The size the listing read moments ago: a second status call per row would only repeat it.
+  const files_dirtree_item_model_t *model = files_model();
+  const files_item_registry_t::entry_t *entry = model != nullptr ? model->item_registry.find(std::string(tree_path.view())) : nullptr;
+  if ( entry != nullptr )
   {
     if ( row->texts.size() < 2 )
       row->texts.resize(2);
-    char size[size_text_bytes];
-    const bool folder = (info.mode & mode_type_mask) == mode_directory;
-    (void)format_byte_size(size, sizeof(size), folder ? 0 : uint64_t(info.size));
+    char size[file_size_text_bytes];
+    (void)format_byte_size(size, sizeof(size), entry->size);
     row->set_text(1, size);
   }
   return described;
@@ -127,13 +119,7 @@ bool local_files_dirtree_widget_t::delete_items(filtered_widget_mixin_update_str
 
 void local_files_dirtree_widget_t::show_current_path(const dirtree_cursor_t &cursor)
 {
-  QStatusBar *bar = status_bar();
-  if ( bar == nullptr )
-    return;
-  qstring path;
-  if ( directory_tree_t *t = tree(); t != nullptr && !t->entry_at_cursor(cursor).is_none() )
-    (void)t->cursor_text(&path, cursor, 0);
-  bar->showMessage(QString::fromUtf8(path.c_str()));
+  show_path_in_status_bar(cursor, "");
 }
 
 bool local_files_dirtree_widget_t::keep_for_delete(const selected_file_t &file) const
@@ -158,10 +144,7 @@ local_files_dirtree_widget_t *find_local_files_widget()
 
 int open_local_files_widget_activate(ui_action_activation_ctx_t *)
 {
-  QWidget *host = find_local_files_host();
-  if ( host == nullptr )
-    host = new_local_files_host();
-  present_view_widget(host);
+  open_file_tree_view(find_local_files_host, new_local_files_host);
   return 1;
 }
 
