@@ -6,6 +6,7 @@
 #include "client/app/client_config.h"
 #include "client/app/stored_desktop.h"
 #include "client/views/arkive_listing_cache.h"
+#include "client/views/file_tree_widget.h"
 #include "core/directories.h"
 #include "core/environment.h"
 #include "core/registry.h"
@@ -164,6 +165,8 @@ int akui_app_t::widget_kind_of(QWidget *widget)
     return akui_kind_log;
   if ( const chooser_widget_t *chooser = as_chooser_widget(widget); chooser != nullptr )
     return chooser->widget_kind();
+  if ( const files_dirtree_widget_t *tree = file_tree_of(widget); tree != nullptr )
+    return tree->widget_kind();
   return -1;
 }
 

@@ -8,6 +8,7 @@
 #include "client/commands/file_command_rows.h"
 #include "client/commands/scan_and_commit.h"
 #include "client/views/about_dialog.h"
+#include "client/views/file_tree_rows.h"
 #include "client/views/arkive_listing_cache.h"
 #include "core/internal_error.h"
 #include "ui/action_context.h"
@@ -126,6 +127,8 @@ std::vector<action_desc_t> build_table()
   for ( const action_desc_t &desc : scan_and_commit_action_descs() )
     rows.push_back(desc);
   append_chooser_rows(&rows);
+  for ( const action_desc_t &desc : file_tree_action_descs() )
+    rows.push_back(desc);
   return rows;
 }
 
@@ -196,6 +199,8 @@ void akui_app_t::fill_update_context(ui_action_update_ctx_t *context)
   ui_action_context_provider_t::fill_update_context(context);
   if ( has_usable_connection() && !current_site_name().empty() )
     context->context_flags |= context_local_site_usable;
+  if ( context->widget_kind >= akui_kind_arkive_files && context->widget_kind <= akui_kind_worklists )
+    context->widget_class_flags |= widget_class_file_tree;
 }
 
 std::unique_ptr<ui_action_t> akui_app_t::create_client_action(const ui_action_desc_t &desc)

@@ -2,6 +2,8 @@
 #include "client/app/desktop_factories.h"
 
 #include "client/app/akui_app.h"
+#include "client/views/arkive_files_view.h"
+#include "client/views/local_files_view.h"
 #include "client/views/test_chooser.h"
 #include "ui/log_widget.h"
 
@@ -27,4 +29,10 @@ void register_client_desktop_factories()
   register_desktop_widget_factory(&log_factory);
   static test_chooser_desktop_widget_factory_t test_chooser_factory;
   register_desktop_widget_factory(&test_chooser_factory);
+  static akui_singleton_desktop_widget_factory_t arkive_files_factory("Arkive files", find_arkive_files_host,
+                                                                      new_arkive_files_host);
+  register_desktop_widget_factory(&arkive_files_factory);
+  static akui_singleton_desktop_widget_factory_t local_files_factory("Local files", find_local_files_host,
+                                                                     new_local_files_host);
+  register_desktop_widget_factory(&local_files_factory);
 }

@@ -2,6 +2,8 @@
 // recorded for edit, delete, add, move/rename and copy.
 #include "client/commands/checkout_commands.h"
 #include "client/commands/worklist_choice.h"
+#include "client/views/arkive_files_view.h"
+#include "client/views/local_files_view.h"
 #include "repo/packets_worklists.h"
 #include "ui/ui_action_registry.h"
 #include "tests/client/file_command_fixture.h"
@@ -271,20 +273,32 @@ TEST_F(checkout_test_t, copy_sends_the_revision_and_a_refusal_is_a_warning)
 
 TEST_F(checkout_test_t, map_to_the_other_view_selects_the_first_path_there)
 {
-  test_selection_view_t arkive(akui_kind_arkive_files);
   test_selection_view_t local_files(akui_kind_local_files);
   local_files.selection = {file_record("//depot/a.txt", SEL_KNOWN), file_record("//depot/b.txt", SEL_KNOWN)};
   EXPECT_EQ(update("map_to_other_filesystem", local_files), 3);
   EXPECT_EQ(find_ui_action("map_to_other_filesystem")->qaction()->text().toStdString(), "Show in Arkive files");
   EXPECT_EQ(activate("map_to_other_filesystem", local_files), 1);
-  EXPECT_EQ(arkive.selected_paths, std::vector<std::string>{"/depot/a.txt"});
+  // The Arkive files view was opened and shows the first path.
+  arkive_files_dirtree_widget_t *arkive = find_arkive_files_widget();
+  ASSERT_NE(arkive, nullptr);
+  const std::unique_ptr<QWidget> arkive_host(find_arkive_files_host());
+  dirtree_selection_t selected;
+  arkive->collect_selection(nullptr, &selected, nullptr, 0, true);
+  selected_files_t records;
+  ASSERT_TRUE(arkive->collect_tree_files(&records, selected, WANT_PATH));
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(str(records[0].path), "//depot/a.txt");
 
-  arkive.selection = {file_record("//depot/", SEL_FOLDER)};
-  EXPECT_EQ(update("map_to_other_filesystem", arkive), 3);
+  test_selection_view_t arkive_files(akui_kind_arkive_files);
+  arkive_files.selection = {file_record("//depot/", SEL_FOLDER)};
+  EXPECT_EQ(update("map_to_other_filesystem", arkive_files), 3);
   EXPECT_EQ(find_ui_action("map_to_other_filesystem")->qaction()->text().toStdString(), "Show in Local files");
-  EXPECT_EQ(activate("map_to_other_filesystem", arkive), 1);
-  EXPECT_EQ(local_files.selected_paths, std::vector<std::string>{"/depot/"});
+  EXPECT_EQ(activate("map_to_other_filesystem", arkive_files), 1);
+  // The Local files view was opened too.
+  ASSERT_NE(find_local_files_widget(), nullptr);
+  const std::unique_ptr<QWidget> local_host(find_local_files_host());
 
+  server.clear_received();
   test_selection_view_t history(akui_kind_file_history);
   history.selection = {file_record("//depot/a.txt", SEL_KNOWN)};
   EXPECT_EQ(activate("map_to_other_filesystem", history), 0) << "only between the two file views";

@@ -3,6 +3,7 @@
 #include "client/app/akui_main_window.h"
 #include "client/app/client_actions.h"
 #include "client/commands/file_command_rows.h"
+#include "client/views/file_tree_rows.h"
 #include "tests/client/client_session.h"
 #include "tests/support/interr_capture.h"
 #include "tests/ui/app/event_pump.h"
@@ -40,6 +41,8 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
                             "ChooserResetFilters", "ChooserSearch", "ChooserSearchAgain", "ChooserManageColumns",
                             "ChooserHideColumn", "ChooserToggleTree"} )
     expected.emplace_back(name);
+  for ( const action_desc_t &desc : file_tree_action_descs() )
+    expected.emplace_back(desc.name);
   std::vector<std::string> names;
   for ( const action_desc_t &desc : client_action_table() )
     names.emplace_back(desc.name);

@@ -785,6 +785,8 @@ reply_t server_repository_t::get_commit_files(server_session_t &, const rpc_pack
 
 reply_t server_repository_t::get_arkive_files(server_session_t &session, const rpc_packet_t &request)
 {
+  // Option 8: a pattern is a substring of the paths searched for.
+  constexpr int32_t substring_search = 8;
   const auto &body = body_of<path_query_packet_t>(request);
   const site_t *site = session_site(session);
   auto reply = std::make_unique<file_query_result_packet_t>(GET_ARKIVE_FILES_RESULT);
@@ -811,7 +813,8 @@ reply_t server_repository_t::get_arkive_files(server_session_t &session, const r
           continue;
         }
       }
-      else if ( !server_path_matches(str(pattern), path) )
+      else if ( (body.options & substring_search) != 0 ? path.find(text) == std::string::npos
+                                                       : !server_path_matches(str(pattern), path) )
         continue;
       int32_t held = 0;
       if ( site != nullptr )
