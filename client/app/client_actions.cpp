@@ -8,6 +8,7 @@
 #include "client/commands/file_command_rows.h"
 #include "client/views/about_dialog.h"
 #include "client/views/arkive_listing_cache.h"
+#include "client/views/file_history_view.h"
 #include "core/internal_error.h"
 #include "ui/action_context.h"
 #include "ui/docks/dock_area.h"
@@ -121,6 +122,8 @@ std::vector<action_desc_t> build_table()
   refresh.widget_classes = widget_class_file_tree;
   rows.push_back(refresh);
   for ( const action_desc_t &desc : file_command_action_descs() )
+    rows.push_back(desc);
+  for ( const action_desc_t &desc : file_history_action_descs() )
     rows.push_back(desc);
   append_chooser_rows(&rows);
   return rows;

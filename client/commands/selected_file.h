@@ -55,7 +55,8 @@ struct selected_file_t
 using selected_files_t = qvector<selected_file_t>;
 
 // What a view offers the file commands: its widget kind and its selection as records. A view widget
-// implements it beside QWidget; the commands find it as the action context's widget (or an ancestor of it).
+// implements it beside QWidget, or a list's data source beside chooser_t; the commands find it as the action
+// context's widget (or an ancestor of it), else as the context's list.
 class file_selection_source_t
 {
 public:
