@@ -71,11 +71,6 @@ file_history_chooser_t *history_of(const action_ctx_base_t &context)
   return dynamic_cast<file_history_chooser_t *>(selection_source_of(context));
 }
 
-bool has_diff_association(const char *path)
-{
-  return find_file_assoc_command(nullptr, file_assoc_diff, path, nullptr, nullptr, 0, false);
-}
-
 } // namespace
 
 // ---- file_history_chooser_t --------------------------------------------------------------------------------
