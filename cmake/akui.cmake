@@ -1,10 +1,11 @@
 # Helpers that keep every library, test suite and benchmark declared the same way.
 
-# The core's headers that nearly every source of the libraries above the platform layer includes.
+# The core's headers that nearly every source of the libraries above the platform layer includes. Named through
+# the include path, not by absolute path, so that the precompiled header is the same in every checkout and the
+# compiler cache serves a fresh clone.
 set(AKUI_CORE_PCH_HEADERS
     <cstdint> <cstring> <memory> <string> <string_view> <vector>
-    "${PROJECT_SOURCE_DIR}/core/qstring.h" "${PROJECT_SOURCE_DIR}/core/qvector.h"
-    "${PROJECT_SOURCE_DIR}/core/error_state.h" "${PROJECT_SOURCE_DIR}/core/internal_error.h")
+    <core/qstring.h> <core/qvector.h> <core/error_state.h> <core/internal_error.h>)
 
 # akui_precompile_headers(<target> <header>...)
 # Precompiles the headers for every source of the target (each source compiles as if it included them

@@ -6,6 +6,7 @@
 #include "client/app/login.h"
 #include "client/app/options_dialog.h"
 #include "client/commands/file_command_rows.h"
+#include "client/commands/scan_and_commit.h"
 #include "client/views/about_dialog.h"
 #include "client/views/arkive_listing_cache.h"
 #include "client/views/file_history_view.h"
@@ -122,6 +123,8 @@ std::vector<action_desc_t> build_table()
   refresh.widget_classes = widget_class_file_tree;
   rows.push_back(refresh);
   for ( const action_desc_t &desc : file_command_action_descs() )
+    rows.push_back(desc);
+  for ( const action_desc_t &desc : scan_and_commit_action_descs() )
     rows.push_back(desc);
   for ( const action_desc_t &desc : file_history_action_descs() )
     rows.push_back(desc);

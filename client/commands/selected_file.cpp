@@ -11,7 +11,7 @@ file_selection_source_t *selection_source_of(const action_ctx_base_t &context)
   for ( QWidget *widget = context.widget; widget != nullptr; widget = widget->parentWidget() )
     if ( auto *source = dynamic_cast<file_selection_source_t *>(widget); source != nullptr )
       return source;
-  // A list whose rows are files offers them itself.
+  // A list's data source may be the selection source of its chooser widget.
   return dynamic_cast<file_selection_source_t *>(context.chooser);
 }
 

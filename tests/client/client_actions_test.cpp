@@ -34,6 +34,7 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
     expected.emplace_back(name);
   for ( const action_desc_t &desc : file_command_action_descs() )
     expected.emplace_back(desc.name);
+  expected.emplace_back("commit");
   for ( const char *name : {"file_history", "view_revision", "diff_prev"} )
     expected.emplace_back(name);
   for ( const char *name : {"ChooserInsert", "ChooserDelete", "ChooserEdit", "ChooserRefresh", "ChooserCopy",
