@@ -230,6 +230,9 @@ public:
   // next one (client/commands/external_tools.cpp).
   uint16_t diff_any_choice = 2;
   int32_t diff_any_revision = 0;
+  // The revision the next File history view selects (-3: the site's), the last one selected when a history
+  // closed (client/views/file_history_view.cpp).
+  int32_t history_revision = -3;
 
   // The application's answer to the facade's events: clears or marks stale the caches they concern and marks
   // the views to refresh. Answers null: later listeners hear the event too.

@@ -10,6 +10,7 @@
 #include "client/views/about_dialog.h"
 #include "client/views/file_tree_rows.h"
 #include "client/views/arkive_listing_cache.h"
+#include "client/views/file_history_view.h"
 #include "core/internal_error.h"
 #include "ui/action_context.h"
 #include "ui/docks/dock_area.h"
@@ -125,6 +126,8 @@ std::vector<action_desc_t> build_table()
   for ( const action_desc_t &desc : file_command_action_descs() )
     rows.push_back(desc);
   for ( const action_desc_t &desc : scan_and_commit_action_descs() )
+    rows.push_back(desc);
+  for ( const action_desc_t &desc : file_history_action_descs() )
     rows.push_back(desc);
   append_chooser_rows(&rows);
   for ( const action_desc_t &desc : file_tree_action_descs() )

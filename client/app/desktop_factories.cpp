@@ -4,6 +4,7 @@
 #include "client/app/akui_app.h"
 #include "client/views/arkive_files_view.h"
 #include "client/views/local_files_view.h"
+#include "client/views/file_history_view.h"
 #include "client/views/test_chooser.h"
 #include "ui/log_widget.h"
 
@@ -35,4 +36,6 @@ void register_client_desktop_factories()
   static akui_singleton_desktop_widget_factory_t local_files_factory("Local files", find_local_files_host,
                                                                      new_local_files_host);
   register_desktop_widget_factory(&local_files_factory);
+  static file_history_desktop_widget_factory_t file_history_factory;
+  register_desktop_widget_factory(&file_history_factory);
 }

@@ -45,11 +45,6 @@ int watch_external_process(void *arg)
   return 0;
 }
 
-bool has_diff_association(const char *path)
-{
-  return find_file_assoc_command(nullptr, file_assoc_diff, path, nullptr, nullptr, 0, false);
-}
-
 // A local copy of a revision: the working file for -4, else a temporary copy.
 int fetch_copy(qstring *local, bool *temporary, local_site_t &site, const char *path, int32_t revision)
 {
@@ -241,6 +236,11 @@ bool launch_external_process(external_launch_t launch)
   (void)watch.release();
   thread_record_free(thread);
   return true;
+}
+
+bool has_diff_association(const char *path)
+{
+  return find_file_assoc_command(nullptr, file_assoc_diff, path, nullptr, nullptr, 0, false);
 }
 
 bool diff_by_association(const char *left, int32_t left_revision, const char *right, int32_t right_revision)

@@ -42,6 +42,9 @@ bool launch_external_process(external_launch_t launch);
 // Removes the launch's temporary copies (the paths with their delete flag); any thread.
 void remove_temporary_copies(const external_launch_t &launch);
 
+// Whether the path's extension (or "*") has a diff tool.
+[[nodiscard]] bool has_diff_association(const char *path);
+
 // Compares two revisions of server files: databases through the disassembler, other files with the diff
 // program on local copies (-4: the working file, never removed). False when nothing was started.
 bool diff_by_association(const char *left, int32_t left_revision, const char *right, int32_t right_revision);

@@ -36,6 +36,8 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
   for ( const action_desc_t &desc : file_command_action_descs() )
     expected.emplace_back(desc.name);
   expected.emplace_back("commit");
+  for ( const char *name : {"file_history", "view_revision", "diff_prev"} )
+    expected.emplace_back(name);
   for ( const char *name : {"ChooserInsert", "ChooserDelete", "ChooserEdit", "ChooserRefresh", "ChooserCopy",
                             "ChooserCopyAll", "ChooserUnsort", "ChooserQuickFilter", "ChooserModifyFilters",
                             "ChooserResetFilters", "ChooserSearch", "ChooserSearchAgain", "ChooserManageColumns",

@@ -6,7 +6,7 @@ akui_test_suite(client DEPS akui_client akui_ui_test_app akui_test_server Qt5::T
 target_sources(test_client PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/repo/test_server_client.cpp
                                    ${CMAKE_CURRENT_SOURCE_DIR}/repo/disassembler_standin.cpp)
 set_target_properties(test_client PROPERTIES AUTOMOC ON)
-add_dependencies(test_client akui akui_runtime_files message_catalog arkive-test-server zuk zuk64)
+add_dependencies(test_client akui akui_runtime_files message_catalog user_manual arkive-test-server zuk zuk64)
 if(AKUI_SANITIZE)
   target_compile_definitions(test_client PRIVATE AKUI_SANITIZE)
 endif()

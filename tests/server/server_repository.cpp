@@ -820,11 +820,12 @@ reply_t server_repository_t::get_arkive_files(server_session_t &session, const r
       if ( site != nullptr )
         if ( const auto h = site->held.find(path); h != site->held.end() )
           held = h->second;
-      // -2: every revision; -3: the one the site holds, the last one when it holds none.
+      // -2: every revision, each record carrying its own revision where the site's would stand; -3: the one
+      // the site holds, the last one when it holds none.
       if ( body.revision == -2 )
       {
         for ( int32_t revision = 1; revision <= file.last(); ++revision )
-          found.push_back(file_record(path, revision, held));
+          found.push_back(file_record(path, revision, revision));
         continue;
       }
       const int32_t listed = body.revision == -3 ? (held != 0 ? held : file.last())
