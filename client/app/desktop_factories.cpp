@@ -3,8 +3,8 @@
 
 #include "client/app/akui_app.h"
 #include "client/views/arkive_files_view.h"
-#include "client/views/local_files_view.h"
 #include "client/views/file_history_view.h"
+#include "client/views/local_files_view.h"
 #include "client/views/test_chooser.h"
 #include "ui/log_widget.h"
 
