@@ -5,6 +5,7 @@
 #include "client/app/client_actions.h"
 #include "client/app/client_config.h"
 #include "client/app/stored_desktop.h"
+#include "client/commands/selected_file.h"
 #include "client/views/arkive_listing_cache.h"
 #include "core/directories.h"
 #include "core/environment.h"
@@ -164,6 +165,8 @@ int akui_app_t::widget_kind_of(QWidget *widget)
     return akui_kind_log;
   if ( const chooser_widget_t *chooser = as_chooser_widget(widget); chooser != nullptr )
     return chooser->widget_kind();
+  if ( const auto *source = dynamic_cast<const file_selection_source_t *>(widget); source != nullptr )
+    return source->selection_widget_kind();
   return -1;
 }
 

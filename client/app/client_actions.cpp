@@ -6,6 +6,7 @@
 #include "client/app/login.h"
 #include "client/app/options_dialog.h"
 #include "client/commands/file_command_rows.h"
+#include "client/commands/worklist_commands.h"
 #include "client/views/about_dialog.h"
 #include "client/views/arkive_listing_cache.h"
 #include "core/internal_error.h"
@@ -109,6 +110,7 @@ std::vector<action_desc_t> build_table()
                             all_widget_kinds, "&Disconnect", nullptr, "icons/actions/logoff.svg"));
   rows.push_back(client_row("logon", logon_activate, logon_update, all_widget_kinds, client_without_connection,
                             window_row_flags, all_widget_kinds, "&Connect", nullptr, "icons/actions/logon.svg"));
+  rows.push_back(open_worklists_widget_row());
   rows.push_back(client_row("open_log_widget", open_log_widget_activate, nullptr, all_widget_kinds,
                             client_without_connection, window_row_flags, 0, "Log &window", nullptr,
                             "icons/actions/open_log_widget.svg"));
@@ -122,6 +124,7 @@ std::vector<action_desc_t> build_table()
   rows.push_back(refresh);
   for ( const action_desc_t &desc : file_command_action_descs() )
     rows.push_back(desc);
+  rows.insert(rows.end(), worklist_command_action_descs().begin(), worklist_command_action_descs().end());
   append_chooser_rows(&rows);
   return rows;
 }
@@ -193,6 +196,8 @@ void akui_app_t::fill_update_context(ui_action_update_ctx_t *context)
   ui_action_context_provider_t::fill_update_context(context);
   if ( has_usable_connection() && !current_site_name().empty() )
     context->context_flags |= context_local_site_usable;
+  if ( context->widget_kind >= akui_kind_arkive_files && context->widget_kind <= akui_kind_worklists )
+    context->widget_class_flags |= widget_class_file_tree;
 }
 
 std::unique_ptr<ui_action_t> akui_app_t::create_client_action(const ui_action_desc_t &desc)

@@ -3,6 +3,7 @@
 
 #include "client/app/akui_app.h"
 #include "client/views/test_chooser.h"
+#include "client/views/worklists_view.h"
 #include "ui/log_widget.h"
 
 namespace {
@@ -27,4 +28,6 @@ void register_client_desktop_factories()
   register_desktop_widget_factory(&log_factory);
   static test_chooser_desktop_widget_factory_t test_chooser_factory;
   register_desktop_widget_factory(&test_chooser_factory);
+  static akui_singleton_desktop_widget_factory_t worklists_factory("Worklists", find_worklists_widget, create_worklists_widget);
+  register_desktop_widget_factory(&worklists_factory);
 }
