@@ -38,15 +38,6 @@ protected:
       texts.push_back(request.text);
     return texts;
   }
-  // Server answers its next REVERT_FILES with success and reverts nothing.
-  void revert_nothing_once()
-  {
-    server_fault_t fault;
-    fault.action = server_fault_t::raw_reply;
-    fault.on_type = REVERT_FILES;
-    fault.frames = {packet_frame(message_list_packet_t(REVERT_FILES_RESULT))};
-    server.add_fault(fault);
-  }
   void reload()
   {
     app().refresh_widgets(uint64_t(1) << akui_kind_worklists, true);
@@ -70,23 +61,29 @@ TEST_F(WorklistCommands, AllFilesOfAWorklistActAsTheWorklist)
 
 TEST_F(WorklistCommands, SomeFilesOfAWorklistActAsFiles)
 {
-  two_worklists();
-  revert_nothing_once();
-  click("//depot/a.txt#1");
+  ASSERT_EQ(add_ws_worklist("second"), 2);
+  // Added files are never reverted as unchanged.
+  add_files(2, {"//depot/c.txt", "//depot/d.txt"});
+  ASSERT_NE(open_view(), nullptr);
+  server.clear_received();
+  click("//depot/c.txt#0");
   ui.script(ui_code_question, 1);
   ASSERT_EQ(run_action("revert"), 1);
   // The unchanged ones first, then the worklist's own files are looked up (its own site), then the question.
   auto reverts = path_requests(REVERT_FILES);
   ASSERT_EQ(reverts.size(), 2u);
-  EXPECT_THAT(reverts[0].paths, ElementsAre("//depot/a.txt"));
+  EXPECT_THAT(reverts[0].paths, ElementsAre("//depot/c.txt"));
   EXPECT_EQ(reverts[0].number, 1);
-  EXPECT_THAT(reverts[1].paths, ElementsAre("//depot/a.txt"));
+  EXPECT_THAT(reverts[1].paths, ElementsAre("//depot/c.txt"));
   EXPECT_EQ(reverts[1].number, 0);
   const auto lookups = requests_of<two_names_number_packet_t>(GET_WORKLIST_FILES);
   ASSERT_FALSE(lookups.empty());
   EXPECT_EQ(str(lookups[0].text), "ws");
   EXPECT_EQ(lookups[0].number, 2);
-  EXPECT_THAT(question_texts(), ElementsAre("HIDECANCEL\nDo you really want to revert these files?\n//depot/a.txt\n"));
+  EXPECT_THAT(question_texts(), ElementsAre("HIDECANCEL\nDo you really want to revert these files?\n//depot/c.txt\n"));
+  QTest::qWait(400);
+  settle();
+  EXPECT_THAT(shown_rows(), ElementsAre("1, alice@ws", "2, alice@ws", "  //depot/d.txt#0"));
 }
 
 TEST_F(WorklistCommands, FolderWithSomeOfItsFilesRevertsByNumberOnce)
@@ -106,13 +103,13 @@ TEST_F(WorklistCommands, FileOfAnotherSitesWorklistWithTheSameNumberIsNotDropped
 {
   ASSERT_EQ(add_ws_worklist("second"), 2);
   edit_files(2, {"//depot/a.txt"});
-  seed_other_site({"//depot/bob.txt"});
+  seed_other_site({"//depot/bob.txt", "//depot/bob2.txt"});
   ASSERT_NE(open_view(), nullptr);
   ASSERT_EQ(run_action("show_all_worklists"), 1);
   QTest::qWait(400);
   settle();
   click("2, bob@other");
-  press(Qt::Key_Plus);
+  press(Qt::Key_Right);
   settle();
   server.clear_received();
   // Folder 2@ws and a file of 2@other.
@@ -170,8 +167,7 @@ TEST_F(WorklistCommands, DeletingFilesListsThirtyOfThirtyFive)
   server.clear_received();
   click(paths.front() + "#0");
   click(paths.back() + "#0", Qt::ShiftModifier);
-  // The unchanged-only revert reverts none of them: all 35 are asked about.
-  revert_nothing_once();
+  // The unchanged-only revert reverts none of them (added files): all 35 are asked about.
   ui.script(ui_code_question, 1);
   ASSERT_EQ(run_action("DirTreeDelete"), 1);
   const std::vector<std::string> questions = question_texts();

@@ -126,6 +126,10 @@ void worklists_test_t::seed_other_site(const std::vector<std::string> &added)
 
 worklists_dirtree_widget_t *worklists_test_t::open_view()
 {
+  // A refresh still pending from the seeding would reload the view later, in the middle of the test.
+  app().on_dirty_widgets_refresh_timer();
+  server.clear_received();
+  ui.clear();
   ui_action_t *open = find_ui_action("open_worklists_widget");
   EXPECT_NE(open, nullptr);
   if ( open == nullptr )
