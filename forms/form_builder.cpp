@@ -7,6 +7,9 @@
 #include "forms/inputs/buddy_label.h"
 #include "forms/inputs/color_button.h"
 #include "forms/inputs/field_widgets.h"
+#include "forms/inputs/text_area_container.h"
+#include "forms/text/text_area.h"
+#include "forms/text_control_value.h"
 #include "ui/layout_helpers.h"
 
 #include <QAbstractItemView>
@@ -525,10 +528,20 @@ form_builder_t::placement_t form_builder_t::make_widget(form_item_t &item, bool 
           zero_stretch_.push_back(c);
       return out;
     }
-    case 'e': case 't':
+    case 't':
     {
-      // The type editor and the text area come with their own library part; until then such a field has no
-      // widget.
+      auto *container = new text_area_container_t(item.text, static_cast<const text_control_value_t *>(item.arg));
+      text_area_t *area = container->text_area();
+      QObject::connect(area, &text_area_t::dialog_accepted, form_, &form_widget_t::on_button_yes);
+      QObject::connect(area, &text_area_t::request_focus_next_prev_child, form_,
+                       &form_widget_t::on_focus_next_prev_child_requested);
+      add_control(basic_control(item, container));
+      out.widget = container;
+      return out;
+    }
+    case 'e':
+    {
+      // The type editor comes with its own library part; until then such a field has no widget.
       add_control(basic_control(item, nullptr));
       return out;
     }

@@ -7,6 +7,8 @@
 #include "forms/inputs/buddy_label.h"
 #include "forms/inputs/color_button.h"
 #include "forms/inputs/field_widgets.h"
+#include "forms/inputs/text_area_container.h"
+#include "forms/text_control_value.h"
 #include "ui/layout_helpers.h"
 
 #include <QAbstractButton>
@@ -127,7 +129,15 @@ bool form_widget_t::read_control_value(const form_control_t &control, void *buff
     }
     case 'p':
       return text_to_value(buffer, size, static_cast<QLineEdit *>(widget)->text(), 'p', silent, &control);
-    case 'e': case 't':
+    case 't':
+    {
+      auto *container = qobject_cast<text_area_container_t *>(widget);
+      if ( container == nullptr )
+        return false;
+      container->read(static_cast<text_control_value_t *>(buffer));
+      return true;
+    }
+    case 'e':
       return false;
     default:
       break;
@@ -238,7 +248,15 @@ bool form_widget_t::write_control_value(form_control_t &control, const void *val
       static_cast<QLineEdit *>(widget)->setText(text);
       return true;
     }
-    case 'e': case 't':
+    case 't':
+    {
+      auto *container = qobject_cast<text_area_container_t *>(widget);
+      if ( container == nullptr || value == nullptr )
+        return false;
+      container->write(*static_cast<const text_control_value_t *>(value));
+      return true;
+    }
+    case 'e':
       return false;
     default:
       break;

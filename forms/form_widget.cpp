@@ -8,6 +8,8 @@
 #include "forms/inputs/color_button.h"
 #include "forms/inputs/field_widgets.h"
 #include "forms/inputs/input_requests.h"
+#include "forms/inputs/text_area_container.h"
+#include "forms/text/text_area.h"
 #include "ui/app_base.h"
 #include "ui/docks/dock_options.h"
 #include "ui/input_history.h"
@@ -319,6 +321,11 @@ void form_widget_t::connect_change_signals()
         connections_.push_back(connect(static_cast<QLineEdit *>(control.widget), &QLineEdit::textChanged, this,
                                        &form_widget_t::qtInputFieldChanged));
         break;
+      case 't':
+        if ( auto *container = qobject_cast<text_area_container_t *>(control.widget) )
+          connections_.push_back(connect(container->text_area(), &text_area_t::textModified, this,
+                                         &form_widget_t::qtEditFieldChanged));
+        break;
       default:
         if ( auto *combo = qobject_cast<QComboBox *>(control.widget) )
         {
@@ -445,7 +452,10 @@ void form_widget_t::qtTabWidgetChanged()
 
 void form_widget_t::qtEditFieldChanged()
 {
-  const int index = control_index_of(sender());
+  // A text field's control is its container, the sender the text area inside it.
+  int index = control_index_of(sender());
+  if ( index < 0 && sender() != nullptr )
+    index = control_index_of(sender()->parent());
   if ( index >= 0 )
     call_form_callback(controls_[size_t(index)].id);
 }

@@ -6,6 +6,7 @@
 #include "client/app/login.h"
 #include "client/app/options_dialog.h"
 #include "client/commands/file_command_rows.h"
+#include "client/commands/scan_and_commit.h"
 #include "client/commands/worklist_commands.h"
 #include "client/views/about_dialog.h"
 #include "client/views/arkive_listing_cache.h"
@@ -124,6 +125,8 @@ std::vector<action_desc_t> build_table()
   rows.push_back(refresh);
   for ( const action_desc_t &desc : file_command_action_descs() )
     rows.push_back(desc);
+  for ( const action_desc_t &desc : scan_and_commit_action_descs() )
+    rows.push_back(with_worklists_commit(desc));
   rows.insert(rows.end(), worklist_command_action_descs().begin(), worklist_command_action_descs().end());
   append_chooser_rows(&rows);
   return rows;

@@ -2,6 +2,7 @@
 #include "client/commands/selected_file.h"
 
 #include "ui/action_context.h"
+#include "views/chooser/chooser_base.h"
 
 #include <QWidget>
 
@@ -10,7 +11,8 @@ file_selection_source_t *selection_source_of(const action_ctx_base_t &context)
   for ( QWidget *widget = context.widget; widget != nullptr; widget = widget->parentWidget() )
     if ( auto *source = dynamic_cast<file_selection_source_t *>(widget); source != nullptr )
       return source;
-  return nullptr;
+  // A list's data source may be the selection source of its chooser widget.
+  return dynamic_cast<file_selection_source_t *>(context.chooser);
 }
 
 int selection_kind_of(const action_ctx_base_t &context)

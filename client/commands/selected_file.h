@@ -55,7 +55,8 @@ struct selected_file_t
 using selected_files_t = qvector<selected_file_t>;
 
 // What a view offers the file commands: its widget kind and its selection as records. A view widget
-// implements it beside QWidget; the commands find it as the action context's widget (or an ancestor of it).
+// implements it beside QWidget, a list's data source beside chooser_base_t; the commands find it as the action
+// context's widget (or an ancestor of it), else as the context's chooser.
 class file_selection_source_t
 {
 public:
@@ -79,7 +80,8 @@ public:
   virtual bool select_path(const char *) { return false; }
 };
 
-// The selection source of the context's widget or of its nearest ancestor that is one; null when none.
+// The selection source of the context's widget or of its nearest ancestor that is one, else the context's
+// chooser when that is one; null when none.
 [[nodiscard]] file_selection_source_t *selection_source_of(const action_ctx_base_t &context);
 // The widget kind the commands dispatch on: the selection source's, else the context's.
 [[nodiscard]] int selection_kind_of(const action_ctx_base_t &context);

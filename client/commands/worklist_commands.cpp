@@ -6,6 +6,8 @@
 #include "client/app/client_actions.h"
 #include "client/commands/external_tools.h"
 #include "client/commands/revert_sync_commands.h"
+#include "client/commands/scan_and_commit.h"
+#include "client/views/worklist_forms.h"
 #include "client/views/worklists_view.h"
 #include "core/ui_callback.h"
 #include "ui/ui_action_registry.h"
@@ -94,6 +96,76 @@ bool worklists_action_helper_t::run(const dirtree_selection_t &selection)
     }
   }
   return act_on_files(files) || result;
+}
+
+// ---- Commit, edit and view -------------------------------------------------------------------------------------
+
+bool worklists_commit_action_t::act_on_worklist(const worklist_info_t &worklist)
+{
+  // Another site's worklist is never committed from here.
+  return is_current_site(worklist.site) && show_worklist_form(worklist, worklist_form_commit);
+}
+
+bool worklists_commit_action_t::act_on_files(std::vector<worklist_file_t> &files)
+{
+  if ( files.empty() )
+    return false;
+  qvector<worklist_file_t> rows;
+  for ( const worklist_file_t &file : files )
+    rows.push_back(file);
+  qstring description;
+  uint16_t force = 0;
+  const int answer = ask_commit_files(&description, &rows, &force);
+  if ( answer == commit_files_cancelled )
+    return false;
+  arkive_with_events_t &facade = akui_app()->facade;
+  int32_t number = -1;
+  if ( const int code = facade.add_worklist(&number, description.c_str()); code != 0 )
+  {
+    show_server_warning(code, "Failed to add worklist");
+    return false;
+  }
+  qvector<qstring> paths;
+  for ( const worklist_file_t &row : rows )
+    paths.push_back(row.path);
+  if ( const int code = facade.migrate_files(paths, number); code != 0 )
+  {
+    show_server_error(code, "Failed to migrate files");
+    return true;
+  }
+  if ( answer == commit_files_commit )
+  {
+    int32_t commit = 0;
+    if ( const int code = facade.commit_worklist(&commit, description.c_str(), number, force); code != 0 )
+      show_server_warning(code, "Failed to commit worklist");
+  }
+  return true;
+}
+
+bool worklists_commit_action_t::applicable(const dirtree_selection_t &selection)
+{
+  for ( const dirtree_cursor_t &cursor : selection )
+    if ( worklist_is_committable(view_, cursor, true) )
+      return true;
+  return false;
+}
+
+bool worklists_edit_view_action_t::act_on_worklist(const worklist_info_t &worklist)
+{
+  return show_worklist_form(worklist, user_may_edit(worklist) ? worklist_form_edit : worklist_form_view);
+}
+
+bool worklists_edit_view_action_t::applicable(const dirtree_selection_t &selection)
+{
+  bool any = false;
+  for ( const dirtree_cursor_t &cursor : selection )
+    if ( const worklist_info_t *worklist = view_->worklist_at_cursor(cursor); worklist != nullptr )
+    {
+      if ( user_may_edit(*worklist) )
+        return edit_;
+      any = true;
+    }
+  return !edit_ && any;
 }
 
 // ---- Revert --------------------------------------------------------------------------------------------------
@@ -458,6 +530,66 @@ int revert_in_worklists(ui_action_activation_ctx_t *context, bool unchanged_only
   return helper.run(selection_of(view, *context)) ? 1 : 0;
 }
 
+int commit_in_worklists(ui_action_activation_ctx_t *context)
+{
+  worklists_dirtree_widget_t *view = context_worklists_view(*context);
+  if ( view == nullptr )
+    return commit_activate(context);
+  worklists_commit_action_t helper(view);
+  return helper.run(selection_of(view, *context)) ? 1 : 0;
+}
+
+int commit_state_in_worklists(ui_action_t *action, ui_action_update_ctx_t *context)
+{
+  worklists_dirtree_widget_t *view = context_worklists_view(*context);
+  if ( view == nullptr )
+    return commit_update(action, context);
+  relabel_action(*context, "Commit...");
+  const dirtree_selection_t selection = selection_of(view, *context);
+  worklists_commit_action_t helper(view);
+  return !selection.empty() && helper.applicable(selection) ? FILES_ACTION_ENABLED : FILES_ACTION_DISABLED;
+}
+
+action_desc_t with_worklists_commit(action_desc_t commit_row)
+{
+  commit_row.activate = commit_in_worklists;
+  commit_row.update = commit_state_in_worklists;
+  return commit_row;
+}
+
+int edit_or_view_worklist_activate(ui_action_activation_ctx_t *context)
+{
+  worklists_dirtree_widget_t *view = context_worklists_view(*context);
+  if ( view == nullptr )
+    return 0;
+  worklists_edit_view_action_t helper(view, true);
+  return helper.run(selection_of(view, *context)) ? 1 : 0;
+}
+
+namespace {
+
+int edit_view_state(ui_action_update_ctx_t *context, bool edit)
+{
+  worklists_dirtree_widget_t *view = context_worklists_view(*context);
+  if ( view == nullptr )
+    return FILES_ACTION_DISABLED;
+  const dirtree_selection_t selection = selection_of(view, *context);
+  worklists_edit_view_action_t helper(view, edit);
+  return !selection.empty() && helper.applicable(selection) ? FILES_ACTION_ENABLED : FILES_ACTION_DISABLED;
+}
+
+} // namespace
+
+int edit_worklist_update(ui_action_t *, ui_action_update_ctx_t *context)
+{
+  return edit_view_state(context, true);
+}
+
+int view_worklist_update(ui_action_t *, ui_action_update_ctx_t *context)
+{
+  return edit_view_state(context, false);
+}
+
 int open_worklists_widget_activate(ui_action_activation_ctx_t *)
 {
   QWidget *host = find_worklists_widget();
@@ -491,6 +623,18 @@ std::span<const action_desc_t> worklist_command_action_descs()
 {
   static const std::vector<action_desc_t> rows = [] {
     std::vector<action_desc_t> out;
+    // Both need the tree's selection (context bit 38).
+    constexpr uint64_t tree_selection = uint64_t(1) << 6;
+    action_desc_t edit = client_row("edit_worklist", edit_or_view_worklist_activate, edit_worklist_update,
+                                    kind_bit(akui_kind_worklists), client_needs_local_site, 0,
+                                    kind_bit(akui_kind_worklists), "Edit worklist...", nullptr, nullptr);
+    edit.context_word |= tree_selection << 32;
+    out.push_back(edit);
+    action_desc_t view = client_row("view_worklist", edit_or_view_worklist_activate, view_worklist_update,
+                                    kind_bit(akui_kind_worklists), client_needs_local_site, 0, 0, "View worklist...",
+                                    nullptr, nullptr);
+    view.context_word |= tree_selection << 32;
+    out.push_back(view);
     out.push_back(client_row("show_all_worklists", show_all_worklists_activate, nullptr,
                              kind_bit(akui_kind_worklists), client_needs_local_site, ACTION_FLAG_CHECKABLE,
                              kind_bit(akui_kind_worklists), "Show other users' worklists", nullptr, nullptr));

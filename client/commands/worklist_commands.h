@@ -34,6 +34,36 @@ protected:
   worklists_dirtree_widget_t *view_; // not owned
 };
 
+// Commit: a worklist of the current site through its form; other files through "Commit files to new worklist"
+// (a new worklist that the files move to, committed unless the form was saved).
+class worklists_commit_action_t final : public worklists_action_helper_t
+{
+public:
+  using worklists_action_helper_t::worklists_action_helper_t;
+  bool act_on_worklist(const worklist_info_t &worklist) override;
+  bool act_on_files(std::vector<worklist_file_t> &files) override;
+  // Some selected entry's worklist is of the current site, cached, not empty and needs no resolve.
+  bool applicable(const dirtree_selection_t &selection) override;
+};
+
+// Edit or view a worklist's description: the edit form for an administrator or the worklist's owner, the
+// view form for others. edit chooses the test: the edit test or the view test.
+class worklists_edit_view_action_t final : public worklists_action_helper_t
+{
+public:
+  worklists_edit_view_action_t(worklists_dirtree_widget_t *view, bool edit) : worklists_action_helper_t(view), edit_(edit)
+  {
+  }
+  bool act_on_worklist(const worklist_info_t &worklist) override;
+  bool act_on_files(std::vector<worklist_file_t> &) override { return true; }
+  // The first selected worklist the user may edit decides: the edit test passes, the view test fails; with
+  // none, only the view test passes (when a worklist is selected).
+  bool applicable(const dirtree_selection_t &selection) override;
+
+private:
+  bool edit_;
+};
+
 // Revert: whole worklists by "@%d" (unchanged files first), the rest after a question; unchanged_only
 // reverts only files without local changes and asks nothing.
 class worklists_revert_action_t final : public worklists_action_helper_t
@@ -94,10 +124,18 @@ bool activate_worklists_in_view(worklists_dirtree_widget_t *view, filtered_widge
 // The Worklists view of an action context (the widget or an ancestor of it), null when it is another view.
 [[nodiscard]] worklists_dirtree_widget_t *context_worklists_view(const action_ctx_base_t &context);
 int revert_in_worklists(ui_action_activation_ctx_t *context, bool unchanged_only);
+// "commit": the Worklists view's commands; any other view goes to the scan-and-commit handlers given.
+int commit_in_worklists(ui_action_activation_ctx_t *context);
+int commit_state_in_worklists(ui_action_t *action, ui_action_update_ctx_t *context);
+// The "commit" row with the Worklists view's handlers in front of the row's own.
+[[nodiscard]] action_desc_t with_worklists_commit(action_desc_t commit_row);
+int edit_or_view_worklist_activate(ui_action_activation_ctx_t *context);
+int edit_worklist_update(ui_action_t *action, ui_action_update_ctx_t *context);
+int view_worklist_update(ui_action_t *action, ui_action_update_ctx_t *context);
 int open_worklists_widget_activate(ui_action_activation_ctx_t *context);
 int show_all_worklists_activate(ui_action_activation_ctx_t *context);
 
 // The row of "open_worklists_widget" (among the window's rows of the action table).
 [[nodiscard]] action_desc_t open_worklists_widget_row();
-// The worklist command rows, in table order ("show_all_worklists"). Static.
+// The worklist command rows, in table order ("edit_worklist", "view_worklist", "show_all_worklists"). Static.
 [[nodiscard]] std::span<const action_desc_t> worklist_command_action_descs();

@@ -3,11 +3,13 @@
 // and paste.
 #include "repo/packets_users.h"
 #include "repo/packets_worklists.h"
+#include "tests/client/worklist_fixture.h"
 #include "tests/client/worklists_fixture.h"
 #include "views/dirtree/dirtree_item_model.h"
 
 #include <QAction>
 #include <QMimeData>
+#include "tests/ui/app/screenshots.h"
 #include <QTest>
 
 #include <gmock/gmock.h>
@@ -316,6 +318,103 @@ TEST_F(WorklistCommands, CutAndPasteMovesFiles)
   ASSERT_EQ(moves.size(), 1u);
   EXPECT_THAT(moves[0].paths, ElementsAre("//depot/b.txt"));
   EXPECT_EQ(moves[0].number, 3);
+}
+
+// The worklist 2 with a.txt and b.txt edited and written locally, so that a commit can read them.
+class WorklistCommits : public WorklistCommands
+{
+protected:
+  void SetUp() override
+  {
+    WorklistCommands::SetUp();
+    write_local(local("//depot/a.txt"), "alpha 2");
+    write_local(local("//depot/b.txt"), "beta 2");
+    two_worklists();
+  }
+  std::vector<std::pair<int32_t, int32_t>> commits() const
+  {
+    std::vector<std::pair<int32_t, int32_t>> out;
+    for ( const commit_worklist_packet_t &packet : requests_of<commit_worklist_packet_t>(COMMIT_WORKLIST) )
+      out.emplace_back(packet.worklist, packet.force);
+    return out;
+  }
+};
+
+TEST_F(WorklistCommits, AllFilesOfAWorklistOpenItsFormSomeOpenTheNewWorklistForm)
+{
+  click("//depot/a.txt#1");
+  click("//depot/b.txt#1", Qt::ControlModifier);
+  std::string title;
+  {
+    dialog_player_t player({[&](QDialog &dialog) {
+      title = dialog.windowTitle().toStdString();
+      (void)save_screenshot(dialog, "worklist_form");
+      click_button(dialog, "Commit");
+    }});
+    ASSERT_EQ(run_action("commit"), 1);
+    EXPECT_EQ(player.played(), 1u);
+  }
+  EXPECT_EQ(title, "Worklist #2");
+  EXPECT_THAT(commits(), ElementsAre(std::pair {2, 0}));
+}
+
+TEST_F(WorklistCommits, SomeFilesCommitThroughANewWorklist)
+{
+  click("//depot/a.txt#1");
+  std::string title;
+  {
+    dialog_player_t player({[&](QDialog &dialog) {
+      title = dialog.windowTitle().toStdString();
+      const std::vector<text_area_t *> areas = text_areas(dialog);
+      ASSERT_FALSE(areas.empty());
+      type_text(areas[0], "part of it");
+      (void)save_screenshot(dialog, "commit_files_form");
+      click_button(dialog, "Commmit");
+    }});
+    ASSERT_EQ(run_action("commit"), 1);
+    EXPECT_EQ(player.played(), 1u);
+  }
+  EXPECT_EQ(title, "Commit files to new worklist");
+  const auto moves = path_requests(MIGRATE_FILES);
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_THAT(moves[0].paths, ElementsAre("//depot/a.txt"));
+  EXPECT_EQ(moves[0].number, 4);
+  EXPECT_THAT(commits(), ElementsAre(std::pair {4, 0}));
+}
+
+TEST_F(WorklistCommits, ActivationChoosesCommitOrEdit)
+{
+  // Committable: double click runs "commit" (the form with its Commit button).
+  bool has_commit = false;
+  {
+    dialog_player_t player({[&](QDialog &dialog) {
+      has_commit = dialog_button(dialog, "Commit") != nullptr;
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+    }});
+    double_click("2, alice@ws");
+    QTest::qWait(50);
+    EXPECT_EQ(player.played(), 1u);
+  }
+  EXPECT_TRUE(has_commit);
+  EXPECT_TRUE(commits().empty());
+  // A file whose site revision is behind: "edit_worklist" for its owner (Save and Close, no Commit).
+  (void)server.repository().commit_files("bob", "ws", "newer", {{"//depot/a.txt", "alpha 3"}});
+  reload();
+  has_commit = true;
+  bool has_save = false;
+  {
+    dialog_player_t player({[&](QDialog &dialog) {
+      has_commit = dialog_button(dialog, "Commit") != nullptr;
+      has_save = dialog_button(dialog, "Save") != nullptr;
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+    }});
+    click("2, alice@ws");
+    press(Qt::Key_Return);
+    QTest::qWait(50);
+    EXPECT_EQ(player.played(), 1u);
+  }
+  EXPECT_FALSE(has_commit);
+  EXPECT_TRUE(has_save);
 }
 
 } // namespace

@@ -50,7 +50,7 @@ void register_missing_tree_rows()
 
 void worklists_test_t::SetUp()
 {
-  file_command_test_t::SetUp();
+  worklist_test_t::SetUp();
   if ( HasFatalFailure() )
     return;
   register_missing_tree_rows();
@@ -65,7 +65,7 @@ void worklists_test_t::TearDown()
     close_view(host);
   host = nullptr;
   view = nullptr;
-  file_command_test_t::TearDown();
+  worklist_test_t::TearDown();
 }
 
 void worklists_test_t::close_view(QWidget *view_host)

@@ -1,10 +1,10 @@
-// The Worklists view's test fixture: the file commands' fixture (alice on site ws of the test server), a
-// second site "other" of bob, worklists and opened files made through real requests, and a docked view
+// The Worklists view's test fixture: the worklist forms' fixture (alice on site ws of the test server, the
+// real forms), a second site "other" of bob, worklists and opened files made through real requests, and a docked view
 // driven by mouse and key events.
 #pragma once
 
 #include "client/views/worklists_view.h"
-#include "tests/client/file_command_fixture.h"
+#include "tests/client/worklist_fixture.h"
 
 #include <QPoint>
 
@@ -13,7 +13,7 @@
 
 class QMimeData;
 
-class worklists_test_t : public file_command_test_t
+class worklists_test_t : public worklist_test_t
 {
 protected:
   void SetUp() override;

@@ -352,8 +352,13 @@ TEST_F(WorklistsView, PickerAnswers)
   player = picker_player_t {};
   player.arm();
   EXPECT_EQ(choose_worklist(-1), WORKLIST_CHOICE_CANCELLED);
-  // An empty answer to the new worklist's description is refused by the server and reported.
-  ui.script_value("");
+  // A refused new worklist is reported.
+  server_fault_t fault;
+  fault.action = server_fault_t::raw_reply;
+  fault.on_type = ADD_WORKLIST;
+  fault.frames = {fail_frame(36, "")};
+  server.add_fault(fault);
+  ui.script_value("refused");
   EXPECT_EQ(ask_new_worklist(), -1);
   EXPECT_FALSE(ui.requests_of(ui_code_message).empty());
 }

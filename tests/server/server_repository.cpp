@@ -874,9 +874,8 @@ reply_t server_repository_t::worklist_request(server_session_t &session, const r
   site_t &site = *session_site(session);
   if ( request.type == ADD_WORKLIST )
   {
+    // Scan and commit creates its worklist without a description.
     const std::string description = str(body_of<name_flag_packet_t>(request).name);
-    if ( description.empty() )
-      return fail(36, "");
     const int32_t number = site.worklists.rbegin()->first + 1;
     site.worklists[number] = worklist_t{session.user, description, current_packed_time()};
     auto reply = std::make_unique<number_packet_t>(ADD_WORKLIST_RESULT);
