@@ -118,13 +118,10 @@ bool worklists_commit_action_t::act_on_files(std::vector<worklist_file_t> &files
   const int answer = ask_commit_files(&description, &rows, &force);
   if ( answer == commit_files_cancelled )
     return false;
-  arkive_with_events_t &facade = akui_app()->facade;
-  int32_t number = -1;
-  if ( const int code = facade.add_worklist(&number, description.c_str()); code != 0 )
-  {
-    show_server_warning(code, "Failed to add worklist");
+  const int32_t number = add_worklist_or_report(description.c_str());
+  if ( number == -1 )
     return false;
-  }
+  arkive_with_events_t &facade = akui_app()->facade;
   qvector<qstring> paths;
   for ( const worklist_file_t &row : rows )
     paths.push_back(row.path);
@@ -359,18 +356,10 @@ bool worklists_crud_action_state(worklists_dirtree_widget_t *view, const dirtree
 
 bool create_worklist_in_view(worklists_dirtree_widget_t *view, filtered_widget_mixin_update_strategy_t *strategy)
 {
-  qstring description;
-  if ( !input_value_printf(&description, 0, "Enter a new worklist description") )
-    return false;
-  arkive_with_events_t &facade = akui_app()->facade;
-  int32_t number = -1;
-  if ( const int code = facade.add_worklist(&number, description.c_str()); code != 0 )
-  {
-    show_server_warning(code, "Failed to add worklist");
-    return false;
-  }
+  const int32_t number = ask_new_worklist();
   if ( number == -1 )
     return false;
+  arkive_with_events_t &facade = akui_app()->facade;
   qvector<worklist_info_t> records;
   if ( const int code = facade.get_worklists(&records, nullptr, nullptr, number); code != 0 )
   {

@@ -859,18 +859,23 @@ int32_t choose_worklist(int32_t excluded)
   return dialog.exec() == QDialog::Accepted ? dialog.result : WORKLIST_CHOICE_CANCELLED;
 }
 
-int32_t ask_new_worklist()
+int32_t add_worklist_or_report(const char *description)
 {
-  qstring description;
-  if ( !input_value_printf(&description, 0, "Enter a new worklist description") )
-    return -1;
   int32_t number = -1;
-  if ( const int code = akui_app()->facade.add_worklist(&number, description.c_str()); code != 0 )
+  if ( const int code = akui_app()->facade.add_worklist(&number, description); code != 0 )
   {
     show_server_warning(code, "Failed to add worklist");
     return -1;
   }
   return number < 0 ? -1 : number;
+}
+
+int32_t ask_new_worklist()
+{
+  qstring description;
+  if ( !input_value_printf(&description, 0, "Enter a new worklist description") )
+    return -1;
+  return add_worklist_or_report(description.c_str());
 }
 
 namespace {

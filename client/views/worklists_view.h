@@ -260,6 +260,8 @@ void set_show_all_worklists(worklists_dirtree_widget_t *widget, bool on);
 // The "Choose worklist" dialog without the current site's worklist `excluded` (-1: none): a number, -2 for
 // "New worklist", -1 when cancelled.
 [[nodiscard]] int32_t choose_worklist(int32_t excluded);
+// ADD_WORKLIST of the description: the new number, or -1 (a refusal is shown as a warning).
+[[nodiscard]] int32_t add_worklist_or_report(const char *description);
 // Asks for a description and adds a worklist: its number, or -1 (cancelled, refused or an empty reply).
 [[nodiscard]] int32_t ask_new_worklist();
 // Installs the view's worklist dialogs for the file commands (once, at start-up).

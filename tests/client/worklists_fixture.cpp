@@ -54,6 +54,8 @@ void worklists_test_t::SetUp()
   if ( HasFatalFailure() )
     return;
   register_missing_tree_rows();
+  // As the start-up does; other suites install choosers of their own.
+  install_worklists_view_chooser();
   // Each test starts with a view of its own and the show-all setting off.
   if ( QWidget *old = find_worklists_widget(); old != nullptr )
     close_view(old);
@@ -225,6 +227,8 @@ int worklists_test_t::run_action(const char *name)
     return 0;
   QApplication::setActiveWindow(view->window());
   view->setFocus();
+  // The states as the menus see them when they open.
+  app().refresh_actions(UPDACT_ACTION_RAN, nullptr, nullptr);
   const int result = trigger_ui_action(action) ? 1 : 0;
   settle();
   return result;
