@@ -5,6 +5,7 @@
 #include "client/app/client_actions.h"
 #include "client/app/client_config.h"
 #include "client/app/stored_desktop.h"
+#include "client/commands/selected_file.h"
 #include "client/views/arkive_listing_cache.h"
 #include "client/views/file_tree_widget.h"
 #include "core/directories.h"
@@ -167,6 +168,8 @@ int akui_app_t::widget_kind_of(QWidget *widget)
     return chooser->widget_kind();
   if ( const files_dirtree_widget_t *tree = file_tree_of(widget); tree != nullptr )
     return tree->widget_kind();
+  if ( const auto *source = dynamic_cast<const file_selection_source_t *>(widget); source != nullptr )
+    return source->selection_widget_kind();
   return -1;
 }
 

@@ -7,6 +7,7 @@
 #include "client/app/options_dialog.h"
 #include "client/commands/file_command_rows.h"
 #include "client/commands/scan_and_commit.h"
+#include "client/commands/worklist_commands.h"
 #include "client/views/about_dialog.h"
 #include "client/views/file_tree_rows.h"
 #include "client/views/arkive_listing_cache.h"
@@ -112,6 +113,7 @@ std::vector<action_desc_t> build_table()
                             all_widget_kinds, "&Disconnect", nullptr, "icons/actions/logoff.svg"));
   rows.push_back(client_row("logon", logon_activate, logon_update, all_widget_kinds, client_without_connection,
                             window_row_flags, all_widget_kinds, "&Connect", nullptr, "icons/actions/logon.svg"));
+  rows.push_back(open_worklists_widget_row());
   rows.push_back(client_row("open_log_widget", open_log_widget_activate, nullptr, all_widget_kinds,
                             client_without_connection, window_row_flags, 0, "Log &window", nullptr,
                             "icons/actions/open_log_widget.svg"));
@@ -126,7 +128,8 @@ std::vector<action_desc_t> build_table()
   for ( const action_desc_t &desc : file_command_action_descs() )
     rows.push_back(desc);
   for ( const action_desc_t &desc : scan_and_commit_action_descs() )
-    rows.push_back(desc);
+    rows.push_back(with_worklists_commit(desc));
+  rows.insert(rows.end(), worklist_command_action_descs().begin(), worklist_command_action_descs().end());
   for ( const action_desc_t &desc : file_history_action_descs() )
     rows.push_back(desc);
   append_chooser_rows(&rows);

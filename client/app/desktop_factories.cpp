@@ -6,6 +6,7 @@
 #include "client/views/file_history_view.h"
 #include "client/views/local_files_view.h"
 #include "client/views/test_chooser.h"
+#include "client/views/worklists_view.h"
 #include "ui/log_widget.h"
 
 namespace {
@@ -38,4 +39,6 @@ void register_client_desktop_factories()
   register_desktop_widget_factory(&local_files_factory);
   static file_history_desktop_widget_factory_t file_history_factory;
   register_desktop_widget_factory(&file_history_factory);
+  static akui_singleton_desktop_widget_factory_t worklists_factory("Worklists", find_worklists_widget, create_worklists_widget);
+  register_desktop_widget_factory(&worklists_factory);
 }

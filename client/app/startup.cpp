@@ -10,6 +10,7 @@
 #include "client/app/stored_desktop.h"
 #include "client/app/ui_dispatcher.h"
 #include "client/views/file_assocs.h"
+#include "client/views/worklists_view.h"
 #include "core/debug_flags.h"
 #include "core/directories.h"
 #include "core/environment.h"
@@ -105,6 +106,7 @@ void prepare_main_window(akui_app_t &app, akui_main_window_t &window, log_widget
   window.build_menus();
   window.build_toolbars();
   register_client_desktop_factories();
+  install_worklists_view_chooser();
   merge_start_credentials(&config.default_credentials, argc, argv);
   (void)app.facade.add_handler(&app);
 }

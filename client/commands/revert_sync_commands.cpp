@@ -3,6 +3,7 @@
 
 #include "client/app/akui_app.h"
 #include "client/app/arkive_with_events.h"
+#include "client/commands/worklist_commands.h"
 #include "core/form_actions.h"
 #include "core/ui_callback.h"
 
@@ -114,7 +115,7 @@ bool sync_to_commit(action_ctx_base_t &context, int32_t flags, int32_t revision_
 int revert_activate(ui_action_activation_ctx_t *context)
 {
   if ( is_worklists_view(*context) )
-    return 0;
+    return revert_in_worklists(context, false);
   revert_action_t helper;
   return activate_files_action(helper, *context, WANT_PATH);
 }
@@ -122,7 +123,7 @@ int revert_activate(ui_action_activation_ctx_t *context)
 int revert_if_unchanged_activate(ui_action_activation_ctx_t *context)
 {
   if ( is_worklists_view(*context) )
-    return 0;
+    return revert_in_worklists(context, true);
   revert_if_unchanged_action_t helper;
   return activate_files_action(helper, *context, WANT_PATH);
 }

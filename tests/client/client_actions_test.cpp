@@ -30,13 +30,14 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
   std::vector<std::string> expected;
   for ( const action_desc_t &desc : log_widget_action_descs() )
     expected.emplace_back(desc.name);
-  for ( const char *name : {"about", "quit_akui", "logoff", "logon", "open_log_widget", "options",
-                            "rebuild_tree_structure"} )
+  for ( const char *name : {"about", "quit_akui", "logoff", "logon", "open_worklists_widget", "open_log_widget",
+                            "options", "rebuild_tree_structure"} )
     expected.emplace_back(name);
   for ( const action_desc_t &desc : file_command_action_descs() )
     expected.emplace_back(desc.name);
   expected.emplace_back("commit");
-  for ( const char *name : {"file_history", "view_revision", "diff_prev"} )
+  for ( const char *name : {"edit_worklist", "view_worklist", "show_all_worklists", "file_history", "view_revision",
+                            "diff_prev"} )
     expected.emplace_back(name);
   for ( const char *name : {"ChooserInsert", "ChooserDelete", "ChooserEdit", "ChooserRefresh", "ChooserCopy",
                             "ChooserCopyAll", "ChooserUnsort", "ChooserQuickFilter", "ChooserModifyFilters",

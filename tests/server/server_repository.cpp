@@ -1159,6 +1159,9 @@ reply_t server_repository_t::revert_files(server_session_t &session, const rpc_p
       return 0;
     return bring_to_client(session, site, path, content, &error);
   };
+  // Only unchanged files (flag 1): a file opened for anything but edit is a change by itself; an edited one
+  // counts as unchanged here (its content is not compared).
+  const auto kept_as_changed = [&](const opened_t &opened) { return body.number == 1 && opened.action != action_edit; };
   for ( const qstring &qpath : body.paths )
   {
     const std::string path = str(qpath);
@@ -1168,7 +1171,7 @@ reply_t server_repository_t::revert_files(server_session_t &session, const rpc_p
       bool any = false;
       for ( auto it = site.opened.begin(); it != site.opened.end(); )
       {
-        if ( it->second.worklist != worklist )
+        if ( it->second.worklist != worklist || kept_as_changed(it->second) )
         {
           ++it;
           continue;
@@ -1190,6 +1193,8 @@ reply_t server_repository_t::revert_files(server_session_t &session, const rpc_p
       messages.push_back(message(34, path));
       continue;
     }
+    if ( kept_as_changed(opened->second) )
+      continue;
     const int code = restore(path, opened->second);
     if ( code == client_work_directory_t::link_lost )
       return fail(53, "");
