@@ -231,7 +231,7 @@ int write_generated(abstract_fs_t *fs, const char *path, const char *text, size_
 
 } // namespace
 
-int process_fs_t::system_path(qstring *os_path, const char *path, bool follow_last) const
+int process_fs_t::system_path(qstring *os_path, const char *path, bool follow_last, checked_folders_t *checked) const
 {
   if ( site_root().empty() )
   {
@@ -255,7 +255,7 @@ int process_fs_t::system_path(qstring *os_path, const char *path, bool follow_la
   }
   // Once resolved, the root is never changed again: it is read without the lock.
   if ( resolved )
-    return real_root_.confine(os_path, path, follow_last);
+    return real_root_.confine(os_path, path, follow_last, checked);
   return confine_real_path(os_path, site_root().c_str(), path, follow_last);
 }
 
@@ -278,26 +278,48 @@ int process_fs_t::chdir(const char *path)
 
 int process_fs_t::open(fs_file_t **out, const char *path, uint32_t flags)
 {
-  qstring os_path;
-  if ( const int code = system_path(&os_path, path, true); code != 0 )
-    return code;
   if ( (flags & FS_OPEN_WRITE) == 0 )
   {
+    qstring os_path;
+    if ( const int code = system_path(&os_path, path, true); code != 0 )
+      return code;
     FILE *fp = file_open_read(os_path.c_str());
     if ( fp == nullptr )
       return arkive_errno_error(-1, path);
     *out = new process_file_t(this, path, flags, os_path, fp, nullptr, "");
     return 0;
   }
-  for ( int attempt = 0;; ++attempt )
+  checked_folders_t *checked = (flags & FS_OPEN_SYNC_LATER) != 0 ? &batch_folders_ : nullptr;
+  // Most files a sync brings are new, and a new file is created directly, never over something that exists.
+  // That first try takes the last component as written: an exclusive create does not follow a link there, so
+  // the name needs no look of its own. Whatever stands in its way is resolved in full below.
+  qstring as_written;
+  int create_errno = 0;
+  if ( system_path(&as_written, path, false, checked) == 0 )
   {
-    // A new file is created directly, never over something that exists; most files a sync brings are new.
-    if ( FILE *fp = file_create_exclusive(os_path.c_str()); fp != nullptr )
+    if ( FILE *fp = file_create_exclusive(as_written.c_str()); fp != nullptr )
     {
-      *out = new process_file_t(this, path, flags, os_path, fp, nullptr, "");
+      *out = new process_file_t(this, path, flags, as_written, fp, nullptr, "");
       return 0;
     }
-    const int create_errno = errno;
+    create_errno = errno;
+  }
+  qstring os_path;
+  if ( const int code = system_path(&os_path, path, true, checked); code != 0 )
+    return code;
+  // The same path need not be tried again: its answer stands.
+  const bool tried = create_errno != 0 && os_path == as_written;
+  for ( int attempt = 0;; ++attempt )
+  {
+    if ( !(tried && attempt == 0) )
+    {
+      if ( FILE *fp = file_create_exclusive(os_path.c_str()); fp != nullptr )
+      {
+        *out = new process_file_t(this, path, flags, os_path, fp, nullptr, "");
+        return 0;
+      }
+      create_errno = errno;
+    }
     if ( create_errno == EEXIST )
     {
       FILE *target = file_open_update(os_path.c_str());
@@ -370,6 +392,8 @@ void process_fs_t::remember_written(const qstring &os_path)
 
 int process_fs_t::sync_written_files()
 {
+  // The batch is over: its next one looks at its folders afresh.
+  batch_folders_.clear();
   std::vector<std::string> paths;
   {
     const std::lock_guard lock(written_mutex_);

@@ -44,12 +44,16 @@ public:
   void remember_written(const qstring &os_path);
 
 private:
-  // The path to give the system: 0 and *os_path, or the confinement's code.
-  int system_path(qstring *os_path, const char *path, bool follow_last) const;
+  // The path to give the system: 0 and *os_path, or the confinement's code; `checked` as real_site_root_t's
+  // confine takes it.
+  int system_path(qstring *os_path, const char *path, bool follow_last, checked_folders_t *checked = nullptr) const;
 
   mutable std::mutex root_mutex_;
   mutable bool root_resolved_ = false; // under root_mutex_; once true, real_root_ never changes again
   mutable real_site_root_t real_root_; // the site root, resolved at the first path met once it exists
   std::mutex written_mutex_;
   std::vector<std::string> written_; // system paths of files committed since the last sync_written_files
+  // Folders that writes under FS_OPEN_SYNC_LATER found real since the last sync_written_files: a batch walks
+  // each folder of its files once.
+  checked_folders_t batch_folders_;
 };

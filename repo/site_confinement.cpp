@@ -51,8 +51,10 @@ void drop_last_component(std::string &resolved)
 }
 
 // Resolves the components of `rest` as the operating system would, starting from the resolved folder
-// `resolved`: 0 and the result, or an errno value.
-int resolve_real_from(std::string *out, std::string resolved, std::string_view rest, bool follow_last)
+// `resolved`: 0 and the result, or an errno value. Folders in `checked` (when given) are taken without a look;
+// folders looked at join it.
+int resolve_real_from(std::string *out, std::string resolved, std::string_view rest, bool follow_last,
+                      checked_folders_t *checked = nullptr)
 {
   std::vector<std::string> pending;
   push_components(pending, rest);
@@ -77,10 +79,17 @@ int resolve_real_from(std::string *out, std::string resolved, std::string_view r
       resolved = std::move(candidate);
       continue;
     }
+    if ( checked != nullptr && checked->contains(candidate) )
+    {
+      resolved = std::move(candidate);
+      continue;
+    }
     std::error_code ec;
     const fs::file_status status = fs::symlink_status(candidate, ec);
     if ( ec || !fs::is_symlink(status) )
     {
+      if ( checked != nullptr && !ec && fs::is_directory(status) )
+        checked->add(candidate);
       // Missing components (and those below a file) are taken as written: nothing can lead elsewhere.
       resolved = std::move(candidate);
       continue;
@@ -205,7 +214,25 @@ int real_site_root_t::resolve(const char *root)
   return resolve_real(&real_, text_, true);
 }
 
-int real_site_root_t::confine(qstring *resolved, const char *path, bool follow_last) const
+bool checked_folders_t::contains(const std::string &folder) const
+{
+  const std::lock_guard lock(mutex_);
+  return folders_.contains(folder);
+}
+
+void checked_folders_t::add(const std::string &folder)
+{
+  const std::lock_guard lock(mutex_);
+  folders_.insert(folder);
+}
+
+void checked_folders_t::clear()
+{
+  const std::lock_guard lock(mutex_);
+  folders_.clear();
+}
+
+int real_site_root_t::confine(qstring *resolved, const char *path, bool follow_last, checked_folders_t *checked) const
 {
   if ( path == nullptr || *path == '\0' )
     return outside("");
@@ -217,7 +244,7 @@ int real_site_root_t::confine(qstring *resolved, const char *path, bool follow_l
   // followed. A relative root is not taken: it depends on the working directory of the moment.
   const size_t n = text_.size();
   if ( n > 1 && text_[0] == '/' && text.size() > n && text.compare(0, n, text_) == 0 && text[n] == '/' )
-    err = resolve_real_from(&real_path, real_, std::string_view(text).substr(n + 1), follow_last);
+    err = resolve_real_from(&real_path, real_, std::string_view(text).substr(n + 1), follow_last, checked);
   else
     err = resolve_real(&real_path, text, follow_last);
   if ( err != 0 )

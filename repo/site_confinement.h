@@ -4,7 +4,9 @@
 
 #include "core/qstring.h"
 
+#include <mutex>
 #include <string>
+#include <unordered_set>
 
 // Both functions answer 0 and store in *resolved the path to use, or a repository error code with its
 // detail in string argument 0: 42 ("'%s' is outside of site rootdir") when the path leads outside the
@@ -19,6 +21,21 @@
 // holds no link (as far as existed when it was resolved), no "." and no ".." segment.
 int confine_real_path(qstring *resolved, const char *root, const char *path, bool follow_last);
 
+// Folders met while resolving paths that were folders and no links when they were looked at: a later walk
+// takes them as they are without asking the system again. Meant for one batch of work, cleared after it, so
+// that a folder replaced meanwhile is seen again by the next batch. Safe from any thread.
+class checked_folders_t
+{
+public:
+  [[nodiscard]] bool contains(const std::string &folder) const;
+  void add(const std::string &folder);
+  void clear();
+
+private:
+  mutable std::mutex mutex_;
+  std::unordered_set<std::string> folders_; // resolved paths, under mutex_
+};
+
 // A site root resolved once, for confining many paths: a path written beneath the root's text is resolved
 // from the root's resolution instead of walking the root's components again. Promises: confine answers what
 // confine_real_path answers for the same root and path, as long as the root's own components lead where
@@ -28,8 +45,10 @@ class real_site_root_t
 public:
   // Resolves the root as confine_real_path does: 0, or an errno value (nothing can be confined then).
   [[nodiscard]] int resolve(const char *root);
-  // confine_real_path against the resolved root.
-  [[nodiscard]] int confine(qstring *resolved, const char *path, bool follow_last) const;
+  // confine_real_path against the resolved root. With `checked`, folders it holds are passed without a look,
+  // and folders found on the way join it.
+  [[nodiscard]] int confine(qstring *resolved, const char *path, bool follow_last,
+                            checked_folders_t *checked = nullptr) const;
 
 private:
   std::string text_; // the root as written, '\' as '/', without trailing '/'

@@ -210,9 +210,12 @@ bool schannel_stream_t::tls_fill_receive_buffer(int timeout_ms)
   // The buffer only grows, so its bytes are cleared once rather than on every read.
   if ( receive_.size() < received_ + chunk )
     receive_.resize(received_ + chunk);
-  // Bytes that have already arrived are taken without a wait; the tick still runs, so a transfer that never
-  // waits can be cancelled.
-  int64_t r = inner_->progress_tick() ? -1 : inner_->read_waiting(receive_.data() + received_, chunk);
+  // While data streams in, bytes that have already arrived are taken without a wait; the tick still runs, so
+  // a transfer that never waits can be cancelled. Once a receive has emptied the socket (a request and its
+  // answer), the next one is about to wait anyway and waits first instead of asking in vain.
+  int64_t r = 0;
+  if ( !drained_ )
+    r = inner_->progress_tick() ? -1 : inner_->read_waiting(receive_.data() + received_, chunk);
   if ( r == 0 )
   {
     if ( inner_->wait_readable(timeout_ms) <= 0 )
@@ -228,6 +231,7 @@ bool schannel_stream_t::tls_fill_receive_buffer(int timeout_ms)
     return false;
   }
   missing_ = 0;
+  drained_ = size_t(r) < chunk;
   received_ += size_t(r);
   return true;
 }

@@ -70,6 +70,7 @@ private:
   uint64_t missing_ = 0;                          // ciphertext bytes the last record still lacks
   std::vector<uint8_t> receive_;                  // its first received_ bytes: ciphertext not yet decrypted
   size_t received_ = 0;
+  bool drained_ = false; // the last receive emptied the socket: the next one waits before it reads
   std::vector<uint8_t> plaintext_;                // one record's plaintext; bytes before plain_begin_ are handed out
   size_t plain_begin_ = 0;
   size_t plain_end_ = 0;

@@ -63,12 +63,19 @@ protected:
 
 private:
   friend class qt_highlighter_cbs_t;
+  // The index in formats_ of a style; unknown styles share the last.
+  size_t style_index(int style) const;
 
   language_record_t *record_; // not owned; outlives this highlighter
   std::unique_ptr<qt_highlighter_cbs_t> cbs_;
   // The format of every style, built once per change of the looks; the last one serves unknown styles.
   std::array<QTextCharFormat, HL_NUMBER + 2> formats_;
-  // UTF-16 offset of every code point of the block being highlighted, and of its end.
+  // Per style: its format sets nothing, so ranges of it are not applied (kept beside formats_, since asking a
+  // format for its properties builds a map).
+  std::array<bool, HL_NUMBER + 2> plain_ {};
+  // UTF-16 offset of every code point of the block being highlighted, and of its end; empty when the block is
+  // ASCII, where both counts agree.
   std::vector<int> utf16_offsets_;
+  int block_units_ = 0; // UTF-16 units of the block being highlighted
   qstring line_; // the block in UTF-8, its buffer reused from block to block
 };

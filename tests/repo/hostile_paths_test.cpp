@@ -74,6 +74,11 @@ const path_operation_t operations[] = {
    [](abstract_fs_t &fs, const char *p) {
      return open_and_close(fs, p, FS_OPEN_WRITE | FS_OPEN_DIGEST, "pwned");
    }},
+  // As the server's writes open: folders already walked in the batch are remembered.
+  {"open_write_batch", "link_in/batch.txt",
+   [](abstract_fs_t &fs, const char *p) {
+     return open_and_close(fs, p, FS_OPEN_WRITE | FS_OPEN_DIGEST | FS_OPEN_SYNC_LATER, "pwned");
+   }},
   {"remove", "a/f.txt", [](abstract_fs_t &fs, const char *p) { return fs.remove(p, 0); }},
   {"remove_forget", "a/../a/f.txt", [](abstract_fs_t &fs, const char *p) { return fs.remove(p, FS_REMOVE_FORGET); }},
   {"add", "b/added", [](abstract_fs_t &fs, const char *p) { return fs.add(p); }},

@@ -432,3 +432,53 @@ TEST_F(ProcessFs, FilesWrittenForLaterSyncAreCommittedCachedAndSyncedTogether)
   EXPECT_EQ(fs_.sync_written_files(), 0);
   EXPECT_EQ(fs_.sync_written_files(), 0);
 }
+
+// A batch walks the folders of its files once; the next batch looks at them again, so a folder that became a
+// link leading out in between is refused then. A link in the last place is followed as without a batch.
+TEST_F(ProcessFs, BatchWritesWalkEachFolderOnceAndTheNextBatchLooksAgain)
+{
+  dir_.write("site/d/old.txt", "old");
+  dir_.write("site/d/target.txt", "target");
+  dir_.write("outside/keep.txt", "keep");
+  fs::create_symlink("target.txt", dir_.at("site/d/link.txt"));
+  fs::create_symlink("made.txt", dir_.at("site/d/dangling.txt"));
+  process_fs_t site(dir_.at("site").c_str());
+  attach_md5_cache(&site);
+  const auto write_file = [&](const std::string &path, const std::string &text) {
+    fs_file_t *file = nullptr;
+    int code = site.open(&file, dir_.at(path).c_str(), FS_OPEN_WRITE | FS_OPEN_DIGEST | FS_OPEN_SYNC_LATER);
+    if ( code != 0 )
+      return code;
+    code = write(file, text);
+    const int closed = file->close(code == 0);
+    return code != 0 ? code : closed;
+  };
+
+  struct
+  {
+    const char *path;
+    const char *written; // where the bytes land
+  } const rows[] = {
+    {"site/d/new.txt", "site/d/new.txt"},
+    {"site/d/old.txt", "site/d/old.txt"},
+    {"site/d/link.txt", "site/d/target.txt"},
+    {"site/d/dangling.txt", "site/d/made.txt"},
+    {"site/e/f/new.txt", "site/e/f/new.txt"},
+  };
+  for ( const auto &row : rows )
+  {
+    EXPECT_EQ(write_file(row.path, std::string("by ") + row.path), 0) << row.path;
+    EXPECT_EQ(dir_.read(row.written), std::string("by ") + row.path) << row.path;
+  }
+  EXPECT_TRUE(fs::is_symlink(dir_.at("site/d/link.txt")));
+  EXPECT_TRUE(fs::is_symlink(dir_.at("site/d/dangling.txt")));
+  EXPECT_TRUE(temporaries(dir_, "site/d").empty());
+  EXPECT_EQ(site.sync_written_files(), 0);
+
+  fs::rename(dir_.at("site/d"), dir_.at("site/d_moved"));
+  fs::create_directory_symlink("../outside", dir_.at("site/d"));
+  EXPECT_EQ(write_file("site/d/new.txt", "pwned"), 42);
+  EXPECT_EQ(write_file("site/d/keep.txt", "pwned"), 42);
+  EXPECT_FALSE(dir_.exists("outside/new.txt"));
+  EXPECT_EQ(dir_.read("outside/keep.txt"), "keep");
+}
