@@ -27,6 +27,9 @@
 #include "ui/log_widget.h"
 #include "ui/shortcut_table.h"
 #include "ui/theme_stylesheets.h"
+#ifdef AKUI_TEST_HOOKS
+#include "client/app/test_inspection.h"
+#endif
 
 #include <memory>
 
@@ -117,6 +120,9 @@ int akui_main(int argc, char **argv)
   (void)registry_select_app("akui");
   init_help_system("zuk.hlp");
   akui_app_t app(argc, argv);
+#ifdef AKUI_TEST_HOOKS
+  const test_inspection_t inspection;
+#endif
   install_crash_reports();
   leading_options_t options;
   consume_leading_options(&argc, argv, &options);

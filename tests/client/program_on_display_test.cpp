@@ -3,6 +3,7 @@
 #include "core/directories.h"
 #include "platform/registry_store.h"
 #include "repo/rpc_packet.h"
+#include "tests/client/child_program.h"
 #include "tests/client/x_user.h"
 #include "tests/repo/test_server_client.h"
 #include "tests/support/file_contents.h"
@@ -12,11 +13,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -25,8 +21,6 @@
 #include <thread>
 #include <vector>
 
-extern char **environ;
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -34,91 +28,6 @@ namespace fs = std::filesystem;
 
 constexpr auto window_wait = 20s;
 constexpr auto exit_wait = 20s;
-
-// The program started as a child process with the given arguments, environment additions and working directory,
-// its standard output and error going to a file.
-class child_program_t
-{
-public:
-  child_program_t(const fs::path &program, const std::vector<std::string> &args,
-                  const std::map<std::string, std::string> &env, const fs::path &cwd)
-    : output_path_(cwd / "output.txt")
-  {
-    std::vector<std::string> argv_texts {program.string()};
-    argv_texts.insert(argv_texts.end(), args.begin(), args.end());
-    std::map<std::string, std::string> all;
-    for ( char **entry = environ; *entry != nullptr; ++entry )
-    {
-      const std::string text(*entry);
-      const size_t eq = text.find('=');
-      if ( eq != std::string::npos )
-        all.emplace(text.substr(0, eq), text.substr(eq + 1));
-    }
-    for ( const auto &[name, value] : env )
-      all[name] = value;
-    std::vector<std::string> env_texts;
-    for ( const auto &[name, value] : all )
-      env_texts.push_back(name + "=" + value);
-    std::vector<char *> argv;
-    for ( std::string &text : argv_texts )
-      argv.push_back(text.data());
-    argv.push_back(nullptr);
-    std::vector<char *> envp;
-    for ( std::string &text : env_texts )
-      envp.push_back(text.data());
-    envp.push_back(nullptr);
-    const int err = open(output_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const std::string dir = cwd.string();
-    pid_ = fork();
-    if ( pid_ == 0 )
-    {
-      if ( chdir(dir.c_str()) != 0 || err < 0 || dup2(err, STDOUT_FILENO) < 0 || dup2(err, STDERR_FILENO) < 0 )
-        _exit(127);
-      execve(argv[0], argv.data(), envp.data());
-      _exit(127);
-    }
-    if ( err >= 0 )
-      close(err);
-  }
-  ~child_program_t()
-  {
-    if ( pid_ > 0 && !ended_ )
-    {
-      kill(pid_, SIGKILL);
-      (void)waitpid(pid_, nullptr, 0);
-    }
-  }
-  child_program_t(const child_program_t &) = delete;
-  child_program_t &operator=(const child_program_t &) = delete;
-
-  pid_t pid() const { return pid_; }
-
-  // The exit code once the program ended within the limit; -1 when it did not (it is killed) or ended by a signal.
-  int wait_exit(std::chrono::milliseconds limit)
-  {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    for ( ;; )
-    {
-      int status = 0;
-      const pid_t done = waitpid(pid_, &status, WNOHANG);
-      if ( done == pid_ )
-      {
-        ended_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      if ( done < 0 || std::chrono::steady_clock::now() >= end )
-        return -1;
-      std::this_thread::sleep_for(10ms);
-    }
-  }
-
-  std::string output() const { return read_file(output_path_); }
-
-private:
-  fs::path output_path_;
-  pid_t pid_ = -1;
-  bool ended_ = false;
-};
 
 class ProgramOnDisplay : public test_server_fixture_t
 {

@@ -8,7 +8,9 @@
 // Xlib's macros clash with Qt's names: it comes after every Qt header.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/XKBlib.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
 struct x_user_t::library_t
 {
@@ -138,12 +140,54 @@ x_window_info_t x_user_t::wait_for_window(pid_t pid, std::chrono::milliseconds l
 
 void x_user_t::click(const x_window_info_t &window, QPoint at) const
 {
+  click_at(window.geometry.topLeft() + at);
+}
+
+void x_user_t::click_at(QPoint screen_point) const
+{
   if ( !ready() )
     return;
-  const QPoint point = window.geometry.topLeft() + at;
-  x_->fake_motion(x_->display, DefaultScreen(x_->display), point.x(), point.y(), CurrentTime);
+  x_->fake_motion(x_->display, DefaultScreen(x_->display), screen_point.x(), screen_point.y(), CurrentTime);
   x_->fake_button(x_->display, Button1, True, CurrentTime);
   x_->fake_button(x_->display, Button1, False, CurrentTime);
+  XSync(x_->display, False);
+}
+
+void x_user_t::double_click_at(QPoint screen_point) const
+{
+  if ( !ready() )
+    return;
+  x_->fake_motion(x_->display, DefaultScreen(x_->display), screen_point.x(), screen_point.y(), CurrentTime);
+  for ( int i = 0; i < 2; ++i )
+  {
+    x_->fake_button(x_->display, Button1, True, CurrentTime);
+    x_->fake_button(x_->display, Button1, False, CurrentTime);
+  }
+  XSync(x_->display, False);
+}
+
+void x_user_t::type(const std::string &text) const
+{
+  if ( !ready() )
+    return;
+  const unsigned int shift = XKeysymToKeycode(x_->display, XK_Shift_L);
+  for ( const char c : text )
+  {
+    if ( c < 0x20 || c > 0x7e )
+      continue;
+    // Latin-1 characters are their own key symbols.
+    const KeySym symbol = KeySym(static_cast<unsigned char>(c));
+    const KeyCode code = XKeysymToKeycode(x_->display, symbol);
+    if ( code == 0 )
+      continue;
+    const bool shifted = XkbKeycodeToKeysym(x_->display, code, 0, 0) != symbol;
+    if ( shifted )
+      x_->fake_key(x_->display, shift, True, CurrentTime);
+    x_->fake_key(x_->display, code, True, CurrentTime);
+    x_->fake_key(x_->display, code, False, CurrentTime);
+    if ( shifted )
+      x_->fake_key(x_->display, shift, False, CurrentTime);
+  }
   XSync(x_->display, False);
 }
 

@@ -43,6 +43,11 @@ public:
 
   // Moves the pointer to the point of the window and presses and releases the left button there.
   void click(const x_window_info_t &window, QPoint at) const;
+  // The same at a point of the screen.
+  void click_at(QPoint screen_point) const;
+  void double_click_at(QPoint screen_point) const;
+  // Types the text's printable ASCII characters one by one, with Shift where the keyboard needs it.
+  void type(const std::string &text) const;
   // Presses the keys of `keys` in order and releases them in reverse order (X key symbol names: "Alt_L", "f",
   // "Return", "Escape").
   void press(const std::vector<std::string> &keys) const;

@@ -201,6 +201,11 @@ arkive_test_server_t::~arkive_test_server_t()
 
 bool arkive_test_server_t::start(std::string *error, uint16_t tcp_port, uint16_t tls_port, bool tls)
 {
+  {
+    // A stopped server may start again: a server that was down comes back.
+    std::lock_guard lock(mutex_);
+    stopping_ = false;
+  }
   if ( tls )
   {
     std::string why;
@@ -261,6 +266,8 @@ void arkive_test_server_t::stop()
   for ( int fd : {tcp_listener_, tls_listener_, wake_pipe_[0], wake_pipe_[1]} )
     if ( fd >= 0 )
       ::close(fd);
+  connections_.clear();
+  tcp_listener_ = tls_listener_ = wake_pipe_[0] = wake_pipe_[1] = -1;
 }
 
 void arkive_test_server_t::accept_loop()

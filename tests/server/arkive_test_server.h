@@ -66,7 +66,7 @@ public:
   [[nodiscard]] bool start(std::string *error, uint16_t tcp_port = 0, uint16_t tls_port = 0, bool tls = true);
   // Signs the TLS certificate with this root CA (PEM files) instead of the build's; before start().
   void sign_with_root_ca(std::string cert_path, std::string key_path);
-  // Closes the listeners and every connection and waits for their threads.
+  // Closes the listeners and every connection and waits for their threads; start() may follow again.
   void stop();
 
   uint16_t tcp_port() const { return tcp_port_; }

@@ -1,0 +1,259 @@
+// The end-to-end fixture's body: the seeded server, the program's start and end, waits on what it shows.
+#include "tests/e2e/akui_run.h"
+
+#include "client/app/login.h"
+#include "core/directories.h"
+#include "core/environment.h"
+#include "tests/server/seed_file.h"
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+
+#include <cstdio>
+#include <thread>
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto exit_wait = 20s;
+
+// Where the program's keys land once its window shows: a new window takes focus a moment after it maps.
+constexpr auto settle = 150ms;
+
+} // namespace
+
+void akui_run_t::SetUp()
+{
+  ASSERT_TRUE(x.ready()) << "no X display with the input extension";
+  home = fs::temp_directory_path() / "akui-e2e";
+  fs::remove_all(home);
+  work = home / "work";
+  fs::create_directories(home / "config");
+  fs::create_directories(work);
+  socket_path_ = home / "inspect.sock";
+  qstring computer;
+  qstring proposal;
+  ASSERT_TRUE(local_computer_name(&computer));
+  ASSERT_TRUE(propose_site_name(&proposal, "alice", computer.c_str())) << computer.c_str();
+  site_name = proposal.c_str();
+  std::string error;
+  ASSERT_TRUE(load_seed_text(server.repository(),
+                             "user alice secret admin name=Alice email=alice@example.org\n"
+                             "user bob builder name=Bob\n"
+                             "site " + site_name + " alice " + work.string() + " " + computer.c_str() + "\n"
+                             "site bob-ws bob " + (home / "bob-ws").string() + " bob-pc\n"
+                             "commit alice " + site_name + " import //depot/readme.txt=\"Hello\" "
+                             "//depot/src/main.c=\"int main(void) { return 0; }\" "
+                             "//depot/db/model.zdb=\"ZDB1 model\"\n"
+                             "permission * //depot/... 3\n",
+                             &error))
+    << error;
+  ASSERT_TRUE(server.start(&error)) << error;
+  ASSERT_NE(server.tls_port(), 0) << "the build's root CA key is needed for the TLS port";
+}
+
+void akui_run_t::TearDown()
+{
+  if ( HasFailure() )
+  {
+    std::printf("--- what the windows show\n%s", screen().visible_texts().c_str());
+    std::printf("--- what the server received\n");
+    for ( const recorded_frame_t &frame : server.received() )
+      std::printf("connection %d: request %d, %zu bytes\n", frame.connection, int(frame.type), frame.body.size());
+    if ( akui != nullptr )
+      std::printf("--- what akui wrote\n%s", akui->output().c_str());
+    step("failed");
+  }
+  inspector.disconnect();
+  akui.reset();
+}
+
+void akui_run_t::start_akui(const std::vector<std::string> &args)
+{
+  inspector.disconnect();
+  std::error_code ignored;
+  fs::remove(socket_path_, ignored);
+  const fs::path program = fs::path(install_directory(nullptr)) / "akui";
+  std::map<std::string, std::string> env {{"HOME", home.string()},
+                                          {"XDG_CONFIG_HOME", (home / "config").string()},
+                                          {"QT_QPA_PLATFORM", "xcb"},
+                                          {"AKUI_INSPECT", socket_path_.string()}};
+  // Under the sanitizers: the D-Bus library that Qt uses on a display keeps a buffer to the end.
+  const fs::path suppressions = home / "lsan.supp";
+  FILE *file = std::fopen(suppressions.c_str(), "w");
+  if ( file != nullptr )
+  {
+    std::fputs("leak:libdbus-1.so\n", file);
+    std::fclose(file);
+  }
+  const char *lsan = std::getenv("LSAN_OPTIONS");
+  env["LSAN_OPTIONS"] = (lsan != nullptr && *lsan != 0 ? std::string(lsan) + ":" : std::string())
+                        + "suppressions=" + suppressions.string();
+  akui = std::make_unique<child_program_t>(program, args, env, home);
+  const auto end = std::chrono::steady_clock::now() + 20s;
+  while ( !inspector.connect_to(socket_path_.string()) )
+  {
+    if ( std::chrono::steady_clock::now() >= end || !akui->running() )
+    {
+      ADD_FAILURE() << "akui did not open its inspection socket:\n" << akui->output();
+      return;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+}
+
+int akui_run_t::wait_akui_exit()
+{
+  const int code = akui != nullptr ? akui->wait_exit(exit_wait) : -1;
+  inspector.disconnect();
+  return code;
+}
+
+shown_screen_t akui_run_t::screen()
+{
+  return inspector.snapshot();
+}
+
+bool akui_run_t::wait_for(const std::string &what, const std::function<bool(const shown_screen_t &)> &holds,
+                          std::chrono::milliseconds limit)
+{
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for ( ;; )
+  {
+    const shown_screen_t shown = screen();
+    if ( holds(shown) )
+      return true;
+    if ( std::chrono::steady_clock::now() >= end || akui == nullptr || !akui->running() )
+    {
+      ADD_FAILURE() << "waited in vain for " << what << "; the windows show:\n" << shown.visible_texts();
+      return false;
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+}
+
+std::unique_ptr<shown_window_t> akui_run_t::wait_window(const QString &title)
+{
+  // A window that was just shown may still be placed and laid out: it counts once it stayed where it is.
+  std::unique_ptr<shown_window_t> found;
+  auto still_since = std::chrono::steady_clock::now();
+  (void)wait_for("the window \"" + title.toStdString() + "\"", [&](const shown_screen_t &shown) {
+    const shown_window_t *window = shown.window(title);
+    if ( window == nullptr || !window->active )
+    {
+      found.reset();
+      return false;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    const bool moved = found == nullptr || found->rect != window->rect || found->widgets.size() != window->widgets.size()
+                       || (!window->widgets.empty() && found->widgets.back().rect != window->widgets.back().rect);
+    if ( moved )
+    {
+      found = std::make_unique<shown_window_t>(*window);
+      still_since = now;
+      return false;
+    }
+    return now - still_since >= settle;
+  });
+  return found;
+}
+
+void akui_run_t::click(const shown_widget_t &widget)
+{
+  x.click_at(widget.rect.center());
+}
+
+void akui_run_t::click_row(const shown_row_t &row)
+{
+  x.click_at(row.rect.center());
+}
+
+void akui_run_t::type_into(const shown_widget_t &field, const std::string &text)
+{
+  // The widget inside the field's rectangle that shows the text (a combo box's line edit, or the field itself).
+  const auto editor = [&field](const shown_screen_t &shown) -> const shown_widget_t * {
+    for ( const shown_window_t &window : shown.windows )
+      for ( const shown_widget_t &widget : window.widgets )
+        if ( widget.kind == "QLineEdit" && field.rect.contains(widget.rect) )
+          return &widget;
+    return nullptr;
+  };
+  const auto popup_open = [](const shown_screen_t &shown) {
+    for ( const shown_window_t &window : shown.windows )
+      if ( window.cls == "QListView" || window.cls == "QComboBoxPrivateContainer" )
+        return true;
+    return false;
+  };
+  // A click near the field's left edge: inside a combo box's text, not on its arrow.
+  x.click_at(QPoint(field.rect.left() + 8, field.rect.center().y()));
+  if ( !wait_for("the keyboard focus in the field", [&](const shown_screen_t &shown) {
+         const shown_widget_t *edit = editor(shown);
+         return edit != nullptr && edit->focus;
+       }) )
+    return;
+  x.press({"Control_L", "a"});
+  x.type(text);
+  (void)wait_for("the typed text \"" + text + "\"", [&](const shown_screen_t &shown) {
+    const shown_widget_t *edit = editor(shown);
+    return edit != nullptr && edit->text.toStdString() == text;
+  });
+  // A field with a history pops up its earlier entries under it a moment later; the user closes the list with
+  // Escape.
+  std::this_thread::sleep_for(settle);
+  if ( popup_open(screen()) )
+  {
+    x.press({"Escape"});
+    (void)wait_for("the list of earlier entries to close", [&](const shown_screen_t &shown) { return !popup_open(shown); });
+  }
+}
+
+void akui_run_t::press(const std::vector<std::string> &keys)
+{
+  x.press(keys);
+}
+
+void akui_run_t::step(const std::string &name)
+{
+  std::this_thread::sleep_for(settle);
+  const auto *info = testing::UnitTest::GetInstance()->current_test_info();
+  char number[16];
+  std::snprintf(number, sizeof(number), "%02d", ++steps_);
+  const fs::path dir = fs::path(AKUI_SCREENSHOT_DIR) / "e2e";
+  std::error_code ignored;
+  fs::create_directories(dir, ignored);
+  const std::string file = std::string(info != nullptr ? info->name() : "run") + "-" + number + "-" + name + ".png";
+  QScreen *screen = QGuiApplication::primaryScreen();
+  const QPixmap shot = screen != nullptr ? screen->grabWindow(0) : QPixmap();
+  EXPECT_TRUE(!shot.isNull() && shot.save(QString::fromStdString((dir / file).string()), "PNG")) << file;
+}
+
+bool akui_run_t::received(uint8_t type) const
+{
+  for ( const recorded_frame_t &frame : server.received() )
+    if ( frame.type == type )
+      return true;
+  return false;
+}
+
+bool akui_run_t::wait_received(uint8_t type, const std::string &what)
+{
+  const auto end = std::chrono::steady_clock::now() + 20s;
+  while ( !received(type) )
+  {
+    if ( std::chrono::steady_clock::now() >= end )
+    {
+      ADD_FAILURE() << "the server never received " << what;
+      return false;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  return true;
+}
+
+std::string akui_run_t::server_endpoint() const
+{
+  return "127.0.0.1:" + std::to_string(server.tls_port());
+}

@@ -1,0 +1,75 @@
+// The end-to-end fixture: the real akui on this test's X display, against the test server hosted in this
+// process, with a private home, settings folder and work directory; a user's keys and clicks through the X
+// server's input extension, and what the windows show through the program's inspection channel.
+#pragma once
+
+#include "tests/client/child_program.h"
+#include "tests/client/x_user.h"
+#include "tests/e2e/window_inspector.h"
+#include "tests/server/arkive_test_server.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class akui_run_t : public testing::Test
+{
+protected:
+  // Seeds the server: alice (password "secret", administrator), bob ("builder"); a site of alice on this
+  // computer (the one the login proposes) rooted at `work`; text files and a database in folders.
+  void SetUp() override;
+  // Prints the windows' texts and the server's record when the test failed, then ends the program.
+  void TearDown() override;
+
+  // Starts akui with the arguments; a running one must have ended before.
+  void start_akui(const std::vector<std::string> &args = {});
+  // Waits for the program to end by itself; its exit code, -1 when it did not end in time.
+  int wait_akui_exit();
+
+  // What the windows show now.
+  shown_screen_t screen();
+  // Waits until the condition holds on what the windows show; false (and a failure naming `what`, with the
+  // visible texts) when the time runs out.
+  bool wait_for(const std::string &what, const std::function<bool(const shown_screen_t &)> &holds,
+                std::chrono::milliseconds limit = std::chrono::seconds(20));
+  // Waits for a window with the title and answers it (null after a failure).
+  std::unique_ptr<shown_window_t> wait_window(const QString &title);
+
+  // The user's hands.
+  void click(const shown_widget_t &widget);
+  void click_row(const shown_row_t &row);
+  // Clicks into the field, selects what it holds and types the text over it.
+  void type_into(const shown_widget_t &field, const std::string &text);
+  void press(const std::vector<std::string> &keys);
+
+  // A screenshot of the whole display as "screenshots/e2e/<test>-<NN>-<step>.png".
+  void step(const std::string &name);
+
+  // Whether the server received a request of the type since the last clear.
+  [[nodiscard]] bool received(uint8_t type) const;
+  // Waits until the server received a request of the type.
+  bool wait_received(uint8_t type, const std::string &what);
+
+  // The "host:port" of the server's TLS endpoint.
+  [[nodiscard]] std::string server_endpoint() const;
+
+  arkive_test_server_t server;
+  x_user_t x;
+  std::filesystem::path home;
+  std::filesystem::path work;
+  std::unique_ptr<child_program_t> akui;
+  window_inspector_t inspector;
+  std::string site_name; // alice's site on this computer
+
+private:
+  std::filesystem::path socket_path_;
+  int steps_ = 0;
+};
+
+// The main window's class.
+inline const QString main_window_class = QStringLiteral("akui_main_window_t");
