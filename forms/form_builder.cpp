@@ -7,6 +7,7 @@
 #include "forms/inputs/buddy_label.h"
 #include "forms/inputs/color_button.h"
 #include "forms/inputs/field_widgets.h"
+#include "forms/text/text_area.h"
 #include "ui/layout_helpers.h"
 
 #include <QAbstractItemView>
@@ -525,10 +526,24 @@ form_builder_t::placement_t form_builder_t::make_widget(form_item_t &item, bool 
           zero_stretch_.push_back(c);
       return out;
     }
-    case 'e': case 't':
+    case 't':
     {
-      // The type editor and the text area come with their own library part; until then such a field has no
-      // widget.
+      auto *area = new text_area_t;
+      auto *container = new labeled_group_box_t;
+      container->set_up(item.text, area);
+      if ( item.width > 0 && item.layout_mode != layout_splitter_member )
+        area->setMinimumWidth(item.width * x_width_);
+      form_control_t control = basic_control(item, nullptr);
+      control.widget = container;
+      const int index = add_control(control);
+      if ( item.arg != nullptr )
+        (void)form_->write_control_value(form_->controls_[size_t(index)], item.arg);
+      out.widget = container;
+      return out;
+    }
+    case 'e':
+    {
+      // The type editor comes with its own library part; until then such a field has no widget.
       add_control(basic_control(item, nullptr));
       return out;
     }

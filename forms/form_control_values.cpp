@@ -7,6 +7,8 @@
 #include "forms/inputs/buddy_label.h"
 #include "forms/inputs/color_button.h"
 #include "forms/inputs/field_widgets.h"
+#include "forms/form_text_record.h"
+#include "forms/text/text_area.h"
 #include "ui/layout_helpers.h"
 
 #include <QAbstractButton>
@@ -127,7 +129,20 @@ bool form_widget_t::read_control_value(const form_control_t &control, void *buff
     }
     case 'p':
       return text_to_value(buffer, size, static_cast<QLineEdit *>(widget)->text(), 'p', silent, &control);
-    case 'e': case 't':
+    case 't':
+    {
+      auto *container = qobject_cast<labeled_group_box_t *>(widget);
+      auto *area = container != nullptr ? qobject_cast<text_area_t *>(container->content()) : nullptr;
+      if ( area == nullptr )
+        return false;
+      auto *record = static_cast<text_control_value_t *>(buffer);
+      assign_qstring(&record->text, area->toPlainText());
+      const bool modified = area->document()->isModified();
+      area->document()->setModified(false);
+      record->flags = uint16_t((record->flags & ~text_field_modified) | (modified ? text_field_modified : 0));
+      return true;
+    }
+    case 'e':
       return false;
     default:
       break;
@@ -238,7 +253,20 @@ bool form_widget_t::write_control_value(form_control_t &control, const void *val
       static_cast<QLineEdit *>(widget)->setText(text);
       return true;
     }
-    case 'e': case 't':
+    case 't':
+    {
+      auto *container = qobject_cast<labeled_group_box_t *>(widget);
+      auto *area = container != nullptr ? qobject_cast<text_area_t *>(container->content()) : nullptr;
+      if ( area == nullptr || value == nullptr )
+        return false;
+      const auto *record = static_cast<const text_control_value_t *>(value);
+      if ( !record->text.empty() )
+        area->setPlainText(QString::fromUtf8(record->text.c_str(), int(record->text.size())));
+      area->setReadOnly((record->flags & text_field_read_only) != 0);
+      area->document()->setModified(false);
+      return true;
+    }
+    case 'e':
       return false;
     default:
       break;

@@ -8,6 +8,7 @@
 #include "forms/inputs/color_button.h"
 #include "forms/inputs/field_widgets.h"
 #include "forms/inputs/input_requests.h"
+#include "forms/text/text_area.h"
 #include "ui/app_base.h"
 #include "ui/docks/dock_options.h"
 #include "ui/input_history.h"
@@ -319,6 +320,12 @@ void form_widget_t::connect_change_signals()
         connections_.push_back(connect(static_cast<QLineEdit *>(control.widget), &QLineEdit::textChanged, this,
                                        &form_widget_t::qtInputFieldChanged));
         break;
+      case 't':
+        if ( auto *container = qobject_cast<labeled_group_box_t *>(control.widget) )
+          if ( auto *area = qobject_cast<text_area_t *>(container->content()) )
+            connections_.push_back(
+              connect(area, &text_area_t::textModified, this, &form_widget_t::qtEditFieldChanged));
+        break;
       default:
         if ( auto *combo = qobject_cast<QComboBox *>(control.widget) )
         {
@@ -445,7 +452,10 @@ void form_widget_t::qtTabWidgetChanged()
 
 void form_widget_t::qtEditFieldChanged()
 {
-  const int index = control_index_of(sender());
+  // A text area's control is the box around it.
+  int index = control_index_of(sender());
+  if ( index < 0 && sender() != nullptr )
+    index = control_index_of(sender()->parent());
   if ( index >= 0 )
     call_form_callback(controls_[size_t(index)].id);
 }
