@@ -86,13 +86,14 @@ void admin_views_fixture_t::log_in(const char *user, const char *password, const
   server.clear_received();
 }
 
-chooser_widget_t *admin_views_fixture_t::open_list(const char *action, const char *title)
+chooser_widget_t *admin_views_fixture_t::open_list(const char *action, const char *title, int rows)
 {
   if ( !trigger_ui_action(find_ui_action(action)) )
     return nullptr;
   chooser_widget_t *list = find_chooser_widget_by_title(title);
   if ( list != nullptr )
-    (void)pump_until([list] { return list->table_model()->rowCount() > 0; }, 2s);
+    (void)pump_until([list, rows] { return list->table_model()->rowCount() >= rows; }, 2s);
+  settle();
   return list;
 }
 
@@ -139,6 +140,8 @@ void admin_views_fixture_t::press(chooser_widget_t &list, Qt::Key key, Qt::Keybo
 bool admin_views_fixture_t::choose_from_menu(chooser_widget_t &list, int row, const char *entry,
                                              std::vector<std::string> *entries)
 {
+  // The offscreen platform has no window manager to give the main window back its activation after a dialog.
+  QApplication::setActiveWindow(list.window());
   bool shown = false;
   bool chosen = false;
   QTimer poll;

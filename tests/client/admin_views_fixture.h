@@ -26,8 +26,8 @@ protected:
   static void settle();
   // Connects as the user (alice: site ws in use; anybody else: no site) and reads the server information.
   void log_in(const char *user, const char *password, const char *site = nullptr);
-  // Runs the open action and waits for the list's rows; null when no list came.
-  chooser_widget_t *open_list(const char *action, const char *title);
+  // Runs the open action and waits for the list's rows (that many at least); null when no list came.
+  chooser_widget_t *open_list(const char *action, const char *title, int rows = 1);
   // The texts of every row, and whether a row shows bold.
   static std::vector<std::vector<std::string>> row_texts(chooser_widget_t &list);
   static std::vector<std::string> column(chooser_widget_t &list, int column);

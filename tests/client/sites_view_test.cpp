@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,18 @@ protected:
   }
 };
 
+// Types text into a text area, a Return key for each line break.
+void type_lines(QWidget *area, const QString &text)
+{
+  const QStringList lines = text.split(QLatin1Char('\n'));
+  for ( int i = 0; i < lines.size(); ++i )
+  {
+    if ( i != 0 )
+      QTest::keyClick(area, Qt::Key_Return);
+    QTest::keyClicks(area, lines[i]);
+  }
+}
+
 // Fills the new-site form: the name (when shown), the root directory and, when given, the filter text.
 void fill_new_site(ui_form_dialog_t &dialog, const char *name, const char *rootdir, const char *filters = nullptr)
 {
@@ -66,7 +79,7 @@ void fill_new_site(ui_form_dialog_t &dialog, const char *name, const char *rootd
     area->setFocus(Qt::OtherFocusReason);
     QTest::keyClick(area, Qt::Key_A, Qt::ControlModifier);
     QTest::keyClick(area, Qt::Key_Delete);
-    QTest::keyClicks(area, QString::fromUtf8(filters));
+    type_lines(area, QString::fromUtf8(filters));
   }
 }
 
@@ -123,6 +136,292 @@ TEST_F(SitesView, AddingASiteKeepsTheCurrentSiteAndSendsNoDefaultFilters)
   EXPECT_STREQ(app().current_site_name().c_str(), "ws") << "only the very first site is switched to";
   EXPECT_EQ(received(SET_SITE_FILTERS), 0u);
   EXPECT_EQ(received(USE_SITE), 0u);
+}
+
+// Plays a message box: records its text and clicks the button.
+std::function<void(message_box_t &)> answer(std::vector<std::string> *texts, const char *button)
+{
+  return [texts, button](message_box_t &box) {
+    texts->push_back(box.text().toStdString());
+    click(dialog_button(box, button));
+  };
+}
+
+TEST_F(SitesView, TheFirstSiteOfAUserBecomesTheCurrentSite)
+{
+  server.repository().add_user("carol", "pw", false);
+  log_in("carol", "pw");
+  chooser_widget_t *list = open_list("open_sites_widget", "Sites", 0);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->table_model()->rowCount(), 0);
+  modal_player_t player;
+  player.on_next<ui_form_dialog_t>("the new-site form", [&](ui_form_dialog_t &dialog) {
+    EXPECT_EQ(form_field(dialog, "User"), nullptr) << "a plain user sees the owner as a label";
+    fill_new_site(dialog, "carol_one", "/home/carol/one");
+    click(dialog_button(dialog, "OK"));
+  });
+  ASSERT_TRUE(choose_from_menu(*list, -1, "Add new site..."));
+  ASSERT_TRUE(wait_rows(*list, 1));
+  EXPECT_EQ(row_texts(*list)[0][1], "carol");
+  EXPECT_STREQ(app().current_site_name().c_str(), "carol_one");
+  EXPECT_EQ(received(USE_SITE), 1u);
+  EXPECT_TRUE(pump_until([&] { return row_bold(*list, 0); }, std::chrono::seconds(2)));
+}
+
+TEST_F(SitesView, FiltersAreSentWithoutCommentsAndBlankLinesAndARefusalRetriesOnlyThem)
+{
+  chooser_widget_t *list = open_list("open_sites_widget", "Sites");
+  ASSERT_NE(list, nullptr);
+  server.add_fault({server_fault_t::raw_reply, SET_SITE_FILTERS, 0, RPC_OK, {fail_frame(22, "alice")}});
+  std::vector<std::string> boxes;
+  bool rootdir_disabled = false;
+  bool name_hidden = false;
+  modal_player_t player;
+  player.on_next<ui_form_dialog_t>("the new-site form", [&](ui_form_dialog_t &dialog) {
+    fill_new_site(dialog, "filtered", "/home/alice/filtered",
+                  "# my filters\n\n//depot/...   \n#!//depot/b.txt\n  !//depot/*.mov \n");
+    click(dialog_button(dialog, "OK"));
+  });
+  player.on_next<message_box_t>("the refused filters", answer(&boxes, "OK"));
+  player.on_next<ui_form_dialog_t>("the form for the filters", [&](ui_form_dialog_t &dialog) {
+    QWidget *rootdir = form_field(dialog, "Rootdir");
+    rootdir_disabled = rootdir != nullptr && !rootdir->isEnabled();
+    name_hidden = form_field(dialog, "Name") == nullptr;
+    save_screenshot(dialog, QStringLiteral("sites_filters_again"));
+    click(dialog_button(dialog, "OK"));
+  });
+  ASSERT_TRUE(choose_from_menu(*list, 0, "Add new site..."));
+  ASSERT_TRUE(wait_rows(*list, 3));
+  EXPECT_TRUE(player.done());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("Failed to set filters\n", 0), 0u) << boxes[0];
+  EXPECT_TRUE(rootdir_disabled);
+  EXPECT_TRUE(name_hidden);
+  EXPECT_EQ(received(EDIT_SITE), 1u) << "the site is added once";
+  EXPECT_EQ(received(SET_SITE_FILTERS), 2u);
+  EXPECT_EQ(filters_of("filtered"), (strings {"//depot/...", "  !//depot/*.mov"}));
+}
+
+TEST_F(SitesView, ARefusedAddShowsTheFormAgainWithTheTypedRootDirectory)
+{
+  chooser_widget_t *list = open_list("open_sites_widget", "Sites");
+  ASSERT_NE(list, nullptr);
+  std::vector<std::string> boxes;
+  QString kept_rootdir;
+  modal_player_t player;
+  player.on_next<ui_form_dialog_t>("the new-site form", [&](ui_form_dialog_t &dialog) {
+    fill_new_site(dialog, "ws", "/home/alice/again");
+    click(dialog_button(dialog, "OK"));
+  });
+  player.on_next<message_box_t>("the refused add", answer(&boxes, "OK"));
+  player.on_next<ui_form_dialog_t>("the form again", [&](ui_form_dialog_t &dialog) {
+    kept_rootdir = field_text(dialog, "Rootdir");
+    click(dialog_button(dialog, "Cancel"));
+  });
+  (void)choose_from_menu(*list, 0, "Add new site...");
+  settle();
+  EXPECT_TRUE(player.done());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("Failed to add site\n", 0), 0u) << boxes[0];
+  EXPECT_EQ(kept_rootdir.toStdString(), "/home/alice/again");
+  EXPECT_EQ(column(*list, 0), (strings {"bob_site", "ws"}));
+}
+
+TEST_F(SitesView, AnAdministratorEditsAnotherUsersSiteAndARefusalKeepsTheRow)
+{
+  chooser_widget_t *list = open_list("open_sites_widget", "Sites");
+  ASSERT_NE(list, nullptr);
+  click_row(*list, 0);
+  // A refused change: the form comes back; cancelled, the row is as it was.
+  server.add_fault({server_fault_t::raw_reply, EDIT_SITE, 0, RPC_OK, {fail_frame(22, "alice")}});
+  std::vector<std::string> boxes;
+  bool user_field = false;
+  bool filter_field = false;
+  {
+    modal_player_t player;
+    player.on_next<ui_form_dialog_t>("the edit form", [&](ui_form_dialog_t &dialog) {
+      user_field = form_field(dialog, "User") != nullptr;
+      filter_field = dialog.findChild<text_area_t *>() != nullptr;
+      save_screenshot(dialog, QStringLiteral("sites_edit_form"));
+      type_into(dialog, "Rootdir", QStringLiteral("/home/bob/moved"));
+      type_into(dialog, "Client host", QStringLiteral("bob-laptop"));
+      click(dialog_button(dialog, "OK"));
+    });
+    player.on_next<message_box_t>("the refused change", answer(&boxes, "OK"));
+    player.on_next<ui_form_dialog_t>("the form again", [&](ui_form_dialog_t &dialog) {
+      EXPECT_EQ(field_text(dialog, "Rootdir").toStdString(), "/home/bob/moved");
+      click(dialog_button(dialog, "Cancel"));
+    });
+    (void)choose_from_menu(*list, 0, "Edit site...");
+    settle();
+    EXPECT_TRUE(player.done());
+  }
+  EXPECT_TRUE(user_field);
+  EXPECT_TRUE(filter_field) << "an administrator edits every site's filters";
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("Failed to change site\n", 0), 0u) << boxes[0];
+  EXPECT_EQ(row_texts(*list)[0][2], "/home/bob/work");
+
+  // Accepted: the row shows what the server holds.
+  modal_player_t again;
+  again.on_next<ui_form_dialog_t>("the edit form", [&](ui_form_dialog_t &dialog) {
+    type_into(dialog, "Rootdir", QStringLiteral("/home/bob/moved"));
+    click(dialog_button(dialog, "OK"));
+  });
+  click_row(*list, 0);
+  std::vector<std::string> entries;
+  ASSERT_TRUE(choose_from_menu(*list, 0, "Edit site...", &entries)) << testing::PrintToString(entries);
+  ASSERT_TRUE(pump_until([&] { return row_texts(*list)[0][2] == "/home/bob/moved"; }, std::chrono::seconds(2)));
+  EXPECT_EQ(received(SET_SITE_FILTERS), 0u) << "unchanged filters are not sent";
+  EXPECT_EQ(received(USE_SITE), 0u);
+}
+
+TEST_F(SitesView, MovingTheCurrentSitesRootDirectorySwitchesAgainAndOffersASync)
+{
+  chooser_widget_t *list = open_list("open_sites_widget", "Sites");
+  ASSERT_NE(list, nullptr);
+  click_row(*list, 1);
+  std::vector<std::string> questions;
+  bool user_field = true;
+  {
+    modal_player_t player;
+    player.on_next<ui_form_dialog_t>("the edit form", [&](ui_form_dialog_t &dialog) {
+      user_field = form_field(dialog, "User") != nullptr;
+      type_into(dialog, "Rootdir", QString::fromStdString(site_root + "-moved"));
+      click(dialog_button(dialog, "OK"));
+    });
+    player.on_next<message_box_t>("the sync question", answer(&questions, "No"));
+    app().refresh_widgets(all_widget_kinds, false);
+    (void)choose_from_menu(*list, 1, "Edit site...");
+    settle();
+    EXPECT_TRUE(player.done());
+  }
+  EXPECT_FALSE(user_field) << "the current site's owner stays";
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0], "Do you want to sync all files to '" + site_root + "-moved'?");
+  EXPECT_EQ(received(USE_SITE), 1u);
+  EXPECT_EQ(received(SYNC_FILES), 0u);
+  EXPECT_NE(app().pending_refresh_mask() & (uint64_t(1) << akui_kind_local_files), 0u)
+    << "Local files shows the new place whatever the answer";
+
+  // Only the filters changed: no sync question; Arkive files and Commits are refreshed.
+  app().refresh_widgets(all_widget_kinds, false);
+  server.clear_received();
+  modal_player_t filters_only;
+  filters_only.on_next<ui_form_dialog_t>("the edit form", [&](ui_form_dialog_t &dialog) {
+    auto *area = dialog.findChild<text_area_t *>();
+    ASSERT_NE(area, nullptr);
+    area->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(area, Qt::Key_A, Qt::ControlModifier);
+    type_lines(area, QStringLiteral("//depot/a.txt\n"));
+    click(dialog_button(dialog, "OK"));
+  });
+  (void)choose_from_menu(*list, 1, "Edit site...");
+  settle();
+  EXPECT_TRUE(filters_only.done());
+  EXPECT_EQ(received(USE_SITE), 0u);
+  EXPECT_EQ(filters_of("ws"), (strings {"//depot/a.txt"}));
+  const uint64_t filtered = (uint64_t(1) << akui_kind_arkive_files) | (uint64_t(1) << akui_kind_commits);
+  EXPECT_EQ(app().pending_refresh_mask() & filtered, filtered);
+}
+
+TEST_F(SitesView, FiltersThatCannotBeFetchedAreNotOffered)
+{
+  chooser_widget_t *list = open_list("open_sites_widget", "Sites");
+  ASSERT_NE(list, nullptr);
+  server.add_fault({server_fault_t::raw_reply, GET_SITE_FILTERS, 0, RPC_OK, {fail_frame(5, "bob_site")}});
+  bool filter_field = true;
+  modal_player_t player;
+  player.on_next<ui_form_dialog_t>("the edit form", [&](ui_form_dialog_t &dialog) {
+    filter_field = dialog.findChild<text_area_t *>() != nullptr;
+    click(dialog_button(dialog, "Cancel"));
+  });
+  click_row(*list, 0);
+  press(*list, Qt::Key_Return);
+  settle();
+  EXPECT_TRUE(player.done());
+  EXPECT_FALSE(filter_field);
+}
+
+TEST_F(SitesView, DeletingAsksWithTheNamesAndANonEmptySiteSkippedWithNoStays)
+{
+  server.repository().add_site("ws2", "alice", "/home/alice/two", "alice-pc");
+  chooser_widget_t *list = open_list("open_sites_widget", "Sites");
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(column(*list, 0), (strings {"bob_site", "ws", "ws2"}));
+  click_row(*list, 0);
+  click_row(*list, 2, Qt::ShiftModifier);
+  std::vector<std::string> questions;
+  modal_player_t player;
+  player.on_next<message_box_t>("the delete question", answer(&questions, "Yes"));
+  player.on_next<message_box_t>("the not-empty question", answer(&questions, "No"));
+  (void)choose_from_menu(*list, 2, "Delete site...");
+  ASSERT_TRUE(wait_rows(*list, 1));
+  EXPECT_TRUE(player.done());
+  ASSERT_EQ(questions.size(), 2u);
+  EXPECT_EQ(questions[0], "Do you really want to delete these sites?\nbob_site\nws\nws2\n");
+  EXPECT_EQ(questions[1], "Site 'ws' is not empty.\nDo you still want to delete it?");
+  EXPECT_EQ(column(*list, 0), (strings {"ws"}));
+  EXPECT_TRUE(server.repository().has_site("ws"));
+  EXPECT_FALSE(server.repository().has_site("bob_site"));
+}
+
+TEST_F(SitesView, DeletingManySitesListsThirtyNamesAndACount)
+{
+  for ( int i = 0; i < 30; ++i )
+    server.repository().add_site("s" + std::to_string(100 + i), "alice", "/r", "h");
+  chooser_widget_t *list = open_list("open_sites_widget", "Sites");
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->table_model()->rowCount(), 32);
+  click_row(*list, 0);
+  click_row(*list, 30, Qt::ShiftModifier);
+  std::vector<std::string> questions;
+  modal_player_t player;
+  player.on_next<message_box_t>("the delete question", answer(&questions, "No"));
+  (void)choose_from_menu(*list, 30, "Delete site...");
+  settle();
+  ASSERT_EQ(questions.size(), 1u);
+  std::string expected = "Do you really want to delete these sites?\nbob_site\n";
+  for ( int i = 0; i < 29; ++i )
+    expected += "s" + std::to_string(100 + i) + "\n";
+  EXPECT_EQ(questions[0], expected + "... + 1 more\n");
+  EXPECT_EQ(received(DEL_SITE), 0u);
+}
+
+TEST_F(SitesView, AReloadKeepsTheSelectedNamesWhereverTheirRowsMoved)
+{
+  chooser_widget_t *list = open_list("open_sites_widget", "Sites");
+  ASSERT_NE(list, nullptr);
+  click_row(*list, 1);
+  server.repository().add_site("aaa", "alice", "/a", "h");
+  (void)choose_from_menu(*list, 1, "Refresh");
+  ASSERT_TRUE(wait_rows(*list, 3));
+  qvector<uint64_t> selected;
+  ASSERT_EQ(list->get_selected_indexes(&selected), 1u);
+  EXPECT_EQ(selected[0], 2u) << "ws moved from row 1 to row 2";
+}
+
+TEST_F(SitesView, UseThisSiteAsksAndSwitchesOnlyToAnotherOwnSite)
+{
+  server.repository().add_site("ws2", "alice", site_root, "alice-pc");
+  chooser_widget_t *list = open_list("open_sites_widget", "Sites");
+  ASSERT_NE(list, nullptr);
+  for ( int row : {0, 1} )
+  {
+    click_row(*list, row);
+    std::vector<std::string> entries;
+    EXPECT_FALSE(choose_from_menu(*list, row, "Use this site...", &entries)) << "row " << row;
+  }
+  click_row(*list, 2);
+  std::vector<std::string> questions;
+  modal_player_t player;
+  player.on_next<message_box_t>("the switch question", answer(&questions, "Yes"));
+  ASSERT_TRUE(choose_from_menu(*list, 2, "Use this site..."));
+  settle();
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0], "Do you really want to switch to 'ws2'?");
+  EXPECT_STREQ(app().current_site_name().c_str(), "ws2");
+  EXPECT_TRUE(pump_until([&] { return row_bold(*list, 2) && !row_bold(*list, 1); }, std::chrono::seconds(2)));
 }
 
 } // namespace
