@@ -83,6 +83,8 @@ void admin_views_fixture_t::log_in(const char *user, const char *password, const
   }
   app().connection_info();
   ASSERT_EQ(std::string(app().server_info.session.user.c_str()), user);
+  // The views open fresh: no refresh left over from the connection change reloads them a second time.
+  app().refresh_widgets(all_widget_kinds, false);
   server.clear_received();
 }
 

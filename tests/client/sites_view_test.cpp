@@ -424,4 +424,180 @@ TEST_F(SitesView, UseThisSiteAsksAndSwitchesOnlyToAnotherOwnSite)
   EXPECT_TRUE(pump_until([&] { return row_bold(*list, 2) && !row_bold(*list, 1); }, std::chrono::seconds(2)));
 }
 
+bool starts_with(const std::vector<std::string> &lines, const std::string &head)
+{
+  for ( const std::string &line : lines )
+    if ( line.rfind(head, 0) == 0 )
+      return true;
+  return false;
+}
+
+TEST_F(SitesView, EveryFailureIsReportedAsItsRowSays)
+{
+  server.repository().add_site("ws2", "alice", "/home/alice/two", "alice-pc");
+  // Failed to retrieve sites: logged, no box, the load fails.
+  {
+    // Opening loads the list and the widget's first fill reloads it: both fail.
+    for ( int i = 0; i < 2; ++i )
+      server.add_fault({server_fault_t::raw_reply, GET_SITES, 0, RPC_OK, {fail_frame(22, "alice")}});
+    modal_player_t no_box;
+    chooser_widget_t *list = open_list("open_sites_widget", "Sites", 0);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->table_model()->rowCount(), 0);
+    EXPECT_TRUE(starts_with(log_since_mark(), "Failed to retrieve sites: ")) << testing::PrintToString(log_since_mark());
+  }
+  chooser_widget_t *list = find_chooser_widget_by_title("Sites");
+  ASSERT_NE(list, nullptr);
+  (void)choose_from_menu(*list, -1, "Refresh");
+  ASSERT_TRUE(wait_rows(*list, 3));
+
+  // The new site cannot be fetched: a warning, no row.
+  {
+    std::vector<std::string> boxes;
+    server.add_fault({server_fault_t::raw_reply, GET_SITE, 0, RPC_OK, {fail_frame(5, "ws3")}});
+    modal_player_t player;
+    player.on_next<ui_form_dialog_t>("the new-site form", [&](ui_form_dialog_t &dialog) {
+      fill_new_site(dialog, "ws3", "/home/alice/three");
+      click(dialog_button(dialog, "OK"));
+    });
+    player.on_next<message_box_t>("the warning", answer(&boxes, "OK"));
+    (void)choose_from_menu(*list, 0, "Add new site...");
+    settle();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("Failed to retrieve the new site\n", 0), 0u) << boxes[0];
+    EXPECT_EQ(list->table_model()->rowCount(), 3);
+  }
+
+  // The edited site cannot be fetched: a warning, the row as it was.
+  {
+    std::vector<std::string> boxes;
+    server.add_fault({server_fault_t::raw_reply, GET_SITE, 0, RPC_OK, {fail_frame(5, "ws2")}});
+    modal_player_t player;
+    player.on_next<ui_form_dialog_t>("the edit form", [&](ui_form_dialog_t &dialog) {
+      type_into(dialog, "Client host", QStringLiteral("elsewhere"));
+      click(dialog_button(dialog, "OK"));
+    });
+    player.on_next<message_box_t>("the warning", answer(&boxes, "OK"));
+    click_row(*list, 2);
+    (void)choose_from_menu(*list, 2, "Edit site...");
+    settle();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("Failed to retrieve local site after editing it\n", 0), 0u) << boxes[0];
+    EXPECT_EQ(row_texts(*list)[2][3], "alice-pc");
+  }
+
+  // The current site cannot be taken again after its root directory moved: logged, no sync question.
+  {
+    mark_log();
+    server.add_fault({server_fault_t::raw_reply, USE_SITE, 0, RPC_OK, {fail_frame(22, "alice")}});
+    modal_player_t player;
+    player.on_next<ui_form_dialog_t>("the edit form", [&](ui_form_dialog_t &dialog) {
+      type_into(dialog, "Rootdir", QString::fromStdString(site_root + "-elsewhere"));
+      click(dialog_button(dialog, "OK"));
+    });
+    click_row(*list, 1);
+    (void)choose_from_menu(*list, 1, "Edit site...");
+    settle();
+    EXPECT_TRUE(player.done());
+    EXPECT_TRUE(starts_with(log_since_mark(), "Failed to use the current local site after editing it: "))
+      << testing::PrintToString(log_since_mark());
+  }
+
+  // A refused delete: a warning, and the run ends there.
+  {
+    std::vector<std::string> boxes;
+    server.add_fault({server_fault_t::raw_reply, DEL_SITE, 0, RPC_OK, {fail_frame(22, "alice")}});
+    modal_player_t player;
+    player.on_next<message_box_t>("the question", answer(&boxes, "Yes"));
+    player.on_next<message_box_t>("the warning", answer(&boxes, "OK"));
+    click_row(*list, 0);
+    click_row(*list, 2, Qt::ControlModifier);
+    (void)choose_from_menu(*list, 2, "Delete site...");
+    settle();
+    EXPECT_TRUE(player.done());
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].rfind("Failed to delete site\n", 0), 0u) << boxes[1];
+    EXPECT_EQ(received(DEL_SITE), 1u) << "no further site is tried";
+    EXPECT_TRUE(server.repository().has_site("bob_site"));
+  }
+}
+
+TEST_F(SitesView, ALostConnectionIsLoggedAsDisconnectedWithoutABox)
+{
+  // A connection without the client's network handler: the lost stream is not reconnected.
+  app().facade.set_connection(connect_alice());
+  chooser_widget_t *list = open_list("open_sites_widget", "Sites");
+  ASSERT_NE(list, nullptr);
+  mark_log();
+  server_fault_t drop;
+  drop.on_type = DEL_SITE;
+  server.add_fault(drop);
+  std::vector<std::string> boxes;
+  {
+    modal_player_t player;
+    player.on_next<message_box_t>("the question", answer(&boxes, "Yes"));
+    click_row(*list, 0);
+    (void)choose_from_menu(*list, 0, "Delete site...");
+    settle();
+  }
+  EXPECT_EQ(boxes.size(), 1u) << "the question only";
+  EXPECT_TRUE(starts_with(log_since_mark(), "Disconnected from the server: ")) << testing::PrintToString(log_since_mark());
+  EXPECT_FALSE(starts_with(log_since_mark(), "Failed to delete site"));
+  // Without a usable connection the list loads empty and says nothing.
+  mark_log();
+  (void)choose_from_menu(*list, 0, "Refresh");
+  EXPECT_TRUE(wait_rows(*list, 0));
+  EXPECT_TRUE(log_since_mark().empty()) << testing::PrintToString(log_since_mark());
+}
+
+TEST_F(SitesView, HostileSiteRecordsAreShownAndNeverCrash)
+{
+  site_list_packet_t reply(GET_SITES_RESULT);
+  const auto site = [](std::string name, std::string user, std::string root, uint64_t used) {
+    site_info_t info;
+    info.name = qstring(name.data(), name.size());
+    info.user = qstring(user.data(), user.size());
+    info.root_dir = qstring(root.data(), root.size());
+    info.client_host = "h";
+    info.last_used = used;
+    return info;
+  };
+  reply.sites.push_back(site("", "", "", 0));
+  reply.sites.push_back(site(std::string(100000, 'x'), "alice", std::string(5000, '/'), ~uint64_t(0)));
+  reply.sites.push_back(site("c%s%n~<x>\x01\x1b[31m", "alice", "a\tb\nc", 1));
+  reply.sites.push_back(site("\xff\xfe\xc3", "\xc3(", "/bad\x80utf8", 2));
+  reply.sites.push_back(site(std::string("nul\0inside", 10), "alice", "/n", 3));
+  reply.sites.push_back(site("dup", "alice", "/one", 4));
+  reply.sites.push_back(site("dup", "bob", "/two", 5));
+  // Opening loads the list and the widget's first fill reloads it: both get the reply.
+  for ( int i = 0; i < 2; ++i )
+    server.add_fault({server_fault_t::raw_reply, GET_SITES, 0, RPC_OK, {packet_frame(reply)}});
+  chooser_widget_t *list = open_list("open_sites_widget", "Sites", 7);
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(list->table_model()->rowCount(), 7);
+  EXPECT_EQ(row_texts(*list)[5][0], "dup");
+  EXPECT_EQ(row_texts(*list)[6][1], "bob");
+  save_screenshot(*list->window(), QStringLiteral("sites_hostile"));
+  // The edit form of a name full of form syntax opens with that name made harmless in its title.
+  std::string title;
+  {
+    modal_player_t player;
+    player.on_next<ui_form_dialog_t>("the edit form", [&](ui_form_dialog_t &dialog) {
+      title = dialog.windowTitle().toStdString();
+      click(dialog_button(dialog, "Cancel"));
+    });
+    click_row(*list, 2);
+    (void)choose_from_menu(*list, 2, "Edit site...");
+    settle();
+  }
+  EXPECT_EQ(title, "Edit site c_s_n__x___[31m");
+  // A reload keeps the second of the duplicates by name: the first row of that name.
+  click_row(*list, 6);
+  (void)choose_from_menu(*list, 6, "Refresh");
+  ASSERT_TRUE(wait_rows(*list, 2));
+  qvector<uint64_t> selected;
+  ASSERT_EQ(list->get_selected_indexes(&selected), 1u);
+  EXPECT_EQ(selected[0], 1u) << "dup is gone: the old index, clamped to the last row";
+}
+
 } // namespace
