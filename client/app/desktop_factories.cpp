@@ -4,6 +4,7 @@
 #include "client/app/akui_app.h"
 #include "client/views/sites_view.h"
 #include "client/views/test_chooser.h"
+#include "client/views/users_view.h"
 #include "ui/log_widget.h"
 
 namespace {
@@ -30,4 +31,6 @@ void register_client_desktop_factories()
   register_desktop_widget_factory(&test_chooser_factory);
   static akui_singleton_desktop_widget_factory_t sites_factory("Sites", find_sites_widget, create_sites_widget);
   register_desktop_widget_factory(&sites_factory);
+  static akui_singleton_desktop_widget_factory_t users_factory("Users", find_users_widget, create_users_widget);
+  register_desktop_widget_factory(&users_factory);
 }

@@ -4,6 +4,7 @@
 #include "client/app/akui_app.h"
 #include "client/app/client_actions.h"
 #include "client/views/sites_view.h"
+#include "client/views/users_view.h"
 
 namespace {
 
@@ -21,6 +22,8 @@ std::vector<action_desc_t> site_user_open_action_descs()
   return {
     client_row("open_sites_widget", open_sites_widget_activate, nullptr, all_widget_kinds, client_without_connection,
                window_row_flags, 0, "&Sites", "Sites", "icons/actions/open_sites_widget.svg"),
+    client_row("open_users_widget", open_users_widget_activate, nullptr, all_widget_kinds, client_without_connection,
+               window_row_flags, 0, "&Users", "Users", "icons/actions/open_users_widget.svg"),
   };
 }
 
@@ -30,5 +33,8 @@ std::vector<action_desc_t> site_user_chooser_action_descs()
     client_row("sites_chooser_use_site", sites_chooser_use_site_activate, sites_chooser_use_site_update,
                uint64_t(1) << akui_kind_sites, 0, 0, site_switch_refresh, "Use this site...", nullptr,
                "icons/actions/sites_chooser_use_site.svg"),
+    client_row("users_chooser_set_passwd", users_chooser_set_passwd_activate, users_chooser_set_passwd_update,
+               uint64_t(1) << akui_kind_users, 0, 0, 0, "Set password...", nullptr,
+               "icons/actions/users_chooser_set_passwd.svg"),
   };
 }
