@@ -4,11 +4,15 @@
 
 #include "core/qstring.h"
 #include "core/qvector.h"
+#include "repo/wire_records.h"
 
 #include <cstdint>
 #include <functional>
 
+class QWidget;
 class chooser_multi_t;
+struct action_ctx_base_t;
+struct chooser_popup_entry_t;
 
 // The name of a row, null for a row outside the list.
 using row_name_fn_t = std::function<const qstring *(uint64_t row)>;
@@ -37,3 +41,17 @@ int delete_named_rows(chooser_multi_t &chooser, qvector<uint64_t> *selection, co
 // rows selected before (the first row of each name); when none is found, the row at the first old index,
 // clamped to the list. Answers chooser_rebuild.
 int reload_keeping_names(chooser_multi_t &chooser, qvector<uint64_t> *selection, const row_name_fn_t &name_of);
+
+// The login user's session as the server last described it (user, site, administrator flag); empty without an
+// application.
+[[nodiscard]] const session_info_t &login_session();
+// A packed time as the lists show it ("%F %T", local time); empty when it cannot be shown.
+[[nodiscard]] qstring list_time_text(uint64_t packed);
+// The one selected row of an action context, -1 unless exactly one row is selected.
+[[nodiscard]] int64_t single_selected_row(const action_ctx_base_t &context);
+
+// Opens the source docked with an empty selection and gives its widget the one extra context-menu entry; the
+// widget, null when none was made.
+QWidget *open_server_list(chooser_multi_t *source, const chooser_popup_entry_t *extra_entry);
+// Presents the widget find() gives, else makes one with create(). Answers 1.
+int present_server_list(QWidget *(*find)(), QWidget *(*create)());

@@ -5,7 +5,6 @@
 #include "client/app/arkive_with_events.h"
 #include "client/views/server_list_rows.h"
 #include "client/views/site_forms.h"
-#include "core/clock_time.h"
 #include "core/form_actions.h"
 #include "core/ui_callback.h"
 #include "forms/form_text_record.h"
@@ -37,22 +36,7 @@ constexpr int32_t sync_after_move = 5;
 constexpr uint64_t local_files_mask = uint64_t(1) << akui_kind_local_files;
 constexpr uint64_t filtered_views_mask = (uint64_t(1) << akui_kind_arkive_files) | (uint64_t(1) << akui_kind_commits);
 
-const chooser_popup_entry_t sites_popup[] = {{"sites_chooser_use_site", nullptr, 0}};
-
-const session_info_t &session()
-{
-  static const session_info_t none;
-  akui_app_t *app = akui_app();
-  return app != nullptr ? app->server_info.session : none;
-}
-
-qstring time_text(uint64_t packed)
-{
-  char buffer[64];
-  if ( format_packed_time(buffer, sizeof(buffer), "%F %T", packed) == 0 )
-    buffer[0] = '\0';
-  return buffer;
-}
+const chooser_popup_entry_t sites_popup = {"sites_chooser_use_site", nullptr, 0};
 
 // A buffer of the path field that holds the text whole.
 std::vector<char> path_field_buffer(const qstring &text)
@@ -91,7 +75,7 @@ bool sites_chooser_t::prepare()
   akui_app_t *app = akui_app();
   if ( app == nullptr || !app->facade.is_usable() )
     return true;
-  const session_info_t &me = session();
+  const session_info_t &me = login_session();
   const int code = app->facade.get_sites(&sites, me.admin ? nullptr : me.user.c_str());
   if ( code != ARKIVE_OK )
   {
@@ -116,7 +100,7 @@ void sites_chooser_t::describe_row(std::span<qstring> texts, int32_t *, chooser_
   texts[1] = site.user;
   texts[2] = site.root_dir;
   texts[3] = site.client_host;
-  texts[4] = time_text(site.last_used);
+  texts[4] = list_time_text(site.last_used);
   if ( is_current_row(row) )
     attrs->style |= row_bold;
 }
@@ -127,7 +111,7 @@ int sites_chooser_t::insert_item(qvector<uint64_t> *selection)
   if ( app == nullptr )
     return chooser_unchanged;
   site_info_t site;
-  site.user = session().user;
+  site.user = login_session().user;
   site.client_host = app->computer_name_text();
   if ( !run_new_site_form("Enter the new site data", &site) )
     return chooser_unchanged;
@@ -170,7 +154,7 @@ int sites_chooser_t::delete_items(qvector<uint64_t> *selection)
 
 int sites_chooser_t::edit_items(qvector<uint64_t> *selection)
 {
-  const bool administrator = session().admin;
+  const bool administrator = login_session().admin;
   bool changed = false;
   for ( const uint64_t row : qvector<uint64_t>(*selection) )
     if ( row < sites.size() && run_edit_site_form(row, administrator) )
@@ -188,7 +172,7 @@ bool sites_chooser_t::run_edit_site_form(uint64_t row, bool administrator)
   const qstring name = copy.name;
   const bool is_current = is_current_row(row);
   const bool user_editable = administrator && !is_current;
-  bool filters_shown = administrator || copy.user == session().user;
+  bool filters_shown = administrator || copy.user == login_session().user;
   text_control_value_t filters;
   if ( filters_shown )
   {
@@ -218,7 +202,7 @@ bool sites_chooser_t::run_edit_site_form(uint64_t row, bool administrator)
   site_form_state_t state;
   state.user_editable = user_editable ? 1 : 0;
   state.mode = site_form_edit;
-  const qstring last_used = time_text(copy.last_used);
+  const qstring last_used = list_time_text(copy.last_used);
   bool filters_changed = false;
   for ( ;; )
   {
@@ -302,47 +286,34 @@ QWidget *find_sites_widget()
 
 QWidget *create_sites_widget()
 {
-  auto *source = new sites_chooser_t;
-  const qvector<uint64_t> none;
-  (void)source->open_chooser(&none);
-  chooser_widget_t *widget = find_chooser_widget_by_object(source);
-  if ( widget != nullptr )
-  {
-    widget->extra_popup_entries = sites_popup;
-    widget->extra_popup_count = std::size(sites_popup);
-  }
-  return widget;
+  return open_server_list(new sites_chooser_t, &sites_popup);
 }
 
 int open_sites_widget_activate(ui_action_activation_ctx_t *)
 {
-  akui_app_t *app = akui_app();
-  if ( QWidget *found = find_sites_widget(); found != nullptr && app != nullptr )
-    (void)app->present_widget(found, nullptr);
-  else
-    (void)create_sites_widget();
-  return 1;
+  return present_server_list(find_sites_widget, create_sites_widget);
 }
 
 int sites_chooser_use_site_update(ui_action_t *, ui_action_update_ctx_t *context)
 {
   sites_chooser_t *sites = sites_source(*context);
-  if ( sites == nullptr || context->chooser_selection.size() != 1 || context->chooser_selection[0] < 0 )
+  const int64_t selected = single_selected_row(*context);
+  if ( sites == nullptr || selected < 0 )
     return ACTION_STATE_MISSING_CONTEXT;
-  const auto row = uint64_t(context->chooser_selection[0]);
+  const auto row = uint64_t(selected);
   if ( row >= sites->sites.size() || sites->is_current_row(row) )
     return ACTION_STATE_MISSING_CONTEXT;
-  return sites->sites[row].user == session().user ? ACTION_STATE_INITIAL : ACTION_STATE_MISSING_CONTEXT;
+  return sites->sites[row].user == login_session().user ? ACTION_STATE_INITIAL : ACTION_STATE_MISSING_CONTEXT;
 }
 
 int sites_chooser_use_site_activate(ui_action_activation_ctx_t *context)
 {
   akui_app_t *app = akui_app();
   sites_chooser_t *sites = sites_source(*context);
-  if ( app == nullptr || sites == nullptr || context->title != sites_title || context->chooser_selection.size() != 1
-       || context->chooser_selection[0] < 0 )
+  const int64_t selected = single_selected_row(*context);
+  if ( app == nullptr || sites == nullptr || context->title != sites_title || selected < 0 )
     return 0;
-  const auto row = uint64_t(context->chooser_selection[0]);
+  const auto row = uint64_t(selected);
   if ( row >= sites->sites.size() || sites->is_current_row(row) )
     return 0;
   const qstring name = sites->sites[row].name;

@@ -4,7 +4,6 @@
 #include "client/app/akui_app.h"
 #include "client/app/arkive_with_events.h"
 #include "client/views/server_list_rows.h"
-#include "core/clock_time.h"
 #include "core/form_actions.h"
 #include "core/ui_callback.h"
 #include "forms/form_text_record.h"
@@ -16,7 +15,6 @@
 #include "views/chooser/chooser_widget.h"
 #include "views/filter/item_info.h"
 
-#include <iterator>
 #include <vector>
 
 namespace {
@@ -39,22 +37,7 @@ constexpr char edit_user_form[] = "Edit user\n\n%/Login: %A\n<~R~eal name :q2:10
 constexpr char set_password_form[] = "Set password\n\n%/Login: %A\n<~P~assword        :p5:1000:24::>\n"
                                      "<~C~onfirm password:p6:1000:24::>\n\n";
 
-const chooser_popup_entry_t users_popup[] = {{"users_chooser_set_passwd", nullptr, 0}};
-
-const session_info_t &session()
-{
-  static const session_info_t none;
-  akui_app_t *app = akui_app();
-  return app != nullptr ? app->server_info.session : none;
-}
-
-qstring time_text(uint64_t packed)
-{
-  char buffer[64];
-  if ( format_packed_time(buffer, sizeof(buffer), "%F %T", packed) == 0 )
-    buffer[0] = '\0';
-  return buffer;
-}
+const chooser_popup_entry_t users_popup = {"users_chooser_set_passwd", nullptr, 0};
 
 // The login as a label's text buffer.
 std::vector<char> label_buffer(const qstring &text)
@@ -135,7 +118,7 @@ bool run_add_user_form(user_info_t *user, qstring *password)
 
 int32_t users_stdact_desc_t::action_state(ui_action_update_ctx_t *)
 {
-  return session().admin ? ACTION_STATE_INITIAL : ACTION_STATE_MISSING_CONTEXT;
+  return login_session().admin ? ACTION_STATE_INITIAL : ACTION_STATE_MISSING_CONTEXT;
 }
 
 int user_form_callback(int field_id, form_actions_t &actions)
@@ -185,9 +168,9 @@ void users_chooser_t::describe_row(std::span<qstring> texts, int32_t *, chooser_
   texts[1] = user.real_name;
   texts[2] = user.email;
   texts[3] = user.admin ? "Y" : "";
-  texts[4] = time_text(user.last_active);
+  texts[4] = list_time_text(user.last_active);
   texts[5] = user.notes;
-  if ( !session().user.empty() && user.login == session().user )
+  if ( !login_session().user.empty() && user.login == login_session().user )
     attrs->style |= row_bold;
 }
 
@@ -283,48 +266,35 @@ QWidget *find_users_widget()
 
 QWidget *create_users_widget()
 {
-  auto *source = new users_chooser_t;
-  const qvector<uint64_t> none;
-  (void)source->open_chooser(&none);
-  chooser_widget_t *widget = find_chooser_widget_by_object(source);
-  if ( widget != nullptr )
-  {
-    widget->extra_popup_entries = users_popup;
-    widget->extra_popup_count = std::size(users_popup);
-  }
-  return widget;
+  return open_server_list(new users_chooser_t, &users_popup);
 }
 
 int open_users_widget_activate(ui_action_activation_ctx_t *)
 {
-  akui_app_t *app = akui_app();
-  if ( QWidget *found = find_users_widget(); found != nullptr && app != nullptr )
-    (void)app->present_widget(found, nullptr);
-  else
-    (void)create_users_widget();
-  return 1;
+  return present_server_list(find_users_widget, create_users_widget);
 }
 
 int users_chooser_set_passwd_update(ui_action_t *, ui_action_update_ctx_t *context)
 {
   users_chooser_t *users = users_source(*context);
-  if ( users == nullptr || context->chooser_selection.size() != 1 || context->chooser_selection[0] < 0 )
+  const int64_t selected = single_selected_row(*context);
+  if ( users == nullptr || selected < 0 )
     return ACTION_STATE_MISSING_CONTEXT;
-  if ( session().admin )
+  if ( login_session().admin )
     return ACTION_STATE_INITIAL;
-  const auto row = uint64_t(context->chooser_selection[0]);
-  return row < users->users.size() && users->users[row].login == session().user ? ACTION_STATE_INITIAL
-                                                                                : ACTION_STATE_MISSING_CONTEXT;
+  const auto row = uint64_t(selected);
+  const bool own = row < users->users.size() && users->users[row].login == login_session().user;
+  return own ? ACTION_STATE_INITIAL : ACTION_STATE_MISSING_CONTEXT;
 }
 
 int users_chooser_set_passwd_activate(ui_action_activation_ctx_t *context)
 {
   akui_app_t *app = akui_app();
   users_chooser_t *users = users_source(*context);
-  if ( app == nullptr || users == nullptr || context->chooser_selection.size() != 1
-       || context->chooser_selection[0] < 0 )
+  const int64_t selected = single_selected_row(*context);
+  if ( app == nullptr || users == nullptr || selected < 0 )
     return 0;
-  const auto row = uint64_t(context->chooser_selection[0]);
+  const auto row = uint64_t(selected);
   if ( row >= users->users.size() )
     return 0;
   const qstring login = users->users[row].login;

@@ -7,6 +7,7 @@
 #include "tests/client/client_session.h"
 #include "tests/ui/app/event_pump.h"
 #include "ui/log_widget.h"
+#include "ui/message_box.h"
 #include "ui/ui_action_registry.h"
 #include "views/chooser/chooser_base.h"
 #include "views/chooser/chooser_table.h"
@@ -280,4 +281,20 @@ void click(QWidget *widget)
 {
   ASSERT_NE(widget, nullptr);
   QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+}
+
+std::function<void(message_box_t &)> answer(std::vector<std::string> *texts, const char *button)
+{
+  return [texts, button](message_box_t &box) {
+    texts->push_back(box.text().toStdString());
+    click(dialog_button(box, button));
+  };
+}
+
+bool starts_with(const std::vector<std::string> &lines, const std::string &head)
+{
+  for ( const std::string &line : lines )
+    if ( line.rfind(head, 0) == 0 )
+      return true;
+  return false;
 }

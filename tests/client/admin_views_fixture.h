@@ -8,12 +8,14 @@
 
 #include <QString>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 class QPushButton;
 class QWidget;
 class chooser_widget_t;
+class message_box_t;
 
 class admin_views_fixture_t : public test_server_fixture_t
 {
@@ -60,3 +62,7 @@ QString field_text(QWidget &dialog, const char *label);
 QPushButton *dialog_button(QWidget &dialog, const char *text);
 // Clicks the button.
 void click(QWidget *widget);
+// Plays a message box: records its text and clicks the button.
+std::function<void(message_box_t &)> answer(std::vector<std::string> *texts, const char *button);
+// Whether one of the lines begins with the text.
+bool starts_with(const std::vector<std::string> &lines, const std::string &head);

@@ -138,15 +138,6 @@ TEST_F(SitesView, AddingASiteKeepsTheCurrentSiteAndSendsNoDefaultFilters)
   EXPECT_EQ(received(USE_SITE), 0u);
 }
 
-// Plays a message box: records its text and clicks the button.
-std::function<void(message_box_t &)> answer(std::vector<std::string> *texts, const char *button)
-{
-  return [texts, button](message_box_t &box) {
-    texts->push_back(box.text().toStdString());
-    click(dialog_button(box, button));
-  };
-}
-
 TEST_F(SitesView, TheFirstSiteOfAUserBecomesTheCurrentSite)
 {
   server.repository().add_user("carol", "pw", false);
@@ -422,14 +413,6 @@ TEST_F(SitesView, UseThisSiteAsksAndSwitchesOnlyToAnotherOwnSite)
   EXPECT_EQ(questions[0], "Do you really want to switch to 'ws2'?");
   EXPECT_STREQ(app().current_site_name().c_str(), "ws2");
   EXPECT_TRUE(pump_until([&] { return row_bold(*list, 2) && !row_bold(*list, 1); }, std::chrono::seconds(2)));
-}
-
-bool starts_with(const std::vector<std::string> &lines, const std::string &head)
-{
-  for ( const std::string &line : lines )
-    if ( line.rfind(head, 0) == 0 )
-      return true;
-  return false;
 }
 
 TEST_F(SitesView, EveryFailureIsReportedAsItsRowSays)

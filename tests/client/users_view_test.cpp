@@ -31,22 +31,6 @@ namespace {
 
 using strings = std::vector<std::string>;
 
-std::function<void(message_box_t &)> answer(std::vector<std::string> *texts, const char *button)
-{
-  return [texts, button](message_box_t &box) {
-    texts->push_back(box.text().toStdString());
-    click(dialog_button(box, button));
-  };
-}
-
-bool starts_with(const std::vector<std::string> &lines, const std::string &head)
-{
-  for ( const std::string &line : lines )
-    if ( line.rfind(head, 0) == 0 )
-      return true;
-  return false;
-}
-
 bool ok_enabled(QWidget &dialog)
 {
   QPushButton *ok = dialog_button(dialog, "OK");
