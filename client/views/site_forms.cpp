@@ -9,18 +9,12 @@
 #include "repo/arkive_errors.h"
 #include "repo/revision_texts.h"
 
-#include <algorithm>
-#include <climits>
-#include <cstring>
 #include <string_view>
-#include <vector>
 
 namespace {
 
 constexpr char new_site_form_format[] = "%s\n\n%%/%%*%s\n%s\n%s\n%s\n%s\n\n";
 constexpr char name_line[] = "<#Must be unique#~N~ame       :q1:1000:50::>";
-constexpr char rootdir_line[] = "<~R~ootdir    :F3:0:50::>";
-constexpr char host_line[] = "<Client ~h~ost:q4:1000:50::>";
 
 bool field_empty(form_actions_t &actions, int field)
 {
@@ -30,6 +24,9 @@ bool field_empty(form_actions_t &actions, int field)
 
 } // namespace
 
+// The root directory is a text field without a length limit: a path field would cut it at 259 bytes.
+const char site_rootdir_line[] = "<~R~ootdir    :q3:0:50::>";
+const char site_host_line[] = "<Client ~h~ost:q4:1000:50::>";
 const char site_filter_line[] = "<#One path per line.\nTo hide a path, prepend it with an exclamation mark.#Path "
                                 "~f~ilters will be applied to all operations:t5::60:::>";
 
@@ -53,8 +50,7 @@ int site_form_callback(int field_id, form_actions_t &actions)
   // The OK button follows the fields from the start: an empty form cannot be sent.
   if ( field_id != form_code_ready && (field_id < site_field_name || field_id > site_field_host) )
     return 1;
-  std::vector<char> rootdir(PATH_MAX);
-  bool valid = actions.read_field_value_typed(site_field_rootdir, rootdir.data(), rootdir.size()) && rootdir[0] != '\0';
+  bool valid = !field_empty(actions, site_field_rootdir);
   if ( state->mode == site_form_new )
     valid = valid && !field_empty(actions, site_field_name);
   if ( state->user_editable != 0 )
@@ -106,22 +102,19 @@ bool run_new_site_form(const char *header, site_info_t *site)
   state.mode = site_form_new;
   qstring form;
   format_to_string(&form, new_site_form_format, header != nullptr ? header : "", site_user_line(admin), name_line,
-                   rootdir_line, host_line, site_filter_line);
+                   site_rootdir_line, site_host_line, site_filter_line);
   text_control_value_t filters;
   filters.text = default_site_filters_text();
-  // The typed root directory stays from one pass to the next; nothing here cuts it.
-  std::vector<char> rootdir(std::max<size_t>(PATH_MAX, site->root_dir.size() + 1));
-  std::memcpy(rootdir.data(), site->root_dir.c_str(), site->root_dir.size() + 1);
   bool added = false;
   for ( ;; )
   {
-    if ( form_dialog_printf(form.c_str(), site_form_callback, &state, &site->user, &site->name, rootdir.data(),
+    // The typed root directory stays from one pass to the next.
+    if ( form_dialog_printf(form.c_str(), site_form_callback, &state, &site->user, &site->name, &site->root_dir,
                             &site->client_host, &filters)
          <= 0 )
       return added;
     if ( !added )
     {
-      site->root_dir = rootdir.data();
       const int code = app->facade.edit_site(*site, 1);
       if ( code != ARKIVE_OK )
       {

@@ -45,7 +45,9 @@ int site_form_callback(int field_id, form_actions_t &actions);
 
 // The User line of the site forms: an input field for field 2 when editable, else the label "User:%q".
 [[nodiscard]] const char *site_user_line(bool editable);
-// The filter field of the site forms (field 5).
+// The Rootdir (field 3), Client host (field 4) and filter (field 5) lines of the site forms.
+extern const char site_rootdir_line[];
+extern const char site_host_line[];
 extern const char site_filter_line[];
 
 // The new-site form over *site (user and client host preset; a preset name hides the Name, User and Client

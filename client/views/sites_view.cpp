@@ -15,11 +15,7 @@
 #include "views/chooser/chooser_widget.h"
 #include "views/filter/item_info.h"
 
-#include <algorithm>
-#include <climits>
-#include <cstring>
 #include <utility>
-#include <vector>
 
 namespace {
 
@@ -29,22 +25,12 @@ constexpr uint32_t sites_flags = 0x280F04;
 constexpr const char *sites_header[] = {"Name", "User", "Rootdir", "Client host", "Last used"};
 constexpr uint32_t sites_widths[] = {16, 20, 40, 20, 20};
 constexpr char edit_site_form_format[] = "Edit site %s\n\n%%/%%*Last used: %%q\n%s\n%s\n%s\n%s\n\n";
-constexpr char edit_rootdir_line[] = "<~R~ootdir    :F3:0:50::>";
-constexpr char edit_host_line[] = "<Client ~h~ost:q4:1000:50::>";
 // Sync options after the current site's root directory moved.
 constexpr int32_t sync_after_move = 5;
 constexpr uint64_t local_files_mask = uint64_t(1) << akui_kind_local_files;
 constexpr uint64_t filtered_views_mask = (uint64_t(1) << akui_kind_arkive_files) | (uint64_t(1) << akui_kind_commits);
 
 const chooser_popup_entry_t sites_popup = {"sites_chooser_use_site", nullptr, 0};
-
-// A buffer of the path field that holds the text whole.
-std::vector<char> path_field_buffer(const qstring &text)
-{
-  std::vector<char> buffer(std::max<size_t>(PATH_MAX, text.size() + 1));
-  std::memcpy(buffer.data(), text.c_str(), text.size() + 1);
-  return buffer;
-}
 
 sites_chooser_t *sites_source(const action_ctx_base_t &context)
 {
@@ -198,7 +184,7 @@ bool sites_chooser_t::run_edit_site_form(uint64_t row, bool administrator)
   const qstring initial_filters = filters.text;
   qstring form;
   format_to_string(&form, edit_site_form_format, site_form_title_text(name).c_str(), site_user_line(user_editable),
-                   edit_rootdir_line, edit_host_line, filters_shown ? site_filter_line : "");
+                   site_rootdir_line, site_host_line, filters_shown ? site_filter_line : "");
   site_form_state_t state;
   state.user_editable = user_editable ? 1 : 0;
   state.mode = site_form_edit;
@@ -206,12 +192,10 @@ bool sites_chooser_t::run_edit_site_form(uint64_t row, bool administrator)
   bool filters_changed = false;
   for ( ;; )
   {
-    std::vector<char> rootdir = path_field_buffer(copy.root_dir);
-    if ( form_dialog_printf(form.c_str(), site_form_callback, &state, &last_used, &copy.user, rootdir.data(),
+    if ( form_dialog_printf(form.c_str(), site_form_callback, &state, &last_used, &copy.user, &copy.root_dir,
                             &copy.client_host, &filters)
          <= 0 )
       return false;
-    copy.root_dir = rootdir.data();
     const site_info_t &before = sites[row];
     const bool changed = (user_editable && copy.user != before.user) || copy.root_dir != before.root_dir
                       || copy.client_host != before.client_host;

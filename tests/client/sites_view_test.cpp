@@ -583,4 +583,51 @@ TEST_F(SitesView, HostileSiteRecordsAreShownAndNeverCrash)
   EXPECT_EQ(selected[0], 1u) << "dup is gone: the old index, clamped to the last row";
 }
 
+TEST_F(SitesView, ALongRootDirectoryIsShownAndKeptWhole)
+{
+  const std::string root = "/" + std::string(400, 'r');
+  server.repository().add_site("long", "alice", root, "alice-pc");
+  chooser_widget_t *list = open_list("open_sites_widget", "Sites");
+  ASSERT_NE(list, nullptr);
+  ASSERT_EQ(column(*list, 0), (strings {"bob_site", "long", "ws"}));
+  size_t shown = 0;
+  {
+    modal_player_t player;
+    player.on_next<ui_form_dialog_t>("the edit form", [&](ui_form_dialog_t &dialog) {
+      shown = size_t(field_text(dialog, "Rootdir").size());
+      type_into(dialog, "Client host", QStringLiteral("elsewhere"));
+      click(dialog_button(dialog, "OK"));
+    });
+    click_row(*list, 1);
+    (void)choose_from_menu(*list, 1, "Edit site...");
+    settle();
+  }
+  EXPECT_EQ(shown, root.size());
+  site_info_t stored;
+  ASSERT_EQ(app().facade.get_site(&stored, "long"), 0);
+  EXPECT_EQ(std::string(stored.root_dir.c_str()), root);
+  EXPECT_STREQ(stored.client_host.c_str(), "elsewhere");
+}
+
+TEST_F(SitesView, AFailedSwitchToTheFirstSiteIsLogged)
+{
+  server.repository().add_user("carol", "pw", false);
+  log_in("carol", "pw");
+  chooser_widget_t *list = open_list("open_sites_widget", "Sites", 0);
+  ASSERT_NE(list, nullptr);
+  mark_log();
+  server.add_fault({server_fault_t::raw_reply, USE_SITE, 0, RPC_OK, {fail_frame(22, "carol")}});
+  {
+    modal_player_t player;
+    player.on_next<ui_form_dialog_t>("the new-site form", [&](ui_form_dialog_t &dialog) {
+      fill_new_site(dialog, "carol_one", "/home/carol/one");
+      click(dialog_button(dialog, "OK"));
+    });
+    (void)choose_from_menu(*list, -1, "Add new site...");
+    ASSERT_TRUE(wait_rows(*list, 1));
+  }
+  EXPECT_TRUE(starts_with(log_since_mark(), "Failed to switch to the new site: "))
+    << testing::PrintToString(log_since_mark());
+}
+
 } // namespace
