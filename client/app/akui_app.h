@@ -192,7 +192,8 @@ public:
   [[nodiscard]] bool has_usable_connection() const { return facade.is_usable(); }
   // Brings the client to a logged-in connection: at the first login an automatic attempt with the stored
   // password when a user is known, else (and when it fails) the Connect dialog until a login succeeds or the
-  // user cancels; then the remembered site, or the one whose name the user and host suggest. False when
+  // user cancels; then the remembered site, or the one whose name the user and host suggest, or else a new
+  // site the user enters in the new-site form (used and remembered). False when
   // cancelled: the connection state is then unchanged.
   bool perform_login(bool first);
   // Deletes the current connection (once none of its operations runs) and installs the new one (or none)

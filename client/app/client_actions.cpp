@@ -12,6 +12,7 @@
 #include "client/views/file_tree_rows.h"
 #include "client/views/arkive_listing_cache.h"
 #include "client/views/file_history_view.h"
+#include "client/views/site_user_rows.h"
 #include "core/internal_error.h"
 #include "ui/action_context.h"
 #include "ui/docks/dock_area.h"
@@ -114,6 +115,8 @@ std::vector<action_desc_t> build_table()
   rows.push_back(client_row("logon", logon_activate, logon_update, all_widget_kinds, client_without_connection,
                             window_row_flags, all_widget_kinds, "&Connect", nullptr, "icons/actions/logon.svg"));
   rows.push_back(open_worklists_widget_row());
+  for ( const action_desc_t &desc : site_user_open_action_descs() )
+    rows.push_back(desc);
   rows.push_back(client_row("open_log_widget", open_log_widget_activate, nullptr, all_widget_kinds,
                             client_without_connection, window_row_flags, 0, "Log &window", nullptr,
                             "icons/actions/open_log_widget.svg"));
@@ -125,6 +128,8 @@ std::vector<action_desc_t> build_table()
                                      file_tree_refresh, "Refresh", "Refresh", "icons/actions/rebuild_tree_structure.svg");
   refresh.widget_classes = widget_class_file_tree;
   rows.push_back(refresh);
+  for ( const action_desc_t &desc : site_user_chooser_action_descs() )
+    rows.push_back(desc);
   for ( const action_desc_t &desc : file_command_action_descs() )
     rows.push_back(desc);
   for ( const action_desc_t &desc : scan_and_commit_action_descs() )

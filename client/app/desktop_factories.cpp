@@ -5,7 +5,9 @@
 #include "client/views/arkive_files_view.h"
 #include "client/views/file_history_view.h"
 #include "client/views/local_files_view.h"
+#include "client/views/sites_view.h"
 #include "client/views/test_chooser.h"
+#include "client/views/users_view.h"
 #include "client/views/worklists_view.h"
 #include "ui/log_widget.h"
 
@@ -41,4 +43,8 @@ void register_client_desktop_factories()
   register_desktop_widget_factory(&file_history_factory);
   static akui_singleton_desktop_widget_factory_t worklists_factory("Worklists", find_worklists_widget, create_worklists_widget);
   register_desktop_widget_factory(&worklists_factory);
+  static akui_singleton_desktop_widget_factory_t sites_factory("Sites", find_sites_widget, create_sites_widget);
+  register_desktop_widget_factory(&sites_factory);
+  static akui_singleton_desktop_widget_factory_t users_factory("Users", find_users_widget, create_users_widget);
+  register_desktop_widget_factory(&users_factory);
 }

@@ -7,6 +7,7 @@
 #include "client/app/arkive_with_events.h"
 #include "client/app/client_config.h"
 #include "client/app/progress_display.h"
+#include "client/views/site_forms.h"
 #include "core/internal_error.h"
 #include "core/unicode.h"
 #include "core/ui_callback.h"
@@ -36,6 +37,12 @@ namespace {
 
 // Internal errors of the connection information.
 constexpr int INTERR_NO_MAIN_WINDOW = 80085;
+
+// Headers of the new-site form of the login: no site name could be guessed, or the guessed one is unknown.
+constexpr char new_site_header[] = "Enter the new site data";
+constexpr char first_connection_header[] =
+  "Please specify a work directory.\nIt appears this is your first connection to the ZUK Kollab server from this "
+  "host.\nPlease specify where files should be stored locally:";
 
 arkive_credentials_t &default_credentials()
 {
@@ -185,11 +192,26 @@ bool akui_app_t::perform_login(bool first)
   if ( !local.site.empty() && use_local_site(local.site.c_str(), false) )
     return true;
 
-  // No remembered site, or it is gone: the user's usual site on this host, when its name can be guessed.
-  qstring proposal;
-  if ( propose_site_name(&proposal, local.user.c_str(), computer_name_text().c_str())
-       && use_local_site(proposal.c_str(), true) )
-    return true;
+  // No remembered site, or it is gone: the user's usual site on this host, when its name can be guessed;
+  // otherwise the user names a work directory for a new one.
+  site_info_t site;
+  site.user = local.user;
+  site.client_host = computer_name_text();
+  const char *header = new_site_header;
+  if ( propose_site_name(&site.name, local.user.c_str(), computer_name_text().c_str()) )
+  {
+    if ( use_local_site(site.name.c_str(), true) )
+      return true;
+    header = first_connection_header;
+  }
+  // The form offers the owner as a field to an administrator only: the server's view of this login first.
+  connection_info();
+  if ( run_new_site_form(header, &site) )
+  {
+    set_store_credentials_flag(true);
+    if ( use_local_site(site.name.c_str(), false) )
+      return true;
+  }
   connection_info();
   return true;
 }

@@ -4,6 +4,7 @@
 #include "client/app/client_actions.h"
 #include "client/commands/file_command_rows.h"
 #include "client/views/file_tree_rows.h"
+#include "client/views/site_user_rows.h"
 #include "tests/client/client_session.h"
 #include "tests/support/interr_capture.h"
 #include "tests/ui/app/event_pump.h"
@@ -30,9 +31,14 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
   std::vector<std::string> expected;
   for ( const action_desc_t &desc : log_widget_action_descs() )
     expected.emplace_back(desc.name);
-  for ( const char *name : {"about", "quit_akui", "logoff", "logon", "open_worklists_widget", "open_log_widget",
-                            "options", "rebuild_tree_structure"} )
+  for ( const char *name : {"about", "quit_akui", "logoff", "logon", "open_worklists_widget"} )
     expected.emplace_back(name);
+  for ( const action_desc_t &desc : site_user_open_action_descs() )
+    expected.emplace_back(desc.name);
+  for ( const char *name : {"open_log_widget", "options", "rebuild_tree_structure"} )
+    expected.emplace_back(name);
+  for ( const action_desc_t &desc : site_user_chooser_action_descs() )
+    expected.emplace_back(desc.name);
   for ( const action_desc_t &desc : file_command_action_descs() )
     expected.emplace_back(desc.name);
   expected.emplace_back("commit");
