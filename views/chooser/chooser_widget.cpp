@@ -670,14 +670,13 @@ void chooser_widget_t::load_cached_rows(row_cache_t *cache)
 {
   row_inodes_.clear();
   const uint64_t count = row_count();
-  // Room for every row up front; each row is readied as soon as it is described, in one pass over the rows.
+  // The rows first, side by side, then the texts: walks of the cache in key order stay in few pages.
   cache->reserve(cache->size() + size_t(count));
   for ( uint64_t row = 0; row < count; ++row )
-  {
-    item_info_t &info = cache->emplace(row, item_info_t()).first->second;
+    (void)cache->emplace_hint(cache->end(), std::piecewise_construct, std::forward_as_tuple(row),
+                              std::forward_as_tuple());
+  for ( auto &[row, info] : *cache )
     (void)fetch_row_texts(&info, row);
-    ready_loaded_row(&info);
-  }
 }
 
 bool chooser_widget_t::fetch_row_texts(item_info_t *row, uint64_t key)

@@ -80,24 +80,17 @@ void filtered_widget_mixin_t::load_row_cache()
   flags_ &= ~engine_rows_loaded;
   current_key_ = no_key;
   row_cache_.clear();
-  rows_readied_ = false;
   load_cached_rows(&row_cache_);
   row_cache_.shrink_to_fit();
-  if ( !rows_readied_ )
-    for ( auto &[key, row] : row_cache_ )
-      ready_loaded_row(&row);
-  rows_readied_ = false;
-  flags_ |= engine_rows_loaded;
-  flags_ &= ~engine_loading_rows;
-}
-
-void filtered_widget_mixin_t::ready_loaded_row(item_info_t *row)
-{
   // Freshly loaded rows are filtered at once, so that a bucket built before the next filtering pass
   // (after the cache was dropped) shows what the conditions let through, not an empty list.
-  row->refresh_letter_sets();
-  filter_cached_row(conditions_, row);
-  rows_readied_ = true;
+  for ( auto &[key, row] : row_cache_ )
+  {
+    row.refresh_letter_sets();
+    filter_cached_row(conditions_, &row);
+  }
+  flags_ |= engine_rows_loaded;
+  flags_ &= ~engine_loading_rows;
 }
 
 row_cache_t &filtered_widget_mixin_t::row_cache()

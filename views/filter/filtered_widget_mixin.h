@@ -82,9 +82,7 @@ public:
   virtual void reset_buckets();
   // Whether rows go through filtered buckets (a filter or a sort is active).
   [[nodiscard]] virtual bool filter_or_sort_active() = 0;
-  // Fills the map with every row (texts and attributes; letter sets are the engine's). A widget may hand
-  // each row to ready_loaded_row as soon as it is filled, while its texts are still in the processor's cache;
-  // when it hands none, the engine readies every row after the load.
+  // Fills the map with every row (texts and attributes; letter sets are the engine's).
   virtual void load_cached_rows(row_cache_t *cache) = 0;
   // Fills one row's texts and attributes; false when the key names no row.
   virtual bool fetch_row_texts(item_info_t *row, uint64_t key) = 0;
@@ -234,11 +232,6 @@ public:
   uint64_t drop_key = no_key;
   QPersistentModelIndex drop_index;
 
-protected:
-  // Readies a row that load_cached_rows has just filled: its letter sets, and its match under the conditions
-  // (a load for a filtering pass filters each row once). A widget that calls it calls it for every row.
-  void ready_loaded_row(item_info_t *row);
-
 private:
   void load_row_cache();
   // Filters every cached row with the conditions (twice when an expression went over its budget).
@@ -255,7 +248,6 @@ private:
   uint32_t highlight_default_ = 0;
   uint32_t highlight_result_ = 0;
   int update_nesting_ = 0;
-  bool rows_readied_ = false; // the running load readied its rows itself
   std::vector<filter_condition_t> conditions_;
   std::unique_ptr<bucket_sorting_strategy_t> sorting_;
   // While apply_quick_filter runs its filtering pass: what comes back when the new expression goes over
