@@ -5,6 +5,7 @@
 #include "tests/views/chooser_tree_support.h"
 #include "tests/views/form_request_player.h"
 #include "views/chooser/chooser_dialog.h"
+#include "views/dirtree/dirtree_actions.h"
 #include "views/filter/quick_filter_widget.h"
 
 #include <QDialogButtonBox>
@@ -299,6 +300,70 @@ TEST_F(ChooserTree, InsertRunsInTheSelectedFolder)
   settle();
   EXPECT_EQ(folders_seen, (std::vector<std::string> {"/x/y", "/z"}));
   EXPECT_EQ(std::string(list->tree->current_folder_path().c_str()), "/") << "the current folder comes back";
+}
+
+TEST_F(ChooserTree, InsertExpandsTheFoldersThatGainEntries)
+{
+  test_folder_list_t *list = folder_list("Insert expands", chooser_multi_select | chooser_can_insert);
+  list->on_insert = [list](qvector<uint64_t> *) {
+    // The views hear nothing of the tree's change: only the rebuild that follows the insert brings the row.
+    list->refresh.enabled = false;
+    list->rows.push_back({"a7", "7", "odd"});
+    list->inodes.push_back(107);
+    list->tree.spec->add_item("a7", 107);
+    (void)list->tree->link_or_unlink_path("/z/a7", true);
+    list->refresh.enabled = true;
+    return chooser_rebuild;
+  };
+  chooser_widget_t *widget = open_full_tree(list);
+  ASSERT_NE(widget, nullptr);
+  chooser_dirtree_widget_t *tree = widget->folder_view();
+  tree->collapseAll();
+  click_index(tree, tree_index_named(tree, "a3"));
+  EXPECT_EQ(tree_rows(tree), (names_t {"x/", "z/", "a3"}));
+  QTest::keyClick(tree, Qt::Key_Insert);
+  settle();
+  EXPECT_EQ(tree_rows(tree), (names_t {"x/", "z/", "  a1", "  a7", "a3"})) << "the folder that gained a row opened";
+  EXPECT_EQ(widget->sync_counter, 0) << "the counter falls back once the insert is over";
+  // A later change outside an insert leaves folders as they are.
+  tree->collapseAll();
+  list->rows.push_back({"a8", "8", "even"});
+  list->inodes.push_back(108);
+  list->tree.spec->add_item("a8", 108);
+  list->refresh.enabled = false;
+  (void)list->tree->link_or_unlink_path("/x/a8", true);
+  list->refresh.enabled = true;
+  widget->refresh_items(nullptr, 7, false);
+  settle();
+  EXPECT_EQ(tree_rows(tree), (names_t {"x/", "z/", "a3"}));
+}
+
+TEST_F(ChooserTree, ContextMenuOfTheFolderTreeStartsWithTheTreesOwnEntries)
+{
+  ui_action_registry_t &registry = *test_app().get_action_registry();
+  for ( const action_desc_t &desc : dirtree_action_descs() )
+    if ( registry.find_action(desc.name) == nullptr )
+      (void)registry.register_core_action(desc);
+  chooser_widget_t *widget = open_full_tree(folder_list("Tree menu"));
+  ASSERT_NE(widget, nullptr);
+  chooser_dirtree_widget_t *tree = widget->folder_view();
+  click_index(tree, tree_index_named(tree, "a3"));
+  ASSERT_EQ(QApplication::focusWidget(), tree);
+  const names_t in_tree = context_menu(tree->viewport(), tree->visualRect(tree_index_named(tree, "a3")).center());
+  save_screenshot(*widget, "tree-focused-for-menu");
+  // The tree's entries first (its own copies among them), then the chooser's without the table's copies.
+  EXPECT_EQ(in_tree, (names_t {"Create folder with items...", "-", "Copy", "Copy all", "-", "Cut", "-", "Quick filter",
+                               "Modify filters...", "-", "Search...", "Search again", "-", "Columns...", "-",
+                               "Show folders"}));
+
+  // The table of "folders_only" has the focus: the chooser's entries alone, its copies among them.
+  send_config(widget, "tree_mode", "folders_only");
+  settle();
+  widget->table()->setFocus();
+  click_row(widget, 0);
+  const names_t in_table = context_menu(widget->table()->viewport(), row_point(widget, 0));
+  EXPECT_EQ(in_table, (names_t {"Copy", "Copy all", "-", "Quick filter", "Modify filters...", "-", "Search...",
+                                "Search again", "-", "Columns...", "-", "Show folders"}));
 }
 
 TEST_F(ChooserTree, DeletingOnlyAnEmptyFolderRemovesItWithoutTheSource)

@@ -8,6 +8,7 @@
 #include "views/chooser/chooser_table.h"
 #include "views/chooser/chooser_dirtree.h"
 #include "views/chooser/chooser_widget.h"
+#include "views/dirtree/dirtree_actions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -93,7 +94,10 @@ int insert_action(ui_action_activation_ctx_t *context)
   // The source inserts into the folder of the tree's selection; the tree's current folder comes back after.
   const scoped_dirtree_chdir_t folder(widget->tree_mode() != chooser_widget_t::no_tree ? widget->folder_view() : nullptr,
                                       nullptr);
+  // The folders that gain entries are expanded: the update is applied while the sync counter is raised.
+  const sync_scope_t syncing(widget);
   widget->run_source_action(chooser_row_op_t::insert, 0, insert_reason);
+  (void)widget->flush_model_update();
   return 1;
 }
 
@@ -274,6 +278,11 @@ void chooser_widget_t::populate_popup(void *popup_context)
   auto *popup = static_cast<popup_menu_ctx_t *>(popup_context);
   if ( popup == nullptr || source_ == nullptr )
     return;
+  // The folder tree's own entries come first while it has the focus; the table's copies are not its own.
+  const bool in_tree = tree_view_ != nullptr && tree_view_->isVisible()
+                    && dynamic_cast<base_dirtree_widget_t *>(QApplication::focusWidget()) == tree_view_;
+  if ( in_tree )
+    populate_dirtree_popup(popup);
   for ( QAction *qaction : popup_menu_->actions() )
   {
     if ( qaction->isSeparator() )
@@ -284,6 +293,8 @@ void chooser_widget_t::populate_popup(void *popup_context)
       continue;
     }
     if ( !qaction->isEnabled() || named(qaction, "UndoAction") || named(qaction, "RedoAction") )
+      continue;
+    if ( in_tree && (named(qaction, chooser_copy_action) || named(qaction, chooser_copy_all_action)) )
       continue;
     if ( (named(qaction, chooser_unsort_action) && !sorting_allowed())
          || ((named(qaction, chooser_quick_filter_action) || named(qaction, chooser_modify_filters_action)

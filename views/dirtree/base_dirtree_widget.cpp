@@ -228,8 +228,9 @@ void base_dirtree_widget_t::on_model_rows_about_to_be_inserted(const QModelIndex
 void base_dirtree_widget_t::expand_if_syncing(const QModelIndex &index)
 {
   const filtered_widget_mixin_t *engine = filtered_engine();
-  if ( expand_inserted_ && engine != nullptr && (engine->engine_flags() & engine_applying_update) != 0 &&
-       !isExpanded(index) )
+  if ( engine == nullptr || isExpanded(index) )
+    return;
+  if ( engine->sync_counter > 0 || (expand_inserted_ && (engine->engine_flags() & engine_applying_update) != 0) )
     expand(index);
 }
 

@@ -178,7 +178,8 @@ protected:
   bool collect_tree_state(dirtree_widget_state_t *state, uint32_t flags, const view_snapshot_t *snapshot) const;
   // Applies folders, persistent indexes and selection of a state.
   bool restore_buckets(dirtree_widget_state_t &state);
-  // Expands a folder not expanded yet while the view takes in new entries.
+  // Expands a folder not expanded yet that takes in new entries while the engine's sync counter is positive,
+  // or during the update that a tree change bringing entries posted.
   void expand_if_syncing(const QModelIndex &index);
   void set_state_flags(uint32_t flags) { state_flags_ |= flags; }
 

@@ -53,6 +53,19 @@ bool parse_hex(const char *text, size_t length, uint64_t *value)
   return true;
 }
 
+// The value of a text as a sort key of `kind`; 0 and false when it is no number of the kind.
+bool parse_sort_key(const qstring &text, int32_t kind, uint32_t column_flags, uint64_t *value)
+{
+  *value = 0;
+  const bool parsed = kind == sort_key_decimal
+                    ? parse_byte_size(value, text.c_str()) && strlen(text.c_str()) == text.size()
+                    : (column_flags & column_flags_kind_mask) == column_flags_hex
+                        && parse_hex(text.c_str(), text.size(), value);
+  if ( !parsed )
+    *value = 0;
+  return parsed;
+}
+
 } // namespace
 
 bool column_sort_key(item_info_t *row, int32_t column, int32_t kind, uint32_t column_flags)
@@ -67,14 +80,9 @@ bool column_sort_key(item_info_t *row, int32_t column, int32_t kind, uint32_t co
   if ( key.kind != sort_key_unparsed )
     return key.kind == kind;
   key.kind = kind;
-  const qstring &text = row->texts[size_t(column)];
-  uint64_t value = 0;
-  bool parsed;
-  if ( kind == sort_key_decimal )
-    parsed = parse_byte_size(&value, text.c_str()) && strlen(text.c_str()) == text.size();
-  else
-    parsed = (column_flags & column_flags_kind_mask) == column_flags_hex && parse_hex(text.c_str(), text.size(), &value);
-  key.value = parsed ? int64_t(value) : 0;
+  uint64_t value;
+  const bool parsed = parse_sort_key(row->texts[size_t(column)], kind, column_flags, &value);
+  key.value = int64_t(value);
   return parsed;
 }
 
@@ -286,8 +294,16 @@ void bucket_column_sorting_t::sort(bucket_rows_t &rows, std::span<uint64_t> posi
       state[i] = row == nullptr ? not_cached : lacks_column;
     else if ( kind != 0 )
     {
-      column_sort_key(row, column, kind, column_flags);
-      values[i] = {uint64_t(row->sort_keys[col].value) ^ flip, i};
+      // A row parsed before keeps its keys; the others are parsed here, without a block of keys each.
+      uint64_t value;
+      if ( row->sort_keys.empty() )
+        (void)parse_sort_key(row->texts[col], kind, column_flags, &value);
+      else
+      {
+        column_sort_key(row, column, kind, column_flags);
+        value = uint64_t(row->sort_keys[col].value);
+      }
+      values[i] = {value ^ flip, i};
     }
     else
     {

@@ -38,8 +38,8 @@ public:
   explicit bucket_sorting_strategy_t(kind_t kind) : kind(kind) {}
   virtual ~bucket_sorting_strategy_t() = default;
 
-  // Sorts positions[first ..] in place; a first beyond the end sorts nothing. Parsed sort keys are cached
-  // in the rows.
+  // Sorts positions[first ..] in place; a first beyond the end sorts nothing. Sort keys a row already
+  // holds are used; the others are parsed for the sort alone.
   virtual void sort(bucket_rows_t &rows, std::span<uint64_t> positions, size_t first) const = 0;
 
   const kind_t kind;

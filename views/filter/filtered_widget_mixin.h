@@ -220,6 +220,9 @@ public:
   [[nodiscard]] QWidget *widget() const { return widget_; }
   // Positive while a drag operation runs; the drag's selection records are filled instead of fresh ones.
   int drag_counter = 0;
+  // Positive while new folders are to be expanded (a source inserting rows, a tree change bringing entries):
+  // the tree views expand every folder that takes in entries meanwhile. Raised through sync_scope_t.
+  int sync_counter = 0;
   view_selection_records_t drag_records;
   // The drag hand-over (drag_scope_t swaps it in): the snapshot of the views taken when the drag began.
   view_snapshot_t drag_handover;
@@ -263,3 +266,24 @@ private:
 
 // The engine of a widget; null for null or a widget without one.
 [[nodiscard]] filtered_widget_mixin_t *find_filtered_widget_mixin(QWidget *widget);
+
+// Raises an engine's sync counter for its own lifetime; nothing for a null engine.
+class sync_scope_t
+{
+public:
+  explicit sync_scope_t(filtered_widget_mixin_t *engine) : engine_(engine)
+  {
+    if ( engine_ != nullptr )
+      ++engine_->sync_counter;
+  }
+  ~sync_scope_t()
+  {
+    if ( engine_ != nullptr )
+      --engine_->sync_counter;
+  }
+  sync_scope_t(const sync_scope_t &) = delete;
+  sync_scope_t &operator=(const sync_scope_t &) = delete;
+
+private:
+  filtered_widget_mixin_t *engine_; // not owned; outlives the scope
+};
