@@ -46,7 +46,7 @@ QString plain(QString text)
 }
 
 QJsonArray action_items(const QWidget *owner, const QList<QAction *> &actions,
-                        const std::function<QRect(QAction *)> &geometry)
+                        const std::function<QRect(QAction *)> &geometry, const QAction *active)
 {
   QJsonArray items;
   for ( QAction *action : actions )
@@ -59,6 +59,8 @@ QJsonArray action_items(const QWidget *owner, const QList<QAction *> &actions,
                       {"rect", rect_json(global_rect(owner, geometry(action)))}};
     if ( action->isCheckable() )
       item["checked"] = action->isChecked();
+    if ( action == active )
+      item["active"] = true;
     if ( !action->shortcut().isEmpty() )
       item["shortcut"] = action->shortcut().toString();
     items.append(item);
@@ -160,9 +162,11 @@ QJsonObject describe_widget(QWidget *widget)
   else if ( const auto *group = qobject_cast<QGroupBox *>(widget) )
     entry["text"] = plain(group->title());
   else if ( auto *bar = qobject_cast<QMenuBar *>(widget) )
-    entry["items"] = action_items(bar, bar->actions(), [bar](QAction *a) { return bar->actionGeometry(a); });
+    entry["items"] = action_items(bar, bar->actions(), [bar](QAction *a) { return bar->actionGeometry(a); },
+                                  bar->activeAction());
   else if ( auto *menu = qobject_cast<QMenu *>(widget) )
-    entry["items"] = action_items(menu, menu->actions(), [menu](QAction *a) { return menu->actionGeometry(a); });
+    entry["items"] = action_items(menu, menu->actions(), [menu](QAction *a) { return menu->actionGeometry(a); },
+                                  menu->activeAction());
   else if ( const auto *tabs = qobject_cast<QTabBar *>(widget) )
   {
     QJsonArray items;

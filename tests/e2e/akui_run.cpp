@@ -4,9 +4,11 @@
 #include "client/app/login.h"
 #include "core/directories.h"
 #include "core/environment.h"
+#include "repo/rpc_packet.h"
 #include "tests/server/seed_file.h"
 
 #include <QGuiApplication>
+#include <QJsonArray>
 #include <QPixmap>
 #include <QScreen>
 
@@ -51,6 +53,17 @@ void akui_run_t::SetUp()
                              "permission * //depot/... 3\n",
                              &error))
     << error;
+  // The site holds revision 1 of every file: the work directory holds what a sync brought.
+  for ( const auto &[path, content] : {std::pair<const char *, const char *> {"depot/readme.txt", "Hello"},
+                                       {"depot/src/main.c", "int main(void) { return 0; }"},
+                                       {"depot/db/model.zdb", "ZDB1 model"}} )
+  {
+    fs::create_directories((work / path).parent_path());
+    FILE *file = std::fopen((work / path).c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs(content, file);
+    std::fclose(file);
+  }
   ASSERT_TRUE(server.start(&error)) << error;
   ASSERT_NE(server.tls_port(), 0) << "the build's root CA key is needed for the TLS port";
 }
@@ -71,7 +84,7 @@ void akui_run_t::TearDown()
   akui.reset();
 }
 
-void akui_run_t::start_akui(const std::vector<std::string> &args)
+void akui_run_t::start_akui(const std::vector<std::string> &args, const std::string &password)
 {
   inspector.disconnect();
   std::error_code ignored;
@@ -92,6 +105,8 @@ void akui_run_t::start_akui(const std::vector<std::string> &args)
   const char *lsan = std::getenv("LSAN_OPTIONS");
   env["LSAN_OPTIONS"] = (lsan != nullptr && *lsan != 0 ? std::string(lsan) + ":" : std::string())
                         + "suppressions=" + suppressions.string();
+  if ( !password.empty() )
+    env["ARKIVE_PASS"] = password;
   akui = std::make_unique<child_program_t>(program, args, env, home);
   const auto end = std::chrono::steady_clock::now() + 20s;
   while ( !inspector.connect_to(socket_path_.string()) )
@@ -103,6 +118,13 @@ void akui_run_t::start_akui(const std::vector<std::string> &args)
     }
     std::this_thread::sleep_for(10ms);
   }
+}
+
+void akui_run_t::start_logged_in()
+{
+  start_akui({"-h" + server_endpoint(), "-ualice", "-s" + site_name}, "secret");
+  // The site's actions come with the status line that names the site.
+  (void)status_shows("Local site: " + site_name);
 }
 
 int akui_run_t::wait_akui_exit()
@@ -213,6 +235,129 @@ void akui_run_t::type_into(const shown_widget_t &field, const std::string &text)
 void akui_run_t::press(const std::vector<std::string> &keys)
 {
   x.press(keys);
+}
+
+void akui_run_t::choose_menu(const QString &menu, const QString &entry)
+{
+  const auto rect_of = [](const QJsonObject &item) {
+    const QJsonArray r = item["rect"].toArray();
+    return QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
+  };
+  QRect menu_rect;
+  ASSERT_TRUE(wait_for("the menu bar", [&](const shown_screen_t &shown) {
+    const shown_window_t *main = shown.window_of_class(main_window_class);
+    if ( main != nullptr )
+      for ( const shown_widget_t *bar : main->all("QMenuBar") )
+        for ( const QJsonValue &item : bar->raw["items"].toArray() )
+          if ( item.toObject()["text"].toString() == menu )
+            menu_rect = rect_of(item.toObject());
+    return !menu_rect.isNull();
+  }));
+  x.click_at(menu_rect.center());
+  // The user walks down to the entry with the arrow keys and presses Enter (disabled entries and separators are
+  // skipped by the menu itself).
+  int downs = -1;
+  bool enabled = false;
+  ASSERT_TRUE(wait_for("the entry " + entry.toStdString() + " of the " + menu.toStdString() + " menu",
+                       [&](const shown_screen_t &shown) {
+                         for ( const shown_window_t &window : shown.windows )
+                           for ( const shown_widget_t *popup : window.all("QMenu") )
+                           {
+                             // An entry under the pointer is highlighted already: the walk starts there.
+                             int walkable = 0;
+                             int highlighted = -1;
+                             int target = -1;
+                             for ( const QJsonValue &value : popup->raw["items"].toArray() )
+                             {
+                               const QJsonObject item = value.toObject();
+                               if ( item["active"].toBool() )
+                                 highlighted = walkable;
+                               if ( item["text"].toString() == QString(entry).remove('&') )
+                               {
+                                 target = walkable;
+                                 enabled = item["enabled"].toBool();
+                               }
+                               if ( !item["separator"].toBool() && item["enabled"].toBool() )
+                                 ++walkable;
+                             }
+                             if ( target >= 0 )
+                             {
+                               downs = target - highlighted;
+                               return true;
+                             }
+                           }
+                         return false;
+                       }));
+  step("menu-" + menu.toStdString());
+  ASSERT_TRUE(enabled) << entry.toStdString() << " is disabled";
+  for ( int i = 0; i < downs; ++i )
+    x.press({"Down"});
+  for ( int i = 0; i > downs; --i )
+    x.press({"Up"});
+  x.press({"Return"});
+}
+
+bool akui_run_t::status_shows(const std::string &text)
+{
+  return wait_for("the status \"" + text + "\"", [&](const shown_screen_t &shown) {
+    if ( const shown_window_t *main = shown.window_of_class(main_window_class) )
+      for ( const shown_widget_t *label : main->all("QLabel") )
+        if ( label->text.toStdString().find(text) != std::string::npos )
+          return true;
+    return false;
+  });
+}
+
+const shown_widget_t *akui_run_t::view_of_class(const shown_screen_t &shown, const QString &cls)
+{
+  for ( const shown_window_t &window : shown.windows )
+    for ( const shown_widget_t &widget : window.widgets )
+      if ( widget.cls == cls )
+        return &widget;
+  return nullptr;
+}
+
+shown_row_t akui_run_t::wait_row(const QString &view_class, const QString &text)
+{
+  shown_row_t found;
+  (void)wait_for("the row \"" + text.toStdString() + "\" in " + view_class.toStdString(), [&](const shown_screen_t &shown) {
+    if ( const shown_widget_t *view = view_of_class(shown, view_class) )
+      for ( const shown_row_t &row : view->rows )
+        if ( !row.texts.isEmpty() && row.texts[0] == text && !row.rect.isEmpty() )
+        {
+          found = row;
+          return true;
+        }
+    return false;
+  });
+  return found;
+}
+
+bool akui_run_t::select_row(const QString &view_class, const QString &text)
+{
+  const auto selected = [&](const shown_screen_t &shown) {
+    if ( const shown_widget_t *view = view_of_class(shown, view_class) )
+      for ( const shown_row_t &row : view->rows )
+        if ( !row.texts.isEmpty() && row.texts[0] == text && row.selected )
+          return true;
+    return false;
+  };
+  for ( int attempt = 0; attempt < 5; ++attempt )
+  {
+    const shown_row_t row = wait_row(view_class, text);
+    if ( row.rect.isEmpty() )
+      return false;
+    click_row(row);
+    const auto end = std::chrono::steady_clock::now() + 2s;
+    while ( std::chrono::steady_clock::now() < end )
+    {
+      if ( selected(screen()) )
+        return true;
+      std::this_thread::sleep_for(20ms);
+    }
+  }
+  ADD_FAILURE() << "the row \"" << text.toStdString() << "\" never showed selected";
+  return false;
 }
 
 void akui_run_t::step(const std::string &name)

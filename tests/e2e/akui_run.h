@@ -27,7 +27,10 @@ protected:
   void TearDown() override;
 
   // Starts akui with the arguments; a running one must have ended before.
-  void start_akui(const std::vector<std::string> &args = {});
+  void start_akui(const std::vector<std::string> &args = {}, const std::string &password = {});
+  // Starts akui logged in as alice on her site from the command line, and waits until the status line names the
+  // site.
+  void start_logged_in();
   // Waits for the program to end by itself; its exit code, -1 when it did not end in time.
   int wait_akui_exit();
 
@@ -46,6 +49,18 @@ protected:
   // Clicks into the field, selects what it holds and types the text over it.
   void type_into(const shown_widget_t &field, const std::string &text);
   void press(const std::vector<std::string> &keys);
+
+  // Opens a menu of the main window's menu bar and chooses an entry, by their texts ("&" ignored).
+  void choose_menu(const QString &menu, const QString &entry);
+  // Waits until a label of the main window (the status bar's among them) shows the text.
+  bool status_shows(const std::string &text);
+  // The visible view (tree or list) of the class, or null.
+  static const shown_widget_t *view_of_class(const shown_screen_t &shown, const QString &cls);
+  // Waits until the view of the class shows a row whose first column is `text`; that row, or one with no place.
+  shown_row_t wait_row(const QString &view_class, const QString &text);
+  // Clicks the row until the view shows it selected (a window that was just shown may still move); false with a
+  // failure when it never is.
+  bool select_row(const QString &view_class, const QString &text);
 
   // A screenshot of the whole display as "screenshots/e2e/<test>-<NN>-<step>.png".
   void step(const std::string &name);
@@ -71,5 +86,7 @@ private:
   int steps_ = 0;
 };
 
-// The main window's class.
+// The classes of the windows and views the tests look for.
 inline const QString main_window_class = QStringLiteral("akui_main_window_t");
+inline const QString arkive_files_class = QStringLiteral("arkive_files_dirtree_widget_t");
+inline const QString local_files_class = QStringLiteral("local_files_dirtree_widget_t");

@@ -4,8 +4,6 @@
 #include "repo/rpc_packet.h"
 #include "tests/e2e/akui_run.h"
 
-#include <QJsonArray>
-
 namespace {
 
 using namespace std::chrono_literals;
@@ -40,61 +38,6 @@ protected:
     step("connect-dialog-filled");
     press({"Return"});
   }
-
-  // Opens a menu of the main window's menu bar and chooses an entry, by their texts.
-  void choose_menu(const QString &menu, const QString &entry)
-  {
-    const shown_screen_t shown = screen();
-    const shown_window_t *main = shown.window_of_class(main_window_class);
-    ASSERT_NE(main, nullptr) << shown.visible_texts();
-    QRect menu_rect;
-    for ( const shown_widget_t *bar : main->all("QMenuBar") )
-      for ( const QJsonValue &item : bar->raw["items"].toArray() )
-        if ( item.toObject()["text"].toString() == menu )
-        {
-          const QJsonArray r = item.toObject()["rect"].toArray();
-          menu_rect = QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
-        }
-    ASSERT_FALSE(menu_rect.isNull()) << "no menu " << menu.toStdString();
-    x.click_at(menu_rect.center());
-    QRect entry_rect;
-    bool entry_enabled = false;
-    ASSERT_TRUE(wait_for("the " + menu.toStdString() + " menu", [&](const shown_screen_t &now) {
-      for ( const shown_window_t &window : now.windows )
-        for ( const shown_widget_t *popup : window.all("QMenu") )
-          for ( const QJsonValue &item : popup->raw["items"].toArray() )
-            if ( item.toObject()["text"].toString() == entry )
-            {
-              const QJsonArray r = item.toObject()["rect"].toArray();
-              entry_rect = QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
-              entry_enabled = item.toObject()["enabled"].toBool();
-              return true;
-            }
-      return false;
-    }));
-    step("menu-" + menu.toStdString());
-    ASSERT_TRUE(entry_enabled) << entry.toStdString() << " is disabled";
-    x.click_at(entry_rect.center());
-  }
-
-  // The texts of the main window's status bar labels, joined.
-  std::string status_texts()
-  {
-    std::string texts;
-    const shown_screen_t shown = screen();
-    if ( const shown_window_t *main = shown.window_of_class(main_window_class) )
-      for ( const shown_widget_t *label : main->all("QLabel") )
-        texts += label->text.toStdString() + "\n";
-    return texts;
-  }
-
-  bool status_shows(const std::string &text)
-  {
-    return wait_for("the status \"" + text + "\"", [&](const shown_screen_t &) {
-      return status_texts().find(text) != std::string::npos;
-    });
-  }
-
 };
 
 TEST_F(FirstRun, LogsInSavesTheLoginLogsOffAndOnAndStartsAgainWithoutADialog)
