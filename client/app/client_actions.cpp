@@ -9,6 +9,7 @@
 #include "client/commands/scan_and_commit.h"
 #include "client/views/about_dialog.h"
 #include "client/views/arkive_listing_cache.h"
+#include "client/views/commits_view.h"
 #include "core/internal_error.h"
 #include "ui/action_context.h"
 #include "ui/docks/dock_area.h"
@@ -110,6 +111,8 @@ std::vector<action_desc_t> build_table()
                             all_widget_kinds, "&Disconnect", nullptr, "icons/actions/logoff.svg"));
   rows.push_back(client_row("logon", logon_activate, logon_update, all_widget_kinds, client_without_connection,
                             window_row_flags, all_widget_kinds, "&Connect", nullptr, "icons/actions/logon.svg"));
+  for ( const action_desc_t &desc : commits_view_action_descs() )
+    rows.push_back(desc);
   rows.push_back(client_row("open_log_widget", open_log_widget_activate, nullptr, all_widget_kinds,
                             client_without_connection, window_row_flags, 0, "Log &window", nullptr,
                             "icons/actions/open_log_widget.svg"));

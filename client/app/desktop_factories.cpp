@@ -2,6 +2,7 @@
 #include "client/app/desktop_factories.h"
 
 #include "client/app/akui_app.h"
+#include "client/views/commits_view.h"
 #include "client/views/test_chooser.h"
 #include "ui/log_widget.h"
 
@@ -27,4 +28,5 @@ void register_client_desktop_factories()
   register_desktop_widget_factory(&log_factory);
   static test_chooser_desktop_widget_factory_t test_chooser_factory;
   register_desktop_widget_factory(&test_chooser_factory);
+  register_commits_desktop_factory();
 }
