@@ -144,6 +144,13 @@ protected:
     return find_form_widget_by_title(title.c_str(), false);
   }
 
+  // Opens the view with the three commits and the details of one of them.
+  form_widget_t *open_view_and_details(chooser_widget_t **widget, int32_t number)
+  {
+    *widget = open_view(3);
+    return *widget != nullptr ? open_details(*widget, number) : nullptr;
+  }
+
   static QPushButton *form_button(form_widget_t *form, const char *text)
   {
     for ( QPushButton *button : form->findChildren<QPushButton *>() )
@@ -361,9 +368,8 @@ TEST_F(commits_view_test_t, AnotherUsersCommitIsReadOnlyAndAnAdministratorMayEdi
 
 TEST_F(commits_view_test_t, OneDetailsFormPerCommitAndCloseAsksOnlyAfterAChange)
 {
-  chooser_widget_t *widget = open_view(3);
-  ASSERT_NE(widget, nullptr);
-  form_widget_t *form = open_details(widget, alice_commit);
+  chooser_widget_t *widget = nullptr;
+  form_widget_t *form = open_view_and_details(&widget, alice_commit);
   ASSERT_NE(form, nullptr);
   server.clear_received();
   // Enter again on the same commit: the open form, no second one and no second file query.
@@ -388,9 +394,8 @@ TEST_F(commits_view_test_t, OneDetailsFormPerCommitAndCloseAsksOnlyAfterAChange)
 
 TEST_F(commits_view_test_t, AFailedSaveWarnsAndKeepsTheEditedText)
 {
-  chooser_widget_t *widget = open_view(3);
-  ASSERT_NE(widget, nullptr);
-  form_widget_t *form = open_details(widget, alice_commit);
+  chooser_widget_t *widget = nullptr;
+  form_widget_t *form = open_view_and_details(&widget, alice_commit);
   ASSERT_NE(form, nullptr);
   type_text(description_area(form), "refused");
   server.add_fault({server_fault_t::raw_reply, EDIT_COMMIT, 0, RPC_OK, {fail_frame(22, "alice")}});
