@@ -11,6 +11,7 @@
 #include "client/views/about_dialog.h"
 #include "client/views/file_tree_rows.h"
 #include "client/views/arkive_listing_cache.h"
+#include "client/views/commits_view.h"
 #include "client/views/file_history_view.h"
 #include "client/views/site_user_rows.h"
 #include "core/internal_error.h"
@@ -115,6 +116,8 @@ std::vector<action_desc_t> build_table()
   rows.push_back(client_row("logon", logon_activate, logon_update, all_widget_kinds, client_without_connection,
                             window_row_flags, all_widget_kinds, "&Connect", nullptr, "icons/actions/logon.svg"));
   rows.push_back(open_worklists_widget_row());
+  for ( const action_desc_t &desc : commits_view_action_descs() )
+    rows.push_back(desc);
   for ( const action_desc_t &desc : site_user_open_action_descs() )
     rows.push_back(desc);
   rows.push_back(client_row("open_log_widget", open_log_widget_activate, nullptr, all_widget_kinds,

@@ -3,6 +3,7 @@
 
 #include "client/app/akui_app.h"
 #include "client/views/arkive_files_view.h"
+#include "client/views/commits_view.h"
 #include "client/views/file_history_view.h"
 #include "client/views/local_files_view.h"
 #include "client/views/sites_view.h"
@@ -47,4 +48,5 @@ void register_client_desktop_factories()
   register_desktop_widget_factory(&sites_factory);
   static akui_singleton_desktop_widget_factory_t users_factory("Users", find_users_widget, create_users_widget);
   register_desktop_widget_factory(&users_factory);
+  register_commits_desktop_factory();
 }

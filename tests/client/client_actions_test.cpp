@@ -3,6 +3,7 @@
 #include "client/app/akui_main_window.h"
 #include "client/app/client_actions.h"
 #include "client/commands/file_command_rows.h"
+#include "client/views/commits_view.h"
 #include "client/views/file_tree_rows.h"
 #include "client/views/site_user_rows.h"
 #include "tests/client/client_session.h"
@@ -33,6 +34,8 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
     expected.emplace_back(desc.name);
   for ( const char *name : {"about", "quit_akui", "logoff", "logon", "open_worklists_widget"} )
     expected.emplace_back(name);
+  for ( const action_desc_t &desc : commits_view_action_descs() )
+    expected.emplace_back(desc.name);
   for ( const action_desc_t &desc : site_user_open_action_descs() )
     expected.emplace_back(desc.name);
   for ( const char *name : {"open_log_widget", "options", "rebuild_tree_structure"} )
@@ -76,6 +79,8 @@ TEST(ClientActions, TheTableIsRegisteredInOrderWithTheBuiltInFlag)
     {"quit_akui", "E&xit", "Exit", 0},
     {"open_log_widget", "Log &window", "", 0},
     {"options", "&Options", "Open options dialog", 0x9},
+    {"open_commits_widget", "&Commits", "Commits", 0},
+    {"open_commit_files", "&Details...", "View commit", 0},
     // Without a tooltip of their own: Qt shows the label without its mnemonic.
     {"logoff", "&Disconnect", "Disconnect", ~uint64_t(0)},
     {"logon", "&Connect", "Connect", ~uint64_t(0)},

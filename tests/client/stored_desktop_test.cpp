@@ -124,9 +124,12 @@ TEST_F(StoredDesktop, ClosingStoresCompactJsonThatTheNextStartRestores)
   desktop_config_t desktop;
   ASSERT_TRUE(desktop.parse_json(moved));
   ASSERT_TRUE(app().apply_desktop(desktop, 0));
+  // The Commits view gives the focus to its list inside it.
   ASSERT_TRUE(pump_until([] {
-    QWidget *focused = QApplication::focusWidget();
-    return focused != nullptr && focused->windowTitle() == QStringLiteral("Commits");
+    for ( QWidget *focused = QApplication::focusWidget(); focused != nullptr; focused = focused->parentWidget() )
+      if ( focused->windowTitle() == QStringLiteral("Commits") )
+        return true;
+    return false;
   }, 5s));
   const std::string before = present_layout();
   ASSERT_TRUE(trigger_ui_action(find_ui_action("quit_akui")));
