@@ -28,7 +28,7 @@
 #include "ui/shortcut_table.h"
 #include "ui/theme_stylesheets.h"
 #ifdef AKUI_TEST_HOOKS
-#include "client/app/test_inspection.h"
+#include "client/app/window_probe.h"
 #endif
 
 #include <memory>
@@ -121,7 +121,7 @@ int akui_main(int argc, char **argv)
   init_help_system("zuk.hlp");
   akui_app_t app(argc, argv);
 #ifdef AKUI_TEST_HOOKS
-  const test_inspection_t inspection;
+  const window_probe_t probe;
 #endif
   install_crash_reports();
   leading_options_t options;

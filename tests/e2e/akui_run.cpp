@@ -35,7 +35,7 @@ void akui_run_t::SetUp()
   work = home / "work";
   fs::create_directories(home / "config");
   fs::create_directories(work);
-  socket_path_ = home / "inspect.sock";
+  socket_path_ = home / "probe.sock";
   qstring computer;
   qstring proposal;
   ASSERT_TRUE(local_computer_name(&computer));
@@ -80,20 +80,20 @@ void akui_run_t::TearDown()
       std::printf("--- what akui wrote\n%s", akui->output().c_str());
     step("failed");
   }
-  inspector.disconnect();
+  reader.disconnect();
   akui.reset();
 }
 
 void akui_run_t::start_akui(const std::vector<std::string> &args, const std::string &password)
 {
-  inspector.disconnect();
+  reader.disconnect();
   std::error_code ignored;
   fs::remove(socket_path_, ignored);
   const fs::path program = fs::path(install_directory(nullptr)) / "akui";
   std::map<std::string, std::string> env {{"HOME", home.string()},
                                           {"XDG_CONFIG_HOME", (home / "config").string()},
                                           {"QT_QPA_PLATFORM", "xcb"},
-                                          {"AKUI_INSPECT", socket_path_.string()}};
+                                          {"AKUI_PROBE", socket_path_.string()}};
   // Under the sanitizers: the D-Bus library that Qt uses on a display keeps a buffer to the end.
   const fs::path suppressions = home / "lsan.supp";
   FILE *file = std::fopen(suppressions.c_str(), "w");
@@ -109,11 +109,11 @@ void akui_run_t::start_akui(const std::vector<std::string> &args, const std::str
     env["ARKIVE_PASS"] = password;
   akui = std::make_unique<child_program_t>(program, args, env, home);
   const auto end = std::chrono::steady_clock::now() + 20s;
-  while ( !inspector.connect_to(socket_path_.string()) )
+  while ( !reader.connect_to(socket_path_.string()) )
   {
     if ( std::chrono::steady_clock::now() >= end || !akui->running() )
     {
-      ADD_FAILURE() << "akui did not open its inspection socket:\n" << akui->output();
+      ADD_FAILURE() << "akui did not open its probe socket:\n" << akui->output();
       return;
     }
     std::this_thread::sleep_for(10ms);
@@ -130,13 +130,13 @@ void akui_run_t::start_logged_in()
 int akui_run_t::wait_akui_exit()
 {
   const int code = akui != nullptr ? akui->wait_exit(exit_wait) : -1;
-  inspector.disconnect();
+  reader.disconnect();
   return code;
 }
 
 shown_screen_t akui_run_t::screen()
 {
-  return inspector.snapshot();
+  return reader.snapshot();
 }
 
 bool akui_run_t::wait_for(const std::string &what, const std::function<bool(const shown_screen_t &)> &holds,

@@ -1,11 +1,11 @@
 // The end-to-end fixture: the real akui on this test's X display, against the test server hosted in this
 // process, with a private home, settings folder and work directory; a user's keys and clicks through the X
-// server's input extension, and what the windows show through the program's inspection channel.
+// server's input extension, and what the windows show through the program's probe channel.
 #pragma once
 
 #include "tests/client/child_program.h"
 #include "tests/client/x_user.h"
-#include "tests/e2e/window_inspector.h"
+#include "tests/e2e/window_reader.h"
 #include "tests/server/arkive_test_server.h"
 
 #include <gtest/gtest.h>
@@ -78,7 +78,7 @@ protected:
   std::filesystem::path home;
   std::filesystem::path work;
   std::unique_ptr<child_program_t> akui;
-  window_inspector_t inspector;
+  window_reader_t reader;
   std::string site_name; // alice's site on this computer
 
 private:

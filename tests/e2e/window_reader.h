@@ -1,4 +1,4 @@
-// What the program's windows show, read through the inspection channel of a test build.
+// What the program's windows show, read through the probe channel of a test build.
 #pragma once
 
 #include <QJsonObject>
@@ -63,14 +63,14 @@ struct shown_screen_t
   [[nodiscard]] std::string visible_texts() const;
 };
 
-// A connection to the program's inspection socket.
-class window_inspector_t
+// A connection to the program's probe socket.
+class window_reader_t
 {
 public:
-  window_inspector_t() = default;
-  ~window_inspector_t();
-  window_inspector_t(const window_inspector_t &) = delete;
-  window_inspector_t &operator=(const window_inspector_t &) = delete;
+  window_reader_t() = default;
+  ~window_reader_t();
+  window_reader_t(const window_reader_t &) = delete;
+  window_reader_t &operator=(const window_reader_t &) = delete;
 
   // Connects to the socket at path; false while the program has not opened it yet.
   bool connect_to(const std::string &path);

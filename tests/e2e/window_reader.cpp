@@ -1,5 +1,5 @@
-// The inspection socket's client: one request line, one JSON line back.
-#include "tests/e2e/window_inspector.h"
+// The probe socket's client: one request line, one JSON line back.
+#include "tests/e2e/window_reader.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -112,12 +112,12 @@ std::string shown_screen_t::visible_texts() const
   return out;
 }
 
-window_inspector_t::~window_inspector_t()
+window_reader_t::~window_reader_t()
 {
   disconnect();
 }
 
-bool window_inspector_t::connect_to(const std::string &path)
+bool window_reader_t::connect_to(const std::string &path)
 {
   disconnect();
   sockaddr_un address {};
@@ -132,14 +132,14 @@ bool window_inspector_t::connect_to(const std::string &path)
   return false;
 }
 
-void window_inspector_t::disconnect()
+void window_reader_t::disconnect()
 {
   if ( fd_ >= 0 )
     close(fd_);
   fd_ = -1;
 }
 
-shown_screen_t window_inspector_t::snapshot()
+shown_screen_t window_reader_t::snapshot()
 {
   shown_screen_t screen;
   static const char request[] = "snapshot\n";

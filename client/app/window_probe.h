@@ -8,16 +8,16 @@
 
 class QLocalSocket;
 
-// Listens on the local socket that the environment variable AKUI_INSPECT names, when it names one. A client
+// Listens on the local socket that the environment variable AKUI_PROBE names, when it names one. A client
 // writes "snapshot\n" and reads one line back: a compact JSON object describing every visible top-level window
 // (see describe_visible_windows). Other lines answer {"error": ...}.
-class test_inspection_t : public QObject
+class window_probe_t : public QObject
 {
   Q_OBJECT
 
 public:
-  test_inspection_t();
-  ~test_inspection_t() override;
+  window_probe_t();
+  ~window_probe_t() override;
 
 private:
   void accept_clients();

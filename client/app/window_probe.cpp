@@ -1,5 +1,5 @@
-// The test builds' inspection channel: a local socket answering what the windows show.
-#include "client/app/test_inspection.h"
+// The test builds' probe channel: a local socket answering what the windows show.
+#include "client/app/window_probe.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -220,20 +220,20 @@ QJsonObject describe_visible_windows()
   return snapshot;
 }
 
-test_inspection_t::test_inspection_t()
+window_probe_t::window_probe_t()
 {
-  const QString path = qEnvironmentVariable("AKUI_INSPECT");
+  const QString path = qEnvironmentVariable("AKUI_PROBE");
   if ( path.isEmpty() )
     return;
   QLocalServer::removeServer(path);
-  connect(&server_, &QLocalServer::newConnection, this, &test_inspection_t::accept_clients);
+  connect(&server_, &QLocalServer::newConnection, this, &window_probe_t::accept_clients);
   if ( !server_.listen(path) )
-    qWarning("test inspection: cannot listen on %s", qPrintable(path));
+    qWarning("test probe: cannot listen on %s", qPrintable(path));
 }
 
-test_inspection_t::~test_inspection_t() = default;
+window_probe_t::~window_probe_t() = default;
 
-void test_inspection_t::accept_clients()
+void window_probe_t::accept_clients()
 {
   while ( QLocalSocket *client = server_.nextPendingConnection() )
   {
@@ -242,7 +242,7 @@ void test_inspection_t::accept_clients()
   }
 }
 
-void test_inspection_t::answer(QLocalSocket *client)
+void window_probe_t::answer(QLocalSocket *client)
 {
   while ( client->canReadLine() )
   {
