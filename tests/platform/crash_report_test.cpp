@@ -108,10 +108,14 @@ TEST(CrashReport, NamesCarryTheLocalTimeAndProcessId)
   tm theirs {};
   for ( int attempt = 0; attempt < 5; ++attempt )
   {
-    const time_t before = time(nullptr);
+    // time() reads a coarse clock that may lag the handler's by a tick: read the same clock on both sides.
+    timespec before {};
+    timespec after {};
+    clock_gettime(CLOCK_REALTIME, &before);
     ours = crash_local_time();
-    localtime_r(&before, &theirs);
-    if ( time(nullptr) == before )
+    clock_gettime(CLOCK_REALTIME, &after);
+    localtime_r(&before.tv_sec, &theirs);
+    if ( after.tv_sec == before.tv_sec )
       break;
   }
   EXPECT_EQ(ours.year, theirs.tm_year + 1900);
