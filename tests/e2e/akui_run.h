@@ -52,6 +52,9 @@ protected:
 
   // Opens a menu of the main window's menu bar and chooses an entry, by their texts ("&" ignored).
   void choose_menu(const QString &menu, const QString &entry);
+  // Opens the context menu of the focused view's current row with the keyboard's menu key and chooses the entry;
+  // "Menu/Entry" chooses in a submenu.
+  void choose_context_entry(const QString &entry);
   // Waits until a label of the main window (the status bar's among them) shows the text.
   bool status_shows(const std::string &text);
   // The visible view (tree or list) of the class, or null.
@@ -82,6 +85,10 @@ protected:
   std::string site_name; // alice's site on this computer
 
 private:
+  // Walks an open menu down to the entry with the arrow keys and presses last_key on it; `menu` names the menu
+  // in a failure and in the screenshot's name.
+  void walk_menu_to(const std::string &menu, const QString &entry, const char *last_key);
+
   std::filesystem::path socket_path_;
   int steps_ = 0;
 };

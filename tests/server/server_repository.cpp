@@ -206,6 +206,21 @@ int32_t server_repository_t::site_revision(const std::string &site, const std::s
   return held == s->second.held.end() ? 0 : held->second;
 }
 
+bool server_repository_t::last_change(const std::string &path, last_change_t *out) const
+{
+  std::lock_guard lock(mutex_);
+  const auto found = files_.find(path);
+  if ( found == files_.end() || found->second.revisions.empty() )
+    return false;
+  const revision_t &last = found->second.revisions.back();
+  out->revision = found->second.last();
+  out->content = last.content;
+  const commit_t &commit = commits_.at(size_t(last.commit - 1));
+  out->user = commit.user;
+  out->description = commit.description;
+  return true;
+}
+
 void server_repository_t::session_started(server_session_t *session)
 {
   std::lock_guard lock(mutex_);

@@ -75,6 +75,17 @@ public:
   // The revision of the path that the site holds, 0 when none.
   int32_t site_revision(const std::string &site, const std::string &path) const;
 
+  // The last committed revision of a file: its number, content and the commit that made it.
+  struct last_change_t
+  {
+    int32_t revision = 0;
+    std::string content;
+    std::string user;
+    std::string description;
+  };
+  // False when the path has no revision.
+  bool last_change(const std::string &path, last_change_t *out) const;
+
   // A connection came or went; the sessions list shows the logged-in ones.
   void session_started(server_session_t *session);
   void session_ended(server_session_t *session);
