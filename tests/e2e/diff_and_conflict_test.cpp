@@ -84,6 +84,17 @@ protected:
     return wait_window("Worklist #1");
   }
 
+  // Every file of the work directory but the client's checksum caches, relative, sorted.
+  std::vector<std::string> work_files() const
+  {
+    std::vector<std::string> files;
+    for ( const fs::directory_entry &entry : fs::recursive_directory_iterator(work) )
+      if ( !entry.is_directory() && entry.path().filename() != ".arkive_cache" )
+        files.push_back(fs::relative(entry.path(), work).string());
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
   std::string local_content(const char *path) const
   {
     std::ifstream in(work / path, std::ios::binary);
@@ -170,9 +181,10 @@ TEST_F(DiffAndConflict, DiffsTheDatabaseOpensATextFileAndResolvesAConflictBefore
     return shown.window("Worklist #1") == nullptr;
   }));
 
-  // Resolve automatically, keeping her side where both changed: the disassembler merges in place.
+  // Resolve automatically, keeping her side where both changed: the disassembler merges in place. The file
+  // shows both revisions, the one she has and the last one.
   ASSERT_NO_FATAL_FAILURE(choose_menu("View", "Local files"));
-  ASSERT_TRUE(select_row(local_files_class, "model.zdb#1"));
+  ASSERT_TRUE(select_row(local_files_class, "model.zdb#1/2"));
   ASSERT_NO_FATAL_FAILURE(choose_context_entry("Resolve/Auto resolve, prefer local..."));
   ASSERT_NO_FATAL_FAILURE(answer_message("AUTO MERGE, UPON CONFLICTS USE LOCAL FILE", "Yes", "resolve-question"));
   ASSERT_TRUE(wait_received(RESOLVE_FILE, "the file resolved"));
@@ -197,6 +209,21 @@ TEST_F(DiffAndConflict, DiffsTheDatabaseOpensATextFileAndResolvesAConflictBefore
   EXPECT_EQ(last.content, "ZDB1 model, renamed by alice");
   EXPECT_EQ(server.repository().site_revision(site_name, database), 3);
   EXPECT_EQ(local_content("depot/db/model.zdb"), "ZDB1 model, renamed by alice");
+  // The views follow: the worklist is empty, the file holds the new revision and is no longer opened.
+  EXPECT_TRUE(wait_for("the committed file in Local files", [](const shown_screen_t &shown) {
+    const shown_widget_t *view = view_of_class(shown, local_files_class);
+    if ( view != nullptr )
+      for ( const shown_row_t &row : view->rows )
+        if ( !row.texts.isEmpty() && row.texts[0] == "model.zdb#3" )
+          return !row.bold;
+    return false;
+  }));
+  EXPECT_TRUE(wait_for("the empty worklist", [](const shown_screen_t &shown) {
+    const shown_widget_t *view = view_of_class(shown, worklists_class);
+    return view != nullptr && view->rows.size() == 1;
+  }));
+  EXPECT_EQ(work_files(), (std::vector<std::string>{"depot/db/model.zdb", "depot/readme.txt", "depot/src/main.c"}))
+    << "the merge leaves nothing behind";
   step("committed");
 }
 
