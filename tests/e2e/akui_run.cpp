@@ -367,8 +367,21 @@ std::string akui_run_t::server_endpoint() const
 
 void akui_run_t::choose_context_entry(const QString &entry)
 {
-  // The keyboard's menu key opens the context menu of the focused view at its current row.
-  x.press({"Menu"});
+  // The keyboard's menu key opens the context menu of the focused view at its current row. A view that is
+  // reloading may let the key pass: the user presses it again.
+  const auto menu_open = [this] {
+    for ( const shown_window_t &window : screen().windows )
+      if ( !window.all("QMenu").empty() && window.cls != main_window_class )
+        return true;
+    return false;
+  };
+  for ( int attempt = 0; attempt < 3 && !menu_open(); ++attempt )
+  {
+    x.press({"Menu"});
+    const auto end = std::chrono::steady_clock::now() + 2s;
+    while ( !menu_open() && std::chrono::steady_clock::now() < end )
+      std::this_thread::sleep_for(20ms);
+  }
   const qsizetype slash = entry.indexOf('/');
   if ( slash >= 0 )
   {
@@ -383,37 +396,41 @@ void akui_run_t::walk_menu_to(const std::string &menu, const QString &entry, con
   // skipped by the menu itself).
   int downs = -1;
   bool enabled = false;
-  ASSERT_TRUE(wait_for("the entry " + entry.toStdString() + " of the " + menu + " menu",
-                       [&](const shown_screen_t &shown) {
-                         for ( const shown_window_t &window : shown.windows )
-                           for ( const shown_widget_t *popup : window.all("QMenu") )
-                           {
-                             // An entry under the pointer is highlighted already: the walk starts there.
-                             int walkable = 0;
-                             int highlighted = -1;
-                             int target = -1;
-                             for ( const QJsonValue &value : popup->raw["items"].toArray() )
-                             {
-                               const QJsonObject item = value.toObject();
-                               if ( item["active"].toBool() )
-                                 highlighted = walkable;
-                               if ( item["text"].toString() == QString(entry).remove('&') )
-                               {
-                                 target = walkable;
-                                 enabled = item["enabled"].toBool();
-                               }
-                               if ( !item["separator"].toBool() && item["enabled"].toBool() )
-                                 ++walkable;
-                             }
-                             if ( target >= 0 )
-                             {
-                               downs = target - highlighted;
-                               return true;
-                             }
-                           }
-                         return false;
-                       }));
+  const auto place_of_entry = [&](const shown_screen_t &shown) {
+    for ( const shown_window_t &window : shown.windows )
+      for ( const shown_widget_t *popup : window.all("QMenu") )
+      {
+        // An entry under the pointer is highlighted already: the walk starts there.
+        int walkable = 0;
+        int highlighted = -1;
+        int target = -1;
+        for ( const QJsonValue &value : popup->raw["items"].toArray() )
+        {
+          const QJsonObject item = value.toObject();
+          if ( item["active"].toBool() )
+            highlighted = walkable;
+          if ( item["text"].toString() == QString(entry).remove('&') )
+          {
+            target = walkable;
+            enabled = item["enabled"].toBool();
+          }
+          if ( !item["separator"].toBool() && item["enabled"].toBool() )
+            ++walkable;
+        }
+        if ( target >= 0 )
+        {
+          downs = target - highlighted;
+          return true;
+        }
+      }
+    return false;
+  };
+  const std::string what = "the entry " + entry.toStdString() + " of the " + menu + " menu";
+  ASSERT_TRUE(wait_for(what, place_of_entry));
   step("menu-" + menu);
+  // A menu that opened under the pointer highlights the entry there a moment later: the walk starts from what
+  // the menu shows once it settled.
+  ASSERT_TRUE(wait_for(what, place_of_entry));
   ASSERT_TRUE(enabled) << entry.toStdString() << " is disabled";
   for ( int i = 0; i < downs; ++i )
     x.press({"Down"});
