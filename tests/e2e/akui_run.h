@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class akui_run_t : public testing::Test
@@ -52,6 +53,11 @@ protected:
 
   // Opens a menu of the main window's menu bar and chooses an entry, by their texts ("&" ignored).
   void choose_menu(const QString &menu, const QString &entry);
+  // Opens the context menu of the focused view with the menu key and chooses the entry.
+  void choose_popup(const QString &entry);
+  // The entries of a menu of the menu bar (separators left out) with whether each is enabled, as the open menu
+  // shows them; the menu is closed again.
+  std::vector<std::pair<QString, bool>> menu_entries(const QString &menu);
   // Waits until a label of the main window (the status bar's among them) shows the text.
   bool status_shows(const std::string &text);
   // The visible view (tree or list) of the class, or null.
@@ -82,6 +88,12 @@ protected:
   std::string site_name; // alice's site on this computer
 
 private:
+  // Clicks the menu of the main window's menu bar open.
+  void open_menu(const QString &menu);
+  // Walks to the entry of the open menu with the arrow keys and presses Enter; `menu` names the menu in the
+  // screenshot and a failure.
+  void choose_entry(const QString &entry, const std::string &menu);
+
   std::filesystem::path socket_path_;
   int steps_ = 0;
 };
