@@ -198,9 +198,9 @@ TEST_F(Administration, AddsAUserSetsAPasswordEditsAndDeletesTheUser)
   ASSERT_TRUE(server.repository().user_record("carol", &user, &password));
   EXPECT_EQ(password, "second2");
 
-  // Edit: no login or password fields; the new real name reaches the row and the server.
+  // Edit, by its key: no login or password fields; the new real name reaches the row and the server.
   ASSERT_TRUE(select_row(list_class, "carol"));
-  ASSERT_NO_FATAL_FAILURE(choose_popup("Edit user..."));
+  press({"Control_L", "e"});
   form = wait_window("Edit user");
   ASSERT_NE(form, nullptr);
   EXPECT_EQ(form_field(*form, "Login"), nullptr);
@@ -215,9 +215,9 @@ TEST_F(Administration, AddsAUserSetsAPasswordEditsAndDeletesTheUser)
   EXPECT_EQ(password, "second2");
   step("user-edited");
 
-  // Delete: the question names the account; the row and the account go.
+  // Delete, by its key: the question names the account; the row and the account go.
   ASSERT_TRUE(select_row(list_class, "carol"));
-  ASSERT_NO_FATAL_FAILURE(choose_popup("Delete user..."));
+  press({"Delete"});
   ASSERT_NO_FATAL_FAILURE(answer_box("carol", "Yes", "delete-user-question"));
   ASSERT_TRUE(row_gone("carol"));
   EXPECT_FALSE(server.repository().has_user("carol"));
@@ -239,9 +239,9 @@ TEST_F(Administration, AddsASiteEditsItsFiltersSwitchesToItAndBackAndDeletesIt)
   EXPECT_FALSE(wait_row(list_class, "bob-ws").rect.isEmpty()) << "an administrator sees every site";
   step("sites");
 
-  // Add: the user and this computer come filled in; a site added beside others is not switched to.
+  // Add, by its key: the user and this computer come filled in; a site added beside others is not switched to.
   server.clear_received();
-  ASSERT_NO_FATAL_FAILURE(choose_popup("Add new site..."));
+  press({"Insert"});
   std::unique_ptr<shown_window_t> form = wait_window("Enter the new site data");
   ASSERT_NE(form, nullptr);
   ASSERT_NE(form_field(*form, "User"), nullptr);
