@@ -6,6 +6,8 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace fs = std::filesystem;
 
@@ -181,6 +183,7 @@ TEST_F(Administration, AddsAUserSetsAPasswordEditsAndDeletesTheUser)
   EXPECT_FALSE(user.admin);
   EXPECT_EQ(password, "first1");
   EXPECT_TRUE(received_with(EDIT_USER, "carol"));
+  EXPECT_TRUE(received_with(SET_PASSWORD, "first1"));
   step("user-added");
 
   // Set password: the form names the account; the server takes the new password.
