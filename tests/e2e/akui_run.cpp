@@ -1,6 +1,8 @@
 // The end-to-end fixture's body: the seeded server, the program's start and end, waits on what it shows.
 #include "tests/e2e/akui_run.h"
 
+#include "test_paths.h"
+
 #include "client/app/login.h"
 #include "core/directories.h"
 #include "core/environment.h"

@@ -1,6 +1,8 @@
 // The seed format of the test server: entries it understands, and the line it stops at.
 #include "tests/server/seed_file.h"
 
+#include "test_paths.h"
+
 #include "repo/packets_sites.h"
 #include "repo/packets_users.h"
 

@@ -1,6 +1,8 @@
 // Helpers shared by the compiler tests.
 #include "tests/script/compiler_fixture.h"
 
+#include "test_paths.h"
+
 #include "script/compiler/zxl_compiler.h"
 
 #include "core/directories.h"

@@ -8,7 +8,6 @@ add_library(akui_ui_test_app STATIC ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/test_app.
             ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/desktop_views.cpp ${CMAKE_CURRENT_SOURCE_DIR}/ui/app/desktop_views.h)
 target_include_directories(akui_ui_test_app PUBLIC ${PROJECT_SOURCE_DIR})
 target_link_libraries(akui_ui_test_app PUBLIC akui_ui GTest::gtest)
-target_compile_definitions(akui_ui_test_app PRIVATE AKUI_SCREENSHOT_DIR="${PROJECT_BINARY_DIR}/screenshots")
 set_target_properties(akui_ui_test_app PROPERTIES AUTOMOC ON)
 
 akui_test_suite(ui DEPS akui_ui akui_ui_test_app Qt5::Test)

@@ -1,6 +1,8 @@
 // Screenshots of widget tests, written under the build tree.
 #include "tests/ui/app/screenshots.h"
 
+#include "test_paths.h"
+
 #include <QDir>
 #include <QGuiApplication>
 #include <QScreen>
