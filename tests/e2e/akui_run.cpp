@@ -14,6 +14,7 @@
 #include <QPixmap>
 #include <QScreen>
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
@@ -241,6 +242,12 @@ void akui_run_t::press(const std::vector<std::string> &keys)
 
 void akui_run_t::choose_menu(const QString &menu, const QString &entry)
 {
+  ASSERT_NO_FATAL_FAILURE(open_menu(menu));
+  walk_menu_to(menu.toStdString(), entry, "Return");
+}
+
+void akui_run_t::open_menu(const QString &menu)
+{
   const auto rect_of = [](const QJsonObject &item) {
     const QJsonArray r = item["rect"].toArray();
     return QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
@@ -256,7 +263,28 @@ void akui_run_t::choose_menu(const QString &menu, const QString &entry)
     return !menu_rect.isNull();
   }));
   x.click_at(menu_rect.center());
-  walk_menu_to(menu.toStdString(), entry, "Return");
+}
+
+std::vector<std::pair<QString, bool>> akui_run_t::menu_entries(const QString &menu)
+{
+  std::vector<std::pair<QString, bool>> entries;
+  open_menu(menu);
+  (void)wait_for("the " + menu.toStdString() + " menu open", [&](const shown_screen_t &shown) {
+    for ( const shown_window_t &window : shown.windows )
+      for ( const shown_widget_t *popup : window.all("QMenu") )
+        for ( const QJsonValue &value : popup->raw["items"].toArray() )
+          if ( const QJsonObject item = value.toObject(); !item["separator"].toBool() )
+            entries.emplace_back(item["text"].toString(), item["enabled"].toBool());
+    return !entries.empty();
+  });
+  step("menu-" + menu.toStdString());
+  x.press({"Escape"});
+  // A click that comes while the menu is still open only closes it.
+  (void)wait_for("the " + menu.toStdString() + " menu to close", [](const shown_screen_t &shown) {
+    return std::none_of(shown.windows.begin(), shown.windows.end(),
+                        [](const shown_window_t &window) { return !window.all("QMenu").empty(); });
+  });
+  return entries;
 }
 
 bool akui_run_t::status_shows(const std::string &text)

@@ -196,6 +196,29 @@ bool server_repository_t::has_site(const std::string &name) const
   return sites_.contains(name);
 }
 
+bool server_repository_t::user_record(const std::string &login, user_info_t *info, std::string *password) const
+{
+  std::lock_guard lock(mutex_);
+  const auto found = users_.find(login);
+  if ( found == users_.end() )
+    return false;
+  *info = found->second.info;
+  *password = found->second.password;
+  return true;
+}
+
+bool server_repository_t::site_record(const std::string &name, site_info_t *info,
+                                      std::vector<std::string> *filters) const
+{
+  std::lock_guard lock(mutex_);
+  const auto found = sites_.find(name);
+  if ( found == sites_.end() )
+    return false;
+  *info = found->second.info;
+  *filters = found->second.filters;
+  return true;
+}
+
 int32_t server_repository_t::site_revision(const std::string &site, const std::string &path) const
 {
   std::lock_guard lock(mutex_);

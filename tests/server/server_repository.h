@@ -72,6 +72,11 @@ public:
   bool has_group(const std::string &name) const;
   bool has_site(const std::string &name) const;
 
+  // The user's record and password; false when there is no such user.
+  bool user_record(const std::string &login, user_info_t *info, std::string *password) const;
+  // The site's record and filter lines; false when there is no such site.
+  bool site_record(const std::string &name, site_info_t *info, std::vector<std::string> *filters) const;
+
   // The revision of the path that the site holds, 0 when none.
   int32_t site_revision(const std::string &site, const std::string &path) const;
 
