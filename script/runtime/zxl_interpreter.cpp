@@ -6,7 +6,6 @@
 #include "script/runtime/zxl_object.h"
 #include "script/runtime/zxl_operators.h"
 
-#include "core/clock_time.h"
 #include "core/error_state.h"
 #include "core/internal_error.h"
 #include "core/threads.h"
@@ -16,6 +15,8 @@
 #include <cstdarg>
 #include <cstring>
 #include <string>
+
+#include <time.h>
 
 namespace
 {
@@ -42,9 +43,13 @@ void ui_message(int32_t kind, const char *format, ...)
   va_end(va);
 }
 
+// Whole seconds of the wall clock. The coarse clock is enough at this resolution and far cheaper: a polling
+// run reads it every 100 instructions.
 int64_t now_seconds()
 {
-  return int64_t(current_packed_time() >> 32);
+  timespec now {};
+  clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return int64_t(now.tv_sec);
 }
 
 // Every 100 instructions: shows the wait box once a run with a start time has been going over 2 seconds.
