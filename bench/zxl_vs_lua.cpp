@@ -166,6 +166,16 @@ void bench_lua_compile(benchmark::State &state)
   lua_close(L);
 }
 
+// One cancellation poll as a polling run asks it before each instruction: a call through the installed UI
+// callback. Beside the programs' poll and no-poll times it shows what the poll itself costs.
+void bench_poll_call(benchmark::State &state)
+{
+  ui_callback = dispatcher;
+  for ( auto _ : state )
+    benchmark::DoNotOptimize(ui_callback(uicb_script_cancelled));
+  ui_callback = nullptr;
+}
+
 struct program_t
 {
   const char *name;
@@ -189,6 +199,7 @@ int main(int argc, char **argv)
     benchmark::RegisterBenchmark(("zxl_" + name + "_poll").c_str(), bench_zxl, p.name, p.n, true)
         ->Unit(benchmark::kMillisecond);
   }
+  benchmark::RegisterBenchmark("zxl_poll_call", bench_poll_call);
   benchmark::RegisterBenchmark("lua_compile_3mb", bench_lua_compile)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("zxl_compile_3mb", bench_zxl_compile)->Unit(benchmark::kMillisecond);
   bench_runner_t runner(argc, argv);

@@ -5,6 +5,8 @@
 #include "core/process_exit.h"
 #include "core/ui_callback.h"
 #include "forms/inputs/input_requests.h"
+#include "script/runtime/zxl_context.h"
+#include "script/runtime/zxl_entry_points.h"
 #include "ui/logger.h"
 #include "ui/message_box.h"
 #include "ui/popup_menu.h"
@@ -41,6 +43,10 @@ void show_message(int32_t kind, const char *format, va_list *args)
 
 int64_t ui_callback_dispatcher(int32_t code, ...)
 {
+  // A running script asks for cancellation before every instruction: its requests, which all answer 0, come
+  // first and read no arguments.
+  if ( code == uicb_script_cancelled || code == uicb_script_started || code == uicb_script_context )
+    return 0;
   va_list va;
   va_start(va, code);
   int64_t result = 0;

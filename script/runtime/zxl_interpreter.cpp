@@ -6,7 +6,6 @@
 #include "script/runtime/zxl_object.h"
 #include "script/runtime/zxl_operators.h"
 
-#include "core/clock_time.h"
 #include "core/error_state.h"
 #include "core/internal_error.h"
 #include "core/threads.h"
@@ -16,6 +15,8 @@
 #include <cstdarg>
 #include <cstring>
 #include <string>
+
+#include <time.h>
 
 namespace
 {
@@ -42,9 +43,13 @@ void ui_message(int32_t kind, const char *format, ...)
   va_end(va);
 }
 
+// Whole seconds of the wall clock. The coarse clock is enough at this resolution and far cheaper: a polling
+// run reads it every 100 instructions.
 int64_t now_seconds()
 {
-  return int64_t(current_packed_time() >> 32);
+  timespec now {};
+  clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return int64_t(now.tv_sec);
 }
 
 // Every 100 instructions: shows the wait box once a run with a start time has been going over 2 seconds.
@@ -292,6 +297,14 @@ int check_call(zxl_context_t *c, zxl_function_t *f, int32_t a, uint32_t *mark)
   return 0;
 }
 
+// zxl_load_code, inline for the calls and returns of the interpreter.
+[[gnu::always_inline]] inline void load_code(zxl_context_t *c)
+{
+  const zxl_function_t *f = c->function;
+  c->code = f != nullptr ? f->body.data() : nullptr;
+  c->code_length = f != nullptr ? std::min<uint32_t>(f->code_length, uint32_t(f->body.size())) : 0;
+}
+
 // Enters compiled function a with the values from the newest mark up. 0 or an error code.
 int enter_function(zxl_context_t *c, int32_t a)
 {
@@ -341,7 +354,7 @@ enter:
   c->locals_base = uint32_t(c->stack.size());
   c->function = f;
   c->pc = 0;
-  zxl_load_code(c);
+  load_code(c);
   return 0;
 }
 
@@ -578,13 +591,65 @@ int pop_into(zxl_context_t *c, zxl_value_t *slot)
   return code;
 }
 
+// zxl_return, inlined into the interpreter's RET: a return is as common as a call.
+[[gnu::always_inline]] inline int return_from(zxl_context_t *c)
+{
+  zxl_function_t *f = c->function;
+  if ( f == nullptr )
+    interr(487);
+  const size_t base = c->arg_base;
+  const size_t depth = c->stack.size();
+  if ( depth < base + 1 || c->frames.empty() )
+    interr(285);
+  // The result is settled before anything changes, so a failed return leaves the frame as it was. Its kind
+  // is read in place: a whole-value copy read back by field stalls store forwarding on this hot path.
+  const zxl_value_t &top = c->stack.back();
+  bool followed = false;
+  zxl_value_t result;
+  if ( depth != base + 1 && top.kind == ZK_REF && top.ref.owner == c && top.index >= 0 &&
+       size_t(top.index) >= base )
+  {
+    result = top;
+    const zxl_value_t *target = zxl_value_deref(&result, 0);
+    if ( target == nullptr )
+      return qerrno_get();
+    result = zxl_value_share(*target, 283);
+    followed = true;
+  }
+  if ( f->activation.load(std::memory_order_relaxed) <= 0 )
+  {
+    if ( followed )
+      zxl_value_release(result);
+    interr(487);
+  }
+  deactivate(f);
+  if ( depth != base + 1 )
+  {
+    if ( followed )
+      zxl_value_release(c->stack.back());
+    else
+      result = c->stack.back();
+    c->stack.pop_back();
+    drop_to(c, base);
+    c->stack.push_back(result);
+  }
+  while ( !c->marks.empty() && c->marks.back() >= base + 1 )
+    c->marks.pop_back();
+  const zxl_frame_t &frame = c->frames.back();
+  c->locals_base = frame.locals_base;
+  c->arg_base = frame.arg_base;
+  c->pc = frame.pc;
+  c->function = frame.function;
+  c->frames.pop_back();
+  load_code(c);
+  return 0;
+}
+
 } // namespace
 
 void zxl_load_code(zxl_context_t *c)
 {
-  const zxl_function_t *f = c->function;
-  c->code = f != nullptr ? f->body.data() : nullptr;
-  c->code_length = f != nullptr ? std::min<uint32_t>(f->code_length, uint32_t(f->body.size())) : 0;
+  load_code(c);
 }
 
 bool *&zxl_active_cancel()
@@ -691,55 +756,7 @@ int zxl_check_native_args(zxl_value_t *args, size_t count, const qstring &kinds)
 
 int zxl_return(zxl_context_t *c)
 {
-  zxl_function_t *f = c->function;
-  if ( f == nullptr )
-    interr(487);
-  const size_t base = c->arg_base;
-  const size_t depth = c->stack.size();
-  if ( depth < base + 1 || c->frames.empty() )
-    interr(285);
-  // The result is settled before anything changes, so a failed return leaves the frame as it was. Its kind
-  // is read in place: a whole-value copy read back by field stalls store forwarding on this hot path.
-  const zxl_value_t &top = c->stack.back();
-  bool followed = false;
-  zxl_value_t result;
-  if ( depth != base + 1 && top.kind == ZK_REF && top.ref.owner == c && top.index >= 0 &&
-       size_t(top.index) >= base )
-  {
-    result = top;
-    const zxl_value_t *target = zxl_value_deref(&result, 0);
-    if ( target == nullptr )
-      return qerrno_get();
-    result = zxl_value_share(*target, 283);
-    followed = true;
-  }
-  if ( f->activation.load(std::memory_order_relaxed) <= 0 )
-  {
-    if ( followed )
-      zxl_value_release(result);
-    interr(487);
-  }
-  deactivate(f);
-  if ( depth != base + 1 )
-  {
-    if ( followed )
-      zxl_value_release(c->stack.back());
-    else
-      result = c->stack.back();
-    c->stack.pop_back();
-    drop_to(c, base);
-    c->stack.push_back(result);
-  }
-  while ( !c->marks.empty() && c->marks.back() >= base + 1 )
-    c->marks.pop_back();
-  const zxl_frame_t &frame = c->frames.back();
-  c->locals_base = frame.locals_base;
-  c->arg_base = frame.arg_base;
-  c->pc = frame.pc;
-  c->function = frame.function;
-  c->frames.pop_back();
-  zxl_load_code(c);
-  return 0;
+  return return_from(c);
 }
 
 bool zxl_run_function(zxl_context_t *context, const char *name, int32_t index, int32_t argc,
@@ -779,7 +796,13 @@ bool zxl_call_by_name(zxl_value_t *result, const char *name, const zxl_value_t *
   return ok;
 }
 
-bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t index)
+namespace
+{
+
+// The interpreter loop of zxl_run, made twice: the run that polls and the one that never does need no test
+// of the flag, nor a register for it, on every instruction.
+template <bool polls>
+bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t index)
 {
   // The run's scratch value: a native's result, or the exception being raised.
   struct scratch_t
@@ -792,10 +815,9 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
     bool *saved = zxl_active_cancel();
     ~cancel_scope_t() { zxl_active_cancel() = saved; }
   } cancel_scope;
-  if ( c->polls )
+  if ( polls )
     zxl_active_cancel() = c->cancelled;
 
-  const bool polls = c->polls;
   const size_t entry = c->frames.size();
   // The interpreter's registers (see ZXL_RELOAD).
   uint8_t op = 0;
@@ -1308,7 +1330,7 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
       ZXL_NEXT();
     op_ret:
       ZXL_SYNC();
-      ZXL_CHECK(zxl_return(c));
+      ZXL_CHECK(return_from(c));
       if ( c->frames.size() > entry )
       {
         ZXL_RELOAD();
@@ -2055,4 +2077,11 @@ bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t in
 #undef ZXL_SYNC
 #undef ZXL_FAST_CALL
 #undef ZXL_RELOAD
+}
+
+} // namespace
+
+bool zxl_run(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t index)
+{
+  return c->polls ? run_loop<true>(c, result, name, index) : run_loop<false>(c, result, name, index);
 }
