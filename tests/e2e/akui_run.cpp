@@ -254,47 +254,7 @@ void akui_run_t::choose_menu(const QString &menu, const QString &entry)
     return !menu_rect.isNull();
   }));
   x.click_at(menu_rect.center());
-  // The user walks down to the entry with the arrow keys and presses Enter (disabled entries and separators are
-  // skipped by the menu itself).
-  int downs = -1;
-  bool enabled = false;
-  ASSERT_TRUE(wait_for("the entry " + entry.toStdString() + " of the " + menu.toStdString() + " menu",
-                       [&](const shown_screen_t &shown) {
-                         for ( const shown_window_t &window : shown.windows )
-                           for ( const shown_widget_t *popup : window.all("QMenu") )
-                           {
-                             // An entry under the pointer is highlighted already: the walk starts there.
-                             int walkable = 0;
-                             int highlighted = -1;
-                             int target = -1;
-                             for ( const QJsonValue &value : popup->raw["items"].toArray() )
-                             {
-                               const QJsonObject item = value.toObject();
-                               if ( item["active"].toBool() )
-                                 highlighted = walkable;
-                               if ( item["text"].toString() == QString(entry).remove('&') )
-                               {
-                                 target = walkable;
-                                 enabled = item["enabled"].toBool();
-                               }
-                               if ( !item["separator"].toBool() && item["enabled"].toBool() )
-                                 ++walkable;
-                             }
-                             if ( target >= 0 )
-                             {
-                               downs = target - highlighted;
-                               return true;
-                             }
-                           }
-                         return false;
-                       }));
-  step("menu-" + menu.toStdString());
-  ASSERT_TRUE(enabled) << entry.toStdString() << " is disabled";
-  for ( int i = 0; i < downs; ++i )
-    x.press({"Down"});
-  for ( int i = 0; i > downs; --i )
-    x.press({"Up"});
-  x.press({"Return"});
+  choose_in_open_menu(entry, "the " + menu.toStdString() + " menu", "menu-" + menu.toStdString());
 }
 
 bool akui_run_t::status_shows(const std::string &text)
@@ -358,6 +318,51 @@ bool akui_run_t::select_row(const QString &view_class, const QString &text)
   }
   ADD_FAILURE() << "the row \"" << text.toStdString() << "\" never showed selected";
   return false;
+}
+
+void akui_run_t::choose_in_open_menu(const QString &entry, const std::string &menu_name, const std::string &step_name)
+{
+  // The user walks down to the entry with the arrow keys and presses Enter (disabled entries and separators are
+  // skipped by the menu itself).
+  int downs = -1;
+  bool enabled = false;
+  ASSERT_TRUE(wait_for("the entry " + entry.toStdString() + " of " + menu_name,
+                       [&](const shown_screen_t &shown) {
+                         for ( const shown_window_t &window : shown.windows )
+                           for ( const shown_widget_t *popup : window.all("QMenu") )
+                           {
+                             // An entry under the pointer is highlighted already: the walk starts there.
+                             int walkable = 0;
+                             int highlighted = -1;
+                             int target = -1;
+                             for ( const QJsonValue &value : popup->raw["items"].toArray() )
+                             {
+                               const QJsonObject item = value.toObject();
+                               if ( item["active"].toBool() )
+                                 highlighted = walkable;
+                               if ( item["text"].toString() == QString(entry).remove('&') )
+                               {
+                                 target = walkable;
+                                 enabled = item["enabled"].toBool();
+                               }
+                               if ( !item["separator"].toBool() && item["enabled"].toBool() )
+                                 ++walkable;
+                             }
+                             if ( target >= 0 )
+                             {
+                               downs = target - highlighted;
+                               return true;
+                             }
+                           }
+                         return false;
+                       }));
+  step(step_name);
+  ASSERT_TRUE(enabled) << entry.toStdString() << " is disabled";
+  for ( int i = 0; i < downs; ++i )
+    x.press({"Down"});
+  for ( int i = 0; i > downs; --i )
+    x.press({"Up"});
+  x.press({"Return"});
 }
 
 void akui_run_t::step(const std::string &name)

@@ -61,6 +61,10 @@ protected:
   // Clicks the row until the view shows it selected (a window that was just shown may still move); false with a
   // failure when it never is.
   bool select_row(const QString &view_class, const QString &text);
+  // In the menu that is open (a menu bar's or a context menu), walks to the entry with the arrow keys and
+  // presses Enter, with a screenshot named `step_name` of the open menu; fails naming `menu_name` when the
+  // entry is missing or disabled.
+  void choose_in_open_menu(const QString &entry, const std::string &menu_name, const std::string &step_name);
 
   // A screenshot of the whole display as "screenshots/e2e/<test>-<NN>-<step>.png".
   void step(const std::string &name);
