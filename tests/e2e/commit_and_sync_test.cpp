@@ -5,6 +5,7 @@
 #include "tests/e2e/akui_run.h"
 
 #include <fstream>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -229,6 +230,104 @@ TEST_F(CommitAndSync, ACheckedOutFileIsEditedCommittedAndSyncedBackAndForthInIts
   EXPECT_EQ(server.repository().site_revision(site_name, readme_path), 2);
   step("synced-to-2");
 
+  ASSERT_NO_FATAL_FAILURE(choose_menu("File", "Exit"));
+  EXPECT_EQ(wait_akui_exit(), 0) << akui->output();
+}
+
+TEST_F(CommitAndSync, ASyncTheServerDropsMidwayLeavesEveryFileOldOrNewAndTheEditedFileUntouched)
+{
+  // Bob committed new revisions of all three files; alice's site holds the first ones.
+  const std::map<std::string, std::string> old_texts {{"depot/db/model.zdb", "ZDB1 model"},
+                                                      {"depot/readme.txt", "Hello"},
+                                                      {"depot/src/main.c", "int main(void) { return 0; }"}};
+  const std::map<std::string, std::string> new_texts {{"depot/db/model.zdb", "ZDB1 model, bob's"},
+                                                      {"depot/readme.txt", "Hello from bob"},
+                                                      {"depot/src/main.c", "int main(void) { return 1; }"}};
+  std::vector<std::pair<std::string, std::string>> bobs;
+  for ( const auto &[path, text] : new_texts )
+    bobs.emplace_back("//" + path, text);
+  server.repository().commit_files("bob", "bob-ws", "bob's update", bobs);
+  start_logged_in();
+
+  // Alice checks out main.c for edit and changes it.
+  ASSERT_NO_FATAL_FAILURE(choose_menu("View", "Arkive files"));
+  ASSERT_TRUE(select_row(arkive_files_class, "depot"));
+  press({"Right"});
+  ASSERT_TRUE(select_row(arkive_files_class, "src"));
+  press({"Right"});
+  ASSERT_TRUE(select_row(arkive_files_class, "main.c#1/2"));
+  ASSERT_NO_FATAL_FAILURE(choose_in_context_menu("Checkout for edit", "checkout-menu"));
+  ASSERT_TRUE(wait_received(EDIT_FILES, "the checkout for edit"));
+  const std::string local_edit = "int main(void) { return 2; } // alice";
+  write_text(work / "depot/src/main.c", local_edit);
+
+  // What the work directory holds: every file by its path under the root, but for the client's checksum
+  // caches (one per folder, rebuilt at will).
+  const auto work_files = [this] {
+    std::map<std::string, std::string> files;
+    for ( const auto &entry : fs::recursive_directory_iterator(work) )
+      if ( !entry.is_directory() && entry.path().filename() != ".arkive_cache" )
+        files[fs::relative(entry.path(), work).generic_string()] = file_text(entry.path());
+    return files;
+  };
+  // Syncs the depot folder from its context menu with the server dropping the connection when it would send
+  // its request number `requests` + 1 of the sync; the user meets the Connect dialog and logs in again.
+  const auto sync_dropped_after = [&](int requests, const std::string &name) {
+    server_fault_t drop;
+    drop.action = server_fault_t::drop_during_work;
+    drop.on_type = SYNC_FILES;
+    drop.work_requests = requests;
+    server.add_fault(drop);
+    server.clear_received();
+    const int connections = server.connections();
+    ASSERT_TRUE(select_row(arkive_files_class, "depot"));
+    ASSERT_NO_FATAL_FAILURE(choose_in_context_menu("Get the latest revision", "sync-menu-" + name));
+    ASSERT_TRUE(wait_received(SYNC_FILES, "the sync"));
+    // The client does not reconnect by itself: it asks the user with the Connect dialog, filled.
+    const std::unique_ptr<shown_window_t> dialog = wait_window("Connect to server");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->all("QComboBox")[1]->text, "alice");
+    EXPECT_EQ(server.connections(), connections);
+    step("dropped-" + name);
+    server.clear_received();
+    press({"Return"});
+    ASSERT_TRUE(wait_received(USE_SITE, "the login again"));
+    ASSERT_TRUE(status_shows("Local site: " + site_name));
+    EXPECT_EQ(server.connections(), connections + 1);
+  };
+  std::map<std::string, std::string> expected = old_texts;
+  expected["depot/src/main.c"] = local_edit;
+
+  // The first drop: model.zdb (first in the server's order) is written whole; readme.txt is opened and written
+  // but never closed (the server's requests: progress, open, write, close and progress of the first file, then
+  // open and write of the second). The first file holds its new content, the second its old, nothing else.
+  ASSERT_NO_FATAL_FAILURE(sync_dropped_after(7, "mid-file"));
+  expected["depot/db/model.zdb"] = new_texts.at("depot/db/model.zdb");
+  EXPECT_EQ(work_files(), expected);
+  EXPECT_EQ(server.repository().site_revision(site_name, "//depot/db/model.zdb"), 2);
+  EXPECT_EQ(server.repository().site_revision(site_name, "//depot/readme.txt"), 1);
+
+  // The second drop: readme.txt is opened for writing and the connection goes before a byte arrives.
+  ASSERT_NO_FATAL_FAILURE(sync_dropped_after(2, "opened"));
+  EXPECT_EQ(work_files(), expected);
+  EXPECT_EQ(server.repository().site_revision(site_name, "//depot/readme.txt"), 1);
+
+  // A sync the server completes brings readme.txt; main.c, opened and edited, stays as alice left it.
+  server.clear_received();
+  ASSERT_TRUE(select_row(arkive_files_class, "depot"));
+  ASSERT_NO_FATAL_FAILURE(choose_in_context_menu("Get the latest revision", "sync-menu-whole"));
+  ASSERT_TRUE(wait_received(SYNC_FILES, "the whole sync"));
+  expected["depot/readme.txt"] = new_texts.at("depot/readme.txt");
+  ASSERT_TRUE(wait_for("the server's record of the synced readme", [&](const shown_screen_t &) {
+    return server.repository().site_revision(site_name, "//depot/readme.txt") == 2;
+  }));
+  ASSERT_TRUE(select_row(arkive_files_class, "depot"));
+  press({"Right"});
+  EXPECT_FALSE(wait_row(arkive_files_class, "readme.txt#2").rect.isEmpty());
+  EXPECT_EQ(work_files(), expected);
+  EXPECT_EQ(server.repository().site_revision(site_name, "//depot/src/main.c"), 1);
+  EXPECT_TRUE(server.repository().opened_on_site(site_name, "//depot/src/main.c"));
+  step("synced");
   ASSERT_NO_FATAL_FAILURE(choose_menu("File", "Exit"));
   EXPECT_EQ(wait_akui_exit(), 0) << akui->output();
 }

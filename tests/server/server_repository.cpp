@@ -80,6 +80,9 @@ bool server_path_matches(const std::string &pattern, const std::string &path)
   const std::string_view p(pattern);
   if ( p.ends_with("...") )
     return std::string_view(path).starts_with(p.substr(0, p.size() - 3));
+  // A folder, as the client names a selected one: everything below it.
+  if ( p.ends_with('/') && p.size() > 2 )
+    return std::string_view(path).starts_with(p);
   return pattern == path;
 }
 
@@ -1286,6 +1289,12 @@ reply_t server_repository_t::sync_files(server_session_t &session, const rpc_pac
       const int32_t now = held == site.held.end() ? 0 : held->second;
       if ( (gone ? now == 0 : now == target) && (body.options & 4) == 0 )
         continue;
+      // A sync never writes over a file opened on the site: the user's change waits for a resolve.
+      if ( const auto opened = site.opened.find(path); opened != site.opened.end() && opened->second.action != action_add )
+      {
+        messages.push_back(message(28, path));
+        continue;
+      }
       steps.push_back({path, gone ? 0 : target, messages.size()});
       messages.push_back(message(0, path));
     }

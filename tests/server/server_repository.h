@@ -238,5 +238,6 @@ private:
   std::vector<server_session_t *> sessions_;
 };
 
-// Whether a server path matches a pattern: the same path, or a pattern ending in "..." that the path starts with.
+// Whether a server path matches a pattern: the same path, a pattern ending in "..." that the path starts with,
+// or a folder (a pattern ending in "/") the path lies in.
 bool server_path_matches(const std::string &pattern, const std::string &path);
