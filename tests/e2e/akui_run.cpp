@@ -350,6 +350,7 @@ bool akui_run_t::select_row(const QString &view_class, const QString &text)
   return false;
 }
 
+
 void akui_run_t::step(const std::string &name)
 {
   std::this_thread::sleep_for(settle);

@@ -320,6 +320,17 @@ bool arkive_test_server_t::take_fault(uint8_t type, server_fault_t *fault)
   return true;
 }
 
+int arkive_test_server_t::take_work_fault(uint8_t type)
+{
+  std::lock_guard lock(mutex_);
+  if ( faults_.empty() || faults_.front().action != server_fault_t::drop_during_work
+       || (faults_.front().on_type != 0 && faults_.front().on_type != type) )
+    return -1;
+  const int budget = faults_.front().work_requests;
+  faults_.pop_front();
+  return budget;
+}
+
 void arkive_test_server_t::record(int connection, uint8_t type, frame_bytes_t body)
 {
   std::lock_guard lock(mutex_);
@@ -343,7 +354,12 @@ void arkive_test_server_t::serve(std::unique_ptr<link_t> link, int number)
   if ( !link->begin() )
     return;
   // The server's own requests go out on the same link while a request of the client waits for its reply.
-  client_work_directory_t work_directory([&link](const rpc_packet_t &request) -> std::unique_ptr<rpc_packet_t> {
+  int work_budget = -1; // requests of the server that may still go out during this request; -1: any number
+  const auto ask = [&link, &work_budget](const rpc_packet_t &request) -> std::unique_ptr<rpc_packet_t> {
+    if ( work_budget == 0 )
+      return nullptr; // the link counts as lost: the connection closes without a reply
+    if ( work_budget > 0 )
+      --work_budget;
     uint8_t answer_type = 0;
     frame_bytes_t answer;
     if ( !link->write_all(packet_frame(request)) || !link->read_frame(&answer_type, &answer) )
@@ -352,7 +368,8 @@ void arkive_test_server_t::serve(std::unique_ptr<link_t> link, int number)
       if ( row.type == answer_type )
         return row.factory(answer.data(), answer.size(), 5);
     return nullptr;
-  });
+  };
+  client_work_directory_t work_directory(ask);
   server_session_t session;
   session.id = number;
   session.work_directory = &work_directory;
@@ -362,6 +379,7 @@ void arkive_test_server_t::serve(std::unique_ptr<link_t> link, int number)
   while ( !work_directory.link_failed() && link->read_frame(&type, &body) )
   {
     record(number, type, body);
+    work_budget = take_work_fault(type);
 
     std::unique_ptr<rpc_packet_t> reply;
     for ( const packet_type_row_t &row : packet_type_table )
@@ -416,6 +434,7 @@ void arkive_test_server_t::serve(std::unique_ptr<link_t> link, int number)
           }
           break;
         case server_fault_t::drop_after_reply:
+        case server_fault_t::drop_during_work:
           break;
       }
       if ( fault.action == server_fault_t::drop_before_reply || fault.action == server_fault_t::interpose_then_drop )

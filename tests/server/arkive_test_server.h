@@ -41,6 +41,8 @@ struct server_fault_t
     raw_reply,         // send frames (any bytes) instead of the answer
     interpose,         // send each of frames as a request of the server and read one answer to each, then answer
     interpose_then_drop, // as interpose, then close the connection without answering
+    drop_during_work,    // while serving the request, close the connection instead of sending the server's own
+                         // request number work_requests + 1 to the client (its work directory half done)
   };
 
   action_t action = drop_before_reply;
@@ -48,6 +50,7 @@ struct server_fault_t
   int delay_ms = 0;
   uint8_t reply_type = RPC_OK;
   std::vector<frame_bytes_t> frames;
+  int work_requests = 0; // drop_during_work: the server's requests that still go out
 };
 
 // Listens on 127.0.0.1 for plain TCP and TLS connections (ephemeral ports unless given) and serves each
@@ -90,6 +93,9 @@ private:
   void accept_loop();
   void serve(std::unique_ptr<link_t> link, int number);
   bool take_fault(uint8_t type, server_fault_t *fault);
+  // Takes the first fault when it is a drop_during_work set off by the type: the server's requests it lets
+  // through; -1 otherwise.
+  int take_work_fault(uint8_t type);
   void record(int connection, uint8_t type, frame_bytes_t body);
 
   server_repository_t repository_;

@@ -80,6 +80,9 @@ bool server_path_matches(const std::string &pattern, const std::string &path)
   const std::string_view p(pattern);
   if ( p.ends_with("...") )
     return std::string_view(path).starts_with(p.substr(0, p.size() - 3));
+  // A folder, as the client names a selected one: everything below it.
+  if ( p.ends_with('/') && p.size() > 2 )
+    return std::string_view(path).starts_with(p);
   return pattern == path;
 }
 
@@ -242,6 +245,38 @@ bool server_repository_t::last_change(const std::string &path, last_change_t *ou
   out->user = commit.user;
   out->description = commit.description;
   return true;
+}
+
+int32_t server_repository_t::last_revision(const std::string &path) const
+{
+  std::lock_guard lock(mutex_);
+  const auto found = files_.find(path);
+  return found == files_.end() ? 0 : found->second.last();
+}
+
+bool server_repository_t::revision_content(const std::string &path, int32_t revision, std::string *content) const
+{
+  std::lock_guard lock(mutex_);
+  return content_locked(path, revision, content);
+}
+
+bool server_repository_t::last_commit(std::string *user, std::string *description,
+                                      std::vector<std::pair<std::string, int32_t>> *files) const
+{
+  std::lock_guard lock(mutex_);
+  if ( commits_.empty() )
+    return false;
+  *user = commits_.back().user;
+  *description = commits_.back().description;
+  *files = commits_.back().files;
+  return true;
+}
+
+bool server_repository_t::opened_on_site(const std::string &site, const std::string &path) const
+{
+  std::lock_guard lock(mutex_);
+  const auto found = sites_.find(site);
+  return found != sites_.end() && found->second.opened.count(path) != 0;
 }
 
 void server_repository_t::session_started(server_session_t *session)
@@ -1292,6 +1327,12 @@ reply_t server_repository_t::sync_files(server_session_t &session, const rpc_pac
       const int32_t now = held == site.held.end() ? 0 : held->second;
       if ( (gone ? now == 0 : now == target) && (body.options & 4) == 0 )
         continue;
+      // A sync never writes over a file opened on the site: the user's change waits for a resolve.
+      if ( const auto opened = site.opened.find(path); opened != site.opened.end() && opened->second.action != action_add )
+      {
+        messages.push_back(message(28, path));
+        continue;
+      }
       steps.push_back({path, gone ? 0 : target, messages.size()});
       messages.push_back(message(0, path));
     }
@@ -1404,9 +1445,61 @@ reply_t server_repository_t::scan_files(server_session_t &session, const rpc_pac
         messages.push_back(message(0, path));
       }
     }
+  if ( (body.options & 4) != 0 )
+  {
+    std::string error;
+    const int code = scan_for_edit(session, site, body, local, &messages, &error);
+    if ( code != 0 )
+      return fail(code == client_work_directory_t::link_lost ? 53 : code, error);
+  }
   if ( messages.empty() )
     messages.push_back(message(49, body.patterns.empty() ? "" : str(body.patterns[0])));
   return message_reply(SCAN_FILES_RESULT, std::move(messages));
+}
+
+int server_repository_t::scan_for_edit(server_session_t &session, site_t &site, const scan_files_packet_t &body,
+                                       const std::set<std::string> &local, qvector<server_message_t> *messages,
+                                       std::string *error)
+{
+  // The candidates: selected files the site holds and the client still has, not opened or opened for edit in
+  // another worklist; those whose local copy differs from the held revision join the scan's worklist.
+  std::vector<std::string> paths;
+  std::vector<change_status_item_t> items;
+  for ( const auto &[path, revision] : site.held )
+  {
+    bool selected = body.patterns.empty();
+    for ( const qstring &pattern : body.patterns )
+      selected = selected || server_path_matches(str(pattern), path);
+    const auto opened = site.opened.find(path);
+    const bool candidate = opened == site.opened.end()
+                           || (opened->second.action == action_edit && opened->second.worklist != body.worklist);
+    const std::string *content = revision_text_locked(path, revision);
+    if ( !selected || local.count(path) == 0 || !candidate || content == nullptr )
+      continue;
+    paths.push_back(path);
+    items.push_back(expected_status(local_path(site, path), *content));
+  }
+  client_work_directory_t *client = session.work_directory;
+  if ( items.empty() || client == nullptr )
+    return 0;
+  std::vector<bool> changed;
+  if ( int code = client->change_status(items, 0, &changed) )
+  {
+    *error = client->last_text();
+    return code;
+  }
+  for ( size_t j = 0; j < paths.size(); ++j )
+  {
+    if ( !changed[j] )
+      continue;
+    const auto opened = site.opened.find(paths[j]);
+    if ( opened != site.opened.end() )
+      opened->second.worklist = body.worklist;
+    else
+      site.opened[paths[j]] = opened_t{session.user, body.worklist, action_edit, site.held[paths[j]], "", 0};
+    messages->push_back(message(0, paths[j]));
+  }
+  return 0;
 }
 
 reply_t server_repository_t::purge_files(server_session_t &session, const rpc_packet_t &request)

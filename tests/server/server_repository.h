@@ -9,11 +9,13 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 class client_work_directory_t;
+class scan_files_packet_t;
 
 // What the server knows of one client connection.
 struct server_session_t
@@ -90,6 +92,16 @@ public:
   };
   // False when the path has no revision.
   bool last_change(const std::string &path, last_change_t *out) const;
+
+  // The last revision of the path, 0 when there is none.
+  int32_t last_revision(const std::string &path) const;
+  // The content of a revision (-1: the last); false when there is none.
+  bool revision_content(const std::string &path, int32_t revision, std::string *content) const;
+  // The last commit's user, description and (path, revision made) list; false before the first commit.
+  bool last_commit(std::string *user, std::string *description,
+                   std::vector<std::pair<std::string, int32_t>> *files) const;
+  // Whether the path is opened on the site.
+  bool opened_on_site(const std::string &site, const std::string &path) const;
 
   // A connection came or went; the sessions list shows the logged-in ones.
   void session_started(server_session_t *session);
@@ -194,6 +206,11 @@ private:
   reply_t sync_one_file(server_session_t &session, const rpc_packet_t &request);
   reply_t scan_files(server_session_t &session, const rpc_packet_t &request);
   reply_t purge_files(server_session_t &session, const rpc_packet_t &request);
+  // The scan's option "edit modified files": the selected held files the client still has whose local copy
+  // differs from the held revision are opened for edit in the scan's worklist (one opened for edit elsewhere
+  // moves there), with a message each. 0, or the client's code with *error its text, or link_lost.
+  int scan_for_edit(server_session_t &session, site_t &site, const scan_files_packet_t &body,
+                    const std::set<std::string> &local, qvector<server_message_t> *messages, std::string *error);
 
   // The client's work directory (server_work_directory.cpp). The local path of a server path: the site's
   // root directory, '/', then the path without its leading "//".
@@ -237,5 +254,6 @@ private:
   std::vector<server_session_t *> sessions_;
 };
 
-// Whether a server path matches a pattern: the same path, or a pattern ending in "..." that the path starts with.
+// Whether a server path matches a pattern: the same path, a pattern ending in "..." that the path starts with,
+// or a folder (a pattern ending in "/") the path lies in.
 bool server_path_matches(const std::string &pattern, const std::string &path);
