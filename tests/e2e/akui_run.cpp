@@ -254,47 +254,7 @@ void akui_run_t::choose_menu(const QString &menu, const QString &entry)
     return !menu_rect.isNull();
   }));
   x.click_at(menu_rect.center());
-  // The user walks down to the entry with the arrow keys and presses Enter (disabled entries and separators are
-  // skipped by the menu itself).
-  int downs = -1;
-  bool enabled = false;
-  ASSERT_TRUE(wait_for("the entry " + entry.toStdString() + " of the " + menu.toStdString() + " menu",
-                       [&](const shown_screen_t &shown) {
-                         for ( const shown_window_t &window : shown.windows )
-                           for ( const shown_widget_t *popup : window.all("QMenu") )
-                           {
-                             // An entry under the pointer is highlighted already: the walk starts there.
-                             int walkable = 0;
-                             int highlighted = -1;
-                             int target = -1;
-                             for ( const QJsonValue &value : popup->raw["items"].toArray() )
-                             {
-                               const QJsonObject item = value.toObject();
-                               if ( item["active"].toBool() )
-                                 highlighted = walkable;
-                               if ( item["text"].toString() == QString(entry).remove('&') )
-                               {
-                                 target = walkable;
-                                 enabled = item["enabled"].toBool();
-                               }
-                               if ( !item["separator"].toBool() && item["enabled"].toBool() )
-                                 ++walkable;
-                             }
-                             if ( target >= 0 )
-                             {
-                               downs = target - highlighted;
-                               return true;
-                             }
-                           }
-                         return false;
-                       }));
-  step("menu-" + menu.toStdString());
-  ASSERT_TRUE(enabled) << entry.toStdString() << " is disabled";
-  for ( int i = 0; i < downs; ++i )
-    x.press({"Down"});
-  for ( int i = 0; i > downs; --i )
-    x.press({"Up"});
-  x.press({"Return"});
+  choose_popup_entry(entry, menu.toStdString());
 }
 
 bool akui_run_t::status_shows(const std::string &text)
@@ -401,4 +361,49 @@ bool akui_run_t::wait_received(uint8_t type, const std::string &what)
 std::string akui_run_t::server_endpoint() const
 {
   return "127.0.0.1:" + std::to_string(server.tls_port());
+}
+
+void akui_run_t::choose_popup_entry(const QString &entry, const std::string &menu_name)
+{
+  // The user walks down to the entry with the arrow keys and presses Enter (disabled entries and separators are
+  // skipped by the menu itself).
+  int downs = -1;
+  bool enabled = false;
+  ASSERT_TRUE(wait_for("the entry " + entry.toStdString() + " of the " + menu_name + " menu",
+                       [&](const shown_screen_t &shown) {
+                         for ( const shown_window_t &window : shown.windows )
+                           for ( const shown_widget_t *popup : window.all("QMenu") )
+                           {
+                             // An entry under the pointer is highlighted already: the walk starts there.
+                             int walkable = 0;
+                             int highlighted = -1;
+                             int target = -1;
+                             for ( const QJsonValue &value : popup->raw["items"].toArray() )
+                             {
+                               const QJsonObject item = value.toObject();
+                               if ( item["active"].toBool() )
+                                 highlighted = walkable;
+                               if ( item["text"].toString() == QString(entry).remove('&') )
+                               {
+                                 target = walkable;
+                                 enabled = item["enabled"].toBool();
+                               }
+                               if ( !item["separator"].toBool() && item["enabled"].toBool() )
+                                 ++walkable;
+                             }
+                             if ( target >= 0 )
+                             {
+                               downs = target - highlighted;
+                               return true;
+                             }
+                           }
+                         return false;
+                       }));
+  step("menu-" + menu_name);
+  ASSERT_TRUE(enabled) << entry.toStdString() << " is disabled";
+  for ( int i = 0; i < downs; ++i )
+    x.press({"Down"});
+  for ( int i = 0; i > downs; --i )
+    x.press({"Up"});
+  x.press({"Return"});
 }

@@ -62,6 +62,10 @@ protected:
   // failure when it never is.
   bool select_row(const QString &view_class, const QString &text);
 
+  // In the menu that is open (the menu bar's or a context menu named menu_name), walks to the entry with the arrow
+  // keys and presses Enter.
+  void choose_popup_entry(const QString &entry, const std::string &menu_name);
+
   // A screenshot of the whole display as "screenshots/e2e/<test>-<NN>-<step>.png".
   void step(const std::string &name);
 
