@@ -27,6 +27,7 @@
 
 #include <QAction>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -95,7 +96,36 @@ void append_chooser_rows(std::vector<action_desc_t> *rows)
   }
 }
 
-std::vector<action_desc_t> build_table()
+// The table's order, one name a row: the Output window's rows, the client's own (connection and window rows
+// among the file and view commands), the chooser widget's, the directory-tree widget's and the quick filter's.
+// Menus, toolbars and the shortcut configuration see the actions in this order.
+constexpr const char *table_order[] = {
+  "OutputNavLeft", "OutputNavRight", "OutputNavWordLeft", "OutputNavWordRight", "OutputNavLineUp",
+  "OutputNavLineDown", "OutputNavPageUp", "OutputNavPageDown", "OutputNavLineBeginning", "OutputNavLineEnd",
+  "OutputNavBeginning", "OutputNavEnd", "OutputCopy", "OutputSelectAll", "OutputFind", "OutputFindNext",
+  "OutputClearContents", "OutputSaveToFile", "OutputToggleTimestamps",
+  "about", "quit_akui", "logoff", "logon", "open_arkive_files_widget", "open_local_files_widget",
+  "open_worklists_widget", "open_commits_widget", "open_sites_widget", "open_users_widget", "open_log_widget",
+  "get_revision", "diff_arkive_local", "commit", "open_manual", "resolve_auto", "resolve_prefer_local",
+  "resolve_prefer_remote", "resolve_interactive", "resolve_use_local", "resolve_use_remote",
+  "rebuild_tree_structure", "sites_chooser_use_site", "users_chooser_set_passwd", "checkout_for_edit",
+  "checkout_for_add", "checkout_for_delete", "map_to_other_filesystem", "revert", "revert_if_unchanged",
+  "open_commit_files", "edit_worklist", "view_worklist", "open_file", "migrate_file_to_worklist",
+  "checkout_for_move_rename", "checkout_for_copy", "file_history", "view_revision", "diff_prev", "diff_any",
+  "find_in_arkive", "find_in_arkive_next", "find_in_arkive_prev", "show_deleted_files", "show_ignored_files",
+  "show_all_worklists", "open_containing_folder", "options", "get_revision_with_options",
+  "ChooserInsert", "ChooserDelete", "ChooserEdit", "ChooserRefresh", "ChooserCopy", "ChooserCopyAll",
+  "ChooserUnsort", "ChooserQuickFilter", "ChooserModifyFilters", "ChooserResetFilters", "ChooserSearch",
+  "ChooserSearchAgain", "ChooserManageColumns", "ChooserHideColumn", "ChooserToggleTree",
+  "DirTreeCreateFolder", "DirTreeQuickFilter", "DirTreeModifyFilters", "DirTreeResetFilters", "DirTreeUnsort",
+  "DirTreeInsert", "DirTreeDelete", "DirTreeHideColumn", "DirTreeManageColumns", "DirTreeRename",
+  "DirTreeSearch", "DirTreeSearchAgain", "DirTreeCopy", "DirTreeCopyAll", "DirTreeExpandSelection",
+  "DirTreeCollapseSelection", "DirTreeCutSelection", "DirTreePasteCut", "DirTreeResetNaturalOrder",
+  "QuickFilterMatchCase", "QuickFilterModeRegex", "QuickFilterModeFuzzy", "QuickFilterModeWholeWords",
+};
+
+// Every row the client carries, in the order each part of the client provides them.
+std::vector<action_desc_t> all_rows()
 {
   std::vector<action_desc_t> rows;
   // The Output window's rows stand in the client's table so that its menus and keys can use them; they work
@@ -144,6 +174,21 @@ std::vector<action_desc_t> build_table()
   for ( const action_desc_t &desc : file_tree_action_descs() )
     rows.push_back(desc);
   return rows;
+}
+
+// The rows in table order. A name without a row gives an empty record, which the registry refuses.
+std::vector<action_desc_t> build_table()
+{
+  const std::vector<action_desc_t> rows = all_rows();
+  std::vector<action_desc_t> table;
+  table.reserve(std::size(table_order));
+  for ( const char *name : table_order )
+  {
+    const auto row = std::find_if(rows.begin(), rows.end(),
+                                  [name](const action_desc_t &desc) { return desc.name != nullptr && std::strcmp(desc.name, name) == 0; });
+    table.push_back(row != rows.end() ? *row : action_desc_t {});
+  }
+  return table;
 }
 
 } // namespace

@@ -145,12 +145,7 @@ void x_user_t::click(const x_window_info_t &window, QPoint at) const
 
 void x_user_t::click_at(QPoint screen_point) const
 {
-  if ( !ready() )
-    return;
-  x_->fake_motion(x_->display, DefaultScreen(x_->display), screen_point.x(), screen_point.y(), CurrentTime);
-  x_->fake_button(x_->display, Button1, True, CurrentTime);
-  x_->fake_button(x_->display, Button1, False, CurrentTime);
-  XSync(x_->display, False);
+  button_click_at(screen_point, Button1);
 }
 
 void x_user_t::double_click_at(QPoint screen_point) const
@@ -163,6 +158,46 @@ void x_user_t::double_click_at(QPoint screen_point) const
     x_->fake_button(x_->display, Button1, True, CurrentTime);
     x_->fake_button(x_->display, Button1, False, CurrentTime);
   }
+  XSync(x_->display, False);
+}
+
+void x_user_t::right_click_at(QPoint screen_point) const
+{
+  button_click_at(screen_point, Button3);
+}
+
+void x_user_t::button_click_at(QPoint screen_point, unsigned int button) const
+{
+  if ( !ready() )
+    return;
+  x_->fake_motion(x_->display, DefaultScreen(x_->display), screen_point.x(), screen_point.y(), CurrentTime);
+  x_->fake_button(x_->display, button, True, CurrentTime);
+  x_->fake_button(x_->display, button, False, CurrentTime);
+  XSync(x_->display, False);
+}
+
+void x_user_t::drag(QPoint from, QPoint to, std::chrono::milliseconds pace) const
+{
+  if ( !ready() )
+    return;
+  const int screen = DefaultScreen(x_->display);
+  const auto move = [&](QPoint at) {
+    x_->fake_motion(x_->display, screen, at.x(), at.y(), CurrentTime);
+    XSync(x_->display, False);
+    std::this_thread::sleep_for(pace);
+  };
+  move(from);
+  x_->fake_button(x_->display, Button1, True, CurrentTime);
+  XSync(x_->display, False);
+  std::this_thread::sleep_for(pace);
+  // A few pixels first, past the distance at which a drag starts, then the way to the target; the drop target
+  // answers only after the pointer moved over it, so the hand rests there a moment.
+  constexpr int steps = 12;
+  for ( int i = 1; i <= steps; ++i )
+    move(from + (to - from) * i / steps + QPoint(i == 1 ? 12 : 0, 0));
+  for ( int i = 0; i < 4; ++i )
+    move(to + QPoint(i % 2, 0));
+  x_->fake_button(x_->display, Button1, False, CurrentTime);
   XSync(x_->display, False);
 }
 

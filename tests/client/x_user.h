@@ -46,6 +46,11 @@ public:
   // The same at a point of the screen.
   void click_at(QPoint screen_point) const;
   void double_click_at(QPoint screen_point) const;
+  // Presses and releases the right button at a point of the screen (a context menu).
+  void right_click_at(QPoint screen_point) const;
+  // Drags with the left button from one point of the screen to another: presses at `from`, moves there in small
+  // steps as a hand does, giving the program `pace` between steps to follow, rests over `to`, and releases.
+  void drag(QPoint from, QPoint to, std::chrono::milliseconds pace = std::chrono::milliseconds(15)) const;
   // Types the text's printable ASCII characters one by one, with Shift where the keyboard needs it.
   void type(const std::string &text) const;
   // Presses the keys of `keys` in order and releases them in reverse order (X key symbol names: "Alt_L", "f",
@@ -53,6 +58,9 @@ public:
   void press(const std::vector<std::string> &keys) const;
 
 private:
+  // Moves the pointer there and presses and releases the button (X button number).
+  void button_click_at(QPoint screen_point, unsigned int button) const;
+
   struct library_t;
   library_t *x_ = nullptr;
 };

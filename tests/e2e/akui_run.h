@@ -56,6 +56,9 @@ protected:
   // Opens the context menu of the focused view's current row with the keyboard's menu key and chooses the entry;
   // "Menu/Entry" chooses in a submenu.
   void choose_context_entry(const QString &entry);
+  // Walks an open menu down to the entry with the arrow keys and presses last_key on it; `menu` names the menu
+  // in a failure and in the screenshot's name.
+  void walk_menu_to(const std::string &menu, const QString &entry, const char *last_key);
   // The entries of a menu of the menu bar (separators left out) with whether each is enabled, as the open menu
   // shows them; the menu is closed again.
   std::vector<std::pair<QString, bool>> menu_entries(const QString &menu);
@@ -91,9 +94,6 @@ protected:
 private:
   // Clicks the menu of the main window's menu bar open.
   void open_menu(const QString &menu);
-  // Walks an open menu down to the entry with the arrow keys and presses last_key on it; `menu` names the menu
-  // in a failure and in the screenshot's name.
-  void walk_menu_to(const std::string &menu, const QString &entry, const char *last_key);
 
   std::filesystem::path socket_path_;
   int steps_ = 0;

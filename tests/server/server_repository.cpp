@@ -279,6 +279,24 @@ bool server_repository_t::opened_on_site(const std::string &site, const std::str
   return found != sites_.end() && found->second.opened.count(path) != 0;
 }
 
+std::vector<server_repository_t::worklist_record_t> server_repository_t::worklists_of(const std::string &site) const
+{
+  std::lock_guard lock(mutex_);
+  std::vector<worklist_record_t> records;
+  const auto s = sites_.find(site);
+  if ( s == sites_.end() )
+    return records;
+  for ( const auto &[number, worklist] : s->second.worklists )
+  {
+    worklist_record_t record {number, worklist.description, {}};
+    for ( const auto &[path, opened] : s->second.opened )
+      if ( opened.worklist == number )
+        record.opened.push_back(path);
+    records.push_back(std::move(record));
+  }
+  return records;
+}
+
 void server_repository_t::session_started(server_session_t *session)
 {
   std::lock_guard lock(mutex_);
@@ -1232,9 +1250,17 @@ reply_t server_repository_t::revert_files(server_session_t &session, const rpc_p
       return 0;
     return bring_to_client(session, site, path, content, &error);
   };
-  // Only unchanged files (flag 1): a file opened for anything but edit is a change by itself; an edited one
-  // counts as unchanged here (its content is not compared).
-  const auto kept_as_changed = [&](const opened_t &opened) { return body.number == 1 && opened.action != action_edit; };
+  // Only unchanged files (flag 1): a file opened for anything but edit is a change by itself; an edited one is
+  // kept when its local copy differs from the revision the site holds.
+  const auto kept_as_changed = [&](const std::string &path, const opened_t &opened) {
+    if ( body.number != 1 )
+      return false;
+    if ( opened.action != action_edit )
+      return true;
+    const auto held = site.held.find(path);
+    const std::string *content = held == site.held.end() ? nullptr : revision_text_locked(path, held->second);
+    return content != nullptr && edited_locally(session, site, path, *content);
+  };
   for ( const qstring &qpath : body.paths )
   {
     const std::string path = str(qpath);
@@ -1244,7 +1270,7 @@ reply_t server_repository_t::revert_files(server_session_t &session, const rpc_p
       bool any = false;
       for ( auto it = site.opened.begin(); it != site.opened.end(); )
       {
-        if ( it->second.worklist != worklist || kept_as_changed(it->second) )
+        if ( it->second.worklist != worklist || kept_as_changed(it->first, it->second) )
         {
           ++it;
           continue;
@@ -1266,7 +1292,7 @@ reply_t server_repository_t::revert_files(server_session_t &session, const rpc_p
       messages.push_back(message(34, path));
       continue;
     }
-    if ( kept_as_changed(opened->second) )
+    if ( kept_as_changed(path, opened->second) )
       continue;
     const int code = restore(path, opened->second);
     if ( code == client_work_directory_t::link_lost )

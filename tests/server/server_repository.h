@@ -81,6 +81,15 @@ public:
 
   // The revision of the path that the site holds, 0 when none.
   int32_t site_revision(const std::string &site, const std::string &path) const;
+  // A worklist of a site as a test reads it: its number, its description and the paths opened in it.
+  struct worklist_record_t
+  {
+    int32_t number = 0;
+    std::string description;
+    std::vector<std::string> opened;
+  };
+  // The site's worklists in number order (none for an unknown site).
+  std::vector<worklist_record_t> worklists_of(const std::string &site) const;
 
   // The last committed revision of a file: its number, content and the commit that made it.
   struct last_change_t
@@ -220,6 +229,10 @@ private:
   // client_work_directory_t::link_lost. Nothing happens without a work directory.
   static int bring_to_client(server_session_t &session, const site_t &site, const std::string &path,
                              const std::string *content, std::string *error);
+  // Whether the session's work directory holds the file with other content than `content` (false when it cannot
+  // be read, or without a work directory).
+  static bool edited_locally(server_session_t &session, const site_t &site, const std::string &path,
+                             const std::string &content);
   // Ends a batch of work on the session's work directory: progress kind 0, which also writes the client's
   // checksum cache. Nothing without a work directory.
   static void end_of_file_work(server_session_t &session);

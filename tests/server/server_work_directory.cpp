@@ -31,6 +31,14 @@ int server_repository_t::bring_to_client(server_session_t &session, const site_t
   return code;
 }
 
+bool server_repository_t::edited_locally(server_session_t &session, const site_t &site, const std::string &path,
+                                         const std::string &content)
+{
+  client_work_directory_t *client = session.work_directory;
+  std::string local;
+  return client != nullptr && client->read_file(local_path(site, path), &local) == 0 && local != content;
+}
+
 void server_repository_t::end_of_file_work(server_session_t &session)
 {
   if ( session.work_directory != nullptr )
