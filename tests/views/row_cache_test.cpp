@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <iterator>
 #include <map>
 #include <random>
 #include <string>
@@ -93,6 +94,42 @@ TEST(RowCache, AgreesWithAMapOverSeededKeys)
     EXPECT_TRUE(cache.empty());
     EXPECT_EQ(cache.find(7), cache.end());
   }
+}
+
+TEST(RowCache, DenseRowsThenOtherKeys)
+{
+  // A flat list's rows (keys 0, 1, 2, ... in order) are held without an index; the first other key builds it,
+  // and every row stays found, whether it was added before or after.
+  const uint64_t dense = scaled_for_sanitizers(5000);
+  row_cache_t cache;
+  cache.reserve(size_t(dense));
+  for ( uint64_t key = 0; key < dense; ++key )
+    ASSERT_TRUE(cache.emplace(key, row_of(key, 1)).second) << key;
+  EXPECT_FALSE(cache.emplace(dense / 2, row_of(7, 1)).second);
+  EXPECT_EQ(cache.find(dense), cache.end());
+  EXPECT_EQ(cache.find(~uint64_t(0)), cache.end());
+  // Beyond a gap, far away, the gap itself, the largest key.
+  const uint64_t later[] = {dense + 5, uint64_t(1) << 40, dense, ~uint64_t(0)};
+  for ( const uint64_t key : later )
+    ASSERT_TRUE(cache.emplace(key, row_of(key, 2)).second) << key;
+  EXPECT_FALSE(cache.emplace(dense + 5, row_of(9, 1)).second);
+  EXPECT_EQ(cache.find(dense + 1), cache.end());
+  EXPECT_EQ(cache.size(), size_t(dense) + std::size(later));
+  for ( uint64_t key = 0; key < dense; ++key )
+  {
+    const auto found = cache.find(key);
+    ASSERT_NE(found, cache.end()) << key;
+    EXPECT_EQ(found->second.texts[0].view(), std::to_string(key) + "/0") << key;
+  }
+  for ( const uint64_t key : later )
+  {
+    const auto found = cache.find(key);
+    ASSERT_NE(found, cache.end()) << key;
+    EXPECT_EQ(found->second.texts[1].view(), std::to_string(key) + "/1") << key;
+  }
+  cache.clear();
+  EXPECT_TRUE(cache.emplace(0, row_of(0, 1)).second);
+  EXPECT_EQ(cache.find(1), cache.end());
 }
 
 TEST(InlineVector, CopiesAndMovesAcrossItsTwoForms)

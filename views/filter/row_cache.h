@@ -10,8 +10,9 @@
 #include <vector>
 
 // Rows by key, with the map operations the engine and its widgets use. The rows lie side by side in the
-// order they were added, with an open-addressing index of 32-bit slots beside them (a row costs its record
-// and about 8 bytes of index, instead of a tree node and its allocation). Promises: find, count and adding
+// order they were added. While the keys are 0, 1, 2, ... in that order (a flat list's rows) a row sits at its
+// own key and needs no index; the first other key builds an open-addressing index of 32-bit slots beside them
+// (a row then costs its record and about 8 bytes of index, instead of a tree node and its allocation). Promises: find, count and adding
 // take constant time on average; iteration visits every row once, in the order the rows were added; a
 // key is held at most once; references to rows stay valid until the next row is added or the cache is
 // cleared or shrunk. Rows are never removed one by one.
@@ -60,5 +61,5 @@ private:
   void rebuild_index(size_t rows);
 
   std::vector<value_type> rows_;
-  std::vector<uint32_t> slots_; // 1 + the row's index in rows_; 0 empty; a power of two of them
+  std::vector<uint32_t> slots_; // 1 + the row's index in rows_; 0 empty; a power of two of them; none while dense
 };
