@@ -25,6 +25,7 @@
 #include <QLabel>
 #include <QMenu>
 
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -34,8 +35,10 @@ constexpr char config_key[] = "Config";
 constexpr char show_deleted_value[] = "ShowDeletedFiles";
 constexpr char show_ignored_value[] = "ShowIgnoredFiles";
 constexpr char resource_root[] = ":/AKUI/resources/";
-// Every how many lines of the Output window the interface gets a moment for its own events.
-constexpr uint32_t log_breath_interval = 100;
+// How long a run of Output-window messages goes on before the interface gets a moment for its own events, and
+// how long that moment lasts. Counting time instead of lines keeps a burst of short lines cheap while a slow
+// run still lets paints happen.
+constexpr std::chrono::milliseconds log_breath_interval {50};
 constexpr int log_breath_ms = 50;
 constexpr char support_address[] = "<support@zuk-kollab.example>";
 
@@ -219,8 +222,16 @@ int akui_app_t::write_log_message(msg_data_t &msg, uint32_t flags)
   window->append_message(msg, flags);
   if ( log_widget() == nullptr )
     interr(INTERR_LOG_WINDOW_DESTROYED);
-  if ( ++log_messages_ % log_breath_interval == 0 )
+  // A message after a pause starts a new run: the event loop had its turn meanwhile.
+  const auto now = std::chrono::steady_clock::now();
+  if ( now - last_log_message_ >= log_breath_interval )
+    log_run_start_ = now;
+  last_log_message_ = now;
+  if ( now - log_run_start_ >= log_breath_interval )
+  {
     process_events(log_breath_ms, true);
+    log_run_start_ = last_log_message_ = std::chrono::steady_clock::now();
+  }
   return int(msg.text.size());
 }
 

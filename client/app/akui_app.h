@@ -18,6 +18,7 @@
 
 #include <QTimer>
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -122,7 +123,8 @@ public:
   // The Output window keeps its own close flags; a client view of kind k closes on Escape when bit k of
   // CLOSED_BY_ESC is set, and never otherwise. While a desktop is applied nothing is shown (null).
   DockWidget *present_widget(QWidget *widget, const dock_options_t *placement) override;
-  // Appends the text to the Output window; after every 100th line lets the interface breathe.
+  // Appends the text to the Output window; once a run of messages has gone on for 50 ms, lets the interface
+  // breathe.
   int write_log_message(msg_data_t &msg, uint32_t flags) override;
   // With set: adds the kinds to the pending mask and (re)starts the 250 ms timer when that changed it.
   // Without: clears those bits.
@@ -287,7 +289,10 @@ private:
   qstring computer_name_;
   bool show_deleted_files_ = false;
   bool show_ignored_files_ = false;
-  uint32_t log_messages_ = 0; // lines added to the Output window, for the breathing rule
+  // The breathing rule of the Output window: when the current run of messages began (or last breathed) and
+  // when its latest message came.
+  std::chrono::steady_clock::time_point log_run_start_;
+  std::chrono::steady_clock::time_point last_log_message_;
   std::map<std::string, worklist_file_t> opened_files_; // by server path
   bool opened_files_stale_ = true;
   std::unique_ptr<arkive_listing_cache_t> server_files_;

@@ -9,10 +9,18 @@
 
 namespace {
 
+// One line per message, logged as one message: the Output window shows the same lines in the same order, but
+// a reply of thousands of messages costs one delivery and one window update instead of one per line.
 void log_server_messages(const qvector<server_message_t> &messages)
 {
+  qstring lines;
   for ( const server_message_t &message : messages )
-    log_printf("%s\n", arkive_error_text(message.code, message.text.c_str()).c_str());
+  {
+    lines.append(arkive_error_text(message.code, message.text.c_str()));
+    lines.push_back('\n');
+  }
+  if ( !lines.empty() )
+    log_printf("%s", lines.c_str());
 }
 
 } // namespace

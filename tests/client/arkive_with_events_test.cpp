@@ -294,7 +294,8 @@ TEST_F(facade_test_t, server_messages_are_logged_one_line_each_after_success_onl
   connect_facade();
   ui.clear();
   EXPECT_EQ(facade.edit_files(paths_of({"//depot/missing.txt", "//depot/a.txt", "//depot/a.txt"}), 1), 0);
-  EXPECT_EQ(log_lines(), (std::vector<std::string>{"file '//depot/missing.txt' not found\n", "ok\n",
+  // The reply's messages go out as one log message of one line each, in reply order.
+  EXPECT_EQ(log_lines(), (std::vector<std::string>{"file '//depot/missing.txt' not found\nok\n"
                                                    "file '//depot/a.txt' is already checked out\n"}));
 
   // A message whose text holds a conversion is logged as it stands.
