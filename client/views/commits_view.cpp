@@ -7,6 +7,7 @@
 #include "client/app/options_dialog.h"
 #include "client/commands/files_action.h"
 #include "client/views/commit_details_form.h"
+#include "client/views/file_history_view.h"
 #include "core/clock_time.h"
 #include "ui/icon_registry.h"
 #include "ui/ui_action_registry.h"
@@ -165,6 +166,16 @@ int open_commits_widget_activate(ui_action_activation_ctx_t *)
 
 int open_commit_files_activate(ui_action_activation_ctx_t *context)
 {
+  if ( context->widget_kind == akui_kind_file_history )
+  {
+    // The history asks the server for the commit of its first selected row and reports a failure itself.
+    auto *history = dynamic_cast<file_history_chooser_t *>(context->chooser);
+    qvector<commit_info_t> commits;
+    if ( history != nullptr && !context->chooser_selection.empty()
+         && history->commit_of_row(&commits, context->chooser_selection.front()) )
+      (void)show_commit_form(commit_form_from_history, commits[0], false);
+    return 1;
+  }
   auto *commits = dynamic_cast<commits_chooser_t *>(context->chooser);
   if ( context->widget_kind != akui_kind_commits || commits == nullptr )
     return 1;

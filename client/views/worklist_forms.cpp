@@ -175,8 +175,10 @@ bool show_worklist_form(const worklist_info_t &worklist, int mode)
                           "BUTTON YES%s\nBUTTON NO%s\nBUTTON CANCEL%s\n%s\n\n%%/%%*Worklist     %%D\n"
                           "Last changed %%1q\nUser         %%q\nSite         %%q\n<~D~escription:t2::200:::>",
                           yes, no, cancel, title.c_str());
+  // A list's width is its minimum width: 200 columns made the form wider than any screen. The list gets the
+  // width of the list in "Commit files to new worklist" and grows with the form.
   if ( with_files )
-    form += "\n<->\n<~F~iles:E3::200:::>";
+    form += "\n<->\n<~F~iles:E3::60:::>";
   if ( with_force )
     form += "\n<Force committing for unchanged files:C4>>\n";
 

@@ -3,8 +3,10 @@
 // viewing, comparing and syncing revisions, and the commit of a row.
 #include "client/commands/revert_sync_commands.h"
 #include "client/views/file_history_view.h"
+#include "forms/form_widget.h"
 #include "repo/packets_sites.h"
 #include "tests/client/file_history_fixture.h"
+#include "tests/client/worklist_fixture.h"
 #include "tests/support/file_contents.h"
 #include "tests/ui/app/event_pump.h"
 #include "tests/ui/app/screenshots.h"
@@ -13,6 +15,7 @@
 #include "views/chooser/chooser_table.h"
 #include "views/chooser/chooser_widget.h"
 
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -355,6 +358,59 @@ TEST_F(file_history_test_t, a_synced_row_becomes_the_bold_one_and_checkout_for_e
   EXPECT_NE(std::find(entries.begin(), entries.end(), "Checkout for edit"), entries.end()) << testing::PrintToString(entries);
   entries = popup_on_revision(window, 5, "", "menu_on_the_last_revision");
   EXPECT_EQ(std::find(entries.begin(), entries.end(), "Checkout for edit"), entries.end()) << testing::PrintToString(entries);
+}
+
+TEST_F(file_history_test_t, open_commit_shows_the_read_only_details_of_the_rows_commit)
+{
+  ASSERT_EQ(open_from_tree("//depot/a.txt"), 1);
+  chooser_widget_t *window = history_window("//depot/a.txt");
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(wait_rows(window, [&] { return window->table_model()->rowCount() == 5; }));
+  answer_forms_with_the_engine(ui);
+  const auto close_forms = [] {
+    while ( form_widget_t *form = find_form_widget_by_title("Commit #", true) )
+      delete form;
+  };
+
+  // The commit that made revision 4, read-only, with the file it changed.
+  std::vector<std::string> entries = popup_on_revision(window, 4, "Open commit...", "menu_open_commit");
+  EXPECT_NE(std::find(entries.begin(), entries.end(), "Open commit..."), entries.end()) << testing::PrintToString(entries);
+  ASSERT_TRUE(pump_until([] { return find_form_widget_by_title("Commit #4", false) != nullptr; }, 5s));
+  form_widget_t *form = find_form_widget_by_title("Commit #4", false);
+  EXPECT_EQ(find_form_widget_by_title("Commit #", true), form) << "only the commit of the clicked row";
+  bool save = false;
+  for ( QPushButton *button : form->findChildren<QPushButton *>() )
+    save = save || (button->isVisibleTo(form) && button->text().remove(QLatin1Char('&')) == QStringLiteral("Save"));
+  EXPECT_FALSE(save) << "details opened from a history are not editable";
+  auto *files = form->findChild<chooser_widget_t *>();
+  ASSERT_NE(files, nullptr);
+  ASSERT_TRUE(pump_until([&] { return files->table_model()->rowCount() == 1; }, 5s));
+  EXPECT_TRUE(files->table_model()->index(0, 0).data().toString().startsWith(QStringLiteral("//depot/a.txt")));
+  save_screenshot(*form, QStringLiteral("commit_4_from_history"));
+  close_forms();
+
+  // A reply without exactly one commit, or an error, opens nothing.
+  commit_list_packet_t none(GET_COMMITS_RESULT);
+  server.add_fault({server_fault_t::raw_reply, GET_COMMITS, 0, RPC_OK, {packet_frame(none)}});
+  ui.clear();
+  (void)popup_on_revision(window, 2, "Open commit...", "menu_open_commit_without_answer");
+  QTest::qWait(20);
+  EXPECT_EQ(find_form_widget_by_title("Commit #", true), nullptr);
+  ASSERT_FALSE(log_lines().empty());
+  EXPECT_EQ(log_lines().back(), "No single commit for \"//depot/a.txt#2\" (got 0)\n");
+
+  server.add_fault({server_fault_t::raw_reply, GET_COMMITS, 0, RPC_OK, {fail_frame(22, "refused")}});
+  ui.clear();
+  (void)popup_on_revision(window, 3, "Open commit...", "menu_open_commit_refused");
+  QTest::qWait(20);
+  EXPECT_EQ(find_form_widget_by_title("Commit #", true), nullptr);
+  bool reported = false;
+  for ( const std::string &line : log_lines() )
+    reported = reported || line.find("Failed to retrieve commit for \"//depot/a.txt#3\"") != std::string::npos;
+  for ( const std::string &line : warnings() )
+    reported = reported || line.find("Failed to retrieve commit for \"//depot/a.txt#3\"") != std::string::npos;
+  EXPECT_TRUE(reported) << testing::PrintToString(log_lines());
+  close_forms();
 }
 
 TEST(FileHistoryRows, TheHistoryRowsApplyToTheirViewsAndViewRevisionCarriesTheStateThreeBit)

@@ -115,11 +115,16 @@ int64_t real_form_widget(va_list args)
 
 } // namespace
 
+void answer_forms_with_the_engine(recording_ui_callback_t &ui)
+{
+  ui.handle_code(ui_code_form_dialog, real_form_dialog);
+  ui.handle_code(ui_code_form_widget, real_form_widget);
+}
+
 void worklist_test_t::SetUp()
 {
   file_command_test_t::SetUp();
-  ui.handle_code(ui_code_form_dialog, real_form_dialog);
-  ui.handle_code(ui_code_form_widget, real_form_widget);
+  answer_forms_with_the_engine(ui);
 }
 
 int32_t worklist_test_t::open_in_new_worklist(const char *description, const std::vector<std::string> &paths)

@@ -46,6 +46,8 @@ void click_button(QDialog &dialog, const char *text);
 std::vector<text_area_t *> text_areas(QDialog &dialog);
 // The check box whose text contains the text.
 QCheckBox *check_box_of(QDialog &dialog, const char *text);
+// Makes the callback answer form requests (modal dialogs and docked form widgets) with the real form engine.
+void answer_forms_with_the_engine(recording_ui_callback_t &ui);
 // Replaces the text area's text as a user does: select all with the keyboard, then type.
 void type_text(text_area_t *area, const char *text);
 

@@ -5,6 +5,8 @@
 #include "tests/client/worklist_fixture.h"
 #include "tests/ui/app/event_pump.h"
 #include "tests/ui/app/screenshots.h"
+#include "ui/shortcut_table.h"
+#include "views/chooser/chooser_actions.h"
 #include "views/chooser/chooser_table.h"
 #include "views/chooser/chooser_widget.h"
 
@@ -15,6 +17,22 @@
 namespace {
 
 using WorklistForm = worklist_test_t;
+
+// Binds a key to an action for the scope, as a configuration's SHORTCUTS does (the test session reads none).
+class scoped_shortcut_t
+{
+public:
+  scoped_shortcut_t(const char *action, const char *key) : action_(action)
+  {
+    set_action_shortcuts(action_, qvector<qstring> {qstring(key)}, false);
+  }
+  ~scoped_shortcut_t() { set_action_shortcuts(action_, {}, false); }
+  scoped_shortcut_t(const scoped_shortcut_t &) = delete;
+  scoped_shortcut_t &operator=(const scoped_shortcut_t &) = delete;
+
+private:
+  const char *action_;
+};
 
 std::vector<std::string> visible_buttons(QDialog &dialog)
 {
@@ -166,6 +184,7 @@ TEST_F(WorklistForm, AFailedCommitKeepsTheFormOpen)
 
 TEST_F(WorklistForm, CommitWithFilesListsThemAndCommits)
 {
+  const scoped_shortcut_t delete_key(chooser_delete_action, "Del");
   const int32_t number = open_in_new_worklist("both", {"//depot/a.txt", "//depot/b.txt"});
   bool result = false;
   {
@@ -174,6 +193,13 @@ TEST_F(WorklistForm, CommitWithFilesListsThemAndCommits)
       ASSERT_NE(list, nullptr);
       EXPECT_EQ(list->widget_kind(), akui_kind_worklist_files);
       EXPECT_EQ(list->source()->item_count(), 2u);
+      // This list only shows the worklist: the Delete key removes nothing from it.
+      QTableView *table = list->table();
+      QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(0, 0)).center());
+      QTest::keyClick(table, Qt::Key_Delete);
+      QTest::qWait(20);
+      EXPECT_EQ(list->source()->item_count(), 2u);
+      EXPECT_EQ(table->model()->rowCount(), 2);
       EXPECT_NE(check_box_of(dialog, "Force committing"), nullptr);
       save_screenshot(dialog, "commit-with-files");
       click_button(dialog, "Commit");
@@ -288,6 +314,8 @@ TEST(OpenedFilesChooser, RowsAndTheCollectedSelection)
 
 TEST_F(WorklistForm, CommitFilesToNewWorklistRemovesRowsAndAnswersCommit)
 {
+  // The shipped configuration's key of the lists' Delete, which the form's modal run must pass to its list.
+  const scoped_shortcut_t delete_key(chooser_delete_action, "Del");
   qvector<worklist_file_t> rows = six_rows();
   qstring description;
   uint16_t force = 0;
@@ -307,10 +335,10 @@ TEST_F(WorklistForm, CommitFilesToNewWorklistRemovesRowsAndAnswersCommit)
       };
       click_row(1, {});
       click_row(4, Qt::ControlModifier);
-      // What "Remove from commit..." runs on the rows the clicks selected.
-      EXPECT_TRUE(list->remove());
-      ASSERT_TRUE(pump_until([&] { return rows.size() == 4; }, std::chrono::seconds(2)));
-      ASSERT_TRUE(pump_until([&] { return list->source()->item_count() == 4; }, std::chrono::seconds(2)));
+      // The Delete key is "Remove from commit..." on the rows the clicks selected.
+      QTest::keyClick(table, Qt::Key_Delete);
+      EXPECT_TRUE(pump_until([&] { return rows.size() == 4; }, std::chrono::seconds(2)));
+      EXPECT_TRUE(pump_until([&] { return list->source()->item_count() == 4; }, std::chrono::seconds(2)));
       save_screenshot(dialog, "after-remove");
       type_text(text_areas(dialog)[0], "part of it ");
       QTest::mouseClick(check_box_of(dialog, "Force committing"), Qt::LeftButton, {}, QPoint(4, 8));

@@ -432,4 +432,32 @@ TEST_F(WorklistsView, HostileRepliesAreNeverMistaken)
   EXPECT_THAT(paths, ElementsAre("//z/last.txt", "//a.txt", "/7@ws", "//m.txt"));
 }
 
+TEST_F(WorklistsView, RepliesClaimingHugeCountsAreReportedWithoutACrash)
+{
+  edit_files(1, {"//depot/a.txt"});
+  // A list of worklists that claims four billion records and holds one.
+  worklist_list_packet_t list(GET_WORKLISTS_RESULT);
+  worklist_info_t info;
+  info.user = "mallory";
+  info.site = "ws";
+  info.number = 1;
+  info.size = 2147483647; // a file count no reply could hold
+  list.worklists.push_back(info);
+  server.add_fault({server_fault_t::raw_reply, GET_WORKLISTS, 0, RPC_OK, {frame_claiming_count(list, 0xFFFFFFFFu)}});
+  // The reply cannot be read: the connection is dropped and the log-on form comes up; the user cancels it.
+  dialog_player_t player({[](QDialog &dialog) {
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "Connect to server");
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+  }});
+  ASSERT_NE(open_view(), nullptr);
+  settle();
+  shoot("huge-worklists-count");
+  EXPECT_EQ(player.played(), 1u);
+  EXPECT_EQ(player.unexpected(), 0);
+  EXPECT_TRUE(shown_rows().empty()) << testing::PrintToString(shown_rows());
+  // Reported, and nothing was read from it (its one record is not shown either).
+  EXPECT_THAT(log_lines(), testing::Contains(HasSubstr("Couldn't deserialize packet")));
+  EXPECT_THAT(log_lines(), testing::Contains(HasSubstr("Disconnected from the server")));
+}
+
 } // namespace

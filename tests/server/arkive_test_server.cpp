@@ -1,6 +1,7 @@
 // The project's own repository server: listeners, one thread per connection, framing, faults, the record.
 #include "tests/server/arkive_test_server.h"
 
+#include "core/compact_codec.h"
 #include "repo/packet_type_table.h"
 #include "tests/server/client_work_directory.h"
 
@@ -80,6 +81,22 @@ frame_bytes_t packet_frame(const rpc_packet_t &packet)
   if ( n != 0 )
     std::memcpy(frame.data() + 5, body.data(), n);
   return frame;
+}
+
+frame_bytes_t frame_claiming_count(const rpc_packet_t &packet, uint32_t count)
+{
+  byte_buffer_t body;
+  packet.serialize(body, 5);
+  const uint8_t *begin = body.data();
+  const uint8_t *end = begin + body.size();
+  const uint8_t *elements = begin;
+  (void)unpack_u32_compact(&elements, end);
+  frame_bytes_t claimed(compact_u32_max_size + size_t(end - elements));
+  uint8_t *after_count = pack_u32_compact(claimed.data(), claimed.data() + compact_u32_max_size, count);
+  const auto used = size_t(after_count - claimed.data());
+  std::copy(elements, end, claimed.begin() + ptrdiff_t(used));
+  claimed.resize(used + size_t(end - elements));
+  return make_frame(packet.type, claimed);
 }
 
 //--------------------------------------------------------------------------

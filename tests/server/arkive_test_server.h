@@ -20,6 +20,9 @@ using frame_bytes_t = std::vector<uint8_t>;
 frame_bytes_t make_frame(uint8_t type, const frame_bytes_t &body);
 // The frame of a packet.
 frame_bytes_t packet_frame(const rpc_packet_t &packet);
+// The frame of a packet whose body begins with a list, that list's count replaced by the count (its elements
+// stay): a reply that claims more than it holds.
+frame_bytes_t frame_claiming_count(const rpc_packet_t &packet, uint32_t count);
 
 // One frame as the server received it.
 struct recorded_frame_t
