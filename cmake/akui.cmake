@@ -37,7 +37,8 @@ function(akui_library folder)
 endfunction()
 
 # akui_test_suite(<folder> [DEPS <targets>...])
-# One GoogleTest executable test_<folder> from tests/<folder>/*.cpp; every test case becomes a CTest test.
+# One GoogleTest executable test_<folder> from tests/<folder>/*.cpp; every test case becomes a CTest test (under
+# the sanitizers, a shard of the suite does).
 # The shared test main gives each test process a private HOME, XDG_CONFIG_HOME and TMPDIR.
 function(akui_test_suite folder)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
@@ -48,10 +49,21 @@ function(akui_test_suite folder)
   akui_precompile_headers(test_${folder} <gtest/gtest.h> ${AKUI_CORE_PCH_HEADERS})
   # Test suites whose name ends in "OnDisplay" show real windows: they run together on a private Xvfb display
   # (tests/support/with_xvfb) as the one CTest test <folder>_on_display, and never on the offscreen platform.
-  gtest_discover_tests(test_${folder}
-    DISCOVERY_MODE PRE_TEST
-    TEST_FILTER "-*OnDisplay.*"
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  if(AKUI_SANITIZE AND NOT folder STREQUAL "client")
+    # Under the sanitizers a process takes about a second to start and to be checked for leaks at its end: the
+    # suite runs as four shards of many tests each instead of one process per test. (The client suite keeps one
+    # process per test: some of its views' tests rely on a fresh process.)
+    foreach(shard RANGE 3)
+      add_test(NAME ${folder}_shard_${shard} COMMAND $<TARGET_FILE:test_${folder}> --gtest_filter=-*OnDisplay.*)
+      set_tests_properties(${folder}_shard_${shard} PROPERTIES TIMEOUT 600 ENVIRONMENT
+                           "QT_QPA_PLATFORM=offscreen;GTEST_TOTAL_SHARDS=4;GTEST_SHARD_INDEX=${shard}")
+    endforeach()
+  else()
+    gtest_discover_tests(test_${folder}
+      DISCOVERY_MODE PRE_TEST
+      TEST_FILTER "-*OnDisplay.*"
+      PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+  endif()
   add_test(NAME ${folder}_on_display
            COMMAND ${PROJECT_SOURCE_DIR}/tests/support/with_xvfb $<TARGET_FILE:test_${folder}>
                    --gtest_filter=*OnDisplay.*)
