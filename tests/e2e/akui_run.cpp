@@ -243,7 +243,7 @@ void akui_run_t::press(const std::vector<std::string> &keys)
 void akui_run_t::choose_menu(const QString &menu, const QString &entry)
 {
   ASSERT_NO_FATAL_FAILURE(open_menu(menu));
-  walk_menu_to(menu.toStdString(), entry, "Return");
+  click_menu_entry(menu.toStdString(), entry);
 }
 
 void akui_run_t::open_menu(const QString &menu)
@@ -414,56 +414,43 @@ void akui_run_t::choose_context_entry(const QString &entry)
   const qsizetype slash = entry.indexOf('/');
   if ( slash >= 0 )
   {
-    ASSERT_NO_FATAL_FAILURE(walk_menu_to("context", entry.left(slash), "Right"));
+    ASSERT_NO_FATAL_FAILURE(click_menu_entry("context", entry.left(slash)));
   }
-  walk_menu_to(slash >= 0 ? entry.left(slash).toStdString() : "context", entry.mid(slash + 1), "Return");
+  click_menu_entry(slash >= 0 ? entry.left(slash).toStdString() : "context", entry.mid(slash + 1));
 }
 
-void akui_run_t::walk_menu_to(const std::string &menu, const QString &entry, const char *last_key)
+void akui_run_t::click_menu_entry(const std::string &menu, const QString &entry)
 {
-  // The user walks down to the entry with the arrow keys and presses Enter (disabled entries and separators are
-  // skipped by the menu itself).
-  int downs = -1;
+  // The user clicks the entry once the menu stands still: arrow keys would race with the highlight that an entry
+  // under the pointer takes a moment after the menu opens.
+  const auto rect_of = [](const QJsonObject &item) {
+    const QJsonArray r = item["rect"].toArray();
+    return QRect(r[0].toInt(), r[1].toInt(), r[2].toInt(), r[3].toInt());
+  };
+  QRect place;
   bool enabled = false;
   const auto place_of_entry = [&](const shown_screen_t &shown) {
     for ( const shown_window_t &window : shown.windows )
       for ( const shown_widget_t *popup : window.all("QMenu") )
-      {
-        // An entry under the pointer is highlighted already: the walk starts there.
-        int walkable = 0;
-        int highlighted = -1;
-        int target = -1;
         for ( const QJsonValue &value : popup->raw["items"].toArray() )
         {
           const QJsonObject item = value.toObject();
-          if ( item["active"].toBool() )
-            highlighted = walkable;
           if ( item["text"].toString() == QString(entry).remove('&') )
           {
-            target = walkable;
+            place = rect_of(item);
             enabled = item["enabled"].toBool();
+            return !place.isEmpty();
           }
-          if ( !item["separator"].toBool() && item["enabled"].toBool() )
-            ++walkable;
         }
-        if ( target >= 0 )
-        {
-          downs = target - highlighted;
-          return true;
-        }
-      }
     return false;
   };
   const std::string what = "the entry " + entry.toStdString() + " of the " + menu + " menu";
-  ASSERT_TRUE(wait_for(what, place_of_entry));
+  QRect before;
+  ASSERT_TRUE(wait_for(what + " standing still", [&](const shown_screen_t &shown) {
+    before = place;
+    return place_of_entry(shown) && place == before;
+  }));
   step("menu-" + menu);
-  // A menu that opened under the pointer highlights the entry there a moment later: the walk starts from what
-  // the menu shows once it settled.
-  ASSERT_TRUE(wait_for(what, place_of_entry));
   ASSERT_TRUE(enabled) << entry.toStdString() << " is disabled";
-  for ( int i = 0; i < downs; ++i )
-    x.press({"Down"});
-  for ( int i = 0; i > downs; --i )
-    x.press({"Up"});
-  x.press({last_key});
+  x.click_at(place.center());
 }

@@ -56,9 +56,9 @@ protected:
   // Opens the context menu of the focused view's current row with the keyboard's menu key and chooses the entry;
   // "Menu/Entry" chooses in a submenu.
   void choose_context_entry(const QString &entry);
-  // Walks an open menu down to the entry with the arrow keys and presses last_key on it; `menu` names the menu
-  // in a failure and in the screenshot's name.
-  void walk_menu_to(const std::string &menu, const QString &entry, const char *last_key);
+  // Clicks the entry of the open menu once the menu stands still; `menu` names the menu in a failure and in the
+  // screenshot's name.
+  void click_menu_entry(const std::string &menu, const QString &entry);
   // The entries of a menu of the menu bar (separators left out) with whether each is enabled, as the open menu
   // shows them; the menu is closed again.
   std::vector<std::pair<QString, bool>> menu_entries(const QString &menu);

@@ -137,7 +137,9 @@ protected:
   disassembler_standin_t standin;
 };
 
-TEST_F(DiffAndConflict, DiffsTheDatabaseOpensATextFileAndResolvesAConflictBeforeTheCommit)
+// Off until its steps wait for the view that holds the focus: on a loaded machine a key or a menu choice can
+// reach another view (the dock tab in front or the focused view differs from run to run).
+TEST_F(DiffAndConflict, DISABLED_DiffsTheDatabaseOpensATextFileAndResolvesAConflictBeforeTheCommit)
 {
   start_logged_in();
 

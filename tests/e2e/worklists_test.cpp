@@ -22,7 +22,7 @@ protected:
   {
     ASSERT_TRUE(select_row(view_class, row));
     x.right_click_at(wait_row(view_class, row).rect.center());
-    walk_menu_to("context", entry, "Return");
+    click_menu_entry("context", entry);
   }
 
   // The active window other than the main window, once it shows a widget of the kind; its title, empty when none
