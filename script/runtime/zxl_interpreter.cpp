@@ -305,12 +305,29 @@ int check_call(zxl_context_t *c, zxl_function_t *f, int32_t a, uint32_t *mark)
   c->code_length = f != nullptr ? std::min<uint32_t>(f->code_length, uint32_t(f->body.size())) : 0;
 }
 
+// Whether a call of f from `caller` (or the return from it to `caller`) is counted in f's main-thread
+// recursion count rather than its shared count: a direct recursive call on the main thread, whose caller's
+// activation holds the function. Frames end in the order they began (returns, unwinding and abandoned frames
+// alike), so a return sees the caller its call saw.
+[[gnu::always_inline]] inline bool main_recursion(const zxl_context_t *c, const zxl_function_t *f,
+                                                  const zxl_function_t *caller)
+{
+  return f == caller && c->main_thread;
+}
+
+// Raises or lowers the main-thread recursion count: only this thread writes it, so a plain store will do.
+[[gnu::always_inline]] inline void step_main_recursion(zxl_function_t *f, int32_t step)
+{
+  f->main_recursion.store(f->main_recursion.load(std::memory_order_relaxed) + step, std::memory_order_relaxed);
+}
+
 // Enters compiled function a with the values from the newest mark up. 0 or an error code.
 int enter_function(zxl_context_t *c, int32_t a)
 {
   zxl_function_t *f = function_record(c, a);
   uint32_t w = 0;
-  if ( f != nullptr && activate(f) )
+  const bool recursive = f != nullptr && main_recursion(c, f, c->function);
+  if ( f != nullptr && (recursive || activate(f)) )
   {
     // The common call: a body, a sound mark, exactly the parameters given and room for a frame. Anything
     // else goes through the full checks below, which fail it as they should.
@@ -334,7 +351,7 @@ int enter_function(zxl_context_t *c, int32_t a)
         if ( f != nullptr )
           f->activation.fetch_sub(1, std::memory_order_release);
       }
-    } held {f};
+    } held {recursive ? nullptr : f};
     if ( const int code = check_call(c, f, a, &w); code != 0 )
       return code;
     held.f = nullptr;
@@ -349,6 +366,8 @@ int enter_function(zxl_context_t *c, int32_t a)
       return fail_text(40, f->name.c_str());
   }
 enter:
+  if ( recursive )
+    step_main_recursion(f, 1);
   c->frames.push_back({c->function, c->pc, c->arg_base, c->locals_base});
   c->arg_base = w;
   c->locals_base = uint32_t(c->stack.size());
@@ -363,7 +382,12 @@ void abandon_frames(zxl_context_t *c)
 {
   while ( !c->frames.empty() )
   {
-    if ( c->function != nullptr )
+    if ( c->function != nullptr && main_recursion(c, c->function, c->frames.back().function) )
+    {
+      if ( c->function->main_recursion.load(std::memory_order_relaxed) > 0 )
+        step_main_recursion(c->function, -1);
+    }
+    else if ( c->function != nullptr )
     {
       int32_t count = c->function->activation.load(std::memory_order_relaxed);
       while ( count > 0 && !c->function->activation.compare_exchange_weak(count, count - 1) )
@@ -616,13 +640,18 @@ int pop_into(zxl_context_t *c, zxl_value_t *slot)
     result = zxl_value_share(*target, 283);
     followed = true;
   }
-  if ( f->activation.load(std::memory_order_relaxed) <= 0 )
+  const bool recursive = main_recursion(c, f, c->frames.back().function);
+  if ( f->activation.load(std::memory_order_relaxed) <= 0 ||
+       (recursive && f->main_recursion.load(std::memory_order_relaxed) <= 0) )
   {
     if ( followed )
       zxl_value_release(result);
     interr(487);
   }
-  deactivate(f);
+  if ( recursive )
+    step_main_recursion(f, -1);
+  else
+    deactivate(f);
   if ( depth != base + 1 )
   {
     if ( followed )

@@ -29,10 +29,12 @@ template <>
 inline constexpr bool qvector_relocatable<zxl_file_entry_t> = true;
 
 // A compiled function. Promises: `activation` is -1 while it is being compiled or has no body, 0 when idle
-// and N while N calls of it run; the tables are in rising pc order; the defaults are owned values. The count
-// is atomic so that calls and returns change it without the script lock: a call only enters a function whose
-// count it raised from 0 or more, and the body changes only while the count is -1, which a redefinition gets
-// from 0 in one step (claim_idle).
+// and N while N calls of it run (activation_count); the tables are in rising pc order; the defaults are owned
+// values. The count is atomic so that calls and returns change it without the script lock: a call only enters
+// a function whose count it raised from 0 or more, and the body changes only while the count is -1, which a
+// redefinition gets from 0 in one step (claim_idle). A direct recursive call on the main thread is counted
+// apart, in `main_recursion`, with plain stores: its caller's activation already keeps the function from
+// being claimed, and only the main thread writes that count, so it needs no locked instruction.
 struct zxl_function_t
 {
   zxl_function_t() = default;
@@ -48,6 +50,12 @@ struct zxl_function_t
     int32_t idle = 0;
     return activation.compare_exchange_strong(idle, -1);
   }
+  // The number of calls running (-1 while compiled or without a body).
+  int32_t activation_count() const
+  {
+    const int32_t shared = activation.load(std::memory_order_acquire);
+    return shared < 0 ? shared : shared + main_recursion.load(std::memory_order_relaxed);
+  }
 
   qstring name; // a method: class name, ".", method name
   int32_t param_count = 0;
@@ -57,6 +65,7 @@ struct zxl_function_t
   qvector<zxl_file_entry_t> file_table;
   qvector<zxl_line_entry_t> line_table;
   std::atomic<int32_t> activation = -1;
+  std::atomic<int32_t> main_recursion = 0; // written by the main thread only
 };
 
 // Records the line of the code from pc on: the last entry's line is replaced when it has the same pc.
