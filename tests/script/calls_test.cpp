@@ -110,6 +110,36 @@ TEST_F(calls_test, activation_counts_follow_recursion_and_a_function_under_compi
   zxl_function_at(0)->activation = 0;
 }
 
+// Tries to redefine "busy" from another thread: its index, or -1 when it is running.
+int redefine_off_main(zxl_value_t *, zxl_value_t *result)
+{
+  int32_t got = 0;
+  std::thread([&] { got = zxl_define_function("busy"); }).join();
+  *result = zxl_long(got);
+  return 0;
+}
+
+TEST_F(calls_test, a_function_running_on_the_main_thread_cannot_be_redefined_from_another)
+{
+  auto *native = new zxl_native_t;
+  native->name = "redefine";
+  native->callback = redefine_off_main;
+  native->flags = ZXL_NATIVE_ANY_THREAD;
+  const int32_t n = -zxl_add_native(native);
+  zxl_install("busy", 0, "MARK; CALL_NATIVE_B " + std::to_string(n) + "; RET");
+  const int32_t busy = zxl_compiled_function_index("busy");
+  const zxl_outcome_t out = zxl_run_by_name("busy");
+  EXPECT_TRUE(out.ok) << out.error;
+  EXPECT_EQ(out.value, "LONG -1");
+  EXPECT_EQ(zxl_function_at(busy)->activation_count(), 0);
+  // Idle, it can be.
+  int32_t got = 0;
+  std::thread([&] { got = zxl_define_function("busy"); }).join();
+  EXPECT_EQ(got, busy);
+  EXPECT_EQ(zxl_function_at(busy)->activation, -1);
+  zxl_function_at(busy)->activation = 0;
+}
+
 int sum_args(zxl_value_t *args, zxl_value_t *result)
 {
   // The result comes preset to the argument count for a variadic native.
