@@ -90,6 +90,7 @@ struct zxl_context_t : zxl_slot_owner_t
   bool *cancelled = &own_cancel;  // the cancellation this run obeys; a destructor run shares its caller's
   uint32_t wait_counter = 0;
   bool main_thread = false; // made on the main thread (a context never changes threads)
+  bool counts_apart = false; // its calls are counted in main_activation (zxl_function_t)
   zxl_lookup_cache_t lookups;
 };
 

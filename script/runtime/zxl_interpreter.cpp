@@ -254,8 +254,20 @@ zxl_function_t *function_record(zxl_context_t *c, int32_t a)
 }
 
 // Raises the activation count of a function that is not under compilation; false (count unchanged) when it is.
-bool activate(zxl_function_t *f)
+// A main-thread context raises its own count first and then reads the shared one, with nothing between them
+// but a compiler barrier: a claim from another thread supplies the hardware barrier (zxl_function_t).
+bool activate(const zxl_context_t *c, zxl_function_t *f)
 {
+  if ( c->counts_apart )
+  {
+    const int32_t mine = f->main_activation.load(std::memory_order_relaxed);
+    f->main_activation.store(mine + 1, std::memory_order_relaxed);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    if ( f->activation.load(std::memory_order_acquire) >= 0 )
+      return true;
+    f->main_activation.store(mine, std::memory_order_release);
+    return false;
+  }
   int32_t count = f->activation.load(std::memory_order_relaxed);
   do
   {
@@ -265,14 +277,31 @@ bool activate(zxl_function_t *f)
   return true;
 }
 
-// Lowers the activation count of a running function; internal error 487 when it is not running.
-void deactivate(zxl_function_t *f)
+// The count a context's calls of f raise.
+inline std::atomic<int32_t> &activation_of(const zxl_context_t *c, zxl_function_t *f)
 {
-  if ( f->activation.fetch_sub(1, std::memory_order_release) <= 0 )
+  return c->counts_apart ? f->main_activation : f->activation;
+}
+
+// Lowers the activation count of a running function (false, unchanged, when it is not above 0).
+bool deactivate(const zxl_context_t *c, zxl_function_t *f)
+{
+  std::atomic<int32_t> &count = activation_of(c, f);
+  if ( c->counts_apart )
   {
-    f->activation.fetch_add(1, std::memory_order_relaxed);
-    interr(487);
+    const int32_t mine = count.load(std::memory_order_relaxed);
+    if ( mine <= 0 )
+      return false;
+    count.store(mine - 1, std::memory_order_release);
+    return true;
   }
+  int32_t shared = count.load(std::memory_order_relaxed);
+  do
+  {
+    if ( shared <= 0 )
+      return false;
+  } while ( !count.compare_exchange_weak(shared, shared - 1, std::memory_order_release) );
+  return true;
 }
 
 // Checks the call of f with the values from the newest mark up; 0 or an error code in the order a call fails.
@@ -310,7 +339,7 @@ int enter_function(zxl_context_t *c, int32_t a)
 {
   zxl_function_t *f = function_record(c, a);
   uint32_t w = 0;
-  if ( f != nullptr && activate(f) )
+  if ( f != nullptr && activate(c, f) )
   {
     // The common call: a body, a sound mark, exactly the parameters given and room for a frame. Anything
     // else goes through the full checks below, which fail it as they should.
@@ -328,13 +357,14 @@ int enter_function(zxl_context_t *c, int32_t a)
     // (an error code, or a thrown internal error or allocation failure) gives the activation back.
     struct held_t
     {
+      const zxl_context_t *c;
       zxl_function_t *f;
       ~held_t()
       {
         if ( f != nullptr )
-          f->activation.fetch_sub(1, std::memory_order_release);
+          (void)deactivate(c, f);
       }
-    } held {f};
+    } held {c, f};
     if ( const int code = check_call(c, f, a, &w); code != 0 )
       return code;
     held.f = nullptr;
@@ -345,7 +375,7 @@ int enter_function(zxl_context_t *c, int32_t a)
     critical_section_guard_t guard(zxl_script_lock);
     if ( const int code = check_call(c, f, a, &w); code != 0 )
       return code;
-    if ( !activate(f) )
+    if ( !activate(c, f) )
       return fail_text(40, f->name.c_str());
   }
 enter:
@@ -364,12 +394,7 @@ void abandon_frames(zxl_context_t *c)
   while ( !c->frames.empty() )
   {
     if ( c->function != nullptr )
-    {
-      int32_t count = c->function->activation.load(std::memory_order_relaxed);
-      while ( count > 0 && !c->function->activation.compare_exchange_weak(count, count - 1) )
-      {
-      }
-    }
+      (void)deactivate(c, c->function);
     c->function = c->frames.back().function;
     c->frames.pop_back();
   }
@@ -616,13 +641,12 @@ int pop_into(zxl_context_t *c, zxl_value_t *slot)
     result = zxl_value_share(*target, 283);
     followed = true;
   }
-  if ( f->activation.load(std::memory_order_relaxed) <= 0 )
+  if ( !deactivate(c, f) )
   {
     if ( followed )
       zxl_value_release(result);
     interr(487);
   }
-  deactivate(f);
   if ( depth != base + 1 )
   {
     if ( followed )
@@ -662,6 +686,7 @@ void zxl_context_init(zxl_context_t *context, const zxl_resolver_pair_t &resolve
 {
   zxl_context_t *c = context;
   c->main_thread = on_main_thread();
+  c->counts_apart = c->main_thread && zxl_main_thread_counts();
   if ( !c->main_thread )
     no_ui = true;
   c->magic = ZXL_CONTEXT_MAGIC;

@@ -10,6 +10,10 @@
 #include <algorithm>
 #include <string>
 
+#include <linux/membarrier.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace
 {
 
@@ -62,6 +66,30 @@ void zxl_function_t::clear_body()
   line_table.release();
   param_count = 0;
   activation = -1;
+}
+
+bool zxl_main_thread_counts()
+{
+  static const bool ready = syscall(__NR_membarrier, MEMBARRIER_CMD_REGISTER_PRIVATE_EXPEDITED, 0, 0) == 0;
+  return ready;
+}
+
+bool zxl_heavy_barrier()
+{
+  return !zxl_main_thread_counts() || syscall(__NR_membarrier, MEMBARRIER_CMD_PRIVATE_EXPEDITED, 0, 0) == 0;
+}
+
+bool zxl_function_t::claim_idle()
+{
+  int32_t idle = 0;
+  if ( !activation.compare_exchange_strong(idle, -1) )
+    return false;
+  // The main thread's own count needs no barrier on the main thread itself. Without the barrier the claim
+  // cannot know that no main-thread call is under way: it fails as if one were.
+  if ( (on_main_thread() || zxl_heavy_barrier()) && main_activation.load(std::memory_order_acquire) == 0 )
+    return true;
+  activation.store(0, std::memory_order_release);
+  return false;
 }
 
 void zxl_line_table_append(zxl_function_t *function, uint32_t pc, uint32_t line)

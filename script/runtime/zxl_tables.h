@@ -29,10 +29,13 @@ template <>
 inline constexpr bool qvector_relocatable<zxl_file_entry_t> = true;
 
 // A compiled function. Promises: `activation` is -1 while it is being compiled or has no body, 0 when idle
-// and N while N calls of it run; the tables are in rising pc order; the defaults are owned values. The count
-// is atomic so that calls and returns change it without the script lock: a call only enters a function whose
-// count it raised from 0 or more, and the body changes only while the count is -1, which a redefinition gets
-// from 0 in one step (claim_idle).
+// and N while N calls of it run (activation_count); the tables are in rising pc order; the defaults are owned
+// values. The count changes without the script lock: a call only enters a function whose count it raised from
+// 0 or more, and the body changes only while the count is -1, which a redefinition gets from 0 in one step
+// (claim_idle). Calls on the main thread are counted apart, in `main_activation`, which only the main thread
+// writes, with plain stores: the call raises it before it reads `activation`, and a claim from another thread
+// puts a barrier on every thread (zxl_heavy_barrier) between setting -1 and reading it, so either the call sees
+// -1 or the claim sees the call.
 struct zxl_function_t
 {
   zxl_function_t() = default;
@@ -43,10 +46,12 @@ struct zxl_function_t
   void clear_body();
   // Takes an idle function (activation 0) for a redefinition: activation -1, true. False when it is running
   // or already being compiled.
-  bool claim_idle()
+  bool claim_idle();
+  // The number of calls running (-1 while compiled or without a body).
+  int32_t activation_count() const
   {
-    int32_t idle = 0;
-    return activation.compare_exchange_strong(idle, -1);
+    const int32_t shared = activation.load(std::memory_order_acquire);
+    return shared < 0 ? shared : shared + main_activation.load(std::memory_order_relaxed);
   }
 
   qstring name; // a method: class name, ".", method name
@@ -57,7 +62,15 @@ struct zxl_function_t
   qvector<zxl_file_entry_t> file_table;
   qvector<zxl_line_entry_t> line_table;
   std::atomic<int32_t> activation = -1;
+  std::atomic<int32_t> main_activation = 0; // written by the main thread only
 };
+
+// Whether main-thread calls count apart (zxl_function_t): true when the system gives the barrier that a claim
+// from another thread needs (registered on the first call).
+bool zxl_main_thread_counts();
+// A full memory barrier on every running thread of the process (nothing when zxl_main_thread_counts is false);
+// false when the system refuses it.
+[[nodiscard]] bool zxl_heavy_barrier();
 
 // Records the line of the code from pc on: the last entry's line is replaced when it has the same pc.
 void zxl_line_table_append(zxl_function_t *function, uint32_t pc, uint32_t line);

@@ -65,7 +65,7 @@ int64_t observed_activation = 0;
 
 int observe_activation(zxl_value_t *, zxl_value_t *result)
 {
-  observed_activation = zxl_function_at(zxl_compiled_function_index("rec"))->activation;
+  observed_activation = zxl_function_at(zxl_compiled_function_index("rec"))->activation_count();
   *result = zxl_long(observed_activation);
   return 0;
 }
@@ -85,9 +85,22 @@ TEST_F(calls_test, activation_counts_follow_recursion_and_a_function_under_compi
   EXPECT_EQ(out.value, "LONG 6");
   EXPECT_EQ(zxl_function_at(0)->activation, 0);
 
-  // Deep recursion well inside the bounds.
+  // The count is as exact off the main thread, where every level changes the shared count.
+  zxl_outcome_t off;
+  std::thread([&] { off = zxl_run_by_name("rec", {zxl_long(5)}, false); }).join();
+  EXPECT_EQ(off.value, "LONG 6");
+  EXPECT_EQ(zxl_function_at(0)->activation_count(), 0);
+
+  // Deep recursion well inside the bounds, and one ended by a failure at the deepest level, which unwinds
+  // every level.
   const zxl_outcome_t deep = zxl_run_by_name("rec", {zxl_long(20000)});
   EXPECT_EQ(deep.value, "LONG 20001");
+  zxl_install("rec", 1, "PUSH_ARG_S 0; JMP_TRUE deeper; PUSH_SMALL 1; THROW; "
+                        "deeper: MARK; PUSH_ARG_S 0; PUSH_SMALL 1; SUB; CALL_FUNC_S 0; RET");
+  ASSERT_EQ(zxl_compiled_function_index("rec"), 0);
+  EXPECT_FALSE(zxl_run_by_name("rec", {zxl_long(50)}).ok);
+  EXPECT_EQ(zxl_function_at(0)->activation_count(), 0);
+  EXPECT_EQ(zxl_function_at(0)->activation, 0);
 
   zxl_function_at(0)->activation = -1;
   zxl_install("t", 0, "MARK; PUSH_SMALL 1; CALL_FUNC_S 0; RET");
@@ -95,6 +108,36 @@ TEST_F(calls_test, activation_counts_follow_recursion_and_a_function_under_compi
   EXPECT_FALSE(compiling.ok);
   EXPECT_EQ(compiling.qerrno, 40);
   zxl_function_at(0)->activation = 0;
+}
+
+// Tries to redefine "busy" from another thread: its index, or -1 when it is running.
+int redefine_off_main(zxl_value_t *, zxl_value_t *result)
+{
+  int32_t got = 0;
+  std::thread([&] { got = zxl_define_function("busy"); }).join();
+  *result = zxl_long(got);
+  return 0;
+}
+
+TEST_F(calls_test, a_function_running_on_the_main_thread_cannot_be_redefined_from_another)
+{
+  auto *native = new zxl_native_t;
+  native->name = "redefine";
+  native->callback = redefine_off_main;
+  native->flags = ZXL_NATIVE_ANY_THREAD;
+  const int32_t n = -zxl_add_native(native);
+  zxl_install("busy", 0, "MARK; CALL_NATIVE_B " + std::to_string(n) + "; RET");
+  const int32_t busy = zxl_compiled_function_index("busy");
+  const zxl_outcome_t out = zxl_run_by_name("busy");
+  EXPECT_TRUE(out.ok) << out.error;
+  EXPECT_EQ(out.value, "LONG -1");
+  EXPECT_EQ(zxl_function_at(busy)->activation_count(), 0);
+  // Idle, it can be.
+  int32_t got = 0;
+  std::thread([&] { got = zxl_define_function("busy"); }).join();
+  EXPECT_EQ(got, busy);
+  EXPECT_EQ(zxl_function_at(busy)->activation, -1);
+  zxl_function_at(busy)->activation = 0;
 }
 
 int sum_args(zxl_value_t *args, zxl_value_t *result)

@@ -98,7 +98,7 @@ TEST_F(exceptions_test, handlers_catch_into_their_slots_innermost_first_and_acro
     const zxl_outcome_t out = c.params == 1 ? zxl_run_by_name("t", {zxl_long(100)}) : zxl_run_by_name("t");
     EXPECT_TRUE(out.ok) << out.error;
     EXPECT_EQ(out.value, c.value);
-    EXPECT_EQ(zxl_function_at(0)->activation, 0);
+    EXPECT_EQ(zxl_function_at(0)->activation_count(), 0);
   }
 }
 
@@ -144,7 +144,7 @@ TEST_F(exceptions_test, internal_errors_inside_runs_are_caught_with_their_text)
         << c.body << "\n"
         << out.error;
     EXPECT_EQ(out.depth_left, 0u);
-    EXPECT_EQ(zxl_function_at(0)->activation, 0) << c.body;
+    EXPECT_EQ(zxl_function_at(0)->activation_count(), 0) << c.body;
   }
 }
 
