@@ -147,7 +147,7 @@ public:
 
 public slots:
   // The file actions, then the tree's own entries.
-  void populate_popup(void *popup);
+  virtual void populate_popup(void *popup);
 
 protected slots:
   void on_model_rows_about_to_be_inserted(const QModelIndex &parent, int first, int last) override;

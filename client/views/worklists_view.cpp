@@ -7,7 +7,6 @@
 #include "client/commands/worklist_commands.h"
 #include "client/views/file_row_state.h"
 #include "core/clock_time.h"
-#include "core/event_source.h"
 #include "core/internal_error.h"
 #include "core/number_format.h"
 #include "core/ui_callback.h"
@@ -26,7 +25,6 @@
 #include "views/dirtree/dirtree_view_state.h"
 #include "views/filter/filtered_widget_update.h"
 #include "views/filter/item_info.h"
-#include "views/filter/standalone_dirtree_widget_host.h"
 
 #include <QVBoxLayout>
 
@@ -35,6 +33,9 @@
 namespace {
 
 constexpr const char *worklists_title = "Worklists";
+constexpr const char *worklists_icon = "icons/widgets/worklists_widget.svg";
+// The registry's size of a file whose local size is not known.
+constexpr uint64_t unknown_size = ~uint64_t(0);
 
 // The columns the flags choose, and the kind of each (for a constructor's base: kinds may be null).
 dirtree_columns_t worklist_columns(uint32_t column_flags, std::vector<uint32_t> *kinds)
@@ -56,7 +57,7 @@ dirtree_columns_t worklist_columns(uint32_t column_flags, std::vector<uint32_t> 
     add(worklist_column_size, "Size", -1, column_flags_decimal);
   if ( (column_flags & worklist_column_description) != 0 )
     add(worklist_column_description, "Description", -1, 0);
-  columns.options = dirtree_model_drag_drop | dirtree_model_cut_paste;
+  columns.options = dirtree_model_drag_drop | dirtree_model_cut_paste | dirtree_model_owns_tree;
   return columns;
 }
 
@@ -73,20 +74,19 @@ bool is_current_site(const qstring &site)
   return site == akui_app()->current_site_name();
 }
 
-// Brings the views of the model's tree in line after each change of the tree.
-class tree_listener_t final : public event_handler_t
+// The local size and time of a file of the work directory; false when it is not there or is a folder.
+bool stat_local_file(const worklist_file_t &file, uint64_t *size, uint64_t *time)
 {
-public:
-  explicit tree_listener_t(directory_tree_t *tree) : tree_(tree) {}
-  void *handle(uint64_t code, va_list va) override
-  {
-    refresh_views_of_dirtree(tree_, code, va);
-    return nullptr;
-  }
-
-private:
-  directory_tree_t *tree_; // not owned: the tree that calls it
-};
+  qstring local;
+  if ( !akui_app()->to_local_path(&local, file.path.c_str()) )
+    return false;
+  struct stat st {};
+  if ( ::stat(local.c_str(), &st) != 0 || S_ISDIR(st.st_mode) )
+    return false;
+  *size = uint64_t(st.st_size);
+  *time = pack_time(int64_t(st.st_mtim.tv_sec), uint32_t(st.st_mtim.tv_nsec / 1000));
+  return true;
+}
 
 } // namespace
 
@@ -94,16 +94,18 @@ private:
 
 bool worklists_dirspec_t::item_name(qstring *out, uint64_t inode, uint32_t name_flags)
 {
-  const item_t *registered = item(inode);
+  const std::string *registered = model != nullptr ? model->item_registry.path_of(inode) : nullptr;
   if ( registered == nullptr )
     return false;
   if ( out == nullptr )
     return true;
-  const std::string_view path = registered->path.view();
+  // Only '/' separates: a server path may hold a backslash inside its name.
+  const std::string_view path(*registered);
   const size_t slash = path.rfind('/');
   *out = qstring(slash == std::string_view::npos ? path : path.substr(slash + 1));
-  if ( (name_flags & dirtree_display_name) != 0 && model != nullptr )
-    if ( const worklist_file_t *file = model->worklist_file_of_path(path); file != nullptr )
+  if ( (name_flags & dirtree_display_name) != 0 )
+    if ( const worklist_file_t *file = static_cast<const worklists_item_model_t *>(model)->worklist_file_of_path(path);
+         file != nullptr )
     {
       *out = file->path;
       *out += format_revision_pair(file->site_revision, file->last_revision);
@@ -111,50 +113,15 @@ bool worklists_dirspec_t::item_name(qstring *out, uint64_t inode, uint32_t name_
   return true;
 }
 
-uint64_t worklists_dirspec_t::item_of_path(const char *folder_path, const char *name)
-{
-  qstring path(folder_path);
-  join_dirtree_path(&path, {name});
-  const auto found = by_path_.find(std::string(path.view()));
-  return found != by_path_.end() ? found->second : dirtree_none;
-}
-
-uint64_t worklists_dirspec_t::register_item(std::string_view path, int64_t size, uint64_t time)
-{
-  auto [found, added] = by_path_.try_emplace(std::string(path), items_.size());
-  if ( added )
-    items_.push_back(item_t {qstring(path), size, time});
-  else
-  {
-    items_[found->second].size = size;
-    items_[found->second].time = time;
-  }
-  return found->second;
-}
-
-const worklists_dirspec_t::item_t *worklists_dirspec_t::item(uint64_t inode) const
-{
-  return inode < items_.size() ? &items_[inode] : nullptr;
-}
-
-const worklists_dirspec_t::item_t *worklists_dirspec_t::item_of_path(std::string_view path) const
-{
-  const auto found = by_path_.find(std::string(path));
-  return found != by_path_.end() ? &items_[found->second] : nullptr;
-}
-
 // ---- The model --------------------------------------------------------------------------------------------------
 
 worklists_item_model_t::worklists_item_model_t(std::unique_ptr<directory_tree_t> tree, worklists_dirspec_t *dirspec,
                                                uint32_t column_flags, bool files_shown,
                                                worklists_dirtree_widget_t *owner)
-  : standalone_dirtree_item_model_t(tree.get(), worklist_columns(column_flags, nullptr), owner, owner),
-    tree_(std::move(tree)), dirspec_(dirspec), files_shown_(files_shown), owner_(owner)
+  : files_dirtree_item_model_t(std::move(tree), dirspec, worklist_columns(column_flags, nullptr), owner),
+    dirspec_(dirspec), files_shown_(files_shown), owner_(owner)
 {
   (void)worklist_columns(column_flags, &column_kinds_);
-  dirspec_->model = this;
-  listener_ = std::make_unique<tree_listener_t>(tree_.get());
-  (void)tree_->add_event_handler(listener_.get());
 }
 
 worklists_item_model_t::~worklists_item_model_t()
@@ -166,16 +133,8 @@ bool worklists_item_model_t::hasChildren(const QModelIndex &parent) const
 {
   worklist_key_t key;
   if ( parent.isValid() && worklist_key_of_cursor(index_to_cursor(parent), &key) )
-    return files_shown_ && standalone_dirtree_item_model_t::hasChildren(parent);
-  return standalone_dirtree_item_model_t::hasChildren(parent);
-}
-
-bool worklists_item_model_t::supports(int kind, const QModelIndex &index) const
-{
-  if ( kind == dirtree_feature_rename_folders || kind == dirtree_feature_rename_items
-       || kind == dirtree_feature_create_folders )
-    return false;
-  return standalone_dirtree_item_model_t::supports(kind, index);
+    return files_shown_ && files_dirtree_item_model_t::hasChildren(parent);
+  return files_dirtree_item_model_t::hasChildren(parent);
 }
 
 QVariant worklists_item_model_t::worklist_row_data(const worklist_info_t &record, uint32_t kind) const
@@ -213,7 +172,7 @@ QVariant worklists_item_model_t::bucket_item_data(filtered_bucket_t &bucket, con
       if ( const worklist_info_t *record = worklist_of_key(key); record != nullptr )
         return worklist_row_data(*record, column_kinds_[size_t(index.column())]);
   }
-  return standalone_dirtree_item_model_t::bucket_item_data(bucket, index, role);
+  return files_dirtree_item_model_t::bucket_item_data(bucket, index, role);
 }
 
 bool worklists_item_model_t::drop_entries(const QMimeData *data, int /*row*/, const QModelIndex &parent)
@@ -245,6 +204,7 @@ void worklists_item_model_t::move_entries_on_drop(const std::vector<dirtree_path
 
 void worklists_item_model_t::preload_expanded_folders(view_snapshot_t *snapshot, const dirtree_widget_state_t &state)
 {
+  // Not the file trees' preload: that one empties the item registry, and the items would change inodes.
   standalone_dirtree_item_model_t::preload_expanded_folders(snapshot, state);
   reset_items();
   load_worklists();
@@ -321,14 +281,11 @@ void worklists_item_model_t::add_worklist_folder(const worklist_info_t &record)
     if ( !is_showable_worklist_file_path(file.path.view()) )
       continue;
     const qstring item = worklist_entry_path(key, file.path.view());
-    int64_t size = -1;
-    uint64_t time = 0;
-    if ( !stat_worklist_file(file, item.view(), &size, &time) )
-    {
-      size = -1;
-      time = 0;
-    }
-    (void)dirspec_->register_item(item.view(), size, time);
+    // Stated afresh at each load: the registry outlives reloads and may hold what the disk had before.
+    files_item_record_t stat {unknown_size, 0};
+    if ( !stat_local_file(file, &stat.size, &stat.time) )
+      stat = {unknown_size, 0};
+    (void)item_registry.register_item(std::string(item.view()), false, stat);
     (void)tree()->link_or_unlink_path(item.c_str(), true);
   }
 }
@@ -391,24 +348,19 @@ const worklist_info_t *worklists_item_model_t::worklist_of_key(const worklist_ke
 }
 
 bool worklists_item_model_t::stat_worklist_file(const worklist_file_t &file, std::string_view item_path,
-                                                int64_t *size, uint64_t *time)
+                                                uint64_t *size, uint64_t *time)
 {
-  if ( const worklists_dirspec_t::item_t *known = dirspec_->item_of_path(item_path);
-       known != nullptr && known->size != -1 && known->time != 0 )
+  const std::string path(item_path);
+  if ( const files_item_registry_t::entry_t *known = item_registry.find(path);
+       known != nullptr && known->size != unknown_size && known->time != 0 )
   {
     *size = known->size;
     *time = known->time;
     return true;
   }
-  qstring local;
-  if ( !akui_app()->to_local_path(&local, file.path.c_str()) )
+  if ( !stat_local_file(file, size, time) )
     return false;
-  struct stat st {};
-  if ( ::stat(local.c_str(), &st) != 0 || S_ISDIR(st.st_mode) )
-    return false;
-  *size = int64_t(st.st_size);
-  *time = pack_time(int64_t(st.st_mtim.tv_sec), uint32_t(st.st_mtim.tv_nsec / 1000));
-  (void)dirspec_->register_item(item_path, *size, *time);
+  (void)item_registry.register_item(path, false, files_item_record_t {*size, *time});
   return true;
 }
 
@@ -485,11 +437,9 @@ void worklist_picker_item_model_t::load_worklists()
 worklists_dirtree_widget_t::worklists_dirtree_widget_t(const char *title, bool files_shown, uint32_t view_options,
                                                        const standalone_dirtree_widget_options_t &options,
                                                        uint32_t column_flags, const worklist_key_t &excluded)
-  : standalone_dirtree_widget_t(title, view_options & ~worklists_view_picker, options),
+  : files_dirtree_widget_t(title, akui_kind_worklists, worklists_icon, view_options & ~worklists_view_picker, options),
     picker_((view_options & worklists_view_picker) != 0)
 {
-  if ( akui_app_t *app = akui_app(); app != nullptr )
-    setWindowIcon(app->icon_by_name("icons/widgets/worklists_widget.svg"));
   auto dirspec = std::make_unique<worklists_dirspec_t>();
   worklists_dirspec_t *items = dirspec.get();
   auto tree = std::make_unique<directory_tree_t>(std::move(dirspec));
@@ -498,7 +448,7 @@ worklists_dirtree_widget_t::worklists_dirtree_widget_t(const char *title, bool f
     model = new worklist_picker_item_model_t(std::move(tree), items, column_flags, this, excluded);
   else
     model = new worklists_item_model_t(std::move(tree), items, column_flags, files_shown, this);
-  setModel(model);
+  attach_model(items, model);
   model->load_worklists();
   (void)flush_model_update();
   expand_worklists();
@@ -572,6 +522,7 @@ void worklists_dirtree_widget_t::expand_worklists()
 
 bool worklists_dirtree_widget_t::fetch_row_texts(item_info_t *row, uint64_t key)
 {
+  // The name only: a worklist file's row is described from its worklist, not from the server's listing.
   (void)standalone_dirtree_widget_t::fetch_row_texts(row, key);
   worklists_item_model_t *model = worklists_model();
   if ( model == nullptr )
@@ -579,18 +530,18 @@ bool worklists_dirtree_widget_t::fetch_row_texts(item_info_t *row, uint64_t key)
   const std::vector<uint32_t> &kinds = model->column_kinds();
   if ( row->texts.size() < kinds.size() )
     row->texts.resize(kinds.size());
-  const worklists_dirspec_t::item_t *item = model->dirspec()->item(key);
-  if ( item == nullptr )
+  const std::string *registered = model->item_registry.path_of(key);
+  if ( registered == nullptr )
     return true;
+  const std::string item_path = *registered; // a copy: the stat may register items
   worklist_key_t worklist;
-  const worklist_file_t *file = model->worklist_file_of_path(item->path.view(), &worklist);
+  const worklist_file_t *file = model->worklist_file_of_path(item_path, &worklist);
   if ( file == nullptr )
     return true;
-  const qstring item_path = item->path; // a copy: the stat may register items
   const bool local = is_current_site(worklist.site);
-  int64_t size = -1;
+  uint64_t size = unknown_size;
   uint64_t time = 0;
-  const bool stated = local && model->stat_worklist_file(*file, item_path.view(), &size, &time);
+  const bool stated = local && model->stat_worklist_file(*file, item_path, &size, &time);
   for ( size_t column = 1; column < kinds.size(); ++column )
   {
     qstring text;
@@ -604,7 +555,7 @@ bool worklists_dirtree_widget_t::fetch_row_texts(item_info_t *row, uint64_t key)
       if ( stated )
       {
         char buffer[32];
-        (void)format_byte_size(buffer, sizeof(buffer), uint64_t(size));
+        (void)format_byte_size(buffer, sizeof(buffer), size);
         text = buffer;
       }
       break;
@@ -627,7 +578,7 @@ bool worklists_dirtree_widget_t::fetch_row_texts(item_info_t *row, uint64_t key)
 
 bool worklists_dirtree_widget_t::reload_model(filtered_widget_mixin_update_strategy_t &strategy)
 {
-  const bool reloaded = standalone_dirtree_widget_t::reload_model(strategy);
+  const bool reloaded = files_dirtree_widget_t::reload_model(strategy);
   if ( reloaded && !show_all && (strategy.reason & update_tree_state) != 0 )
     expand_worklists();
   return reloaded;
@@ -635,7 +586,7 @@ bool worklists_dirtree_widget_t::reload_model(filtered_widget_mixin_update_strat
 
 bool worklists_dirtree_widget_t::crud_action_state(const dirtree_selection_t *entries, uint32_t kind)
 {
-  if ( !standalone_dirtree_widget_t::crud_action_state(entries, kind) )
+  if ( !files_dirtree_widget_t::crud_action_state(entries, kind) )
     return false;
   return worklists_crud_action_state(this, entries, kind);
 }
@@ -662,11 +613,6 @@ bool worklists_dirtree_widget_t::activate_items(filtered_widget_mixin_update_str
     return true;
   }
   return activate_worklists_in_view(this, strategy, entries, paths);
-}
-
-int worklists_dirtree_widget_t::selection_widget_kind() const
-{
-  return akui_kind_worklists;
 }
 
 bool worklists_dirtree_widget_t::collect_files(selected_files_t *out, uint32_t request_bits, const action_ctx_base_t &)
@@ -746,22 +692,8 @@ void worklists_dirtree_widget_t::populate_popup(void *popup)
     built = true;
   }
   static_cast<popup_menu_ctx_t *>(popup)->attach_action_list(list);
+  // Not the file trees' list: the tree's own entries follow the worklist actions.
   standalone_dirtree_widget_t::populate_popup(popup);
-}
-
-bool worklists_dirtree_widget_t::event(QEvent *event)
-{
-  if ( event->type() == refresh_dirty_widgets_event_t::event_type )
-  {
-    if ( !picker_ && (static_cast<refresh_dirty_widgets_event_t *>(event)->mask & (uint64_t(1) << akui_kind_worklists)) != 0 )
-    {
-      post_model_update(worklists_reload_reason, false);
-      event->accept();
-      return true;
-    }
-    return false;
-  }
-  return standalone_dirtree_widget_t::event(event);
 }
 
 // ---- The picker dialog ------------------------------------------------------------------------------------------
@@ -798,7 +730,7 @@ QWidget *create_worklists_widget()
   options.delete_look.icon = icon_id_of_file("delete_worklist", "icons/actions");
   auto *widget = new worklists_dirtree_widget_t(worklists_title, true, 0, options, worklists_view_columns,
                                                 worklist_key_t {qstring(), -1});
-  return new standalone_dirtree_widget_host_t(widget);
+  return new files_dirtree_widget_host_t(widget);
 }
 
 QWidget *find_worklists_widget()
@@ -808,13 +740,12 @@ QWidget *find_worklists_widget()
   if ( area == nullptr )
     return nullptr;
   DockWidget *dock = area->find_dock_widget(QString::fromUtf8(worklists_title));
-  return dock != nullptr ? dock->findChild<standalone_dirtree_widget_host_t *>() : nullptr;
+  return dock != nullptr ? dock->findChild<files_dirtree_widget_host_t *>() : nullptr;
 }
 
 worklists_dirtree_widget_t *worklists_widget_of_host(QWidget *host)
 {
-  auto *holder = qobject_cast<standalone_dirtree_widget_host_t *>(host);
-  return holder != nullptr ? dynamic_cast<worklists_dirtree_widget_t *>(holder->hosted_widget()) : nullptr;
+  return dynamic_cast<worklists_dirtree_widget_t *>(file_tree_of(host));
 }
 
 void present_worklists_host(QWidget *host)

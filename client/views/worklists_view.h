@@ -2,21 +2,16 @@
 // widget in picker mode is the "Choose worklist" dialog.
 #pragma once
 
-#include "client/commands/selected_file.h"
+#include "client/views/file_tree_widget.h"
 #include "client/views/worklist_paths.h"
-#include "core/event_source.h"
 #include "ui/dialog_base.h"
-#include "views/dirtree/dirspec.h"
-#include "views/dirtree/standalone_dirtree_item_model.h"
-#include "views/filter/standalone_dirtree_widget.h"
 
 #include <QModelIndex>
 
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 class worklists_dialog_t;
@@ -38,41 +33,20 @@ inline constexpr uint32_t worklists_reload_reason = 0x487;
 inline constexpr int32_t interr_worklists_column = 80110;
 inline constexpr int32_t interr_worklist_picker_column = 80120;
 
-// Items of the view: their names and, per item path, the local size and time once known. An inode, once
-// given to a path, stays that path's for the life of the view, so reloads keep selected items selected.
-class worklists_dirspec_t final : public dirspec_t
+// Items of the view, named from the model's item registry: the base name (after the last '/'); the display
+// form of a worklist file is its path and its revisions.
+class worklists_dirspec_t final : public files_dirspec_t
 {
 public:
-  struct item_t
-  {
-    qstring path;      // the item's tree path
-    int64_t size = -1; // -1: not known
-    uint64_t time = 0; // 0: not known
-  };
-
-  // The base name; the display form of a worklist file is its path and its revisions.
   bool item_name(qstring *out, uint64_t inode, uint32_t name_flags) override;
-  uint64_t item_of_path(const char *folder_path, const char *name) override;
-  qstring item_attributes_text(uint64_t) override { return {}; }
-
-  // The inode of the path (a new one at first), its size and time set.
-  uint64_t register_item(std::string_view path, int64_t size, uint64_t time);
-  // The item of an inode, null when unknown.
-  [[nodiscard]] const item_t *item(uint64_t inode) const;
-  [[nodiscard]] const item_t *item_of_path(std::string_view path) const;
-
-  worklists_item_model_t *model = nullptr; // not owned: the model over the tree that owns this dirspec
-
-private:
-  std::vector<item_t> items_; // by inode
-  std::unordered_map<std::string, uint64_t> by_path_;
 };
 
 // The model of the view: the worklists as the server listed them, each worklist's files, and their folders
 // and items in the tree. Promises: every folder under the root is the folder of a listed worklist (or the
 // picker's "New worklist"), every item one file of its worklist's cache entry; nothing outside the root's
-// worklist folders is ever taken for a worklist or a file.
-class worklists_item_model_t : public standalone_dirtree_item_model_t
+// worklist folders is ever taken for a worklist or a file. An item keeps its inode across reloads (the registry
+// is not emptied), so a reload keeps selected files selected.
+class worklists_item_model_t : public files_dirtree_item_model_t
 {
   Q_OBJECT
 
@@ -85,8 +59,6 @@ public:
 
   bool hasChildren(const QModelIndex &parent = QModelIndex()) const override;
   QVariant bucket_item_data(filtered_bucket_t &bucket, const QModelIndex &index, int role) const override;
-  // No renames: a folder's name is its worklist.
-  [[nodiscard]] bool supports(int kind, const QModelIndex &index) const override;
   // A drop onto a worklist folder moves the dragged files into that worklist (true whatever the move
   // gave); any other drop does nothing and answers false.
   bool drop_entries(const QMimeData *data, int row, const QModelIndex &parent) override;
@@ -116,10 +88,9 @@ public:
   [[nodiscard]] const qvector<worklist_info_t> &worklists() const { return worklists_; }
   [[nodiscard]] bool files_shown() const { return files_shown_; }
   [[nodiscard]] const std::vector<uint32_t> &column_kinds() const { return column_kinds_; }
-  // The local size and time of a worklist file (from the item registry, else from the work directory);
-  // false when the file is not there or is a folder.
-  bool stat_worklist_file(const worklist_file_t &file, std::string_view item_path, int64_t *size, uint64_t *time);
-  [[nodiscard]] worklists_dirspec_t *dirspec() const { return dirspec_; }
+  // The local size and time of a worklist file (from the item registry, else from the work directory, then
+  // registered); false when the file is not there or is a folder.
+  bool stat_worklist_file(const worklist_file_t &file, std::string_view item_path, uint64_t *size, uint64_t *time);
   [[nodiscard]] worklists_dirtree_widget_t *owner() const { return owner_; }
 
 protected:
@@ -136,9 +107,7 @@ protected:
   std::map<worklist_key_t, worklist_files_t> files_;
 
 private:
-  std::unique_ptr<directory_tree_t> tree_;
-  std::unique_ptr<event_handler_t> listener_; // brings the views in line after the tree's changes
-  worklists_dirspec_t *dirspec_;   // owned by the tree
+  worklists_dirspec_t *dirspec_; // owned by the tree
   std::vector<uint32_t> column_kinds_;
   bool files_shown_;
   worklists_dirtree_widget_t *owner_; // not owned
@@ -164,8 +133,8 @@ private:
 // View options of the widget: picker mode (the "Choose worklist" dialog).
 inline constexpr uint32_t worklists_view_picker = 0x20;
 
-// The Worklists view widget (widget kind 2), and the picker.
-class worklists_dirtree_widget_t : public standalone_dirtree_widget_t, public file_selection_source_t
+// The Worklists view widget (widget kind 2), and the picker: a file tree whose folders are worklists.
+class worklists_dirtree_widget_t final : public files_dirtree_widget_t
 {
   Q_OBJECT
 
@@ -195,6 +164,10 @@ public:
   // Expands every worklist folder.
   void expand_worklists();
 
+  // ---- The file tree ----------------------------------------------------------------------------------
+  // The model reads the worklists whole: a folder has nothing more to read.
+  bool load_folder(const char *) override { return true; }
+
   // ---- The filter engine ------------------------------------------------------------------------------
   bool fetch_row_texts(item_info_t *row, uint64_t key) override;
   // The standalone reload; after it, and unless show_all is on, every folder is expanded.
@@ -210,19 +183,13 @@ public:
                       const std::vector<qstring> &paths) override;
 
   // ---- The file commands' selection -------------------------------------------------------------------------
-  [[nodiscard]] int selection_widget_kind() const override;
   // One record per file of each selected worklist (fetched when not cached, outside the picker) and per
   // selected file item; worklist number and the flags 0x08, 0x40 and 0x100 only for the current site.
   [[nodiscard]] bool collect_files(selected_files_t *out, uint32_t request_bits,
                                    const action_ctx_base_t &context) override;
 
-public slots:
   // The view's context menu: the worklist actions, then the tree widget's own.
-  void populate_popup(void *popup);
-
-protected:
-  // The refresh event reloads the view when its mask has the Worklists kind.
-  bool event(QEvent *event) override;
+  void populate_popup(void *popup) override;
 
 private:
   bool picker_;

@@ -112,6 +112,24 @@ TEST(WorklistPaths, LookupDoesNotDependOnReplyOrder)
 
 class WorklistsView : public worklists_test_t
 {
+protected:
+  // Opens the view with the reply to the first request of the type replaced by a frame the client cannot read:
+  // the connection is dropped and the log-on form comes up, which the user cancels. Checks that it was reported.
+  void open_view_with_unreadable_reply(uint8_t on_type, frame_bytes_t frame, const char *step)
+  {
+    server.add_fault({server_fault_t::raw_reply, on_type, 0, RPC_OK, {std::move(frame)}});
+    dialog_player_t player({[](QDialog &dialog) {
+      EXPECT_EQ(dialog.windowTitle().toStdString(), "Connect to server");
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+    }});
+    ASSERT_NE(open_view(), nullptr);
+    settle();
+    shoot(step);
+    EXPECT_EQ(player.played(), 1u);
+    EXPECT_EQ(player.unexpected(), 0);
+    EXPECT_THAT(log_lines(), testing::Contains(HasSubstr("Couldn't deserialize packet")));
+    EXPECT_THAT(log_lines(), testing::Contains(HasSubstr("Disconnected from the server")));
+  }
 };
 
 TEST_F(WorklistsView, FoldersAndItemsWithRevisions)
@@ -443,21 +461,36 @@ TEST_F(WorklistsView, RepliesClaimingHugeCountsAreReportedWithoutACrash)
   info.number = 1;
   info.size = 2147483647; // a file count no reply could hold
   list.worklists.push_back(info);
-  server.add_fault({server_fault_t::raw_reply, GET_WORKLISTS, 0, RPC_OK, {frame_claiming_count(list, 0xFFFFFFFFu)}});
-  // The reply cannot be read: the connection is dropped and the log-on form comes up; the user cancels it.
-  dialog_player_t player({[](QDialog &dialog) {
-    EXPECT_EQ(dialog.windowTitle().toStdString(), "Connect to server");
-    QTest::keyClick(&dialog, Qt::Key_Escape);
-  }});
-  ASSERT_NE(open_view(), nullptr);
-  settle();
-  shoot("huge-worklists-count");
-  EXPECT_EQ(player.played(), 1u);
-  EXPECT_EQ(player.unexpected(), 0);
+  open_view_with_unreadable_reply(GET_WORKLISTS, frame_claiming_count(list, 0xFFFFFFFFu), "huge-worklists-count");
+  // Nothing was read from it (its one record is not shown either).
   EXPECT_TRUE(shown_rows().empty()) << testing::PrintToString(shown_rows());
-  // Reported, and nothing was read from it (its one record is not shown either).
-  EXPECT_THAT(log_lines(), testing::Contains(HasSubstr("Couldn't deserialize packet")));
-  EXPECT_THAT(log_lines(), testing::Contains(HasSubstr("Disconnected from the server")));
+}
+
+TEST_F(WorklistsView, FilesReplyClaimingAHugeCountIsReportedWithoutACrash)
+{
+  const int32_t second = add_ws_worklist("second");
+  edit_files(second, {"//depot/a.txt"});
+  edit_files(1, {"//depot/b.txt"});
+  // The files of the first worklist: a list that claims four billion records and holds one.
+  worklist_file_list_packet_t list(GET_WORKLIST_FILES_RESULT);
+  worklist_file_t file;
+  file.site = "ws";
+  file.path = "//depot/mallory.txt";
+  file.worklist = 1;
+  file.action = 3;
+  list.files.push_back(file);
+  open_view_with_unreadable_reply(GET_WORKLIST_FILES, frame_claiming_count(list, 0xFFFFFFFFu), "huge-files-count");
+  // Nothing of the reply was taken for a file.
+  for ( const std::string &shown : shown_rows() )
+    EXPECT_THAT(shown, testing::Not(HasSubstr("mallory"))) << testing::PrintToString(shown_rows());
+  // The next load, with a connection again, shows the worklists and their files as they are.
+  app().set_connection(connect_alice(transport_t::tls));
+  ASSERT_TRUE(app().has_usable_connection());
+  app().refresh_widgets(uint64_t(1) << akui_kind_worklists, true);
+  QTest::qWait(400);
+  settle();
+  EXPECT_THAT(shown_rows(), ElementsAre("1, alice@ws", "  " + item_text("//depot/b.txt", "#1"), "2, alice@ws",
+                                        "  " + item_text("//depot/a.txt", "#1")));
 }
 
 } // namespace
