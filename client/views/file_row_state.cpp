@@ -73,7 +73,7 @@ bool describe_file_row_state(item_info_t *row, const char *server_path, const ar
     = file_row_look(server_path, server_record, [app](const char *path) { return app->opened_file(path); });
   if ( !row->texts.empty() && !look.revision_text.empty() )
   {
-    qstring name = row->texts[0];
+    qstring name(row->texts[0].view());
     name += look.revision_text;
     row->set_text(0, name.view());
   }

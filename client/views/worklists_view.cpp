@@ -565,9 +565,9 @@ bool worklists_dirtree_widget_t::fetch_row_texts(item_info_t *row, uint64_t key)
     default:
       break;
     }
-    row->texts[column] = std::move(text);
+    row->set_text(column, text.view());
   }
-  row->refresh_letter_sets();
+  row->forget_sort_keys();
   if ( file->site_revision != file->last_revision )
     row->attributes |= row_italic;
   if ( akui_app()->is_resolving(file->path.c_str()) )

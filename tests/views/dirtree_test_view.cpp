@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 scoped_state_store_t::scoped_state_store_t()
 {
   test_app().widget_factory().dirtree_persistence = [store = bytes](QWidget *) {
@@ -136,10 +138,8 @@ bool test_dirtree_view_t::fetch_row_texts(item_info_t *row, uint64_t key)
 {
   qstring name;
   model_of_tree()->current_tree()->entry_name(&name, {key, false}, dirtree_display_name);
-  row->texts.resize(2);
-  row->texts[0] = name;
   const auto size = sizes.find(key);
-  row->texts[1] = size != sizes.end() ? size->second.c_str() : "";
+  row->texts.assign(std::array<qstring, 2> {name, size != sizes.end() ? size->second.c_str() : ""});
   return true;
 }
 

@@ -130,7 +130,7 @@ void test_filtered_widget_t::load_cached_rows(row_cache_t *cache)
   for ( const test_folder_t &folder : folders )
   {
     item_info_t &info = (*cache)[folder.key] = item_info_t(2);
-    info.texts[0] = folder.name.c_str();
+    info.set_text(0, folder.name);
     for ( const test_row_t &row : folder.rows )
       describe_row(&((*cache)[row.key] = item_info_t(2)), row);
   }

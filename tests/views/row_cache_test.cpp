@@ -1,17 +1,17 @@
-// The row cache against a std::map under a seeded mix of additions, replacements and searches, and the
-// inline vector of a row's columns across its in-place and heap forms.
-#include "views/filter/inline_vector.h"
+// The row cache against a std::map under a seeded mix of additions, replacements and searches, and a row's
+// texts with their letter sets across changes, copies and moves.
+#include "views/filter/letter_set.h"
 #include "views/filter/row_cache.h"
 
 #include "tests/support/test_scale.h"
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <iterator>
 #include <map>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -132,31 +132,43 @@ TEST(RowCache, DenseRowsThenOtherKeys)
   EXPECT_EQ(cache.find(1), cache.end());
 }
 
-TEST(InlineVector, CopiesAndMovesAcrossItsTwoForms)
+TEST(RowTexts, KeepsEachTextWithItsLetterSetThroughChanges)
 {
-  using texts_t = inline_vector_t<qstring, 2>;
-  for ( const size_t n : {0u, 1u, 2u, 3u, 7u} )
-  {
-    texts_t texts(n);
-    for ( size_t i = 0; i < n; ++i )
-      texts[i] = std::string(40, char('a' + i)).c_str(); // too long for any small-string form
-    const texts_t copy = texts;
-    texts_t moved = std::move(texts);
-    EXPECT_TRUE(texts.empty()) << n;
-    texts_t assigned(5);
-    assigned = copy;
-    texts_t move_assigned(1);
-    move_assigned = std::move(moved);
-    for ( const texts_t *v : std::initializer_list<const texts_t *> {&copy, &assigned, &move_assigned} )
+  // Each column against the texts it should hold; the letter sets must follow every change.
+  const auto expect_texts = [](const row_texts_t &texts, const std::vector<std::string> &want, const char *step) {
+    ASSERT_EQ(texts.size(), want.size()) << step;
+    for ( size_t i = 0; i < want.size(); ++i )
     {
-      ASSERT_EQ(v->size(), n);
-      for ( size_t i = 0; i < n; ++i )
-        EXPECT_EQ((*v)[i].view(), std::string(40, char('a' + i))) << n << " " << i;
+      EXPECT_EQ(texts[i].view(), want[i]) << step << " " << i;
+      EXPECT_EQ(texts[i].c_str()[want[i].size()], '\0') << step << " " << i;
+      EXPECT_EQ(texts.letter_set(i), letter_set(want[i])) << step << " " << i;
     }
-    move_assigned.resize(n + 2);
-    EXPECT_TRUE(move_assigned[n + 1].empty());
-    move_assigned.resize(1);
-    ASSERT_EQ(move_assigned.size(), std::min<size_t>(n + 2, 1));
-    EXPECT_EQ(move_assigned[0].view(), n > 0 ? std::string(40, 'a') : std::string());
-  }
+  };
+  const std::string long_text(300, 'q');
+  const std::string with_nul("a\0b", 3);
+  row_texts_t texts;
+  expect_texts(texts, {}, "empty");
+  texts.assign(std::vector<qstring> {qstring("Alpha"), qstring(), qstring(with_nul.data(), with_nul.size())});
+  expect_texts(texts, {"Alpha", "", with_nul}, "assigned");
+  texts.set(1, long_text);
+  expect_texts(texts, {"Alpha", long_text, with_nul}, "set inside");
+  texts.set(4, "zz");
+  expect_texts(texts, {"Alpha", long_text, with_nul, "", "zz"}, "set beyond");
+  texts.set(3, texts[0].view()); // a text taken from the row itself
+  expect_texts(texts, {"Alpha", long_text, with_nul, "Alpha", "zz"}, "set from itself");
+  const row_texts_t copy = texts;
+  row_texts_t assigned(2);
+  assigned = copy;
+  row_texts_t moved = std::move(texts);
+  EXPECT_TRUE(texts.empty());
+  expect_texts(copy, {"Alpha", long_text, with_nul, "Alpha", "zz"}, "copy");
+  expect_texts(assigned, {"Alpha", long_text, with_nul, "Alpha", "zz"}, "copy-assigned");
+  expect_texts(moved, {"Alpha", long_text, with_nul, "Alpha", "zz"}, "moved");
+  moved.resize(2);
+  expect_texts(moved, {"Alpha", long_text}, "shrunk");
+  moved.resize(3);
+  expect_texts(moved, {"Alpha", long_text, ""}, "grown");
+  moved.resize(0);
+  expect_texts(moved, {}, "emptied");
+  expect_texts(copy, {"Alpha", long_text, with_nul, "Alpha", "zz"}, "copy after the changes");
 }

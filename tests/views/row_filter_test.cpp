@@ -55,7 +55,7 @@ TEST(RowCondition, ColumnRulesAndTheRecordedColumn)
   {
     SCOPED_TRACE(c.name);
     filter_match_t best;
-    EXPECT_EQ(match_row_condition(&best, row.texts, row.letter_sets, c.condition), c.pass);
+    EXPECT_EQ(match_row_condition(&best, row.texts, c.condition), c.pass);
     if ( c.pass )
     {
       EXPECT_EQ(best.column, c.column);
@@ -64,9 +64,9 @@ TEST(RowCondition, ColumnRulesAndTheRecordedColumn)
   // Where every column is tested, a later fuzzy match that ranks first replaces the recorded one.
   const item_info_t two = make_row({"beta", "alpha"});
   filter_match_t best;
-  EXPECT_TRUE(match_row_condition(&best, two.texts, two.letter_sets, make_condition(filter_mode_fuzzy | filter_test_is, "a")));
+  EXPECT_TRUE(match_row_condition(&best, two.texts, make_condition(filter_mode_fuzzy | filter_test_is, "a")));
   EXPECT_EQ(best.column, 1);
-  EXPECT_EQ(interr_number([&] { (void)match_row_condition(nullptr, row.texts, row.letter_sets, make_condition(filter_mode_fuzzy, "a")); }),
+  EXPECT_EQ(interr_number([&] { (void)match_row_condition(nullptr, row.texts, make_condition(filter_mode_fuzzy, "a")); }),
             40525);
 }
 
@@ -76,7 +76,7 @@ TEST(RowCondition, ANonFuzzyMatchNeverReplacesARecordedOne)
   filter_match_t best;
   best.record_range(7, 9);
   best.column = 0;
-  ASSERT_TRUE(match_row_condition(&best, row.texts, row.letter_sets, make_condition(0, "needle")));
+  ASSERT_TRUE(match_row_condition(&best, row.texts, make_condition(0, "needle")));
   EXPECT_EQ(best.column, 0);
   EXPECT_EQ(best.match_positions, (std::vector<uint16_t>{7, 9}));
 }

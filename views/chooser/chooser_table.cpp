@@ -120,7 +120,7 @@ QVariant chooser_table_widget_model_t::row_data(uint64_t key, const QModelIndex 
       const item_info_t &row = owner_->row_texts(key);
       if ( index.column() < 0 || size_t(index.column()) >= row.texts.size() )
         return QString();
-      const qstring &text = row.texts[size_t(index.column())];
+      const row_text_t text = row.texts[size_t(index.column())];
       return QString::fromUtf8(text.c_str(), int(text.size()));
     }
     case Qt::DecorationRole:

@@ -683,13 +683,15 @@ bool chooser_widget_t::fetch_row_texts(item_info_t *row, uint64_t key)
 {
   if ( key >= row_count() )
     return false;
-  row->texts.resize(size_t(source_->columns));
-  for ( qstring &text : row->texts )
+  // The texts are described into buffers reused row after row; the row copies them into its own single block.
+  described_texts_.resize(size_t(source_->columns));
+  for ( qstring &text : described_texts_ )
     text.clear();
   row->icon = source_->icon;
   chooser_row_attrs_t attrs;
   attrs.style = prepare_row_attributes(attrs.style, key);
-  source_->describe_row(std::span<qstring>(row->texts), &row->icon, &attrs, key);
+  source_->describe_row(std::span<qstring>(described_texts_), &row->icon, &attrs, key);
+  row->texts.assign(described_texts_);
   if ( (source_->flags & chooser_row_callback) != 0 && ui_callback != nullptr )
     (void)ui_callback(ui_code_chooser_row, source_, key, &attrs);
   row->spare = int32_t(attrs.size);

@@ -359,6 +359,7 @@ private:
   std::unique_ptr<chooser_persistence_helper_t> persistence_;
   std::map<uint64_t, int64_t> inode_rows_;          // valid while map_flags_ has inode_map_valid
   std::unordered_map<uint64_t, uint64_t> row_inodes_; // the inode each cached row had when it was described
+  std::vector<qstring> described_texts_; // the source describes each row into these, then the row keeps a copy
   int32_t tree_mode_ = no_tree;
   chooser_stdact_desc_t *stdact_descs_[4] = {nullptr, nullptr, nullptr, nullptr}; // owned by the source
   directory_tree_t *folders_ = nullptr;   // not owned: the source's

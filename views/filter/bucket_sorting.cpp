@@ -54,7 +54,7 @@ bool parse_hex(const char *text, size_t length, uint64_t *value)
 }
 
 // The value of a text as a sort key of `kind`; 0 and false when it is no number of the kind.
-bool parse_sort_key(const qstring &text, int32_t kind, uint32_t column_flags, uint64_t *value)
+bool parse_sort_key(row_text_t text, int32_t kind, uint32_t column_flags, uint64_t *value)
 {
   *value = 0;
   const bool parsed = kind == sort_key_decimal

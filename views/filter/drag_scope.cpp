@@ -39,7 +39,7 @@ qstring drag_label_text(filtered_widget_mixin_t &engine, const view_snapshot_t &
         continue;
       if ( !names.empty() )
         names += ", ";
-      names += row.texts[size_t(column)];
+      names += row.texts[size_t(column)].view();
       const size_t points = code_points_before(names.view(), names.size());
       if ( points < drag_label_max_code_points )
         continue;

@@ -86,7 +86,7 @@ void filtered_widget_mixin_t::load_row_cache()
   // (after the cache was dropped) shows what the conditions let through, not an empty list.
   for ( auto &[key, row] : row_cache_ )
   {
-    row.refresh_letter_sets();
+    row.forget_sort_keys();
     filter_cached_row(conditions_, &row);
   }
   flags_ |= engine_rows_loaded;
@@ -111,7 +111,7 @@ const item_info_t &filtered_widget_mixin_t::row_texts(uint64_t key)
     current_row_ = item_info_t(size_t(std::max(column_count(), 0)));
     if ( (flags_ & engine_rows_loaded) == 0 && fetch_row_texts(&current_row_, key) )
     {
-      current_row_.refresh_letter_sets();
+      current_row_.forget_sort_keys();
       row_cache_.insert_or_assign(key, current_row_);
     }
   }
@@ -129,7 +129,7 @@ void filtered_widget_mixin_t::refresh_row_texts()
 {
   for ( auto &[key, row] : row_cache_ )
     if ( fetch_row_texts(&row, key) )
-      row.refresh_letter_sets();
+      row.forget_sort_keys();
   current_key_ = no_key;
 }
 

@@ -1,9 +1,8 @@
 // One cached row of a filtered view: its column texts with their letter sets and sort keys, and its last match.
 #pragma once
 
-#include "core/qstring.h"
 #include "views/filter/filter_match.h"
-#include "views/filter/inline_vector.h"
+#include "views/filter/row_texts.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -28,23 +27,20 @@ inline constexpr uint32_t row_underline = 0x4;
 inline constexpr uint32_t row_strike_out = 0x8;
 inline constexpr uint32_t row_grey = 0x10;
 
-// Promises: texts and letter_sets have one entry per column; letter_sets[i] is the letter set of texts[i]
-// after set_text or refresh_letter_sets. sort_keys is empty until a column is sorted by value (most rows
-// are never sorted so, and a row cache holds many), then it has one entry per column. Two columns are
-// held in place, without a heap block per row.
+// Promises: texts has one entry per column, with its letter set. sort_keys is empty until a column is sorted
+// by value (most rows are never sorted so, and a row cache holds many), then it has one entry per column.
 struct item_info_t
 {
   item_info_t() = default;
-  explicit item_info_t(size_t columns) : texts(columns), letter_sets(columns, 0) {}
+  explicit item_info_t(size_t columns) : texts(columns) {}
 
-  // Sets one column's text, its letter set, and forgets its parsed sort key.
+  // Sets one column's text (growing the row when the column lies beyond it) and forgets its parsed sort key.
   void set_text(size_t column, std::string_view text);
-  // Recomputes every letter set (after the texts were filled directly) and forgets the parsed sort keys.
-  void refresh_letter_sets();
+  // Forgets the parsed sort keys (after the texts were replaced directly).
+  void forget_sort_keys() { sort_keys.clear(); }
 
-  inline_vector_t<qstring, 2> texts;
+  row_texts_t texts;
   std::vector<sort_key_t> sort_keys;
-  inline_vector_t<uint64_t, 2> letter_sets;
   filter_match_t match;   // of the last filtering pass (column -1 when none)
   int32_t spare = 12;     // carried, never interpreted
   uint32_t attributes = 0;

@@ -9,7 +9,7 @@ namespace
 
 // Keeps `found` (matched in `column`) as the row's match when none is recorded, or when it is a fuzzy
 // match ranking before the recorded one.
-void keep_match(filter_match_t *best, filter_match_t &found, int column, std::span<const qstring> texts)
+void keep_match(filter_match_t *best, filter_match_t &found, int column, const row_texts_t &texts)
 {
   if ( best == nullptr || (found.flags & match_recorded) == 0 )
     return;
@@ -26,8 +26,7 @@ void keep_match(filter_match_t *best, filter_match_t &found, int column, std::sp
 
 } // namespace
 
-bool match_row_condition(filter_match_t *best_match, std::span<const qstring> texts,
-                         std::span<const uint64_t> letter_sets, const filter_condition_t &condition)
+bool match_row_condition(filter_match_t *best_match, const row_texts_t &texts, const filter_condition_t &condition)
 {
   if ( condition.mode() == filter_mode_fuzzy && best_match == nullptr )
     interr(interr_fuzzy_without_record);
@@ -35,7 +34,7 @@ bool match_row_condition(filter_match_t *best_match, std::span<const qstring> te
   const auto test_column = [&](size_t column) {
     found.reset();
     if ( !filter_text_match(condition, best_match != nullptr ? &found : nullptr, texts[column].view(),
-                            letter_sets[column]) )
+                            texts.letter_set(column)) )
       return false;
     keep_match(best_match, found, int(column), texts);
     return true;
@@ -60,8 +59,8 @@ bool condition_skipped_for_visibility(const filter_condition_t &condition)
   return !condition.is_enabled() || condition.action() == filter_action_highlight || condition.lacks_pattern();
 }
 
-bool row_passes_filters(const std::vector<filter_condition_t> &conditions, std::span<const qstring> texts,
-                        std::span<const uint64_t> letter_sets, filter_match_t *best_match)
+bool row_passes_filters(const std::vector<filter_condition_t> &conditions, const row_texts_t &texts,
+                        filter_match_t *best_match)
 {
   bool include_tried = false;
   for ( const filter_condition_t &condition : conditions )
@@ -71,7 +70,7 @@ bool row_passes_filters(const std::vector<filter_condition_t> &conditions, std::
     const bool include = condition.action() == filter_action_include;
     include_tried = include_tried || include;
     filter_match_t found;
-    if ( match_row_condition(&found, texts, letter_sets, condition) )
+    if ( match_row_condition(&found, texts, condition) )
     {
       if ( best_match != nullptr )
         *best_match = std::move(found);
@@ -85,7 +84,7 @@ bool filter_cached_row(const std::vector<filter_condition_t> &conditions, item_i
 {
   row->match.reset();
   filter_match_t found;
-  if ( !row_passes_filters(conditions, row->texts, row->letter_sets, &found) )
+  if ( !row_passes_filters(conditions, row->texts, &found) )
     return false;
   if ( (found.flags & match_recorded) != 0 )
     row->match = std::move(found);
@@ -102,7 +101,7 @@ uint32_t row_highlight_color(const std::vector<filter_condition_t> &conditions, 
     if ( !condition.is_enabled() || condition.action() != filter_action_highlight || condition.lacks_pattern() )
       continue;
     filter_match_t found;
-    if ( match_row_condition(&found, row.texts, row.letter_sets, condition) )
+    if ( match_row_condition(&found, row.texts, condition) )
       return condition.color;
   }
   return default_color;

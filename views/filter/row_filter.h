@@ -7,7 +7,6 @@
 #include "views/filter/item_info.h"
 
 #include <cstdint>
-#include <span>
 #include <vector>
 
 // Internal errors of row matching.
@@ -18,8 +17,7 @@ inline constexpr int32_t interr_fuzzy_without_record = 40525;
 // "is not" must pass in every column, the other tests in one. A passing column's match becomes the row's
 // recorded match (with its column) when none is recorded yet, or, for a fuzzy match, when it ranks before
 // the recorded fuzzy match. A fuzzy condition without best_match is internal error 40525.
-bool match_row_condition(filter_match_t *best_match, std::span<const qstring> texts,
-                         std::span<const uint64_t> letter_sets, const filter_condition_t &condition);
+bool match_row_condition(filter_match_t *best_match, const row_texts_t &texts, const filter_condition_t &condition);
 
 // A condition that takes no part in deciding visibility: disabled, highlighting, or lacking its pattern.
 bool condition_skipped_for_visibility(const filter_condition_t &condition);
@@ -27,8 +25,8 @@ bool condition_skipped_for_visibility(const filter_condition_t &condition);
 // The visibility rule: with no condition taking part the row passes; otherwise the first condition (in
 // list order) that matches decides (include shows, exclude hides); when none matches, the row is hidden
 // if an include condition was tried, else shown. The deciding condition's match goes to *best_match.
-bool row_passes_filters(const std::vector<filter_condition_t> &conditions, std::span<const qstring> texts,
-                        std::span<const uint64_t> letter_sets, filter_match_t *best_match);
+bool row_passes_filters(const std::vector<filter_condition_t> &conditions, const row_texts_t &texts,
+                        filter_match_t *best_match);
 
 // One filtering pass over a cached row: resets its match and runs the visibility rule. A row that passes
 // keeps the deciding match, or, without one, an empty match flagged match_recorded | match_passed_unrecorded;

@@ -326,12 +326,10 @@ void standalone_dirtree_widget_t::load_cached_rows(row_cache_t *cache)
 
 bool standalone_dirtree_widget_t::fetch_row_texts(item_info_t *row, uint64_t key)
 {
-  if ( row->texts.empty() )
-    row->texts.resize(1);
   qstring name;
   if ( const dirtree_item_model_base_t *model = tree_model() )
     (void)model->current_tree()->entry_name(&name, {key, false}, dirtree_display_name);
-  row->texts[0] = std::move(name);
+  row->set_text(0, name.view());
   return true;
 }
 
