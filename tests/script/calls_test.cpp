@@ -61,6 +61,19 @@ TEST_F(calls_test, defaults_fill_missing_arguments_and_the_count_must_match)
   }
 }
 
+int32_t add_native(const char *name, zxl_native_callback_t callback, std::string kinds, uint32_t flags,
+                   std::initializer_list<zxl_value_t> defaults = {})
+{
+  auto *native = new zxl_native_t;
+  native->name = name;
+  native->callback = callback;
+  native->arg_kinds.assign(kinds.data(), kinds.size());
+  for ( const zxl_value_t &v : defaults )
+    native->defaults.push_back(v);
+  native->flags = flags;
+  return -zxl_add_native(native);
+}
+
 int64_t observed_activation = 0;
 
 int observe_activation(zxl_value_t *, zxl_value_t *result)
@@ -72,11 +85,7 @@ int observe_activation(zxl_value_t *, zxl_value_t *result)
 
 TEST_F(calls_test, activation_counts_follow_recursion_and_a_function_under_compilation_fails)
 {
-  auto *native = new zxl_native_t;
-  native->name = "activation";
-  native->callback = observe_activation;
-  native->flags = ZXL_NATIVE_ANY_THREAD;
-  const int32_t n = -zxl_add_native(native);
+  const int32_t n = add_native("activation", observe_activation, "", ZXL_NATIVE_ANY_THREAD);
   // rec(k): k == 0 ? activation() : rec(k - 1)
   zxl_install("rec", 1, "PUSH_ARG_S 0; JMP_TRUE deeper; MARK; CALL_NATIVE_B " + std::to_string(n) +
                             "; RET; deeper: MARK; PUSH_ARG_S 0; PUSH_SMALL 1; SUB; CALL_FUNC_S 0; RET");
@@ -121,11 +130,7 @@ int redefine_off_main(zxl_value_t *, zxl_value_t *result)
 
 TEST_F(calls_test, a_function_running_on_the_main_thread_cannot_be_redefined_from_another)
 {
-  auto *native = new zxl_native_t;
-  native->name = "redefine";
-  native->callback = redefine_off_main;
-  native->flags = ZXL_NATIVE_ANY_THREAD;
-  const int32_t n = -zxl_add_native(native);
+  const int32_t n = add_native("redefine", redefine_off_main, "", ZXL_NATIVE_ANY_THREAD);
   zxl_install("busy", 0, "MARK; CALL_NATIVE_B " + std::to_string(n) + "; RET");
   const int32_t busy = zxl_compiled_function_index("busy");
   const zxl_outcome_t out = zxl_run_by_name("busy");
@@ -191,19 +196,6 @@ int throws_empty_text(zxl_value_t *, zxl_value_t *)
 int throws_int(zxl_value_t *, zxl_value_t *)
 {
   throw 5;
-}
-
-int32_t add_native(const char *name, zxl_native_callback_t callback, std::string kinds, uint32_t flags,
-                   std::initializer_list<zxl_value_t> defaults = {})
-{
-  auto *native = new zxl_native_t;
-  native->name = name;
-  native->callback = callback;
-  native->arg_kinds.assign(kinds.data(), kinds.size());
-  for ( const zxl_value_t &v : defaults )
-    native->defaults.push_back(v);
-  native->flags = flags;
-  return -zxl_add_native(native);
 }
 
 TEST_F(calls_test, natives_check_their_arguments_and_flags)
