@@ -149,7 +149,7 @@ void insert_value(zxl_context_t *c, size_t index, const zxl_value_t value)
   c->stack.emplace_back().i = v;
 }
 // Makes a slot LONG v in place, releasing what it held after the slot is settled.
-void set_long(zxl_value_t *slot, int64_t v)
+[[gnu::always_inline]] inline void set_long(zxl_value_t *slot, int64_t v)
 {
   if ( zxl_value_owns(*slot) )
   {
@@ -329,9 +329,10 @@ int check_call(zxl_context_t *c, zxl_function_t *f, int32_t a, uint32_t *mark)
 // zxl_load_code, inline for the calls and returns of the interpreter.
 [[gnu::always_inline]] inline void load_code(zxl_context_t *c)
 {
-  const zxl_function_t *f = c->function;
+  zxl_function_t *f = c->function;
   c->code = f != nullptr ? f->body.data() : nullptr;
   c->code_length = f != nullptr ? std::min<uint32_t>(f->code_length, uint32_t(f->body.size())) : 0;
+  c->steps = f != nullptr ? zxl_function_steps(f) : nullptr;
 }
 
 // Enters compiled function a with the values from the newest mark up. 0 or an error code.
@@ -720,6 +721,7 @@ void zxl_context_free(zxl_context_t *context)
   context->magic = 0;
   context->code = nullptr;
   context->code_length = 0;
+  context->steps = nullptr;
   context->resolver = zxl_resolver_pair_t();
   context->marks.release();
   context->frames.release();
@@ -848,6 +850,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
   uint8_t op = 0;
   uint32_t pc = 0;
   const uint8_t *code = nullptr;
+  const zxl_step_t *steps = nullptr;
   uint32_t code_length = 0;
   uint32_t wait = 0;
   int32_t a = index;
@@ -961,6 +964,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
   {                                                                                                            \
     pc = c->pc;                                                                                                \
     code = c->code;                                                                                            \
+    steps = c->steps;                                                                                          \
     code_length = c->code_length;                                                                              \
     wait = c->wait_counter;                                                                                    \
   } while ( 0 )
@@ -1039,169 +1043,161 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     {
       const uint32_t k = op & 15u;
       zxl_value_t *slot = op < ZOP_PUSH_ARG_S ? local_slot(c, k) : arg_slot(c, k);
-      // Common sequences that start with a LONG variable run as one: "PUSH a; PUSH b; operator" with the
-      // result pushed, branched on (JMP_FALSE, JMP_TRUE) or popped into a local, and "PUSH a; INC/DEC_LOCAL
-      // x; POP". Each instruction in them is still polled and counted; a cancel between them leaves the
-      // stack and pc as the single steps would. Anything out of the ordinary runs step by step.
-      if ( slot->kind == ZK_LONG && uint64_t(pc) + 2 <= code_length && c->stack.size() + 2 < ZXL_MAX_VALUES )
+      // Common sequences that start with a variable run as one step, as decoded from the code (zxl_step_t):
+      // "PUSH a; PUSH b; operator" on LONGs with the result pushed, branched on or popped into a local,
+      // "PUSH a; INC/DEC_LOCAL x; POP" on LONGs and "PUSH x; PUSH_STR name; member instruction" on an object.
+      // Each instruction in them is still polled and counted; a cancel between them leaves the stack and pc as
+      // the single steps would. Anything out of the ordinary runs step by step.
+      const zxl_step_t &step = steps[pc - 1];
+      const size_t depth = c->stack.size();
+      if ( step.form == ZXL_STEP_NONE || depth + 2 >= ZXL_MAX_VALUES )
+        goto plain_push;
+      if ( step.form <= ZXL_STEP_ASSIGN )
       {
-        const int64_t left = slot->i;
-        const size_t depth = c->stack.size();
-        const uint8_t second = code[pc];
         uint32_t operand = k;
         int64_t right = 0;
+        if ( slot->kind != ZK_LONG || !long_push_value(c, step.second, depth, &right, &operand) )
+          goto plain_push;
+        const int64_t left = slot->i;
         int64_t value = 0;
-        if ( long_push_value(c, second, depth, &right, &operand) && long_binary(code[pc + 1], left, right, &value) )
+        (void)long_binary(step.op, left, right, &value);
+        uint32_t count = 3;
+        uint32_t target = pc + 2;
+        zxl_value_t *into = nullptr;
+        if ( step.form == ZXL_STEP_BRANCH )
         {
-          const uint32_t after = pc + 2; // the instruction that takes the result, if it is one of ours
-          const uint8_t taker = after < code_length ? code[after] : uint8_t(ZOP_NOP);
-          uint32_t count = 3;
-          int64_t target = after;
-          zxl_value_t *into = nullptr;
-          if ( (taker == ZOP_JMP_FALSE || taker == ZOP_JMP_TRUE) && uint64_t(after) + 5 <= code_length )
+          const uint32_t to = value != 0 ? step.x : step.y;
+          if ( to != ZXL_STEP_NO_TARGET )
           {
-            int32_t offset;
-            std::memcpy(&offset, code + after + 1, 4);
-            target = int64_t(after) + 5 + ((value != 0) == (taker == ZOP_JMP_TRUE) ? offset : 0);
-            if ( target >= 0 && target < int64_t(code_length) )
-              count = 4;
-            else
-              target = after;
+            target = to;
+            count = 4;
           }
-          else if ( taker >= ZOP_POP_LOCAL_S && taker < ZOP_POP_LOCAL_S + 16 )
+        }
+        else if ( step.form == ZXL_STEP_ASSIGN )
+        {
+          const uint64_t position = uint64_t(c->locals_base) + step.x;
+          if ( position < depth && c->stack[size_t(position)].kind != ZK_REF )
           {
-            const uint64_t position = uint64_t(c->locals_base) + (taker & 15u);
-            if ( position < depth && c->stack[size_t(position)].kind != ZK_REF )
-            {
-              into = &c->stack[size_t(position)];
-              operand = taker & 15u;
-              target = after + 1;
-              count = 4;
-            }
+            into = &c->stack[size_t(position)];
+            operand = step.x;
+            target = pc + 3;
+            count = 4;
           }
+        }
+        if ( polls )
+        {
+          if ( const uint32_t done = fused_polls(c, count) )
+          {
+            push_partial_operation(c, done, left, right, value);
+            c->pc = pc - 1 + done;
+            ZXL_SYNC();
+            goto cancelled;
+          }
+        }
+        c->operand = operand;
+        if ( into != nullptr )
+          set_long(into, value);
+        else if ( count == 3 )
+          push_long(c, value);
+        pc = target;
+        c->pc = pc;
+        ZXL_COUNT(count - 1);
+        ZXL_NEXT();
+      }
+      if ( step.form == ZXL_STEP_STEP )
+      {
+        const uint64_t position = uint64_t(c->locals_base) + step.x;
+        if ( slot->kind != ZK_LONG || position >= depth || c->stack[size_t(position)].kind != ZK_LONG )
+          goto plain_push;
+        const int64_t left = slot->i;
+        zxl_value_t *stepped = &c->stack[size_t(position)];
+        const uint32_t count = step.third != 0 ? 4 : 3;
+        const uint32_t done = polls ? fused_polls(c, count) : 0;
+        if ( done != 1 )
+          stepped->i = int64_t(uint64_t(stepped->i) + (step.op == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
+        if ( done != 0 )
+        {
+          // Cancelled before the POP the value is still pushed; before the jump it is gone.
+          if ( done != 3 )
+            push_long(c, left);
+          c->pc = done == 1 ? pc : done == 2 ? pc + 2 : pc + 3;
+          ZXL_SYNC();
+          goto cancelled;
+        }
+        c->operand = step.x;
+        pc = step.third != 0 ? step.y : pc + 3;
+        c->pc = pc;
+        ZXL_COUNT(count - 1);
+        ZXL_NEXT();
+      }
+      if ( step.form == ZXL_STEP_MEMBER && slot->kind == ZK_OBJECT )
+      {
+        // "PUSH x; PUSH_STR name; GET_ATTR | SET_ATTR_POP | CALL_METHOD" on an object variable reaches the
+        // member without pushing the object and its name. Hooks and missing members run step by step.
+        const std::string_view name(reinterpret_cast<const char *>(code + pc + 5), step.x);
+        const uint32_t member_pc = step.y;
+        const uint8_t member_op = step.op;
+        zxl_object_t *object = slot->object;
+        const zxl_value_t *attr = nullptr;
+        zxl_value_t *target = nullptr;
+        int32_t method = -1;
+        bool fuse = false;
+        if ( member_op == ZOP_GET_ATTR )
+        {
+          attr = zxl_find_attr(object, name);
+          fuse = attr != nullptr && zxl_kind_valid(attr->kind);
+        }
+        else if ( member_op == ZOP_SET_ATTR_POP )
+        {
+          if ( depth >= size_t(c->arg_base) + 1 && zxl_kind_valid(c->stack.back().kind) &&
+               class_hook(c, object->class_index, true) < 0 )
+          {
+            target = zxl_find_attr(object, name);
+            fuse = target == nullptr || target->kind != ZK_REF;
+          }
+        }
+        else if ( !c->marks.empty() && c->marks.back() >= c->arg_base && c->marks.back() <= depth )
+        {
+          method = class_method(c, object->class_index, name);
+          fuse = method >= 0;
+        }
+        if ( fuse )
+        {
           if ( polls )
           {
-            if ( const uint32_t done = fused_polls(c, count) )
+            if ( const uint32_t done = fused_polls(c, 3) )
             {
-              push_partial_operation(c, done, left, right, value);
-              c->pc = pc - 1 + done;
+              c->stack.push_back(zxl_value_share_owned(*slot));
+              if ( done == 2 )
+                c->stack.push_back(zxl_string(name));
+              c->pc = done == 1 ? pc : member_pc;
               ZXL_SYNC();
               goto cancelled;
             }
           }
-          c->operand = operand;
-          if ( into != nullptr )
-            set_long(into, value);
-          else if ( count == 3 )
-            push_long(c, value);
-          pc = uint32_t(target);
+          c->operand = k;
+          pc = member_pc + 1;
           c->pc = pc;
-          ZXL_COUNT(count - 1);
-          ZXL_NEXT();
-        }
-        if ( (second == ZOP_INC_LOCAL_B || second == ZOP_DEC_LOCAL_B) && uint64_t(pc) + 3 <= code_length &&
-             code[pc + 2] == ZOP_POP )
-        {
-          const uint64_t position = uint64_t(c->locals_base) + code[pc + 1];
-          if ( position < depth && c->stack[size_t(position)].kind == ZK_LONG )
-          {
-            zxl_value_t *stepped = &c->stack[size_t(position)];
-            const uint32_t done = polls ? fused_polls(c, 3) : 0;
-            if ( done != 1 )
-              stepped->i = int64_t(uint64_t(stepped->i) + (second == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
-            if ( done != 0 )
-            {
-              push_long(c, left);
-              c->pc = done == 1 ? pc : pc + 2;
-              ZXL_SYNC();
-              goto cancelled;
-            }
-            c->operand = code[pc + 1];
-            pc += 3;
-            c->pc = pc;
-            ZXL_COUNT(2);
-            ZXL_NEXT();
-          }
-        }
-      }
-      // "PUSH x; PUSH_STR name; GET_ATTR | SET_ATTR_POP | CALL_METHOD" on an object variable reaches the member
-      // without pushing the object and its name, with the polls, counts and cancel states of the single steps.
-      // Hooks, missing members and everything else out of the ordinary run step by step.
-      if ( slot->kind == ZK_OBJECT && uint64_t(pc) + 6 <= code_length && code[pc] == ZOP_PUSH_STR &&
-           c->stack.size() + 2 < ZXL_MAX_VALUES )
-      {
-        uint32_t length;
-        std::memcpy(&length, code + pc + 1, 4);
-        if ( uint64_t(pc) + 5 + length < code_length )
-        {
-          const std::string_view name(reinterpret_cast<const char *>(code + pc + 5), length);
-          const uint32_t member_pc = pc + 5 + length;
-          const uint8_t member_op = code[member_pc];
-          zxl_object_t *object = slot->object;
-          const size_t depth = c->stack.size();
-          const zxl_value_t *attr = nullptr;
-          zxl_value_t *target = nullptr;
-          int32_t method = -1;
-          bool fuse = false;
+          ZXL_COUNT(2);
           if ( member_op == ZOP_GET_ATTR )
           {
-            attr = zxl_find_attr(object, name);
-            fuse = attr != nullptr && zxl_kind_valid(attr->kind);
+            c->stack.push_back(zxl_value_owns(*attr) ? zxl_value_share_owned(*attr) : *attr);
+            ZXL_NEXT();
           }
-          else if ( member_op == ZOP_SET_ATTR_POP )
+          if ( member_op == ZOP_SET_ATTR_POP )
           {
-            if ( depth >= size_t(c->arg_base) + 1 && zxl_kind_valid(c->stack.back().kind) &&
-                 class_hook(c, object->class_index, true) < 0 )
-            {
-              target = zxl_find_attr(object, name);
-              fuse = target == nullptr || target->kind != ZK_REF;
-            }
+            if ( target == nullptr )
+              target = zxl_attr_slot(object, name);
+            // A plain destination and a valid value: the copy cannot fail.
+            (void)zxl_value_copy(target, &c->stack.back());
+            drop_to(c, depth - 1);
+            ZXL_NEXT();
           }
-          else if ( member_op == ZOP_CALL_METHOD )
-          {
-            if ( !c->marks.empty() && c->marks.back() >= c->arg_base && c->marks.back() <= depth )
-            {
-              method = class_method(c, object->class_index, name);
-              fuse = method >= 0;
-            }
-          }
-          if ( fuse )
-          {
-            if ( polls )
-            {
-              if ( const uint32_t done = fused_polls(c, 3) )
-              {
-                c->stack.push_back(zxl_value_share_owned(*slot));
-                if ( done == 2 )
-                  c->stack.push_back(zxl_string(name));
-                c->pc = done == 1 ? pc : member_pc;
-                ZXL_SYNC();
-                goto cancelled;
-              }
-            }
-            c->operand = k;
-            pc = member_pc + 1;
-            c->pc = pc;
-            ZXL_COUNT(2);
-            if ( member_op == ZOP_GET_ATTR )
-            {
-              c->stack.push_back(zxl_value_owns(*attr) ? zxl_value_share_owned(*attr) : *attr);
-              ZXL_NEXT();
-            }
-            if ( member_op == ZOP_SET_ATTR_POP )
-            {
-              if ( target == nullptr )
-                target = zxl_attr_slot(object, name);
-              // A plain destination and a valid value: the copy cannot fail.
-              (void)zxl_value_copy(target, &c->stack.back());
-              drop_to(c, depth - 1);
-              ZXL_NEXT();
-            }
-            insert_value(c, c->marks.back(), zxl_value_share_owned(*slot));
-            ZXL_FAST_CALL(method);
-          }
+          insert_value(c, c->marks.back(), zxl_value_share_owned(*slot));
+          ZXL_FAST_CALL(method);
         }
       }
+    plain_push:
       if ( slot->kind == ZK_REF || !zxl_kind_valid(slot->kind) || c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
       c->operand = k;
@@ -1259,7 +1255,8 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     }
     op_jump:
     {
-      if ( uint64_t(pc) + 4 > code_length )
+      const zxl_step_t &step = steps[pc - 1];
+      if ( step.form != ZXL_STEP_JUMP )
         goto generic;
       bool jump = true;
       if ( op != ZOP_JMP )
@@ -1268,10 +1265,8 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
           goto generic;
         jump = (c->stack.back().i != 0) == (op == ZOP_JMP_TRUE);
       }
-      int32_t offset;
-      std::memcpy(&offset, code + pc, 4);
-      const int64_t target = jump ? int64_t(pc) + 4 + offset : int64_t(pc) + 4;
-      if ( target < 0 || target >= int64_t(code_length) )
+      const uint32_t target = jump ? step.x : step.y;
+      if ( target == ZXL_STEP_NO_TARGET )
         goto generic;
       if ( op != ZOP_JMP )
         c->stack.pop_back();
@@ -1325,15 +1320,16 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       c->marks.push_back(uint32_t(c->stack.size() - (op == ZOP_MARK_BELOW ? 1 : 0)));
       // "MARK; PUSH a; PUSH b; operator; CALL_FUNC_S f", a call with one computed argument, runs as one step
       // up to the call, with the polls, counts and cancel states of the single steps.
-      if ( op == ZOP_MARK && uint64_t(pc) + 4 <= code_length && code[pc + 3] >= ZOP_CALL_FUNC_S &&
-           code[pc + 3] < ZOP_CALL_FUNC_S + 16 && c->stack.size() + 2 < ZXL_MAX_VALUES )
+      if ( steps[pc - 1].form == ZXL_STEP_CALL_ONE && c->stack.size() + 2 < ZXL_MAX_VALUES )
       {
+        const zxl_step_t &step = steps[pc - 1];
         const size_t depth = c->stack.size();
         int64_t left = 0, right = 0, value = 0;
         uint32_t operand = c->operand;
-        if ( long_push_value(c, code[pc], depth, &left, &operand) &&
-             long_push_value(c, code[pc + 1], depth, &right, &operand) && long_binary(code[pc + 2], left, right, &value) )
+        if ( long_push_value(c, step.second, depth, &left, &operand) &&
+             long_push_value(c, step.third, depth, &right, &operand) )
         {
+          (void)long_binary(step.op, left, right, &value);
           if ( polls )
           {
             if ( const uint32_t done = fused_polls(c, 5) )
@@ -1349,7 +1345,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
           pc += 4;
           c->pc = pc;
           ZXL_COUNT(4);
-          ZXL_FAST_CALL(int32_t(code[pc - 1] & 15u));
+          ZXL_FAST_CALL(int32_t(step.x));
         }
       }
       ZXL_NEXT();
