@@ -238,13 +238,10 @@ inline uint64_t tables_generation(const zxl_context_t *c)
   return c->engine->tables_generation.load(std::memory_order_acquire);
 }
 
-// The function at index a, or null; remembered in the context while the tables stay as they are.
-zxl_function_t *function_record(zxl_context_t *c, int32_t a)
+// The function at index a, or null, looked up under the lock and remembered in the entry.
+zxl_function_t *function_lookup(zxl_context_t *c, int32_t a, uint64_t generation,
+                                zxl_lookup_cache_t::function_entry_t &entry)
 {
-  const uint64_t generation = tables_generation(c);
-  zxl_lookup_cache_t::function_entry_t &entry = c->lookups.functions[uint32_t(a) % std::size(c->lookups.functions)];
-  if ( entry.generation == generation && entry.index == a )
-    return entry.function;
   critical_section_guard_t guard(zxl_script_lock);
   const auto &functions = c->engine->functions;
   zxl_function_t *f = a >= 0 && size_t(a) < functions.size() ? functions[size_t(a)].get() : nullptr;
@@ -253,10 +250,20 @@ zxl_function_t *function_record(zxl_context_t *c, int32_t a)
   return f;
 }
 
+// The function at index a, or null; remembered in the context while the tables stay as they are.
+[[gnu::always_inline]] inline zxl_function_t *function_record(zxl_context_t *c, int32_t a)
+{
+  const uint64_t generation = tables_generation(c);
+  zxl_lookup_cache_t::function_entry_t &entry = c->lookups.functions[uint32_t(a) % std::size(c->lookups.functions)];
+  if ( entry.generation == generation && entry.index == a )
+    return entry.function;
+  return function_lookup(c, a, generation, entry);
+}
+
 // Raises the activation count of a function that is not under compilation; false (count unchanged) when it is.
 // A main-thread context raises its own count first and then reads the shared one, with nothing between them
 // but a compiler barrier: a claim from another thread supplies the hardware barrier (zxl_function_t).
-bool activate(const zxl_context_t *c, zxl_function_t *f)
+[[gnu::always_inline]] inline bool activate(const zxl_context_t *c, zxl_function_t *f)
 {
   if ( c->counts_apart )
   {
@@ -284,7 +291,7 @@ inline std::atomic<int32_t> &activation_of(const zxl_context_t *c, zxl_function_
 }
 
 // Lowers the activation count of a running function (false, unchanged, when it is not above 0).
-bool deactivate(const zxl_context_t *c, zxl_function_t *f)
+[[gnu::always_inline]] inline bool deactivate(const zxl_context_t *c, zxl_function_t *f)
 {
   std::atomic<int32_t> &count = activation_of(c, f);
   if ( c->counts_apart )
