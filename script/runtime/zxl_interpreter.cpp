@@ -1803,8 +1803,8 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
           {
             if ( target == nullptr )
               target = zxl_attr_slot(object, name);
-            // A plain destination and a valid value: the copy cannot fail.
-            (void)zxl_value_copy(target, &c->stack.back());
+            // A plain destination and a valid value: the copy is a share, without the REF rules.
+            zxl_value_replace(target, zxl_value_share(c->stack.back(), 283));
             drop_to(c, depth - 1);
             ZXL_NEXT();
           }
