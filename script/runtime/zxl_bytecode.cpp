@@ -1,9 +1,15 @@
 // ZXL bytecode: building finished bodies and reading their handler tables.
 #include "script/runtime/zxl_bytecode.h"
 
+#include "script/runtime/zxl_engine.h"
+#include "script/runtime/zxl_operators.h"
+
 #include "core/byte_cursor.h"
 #include "core/compact_codec.h"
 #include "core/internal_error.h"
+
+#include <algorithm>
+#include <cstring>
 
 namespace
 {
@@ -16,7 +22,158 @@ void patch(byte_buffer_t *body, uint32_t position, uint32_t value, size_t width)
     (*body)[position + i] = uint8_t(value >> (8 * i));
 }
 
+// The operators the interpreter computes itself on two LONGs.
+bool long_operator(uint8_t op)
+{
+  switch ( op )
+  {
+  case ZOP_ADD:
+  case ZOP_SUB:
+  case ZOP_MUL:
+  case ZOP_BOR:
+  case ZOP_BAND:
+  case ZOP_BXOR:
+  case ZOP_EQ:
+  case ZOP_NE:
+  case ZOP_LE:
+  case ZOP_GE:
+  case ZOP_LT:
+  case ZOP_GT:
+    return true;
+  default:
+    return false;
+  }
+}
+
+bool variable_push(uint8_t op)
+{
+  return op >= ZOP_PUSH_LOCAL_S && op < ZOP_PUSH_ARG_S + 16;
+}
+
+// PUSH_SMALL, PUSH_LOCAL_S or PUSH_ARG_S.
+bool short_push(uint8_t op)
+{
+  return variable_push(op) || (op >= ZOP_PUSH_SMALL && op < ZOP_PUSH_SMALL + 16);
+}
+
+// A jump target: inside the code, or ZXL_STEP_NO_TARGET.
+uint32_t inside(int64_t target, uint64_t end)
+{
+  return target >= 0 && uint64_t(target) < end ? uint32_t(target) : ZXL_STEP_NO_TARGET;
+}
+
+// The step of the instructions from the opcode at code[pc - 1] on.
+zxl_step_t decode_step(const uint8_t *code, uint32_t length, uint32_t pc)
+{
+  zxl_step_t step;
+  const uint8_t first = code[pc - 1];
+  const uint64_t end = length;
+  if ( first == ZOP_MARK )
+  {
+    if ( pc + uint64_t(4) <= end && code[pc + 3] >= ZOP_CALL_FUNC_S && code[pc + 3] < ZOP_CALL_FUNC_S + 16 &&
+         short_push(code[pc]) && short_push(code[pc + 1]) && long_operator(code[pc + 2]) )
+    {
+      step.form = ZXL_STEP_CALL_ONE;
+      step.second = code[pc];
+      step.third = code[pc + 1];
+      step.op = code[pc + 2];
+      step.x = code[pc + 3] & 15u;
+    }
+    return step;
+  }
+  if ( first == ZOP_JMP || first == ZOP_JMP_TRUE || first == ZOP_JMP_FALSE )
+  {
+    if ( pc + uint64_t(4) <= end )
+    {
+      int32_t offset;
+      std::memcpy(&offset, code + pc, 4);
+      step.form = ZXL_STEP_JUMP;
+      step.x = inside(int64_t(pc) + 4 + offset, end);
+      step.y = inside(int64_t(pc) + 4, end);
+    }
+    return step;
+  }
+  if ( !variable_push(first) || pc + uint64_t(2) > end )
+    return step;
+  const uint8_t second = code[pc];
+  if ( short_push(second) && long_operator(code[pc + 1]) )
+  {
+    step.form = ZXL_STEP_OPERATION;
+    step.second = second;
+    step.op = code[pc + 1];
+    const uint32_t after = pc + 2;
+    const uint8_t taker = after < end ? code[after] : uint8_t(ZOP_NOP);
+    if ( (taker == ZOP_JMP_FALSE || taker == ZOP_JMP_TRUE) && after + uint64_t(5) <= end )
+    {
+      int32_t offset;
+      std::memcpy(&offset, code + after + 1, 4);
+      const int64_t fall = int64_t(after) + 5;
+      const int64_t jump = fall + offset;
+      step.form = ZXL_STEP_BRANCH;
+      step.x = inside(taker == ZOP_JMP_TRUE ? jump : fall, end);
+      step.y = inside(taker == ZOP_JMP_TRUE ? fall : jump, end);
+    }
+    else if ( taker >= ZOP_POP_LOCAL_S && taker < ZOP_POP_LOCAL_S + 16 )
+    {
+      step.form = ZXL_STEP_ASSIGN;
+      step.x = taker & 15u;
+    }
+    return step;
+  }
+  if ( (second == ZOP_INC_LOCAL_B || second == ZOP_DEC_LOCAL_B) && pc + uint64_t(3) <= end &&
+       code[pc + 2] == ZOP_POP )
+  {
+    step.form = ZXL_STEP_STEP;
+    step.op = second;
+    step.x = code[pc + 1];
+    // A loop's step is commonly followed by the jump back to its condition.
+    if ( pc + uint64_t(8) <= end && code[pc + 3] == ZOP_JMP )
+    {
+      int32_t offset;
+      std::memcpy(&offset, code + pc + 4, 4);
+      step.y = inside(int64_t(pc) + 8 + offset, end);
+      step.third = step.y != ZXL_STEP_NO_TARGET;
+    }
+    return step;
+  }
+  if ( second == ZOP_PUSH_STR && pc + uint64_t(6) <= end )
+  {
+    uint32_t name_length;
+    std::memcpy(&name_length, code + pc + 1, 4);
+    const uint64_t member_pc = pc + uint64_t(5) + name_length;
+    if ( member_pc < end && (code[member_pc] == ZOP_GET_ATTR || code[member_pc] == ZOP_SET_ATTR_POP ||
+                             code[member_pc] == ZOP_CALL_METHOD) )
+    {
+      step.form = ZXL_STEP_MEMBER;
+      step.op = code[member_pc];
+      step.x = name_length;
+      step.y = uint32_t(member_pc);
+    }
+  }
+  return step;
+}
+
 } // namespace
+
+std::unique_ptr<zxl_step_t[]> zxl_decode_steps(const uint8_t *code, uint32_t length)
+{
+  // One more than the code, so that even empty code has steps.
+  auto steps = std::make_unique<zxl_step_t[]>(size_t(length) + 1);
+  for ( uint32_t at = 0; at < length; ++at )
+    steps[at] = decode_step(code, length, at + 1);
+  return steps;
+}
+
+const zxl_step_t *zxl_make_steps(zxl_function_t *function)
+{
+  critical_section_guard_t guard(zxl_script_lock);
+  if ( const zxl_step_t *steps = function->steps.load(std::memory_order_acquire) )
+    return steps;
+  const uint32_t length = std::min<uint32_t>(function->code_length, uint32_t(function->body.size()));
+  zxl_step_t *steps = zxl_decode_steps(function->body.data(), length).release();
+  function->steps.store(steps, std::memory_order_release);
+  return steps;
+}
 
 void zxl_code_append(byte_buffer_t *body, const void *bytes, size_t count)
 {

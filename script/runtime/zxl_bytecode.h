@@ -6,6 +6,7 @@
 #include "core/qvector.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // Opcodes that are not operators (zxl_operators.h names those). Families with a short form keep the index in the
@@ -125,3 +126,42 @@ void zxl_code_patch32(byte_buffer_t *body, uint32_t position, uint32_t value);
 uint32_t zxl_code_length(const byte_buffer_t &body);
 // The first handler in table order whose range holds the offset; false when none does (or the table is cut).
 bool zxl_find_handler(const zxl_function_t &function, uint32_t offset, zxl_handler_t *handler);
+
+// The decoded code of a function: for each code offset, the run of instructions starting there that the
+// interpreter takes as one step, recognised once from the bytes so the loop does not re-read and re-check them.
+// Only what the bytes fix is decoded (every offset and target is inside the code); what the values at run time
+// decide (kinds, stack depths) the interpreter still checks.
+enum zxl_step_form : uint8_t
+{
+  ZXL_STEP_NONE,
+  ZXL_STEP_OPERATION, // PUSH_LOCAL_S or PUSH_ARG_S a; a LONG push b (second); a LONG operator (op)
+  ZXL_STEP_BRANCH,    // the same, then JMP_FALSE or JMP_TRUE: x is the next pc for a non-zero result, y for zero
+  ZXL_STEP_ASSIGN,    // the same, then POP_LOCAL_S x
+  ZXL_STEP_STEP,      // PUSH_LOCAL_S or PUSH_ARG_S a; INC_LOCAL_B or DEC_LOCAL_B (op) x; POP; when third is
+                      // set, JMP to y
+  ZXL_STEP_MEMBER,    // PUSH_LOCAL_S or PUSH_ARG_S a; PUSH_STR of x bytes; GET_ATTR, SET_ATTR_POP or CALL_METHOD at y
+  ZXL_STEP_CALL_ONE,  // MARK; LONG pushes a (second) and b (third); a LONG operator (op); CALL_FUNC_S x
+  ZXL_STEP_JUMP,      // JMP, JMP_TRUE or JMP_FALSE: x is the pc when it jumps, y when it does not
+};
+// A jump target outside the code: that way the instructions run one by one, and the jump fails as it should.
+inline constexpr uint32_t ZXL_STEP_NO_TARGET = 0xFFFFFFFF;
+struct zxl_step_t
+{
+  uint8_t form = ZXL_STEP_NONE;
+  uint8_t op = 0;
+  uint8_t second = 0;
+  uint8_t third = 0;
+  uint32_t x = 0;
+  uint32_t y = 0;
+};
+
+// Decodes `length` bytes of code: one step per offset.
+std::unique_ptr<zxl_step_t[]> zxl_decode_steps(const uint8_t *code, uint32_t length);
+// The decoded code of a function, made on first use under the script lock. The caller holds an activation of
+// the function (or the lock), so the body does not change under it.
+const zxl_step_t *zxl_make_steps(zxl_function_t *function);
+inline const zxl_step_t *zxl_function_steps(zxl_function_t *function)
+{
+  const zxl_step_t *steps = function->steps.load(std::memory_order_acquire);
+  return steps != nullptr ? steps : zxl_make_steps(function);
+}

@@ -83,6 +83,7 @@ struct zxl_context_t : zxl_slot_owner_t
   uint32_t operand = 0; // the index operand of the latest call, variable or class instruction
   const uint8_t *code = nullptr;
   uint32_t code_length = 0;
+  const zxl_step_t *steps = nullptr; // the code decoded (zxl_function_steps), one step per offset
   zxl_resolver_pair_t resolver;
   uint8_t no_ui = 0;
   bool polls = false;             // asks the user interface (code 27) before every instruction

@@ -149,7 +149,7 @@ void insert_value(zxl_context_t *c, size_t index, const zxl_value_t value)
   c->stack.emplace_back().i = v;
 }
 // Makes a slot LONG v in place, releasing what it held after the slot is settled.
-void set_long(zxl_value_t *slot, int64_t v)
+[[gnu::always_inline]] inline void set_long(zxl_value_t *slot, int64_t v)
 {
   if ( zxl_value_owns(*slot) )
   {
@@ -238,13 +238,10 @@ inline uint64_t tables_generation(const zxl_context_t *c)
   return c->engine->tables_generation.load(std::memory_order_acquire);
 }
 
-// The function at index a, or null; remembered in the context while the tables stay as they are.
-zxl_function_t *function_record(zxl_context_t *c, int32_t a)
+// The function at index a, or null, looked up under the lock and remembered in the entry.
+zxl_function_t *function_lookup(zxl_context_t *c, int32_t a, uint64_t generation,
+                                zxl_lookup_cache_t::function_entry_t &entry)
 {
-  const uint64_t generation = tables_generation(c);
-  zxl_lookup_cache_t::function_entry_t &entry = c->lookups.functions[uint32_t(a) % std::size(c->lookups.functions)];
-  if ( entry.generation == generation && entry.index == a )
-    return entry.function;
   critical_section_guard_t guard(zxl_script_lock);
   const auto &functions = c->engine->functions;
   zxl_function_t *f = a >= 0 && size_t(a) < functions.size() ? functions[size_t(a)].get() : nullptr;
@@ -253,10 +250,20 @@ zxl_function_t *function_record(zxl_context_t *c, int32_t a)
   return f;
 }
 
+// The function at index a, or null; remembered in the context while the tables stay as they are.
+[[gnu::always_inline]] inline zxl_function_t *function_record(zxl_context_t *c, int32_t a)
+{
+  const uint64_t generation = tables_generation(c);
+  zxl_lookup_cache_t::function_entry_t &entry = c->lookups.functions[uint32_t(a) % std::size(c->lookups.functions)];
+  if ( entry.generation == generation && entry.index == a )
+    return entry.function;
+  return function_lookup(c, a, generation, entry);
+}
+
 // Raises the activation count of a function that is not under compilation; false (count unchanged) when it is.
 // A main-thread context raises its own count first and then reads the shared one, with nothing between them
 // but a compiler barrier: a claim from another thread supplies the hardware barrier (zxl_function_t).
-bool activate(const zxl_context_t *c, zxl_function_t *f)
+[[gnu::always_inline]] inline bool activate(const zxl_context_t *c, zxl_function_t *f)
 {
   if ( c->counts_apart )
   {
@@ -284,7 +291,7 @@ inline std::atomic<int32_t> &activation_of(const zxl_context_t *c, zxl_function_
 }
 
 // Lowers the activation count of a running function (false, unchanged, when it is not above 0).
-bool deactivate(const zxl_context_t *c, zxl_function_t *f)
+[[gnu::always_inline]] inline bool deactivate(const zxl_context_t *c, zxl_function_t *f)
 {
   std::atomic<int32_t> &count = activation_of(c, f);
   if ( c->counts_apart )
@@ -329,9 +336,10 @@ int check_call(zxl_context_t *c, zxl_function_t *f, int32_t a, uint32_t *mark)
 // zxl_load_code, inline for the calls and returns of the interpreter.
 [[gnu::always_inline]] inline void load_code(zxl_context_t *c)
 {
-  const zxl_function_t *f = c->function;
+  zxl_function_t *f = c->function;
   c->code = f != nullptr ? f->body.data() : nullptr;
   c->code_length = f != nullptr ? std::min<uint32_t>(f->code_length, uint32_t(f->body.size())) : 0;
+  c->steps = f != nullptr ? zxl_function_steps(f) : nullptr;
 }
 
 // Enters compiled function a with the values from the newest mark up. 0 or an error code.
@@ -720,6 +728,7 @@ void zxl_context_free(zxl_context_t *context)
   context->magic = 0;
   context->code = nullptr;
   context->code_length = 0;
+  context->steps = nullptr;
   context->resolver = zxl_resolver_pair_t();
   context->marks.release();
   context->frames.release();
@@ -824,54 +833,14 @@ bool zxl_call_by_name(zxl_value_t *result, const char *name, const zxl_value_t *
 namespace
 {
 
-// The interpreter loop of zxl_run, made twice: the run that polls and the one that never does need no test
-// of the flag, nor a register for it, on every instruction.
-template <bool polls>
-bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t index)
+// What the loop does after the general decoder: go on with the next instruction, fail the current one
+// (an exception is made from the error state) or search for a handler of the exception on the top.
+enum class general_next_t
 {
-  // The run's scratch value: a native's result, or the exception being raised.
-  struct scratch_t
-  {
-    zxl_value_t v = zxl_long(0);
-    ~scratch_t() { zxl_value_clear(&v); }
-  } scratch;
-  struct cancel_scope_t
-  {
-    bool *saved = zxl_active_cancel();
-    ~cancel_scope_t() { zxl_active_cancel() = saved; }
-  } cancel_scope;
-  if ( polls )
-    zxl_active_cancel() = c->cancelled;
-
-  const size_t entry = c->frames.size();
-  // The interpreter's registers (see ZXL_RELOAD).
-  uint8_t op = 0;
-  uint32_t pc = 0;
-  const uint8_t *code = nullptr;
-  uint32_t code_length = 0;
-  uint32_t wait = 0;
-  int32_t a = index;
-  if ( name != nullptr )
-  {
-    critical_section_guard_t guard(zxl_script_lock);
-    a = zxl_function_index(name);
-    if ( a == ZXL_NO_FUNCTION )
-    {
-      fail_text(88, name);
-      goto failure;
-    }
-  }
-  {
-    bool native_done = false;
-    if ( call_index(c, a, &scratch.v, &native_done) != 0 )
-      goto failure;
-    if ( native_done )
-    {
-      if ( result != nullptr )
-        (void)zxl_value_move(result, &scratch.v);
-      return true;
-    }
-  }
+  next,
+  failure,
+  search,
+};
 
 // Reads an operand of `size` bytes at pc, checked against the code length, and advances pc.
 #define ZXL_OPERAND(type)                                                                                      \
@@ -922,6 +891,655 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       goto failure;                                                                                            \
   } while ( 0 )
 
+// The general decoder: runs the instruction `op` (pc is past its opcode) by the full rules. Every instruction
+// the fast handlers of the loop do not complete comes here; kept out of the loop, so that the loop's own
+// registers are not spent on it.
+[[gnu::noinline]] general_next_t general_instruction(zxl_context_t *c, uint8_t op, zxl_value_t *scratch)
+{
+  do
+  {
+    uint32_t n = 0;
+    enum family_t
+    {
+      F_NONE,
+      F_CALL_NATIVE,
+      F_CALL_FUNC,
+      F_POP_LOCAL,
+      F_POP_ARG,
+      F_STORE_LOCAL,
+      F_STORE_ARG,
+      F_PUSH_LOCAL,
+      F_PUSH_ARG,
+      F_PUSH_GLOBAL,
+      F_POP_GLOBAL,
+      F_STORE_GLOBAL,
+      F_INC_LOCAL,
+      F_INC_ARG,
+      F_DEC_LOCAL,
+      F_DEC_ARG,
+      F_INC_GLOBAL,
+      F_DEC_GLOBAL,
+    } family = F_NONE;
+    static constexpr family_t b_families[8] = {F_CALL_NATIVE, F_CALL_FUNC,   F_POP_LOCAL,  F_POP_ARG,
+                                               F_STORE_LOCAL, F_STORE_ARG, F_PUSH_LOCAL, F_PUSH_ARG};
+    if ( op < 128 )
+    {
+      family = b_families[op >> 4];
+      n = op & 15;
+    }
+    else if ( op < 144 )
+    {
+      family = b_families[(op - 128) >> 1];
+      n = (op & 1) != 0 ? ZXL_OPERAND(uint16_t) : ZXL_OPERAND(uint8_t);
+    }
+    else if ( op >= ZOP_INC_LOCAL_B && op <= ZOP_DEC_ARG_W )
+    {
+      static constexpr family_t families[4] = {F_INC_LOCAL, F_INC_ARG, F_DEC_LOCAL, F_DEC_ARG};
+      family = families[(op - ZOP_INC_LOCAL_B) >> 1];
+      n = (op & 1) == 0 ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
+    }
+    else if ( op >= ZOP_PUSH_GLOBAL_B && op <= ZOP_DEC_GLOBAL_W )
+    {
+      static constexpr family_t families[5] = {F_PUSH_GLOBAL, F_POP_GLOBAL, F_STORE_GLOBAL, F_INC_GLOBAL,
+                                               F_DEC_GLOBAL};
+      family = families[(op - ZOP_PUSH_GLOBAL_B) >> 1];
+      n = (op & 1) != 0 ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
+    }
+
+    if ( family != F_NONE )
+    {
+      c->operand = n;
+      switch ( family )
+      {
+      case F_CALL_NATIVE:
+      case F_CALL_FUNC:
+      {
+        bool native_done = false;
+        if ( family == F_CALL_NATIVE )
+        {
+          native_done = true;
+          c->operand = n;
+          ZXL_CHECK(call_native(c, int32_t(n), &*scratch));
+        }
+        else
+        {
+          ZXL_CHECK(call_index(c, int32_t(n), &*scratch, &native_done));
+        }
+        if ( native_done )
+          ZXL_PUSH(std::exchange(*scratch, zxl_long(0)));
+        continue;
+      }
+      case F_POP_LOCAL:
+        ZXL_NEED(1, 285);
+        ZXL_CHECK(pop_into(c, local_slot(c, n)));
+        continue;
+      case F_POP_ARG:
+        ZXL_NEED(1, 285);
+        ZXL_CHECK(pop_into(c, arg_slot(c, n)));
+        continue;
+      case F_STORE_LOCAL:
+        ZXL_NEED(1, 285);
+        ZXL_CHECK(zxl_value_copy(local_slot(c, n), &c->stack.back()));
+        continue;
+      case F_STORE_ARG:
+        ZXL_NEED(1, 285);
+        ZXL_CHECK(zxl_value_copy(arg_slot(c, n), &c->stack.back()));
+        continue;
+      case F_PUSH_LOCAL:
+      case F_PUSH_ARG:
+      {
+        zxl_value_t *slot = family == F_PUSH_LOCAL ? local_slot(c, n) : arg_slot(c, n);
+        const zxl_value_t *v = zxl_value_deref(slot, 0);
+        if ( v == nullptr )
+          goto failure;
+        ZXL_PUSH(zxl_value_share(*v, 283));
+        continue;
+      }
+      case F_INC_LOCAL:
+      case F_DEC_LOCAL:
+        ZXL_CHECK(step_value(local_slot(c, n), family == F_DEC_LOCAL));
+        continue;
+      case F_INC_ARG:
+      case F_DEC_ARG:
+        ZXL_CHECK(step_value(arg_slot(c, n), family == F_DEC_ARG));
+        continue;
+      default:
+      {
+        zxl_value_t value;
+        int code = 0;
+        {
+          critical_section_guard_t guard(zxl_script_lock);
+          zxl_value_t *slot = &zxl_global_at(int32_t(n))->value;
+          switch ( family )
+          {
+          case F_PUSH_GLOBAL:
+          {
+            const zxl_value_t *v = zxl_value_deref(slot, 0);
+            if ( v == nullptr )
+              code = qerrno_get();
+            else
+              value = zxl_value_share(*v, 283);
+            break;
+          }
+          case F_POP_GLOBAL:
+            ZXL_NEED(1, 285);
+            code = pop_into(c, slot);
+            break;
+          case F_STORE_GLOBAL:
+            ZXL_NEED(1, 285);
+            code = zxl_value_copy(slot, &c->stack.back());
+            break;
+          default:
+            code = step_value(slot, family == F_DEC_GLOBAL);
+            break;
+          }
+        }
+        ZXL_CHECK(code);
+        if ( family == F_PUSH_GLOBAL )
+          ZXL_PUSH(value);
+        continue;
+      }
+      }
+    }
+
+    if ( op >= ZOP_PUSH_SMALL && op < ZOP_PUSH_SMALL + 16 )
+    {
+      ZXL_PUSH_LONG(op - ZOP_PUSH_SMALL);
+      continue;
+    }
+
+    switch ( op )
+    {
+    case ZOP_PUSH_INT8:
+      ZXL_PUSH_LONG(ZXL_OPERAND(int8_t));
+      continue;
+    case ZOP_PUSH_INT16:
+      ZXL_PUSH_LONG(ZXL_OPERAND(int16_t));
+      continue;
+    case ZOP_PUSH_INT32:
+      ZXL_PUSH_LONG(ZXL_OPERAND(int32_t));
+      continue;
+    case ZOP_PUSH_INT64:
+      // The host word is 8 bytes, so the constant is a LONG.
+      ZXL_PUSH_LONG(ZXL_OPERAND(int64_t));
+      continue;
+    case ZOP_PUSH_FLOAT:
+      ZXL_PUSH(zxl_float(ZXL_OPERAND(xfloat_t)));
+      continue;
+    case ZOP_PUSH_STR:
+    {
+      const uint32_t length = ZXL_OPERAND(uint32_t);
+      if ( uint64_t(c->pc) + length > c->code_length )
+        interr(276);
+      const std::string_view bytes(reinterpret_cast<const char *>(c->code + c->pc), length);
+      c->pc += length;
+      if ( length > ZXL_SHORT_STRING_MAX )
+      {
+        ZXL_PUSH(zxl_string(bytes));
+        continue;
+      }
+      if ( c->stack.size() >= ZXL_MAX_VALUES )
+      {
+        fail(ZXL_TOO_DEEP);
+        goto failure;
+      }
+      push_short_string(c, bytes);
+      continue;
+    }
+    case ZOP_DROP_B:
+    case ZOP_DROP_W:
+    {
+      const uint32_t count = op == ZOP_DROP_B ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
+      ZXL_NEED(count, 285);
+      drop_to(c, c->stack.size() - count);
+      continue;
+    }
+    case ZOP_RESERVE:
+    {
+      const uint16_t count = ZXL_OPERAND(uint16_t);
+      if ( c->stack.size() + count > ZXL_MAX_VALUES )
+      {
+        fail(ZXL_TOO_DEEP);
+        goto failure;
+      }
+      c->stack.resize(c->stack.size() + count, zxl_long(0));
+      continue;
+    }
+    case ZOP_NOP:
+      continue;
+    case ZOP_DUP:
+    {
+      ZXL_NEED(1, 285);
+      const zxl_value_t *v = zxl_value_deref(&c->stack.back(), 0);
+      if ( v == nullptr )
+        goto failure;
+      ZXL_PUSH(zxl_value_share(*v, 283));
+      continue;
+    }
+    case ZOP_REF_ARG:
+    case ZOP_REF_LOCAL:
+    case ZOP_REF_GLOBAL:
+    {
+      ZXL_NEED(1, 285);
+      zxl_value_t *top = &c->stack.back();
+      ZXL_CHECK(zxl_to_long(top));
+      const int64_t k = top->i;
+      zxl_value_t ref;
+      if ( op == ZOP_REF_GLOBAL )
+      {
+        critical_section_guard_t guard(zxl_script_lock);
+        if ( k < 0 || k >= zxl_global_count() )
+          interr(294);
+        const zxl_value_t &target = zxl_global_at(int32_t(k))->value;
+        ref = target.kind == ZK_REF ? target : zxl_global_ref(int32_t(k));
+      }
+      else
+      {
+        const int64_t pos = int64_t(op == ZOP_REF_ARG ? c->arg_base : c->locals_base) + k;
+        if ( k < 0 || pos >= int64_t(c->stack.size()) )
+          interr(292);
+        const zxl_value_t &target = c->stack[size_t(pos)];
+        ref = target.kind == ZK_REF ? target : zxl_slot_ref(c, int32_t(pos));
+      }
+      c->stack.back() = ref;
+      continue;
+    }
+    case ZOP_JMP:
+    case ZOP_JMP_TRUE:
+    case ZOP_JMP_FALSE:
+    {
+      const int32_t offset = ZXL_OPERAND(int32_t);
+      bool jump = true;
+      if ( op != ZOP_JMP )
+      {
+        ZXL_NEED(1, 285);
+        zxl_value_t *top = &c->stack.back();
+        if ( top->kind != ZK_LONG && !zxl_truth(top) )
+          goto failure;
+        jump = (top->i != 0) == (op == ZOP_JMP_TRUE);
+        drop_to(c, c->stack.size() - 1);
+      }
+      if ( jump )
+      {
+        const int64_t target = int64_t(c->pc) + offset;
+        if ( target < 0 || target >= int64_t(c->code_length) )
+          interr(276);
+        c->pc = uint32_t(target);
+      }
+      continue;
+    }
+    case ZOP_THROW:
+      ZXL_NEED(1, 285);
+      qerrno_set(ZXL_THROWN);
+      zxl_add_position(c, &c->stack.back());
+      goto search;
+    case ZOP_CALL_VALUE:
+    {
+      ZXL_NEED(1, 285);
+      zxl_value_t *top = &c->stack.back();
+      if ( zxl_value_deref(top, ZXL_DEREF_REPLACE) == nullptr )
+        goto failure;
+      if ( top->kind != ZK_FUNC )
+      {
+        fail(1541);
+        goto failure;
+      }
+      const int32_t target = top->func;
+      drop_to(c, c->stack.size() - 1);
+      bool native_done = false;
+      ZXL_CHECK(call_index(c, target, &*scratch, &native_done));
+      if ( native_done )
+        ZXL_PUSH(std::exchange(*scratch, zxl_long(0)));
+      continue;
+    }
+    case ZOP_FUNC_REF:
+    {
+      ZXL_NEED(1, 285);
+      zxl_value_t *top = &c->stack.back();
+      ZXL_CHECK(zxl_to_string(top));
+      const std::string text(zxl_string_view(*top));
+      int32_t found;
+      {
+        critical_section_guard_t guard(zxl_script_lock);
+        found = zxl_function_index(text.c_str());
+      }
+      if ( found != ZXL_NO_FUNCTION )
+      {
+        zxl_value_replace(&c->stack.back(), zxl_func(found));
+        continue;
+      }
+      const int64_t answer = c->resolver.resolver != nullptr ? c->resolver.resolver->resolve(text.c_str()) : -1;
+      if ( answer == -1 )
+      {
+        fail_text(88, text.c_str());
+        goto failure;
+      }
+      zxl_value_replace(&c->stack.back(), zxl_long(answer));
+      continue;
+    }
+    case ZOP_NEW:
+    {
+      const uint16_t class_index = ZXL_OPERAND(uint16_t);
+      c->operand = class_index;
+      zxl_object_t *object = zxl_object_new(class_index);
+      if ( object->class_index != class_index )
+      {
+        zxl_object_release(object);
+        set_error_arg_number(0, class_index);
+        fail(1535);
+        goto failure;
+      }
+      int32_t constructor = -1;
+      {
+        critical_section_guard_t guard(zxl_script_lock);
+        constructor = zxl_find_constructor(zxl_class_at(class_index));
+      }
+      zxl_value_t held;
+      held.kind = ZK_OBJECT;
+      held.object = object;
+      if ( c->marks.empty() || c->marks.back() < c->arg_base || c->marks.back() > c->stack.size() )
+      {
+        zxl_value_release(held);
+        interr(285);
+      }
+      insert_value(c, c->marks.back(), held);
+      if ( constructor >= 0 )
+      {
+        bool native_done = false;
+        ZXL_CHECK(call_index(c, constructor, &*scratch, &native_done));
+        if ( native_done )
+          ZXL_PUSH(std::exchange(*scratch, zxl_long(0)));
+        continue;
+      }
+      if ( c->stack.size() - pop_mark(c) != 1 )
+      {
+        fail(56);
+        goto failure;
+      }
+      continue;
+    }
+    case ZOP_CLONE:
+      ZXL_NEED(1, 285);
+      zxl_object_clone(&c->stack.back());
+      continue;
+    case ZOP_GET_ATTR:
+    case ZOP_SET_ATTR:
+    case ZOP_SET_ATTR_POP:
+    case ZOP_INC_ATTR:
+    case ZOP_DEC_ATTR:
+    case ZOP_CALL_METHOD:
+    {
+      const bool setting = op == ZOP_SET_ATTR || op == ZOP_SET_ATTR_POP;
+      ZXL_NEED(setting ? 3 : 2, 285);
+      // A failure in these (but CALL_METHOD) turns the top into the exception and searches at once.
+      const bool raise_on_top = op != ZOP_CALL_METHOD;
+      if ( zxl_to_string(&c->stack.back()) != 0 )
+      {
+        if ( !raise_on_top )
+          goto failure;
+        zxl_raise_current(c);
+        goto search;
+      }
+      // The name leaves the stack but lives, unchanged, until the instruction is done.
+      struct held_name_t
+      {
+        zxl_value_t v;
+        ~held_name_t() { zxl_value_release(v); }
+      } name {c->stack.back()};
+      c->stack.pop_back();
+      const std::string_view member = zxl_string_view(name.v);
+      if ( c->stack.back().kind != ZK_OBJECT )
+      {
+        fail(1532);
+        if ( !raise_on_top )
+          goto failure;
+        zxl_raise_current(c);
+        goto search;
+      }
+      zxl_object_t *object = c->stack.back().object;
+      const int32_t class_index = object->class_index;
+      if ( op == ZOP_GET_ATTR )
+      {
+        if ( const zxl_value_t *attr = zxl_find_attr(object, member) )
+        {
+          zxl_value_replace(&c->stack.back(), zxl_value_share(*attr, 283));
+          continue;
+        }
+        const int32_t hook = class_hook(c, class_index, false);
+        if ( hook < 0 )
+        {
+          fail_text(1538, (class_name(class_index) + "." + std::string(member)).c_str());
+          zxl_raise_current(c);
+          goto search;
+        }
+        zxl_value_t value = zxl_long(0);
+        if ( !nested_method_run(c, hook, object, member, nullptr, &value) )
+        {
+          zxl_value_clear(&value);
+          goto search;
+        }
+        // The nested run leaves the object where it was: the value replaces it.
+        zxl_value_replace(&c->stack.back(), value);
+        continue;
+      }
+      if ( setting )
+      {
+        // The object leaves the stack but stays alive until the write is done.
+        zxl_value_t held = c->stack.back();
+        c->stack.pop_back();
+        struct release_t
+        {
+          zxl_value_t v;
+          ~release_t() { zxl_value_release(v); }
+        } hold {held};
+        const int32_t hook = class_hook(c, class_index, true);
+        if ( hook >= 0 )
+        {
+          const zxl_value_t value = zxl_value_share(c->stack.back(), 283);
+          const bool ok = nested_method_run(c, hook, object, member, &value, nullptr);
+          zxl_value_release(value);
+          if ( !ok )
+            goto search;
+        }
+        else if ( zxl_value_copy(zxl_attr_slot(object, member), &c->stack.back()) != 0 )
+        {
+          zxl_raise_current(c);
+          goto search;
+        }
+        if ( op == ZOP_SET_ATTR_POP )
+          drop_to(c, c->stack.size() - 1);
+        continue;
+      }
+      if ( op == ZOP_INC_ATTR || op == ZOP_DEC_ATTR )
+      {
+        zxl_value_t *attr = zxl_find_attr(object, member);
+        if ( attr == nullptr )
+        {
+          if ( class_hook(c, class_index, false) >= 0 )
+            fail(1534);
+          else
+            fail_text(1538, (class_name(class_index) + "." + std::string(member)).c_str());
+          zxl_raise_current(c);
+          goto search;
+        }
+        const zxl_value_t *current = zxl_value_deref(attr, 0);
+        if ( current == nullptr )
+        {
+          zxl_raise_current(c);
+          goto search;
+        }
+        const zxl_value_t old = zxl_value_share(*current, 283);
+        if ( step_value(attr, op == ZOP_DEC_ATTR) != 0 )
+        {
+          zxl_value_release(old);
+          zxl_raise_current(c);
+          goto search;
+        }
+        zxl_value_replace(&c->stack.back(), old);
+        continue;
+      }
+      // CALL_METHOD
+      const int32_t method = class_method(c, class_index, member);
+      if ( method >= 0 )
+      {
+        if ( c->marks.empty() || c->marks.back() < c->arg_base || c->marks.back() >= c->stack.size() )
+          interr(285);
+        const zxl_value_t held = c->stack.back();
+        c->stack.pop_back();
+        insert_value(c, c->marks.back(), held);
+        bool native_done = false;
+        ZXL_CHECK(call_index(c, method, &*scratch, &native_done));
+        if ( native_done )
+          ZXL_PUSH(std::exchange(*scratch, zxl_long(0)));
+        continue;
+      }
+      zxl_value_t callee = zxl_long(0);
+      if ( const zxl_value_t *attr = zxl_find_attr(object, member) )
+      {
+        callee = zxl_value_share(*attr, 283);
+      }
+      else
+      {
+        const int32_t hook = class_hook(c, class_index, false);
+        if ( hook < 0 )
+        {
+          fail_text(88, (class_name(class_index) + "." + std::string(member)).c_str());
+          goto failure;
+        }
+        if ( !nested_method_run(c, hook, object, member, nullptr, &callee) )
+        {
+          zxl_value_clear(&callee);
+          goto search;
+        }
+      }
+      const zxl_value_t *target = zxl_value_deref(&callee, 0);
+      const int32_t kind = target != nullptr ? target->kind : -1;
+      const int32_t function = kind == ZK_FUNC ? target->func : 0;
+      zxl_value_clear(&callee);
+      if ( kind != ZK_FUNC )
+      {
+        if ( kind != -1 )
+          fail(1541);
+        goto failure;
+      }
+      drop_to(c, c->stack.size() - 1);
+      bool native_done = false;
+      ZXL_CHECK(call_index(c, function, &*scratch, &native_done));
+      if ( native_done )
+        ZXL_PUSH(std::exchange(*scratch, zxl_long(0)));
+      continue;
+    }
+    case ZOP_GET_ITEM:
+    case ZOP_GET_SLICE:
+    {
+      const bool item = op == ZOP_GET_ITEM;
+      const size_t taken = item ? 2 : 3;
+      ZXL_NEED(taken, item ? 297 : 295);
+      const size_t x = c->stack.size() - taken;
+      ZXL_CHECK(zxl_to_long(&c->stack[x + 1]));
+      if ( !item )
+        ZXL_CHECK(zxl_to_long(&c->stack[x + 2]));
+      const int64_t i = c->stack[x + 1].i;
+      const int64_t j = item ? i : c->stack[x + 2].i;
+      zxl_value_t value = zxl_long(0);
+      if ( zxl_get_range(&value, &c->stack[x], i, j, item) != 0 )
+      {
+        zxl_value_clear(&value);
+        goto failure;
+      }
+      drop_to(c, x + 1);
+      zxl_value_replace(&c->stack[x], value);
+      continue;
+    }
+    case ZOP_SET_ITEM:
+    case ZOP_SET_SLICE:
+    {
+      const bool item = op == ZOP_SET_ITEM;
+      const size_t taken = item ? 3 : 4;
+      ZXL_NEED(taken, item ? 298 : 296);
+      const size_t v = c->stack.size() - taken;
+      ZXL_CHECK(zxl_to_long(&c->stack[v + 2]));
+      if ( !item )
+        ZXL_CHECK(zxl_to_long(&c->stack[v + 3]));
+      const int64_t i = c->stack[v + 2].i;
+      const int64_t j = item ? i : c->stack[v + 3].i;
+      ZXL_CHECK(zxl_set_range(&c->stack[v + 1], i, j, &c->stack[v], item));
+      const zxl_value_t *written = zxl_value_deref(&c->stack[v + 1], 0);
+      if ( written == nullptr )
+        goto failure;
+      const zxl_value_t value = zxl_value_share(*written, 283);
+      drop_to(c, v + 1);
+      zxl_value_replace(&c->stack[v], value);
+      continue;
+    }
+    default:
+      break;
+    }
+
+    const int arity = zxl_operator_arity(op);
+    if ( arity == 0 )
+      interr(299);
+    ZXL_NEED(size_t(arity), 285);
+    ZXL_CHECK(zxl_eval_operator(&c->stack, op));
+    continue;
+  } while ( false );
+  return general_next_t::next;
+failure:
+  return general_next_t::failure;
+search:
+  return general_next_t::search;
+}
+
+// The interpreter loop of zxl_run, made twice: the run that polls and the one that never does need no test
+// of the flag, nor a register for it, on every instruction.
+template <bool polls>
+bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t index)
+{
+  // The run's scratch value: a native's result, or the exception being raised.
+  struct scratch_t
+  {
+    zxl_value_t v = zxl_long(0);
+    ~scratch_t() { zxl_value_clear(&v); }
+  } scratch;
+  struct cancel_scope_t
+  {
+    bool *saved = zxl_active_cancel();
+    ~cancel_scope_t() { zxl_active_cancel() = saved; }
+  } cancel_scope;
+  if ( polls )
+    zxl_active_cancel() = c->cancelled;
+
+  const size_t entry = c->frames.size();
+  // The interpreter's registers (see ZXL_RELOAD).
+  uint8_t op = 0;
+  uint32_t pc = 0;
+  const uint8_t *code = nullptr;
+  const zxl_step_t *steps = nullptr;
+  uint32_t code_length = 0;
+  uint32_t wait = 0;
+  int32_t a = index;
+  if ( name != nullptr )
+  {
+    critical_section_guard_t guard(zxl_script_lock);
+    a = zxl_function_index(name);
+    if ( a == ZXL_NO_FUNCTION )
+    {
+      fail_text(88, name);
+      goto failure;
+    }
+  }
+  {
+    bool native_done = false;
+    if ( call_index(c, a, &scratch.v, &native_done) != 0 )
+      goto failure;
+    if ( native_done )
+    {
+      if ( result != nullptr )
+        (void)zxl_value_move(result, &scratch.v);
+      return true;
+    }
+  }
+
   // Handlers by opcode (labels as values); everything else goes to the general decoder.
   void *dispatch[256];
   for ( void *&target : dispatch )
@@ -961,6 +1579,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
   {                                                                                                            \
     pc = c->pc;                                                                                                \
     code = c->code;                                                                                            \
+    steps = c->steps;                                                                                          \
     code_length = c->code_length;                                                                              \
     wait = c->wait_counter;                                                                                    \
   } while ( 0 )
@@ -1039,169 +1658,161 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     {
       const uint32_t k = op & 15u;
       zxl_value_t *slot = op < ZOP_PUSH_ARG_S ? local_slot(c, k) : arg_slot(c, k);
-      // Common sequences that start with a LONG variable run as one: "PUSH a; PUSH b; operator" with the
-      // result pushed, branched on (JMP_FALSE, JMP_TRUE) or popped into a local, and "PUSH a; INC/DEC_LOCAL
-      // x; POP". Each instruction in them is still polled and counted; a cancel between them leaves the
-      // stack and pc as the single steps would. Anything out of the ordinary runs step by step.
-      if ( slot->kind == ZK_LONG && uint64_t(pc) + 2 <= code_length && c->stack.size() + 2 < ZXL_MAX_VALUES )
+      // Common sequences that start with a variable run as one step, as decoded from the code (zxl_step_t):
+      // "PUSH a; PUSH b; operator" on LONGs with the result pushed, branched on or popped into a local,
+      // "PUSH a; INC/DEC_LOCAL x; POP" on LONGs and "PUSH x; PUSH_STR name; member instruction" on an object.
+      // Each instruction in them is still polled and counted; a cancel between them leaves the stack and pc as
+      // the single steps would. Anything out of the ordinary runs step by step.
+      const zxl_step_t &step = steps[pc - 1];
+      const size_t depth = c->stack.size();
+      if ( step.form == ZXL_STEP_NONE || depth + 2 >= ZXL_MAX_VALUES )
+        goto plain_push;
+      if ( step.form <= ZXL_STEP_ASSIGN )
       {
-        const int64_t left = slot->i;
-        const size_t depth = c->stack.size();
-        const uint8_t second = code[pc];
         uint32_t operand = k;
         int64_t right = 0;
+        if ( slot->kind != ZK_LONG || !long_push_value(c, step.second, depth, &right, &operand) )
+          goto plain_push;
+        const int64_t left = slot->i;
         int64_t value = 0;
-        if ( long_push_value(c, second, depth, &right, &operand) && long_binary(code[pc + 1], left, right, &value) )
+        (void)long_binary(step.op, left, right, &value);
+        uint32_t count = 3;
+        uint32_t target = pc + 2;
+        zxl_value_t *into = nullptr;
+        if ( step.form == ZXL_STEP_BRANCH )
         {
-          const uint32_t after = pc + 2; // the instruction that takes the result, if it is one of ours
-          const uint8_t taker = after < code_length ? code[after] : uint8_t(ZOP_NOP);
-          uint32_t count = 3;
-          int64_t target = after;
-          zxl_value_t *into = nullptr;
-          if ( (taker == ZOP_JMP_FALSE || taker == ZOP_JMP_TRUE) && uint64_t(after) + 5 <= code_length )
+          const uint32_t to = value != 0 ? step.x : step.y;
+          if ( to != ZXL_STEP_NO_TARGET )
           {
-            int32_t offset;
-            std::memcpy(&offset, code + after + 1, 4);
-            target = int64_t(after) + 5 + ((value != 0) == (taker == ZOP_JMP_TRUE) ? offset : 0);
-            if ( target >= 0 && target < int64_t(code_length) )
-              count = 4;
-            else
-              target = after;
+            target = to;
+            count = 4;
           }
-          else if ( taker >= ZOP_POP_LOCAL_S && taker < ZOP_POP_LOCAL_S + 16 )
+        }
+        else if ( step.form == ZXL_STEP_ASSIGN )
+        {
+          const uint64_t position = uint64_t(c->locals_base) + step.x;
+          if ( position < depth && c->stack[size_t(position)].kind != ZK_REF )
           {
-            const uint64_t position = uint64_t(c->locals_base) + (taker & 15u);
-            if ( position < depth && c->stack[size_t(position)].kind != ZK_REF )
-            {
-              into = &c->stack[size_t(position)];
-              operand = taker & 15u;
-              target = after + 1;
-              count = 4;
-            }
+            into = &c->stack[size_t(position)];
+            operand = step.x;
+            target = pc + 3;
+            count = 4;
           }
+        }
+        if ( polls )
+        {
+          if ( const uint32_t done = fused_polls(c, count) )
+          {
+            push_partial_operation(c, done, left, right, value);
+            c->pc = pc - 1 + done;
+            ZXL_SYNC();
+            goto cancelled;
+          }
+        }
+        c->operand = operand;
+        if ( into != nullptr )
+          set_long(into, value);
+        else if ( count == 3 )
+          push_long(c, value);
+        pc = target;
+        c->pc = pc;
+        ZXL_COUNT(count - 1);
+        ZXL_NEXT();
+      }
+      if ( step.form == ZXL_STEP_STEP )
+      {
+        const uint64_t position = uint64_t(c->locals_base) + step.x;
+        if ( slot->kind != ZK_LONG || position >= depth || c->stack[size_t(position)].kind != ZK_LONG )
+          goto plain_push;
+        const int64_t left = slot->i;
+        zxl_value_t *stepped = &c->stack[size_t(position)];
+        const uint32_t count = step.third != 0 ? 4 : 3;
+        const uint32_t done = polls ? fused_polls(c, count) : 0;
+        if ( done != 1 )
+          stepped->i = int64_t(uint64_t(stepped->i) + (step.op == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
+        if ( done != 0 )
+        {
+          // Cancelled before the POP the value is still pushed; before the jump it is gone.
+          if ( done != 3 )
+            push_long(c, left);
+          c->pc = done == 1 ? pc : done == 2 ? pc + 2 : pc + 3;
+          ZXL_SYNC();
+          goto cancelled;
+        }
+        c->operand = step.x;
+        pc = step.third != 0 ? step.y : pc + 3;
+        c->pc = pc;
+        ZXL_COUNT(count - 1);
+        ZXL_NEXT();
+      }
+      if ( step.form == ZXL_STEP_MEMBER && slot->kind == ZK_OBJECT )
+      {
+        // "PUSH x; PUSH_STR name; GET_ATTR | SET_ATTR_POP | CALL_METHOD" on an object variable reaches the
+        // member without pushing the object and its name. Hooks and missing members run step by step.
+        const std::string_view name(reinterpret_cast<const char *>(code + pc + 5), step.x);
+        const uint32_t member_pc = step.y;
+        const uint8_t member_op = step.op;
+        zxl_object_t *object = slot->object;
+        const zxl_value_t *attr = nullptr;
+        zxl_value_t *target = nullptr;
+        int32_t method = -1;
+        bool fuse = false;
+        if ( member_op == ZOP_GET_ATTR )
+        {
+          attr = zxl_find_attr(object, name);
+          fuse = attr != nullptr && zxl_kind_valid(attr->kind);
+        }
+        else if ( member_op == ZOP_SET_ATTR_POP )
+        {
+          if ( depth >= size_t(c->arg_base) + 1 && zxl_kind_valid(c->stack.back().kind) &&
+               class_hook(c, object->class_index, true) < 0 )
+          {
+            target = zxl_find_attr(object, name);
+            fuse = target == nullptr || target->kind != ZK_REF;
+          }
+        }
+        else if ( !c->marks.empty() && c->marks.back() >= c->arg_base && c->marks.back() <= depth )
+        {
+          method = class_method(c, object->class_index, name);
+          fuse = method >= 0;
+        }
+        if ( fuse )
+        {
           if ( polls )
           {
-            if ( const uint32_t done = fused_polls(c, count) )
+            if ( const uint32_t done = fused_polls(c, 3) )
             {
-              push_partial_operation(c, done, left, right, value);
-              c->pc = pc - 1 + done;
+              c->stack.push_back(zxl_value_share_owned(*slot));
+              if ( done == 2 )
+                c->stack.push_back(zxl_string(name));
+              c->pc = done == 1 ? pc : member_pc;
               ZXL_SYNC();
               goto cancelled;
             }
           }
-          c->operand = operand;
-          if ( into != nullptr )
-            set_long(into, value);
-          else if ( count == 3 )
-            push_long(c, value);
-          pc = uint32_t(target);
+          c->operand = k;
+          pc = member_pc + 1;
           c->pc = pc;
-          ZXL_COUNT(count - 1);
-          ZXL_NEXT();
-        }
-        if ( (second == ZOP_INC_LOCAL_B || second == ZOP_DEC_LOCAL_B) && uint64_t(pc) + 3 <= code_length &&
-             code[pc + 2] == ZOP_POP )
-        {
-          const uint64_t position = uint64_t(c->locals_base) + code[pc + 1];
-          if ( position < depth && c->stack[size_t(position)].kind == ZK_LONG )
-          {
-            zxl_value_t *stepped = &c->stack[size_t(position)];
-            const uint32_t done = polls ? fused_polls(c, 3) : 0;
-            if ( done != 1 )
-              stepped->i = int64_t(uint64_t(stepped->i) + (second == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
-            if ( done != 0 )
-            {
-              push_long(c, left);
-              c->pc = done == 1 ? pc : pc + 2;
-              ZXL_SYNC();
-              goto cancelled;
-            }
-            c->operand = code[pc + 1];
-            pc += 3;
-            c->pc = pc;
-            ZXL_COUNT(2);
-            ZXL_NEXT();
-          }
-        }
-      }
-      // "PUSH x; PUSH_STR name; GET_ATTR | SET_ATTR_POP | CALL_METHOD" on an object variable reaches the member
-      // without pushing the object and its name, with the polls, counts and cancel states of the single steps.
-      // Hooks, missing members and everything else out of the ordinary run step by step.
-      if ( slot->kind == ZK_OBJECT && uint64_t(pc) + 6 <= code_length && code[pc] == ZOP_PUSH_STR &&
-           c->stack.size() + 2 < ZXL_MAX_VALUES )
-      {
-        uint32_t length;
-        std::memcpy(&length, code + pc + 1, 4);
-        if ( uint64_t(pc) + 5 + length < code_length )
-        {
-          const std::string_view name(reinterpret_cast<const char *>(code + pc + 5), length);
-          const uint32_t member_pc = pc + 5 + length;
-          const uint8_t member_op = code[member_pc];
-          zxl_object_t *object = slot->object;
-          const size_t depth = c->stack.size();
-          const zxl_value_t *attr = nullptr;
-          zxl_value_t *target = nullptr;
-          int32_t method = -1;
-          bool fuse = false;
+          ZXL_COUNT(2);
           if ( member_op == ZOP_GET_ATTR )
           {
-            attr = zxl_find_attr(object, name);
-            fuse = attr != nullptr && zxl_kind_valid(attr->kind);
+            c->stack.push_back(zxl_value_owns(*attr) ? zxl_value_share_owned(*attr) : *attr);
+            ZXL_NEXT();
           }
-          else if ( member_op == ZOP_SET_ATTR_POP )
+          if ( member_op == ZOP_SET_ATTR_POP )
           {
-            if ( depth >= size_t(c->arg_base) + 1 && zxl_kind_valid(c->stack.back().kind) &&
-                 class_hook(c, object->class_index, true) < 0 )
-            {
-              target = zxl_find_attr(object, name);
-              fuse = target == nullptr || target->kind != ZK_REF;
-            }
+            if ( target == nullptr )
+              target = zxl_attr_slot(object, name);
+            // A plain destination and a valid value: the copy is a share, without the REF rules.
+            zxl_value_replace(target, zxl_value_share(c->stack.back(), 283));
+            drop_to(c, depth - 1);
+            ZXL_NEXT();
           }
-          else if ( member_op == ZOP_CALL_METHOD )
-          {
-            if ( !c->marks.empty() && c->marks.back() >= c->arg_base && c->marks.back() <= depth )
-            {
-              method = class_method(c, object->class_index, name);
-              fuse = method >= 0;
-            }
-          }
-          if ( fuse )
-          {
-            if ( polls )
-            {
-              if ( const uint32_t done = fused_polls(c, 3) )
-              {
-                c->stack.push_back(zxl_value_share_owned(*slot));
-                if ( done == 2 )
-                  c->stack.push_back(zxl_string(name));
-                c->pc = done == 1 ? pc : member_pc;
-                ZXL_SYNC();
-                goto cancelled;
-              }
-            }
-            c->operand = k;
-            pc = member_pc + 1;
-            c->pc = pc;
-            ZXL_COUNT(2);
-            if ( member_op == ZOP_GET_ATTR )
-            {
-              c->stack.push_back(zxl_value_owns(*attr) ? zxl_value_share_owned(*attr) : *attr);
-              ZXL_NEXT();
-            }
-            if ( member_op == ZOP_SET_ATTR_POP )
-            {
-              if ( target == nullptr )
-                target = zxl_attr_slot(object, name);
-              // A plain destination and a valid value: the copy cannot fail.
-              (void)zxl_value_copy(target, &c->stack.back());
-              drop_to(c, depth - 1);
-              ZXL_NEXT();
-            }
-            insert_value(c, c->marks.back(), zxl_value_share_owned(*slot));
-            ZXL_FAST_CALL(method);
-          }
+          insert_value(c, c->marks.back(), zxl_value_share_owned(*slot));
+          ZXL_FAST_CALL(method);
         }
       }
+    plain_push:
       if ( slot->kind == ZK_REF || !zxl_kind_valid(slot->kind) || c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
       c->operand = k;
@@ -1259,7 +1870,8 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     }
     op_jump:
     {
-      if ( uint64_t(pc) + 4 > code_length )
+      const zxl_step_t &step = steps[pc - 1];
+      if ( step.form != ZXL_STEP_JUMP )
         goto generic;
       bool jump = true;
       if ( op != ZOP_JMP )
@@ -1268,10 +1880,8 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
           goto generic;
         jump = (c->stack.back().i != 0) == (op == ZOP_JMP_TRUE);
       }
-      int32_t offset;
-      std::memcpy(&offset, code + pc, 4);
-      const int64_t target = jump ? int64_t(pc) + 4 + offset : int64_t(pc) + 4;
-      if ( target < 0 || target >= int64_t(code_length) )
+      const uint32_t target = jump ? step.x : step.y;
+      if ( target == ZXL_STEP_NO_TARGET )
         goto generic;
       if ( op != ZOP_JMP )
         c->stack.pop_back();
@@ -1325,15 +1935,16 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       c->marks.push_back(uint32_t(c->stack.size() - (op == ZOP_MARK_BELOW ? 1 : 0)));
       // "MARK; PUSH a; PUSH b; operator; CALL_FUNC_S f", a call with one computed argument, runs as one step
       // up to the call, with the polls, counts and cancel states of the single steps.
-      if ( op == ZOP_MARK && uint64_t(pc) + 4 <= code_length && code[pc + 3] >= ZOP_CALL_FUNC_S &&
-           code[pc + 3] < ZOP_CALL_FUNC_S + 16 && c->stack.size() + 2 < ZXL_MAX_VALUES )
+      if ( steps[pc - 1].form == ZXL_STEP_CALL_ONE && c->stack.size() + 2 < ZXL_MAX_VALUES )
       {
+        const zxl_step_t &step = steps[pc - 1];
         const size_t depth = c->stack.size();
         int64_t left = 0, right = 0, value = 0;
         uint32_t operand = c->operand;
-        if ( long_push_value(c, code[pc], depth, &left, &operand) &&
-             long_push_value(c, code[pc + 1], depth, &right, &operand) && long_binary(code[pc + 2], left, right, &value) )
+        if ( long_push_value(c, step.second, depth, &left, &operand) &&
+             long_push_value(c, step.third, depth, &right, &operand) )
         {
+          (void)long_binary(step.op, left, right, &value);
           if ( polls )
           {
             if ( const uint32_t done = fused_polls(c, 5) )
@@ -1349,7 +1960,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
           pc += 4;
           c->pc = pc;
           ZXL_COUNT(4);
-          ZXL_FAST_CALL(int32_t(code[pc - 1] & 15u));
+          ZXL_FAST_CALL(int32_t(step.x));
         }
       }
       ZXL_NEXT();
@@ -1450,589 +2061,15 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
 
     generic:
       ZXL_SYNC();
-      uint32_t n = 0;
-      enum family_t
+      switch ( general_instruction(c, op, &scratch.v) )
       {
-        F_NONE,
-        F_CALL_NATIVE,
-        F_CALL_FUNC,
-        F_POP_LOCAL,
-        F_POP_ARG,
-        F_STORE_LOCAL,
-        F_STORE_ARG,
-        F_PUSH_LOCAL,
-        F_PUSH_ARG,
-        F_PUSH_GLOBAL,
-        F_POP_GLOBAL,
-        F_STORE_GLOBAL,
-        F_INC_LOCAL,
-        F_INC_ARG,
-        F_DEC_LOCAL,
-        F_DEC_ARG,
-        F_INC_GLOBAL,
-        F_DEC_GLOBAL,
-      } family = F_NONE;
-      static constexpr family_t b_families[8] = {F_CALL_NATIVE, F_CALL_FUNC,   F_POP_LOCAL,  F_POP_ARG,
-                                                 F_STORE_LOCAL, F_STORE_ARG, F_PUSH_LOCAL, F_PUSH_ARG};
-      if ( op < 128 )
-      {
-        family = b_families[op >> 4];
-        n = op & 15;
-      }
-      else if ( op < 144 )
-      {
-        family = b_families[(op - 128) >> 1];
-        n = (op & 1) != 0 ? ZXL_OPERAND(uint16_t) : ZXL_OPERAND(uint8_t);
-      }
-      else if ( op >= ZOP_INC_LOCAL_B && op <= ZOP_DEC_ARG_W )
-      {
-        static constexpr family_t families[4] = {F_INC_LOCAL, F_INC_ARG, F_DEC_LOCAL, F_DEC_ARG};
-        family = families[(op - ZOP_INC_LOCAL_B) >> 1];
-        n = (op & 1) == 0 ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
-      }
-      else if ( op >= ZOP_PUSH_GLOBAL_B && op <= ZOP_DEC_GLOBAL_W )
-      {
-        static constexpr family_t families[5] = {F_PUSH_GLOBAL, F_POP_GLOBAL, F_STORE_GLOBAL, F_INC_GLOBAL,
-                                                 F_DEC_GLOBAL};
-        family = families[(op - ZOP_PUSH_GLOBAL_B) >> 1];
-        n = (op & 1) != 0 ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
-      }
-
-      if ( family != F_NONE )
-      {
-        c->operand = n;
-        switch ( family )
-        {
-        case F_CALL_NATIVE:
-        case F_CALL_FUNC:
-        {
-          bool native_done = false;
-          if ( family == F_CALL_NATIVE )
-          {
-            native_done = true;
-            c->operand = n;
-            ZXL_CHECK(call_native(c, int32_t(n), &scratch.v));
-          }
-          else
-          {
-            ZXL_CHECK(call_index(c, int32_t(n), &scratch.v, &native_done));
-          }
-          if ( native_done )
-            ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
-          continue;
-        }
-        case F_POP_LOCAL:
-          ZXL_NEED(1, 285);
-          ZXL_CHECK(pop_into(c, local_slot(c, n)));
-          continue;
-        case F_POP_ARG:
-          ZXL_NEED(1, 285);
-          ZXL_CHECK(pop_into(c, arg_slot(c, n)));
-          continue;
-        case F_STORE_LOCAL:
-          ZXL_NEED(1, 285);
-          ZXL_CHECK(zxl_value_copy(local_slot(c, n), &c->stack.back()));
-          continue;
-        case F_STORE_ARG:
-          ZXL_NEED(1, 285);
-          ZXL_CHECK(zxl_value_copy(arg_slot(c, n), &c->stack.back()));
-          continue;
-        case F_PUSH_LOCAL:
-        case F_PUSH_ARG:
-        {
-          zxl_value_t *slot = family == F_PUSH_LOCAL ? local_slot(c, n) : arg_slot(c, n);
-          const zxl_value_t *v = zxl_value_deref(slot, 0);
-          if ( v == nullptr )
-            goto failure;
-          ZXL_PUSH(zxl_value_share(*v, 283));
-          continue;
-        }
-        case F_INC_LOCAL:
-        case F_DEC_LOCAL:
-          ZXL_CHECK(step_value(local_slot(c, n), family == F_DEC_LOCAL));
-          continue;
-        case F_INC_ARG:
-        case F_DEC_ARG:
-          ZXL_CHECK(step_value(arg_slot(c, n), family == F_DEC_ARG));
-          continue;
-        default:
-        {
-          zxl_value_t value;
-          int code = 0;
-          {
-            critical_section_guard_t guard(zxl_script_lock);
-            zxl_value_t *slot = &zxl_global_at(int32_t(n))->value;
-            switch ( family )
-            {
-            case F_PUSH_GLOBAL:
-            {
-              const zxl_value_t *v = zxl_value_deref(slot, 0);
-              if ( v == nullptr )
-                code = qerrno_get();
-              else
-                value = zxl_value_share(*v, 283);
-              break;
-            }
-            case F_POP_GLOBAL:
-              ZXL_NEED(1, 285);
-              code = pop_into(c, slot);
-              break;
-            case F_STORE_GLOBAL:
-              ZXL_NEED(1, 285);
-              code = zxl_value_copy(slot, &c->stack.back());
-              break;
-            default:
-              code = step_value(slot, family == F_DEC_GLOBAL);
-              break;
-            }
-          }
-          ZXL_CHECK(code);
-          if ( family == F_PUSH_GLOBAL )
-            ZXL_PUSH(value);
-          continue;
-        }
-        }
-      }
-
-      if ( op >= ZOP_PUSH_SMALL && op < ZOP_PUSH_SMALL + 16 )
-      {
-        ZXL_PUSH_LONG(op - ZOP_PUSH_SMALL);
-        continue;
-      }
-
-      switch ( op )
-      {
-      case ZOP_PUSH_INT8:
-        ZXL_PUSH_LONG(ZXL_OPERAND(int8_t));
-        continue;
-      case ZOP_PUSH_INT16:
-        ZXL_PUSH_LONG(ZXL_OPERAND(int16_t));
-        continue;
-      case ZOP_PUSH_INT32:
-        ZXL_PUSH_LONG(ZXL_OPERAND(int32_t));
-        continue;
-      case ZOP_PUSH_INT64:
-        // The host word is 8 bytes, so the constant is a LONG.
-        ZXL_PUSH_LONG(ZXL_OPERAND(int64_t));
-        continue;
-      case ZOP_PUSH_FLOAT:
-        ZXL_PUSH(zxl_float(ZXL_OPERAND(xfloat_t)));
-        continue;
-      case ZOP_PUSH_STR:
-      {
-        const uint32_t length = ZXL_OPERAND(uint32_t);
-        if ( uint64_t(c->pc) + length > c->code_length )
-          interr(276);
-        const std::string_view bytes(reinterpret_cast<const char *>(c->code + c->pc), length);
-        c->pc += length;
-        if ( length > ZXL_SHORT_STRING_MAX )
-        {
-          ZXL_PUSH(zxl_string(bytes));
-          continue;
-        }
-        if ( c->stack.size() >= ZXL_MAX_VALUES )
-        {
-          fail(ZXL_TOO_DEEP);
-          goto failure;
-        }
-        push_short_string(c, bytes);
-        continue;
-      }
-      case ZOP_DROP_B:
-      case ZOP_DROP_W:
-      {
-        const uint32_t count = op == ZOP_DROP_B ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
-        ZXL_NEED(count, 285);
-        drop_to(c, c->stack.size() - count);
-        continue;
-      }
-      case ZOP_RESERVE:
-      {
-        const uint16_t count = ZXL_OPERAND(uint16_t);
-        if ( c->stack.size() + count > ZXL_MAX_VALUES )
-        {
-          fail(ZXL_TOO_DEEP);
-          goto failure;
-        }
-        c->stack.resize(c->stack.size() + count, zxl_long(0));
-        continue;
-      }
-      case ZOP_NOP:
-        continue;
-      case ZOP_DUP:
-      {
-        ZXL_NEED(1, 285);
-        const zxl_value_t *v = zxl_value_deref(&c->stack.back(), 0);
-        if ( v == nullptr )
-          goto failure;
-        ZXL_PUSH(zxl_value_share(*v, 283));
-        continue;
-      }
-      case ZOP_REF_ARG:
-      case ZOP_REF_LOCAL:
-      case ZOP_REF_GLOBAL:
-      {
-        ZXL_NEED(1, 285);
-        zxl_value_t *top = &c->stack.back();
-        ZXL_CHECK(zxl_to_long(top));
-        const int64_t k = top->i;
-        zxl_value_t ref;
-        if ( op == ZOP_REF_GLOBAL )
-        {
-          critical_section_guard_t guard(zxl_script_lock);
-          if ( k < 0 || k >= zxl_global_count() )
-            interr(294);
-          const zxl_value_t &target = zxl_global_at(int32_t(k))->value;
-          ref = target.kind == ZK_REF ? target : zxl_global_ref(int32_t(k));
-        }
-        else
-        {
-          const int64_t pos = int64_t(op == ZOP_REF_ARG ? c->arg_base : c->locals_base) + k;
-          if ( k < 0 || pos >= int64_t(c->stack.size()) )
-            interr(292);
-          const zxl_value_t &target = c->stack[size_t(pos)];
-          ref = target.kind == ZK_REF ? target : zxl_slot_ref(c, int32_t(pos));
-        }
-        c->stack.back() = ref;
-        continue;
-      }
-      case ZOP_JMP:
-      case ZOP_JMP_TRUE:
-      case ZOP_JMP_FALSE:
-      {
-        const int32_t offset = ZXL_OPERAND(int32_t);
-        bool jump = true;
-        if ( op != ZOP_JMP )
-        {
-          ZXL_NEED(1, 285);
-          zxl_value_t *top = &c->stack.back();
-          if ( top->kind != ZK_LONG && !zxl_truth(top) )
-            goto failure;
-          jump = (top->i != 0) == (op == ZOP_JMP_TRUE);
-          drop_to(c, c->stack.size() - 1);
-        }
-        if ( jump )
-        {
-          const int64_t target = int64_t(c->pc) + offset;
-          if ( target < 0 || target >= int64_t(c->code_length) )
-            interr(276);
-          c->pc = uint32_t(target);
-        }
-        continue;
-      }
-      case ZOP_THROW:
-        ZXL_NEED(1, 285);
-        qerrno_set(ZXL_THROWN);
-        zxl_add_position(c, &c->stack.back());
+      case general_next_t::failure:
+        goto failure;
+      case general_next_t::search:
         goto search;
-      case ZOP_CALL_VALUE:
-      {
-        ZXL_NEED(1, 285);
-        zxl_value_t *top = &c->stack.back();
-        if ( zxl_value_deref(top, ZXL_DEREF_REPLACE) == nullptr )
-          goto failure;
-        if ( top->kind != ZK_FUNC )
-        {
-          fail(1541);
-          goto failure;
-        }
-        const int32_t target = top->func;
-        drop_to(c, c->stack.size() - 1);
-        bool native_done = false;
-        ZXL_CHECK(call_index(c, target, &scratch.v, &native_done));
-        if ( native_done )
-          ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
-        continue;
-      }
-      case ZOP_FUNC_REF:
-      {
-        ZXL_NEED(1, 285);
-        zxl_value_t *top = &c->stack.back();
-        ZXL_CHECK(zxl_to_string(top));
-        const std::string text(zxl_string_view(*top));
-        int32_t found;
-        {
-          critical_section_guard_t guard(zxl_script_lock);
-          found = zxl_function_index(text.c_str());
-        }
-        if ( found != ZXL_NO_FUNCTION )
-        {
-          zxl_value_replace(&c->stack.back(), zxl_func(found));
-          continue;
-        }
-        const int64_t answer = c->resolver.resolver != nullptr ? c->resolver.resolver->resolve(text.c_str()) : -1;
-        if ( answer == -1 )
-        {
-          fail_text(88, text.c_str());
-          goto failure;
-        }
-        zxl_value_replace(&c->stack.back(), zxl_long(answer));
-        continue;
-      }
-      case ZOP_NEW:
-      {
-        const uint16_t class_index = ZXL_OPERAND(uint16_t);
-        c->operand = class_index;
-        zxl_object_t *object = zxl_object_new(class_index);
-        if ( object->class_index != class_index )
-        {
-          zxl_object_release(object);
-          set_error_arg_number(0, class_index);
-          fail(1535);
-          goto failure;
-        }
-        int32_t constructor = -1;
-        {
-          critical_section_guard_t guard(zxl_script_lock);
-          constructor = zxl_find_constructor(zxl_class_at(class_index));
-        }
-        zxl_value_t held;
-        held.kind = ZK_OBJECT;
-        held.object = object;
-        if ( c->marks.empty() || c->marks.back() < c->arg_base || c->marks.back() > c->stack.size() )
-        {
-          zxl_value_release(held);
-          interr(285);
-        }
-        insert_value(c, c->marks.back(), held);
-        if ( constructor >= 0 )
-        {
-          bool native_done = false;
-          ZXL_CHECK(call_index(c, constructor, &scratch.v, &native_done));
-          if ( native_done )
-            ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
-          continue;
-        }
-        if ( c->stack.size() - pop_mark(c) != 1 )
-        {
-          fail(56);
-          goto failure;
-        }
-        continue;
-      }
-      case ZOP_CLONE:
-        ZXL_NEED(1, 285);
-        zxl_object_clone(&c->stack.back());
-        continue;
-      case ZOP_GET_ATTR:
-      case ZOP_SET_ATTR:
-      case ZOP_SET_ATTR_POP:
-      case ZOP_INC_ATTR:
-      case ZOP_DEC_ATTR:
-      case ZOP_CALL_METHOD:
-      {
-        const bool setting = op == ZOP_SET_ATTR || op == ZOP_SET_ATTR_POP;
-        ZXL_NEED(setting ? 3 : 2, 285);
-        // A failure in these (but CALL_METHOD) turns the top into the exception and searches at once.
-        const bool raise_on_top = op != ZOP_CALL_METHOD;
-        if ( zxl_to_string(&c->stack.back()) != 0 )
-        {
-          if ( !raise_on_top )
-            goto failure;
-          zxl_raise_current(c);
-          goto search;
-        }
-        // The name leaves the stack but lives, unchanged, until the instruction is done.
-        struct held_name_t
-        {
-          zxl_value_t v;
-          ~held_name_t() { zxl_value_release(v); }
-        } name {c->stack.back()};
-        c->stack.pop_back();
-        const std::string_view member = zxl_string_view(name.v);
-        if ( c->stack.back().kind != ZK_OBJECT )
-        {
-          fail(1532);
-          if ( !raise_on_top )
-            goto failure;
-          zxl_raise_current(c);
-          goto search;
-        }
-        zxl_object_t *object = c->stack.back().object;
-        const int32_t class_index = object->class_index;
-        if ( op == ZOP_GET_ATTR )
-        {
-          if ( const zxl_value_t *attr = zxl_find_attr(object, member) )
-          {
-            zxl_value_replace(&c->stack.back(), zxl_value_share(*attr, 283));
-            continue;
-          }
-          const int32_t hook = class_hook(c, class_index, false);
-          if ( hook < 0 )
-          {
-            fail_text(1538, (class_name(class_index) + "." + std::string(member)).c_str());
-            zxl_raise_current(c);
-            goto search;
-          }
-          zxl_value_t value = zxl_long(0);
-          if ( !nested_method_run(c, hook, object, member, nullptr, &value) )
-          {
-            zxl_value_clear(&value);
-            goto search;
-          }
-          // The nested run leaves the object where it was: the value replaces it.
-          zxl_value_replace(&c->stack.back(), value);
-          continue;
-        }
-        if ( setting )
-        {
-          // The object leaves the stack but stays alive until the write is done.
-          zxl_value_t held = c->stack.back();
-          c->stack.pop_back();
-          struct release_t
-          {
-            zxl_value_t v;
-            ~release_t() { zxl_value_release(v); }
-          } hold {held};
-          const int32_t hook = class_hook(c, class_index, true);
-          if ( hook >= 0 )
-          {
-            const zxl_value_t value = zxl_value_share(c->stack.back(), 283);
-            const bool ok = nested_method_run(c, hook, object, member, &value, nullptr);
-            zxl_value_release(value);
-            if ( !ok )
-              goto search;
-          }
-          else if ( zxl_value_copy(zxl_attr_slot(object, member), &c->stack.back()) != 0 )
-          {
-            zxl_raise_current(c);
-            goto search;
-          }
-          if ( op == ZOP_SET_ATTR_POP )
-            drop_to(c, c->stack.size() - 1);
-          continue;
-        }
-        if ( op == ZOP_INC_ATTR || op == ZOP_DEC_ATTR )
-        {
-          zxl_value_t *attr = zxl_find_attr(object, member);
-          if ( attr == nullptr )
-          {
-            if ( class_hook(c, class_index, false) >= 0 )
-              fail(1534);
-            else
-              fail_text(1538, (class_name(class_index) + "." + std::string(member)).c_str());
-            zxl_raise_current(c);
-            goto search;
-          }
-          const zxl_value_t *current = zxl_value_deref(attr, 0);
-          if ( current == nullptr )
-          {
-            zxl_raise_current(c);
-            goto search;
-          }
-          const zxl_value_t old = zxl_value_share(*current, 283);
-          if ( step_value(attr, op == ZOP_DEC_ATTR) != 0 )
-          {
-            zxl_value_release(old);
-            zxl_raise_current(c);
-            goto search;
-          }
-          zxl_value_replace(&c->stack.back(), old);
-          continue;
-        }
-        // CALL_METHOD
-        const int32_t method = class_method(c, class_index, member);
-        if ( method >= 0 )
-        {
-          if ( c->marks.empty() || c->marks.back() < c->arg_base || c->marks.back() >= c->stack.size() )
-            interr(285);
-          const zxl_value_t held = c->stack.back();
-          c->stack.pop_back();
-          insert_value(c, c->marks.back(), held);
-          bool native_done = false;
-          ZXL_CHECK(call_index(c, method, &scratch.v, &native_done));
-          if ( native_done )
-            ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
-          continue;
-        }
-        zxl_value_t callee = zxl_long(0);
-        if ( const zxl_value_t *attr = zxl_find_attr(object, member) )
-        {
-          callee = zxl_value_share(*attr, 283);
-        }
-        else
-        {
-          const int32_t hook = class_hook(c, class_index, false);
-          if ( hook < 0 )
-          {
-            fail_text(88, (class_name(class_index) + "." + std::string(member)).c_str());
-            goto failure;
-          }
-          if ( !nested_method_run(c, hook, object, member, nullptr, &callee) )
-          {
-            zxl_value_clear(&callee);
-            goto search;
-          }
-        }
-        const zxl_value_t *target = zxl_value_deref(&callee, 0);
-        const int32_t kind = target != nullptr ? target->kind : -1;
-        const int32_t function = kind == ZK_FUNC ? target->func : 0;
-        zxl_value_clear(&callee);
-        if ( kind != ZK_FUNC )
-        {
-          if ( kind != -1 )
-            fail(1541);
-          goto failure;
-        }
-        drop_to(c, c->stack.size() - 1);
-        bool native_done = false;
-        ZXL_CHECK(call_index(c, function, &scratch.v, &native_done));
-        if ( native_done )
-          ZXL_PUSH(std::exchange(scratch.v, zxl_long(0)));
-        continue;
-      }
-      case ZOP_GET_ITEM:
-      case ZOP_GET_SLICE:
-      {
-        const bool item = op == ZOP_GET_ITEM;
-        const size_t taken = item ? 2 : 3;
-        ZXL_NEED(taken, item ? 297 : 295);
-        const size_t x = c->stack.size() - taken;
-        ZXL_CHECK(zxl_to_long(&c->stack[x + 1]));
-        if ( !item )
-          ZXL_CHECK(zxl_to_long(&c->stack[x + 2]));
-        const int64_t i = c->stack[x + 1].i;
-        const int64_t j = item ? i : c->stack[x + 2].i;
-        zxl_value_t value = zxl_long(0);
-        if ( zxl_get_range(&value, &c->stack[x], i, j, item) != 0 )
-        {
-          zxl_value_clear(&value);
-          goto failure;
-        }
-        drop_to(c, x + 1);
-        zxl_value_replace(&c->stack[x], value);
-        continue;
-      }
-      case ZOP_SET_ITEM:
-      case ZOP_SET_SLICE:
-      {
-        const bool item = op == ZOP_SET_ITEM;
-        const size_t taken = item ? 3 : 4;
-        ZXL_NEED(taken, item ? 298 : 296);
-        const size_t v = c->stack.size() - taken;
-        ZXL_CHECK(zxl_to_long(&c->stack[v + 2]));
-        if ( !item )
-          ZXL_CHECK(zxl_to_long(&c->stack[v + 3]));
-        const int64_t i = c->stack[v + 2].i;
-        const int64_t j = item ? i : c->stack[v + 3].i;
-        ZXL_CHECK(zxl_set_range(&c->stack[v + 1], i, j, &c->stack[v], item));
-        const zxl_value_t *written = zxl_value_deref(&c->stack[v + 1], 0);
-        if ( written == nullptr )
-          goto failure;
-        const zxl_value_t value = zxl_value_share(*written, 283);
-        drop_to(c, v + 1);
-        zxl_value_replace(&c->stack[v], value);
-        continue;
-      }
-      default:
+      case general_next_t::next:
         break;
       }
-
-      const int arity = zxl_operator_arity(op);
-      if ( arity == 0 )
-        interr(299);
-      ZXL_NEED(size_t(arity), 285);
-      ZXL_CHECK(zxl_eval_operator(&c->stack, op));
       continue;
     }
 

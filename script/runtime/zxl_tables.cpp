@@ -1,6 +1,8 @@
 // The engine tables: functions with their line and file tables, classes, globals, natives, and member access.
 #include "script/runtime/zxl_tables.h"
 
+#include "script/runtime/zxl_bytecode.h"
+
 #include "script/runtime/zxl_engine.h"
 
 #include "core/error_state.h"
@@ -55,10 +57,12 @@ void zxl_tables_changed()
 zxl_function_t::~zxl_function_t()
 {
   zxl_values_release(&defaults);
+  delete[] steps.exchange(nullptr);
 }
 
 void zxl_function_t::clear_body()
 {
+  delete[] steps.exchange(nullptr);
   body.release();
   code_length = 0;
   zxl_values_release(&defaults);

@@ -28,6 +28,8 @@ struct zxl_line_entry_t
 template <>
 inline constexpr bool qvector_relocatable<zxl_file_entry_t> = true;
 
+struct zxl_step_t; // zxl_bytecode.h
+
 // A compiled function. Promises: `activation` is -1 while it is being compiled or has no body, 0 when idle
 // and N while N calls of it run (activation_count); the tables are in rising pc order; the defaults are owned
 // values. The count changes without the script lock: a call only enters a function whose count it raised from
@@ -63,6 +65,8 @@ struct zxl_function_t
   qvector<zxl_line_entry_t> line_table;
   std::atomic<int32_t> activation = -1;
   std::atomic<int32_t> main_activation = 0; // written by the main thread only
+  // The code decoded once for the interpreter (zxl_function_steps); freed with the body.
+  std::atomic<zxl_step_t *> steps = nullptr;
 };
 
 // Whether main-thread calls count apart (zxl_function_t): true when the system gives the barrier that a claim

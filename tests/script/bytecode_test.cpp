@@ -133,4 +133,58 @@ TEST_F(bytecode_test, a_handler_table_past_the_sixteen_bit_size_is_refused)
   EXPECT_EQ(f->body.size(), 1u);
 }
 
+// The steps the interpreter runs as one are recognised from the bytes alone, with every jump target checked
+// against the code: a target outside it, or a sequence cut off by the end of the code, is left to the single
+// instructions, which fail as they should.
+TEST_F(bytecode_test, code_decodes_into_steps_with_targets_inside_the_code)
+{
+  struct case_t
+  {
+    const char *code;
+    uint32_t at;
+    zxl_step_form form;
+    uint32_t x = 0;
+    uint32_t y = 0;
+    uint8_t third = 0;
+  };
+  constexpr uint32_t none = ZXL_STEP_NO_TARGET;
+  const case_t cases[] = {
+    // JMP_FALSE goes on for a non-zero result (x) and jumps for zero (y); JMP_TRUE the other way round.
+    {"PUSH_LOCAL_S 0; PUSH_SMALL 3; LT; JMP_FALSE end; NOP; end: RET", 0, ZXL_STEP_BRANCH, 8, 9},
+    {"PUSH_ARG_S 1; PUSH_LOCAL_S 2; EQ; JMP_TRUE end; NOP; end: RET", 0, ZXL_STEP_BRANCH, 9, 8},
+    {"PUSH_LOCAL_S 0; PUSH_SMALL 3; LT; JMP_FALSE 100; RET", 0, ZXL_STEP_BRANCH, 8, none},
+    {"PUSH_LOCAL_S 0; PUSH_SMALL 3; LT; JMP_FALSE 0", 0, ZXL_STEP_BRANCH, none, none},
+    {"PUSH_LOCAL_S 1; PUSH_LOCAL_S 0; ADD; POP_LOCAL_S 1; RET", 0, ZXL_STEP_ASSIGN, 1},
+    {"PUSH_LOCAL_S 1; PUSH_LOCAL_S 0; MUL; RET", 0, ZXL_STEP_OPERATION},
+    // DIV is no operator the loop computes itself, and a sequence cut short by the end is none.
+    {"PUSH_LOCAL_S 1; PUSH_LOCAL_S 0; DIV; RET", 0, ZXL_STEP_NONE},
+    {"RET; PUSH_LOCAL_S 1; PUSH_LOCAL_S 0", 1, ZXL_STEP_NONE},
+    // A loop step with its jump back, without one, and with a jump out of the code.
+    {"top: PUSH_LOCAL_S 0; INC_LOCAL_B 0; POP; JMP top; RET", 0, ZXL_STEP_STEP, 0, 0, 1},
+    {"PUSH_LOCAL_S 0; DEC_LOCAL_B 2; POP; RET", 0, ZXL_STEP_STEP, 2},
+    {"PUSH_LOCAL_S 0; INC_LOCAL_B 0; POP; JMP -10; RET", 0, ZXL_STEP_STEP, 0, none, 0},
+    {R"(PUSH_ARG_S 0; PUSH_STR "n"; GET_ATTR; RET)", 0, ZXL_STEP_MEMBER, 1, 7},
+    {R"(PUSH_ARG_S 0; PUSH_STR "n"; ADD; RET)", 0, ZXL_STEP_NONE},
+    {"MARK; PUSH_ARG_S 0; PUSH_SMALL 1; SUB; CALL_FUNC_S 3; RET", 0, ZXL_STEP_CALL_ONE, 3},
+    {"NOP; JMP 1; NOP; RET", 1, ZXL_STEP_JUMP, 7, 6},
+    {"NOP; JMP_FALSE -2; RET", 1, ZXL_STEP_JUMP, 4, 6},
+    {"NOP; JMP_FALSE -7; RET", 1, ZXL_STEP_JUMP, none, 6},
+  };
+  for ( const case_t &c : cases )
+  {
+    const zxl_assembly_t assembly = zxl_assemble(c.code);
+    const auto steps = zxl_decode_steps(assembly.code.data(), uint32_t(assembly.code.size()));
+    const zxl_step_t &step = steps[c.at];
+    EXPECT_EQ(step.form, c.form) << c.code;
+    if ( c.form == ZXL_STEP_NONE )
+      continue;
+    EXPECT_EQ(step.x, c.x) << c.code;
+    EXPECT_EQ(step.y, c.y) << c.code;
+    if ( c.form == ZXL_STEP_STEP )
+    {
+      EXPECT_EQ(step.third, c.third) << c.code;
+    }
+  }
+}
+
 } // namespace
