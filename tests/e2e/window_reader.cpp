@@ -95,12 +95,15 @@ std::string shown_screen_t::visible_texts() const
   std::string out;
   for ( const shown_window_t &shown : windows )
   {
-    out += "window \"" + shown.title.toStdString() + "\" (" + shown.cls.toStdString() + ")\n";
+    out += "window \"" + shown.title.toStdString() + "\" (" + shown.cls.toStdString() + ")"
+           + (shown.active ? " active" : "") + "\n";
     for ( const shown_widget_t &widget : shown.widgets )
     {
       out += "  " + widget.cls.toStdString() + " \"" + widget.text.left(200).toStdString() + "\"";
       if ( !widget.enabled )
         out += " disabled";
+      if ( widget.focus )
+        out += " focused";
       out += "\n";
       for ( const QJsonValue &item : widget.raw["items"].toArray() )
         out += "    item \"" + item.toObject()["text"].toString().toStdString() + "\"\n";
