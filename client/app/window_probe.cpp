@@ -86,7 +86,8 @@ void append_rows(const QAbstractItemView *view, const QModelIndex &parent, int d
       if ( header == nullptr || !header->isSectionHidden(column) )
         texts.append(model->index(row, column, parent).data(Qt::DisplayRole).toString());
     const QVariant font = first.data(Qt::FontRole);
-    const QRect visual = view->visualRect(first);
+    // The part a user sees: a view places rows scrolled out of sight above or below its viewport.
+    const QRect visual = view->visualRect(first).intersected(view->viewport()->rect());
     QJsonObject entry {{"texts", texts},
                        {"bold", font.isValid() && font.value<QFont>().bold()},
                        {"depth", depth},

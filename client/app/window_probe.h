@@ -30,6 +30,7 @@ private:
 // "widgets": [...]}], "focus": <class and text of the focus widget>}. Each widget entry carries its "class",
 // "kind" (the standard class it is one of: "QLabel", "QCheckBox", "QLineEdit", "QTreeView", ...), "name", "rect" in
 // screen coordinates, "enabled", "focus" and what it shows: "text" (labels, buttons, line edits,
-// combo boxes, dock and group titles), "checked" for checkable buttons, "items" for menus, menu bars and tab bars (the highlighted one "active"),
-// "headers" and "rows" (texts per column, "bold", "depth", "selected", "expanded", "rect") for item views.
+// combo boxes, dock and group titles), "checked" for checkable buttons, "items" for menus, menu bars and tab bars
+// (the highlighted one "active"), "headers" and "rows" (texts per column, "bold", "depth", "selected", "expanded",
+// "rect": the part in sight, left out when none is) for item views.
 [[nodiscard]] QJsonObject describe_visible_windows();

@@ -155,9 +155,7 @@ std::pair<QString, bool> entry_of(const std::vector<std::pair<QString, bool>> &e
   return {};
 }
 
-// Off until its steps wait for the view that holds the focus: on a loaded machine a key or a menu choice can
-// reach another view (the dock tab in front or the focused view differs from run to run).
-TEST_F(Administration, DISABLED_AddsAUserSetsAPasswordEditsAndDeletesTheUser)
+TEST_F(Administration, AddsAUserSetsAPasswordEditsAndDeletesTheUser)
 {
   start_logged_in();
   ASSERT_NO_FATAL_FAILURE(choose_menu("View", "Users"));

@@ -309,9 +309,14 @@ const shown_widget_t *akui_run_t::view_of_class(const shown_screen_t &shown, con
 
 shown_row_t akui_run_t::wait_row(const QString &view_class, const QString &text)
 {
+  return wait_row(view_class.toStdString(), class_finder(view_class), text);
+}
+
+shown_row_t akui_run_t::wait_row(const std::string &view_name, const view_finder_t &view_of, const QString &text)
+{
   shown_row_t found;
-  (void)wait_for("the row \"" + text.toStdString() + "\" in " + view_class.toStdString(), [&](const shown_screen_t &shown) {
-    if ( const shown_widget_t *view = view_of_class(shown, view_class) )
+  const auto in_sight = [&](const shown_screen_t &shown) {
+    if ( const shown_widget_t *view = view_of(shown) )
       for ( const shown_row_t &row : view->rows )
         if ( !row.texts.isEmpty() && row.texts[0] == text && !row.rect.isEmpty() )
         {
@@ -319,37 +324,55 @@ shown_row_t akui_run_t::wait_row(const QString &view_class, const QString &text)
           return true;
         }
     return false;
-  });
+  };
+  (void)wait_for("the row \"" + text.toStdString() + "\" in sight in " + view_name, in_sight);
   return found;
 }
 
 bool akui_run_t::select_row(const QString &view_class, const QString &text)
 {
-  const auto selected = [&](const shown_screen_t &shown) {
-    if ( const shown_widget_t *view = view_of_class(shown, view_class) )
-      for ( const shown_row_t &row : view->rows )
-        if ( !row.texts.isEmpty() && row.texts[0] == text && row.selected )
-          return true;
+  return select_row(view_class.toStdString(), class_finder(view_class), text);
+}
+
+bool akui_run_t::select_row(const std::string &view_name, const view_finder_t &view_of, const QString &text)
+{
+  // Keys go to the view only once its window is active and the view holds the focus: a click into a window that
+  // a closed dialog left inactive asks for the focus, and the program gets it a moment later. A key pressed before
+  // goes to no view.
+  const auto ready = [&](const shown_screen_t &shown) {
+    const shown_widget_t *view = view_of(shown);
+    if ( view == nullptr || !view->focus )
+      return false;
+    for ( const shown_row_t &row : view->rows )
+      if ( !row.texts.isEmpty() && row.texts[0] == text && row.selected )
+        return true;
     return false;
   };
+  if ( ready(screen()) )
+    return true;
   for ( int attempt = 0; attempt < 5; ++attempt )
   {
-    const shown_row_t row = wait_row(view_class, text);
+    const shown_row_t row = wait_row(view_name, view_of, text);
     if ( row.rect.isEmpty() )
       return false;
     click_row(row);
     const auto end = std::chrono::steady_clock::now() + 2s;
     while ( std::chrono::steady_clock::now() < end )
     {
-      if ( selected(screen()) )
+      if ( ready(screen()) )
         return true;
       std::this_thread::sleep_for(20ms);
     }
   }
-  ADD_FAILURE() << "the row \"" << text.toStdString() << "\" never showed selected";
+  ADD_FAILURE() << "the row \"" << text.toStdString() << "\" of " << view_name
+                << " never showed selected in the focused view; the windows show:\n" << screen().visible_texts();
   return false;
 }
 
+akui_run_t::view_finder_t akui_run_t::class_finder(const QString &view_class)
+{
+  return [view_class](const shown_screen_t &shown) { return view_of_class(shown, view_class); };
+}
 
 void akui_run_t::step(const std::string &name)
 {

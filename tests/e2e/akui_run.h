@@ -66,11 +66,17 @@ protected:
   bool status_shows(const std::string &text);
   // The visible view (tree or list) of the class, or null.
   static const shown_widget_t *view_of_class(const shown_screen_t &shown, const QString &cls);
-  // Waits until the view of the class shows a row whose first column is `text`; that row, or one with no place.
+  // Finds a view in what the windows show, or null; `view_name` names it in a failure.
+  using view_finder_t = std::function<const shown_widget_t *(const shown_screen_t &)>;
+  static view_finder_t class_finder(const QString &view_class);
+  // Waits until the view of the class shows a row in sight whose first column is `text`; that row, or one with
+  // no place.
   shown_row_t wait_row(const QString &view_class, const QString &text);
-  // Clicks the row until the view shows it selected (a window that was just shown may still move); false with a
-  // failure when it never is.
+  shown_row_t wait_row(const std::string &view_name, const view_finder_t &view_of, const QString &text);
+  // Clicks the row until the view shows it selected and holds the keyboard focus (a window that was just shown
+  // may still move); false with a failure when it never does.
   bool select_row(const QString &view_class, const QString &text);
+  bool select_row(const std::string &view_name, const view_finder_t &view_of, const QString &text);
 
   // A screenshot of the whole display as "screenshots/e2e/<test>-<NN>-<step>.png".
   void step(const std::string &name);

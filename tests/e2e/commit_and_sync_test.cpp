@@ -74,29 +74,12 @@ protected:
     ASSERT_TRUE(select_row(arkive_files_class, readme_row + "#" + QString::number(revision)));
   }
 
-  // Clicks the row of the history view until it shows selected.
+  // Selects the row of the history view, the view holding the focus.
   bool select_history_row(const QString &revision)
   {
-    for ( int attempt = 0; attempt < 5; ++attempt )
-    {
-      shown_row_t row;
-      if ( !wait_for("the history row " + revision.toStdString(), [&](const shown_screen_t &shown) {
-             const shown_row_t *found = row_of(chooser_of_columns(shown, history_columns), revision);
-             if ( found != nullptr && !found->rect.isEmpty() )
-               row = *found;
-             return found != nullptr && !found->rect.isEmpty();
-           }) )
-        return false;
-      click_row(row);
-      if ( wait_for("the history row " + revision.toStdString() + " selected",
-                    [&](const shown_screen_t &shown) {
-                      const shown_row_t *found = row_of(chooser_of_columns(shown, history_columns), revision);
-                      return found != nullptr && found->selected;
-                    },
-                    std::chrono::seconds(2)) )
-        return true;
-    }
-    return false;
+    return select_row("the file's history",
+                      [](const shown_screen_t &shown) { return chooser_of_columns(shown, history_columns); },
+                      revision);
   }
 
   // Waits until the history view shows the rows of the revisions, newest first, with the one the site has in
@@ -124,8 +107,9 @@ protected:
   }
 };
 
-// Off until its steps wait for the view that holds the focus: on a loaded machine a key or a menu choice can
-// reach another view (the dock tab in front or the focused view differs from run to run).
+// Off: now and then (once in about twenty runs, loaded or not) the keyboard focus leaves the Arkive files view
+// for the Log view after the view showed the readme selected and focused, between the "View > Arkive files"
+// choice and the menu key, so the Log's context menu opens in place of the view's. What moves it is not found yet.
 TEST_F(CommitAndSync, DISABLED_ACheckedOutFileIsEditedCommittedAndSyncedBackAndForthInItsHistory)
 {
   const fs::path readme = work / "depot/readme.txt";

@@ -137,9 +137,7 @@ protected:
   disassembler_standin_t standin;
 };
 
-// Off until its steps wait for the view that holds the focus: on a loaded machine a key or a menu choice can
-// reach another view (the dock tab in front or the focused view differs from run to run).
-TEST_F(DiffAndConflict, DISABLED_DiffsTheDatabaseOpensATextFileAndResolvesAConflictBeforeTheCommit)
+TEST_F(DiffAndConflict, DiffsTheDatabaseOpensATextFileAndResolvesAConflictBeforeTheCommit)
 {
   start_logged_in();
 

@@ -92,15 +92,18 @@ const shown_window_t *shown_screen_t::window_of_class(const QString &cls) const
 
 std::string shown_screen_t::visible_texts() const
 {
-  std::string out;
+  std::string out = "keyboard focus: " + (focus.isEmpty() ? std::string("none") : focus.toStdString()) + "\n";
   for ( const shown_window_t &shown : windows )
   {
-    out += "window \"" + shown.title.toStdString() + "\" (" + shown.cls.toStdString() + ")\n";
+    out += "window \"" + shown.title.toStdString() + "\" (" + shown.cls.toStdString() + ")"
+           + (shown.active ? " active" : "") + "\n";
     for ( const shown_widget_t &widget : shown.widgets )
     {
       out += "  " + widget.cls.toStdString() + " \"" + widget.text.left(200).toStdString() + "\"";
       if ( !widget.enabled )
         out += " disabled";
+      if ( widget.focus )
+        out += " focused";
       out += "\n";
       for ( const QJsonValue &item : widget.raw["items"].toArray() )
         out += "    item \"" + item.toObject()["text"].toString().toStdString() + "\"\n";
@@ -161,6 +164,7 @@ shown_screen_t window_reader_t::snapshot()
     line.append(buffer, size_t(got));
   }
   const QJsonObject reply = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+  screen.focus = reply["focus"].toString();
   for ( const QJsonValue &value : reply["windows"].toArray() )
   {
     const QJsonObject entry = value.toObject();

@@ -54,6 +54,7 @@ struct shown_window_t
 struct shown_screen_t
 {
   std::vector<shown_window_t> windows;
+  QString focus; // the class of the widget with the keyboard focus, empty when no window is active
 
   // The window with the title, or null.
   [[nodiscard]] const shown_window_t *window(const QString &title) const;
