@@ -15,6 +15,7 @@
 #include "tests/server/arkive_test_server.h"
 #include "tests/server/seed_file.h"
 #include "ui/action_context.h"
+#include "ui/log_widget.h"
 #include "views/dirtree/directory_tree.h"
 
 #include "bench/bench_runner.h"
@@ -26,12 +27,14 @@
 #include <QFileSystemModel>
 #include <QTreeView>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -167,9 +170,49 @@ bool revert_all()
   return akui_app()->facade.revert_files(big_paths, 0) == 0;
 }
 
-void checkout_from_arkive_tree(benchmark::State &state)
+// Between runs (not timed) the interface is brought back to one state, as the next command of a user would find
+// it: no refresh pending, the event loop had its turn, the Output window empty, and the last message far enough
+// back that the next one starts a new run of messages instead of continuing the revert's.
+void settle_interface()
 {
   akui_app_t &app = *akui_app();
+  app.refresh_widgets(all_widget_kinds, false);
+  QCoreApplication::processEvents();
+  if ( log_widget_t *log = app.log_widget() )
+    log->clear_contents();
+  QCoreApplication::processEvents();
+  constexpr auto pause_between_commands = std::chrono::milliseconds(60);
+  std::this_thread::sleep_for(pause_between_commands);
+}
+
+// Each side runs its operation once before the timed runs, so that neither pays one-time costs in them, and
+// reverts after each run, so that every run finds the same server state.
+template<class Operation>
+void run_checkouts(benchmark::State &state, Operation operation)
+{
+  if ( !operation() || !revert_all() )
+  {
+    state.SkipWithError("warm-up failed");
+    return;
+  }
+  settle_interface();
+  for ( auto _ : state )
+  {
+    const bool done = operation();
+    state.PauseTiming();
+    if ( !done || !revert_all() )
+    {
+      state.SkipWithError("checkout or revert failed");
+      state.ResumeTiming();
+      break;
+    }
+    settle_interface();
+    state.ResumeTiming();
+  }
+}
+
+void checkout_from_arkive_tree(benchmark::State &state)
+{
   auto tree = std::make_unique<arkive_files_dirtree_widget_t>();
   if ( !tree->select_path("/big") )
   {
@@ -187,40 +230,24 @@ void checkout_from_arkive_tree(benchmark::State &state)
   ui_action_activation_ctx_t context;
   context.widget = tree.get();
   context.widget_kind = akui_kind_arkive_files;
-  for ( auto _ : state )
-  {
+  // Collection, request and the reply's messages logged, as the command runs them.
+  run_checkouts(state, [&] {
     selected_files_t files;
     (void)tree->collect_files(&files, WANT_PATH, context);
     checkout_for_edit_action_t edit;
     (void)edit.perform(files);
-    state.PauseTiming();
-    if ( files.size() != size_t(file_count) || !revert_all() )
-    {
-      state.SkipWithError("collection or revert failed");
-      state.ResumeTiming();
-      break;
-    }
-    app.refresh_widgets(all_widget_kinds, false);
-    state.ResumeTiming();
-  }
+    return files.size() == size_t(file_count);
+  });
 }
 
 void bare_edit_files(benchmark::State &state)
 {
   // The client's own connection, without the views, the collection or the logging.
   arkive_connection_t *connection = akui_app()->facade.connection();
-  for ( auto _ : state )
-  {
+  run_checkouts(state, [&] {
     qvector<server_message_t> messages;
-    if ( connection->edit_files(&messages, big_paths, 1) != 0 )
-    {
-      state.SkipWithError("edit failed");
-      break;
-    }
-    state.PauseTiming();
-    (void)revert_all();
-    state.ResumeTiming();
-  }
+    return connection->edit_files(&messages, big_paths, 1) == 0;
+  });
 }
 
 } // namespace

@@ -75,10 +75,16 @@ constexpr std::array<const char *, ARKIVE_ERROR_LIMIT> error_formats = [] {
 qstring arkive_error_text(int code, const char *detail)
 {
   qstring result;
+  append_arkive_error_text(&result, code, detail);
+  return result;
+}
+
+void append_arkive_error_text(qstring *out, int code, const char *detail)
+{
   if ( uint32_t(code) >= uint32_t(ARKIVE_ERROR_LIMIT) )
   {
-    result = "?";
-    return result;
+    out->push_back('?');
+    return;
   }
   if ( detail == nullptr )
   {
@@ -91,22 +97,20 @@ qstring arkive_error_text(int code, const char *detail)
   {
     // A code the table does not name (the server may still send one): keep its number and the detail.
     if ( *detail != '\0' )
-      format_to_string(&result, "error %d: %s", code, detail);
+      append_format_to_string(out, "error %d: %s", code, detail);
     else
-      format_to_string(&result, "error %d", code);
-    return result;
+      append_format_to_string(out, "error %d", code);
+    return;
   }
   // The detail goes in as it is, never as a format of its own.
   const std::string_view row(format);
   const size_t at = row.find("%s");
   if ( at == std::string_view::npos )
   {
-    result.assign(row.data(), row.size());
-    return result;
+    out->append(row);
+    return;
   }
-  result.reserve(row.size() + std::string_view(detail).size() + 1);
-  result.append(row.substr(0, at));
-  result.append(std::string_view(detail));
-  result.append(row.substr(at + 2));
-  return result;
+  out->append(row.substr(0, at));
+  out->append(std::string_view(detail));
+  out->append(row.substr(at + 2));
 }

@@ -21,3 +21,5 @@ enum arkive_error_code_t : int
 // inside it is never interpreted. Negative codes and codes from 63 on give "?"; a code below 63 that has no
 // row of its own gives "error N: detail" ("error N" without a detail), so a server code is never lost.
 qstring arkive_error_text(int code, const char *detail = nullptr);
+// The same text appended to out: a long list of messages is built without a string per message.
+void append_arkive_error_text(qstring *out, int code, const char *detail = nullptr);

@@ -3,6 +3,9 @@
 
 #include "core/file_ops.h"
 
+#include <algorithm>
+#include <string_view>
+
 size_t msg_outstream_t::write_message(const msg_data_t &msg, uint32_t flags)
 {
   const size_t n = msg.text.size();
@@ -23,8 +26,19 @@ size_t msg_outstream_t::write_message(const msg_data_t &msg, uint32_t flags)
   qstring &line = line_;
   line.clear();
   const char *text = msg.text.c_str();
+  const std::string_view view = msg.text.view();
   for ( size_t i = 0; i < n; ++i )
   {
+    // The characters up to the next line break or carriage return go into the line at once.
+    const size_t stop = std::min(view.find_first_of("\r\n", i), n);
+    if ( stop > i )
+    {
+      line.append(text + i, stop - i);
+      mid_line_ = true;
+      i = stop;
+      if ( i == n )
+        break;
+    }
     const char ch = text[i];
     if ( ch == '\r' && i + 1 < n && text[i + 1] == '\n' )
       continue; // "\r\n" counts as "\n"
@@ -46,11 +60,6 @@ size_t msg_outstream_t::write_message(const msg_data_t &msg, uint32_t flags)
       line.clear();
       carriage_return();
       c = LOG_PREFIX_WIDTH;
-    }
-    else
-    {
-      line.push_back(ch);
-      mid_line_ = true;
     }
   }
   if ( !line.empty() )

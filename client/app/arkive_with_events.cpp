@@ -16,7 +16,7 @@ void log_server_messages(const qvector<server_message_t> &messages)
   qstring lines;
   for ( const server_message_t &message : messages )
   {
-    lines.append(arkive_error_text(message.code, message.text.c_str()));
+    append_arkive_error_text(&lines, message.code, message.text.c_str());
     lines.push_back('\n');
   }
   if ( !lines.empty() )

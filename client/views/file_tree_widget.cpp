@@ -45,8 +45,11 @@ constexpr uint8_t action_code_edit = 3;
 // The file part of a path (after its last slash or backslash).
 std::string_view file_part(std::string_view path)
 {
-  const size_t slash = path.find_last_of("/\\");
-  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+  // A plain backward scan: names are short, and a set search would look each character up in the set.
+  size_t start = path.size();
+  while ( start > 0 && path[start - 1] != '/' && path[start - 1] != '\\' )
+    --start;
+  return path.substr(start);
 }
 
 void set_flag(selected_file_t *record, uint32_t flag, bool on)
@@ -140,7 +143,10 @@ bool files_dirspec_t::item_name(qstring *out, uint64_t inode, uint32_t)
   if ( path == nullptr )
     return false;
   if ( out != nullptr )
-    *out = qstring(file_part(*path));
+  {
+    const std::string_view name = file_part(*path);
+    out->assign(name.data(), name.size());
+  }
   return true;
 }
 
@@ -382,15 +388,19 @@ bool files_dirtree_widget_t::collect_tree_files(selected_files_t *out, const dir
     return true;
   out->reserve(out->size() + selection.size());
   akui_app_t *app = akui_app();
+  // The files of one folder come in runs: the folder's server path ("/" and its tree path) is made once a run.
+  int64_t prefix_folder = -1;
+  qstring prefix;
+  qstring name;
   for ( const dirtree_cursor_t &cursor : selection )
   {
     const dirtree_entry_t entry = t->entry_at_cursor(cursor);
-    qstring tree_path;
-    (void)t->cursor_text(&tree_path, cursor, 0);
     if ( entry.is_none() || entry.is_folder )
     {
       if ( (request & WANT_NO_FOLDERS) != 0 )
         continue;
+      qstring tree_path;
+      (void)t->cursor_text(&tree_path, cursor, 0);
       selected_file_t folder;
       folder.path = "/";
       folder.path += tree_path;
@@ -402,8 +412,26 @@ bool files_dirtree_widget_t::collect_tree_files(selected_files_t *out, const dir
       out->push_back(std::move(folder));
       continue;
     }
-    qstring server_path("/");
-    server_path += tree_path;
+    if ( cursor.folder != prefix_folder )
+    {
+      qstring folder_path;
+      t->impl()->folder_path(&folder_path, uint64_t(cursor.folder), true);
+      prefix = "/";
+      prefix += folder_path;
+      prefix_folder = cursor.folder;
+    }
+    // A file's tree path is its folder's path and its name; one whose name is unknown has none.
+    qstring server_path;
+    if ( t->entry_name(&name, entry, 0) )
+    {
+      server_path.reserve(prefix.size() + name.size() + 1);
+      server_path += prefix;
+      server_path += name;
+    }
+    else
+    {
+      server_path = "/";
+    }
     const arkive_file_info_t *server = nullptr;
     const worklist_file_t *opened = nullptr;
     if ( (request & needs_server_record) != 0 )
@@ -415,7 +443,7 @@ bool files_dirtree_widget_t::collect_tree_files(selected_files_t *out, const dir
         opened = app->opened_file(server_path.c_str());
     }
     selected_file_t record;
-    record.path = server_path;
+    record.path = std::move(server_path);
     if ( opened != nullptr )
       fill_from_opened(&record, *opened, request);
     else if ( server != nullptr )

@@ -32,6 +32,10 @@ TEST_P(ArkiveErrorText, FormatsTheRowWithTheDetail)
 {
   const explicit_detail_case_t &c = GetParam();
   EXPECT_EQ(std::string(arkive_error_text(c.code, c.detail).c_str()), c.expected);
+  // Appended, the same text follows what the string held.
+  qstring lines("first\n");
+  append_arkive_error_text(&lines, c.code, c.detail);
+  EXPECT_EQ(std::string(lines.c_str()), std::string("first\n") + c.expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -13,6 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace
 {
 
@@ -122,6 +125,53 @@ TEST(DirtreeView, AnnouncesSelectionsAsCursors)
   view.post_model_update(7, false);
   view.settle();
   EXPECT_FALSE(view.row_named("x").isValid());
+}
+
+TEST(DirtreeView, CollectsTheRowsTheSelectionModelSelects)
+{
+  struct click_t
+  {
+    const char *row;
+    Qt::KeyboardModifiers modifiers;
+  };
+  struct case_t
+  {
+    const char *why;
+    std::vector<click_t> clicks;
+  };
+  const case_t cases[] = {
+    {"one row", {{"x", {}}}},
+    {"a range across folders and depths", {{"b", {}}, {"y", Qt::ShiftModifier}}},
+    {"a range with a row taken out", {{"a", {}}, {"y", Qt::ShiftModifier}, {"c", Qt::ControlModifier}}},
+    {"a row taken out and put back", {{"a", {}}, {"y", Qt::ShiftModifier}, {"x", Qt::ControlModifier}, {"x", Qt::ControlModifier}}},
+    {"rows picked bottom up", {{"y", {}}, {"z", Qt::ControlModifier}, {"x", Qt::ControlModifier}, {"a", Qt::ControlModifier}}},
+    {"a range picked bottom up, then one more", {{"y", {}}, {"b", Qt::ShiftModifier}, {"a", Qt::ControlModifier}}},
+  };
+  for ( const case_t &c : cases )
+  {
+    shown_sample_t s;
+    test_dirtree_view_t &view = s.view;
+    for ( const click_t &click : c.clicks )
+      click_row(view, click.row, click.modifiers);
+    // The rows of the selection model, in its order; then the same sorted by where the view shows them.
+    const QModelIndexList expected = view.selectionModel()->selectedRows(0);
+    ASSERT_FALSE(expected.isEmpty()) << c.why;
+    QModelIndexList in_view_order = expected;
+    std::stable_sort(in_view_order.begin(), in_view_order.end(), [&view](const QModelIndex &a, const QModelIndex &b) {
+      return view.visualRect(a).top() < view.visualRect(b).top();
+    });
+
+    QModelIndexList collected;
+    view.collect_selection(&collected, nullptr, nullptr, 0, false);
+    EXPECT_EQ(collected, expected) << c.why;
+    QModelIndexList ordered;
+    dirtree_selection_t cursors;
+    view.collect_selection(&ordered, &cursors, nullptr, dirtree_view_ordered_selection, true);
+    EXPECT_EQ(ordered, in_view_order) << c.why;
+    ASSERT_EQ(cursors.size(), size_t(in_view_order.size())) << c.why;
+    for ( int i = 0; i < in_view_order.size(); ++i )
+      EXPECT_EQ(cursors[size_t(i)], dirtree_item_model_base_t::index_to_cursor(in_view_order[i])) << c.why << " " << i;
+  }
 }
 
 TEST(DirtreeView, DoubleClickDoesNotEdit)

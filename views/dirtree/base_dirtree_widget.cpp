@@ -13,6 +13,7 @@
 #include "views/filter/view_rows_copy.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QScrollBar>
 
 #include <algorithm>
@@ -26,6 +27,40 @@ std::vector<base_dirtree_widget_t *> &live_views()
 {
   static std::vector<base_dirtree_widget_t *> views;
   return views;
+}
+
+// The selected rows (those whose every selectable column is selected), as QItemSelectionModel::selectedRows(0)
+// finds them, in the same order. A row of a range that spans every column is selected when its first column
+// can be selected: that answer needs one look at the row instead of one per column and range.
+std::vector<QModelIndex> selected_rows(const QItemSelectionModel &selection_model)
+{
+  std::vector<QModelIndex> rows;
+  const QAbstractItemModel *model = selection_model.model();
+  if ( model == nullptr )
+    return rows;
+  const QItemSelection ranges = selection_model.selection();
+  // Ranges may share rows; each row counts once.
+  std::set<std::pair<QModelIndex, int>> seen;
+  const bool single = ranges.size() == 1;
+  for ( const QItemSelectionRange &range : ranges )
+  {
+    const QModelIndex parent = range.parent();
+    const bool all_columns = range.left() == 0 && range.right() == model->columnCount(parent) - 1;
+    rows.reserve(rows.size() + size_t(range.height()));
+    for ( int row = range.top(); row <= range.bottom(); ++row )
+    {
+      if ( !single && !seen.emplace(parent, row).second )
+        continue;
+      const QModelIndex first = model->index(row, 0, parent);
+      const auto selectable = [&first] {
+        const Qt::ItemFlags flags = first.flags();
+        return flags.testFlag(Qt::ItemIsSelectable) && flags.testFlag(Qt::ItemIsEnabled);
+      };
+      if ( (all_columns && selectable()) || selection_model.isRowSelected(row, parent) )
+        rows.push_back(first);
+    }
+  }
+  return rows;
 }
 
 } // namespace
@@ -161,7 +196,7 @@ void base_dirtree_widget_t::collect_selection(QModelIndexList *indexes, dirtree_
     return;
   if ( indexes != nullptr || cursors != nullptr )
   {
-    QModelIndexList rows = selectionModel()->selectedRows(0);
+    std::vector<QModelIndex> rows = selected_rows(*selectionModel());
     if ( (flags & dirtree_view_ordered_selection) != 0 )
       sort_indexes_in_view_order(const_cast<base_dirtree_widget_t *>(this), &rows);
     for ( const QModelIndex &row : rows )
@@ -173,7 +208,7 @@ void base_dirtree_widget_t::collect_selection(QModelIndexList *indexes, dirtree_
         cursors->push_back(cursor);
     }
     if ( indexes != nullptr )
-      *indexes = rows;
+      *indexes = QModelIndexList(rows.begin(), rows.end());
   }
   if ( current != nullptr )
   {

@@ -4,6 +4,8 @@
 #include <QModelIndexList>
 #include <QStringList>
 
+#include <vector>
+
 class QAbstractItemView;
 class QHeaderView;
 
@@ -19,3 +21,4 @@ void header_texts_line(QStringList *lines, QAbstractItemView *view, QHeaderView 
 // Sorts the indexes into the order the view shows their rows (parents before their children, siblings by row;
 // within a row, by column). Indexes of other models keep their relative order at the end.
 void sort_indexes_in_view_order(QAbstractItemView *view, QModelIndexList *indexes);
+void sort_indexes_in_view_order(QAbstractItemView *view, std::vector<QModelIndex> *indexes);
