@@ -2,6 +2,7 @@
 #include "views/filter/code_points.h"
 #include "views/filter/filter_condition.h"
 #include "views/filter/letter_set.h"
+#include "views/filter/text_fold.h"
 
 #include "tests/support/interr_capture.h"
 #include "tests/support/recording_ui_callback.h"
@@ -186,6 +187,29 @@ TEST(FilterQuery, LetterSetsAndTheLengthCheck)
   EXPECT_TRUE(letter_set_covers(letter_set("xaxb"), letter_set("ab")));
   EXPECT_FALSE(letter_set_covers(letter_set("xaxb"), letter_set("abz")));
   EXPECT_EQ(interr_number([&] { set_filter_query(&c, "x", SIZE_MAX); }), 40527);
+}
+
+TEST(FilterQuery, LetterSetOfEveryByteAtEveryPlace)
+{
+  // Each byte value alone, and at every offset of texts of several lengths (the set is built several bytes at
+  // a time), against the rule: bit (upper case of b AND 63) for bytes below 0x80, nothing for the others.
+  const auto expected_bit = [](unsigned b) {
+    return b < 0x80 ? uint64_t(1) << (ascii_upper(static_cast<unsigned char>(b)) & 63) : 0;
+  };
+  for ( unsigned b = 0; b < 256; ++b )
+  {
+    const char byte = static_cast<char>(b);
+    EXPECT_EQ(letter_set(std::string_view(&byte, 1)), expected_bit(b)) << b;
+    for ( const size_t length : {2, 3, 4, 5, 7, 8, 9, 17} )
+      for ( size_t at = 0; at < length; ++at )
+      {
+        std::string text(length, '\x80');
+        text[at] = byte;
+        EXPECT_EQ(letter_set(text), expected_bit(b)) << b << " " << length << " " << at;
+      }
+  }
+  EXPECT_EQ(letter_set(""), 0u);
+  EXPECT_EQ(letter_set("/usr/Lib_x.cpp"), letter_set("/USR/LIB_X.CPP"));
 }
 
 } // namespace

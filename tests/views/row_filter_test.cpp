@@ -50,6 +50,13 @@ TEST(RowCondition, ColumnRulesAndTheRecordedColumn)
     {"is on one column", on_column(make_condition(filter_test_is, "BETA"), 1), true, 1},
     {"begins with in some column", make_condition(filter_test_begins, "alphab"), true, 2},
     {"fuzzy: the first passing column", make_condition(filter_mode_fuzzy, "ab"), true, 2},
+    // Texts lacking a letter of the query: only the tests that need every letter fail on that alone.
+    {"contains a letter no column holds", make_condition(0, "bxq"), false, -1},
+    {"fuzzy with a letter no column holds", make_condition(filter_mode_fuzzy, "aq"), false, -1},
+    {"less than a query of other letters", make_condition(filter_test_less, "zzz"), true, 0},
+    {"a pattern with letters beyond the match", make_condition(filter_mode_regex, "zq|bet"), true, 1},
+    {"whole words with letters beyond the match", make_condition(filter_mode_whole_words, "beta|zq"), true, 1},
+    {"a disabled condition passes", make_condition(filter_disabled, "zq"), true, -1},
   };
   for ( const row_case_t &c : cases )
   {

@@ -60,12 +60,10 @@ void record_nothing(filter_match_t *out)
 // Substring mode: the tests compare bytes, folding ASCII case unless match case.
 bool substring_match(const filter_condition_t &c, filter_match_t *out, std::string_view text, uint64_t text_set)
 {
+  if ( !letter_set_covers(text_set, c.letter_mask) && filter_needs_query_letters(c) )
+    return false;
   const std::string_view q = c.query.view();
   const uint32_t test = c.test();
-  const bool needs_letters = test == filter_test_contains || test == filter_test_is || test == filter_test_begins
-                          || test == filter_test_ends;
-  if ( needs_letters && !letter_set_covers(text_set, c.letter_mask) )
-    return false;
   const bool exact = c.match_case();
   const auto find = [&] { return exact ? text.find(q) : ascii_case_find(text, q); };
   const auto equal_at = [&](size_t at) {
@@ -148,6 +146,23 @@ bool pattern_match(const filter_condition_t &c, filter_match_t *out, std::string
 }
 
 } // namespace
+
+bool filter_needs_query_letters(const filter_condition_t &condition)
+{
+  if ( !condition.is_enabled() || condition.query.empty() )
+    return false;
+  const uint32_t test = condition.test();
+  switch ( condition.mode() )
+  {
+    case filter_mode_fuzzy:
+      return true;
+    case filter_mode_substring:
+      return test == filter_test_contains || test == filter_test_is || test == filter_test_begins
+          || test == filter_test_ends;
+    default:
+      return false;
+  }
+}
 
 bool filter_text_match(const filter_condition_t &condition, filter_match_t *match_out, std::string_view text,
                        uint64_t text_letter_set)

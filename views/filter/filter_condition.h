@@ -83,3 +83,8 @@ bool filter_conditions_equal(const filter_condition_t &a, const filter_condition
 // and is marked so (lacks_pattern); the first such text logs "regex over budget, dropped: %s\n".
 bool filter_text_match(const filter_condition_t &condition, filter_match_t *match_out, std::string_view text,
                        uint64_t text_letter_set);
+
+// Whether filter_text_match fails every text whose letter set lacks a letter of the query: an enabled
+// condition with a query, in fuzzy mode or testing "contains", "is", "begins with" or "ends with" by
+// substring. A row test then skips such a text at the cost of one comparison of letter sets.
+bool filter_needs_query_letters(const filter_condition_t &condition);

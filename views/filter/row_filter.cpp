@@ -3,6 +3,7 @@
 
 #include "core/internal_error.h"
 #include "views/filter/fuzzy_match.h"
+#include "views/filter/letter_set.h"
 
 namespace
 {
@@ -30,8 +31,12 @@ bool match_row_condition(filter_match_t *best_match, const row_texts_t &texts, c
 {
   if ( condition.mode() == filter_mode_fuzzy && best_match == nullptr )
     interr(interr_fuzzy_without_record);
+  // Most texts of a long list lack a letter of the query: they fail here, before any match is set up.
+  const uint64_t needed_letters = filter_needs_query_letters(condition) ? condition.letter_mask : 0;
   filter_match_t found;
   const auto test_column = [&](size_t column) {
+    if ( !letter_set_covers(texts.letter_set(column), needed_letters) )
+      return false;
     found.reset();
     if ( !filter_text_match(condition, best_match != nullptr ? &found : nullptr, texts[column].view(),
                             texts.letter_set(column)) )
@@ -39,11 +44,12 @@ bool match_row_condition(filter_match_t *best_match, const row_texts_t &texts, c
     keep_match(best_match, found, int(column), texts);
     return true;
   };
-  if ( condition.column >= 0 && size_t(condition.column) < texts.size() )
+  const size_t columns = texts.size();
+  if ( condition.column >= 0 && size_t(condition.column) < columns )
     return test_column(size_t(condition.column));
   const uint32_t test = condition.test();
   const bool every_column = test == filter_test_not_contains || test == filter_test_is || test == filter_test_is_not;
-  for ( size_t column = 0; column < texts.size(); ++column )
+  for ( size_t column = 0; column < columns; ++column )
   {
     const bool pass = test_column(column);
     if ( every_column && !pass )

@@ -107,21 +107,11 @@ row_texts_t::~row_texts_t()
   std::free(block_);
 }
 
-size_t row_texts_t::size() const
-{
-  return block_ != nullptr ? block_layout_t(block_).count : 0;
-}
-
 row_text_t row_texts_t::operator[](size_t column) const
 {
   const block_layout_t layout(block_);
   const size_t start = column != 0 ? layout.ends[column - 1] : 0;
   return {layout.bytes + start, layout.ends[column] - start - 1};
-}
-
-uint64_t row_texts_t::letter_set(size_t column) const
-{
-  return block_layout_t(block_).sets[column];
 }
 
 void row_texts_t::assign(std::span<const qstring> texts)

@@ -39,12 +39,16 @@ public:
   row_texts_t &operator=(row_texts_t &&other) noexcept;
   ~row_texts_t();
 
-  [[nodiscard]] size_t size() const;
+  // Inline: a filtering pass asks for these on every row. The block begins with the count, then the sets.
+  [[nodiscard]] size_t size() const { return block_ != nullptr ? *reinterpret_cast<const size_t *>(block_) : 0; }
   [[nodiscard]] bool empty() const { return size() == 0; }
   // The text of a column below size().
   [[nodiscard]] row_text_t operator[](size_t column) const;
   // The letter set of a column below size().
-  [[nodiscard]] uint64_t letter_set(size_t column) const;
+  [[nodiscard]] uint64_t letter_set(size_t column) const
+  {
+    return reinterpret_cast<const uint64_t *>(block_ + sizeof(size_t))[column];
+  }
 
   // Replaces every text by these, one per column.
   void assign(std::span<const qstring> texts);

@@ -6,8 +6,8 @@
 #include <string_view>
 
 // ASCII case of one byte; every other byte is returned unchanged. Never consults the process locale.
-inline unsigned char ascii_upper(unsigned char b) { return b >= 'a' && b <= 'z' ? b - 0x20 : b; }
-inline unsigned char ascii_lower(unsigned char b) { return b >= 'A' && b <= 'Z' ? b + 0x20 : b; }
+constexpr unsigned char ascii_upper(unsigned char b) { return b >= 'a' && b <= 'z' ? b - 0x20 : b; }
+constexpr unsigned char ascii_lower(unsigned char b) { return b >= 'A' && b <= 'Z' ? b + 0x20 : b; }
 
 // Byte-wise comparison folding ASCII letters to lower case (bytes taken unsigned, a shorter prefix first):
 // negative, 0 or positive.
