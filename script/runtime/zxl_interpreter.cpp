@@ -67,18 +67,23 @@ void count_wait(zxl_context_t *c)
 
 // The cancellation poll before an instruction: true (the run to end with 1487) when the run's cancellation is
 // set or the user interface answers the poll (code 27) with non-zero.
-inline bool poll_cancels(zxl_context_t *c)
+// The poll is one call through the callback as it is installed at that moment; nothing else is set up or
+// checked around it.
+[[gnu::always_inline]] inline bool poll_cancels(const bool *cancelled)
 {
-  return *c->cancelled || (ui_callback != nullptr && ui_callback(uicb_script_cancelled) != 0);
+  if ( *cancelled )
+    return true;
+  const ui_callback_t callback = ui_callback;
+  return callback != nullptr && callback(uicb_script_cancelled) != 0;
 }
 
 // The polls of the instructions after the first of a fused run of `count` (the first was polled before its
 // dispatch), asked before any of them runs: the pieces only touch the function's own LONG slots, which no
 // poll can see. 0 when none cancels, else the place (1 up) of the instruction whose poll cancelled.
-uint32_t fused_polls(zxl_context_t *c, uint32_t count)
+[[gnu::always_inline]] inline uint32_t extra_polls(const bool *cancelled, uint32_t count)
 {
   for ( uint32_t k = 1; k < count; ++k )
-    if ( poll_cancels(c) )
+    if ( poll_cancels(cancelled) )
       return k;
   return 0;
 }
@@ -167,22 +172,20 @@ void push_short_string(zxl_context_t *c, std::string_view bytes)
   zxl_short_string_into(&c->stack.emplace_back(), bytes);
 }
 
-// The LONG that PUSH_SMALL, or PUSH_LOCAL_S or PUSH_ARG_S of a LONG variable below `depth`, pushes (with the
-// variable's index in *operand); false for any other instruction or value.
-[[gnu::always_inline]] inline bool long_push_value(const zxl_context_t *c, uint8_t op, size_t depth, int64_t *value, uint32_t *operand)
+// The LONG that a decoded short push (PUSH_SMALL, or PUSH_LOCAL_S or PUSH_ARG_S of a LONG variable below
+// `depth`) pushes; false when the variable is no LONG or out of reach.
+[[gnu::always_inline]] inline bool long_operand(uint8_t op, const zxl_value_t *data, size_t depth, uint32_t locals_base,
+                                                uint32_t arg_base, int64_t *value)
 {
-  if ( op >= ZOP_PUSH_SMALL && op < ZOP_PUSH_SMALL + 16 )
+  if ( op >= ZOP_PUSH_SMALL )
   {
     *value = op - ZOP_PUSH_SMALL;
     return true;
   }
-  if ( op < ZOP_PUSH_LOCAL_S || op >= ZOP_PUSH_ARG_S + 16 )
+  const size_t position = size_t(op < ZOP_PUSH_ARG_S ? locals_base : arg_base) + (op & 15u);
+  if ( position >= depth || data[position].kind != ZK_LONG )
     return false;
-  const uint64_t position = uint64_t(op < ZOP_PUSH_ARG_S ? c->locals_base : c->arg_base) + (op & 15u);
-  if ( position >= depth || c->stack[size_t(position)].kind != ZK_LONG )
-    return false;
-  *value = c->stack[size_t(position)].i;
-  *operand = op & 15u;
+  *value = data[position].i;
   return true;
 }
 
@@ -1508,14 +1511,16 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
   } cancel_scope;
   if ( polls )
     zxl_active_cancel() = c->cancelled;
+  // The run's cancellation flag (a destructor run started under it may set it; the context keeps pointing to
+  // the same flag).
+  const bool *const cancel = c->cancelled;
 
   const size_t entry = c->frames.size();
   // The interpreter's registers (see ZXL_RELOAD).
   uint8_t op = 0;
+  const zxl_step_t *cur = nullptr; // the step of the instruction being run
   uint32_t pc = 0;
-  const uint8_t *code = nullptr;
   const zxl_step_t *steps = nullptr;
-  uint32_t code_length = 0;
   uint32_t wait = 0;
   int32_t a = index;
   if ( name != nullptr )
@@ -1541,13 +1546,23 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
   }
 
   // Handlers by opcode (labels as values); everything else goes to the general decoder.
-  void *dispatch[256];
+  // Handlers by step entry (zxl_step_t): single instructions by opcode, fused steps by form (labels as
+  // values); everything else goes to the general decoder.
+  void *dispatch[ZXL_STEP_ENTRY_COUNT];
   for ( void *&target : dispatch )
     target = &&generic;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_OPERATION] = &&fuse_operation;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_BRANCH] = &&fuse_branch;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_ASSIGN] = &&fuse_assign;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_STEP] = &&fuse_step;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_MEMBER] = &&fuse_member;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_CALL_ONE] = &&op_mark;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_JUMP] = &&op_jump;
+  dispatch[ZXL_STEP_ENTRY_END] = &&op_end;
   for ( int k = 0; k < 16; ++k )
   {
-    dispatch[ZOP_PUSH_LOCAL_S + k] = &&op_push_local;
-    dispatch[ZOP_PUSH_ARG_S + k] = &&op_push_arg;
+    dispatch[ZOP_PUSH_LOCAL_S + k] = &&op_push_variable;
+    dispatch[ZOP_PUSH_ARG_S + k] = &&op_push_variable;
     dispatch[ZOP_POP_LOCAL_S + k] = &&op_pop_local;
     dispatch[ZOP_PUSH_SMALL + k] = &&op_push_small;
   }
@@ -1563,12 +1578,11 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
   dispatch[ZOP_PUSH_STR] = &&op_push_str;
   dispatch[ZOP_MARK] = dispatch[ZOP_MARK_BELOW] = &&op_mark;
   dispatch[ZOP_RET] = &&op_ret;
-  dispatch[ZOP_JMP] = dispatch[ZOP_JMP_TRUE] = dispatch[ZOP_JMP_FALSE] = &&op_jump;
   for ( int binary : {ZOP_ADD, ZOP_SUB, ZOP_MUL, ZOP_BOR, ZOP_BAND, ZOP_BXOR, ZOP_EQ, ZOP_NE, ZOP_LE, ZOP_GE,
                       ZOP_LT, ZOP_GT} )
     dispatch[binary] = &&op_long_binary;
 
-// The fast handlers keep the program counter, the code and the wait count in locals. Every change of pc is
+// The fast handlers keep the program counter, the decoded code and the wait count in locals. Every change of pc is
 // also stored in the context at once (a store costs nothing on the chain from one instruction to the next, a
 // load of what was just stored does), so the context is always current for failures, calls and nested runs.
 // The wait count goes back to the context (ZXL_SYNC) wherever the fast handlers hand over: to the general
@@ -1578,9 +1592,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
   do                                                                                                           \
   {                                                                                                            \
     pc = c->pc;                                                                                                \
-    code = c->code;                                                                                            \
     steps = c->steps;                                                                                          \
-    code_length = c->code_length;                                                                              \
     wait = c->wait_counter;                                                                                    \
   } while ( 0 )
 #define ZXL_SYNC() (c->wait_counter = wait)
@@ -1588,14 +1600,16 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
 #define ZXL_DISPATCH()                                                                                         \
   do                                                                                                           \
   {                                                                                                            \
-    op = code[pc++];                                                                                           \
+    cur = &steps[pc];                                                                                          \
+    op = cur->opcode;                                                                                          \
+    ++pc;                                                                                                      \
     c->pc = pc;                                                                                                \
     if ( ++wait > 100 )                                                                                        \
     {                                                                                                          \
       count_wait(c);                                                                                           \
       wait = 0;                                                                                                \
     }                                                                                                          \
-    goto *dispatch[op];                                                                                        \
+    goto *dispatch[cur->entry];                                                                                \
   } while ( 0 )
 // Counts the instructions after the first of a fused run for the wait box.
 #define ZXL_COUNT(extra)                                                                                       \
@@ -1609,16 +1623,11 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
   } while ( 0 )
 // Polls (in a polling run), then dispatches the next instruction. The fast handlers end with this rather than
 // `continue`, so each has a dispatch jump of its own (far better predicted than one shared jump). A pc at the
-// end of the code goes through the loop head, which fails it.
+// end of the code dispatches to the end's step, which fails it.
 #define ZXL_NEXT()                                                                                             \
   do                                                                                                           \
   {                                                                                                            \
-    if ( pc >= code_length )                                                                                   \
-    {                                                                                                          \
-      ZXL_SYNC();                                                                                              \
-      goto head;                                                                                               \
-    }                                                                                                          \
-    if ( polls && poll_cancels(c) )                                                                            \
+    if ( polls && poll_cancels(cancel) )                                                                       \
     {                                                                                                          \
       ZXL_SYNC();                                                                                              \
       goto cancelled;                                                                                          \
@@ -1641,8 +1650,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
 
   for ( ;; )
   {
-  head:
-    if ( polls && poll_cancels(c) )
+    if ( polls && poll_cancels(cancel) )
       goto cancelled;
     if ( c->pc >= c->code_length )
       interr(276);
@@ -1653,166 +1661,182 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       // every instruction is polled and counted once and fails where and as the general path fails.
       ZXL_DISPATCH();
 
-    op_push_local:
-    op_push_arg:
+    // Common sequences run as one step, as decoded from the code (zxl_step_t), each from a handler of its own:
+    // "PUSH a; PUSH b; operator" on LONGs with the result pushed, branched on or popped into a local,
+    // "PUSH a; INC/DEC_LOCAL x; POP" on LONGs, "PUSH x; PUSH_STR name; member instruction" on an object and
+    // "MARK; PUSH a; PUSH b; operator; CALL_FUNC_S f". Each instruction in them is still polled and counted; a
+    // cancel between them leaves the stack and pc as the single steps would. Anything out of the ordinary runs
+    // step by step, from the handler of the first instruction.
+    fuse_operation:
+    fuse_branch:
+    fuse_assign:
     {
-      const uint32_t k = op & 15u;
-      zxl_value_t *slot = op < ZOP_PUSH_ARG_S ? local_slot(c, k) : arg_slot(c, k);
-      // Common sequences that start with a variable run as one step, as decoded from the code (zxl_step_t):
-      // "PUSH a; PUSH b; operator" on LONGs with the result pushed, branched on or popped into a local,
-      // "PUSH a; INC/DEC_LOCAL x; POP" on LONGs and "PUSH x; PUSH_STR name; member instruction" on an object.
-      // Each instruction in them is still polled and counted; a cancel between them leaves the stack and pc as
-      // the single steps would. Anything out of the ordinary runs step by step.
-      const zxl_step_t &step = steps[pc - 1];
+      const zxl_step_t &step = *cur;
+      zxl_value_t *const data = c->stack.data();
       const size_t depth = c->stack.size();
-      if ( step.form == ZXL_STEP_NONE || depth + 2 >= ZXL_MAX_VALUES )
-        goto plain_push;
-      if ( step.form <= ZXL_STEP_ASSIGN )
+      const uint32_t locals_base = c->locals_base, arg_base = c->arg_base;
+      const size_t first = size_t(op < ZOP_PUSH_ARG_S ? locals_base : arg_base) + (op & 15u);
+      int64_t right = 0;
+      if ( first >= depth || data[first].kind != ZK_LONG || depth + 2 >= ZXL_MAX_VALUES ||
+           !long_operand(step.second, data, depth, locals_base, arg_base, &right) )
+        goto op_push_variable;
+      const int64_t left = data[first].i;
+      int64_t value = 0;
+      (void)long_binary(step.op, left, right, &value);
+      uint32_t operand = step.second < ZOP_PUSH_SMALL ? step.second & 15u : op & 15u;
+      uint32_t count = 3;
+      uint32_t target = pc + 2;
+      zxl_value_t *into = nullptr;
+      if ( step.form == ZXL_STEP_BRANCH )
       {
-        uint32_t operand = k;
-        int64_t right = 0;
-        if ( slot->kind != ZK_LONG || !long_push_value(c, step.second, depth, &right, &operand) )
-          goto plain_push;
-        const int64_t left = slot->i;
-        int64_t value = 0;
-        (void)long_binary(step.op, left, right, &value);
-        uint32_t count = 3;
-        uint32_t target = pc + 2;
-        zxl_value_t *into = nullptr;
-        if ( step.form == ZXL_STEP_BRANCH )
+        const uint32_t to = value != 0 ? step.x : step.y;
+        if ( to != ZXL_STEP_NO_TARGET )
         {
-          const uint32_t to = value != 0 ? step.x : step.y;
-          if ( to != ZXL_STEP_NO_TARGET )
-          {
-            target = to;
-            count = 4;
-          }
+          target = to;
+          count = 4;
         }
-        else if ( step.form == ZXL_STEP_ASSIGN )
-        {
-          const uint64_t position = uint64_t(c->locals_base) + step.x;
-          if ( position < depth && c->stack[size_t(position)].kind != ZK_REF )
-          {
-            into = &c->stack[size_t(position)];
-            operand = step.x;
-            target = pc + 3;
-            count = 4;
-          }
-        }
-        if ( polls )
-        {
-          if ( const uint32_t done = fused_polls(c, count) )
-          {
-            push_partial_operation(c, done, left, right, value);
-            c->pc = pc - 1 + done;
-            ZXL_SYNC();
-            goto cancelled;
-          }
-        }
-        c->operand = operand;
-        if ( into != nullptr )
-          set_long(into, value);
-        else if ( count == 3 )
-          push_long(c, value);
-        pc = target;
-        c->pc = pc;
-        ZXL_COUNT(count - 1);
-        ZXL_NEXT();
       }
-      if ( step.form == ZXL_STEP_STEP )
+      else if ( step.form == ZXL_STEP_ASSIGN )
       {
-        const uint64_t position = uint64_t(c->locals_base) + step.x;
-        if ( slot->kind != ZK_LONG || position >= depth || c->stack[size_t(position)].kind != ZK_LONG )
-          goto plain_push;
-        const int64_t left = slot->i;
-        zxl_value_t *stepped = &c->stack[size_t(position)];
-        const uint32_t count = step.third != 0 ? 4 : 3;
-        const uint32_t done = polls ? fused_polls(c, count) : 0;
-        if ( done != 1 )
-          stepped->i = int64_t(uint64_t(stepped->i) + (step.op == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
-        if ( done != 0 )
+        const size_t position = size_t(locals_base) + step.x;
+        if ( position < depth && data[position].kind != ZK_REF )
         {
-          // Cancelled before the POP the value is still pushed; before the jump it is gone.
-          if ( done != 3 )
-            push_long(c, left);
-          c->pc = done == 1 ? pc : done == 2 ? pc + 2 : pc + 3;
+          into = &data[position];
+          operand = step.x;
+          target = pc + 3;
+          count = 4;
+        }
+      }
+      if ( polls )
+      {
+        if ( const uint32_t done = extra_polls(cancel, count) )
+        {
+          push_partial_operation(c, done, left, right, value);
+          c->pc = pc - 1 + done;
           ZXL_SYNC();
           goto cancelled;
         }
-        c->operand = step.x;
-        pc = step.third != 0 ? step.y : pc + 3;
-        c->pc = pc;
-        ZXL_COUNT(count - 1);
+      }
+      c->operand = operand;
+      if ( into != nullptr )
+        set_long(into, value);
+      else if ( count == 3 )
+        push_long(c, value);
+      pc = target;
+      c->pc = pc;
+      ZXL_COUNT(count - 1);
+      ZXL_NEXT();
+    }
+    fuse_step:
+    {
+      const zxl_step_t &step = *cur;
+      zxl_value_t *const data = c->stack.data();
+      const size_t depth = c->stack.size();
+      const size_t first = size_t(op < ZOP_PUSH_ARG_S ? c->locals_base : c->arg_base) + (op & 15u);
+      const size_t position = size_t(c->locals_base) + step.x;
+      if ( first >= depth || data[first].kind != ZK_LONG || position >= depth || data[position].kind != ZK_LONG ||
+           depth + 2 >= ZXL_MAX_VALUES )
+        goto op_push_variable;
+      const int64_t left = data[first].i;
+      zxl_value_t *stepped = &data[position];
+      const uint32_t count = step.third != 0 ? 4 : 3;
+      const uint32_t done = polls ? extra_polls(cancel, count) : 0;
+      if ( done != 1 )
+        stepped->i = int64_t(uint64_t(stepped->i) + (step.op == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
+      if ( done != 0 )
+      {
+        // Cancelled before the POP the value is still pushed; before the jump it is gone.
+        if ( done != 3 )
+          push_long(c, left);
+        c->pc = done == 1 ? pc : done == 2 ? pc + 2 : pc + 3;
+        ZXL_SYNC();
+        goto cancelled;
+      }
+      c->operand = step.x;
+      pc = step.third != 0 ? step.y : pc + 3;
+      c->pc = pc;
+      ZXL_COUNT(count - 1);
+      ZXL_NEXT();
+    }
+    fuse_member:
+    {
+      // "PUSH x; PUSH_STR name; GET_ATTR | SET_ATTR_POP | CALL_METHOD" on an object variable reaches the
+      // member without pushing the object and its name. Hooks and missing members run step by step.
+      const zxl_step_t &step = *cur;
+      const uint32_t k = op & 15u;
+      const size_t depth = c->stack.size();
+      const size_t first = size_t(op < ZOP_PUSH_ARG_S ? c->locals_base : c->arg_base) + k;
+      if ( first >= depth || depth + 2 >= ZXL_MAX_VALUES )
+        goto op_push_variable;
+      zxl_value_t *slot = &c->stack[first];
+      if ( slot->kind != ZK_OBJECT )
+        goto op_push_variable;
+      const std::string_view name(reinterpret_cast<const char *>(c->code + pc + 5), step.x);
+      const uint32_t member_pc = step.y;
+      const uint8_t member_op = step.op;
+      zxl_object_t *object = slot->object;
+      const zxl_value_t *attr = nullptr;
+      zxl_value_t *target = nullptr;
+      int32_t method = -1;
+      bool fuse = false;
+      if ( member_op == ZOP_GET_ATTR )
+      {
+        attr = zxl_find_attr(object, name);
+        fuse = attr != nullptr && zxl_kind_valid(attr->kind);
+      }
+      else if ( member_op == ZOP_SET_ATTR_POP )
+      {
+        if ( depth >= size_t(c->arg_base) + 1 && zxl_kind_valid(c->stack.back().kind) &&
+             class_hook(c, object->class_index, true) < 0 )
+        {
+          target = zxl_find_attr(object, name);
+          fuse = target == nullptr || target->kind != ZK_REF;
+        }
+      }
+      else if ( !c->marks.empty() && c->marks.back() >= c->arg_base && c->marks.back() <= depth )
+      {
+        method = class_method(c, object->class_index, name);
+        fuse = method >= 0;
+      }
+      if ( !fuse )
+        goto op_push_variable;
+      if ( polls )
+      {
+        if ( const uint32_t done = extra_polls(cancel, 3) )
+        {
+          c->stack.push_back(zxl_value_share_owned(*slot));
+          if ( done == 2 )
+            c->stack.push_back(zxl_string(name));
+          c->pc = done == 1 ? pc : member_pc;
+          ZXL_SYNC();
+          goto cancelled;
+        }
+      }
+      c->operand = k;
+      pc = member_pc + 1;
+      c->pc = pc;
+      ZXL_COUNT(2);
+      if ( member_op == ZOP_GET_ATTR )
+      {
+        c->stack.push_back(zxl_value_owns(*attr) ? zxl_value_share_owned(*attr) : *attr);
         ZXL_NEXT();
       }
-      if ( step.form == ZXL_STEP_MEMBER && slot->kind == ZK_OBJECT )
+      if ( member_op == ZOP_SET_ATTR_POP )
       {
-        // "PUSH x; PUSH_STR name; GET_ATTR | SET_ATTR_POP | CALL_METHOD" on an object variable reaches the
-        // member without pushing the object and its name. Hooks and missing members run step by step.
-        const std::string_view name(reinterpret_cast<const char *>(code + pc + 5), step.x);
-        const uint32_t member_pc = step.y;
-        const uint8_t member_op = step.op;
-        zxl_object_t *object = slot->object;
-        const zxl_value_t *attr = nullptr;
-        zxl_value_t *target = nullptr;
-        int32_t method = -1;
-        bool fuse = false;
-        if ( member_op == ZOP_GET_ATTR )
-        {
-          attr = zxl_find_attr(object, name);
-          fuse = attr != nullptr && zxl_kind_valid(attr->kind);
-        }
-        else if ( member_op == ZOP_SET_ATTR_POP )
-        {
-          if ( depth >= size_t(c->arg_base) + 1 && zxl_kind_valid(c->stack.back().kind) &&
-               class_hook(c, object->class_index, true) < 0 )
-          {
-            target = zxl_find_attr(object, name);
-            fuse = target == nullptr || target->kind != ZK_REF;
-          }
-        }
-        else if ( !c->marks.empty() && c->marks.back() >= c->arg_base && c->marks.back() <= depth )
-        {
-          method = class_method(c, object->class_index, name);
-          fuse = method >= 0;
-        }
-        if ( fuse )
-        {
-          if ( polls )
-          {
-            if ( const uint32_t done = fused_polls(c, 3) )
-            {
-              c->stack.push_back(zxl_value_share_owned(*slot));
-              if ( done == 2 )
-                c->stack.push_back(zxl_string(name));
-              c->pc = done == 1 ? pc : member_pc;
-              ZXL_SYNC();
-              goto cancelled;
-            }
-          }
-          c->operand = k;
-          pc = member_pc + 1;
-          c->pc = pc;
-          ZXL_COUNT(2);
-          if ( member_op == ZOP_GET_ATTR )
-          {
-            c->stack.push_back(zxl_value_owns(*attr) ? zxl_value_share_owned(*attr) : *attr);
-            ZXL_NEXT();
-          }
-          if ( member_op == ZOP_SET_ATTR_POP )
-          {
-            if ( target == nullptr )
-              target = zxl_attr_slot(object, name);
-            // A plain destination and a valid value: the copy is a share, without the REF rules.
-            zxl_value_replace(target, zxl_value_share(c->stack.back(), 283));
-            drop_to(c, depth - 1);
-            ZXL_NEXT();
-          }
-          insert_value(c, c->marks.back(), zxl_value_share_owned(*slot));
-          ZXL_FAST_CALL(method);
-        }
+        if ( target == nullptr )
+          target = zxl_attr_slot(object, name);
+        // A plain destination and a valid value: the copy is a share, without the REF rules.
+        zxl_value_replace(target, zxl_value_share(c->stack.back(), 283));
+        drop_to(c, depth - 1);
+        ZXL_NEXT();
       }
-    plain_push:
+      insert_value(c, c->marks.back(), zxl_value_share_owned(*slot));
+      ZXL_FAST_CALL(method);
+    }
+    op_push_variable:
+    {
+      const uint32_t k = op & 15u;
+      zxl_value_t *slot = op < ZOP_PUSH_ARG_S ? local_slot(c, k) : arg_slot(c, k);
       if ( slot->kind == ZK_REF || !zxl_kind_valid(slot->kind) || c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
       c->operand = k;
@@ -1838,14 +1862,14 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     op_push_str:
     {
       // A short constant is built in its new slot.
-      if ( uint64_t(pc) + 4 > code_length )
+      if ( uint64_t(pc) + 4 > c->code_length )
         goto generic;
       uint32_t length;
-      std::memcpy(&length, code + pc, 4);
-      if ( length > ZXL_SHORT_STRING_MAX || uint64_t(pc) + 4 + length > code_length ||
+      std::memcpy(&length, c->code + pc, 4);
+      if ( length > ZXL_SHORT_STRING_MAX || uint64_t(pc) + 4 + length > c->code_length ||
            c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
-      push_short_string(c, std::string_view(reinterpret_cast<const char *>(code + pc + 4), length));
+      push_short_string(c, std::string_view(reinterpret_cast<const char *>(c->code + pc + 4), length));
       pc += 4 + length;
       c->pc = pc;
       ZXL_NEXT();
@@ -1857,9 +1881,9 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       ZXL_NEXT();
     op_step_local:
     {
-      if ( pc >= code_length )
+      if ( pc >= c->code_length )
         goto generic;
-      const uint32_t k = code[pc];
+      const uint32_t k = c->code[pc];
       zxl_value_t *slot = local_slot(c, k);
       if ( slot->kind != ZK_LONG )
         goto generic;
@@ -1870,9 +1894,8 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     }
     op_jump:
     {
-      const zxl_step_t &step = steps[pc - 1];
-      if ( step.form != ZXL_STEP_JUMP )
-        goto generic;
+      // Only a decoded jump comes here (its targets are settled); one cut short by the end is the decoder's.
+      const zxl_step_t &step = *cur;
       bool jump = true;
       if ( op != ZOP_JMP )
       {
@@ -1935,19 +1958,22 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       c->marks.push_back(uint32_t(c->stack.size() - (op == ZOP_MARK_BELOW ? 1 : 0)));
       // "MARK; PUSH a; PUSH b; operator; CALL_FUNC_S f", a call with one computed argument, runs as one step
       // up to the call, with the polls, counts and cancel states of the single steps.
-      if ( steps[pc - 1].form == ZXL_STEP_CALL_ONE && c->stack.size() + 2 < ZXL_MAX_VALUES )
+      if ( cur->form == ZXL_STEP_CALL_ONE && c->stack.size() + 2 < ZXL_MAX_VALUES )
       {
-        const zxl_step_t &step = steps[pc - 1];
+        const zxl_step_t &step = *cur;
+        const zxl_value_t *const data = c->stack.data();
         const size_t depth = c->stack.size();
         int64_t left = 0, right = 0, value = 0;
-        uint32_t operand = c->operand;
-        if ( long_push_value(c, step.second, depth, &left, &operand) &&
-             long_push_value(c, step.third, depth, &right, &operand) )
+        if ( long_operand(step.second, data, depth, c->locals_base, c->arg_base, &left) &&
+             long_operand(step.third, data, depth, c->locals_base, c->arg_base, &right) )
         {
           (void)long_binary(step.op, left, right, &value);
+          const uint32_t operand = step.third < ZOP_PUSH_SMALL    ? step.third & 15u
+                                   : step.second < ZOP_PUSH_SMALL ? step.second & 15u
+                                                                  : c->operand;
           if ( polls )
           {
-            if ( const uint32_t done = fused_polls(c, 5) )
+            if ( const uint32_t done = extra_polls(cancel, 5) )
             {
               push_partial_operation(c, done - 1, left, right, value);
               c->pc = pc - 1 + done;
@@ -1980,10 +2006,10 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
 
     op_reserve:
     {
-      if ( uint64_t(pc) + 2 > code_length )
+      if ( uint64_t(pc) + 2 > c->code_length )
         goto generic;
       uint16_t count;
-      std::memcpy(&count, code + pc, 2);
+      std::memcpy(&count, c->code + pc, 2);
       if ( c->stack.size() + count > ZXL_MAX_VALUES )
         goto generic;
       c->stack.resize(c->stack.size() + count);
@@ -2058,6 +2084,12 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       insert_value(c, c->marks.back(), held);
       ZXL_FAST_CALL(method);
     }
+
+    op_end:
+      // Past the last instruction without a return, after its poll, as the loop head fails it.
+      c->pc = --pc;
+      ZXL_SYNC();
+      interr(276);
 
     generic:
       ZXL_SYNC();
