@@ -80,12 +80,19 @@ void count_wait(zxl_context_t *c)
 // The polls of the instructions after the first of a fused run of `count` (the first was polled before its
 // dispatch), asked before any of them runs: the pieces only touch the function's own LONG slots, which no
 // poll can see. 0 when none cancels, else the place (1 up) of the instruction whose poll cancelled.
-[[gnu::always_inline]] inline uint32_t extra_polls(const bool *cancelled, uint32_t count)
+// The count is a constant, so the polls are laid out one after the other.
+template <uint32_t count>
+[[gnu::always_inline]] inline uint32_t extra_polls(const bool *cancelled)
 {
   for ( uint32_t k = 1; k < count; ++k )
     if ( poll_cancels(cancelled) )
       return k;
   return 0;
+}
+// The same for a run of 3 or 4 instructions.
+[[gnu::always_inline]] inline uint32_t extra_polls(const bool *cancelled, uint32_t count)
+{
+  return count == 4 ? extra_polls<4>(cancelled) : extra_polls<3>(cancelled);
 }
 
 // The LONG result of a binary operator the fast handlers take on two LONGs (wrapping arithmetic, signed
@@ -1517,7 +1524,6 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
 
   const size_t entry = c->frames.size();
   // The interpreter's registers (see ZXL_RELOAD).
-  uint8_t op = 0;
   const zxl_step_t *cur = nullptr; // the step of the instruction being run
   uint32_t pc = 0;
   const zxl_step_t *steps = nullptr;
@@ -1596,12 +1602,12 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     wait = c->wait_counter;                                                                                    \
   } while ( 0 )
 #define ZXL_SYNC() (c->wait_counter = wait)
-// Fetches the instruction at pc, counts it for the wait box and jumps to its handler.
+// Fetches the step at pc, counts it for the wait box and jumps to its handler (which reads its opcode from
+// the step).
 #define ZXL_DISPATCH()                                                                                         \
   do                                                                                                           \
   {                                                                                                            \
     cur = &steps[pc];                                                                                          \
-    op = cur->opcode;                                                                                          \
     ++pc;                                                                                                      \
     c->pc = pc;                                                                                                \
     if ( ++wait > 100 )                                                                                        \
@@ -1675,6 +1681,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       zxl_value_t *const data = c->stack.data();
       const size_t depth = c->stack.size();
       const uint32_t locals_base = c->locals_base, arg_base = c->arg_base;
+      const uint8_t op = cur->opcode;
       const size_t first = size_t(op < ZOP_PUSH_ARG_S ? locals_base : arg_base) + (op & 15u);
       int64_t right = 0;
       if ( first >= depth || data[first].kind != ZK_LONG || depth + 2 >= ZXL_MAX_VALUES ||
@@ -1732,6 +1739,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       const zxl_step_t &step = *cur;
       zxl_value_t *const data = c->stack.data();
       const size_t depth = c->stack.size();
+      const uint8_t op = cur->opcode;
       const size_t first = size_t(op < ZOP_PUSH_ARG_S ? c->locals_base : c->arg_base) + (op & 15u);
       const size_t position = size_t(c->locals_base) + step.x;
       if ( first >= depth || data[first].kind != ZK_LONG || position >= depth || data[position].kind != ZK_LONG ||
@@ -1763,6 +1771,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       // "PUSH x; PUSH_STR name; GET_ATTR | SET_ATTR_POP | CALL_METHOD" on an object variable reaches the
       // member without pushing the object and its name. Hooks and missing members run step by step.
       const zxl_step_t &step = *cur;
+      const uint8_t op = cur->opcode;
       const uint32_t k = op & 15u;
       const size_t depth = c->stack.size();
       const size_t first = size_t(op < ZOP_PUSH_ARG_S ? c->locals_base : c->arg_base) + k;
@@ -1802,7 +1811,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
         goto op_push_variable;
       if ( polls )
       {
-        if ( const uint32_t done = extra_polls(cancel, 3) )
+        if ( const uint32_t done = extra_polls<3>(cancel) )
         {
           c->stack.push_back(zxl_value_share_owned(*slot));
           if ( done == 2 )
@@ -1835,6 +1844,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     }
     op_push_variable:
     {
+      const uint8_t op = cur->opcode;
       const uint32_t k = op & 15u;
       zxl_value_t *slot = op < ZOP_PUSH_ARG_S ? local_slot(c, k) : arg_slot(c, k);
       if ( slot->kind == ZK_REF || !zxl_kind_valid(slot->kind) || c->stack.size() >= ZXL_MAX_VALUES )
@@ -1847,14 +1857,14 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     {
       // A plain value into a plain variable moves without the REF rules (see pop_into).
       const size_t depth = c->stack.size();
-      const uint64_t position = uint64_t(c->locals_base) + (op & 15u);
+      const uint64_t position = uint64_t(c->locals_base) + (cur->opcode & 15u);
       if ( depth < size_t(c->arg_base) + 1 || position + 1 >= depth )
         goto generic;
       zxl_value_t *slot = &c->stack[size_t(position)];
       const zxl_value_t taken = c->stack[depth - 1];
       if ( slot->kind == ZK_REF || !zxl_kind_valid(taken.kind) )
         goto generic;
-      c->operand = op & 15u;
+      c->operand = cur->opcode & 15u;
       c->stack.pop_back();
       zxl_value_replace(slot, taken);
       ZXL_NEXT();
@@ -1877,7 +1887,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     op_push_small:
       if ( c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
-      push_long(c, op - ZOP_PUSH_SMALL);
+      push_long(c, cur->opcode - ZOP_PUSH_SMALL);
       ZXL_NEXT();
     op_step_local:
     {
@@ -1889,7 +1899,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
         goto generic;
       c->pc = ++pc;
       c->operand = k;
-      slot->i = int64_t(uint64_t(slot->i) + (op == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
+      slot->i = int64_t(uint64_t(slot->i) + (cur->opcode == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
       ZXL_NEXT();
     }
     op_jump:
@@ -1897,16 +1907,16 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       // Only a decoded jump comes here (its targets are settled); one cut short by the end is the decoder's.
       const zxl_step_t &step = *cur;
       bool jump = true;
-      if ( op != ZOP_JMP )
+      if ( cur->opcode != ZOP_JMP )
       {
         if ( c->stack.size() < size_t(c->arg_base) + 1 || c->stack.back().kind != ZK_LONG )
           goto generic;
-        jump = (c->stack.back().i != 0) == (op == ZOP_JMP_TRUE);
+        jump = (c->stack.back().i != 0) == (cur->opcode == ZOP_JMP_TRUE);
       }
       const uint32_t target = jump ? step.x : step.y;
       if ( target == ZXL_STEP_NO_TARGET )
         goto generic;
-      if ( op != ZOP_JMP )
+      if ( cur->opcode != ZOP_JMP )
         c->stack.pop_back();
       pc = uint32_t(target);
       c->pc = pc;
@@ -1919,7 +1929,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
         goto generic;
       zxl_value_t &left = c->stack[c->stack.size() - 2];
       const zxl_value_t &right = c->stack.back();
-      if ( op == ZOP_ADD && left.kind == ZK_STRING && right.kind == ZK_STRING &&
+      if ( cur->opcode == ZOP_ADD && left.kind == ZK_STRING && right.kind == ZK_STRING &&
            size_t(left.str_len) + right.str_len <= ZXL_SHORT_STRING_MAX )
       {
         // Two short strings whose concatenation is short too: the right one's bytes join the left in place
@@ -1933,12 +1943,13 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       }
       if ( left.kind != ZK_LONG || right.kind != ZK_LONG )
         goto generic;
-      (void)long_binary(op, left.i, right.i, &left.i);
+      (void)long_binary(cur->opcode, left.i, right.i, &left.i);
       c->stack.pop_back();
       ZXL_NEXT();
     }
     op_call_func:
     {
+      const uint8_t op = cur->opcode;
       const uint32_t n = op < 128 ? op & 15u : op == ZOP_CALL_FUNC_B ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
       ZXL_FAST_CALL(int32_t(n));
     }
@@ -1947,7 +1958,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       drop_to(c, c->stack.size() - 1);
       ZXL_NEXT();
     op_mark:
-      if ( op == ZOP_MARK_BELOW )
+      if ( cur->opcode == ZOP_MARK_BELOW )
         ZXL_NEED(1, 285);
       if ( c->marks.size() >= ZXL_MAX_MARKS )
       {
@@ -1955,7 +1966,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
         ZXL_SYNC();
         goto failure;
       }
-      c->marks.push_back(uint32_t(c->stack.size() - (op == ZOP_MARK_BELOW ? 1 : 0)));
+      c->marks.push_back(uint32_t(c->stack.size() - (cur->opcode == ZOP_MARK_BELOW ? 1 : 0)));
       // "MARK; PUSH a; PUSH b; operator; CALL_FUNC_S f", a call with one computed argument, runs as one step
       // up to the call, with the polls, counts and cancel states of the single steps.
       if ( cur->form == ZXL_STEP_CALL_ONE && c->stack.size() + 2 < ZXL_MAX_VALUES )
@@ -1973,7 +1984,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
                                                                   : c->operand;
           if ( polls )
           {
-            if ( const uint32_t done = extra_polls(cancel, 5) )
+            if ( const uint32_t done = extra_polls<5>(cancel) )
             {
               push_partial_operation(c, done - 1, left, right, value);
               c->pc = pc - 1 + done;
@@ -2093,7 +2104,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
 
     generic:
       ZXL_SYNC();
-      switch ( general_instruction(c, op, &scratch.v) )
+      switch ( general_instruction(c, cur->opcode, &scratch.v) )
       {
       case general_next_t::failure:
         goto failure;
