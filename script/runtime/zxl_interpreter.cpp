@@ -537,6 +537,21 @@ int32_t class_method(zxl_context_t *c, int32_t class_index, std::string_view nam
   return method;
 }
 
+// What `find` answers for a member step on an object of the class (a method, a hook), remembered per step.
+template <typename find_t>
+[[gnu::always_inline]] inline int32_t site_lookup(zxl_context_t *c, const zxl_step_t *site, int32_t class_index,
+                                                  find_t find)
+{
+  const uint64_t generation = tables_generation(c);
+  const size_t slot = (reinterpret_cast<uintptr_t>(site) / sizeof(zxl_step_t)) % std::size(c->lookups.sites);
+  zxl_lookup_cache_t::site_entry_t &entry = c->lookups.sites[slot];
+  if ( entry.site == site && entry.generation == generation && entry.class_index == class_index )
+    return entry.found;
+  const int32_t found = find();
+  entry = {generation, site, class_index, found};
+  return found;
+}
+
 std::string class_name(int32_t class_index)
 {
   critical_section_guard_t guard(zxl_script_lock);
@@ -1795,8 +1810,9 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       }
       else if ( member_op == ZOP_SET_ATTR_POP )
       {
+        const int32_t class_index = object->class_index;
         if ( depth >= size_t(c->arg_base) + 1 && zxl_kind_valid(c->stack.back().kind) &&
-             class_hook(c, object->class_index, true) < 0 )
+             site_lookup(c, cur, class_index, [&] { return class_hook(c, class_index, true); }) < 0 )
         {
           target = zxl_find_attr(object, name);
           fuse = target == nullptr || target->kind != ZK_REF;
@@ -1804,7 +1820,8 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       }
       else if ( !c->marks.empty() && c->marks.back() >= c->arg_base && c->marks.back() <= depth )
       {
-        method = class_method(c, object->class_index, name);
+        const int32_t class_index = object->class_index;
+        method = site_lookup(c, cur, class_index, [&] { return class_method(c, class_index, name); });
         fuse = method >= 0;
       }
       if ( !fuse )
