@@ -175,6 +175,8 @@ TEST_F(bytecode_test, code_decodes_into_steps_with_targets_inside_the_code)
     const zxl_assembly_t assembly = zxl_assemble(c.code);
     const auto steps = zxl_decode_steps(assembly.code.data(), uint32_t(assembly.code.size()));
     const zxl_step_t &step = steps[c.at];
+    // The step past the code stops a run that gets there.
+    EXPECT_EQ(steps[assembly.code.size()].entry, ZXL_STEP_ENTRY_END) << c.code;
     EXPECT_EQ(step.form, c.form) << c.code;
     // The loop dispatches on the entry: a single instruction's opcode, or the fused step's own handler.
     EXPECT_EQ(step.entry, c.form == ZXL_STEP_NONE ? assembly.code[c.at] : ZXL_STEP_ENTRY_BASE + c.form) << c.code;
