@@ -80,13 +80,16 @@ void count_wait(zxl_context_t *c)
 // The polls of the instructions after the first of a fused run of `count` (the first was polled before its
 // dispatch), asked before any of them runs: the pieces only touch the function's own LONG slots, which no
 // poll can see. 0 when none cancels, else the place (1 up) of the instruction whose poll cancelled.
-// The count is a constant, so the polls are laid out one after the other.
+// The count is a constant, so the polls are laid out one after the other, without a loop around them.
 template <uint32_t count>
 [[gnu::always_inline]] inline uint32_t extra_polls(const bool *cancelled)
 {
-  for ( uint32_t k = 1; k < count; ++k )
-    if ( poll_cancels(cancelled) )
+  if constexpr ( count > 1 )
+  {
+    if ( const uint32_t k = extra_polls<count - 1>(cancelled) )
       return k;
+    return poll_cancels(cancelled) ? count - 1 : 0;
+  }
   return 0;
 }
 // The same for a run of 3 or 4 instructions.
