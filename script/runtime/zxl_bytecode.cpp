@@ -81,6 +81,15 @@ zxl_step_t decode_step(const uint8_t *code, uint32_t length, uint32_t pc)
     }
     return step;
   }
+  if ( first == ZOP_RESERVE )
+  {
+    if ( pc + uint64_t(2) <= end )
+    {
+      step.form = ZXL_STEP_RESERVE;
+      step.x = uint32_t(code[pc]) | uint32_t(code[pc + 1]) << 8;
+    }
+    return step;
+  }
   if ( first == ZOP_JMP || first == ZOP_JMP_TRUE || first == ZOP_JMP_FALSE )
   {
     if ( pc + uint64_t(4) <= end )

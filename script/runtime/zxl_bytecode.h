@@ -142,6 +142,7 @@ enum zxl_step_form : uint8_t
   ZXL_STEP_MEMBER,    // PUSH_LOCAL_S or PUSH_ARG_S a; PUSH_STR of x bytes; GET_ATTR, SET_ATTR_POP or CALL_METHOD at y
   ZXL_STEP_CALL_ONE,  // MARK; LONG pushes a (second) and b (third); a LONG operator (op); CALL_FUNC_S x
   ZXL_STEP_JUMP,      // JMP, JMP_TRUE or JMP_FALSE: x is the pc when it jumps, y when it does not
+  ZXL_STEP_RESERVE,   // RESERVE of x values
 };
 // A jump target outside the code: that way the instructions run one by one, and the jump fails as it should.
 inline constexpr uint32_t ZXL_STEP_NO_TARGET = 0xFFFFFFFF;
@@ -149,7 +150,7 @@ inline constexpr uint32_t ZXL_STEP_NO_TARGET = 0xFFFFFFFF;
 // ZXL_STEP_ENTRY_BASE + form. The step past the last byte of code has ZXL_STEP_ENTRY_END: a run that reaches
 // the end of the code without a return stops there.
 inline constexpr uint16_t ZXL_STEP_ENTRY_BASE = 256;
-inline constexpr uint16_t ZXL_STEP_ENTRY_END = ZXL_STEP_ENTRY_BASE + ZXL_STEP_JUMP + 1;
+inline constexpr uint16_t ZXL_STEP_ENTRY_END = ZXL_STEP_ENTRY_BASE + ZXL_STEP_RESERVE + 1;
 inline constexpr uint16_t ZXL_STEP_ENTRY_COUNT = ZXL_STEP_ENTRY_END + 1;
 struct zxl_step_t
 {

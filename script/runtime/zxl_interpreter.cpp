@@ -1582,6 +1582,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
   dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_MEMBER] = &&fuse_member;
   dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_CALL_ONE] = &&op_mark;
   dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_JUMP] = &&op_jump;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_RESERVE] = &&op_reserve;
   dispatch[ZXL_STEP_ENTRY_END] = &&op_end;
   for ( int k = 0; k < 16; ++k )
   {
@@ -1595,7 +1596,6 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     dispatch[ZOP_CALL_FUNC_S + k] = &&op_call_func;
   dispatch[ZOP_CALL_FUNC_B] = dispatch[ZOP_CALL_FUNC_W] = &&op_call_func;
   dispatch[ZOP_POP] = &&op_pop;
-  dispatch[ZOP_RESERVE] = &&op_reserve;
   dispatch[ZOP_GET_ATTR] = &&op_get_attr;
   dispatch[ZOP_SET_ATTR_POP] = &&op_set_attr_pop;
   dispatch[ZOP_CALL_METHOD] = &&op_call_method;
@@ -2037,10 +2037,8 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
 
     op_reserve:
     {
-      if ( uint64_t(pc) + 2 > c->code_length )
-        goto generic;
-      uint16_t count;
-      std::memcpy(&count, c->code + pc, 2);
+      // Only a decoded RESERVE comes here (its count inside the code); one cut short is the decoder's.
+      const uint32_t count = cur->x;
       if ( c->stack.size() + count > ZXL_MAX_VALUES )
         goto generic;
       c->stack.resize(c->stack.size() + count);

@@ -169,6 +169,8 @@ TEST_F(bytecode_test, code_decodes_into_steps_with_targets_inside_the_code)
     {"NOP; JMP 1; NOP; RET", 1, ZXL_STEP_JUMP, 7, 6},
     {"NOP; JMP_FALSE -2; RET", 1, ZXL_STEP_JUMP, 4, 6},
     {"NOP; JMP_FALSE -7; RET", 1, ZXL_STEP_JUMP, none, 6},
+    {"RESERVE 513; RET", 0, ZXL_STEP_RESERVE, 513},
+    {".byte 165; .byte 1", 0, ZXL_STEP_NONE},
   };
   for ( const case_t &c : cases )
   {
