@@ -1924,7 +1924,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     }
     op_jump:
     {
-      // Only a decoded jump comes here (its targets are settled); one cut short by the end is the decoder's.
+      // Only a decoded jump comes here (its targets are settled); one cut short goes to the general decoder.
       const zxl_step_t &step = *cur;
       bool jump = true;
       if ( cur->opcode != ZOP_JMP )
@@ -2037,7 +2037,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
 
     op_reserve:
     {
-      // Only a decoded RESERVE comes here (its count inside the code); one cut short is the decoder's.
+      // Only a decoded RESERVE comes here (its count inside the code); one cut short goes to the general decoder.
       const uint32_t count = cur->x;
       if ( c->stack.size() + count > ZXL_MAX_VALUES )
         goto generic;
