@@ -145,7 +145,7 @@ void drop_to(zxl_context_t *c, size_t from)
 
 // Puts an owned value at stack position `index`, moving the values from there up by one place. Values are
 // trivially copyable, so this is a push and a memmove, with no temporary buffer.
-void insert_value(zxl_context_t *c, size_t index, const zxl_value_t value)
+[[gnu::always_inline]] inline void insert_value(zxl_context_t *c, size_t index, const zxl_value_t value)
 {
   c->stack.push_back(value);
   if ( index == c->stack.size() - 1 )
