@@ -81,6 +81,15 @@ zxl_step_t decode_step(const uint8_t *code, uint32_t length, uint32_t pc)
     }
     return step;
   }
+  if ( first == ZOP_RESERVE )
+  {
+    if ( pc + uint64_t(2) <= end )
+    {
+      step.form = ZXL_STEP_RESERVE;
+      step.x = uint32_t(code[pc]) | uint32_t(code[pc + 1]) << 8;
+    }
+    return step;
+  }
   if ( first == ZOP_JMP || first == ZOP_JMP_TRUE || first == ZOP_JMP_FALSE )
   {
     if ( pc + uint64_t(4) <= end )
@@ -157,10 +166,15 @@ zxl_step_t decode_step(const uint8_t *code, uint32_t length, uint32_t pc)
 
 std::unique_ptr<zxl_step_t[]> zxl_decode_steps(const uint8_t *code, uint32_t length)
 {
-  // One more than the code, so that even empty code has steps.
+  // One more than the code, so that even empty code has steps: the last is the end's.
   auto steps = std::make_unique<zxl_step_t[]>(size_t(length) + 1);
   for ( uint32_t at = 0; at < length; ++at )
-    steps[at] = decode_step(code, length, at + 1);
+  {
+    zxl_step_t &step = steps[at];
+    step = decode_step(code, length, at + 1);
+    step.entry = step.form == ZXL_STEP_NONE ? code[at] : uint16_t(ZXL_STEP_ENTRY_BASE + step.form);
+    step.opcode = code[at];
+  }
   return steps;
 }
 

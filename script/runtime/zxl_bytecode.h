@@ -142,15 +142,24 @@ enum zxl_step_form : uint8_t
   ZXL_STEP_MEMBER,    // PUSH_LOCAL_S or PUSH_ARG_S a; PUSH_STR of x bytes; GET_ATTR, SET_ATTR_POP or CALL_METHOD at y
   ZXL_STEP_CALL_ONE,  // MARK; LONG pushes a (second) and b (third); a LONG operator (op); CALL_FUNC_S x
   ZXL_STEP_JUMP,      // JMP, JMP_TRUE or JMP_FALSE: x is the pc when it jumps, y when it does not
+  ZXL_STEP_RESERVE,   // RESERVE of x values
 };
 // A jump target outside the code: that way the instructions run one by one, and the jump fails as it should.
 inline constexpr uint32_t ZXL_STEP_NO_TARGET = 0xFFFFFFFF;
+// The handler the loop dispatches a step to: its opcode's own for a single instruction (ZXL_STEP_NONE), else
+// ZXL_STEP_ENTRY_BASE + form. The step past the last byte of code has ZXL_STEP_ENTRY_END: a run that reaches
+// the end of the code without a return stops there.
+inline constexpr uint16_t ZXL_STEP_ENTRY_BASE = 256;
+inline constexpr uint16_t ZXL_STEP_ENTRY_END = ZXL_STEP_ENTRY_BASE + ZXL_STEP_RESERVE + 1;
+inline constexpr uint16_t ZXL_STEP_ENTRY_COUNT = ZXL_STEP_ENTRY_END + 1;
 struct zxl_step_t
 {
   uint8_t form = ZXL_STEP_NONE;
   uint8_t op = 0;
   uint8_t second = 0;
   uint8_t third = 0;
+  uint16_t entry = ZXL_STEP_ENTRY_END;
+  uint8_t opcode = 0; // the byte at the step's offset
   uint32_t x = 0;
   uint32_t y = 0;
 };

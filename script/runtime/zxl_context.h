@@ -53,9 +53,20 @@ struct zxl_lookup_cache_t
     int32_t getter = -1;
     int32_t setter = -1;
   };
+  // What a member step (ZXL_STEP_MEMBER) found for the object's class: the method a call runs, or the
+  // setattr hook a write meets (-1 when none). The step's address stands for its name; a function's steps
+  // are only freed with a change of the tables generation.
+  struct site_entry_t
+  {
+    uint64_t generation = 0;
+    const void *site = nullptr;
+    int32_t class_index = 0;
+    int32_t found = -1;
+  };
   function_entry_t functions[32];
   method_entry_t methods[32];
   hook_entry_t hooks[8];
+  site_entry_t sites[64];
 };
 
 // A caller's state, saved by a call and restored by its return.

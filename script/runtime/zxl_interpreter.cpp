@@ -67,20 +67,35 @@ void count_wait(zxl_context_t *c)
 
 // The cancellation poll before an instruction: true (the run to end with 1487) when the run's cancellation is
 // set or the user interface answers the poll (code 27) with non-zero.
-inline bool poll_cancels(zxl_context_t *c)
+// The poll is one call through the callback as it is installed at that moment; nothing else is set up or
+// checked around it.
+[[gnu::always_inline]] inline bool poll_cancels(const bool *cancelled)
 {
-  return *c->cancelled || (ui_callback != nullptr && ui_callback(uicb_script_cancelled) != 0);
+  if ( *cancelled )
+    return true;
+  const ui_callback_t callback = ui_callback;
+  return callback != nullptr && callback(uicb_script_cancelled) != 0;
 }
 
 // The polls of the instructions after the first of a fused run of `count` (the first was polled before its
 // dispatch), asked before any of them runs: the pieces only touch the function's own LONG slots, which no
 // poll can see. 0 when none cancels, else the place (1 up) of the instruction whose poll cancelled.
-uint32_t fused_polls(zxl_context_t *c, uint32_t count)
+// The count is a constant, so the polls are laid out one after the other, without a loop around them.
+template <uint32_t count>
+[[gnu::always_inline]] inline uint32_t extra_polls(const bool *cancelled)
 {
-  for ( uint32_t k = 1; k < count; ++k )
-    if ( poll_cancels(c) )
+  if constexpr ( count > 1 )
+  {
+    if ( const uint32_t k = extra_polls<count - 1>(cancelled) )
       return k;
+    return poll_cancels(cancelled) ? count - 1 : 0;
+  }
   return 0;
+}
+// The same for a run of 3 or 4 instructions.
+[[gnu::always_inline]] inline uint32_t extra_polls(const bool *cancelled, uint32_t count)
+{
+  return count == 4 ? extra_polls<4>(cancelled) : extra_polls<3>(cancelled);
 }
 
 // The LONG result of a binary operator the fast handlers take on two LONGs (wrapping arithmetic, signed
@@ -130,7 +145,7 @@ void drop_to(zxl_context_t *c, size_t from)
 
 // Puts an owned value at stack position `index`, moving the values from there up by one place. Values are
 // trivially copyable, so this is a push and a memmove, with no temporary buffer.
-void insert_value(zxl_context_t *c, size_t index, const zxl_value_t value)
+[[gnu::always_inline]] inline void insert_value(zxl_context_t *c, size_t index, const zxl_value_t value)
 {
   c->stack.push_back(value);
   if ( index == c->stack.size() - 1 )
@@ -167,22 +182,20 @@ void push_short_string(zxl_context_t *c, std::string_view bytes)
   zxl_short_string_into(&c->stack.emplace_back(), bytes);
 }
 
-// The LONG that PUSH_SMALL, or PUSH_LOCAL_S or PUSH_ARG_S of a LONG variable below `depth`, pushes (with the
-// variable's index in *operand); false for any other instruction or value.
-[[gnu::always_inline]] inline bool long_push_value(const zxl_context_t *c, uint8_t op, size_t depth, int64_t *value, uint32_t *operand)
+// The LONG that a decoded short push (PUSH_SMALL, or PUSH_LOCAL_S or PUSH_ARG_S of a LONG variable below
+// `depth`) pushes; false when the variable is no LONG or out of reach.
+[[gnu::always_inline]] inline bool long_operand(uint8_t op, const zxl_value_t *data, size_t depth, uint32_t locals_base,
+                                                uint32_t arg_base, int64_t *value)
 {
-  if ( op >= ZOP_PUSH_SMALL && op < ZOP_PUSH_SMALL + 16 )
+  if ( op >= ZOP_PUSH_SMALL )
   {
     *value = op - ZOP_PUSH_SMALL;
     return true;
   }
-  if ( op < ZOP_PUSH_LOCAL_S || op >= ZOP_PUSH_ARG_S + 16 )
+  const size_t position = size_t(op < ZOP_PUSH_ARG_S ? locals_base : arg_base) + (op & 15u);
+  if ( position >= depth || data[position].kind != ZK_LONG )
     return false;
-  const uint64_t position = uint64_t(op < ZOP_PUSH_ARG_S ? c->locals_base : c->arg_base) + (op & 15u);
-  if ( position >= depth || c->stack[size_t(position)].kind != ZK_LONG )
-    return false;
-  *value = c->stack[size_t(position)].i;
-  *operand = op & 15u;
+  *value = data[position].i;
   return true;
 }
 
@@ -525,6 +538,21 @@ int32_t class_method(zxl_context_t *c, int32_t class_index, std::string_view nam
   entry.length = uint8_t(name.size());
   std::memcpy(entry.name, name.data(), name.size());
   return method;
+}
+
+// What `find` answers for a member step on an object of the class (a method, a hook), remembered per step.
+template <typename find_t>
+[[gnu::always_inline]] inline int32_t site_lookup(zxl_context_t *c, const zxl_step_t *site, int32_t class_index,
+                                                  find_t find)
+{
+  const uint64_t generation = tables_generation(c);
+  const size_t slot = (reinterpret_cast<uintptr_t>(site) / sizeof(zxl_step_t)) % std::size(c->lookups.sites);
+  zxl_lookup_cache_t::site_entry_t &entry = c->lookups.sites[slot];
+  if ( entry.site == site && entry.generation == generation && entry.class_index == class_index )
+    return entry.found;
+  const int32_t found = find();
+  entry = {generation, site, class_index, found};
+  return found;
 }
 
 std::string class_name(int32_t class_index)
@@ -1508,14 +1536,15 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
   } cancel_scope;
   if ( polls )
     zxl_active_cancel() = c->cancelled;
+  // The run's cancellation flag (a destructor run started under it may set it; the context keeps pointing to
+  // the same flag).
+  const bool *const cancel = c->cancelled;
 
   const size_t entry = c->frames.size();
   // The interpreter's registers (see ZXL_RELOAD).
-  uint8_t op = 0;
+  const zxl_step_t *cur = nullptr; // the step of the instruction being run
   uint32_t pc = 0;
-  const uint8_t *code = nullptr;
   const zxl_step_t *steps = nullptr;
-  uint32_t code_length = 0;
   uint32_t wait = 0;
   int32_t a = index;
   if ( name != nullptr )
@@ -1541,13 +1570,24 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
   }
 
   // Handlers by opcode (labels as values); everything else goes to the general decoder.
-  void *dispatch[256];
+  // Handlers by step entry (zxl_step_t): single instructions by opcode, fused steps by form (labels as
+  // values); everything else goes to the general decoder.
+  void *dispatch[ZXL_STEP_ENTRY_COUNT];
   for ( void *&target : dispatch )
     target = &&generic;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_OPERATION] = &&fuse_operation;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_BRANCH] = &&fuse_branch;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_ASSIGN] = &&fuse_assign;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_STEP] = &&fuse_step;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_MEMBER] = &&fuse_member;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_CALL_ONE] = &&op_mark;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_JUMP] = &&op_jump;
+  dispatch[ZXL_STEP_ENTRY_BASE + ZXL_STEP_RESERVE] = &&op_reserve;
+  dispatch[ZXL_STEP_ENTRY_END] = &&op_end;
   for ( int k = 0; k < 16; ++k )
   {
-    dispatch[ZOP_PUSH_LOCAL_S + k] = &&op_push_local;
-    dispatch[ZOP_PUSH_ARG_S + k] = &&op_push_arg;
+    dispatch[ZOP_PUSH_LOCAL_S + k] = &&op_push_variable;
+    dispatch[ZOP_PUSH_ARG_S + k] = &&op_push_variable;
     dispatch[ZOP_POP_LOCAL_S + k] = &&op_pop_local;
     dispatch[ZOP_PUSH_SMALL + k] = &&op_push_small;
   }
@@ -1556,19 +1596,17 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     dispatch[ZOP_CALL_FUNC_S + k] = &&op_call_func;
   dispatch[ZOP_CALL_FUNC_B] = dispatch[ZOP_CALL_FUNC_W] = &&op_call_func;
   dispatch[ZOP_POP] = &&op_pop;
-  dispatch[ZOP_RESERVE] = &&op_reserve;
   dispatch[ZOP_GET_ATTR] = &&op_get_attr;
   dispatch[ZOP_SET_ATTR_POP] = &&op_set_attr_pop;
   dispatch[ZOP_CALL_METHOD] = &&op_call_method;
   dispatch[ZOP_PUSH_STR] = &&op_push_str;
   dispatch[ZOP_MARK] = dispatch[ZOP_MARK_BELOW] = &&op_mark;
   dispatch[ZOP_RET] = &&op_ret;
-  dispatch[ZOP_JMP] = dispatch[ZOP_JMP_TRUE] = dispatch[ZOP_JMP_FALSE] = &&op_jump;
   for ( int binary : {ZOP_ADD, ZOP_SUB, ZOP_MUL, ZOP_BOR, ZOP_BAND, ZOP_BXOR, ZOP_EQ, ZOP_NE, ZOP_LE, ZOP_GE,
                       ZOP_LT, ZOP_GT} )
     dispatch[binary] = &&op_long_binary;
 
-// The fast handlers keep the program counter, the code and the wait count in locals. Every change of pc is
+// The fast handlers keep the program counter, the decoded code and the wait count in locals. Every change of pc is
 // also stored in the context at once (a store costs nothing on the chain from one instruction to the next, a
 // load of what was just stored does), so the context is always current for failures, calls and nested runs.
 // The wait count goes back to the context (ZXL_SYNC) wherever the fast handlers hand over: to the general
@@ -1578,24 +1616,24 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
   do                                                                                                           \
   {                                                                                                            \
     pc = c->pc;                                                                                                \
-    code = c->code;                                                                                            \
     steps = c->steps;                                                                                          \
-    code_length = c->code_length;                                                                              \
     wait = c->wait_counter;                                                                                    \
   } while ( 0 )
 #define ZXL_SYNC() (c->wait_counter = wait)
-// Fetches the instruction at pc, counts it for the wait box and jumps to its handler.
+// Fetches the step at pc, counts it for the wait box and jumps to its handler (which reads its opcode from
+// the step).
 #define ZXL_DISPATCH()                                                                                         \
   do                                                                                                           \
   {                                                                                                            \
-    op = code[pc++];                                                                                           \
+    cur = &steps[pc];                                                                                          \
+    ++pc;                                                                                                      \
     c->pc = pc;                                                                                                \
     if ( ++wait > 100 )                                                                                        \
     {                                                                                                          \
       count_wait(c);                                                                                           \
       wait = 0;                                                                                                \
     }                                                                                                          \
-    goto *dispatch[op];                                                                                        \
+    goto *dispatch[cur->entry];                                                                                \
   } while ( 0 )
 // Counts the instructions after the first of a fused run for the wait box.
 #define ZXL_COUNT(extra)                                                                                       \
@@ -1609,16 +1647,11 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
   } while ( 0 )
 // Polls (in a polling run), then dispatches the next instruction. The fast handlers end with this rather than
 // `continue`, so each has a dispatch jump of its own (far better predicted than one shared jump). A pc at the
-// end of the code goes through the loop head, which fails it.
+// end of the code dispatches to the end's step, which fails it.
 #define ZXL_NEXT()                                                                                             \
   do                                                                                                           \
   {                                                                                                            \
-    if ( pc >= code_length )                                                                                   \
-    {                                                                                                          \
-      ZXL_SYNC();                                                                                              \
-      goto head;                                                                                               \
-    }                                                                                                          \
-    if ( polls && poll_cancels(c) )                                                                            \
+    if ( polls && poll_cancels(cancel) )                                                                       \
     {                                                                                                          \
       ZXL_SYNC();                                                                                              \
       goto cancelled;                                                                                          \
@@ -1641,8 +1674,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
 
   for ( ;; )
   {
-  head:
-    if ( polls && poll_cancels(c) )
+    if ( polls && poll_cancels(cancel) )
       goto cancelled;
     if ( c->pc >= c->code_length )
       interr(276);
@@ -1653,166 +1685,188 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       // every instruction is polled and counted once and fails where and as the general path fails.
       ZXL_DISPATCH();
 
-    op_push_local:
-    op_push_arg:
+    // Common sequences run as one step, as decoded from the code (zxl_step_t), each from a handler of its own:
+    // "PUSH a; PUSH b; operator" on LONGs with the result pushed, branched on or popped into a local,
+    // "PUSH a; INC/DEC_LOCAL x; POP" on LONGs, "PUSH x; PUSH_STR name; member instruction" on an object and
+    // "MARK; PUSH a; PUSH b; operator; CALL_FUNC_S f". Each instruction in them is still polled and counted; a
+    // cancel between them leaves the stack and pc as the single steps would. Anything out of the ordinary runs
+    // step by step, from the handler of the first instruction.
+    fuse_operation:
+    fuse_branch:
+    fuse_assign:
     {
-      const uint32_t k = op & 15u;
-      zxl_value_t *slot = op < ZOP_PUSH_ARG_S ? local_slot(c, k) : arg_slot(c, k);
-      // Common sequences that start with a variable run as one step, as decoded from the code (zxl_step_t):
-      // "PUSH a; PUSH b; operator" on LONGs with the result pushed, branched on or popped into a local,
-      // "PUSH a; INC/DEC_LOCAL x; POP" on LONGs and "PUSH x; PUSH_STR name; member instruction" on an object.
-      // Each instruction in them is still polled and counted; a cancel between them leaves the stack and pc as
-      // the single steps would. Anything out of the ordinary runs step by step.
-      const zxl_step_t &step = steps[pc - 1];
+      const zxl_step_t &step = *cur;
+      zxl_value_t *const data = c->stack.data();
       const size_t depth = c->stack.size();
-      if ( step.form == ZXL_STEP_NONE || depth + 2 >= ZXL_MAX_VALUES )
-        goto plain_push;
-      if ( step.form <= ZXL_STEP_ASSIGN )
+      const uint32_t locals_base = c->locals_base, arg_base = c->arg_base;
+      const uint8_t op = cur->opcode;
+      const size_t first = size_t(op < ZOP_PUSH_ARG_S ? locals_base : arg_base) + (op & 15u);
+      int64_t right = 0;
+      if ( first >= depth || data[first].kind != ZK_LONG || depth + 2 >= ZXL_MAX_VALUES ||
+           !long_operand(step.second, data, depth, locals_base, arg_base, &right) )
+        goto op_push_variable;
+      const int64_t left = data[first].i;
+      int64_t value = 0;
+      (void)long_binary(step.op, left, right, &value);
+      uint32_t operand = step.second < ZOP_PUSH_SMALL ? step.second & 15u : op & 15u;
+      uint32_t count = 3;
+      uint32_t target = pc + 2;
+      zxl_value_t *into = nullptr;
+      if ( step.form == ZXL_STEP_BRANCH )
       {
-        uint32_t operand = k;
-        int64_t right = 0;
-        if ( slot->kind != ZK_LONG || !long_push_value(c, step.second, depth, &right, &operand) )
-          goto plain_push;
-        const int64_t left = slot->i;
-        int64_t value = 0;
-        (void)long_binary(step.op, left, right, &value);
-        uint32_t count = 3;
-        uint32_t target = pc + 2;
-        zxl_value_t *into = nullptr;
-        if ( step.form == ZXL_STEP_BRANCH )
+        const uint32_t to = value != 0 ? step.x : step.y;
+        if ( to != ZXL_STEP_NO_TARGET )
         {
-          const uint32_t to = value != 0 ? step.x : step.y;
-          if ( to != ZXL_STEP_NO_TARGET )
-          {
-            target = to;
-            count = 4;
-          }
+          target = to;
+          count = 4;
         }
-        else if ( step.form == ZXL_STEP_ASSIGN )
-        {
-          const uint64_t position = uint64_t(c->locals_base) + step.x;
-          if ( position < depth && c->stack[size_t(position)].kind != ZK_REF )
-          {
-            into = &c->stack[size_t(position)];
-            operand = step.x;
-            target = pc + 3;
-            count = 4;
-          }
-        }
-        if ( polls )
-        {
-          if ( const uint32_t done = fused_polls(c, count) )
-          {
-            push_partial_operation(c, done, left, right, value);
-            c->pc = pc - 1 + done;
-            ZXL_SYNC();
-            goto cancelled;
-          }
-        }
-        c->operand = operand;
-        if ( into != nullptr )
-          set_long(into, value);
-        else if ( count == 3 )
-          push_long(c, value);
-        pc = target;
-        c->pc = pc;
-        ZXL_COUNT(count - 1);
-        ZXL_NEXT();
       }
-      if ( step.form == ZXL_STEP_STEP )
+      else if ( step.form == ZXL_STEP_ASSIGN )
       {
-        const uint64_t position = uint64_t(c->locals_base) + step.x;
-        if ( slot->kind != ZK_LONG || position >= depth || c->stack[size_t(position)].kind != ZK_LONG )
-          goto plain_push;
-        const int64_t left = slot->i;
-        zxl_value_t *stepped = &c->stack[size_t(position)];
-        const uint32_t count = step.third != 0 ? 4 : 3;
-        const uint32_t done = polls ? fused_polls(c, count) : 0;
-        if ( done != 1 )
-          stepped->i = int64_t(uint64_t(stepped->i) + (step.op == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
-        if ( done != 0 )
+        const size_t position = size_t(locals_base) + step.x;
+        if ( position < depth && data[position].kind != ZK_REF )
         {
-          // Cancelled before the POP the value is still pushed; before the jump it is gone.
-          if ( done != 3 )
-            push_long(c, left);
-          c->pc = done == 1 ? pc : done == 2 ? pc + 2 : pc + 3;
+          into = &data[position];
+          operand = step.x;
+          target = pc + 3;
+          count = 4;
+        }
+      }
+      if ( polls )
+      {
+        if ( const uint32_t done = extra_polls(cancel, count) )
+        {
+          push_partial_operation(c, done, left, right, value);
+          c->pc = pc - 1 + done;
           ZXL_SYNC();
           goto cancelled;
         }
-        c->operand = step.x;
-        pc = step.third != 0 ? step.y : pc + 3;
-        c->pc = pc;
-        ZXL_COUNT(count - 1);
+      }
+      c->operand = operand;
+      if ( into != nullptr )
+        set_long(into, value);
+      else if ( count == 3 )
+        push_long(c, value);
+      pc = target;
+      c->pc = pc;
+      ZXL_COUNT(count - 1);
+      ZXL_NEXT();
+    }
+    fuse_step:
+    {
+      const zxl_step_t &step = *cur;
+      zxl_value_t *const data = c->stack.data();
+      const size_t depth = c->stack.size();
+      const uint8_t op = cur->opcode;
+      const size_t first = size_t(op < ZOP_PUSH_ARG_S ? c->locals_base : c->arg_base) + (op & 15u);
+      const size_t position = size_t(c->locals_base) + step.x;
+      if ( first >= depth || data[first].kind != ZK_LONG || position >= depth || data[position].kind != ZK_LONG ||
+           depth + 2 >= ZXL_MAX_VALUES )
+        goto op_push_variable;
+      const int64_t left = data[first].i;
+      zxl_value_t *stepped = &data[position];
+      const uint32_t count = step.third != 0 ? 4 : 3;
+      const uint32_t done = polls ? extra_polls(cancel, count) : 0;
+      if ( done != 1 )
+        stepped->i = int64_t(uint64_t(stepped->i) + (step.op == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
+      if ( done != 0 )
+      {
+        // Cancelled before the POP the value is still pushed; before the jump it is gone.
+        if ( done != 3 )
+          push_long(c, left);
+        c->pc = done == 1 ? pc : done == 2 ? pc + 2 : pc + 3;
+        ZXL_SYNC();
+        goto cancelled;
+      }
+      c->operand = step.x;
+      pc = step.third != 0 ? step.y : pc + 3;
+      c->pc = pc;
+      ZXL_COUNT(count - 1);
+      ZXL_NEXT();
+    }
+    fuse_member:
+    {
+      // "PUSH x; PUSH_STR name; GET_ATTR | SET_ATTR_POP | CALL_METHOD" on an object variable reaches the
+      // member without pushing the object and its name. Hooks and missing members run step by step.
+      const zxl_step_t &step = *cur;
+      const uint8_t op = cur->opcode;
+      const uint32_t k = op & 15u;
+      const size_t depth = c->stack.size();
+      const size_t first = size_t(op < ZOP_PUSH_ARG_S ? c->locals_base : c->arg_base) + k;
+      if ( first >= depth || depth + 2 >= ZXL_MAX_VALUES )
+        goto op_push_variable;
+      zxl_value_t *slot = &c->stack[first];
+      if ( slot->kind != ZK_OBJECT )
+        goto op_push_variable;
+      const std::string_view name(reinterpret_cast<const char *>(c->code + pc + 5), step.x);
+      const uint32_t member_pc = step.y;
+      const uint8_t member_op = step.op;
+      zxl_object_t *object = slot->object;
+      const zxl_value_t *attr = nullptr;
+      zxl_value_t *target = nullptr;
+      int32_t method = -1;
+      bool fuse = false;
+      if ( member_op == ZOP_GET_ATTR )
+      {
+        attr = zxl_find_attr(object, name);
+        fuse = attr != nullptr && zxl_kind_valid(attr->kind);
+      }
+      else if ( member_op == ZOP_SET_ATTR_POP )
+      {
+        const int32_t class_index = object->class_index;
+        if ( depth >= size_t(c->arg_base) + 1 && zxl_kind_valid(c->stack.back().kind) &&
+             site_lookup(c, cur, class_index, [&] { return class_hook(c, class_index, true); }) < 0 )
+        {
+          target = zxl_find_attr(object, name);
+          fuse = target == nullptr || target->kind != ZK_REF;
+        }
+      }
+      else if ( !c->marks.empty() && c->marks.back() >= c->arg_base && c->marks.back() <= depth )
+      {
+        const int32_t class_index = object->class_index;
+        method = site_lookup(c, cur, class_index, [&] { return class_method(c, class_index, name); });
+        fuse = method >= 0;
+      }
+      if ( !fuse )
+        goto op_push_variable;
+      if ( polls )
+      {
+        if ( const uint32_t done = extra_polls<3>(cancel) )
+        {
+          c->stack.push_back(zxl_value_share_owned(*slot));
+          if ( done == 2 )
+            c->stack.push_back(zxl_string(name));
+          c->pc = done == 1 ? pc : member_pc;
+          ZXL_SYNC();
+          goto cancelled;
+        }
+      }
+      c->operand = k;
+      pc = member_pc + 1;
+      c->pc = pc;
+      ZXL_COUNT(2);
+      if ( member_op == ZOP_GET_ATTR )
+      {
+        c->stack.push_back(zxl_value_owns(*attr) ? zxl_value_share_owned(*attr) : *attr);
         ZXL_NEXT();
       }
-      if ( step.form == ZXL_STEP_MEMBER && slot->kind == ZK_OBJECT )
+      if ( member_op == ZOP_SET_ATTR_POP )
       {
-        // "PUSH x; PUSH_STR name; GET_ATTR | SET_ATTR_POP | CALL_METHOD" on an object variable reaches the
-        // member without pushing the object and its name. Hooks and missing members run step by step.
-        const std::string_view name(reinterpret_cast<const char *>(code + pc + 5), step.x);
-        const uint32_t member_pc = step.y;
-        const uint8_t member_op = step.op;
-        zxl_object_t *object = slot->object;
-        const zxl_value_t *attr = nullptr;
-        zxl_value_t *target = nullptr;
-        int32_t method = -1;
-        bool fuse = false;
-        if ( member_op == ZOP_GET_ATTR )
-        {
-          attr = zxl_find_attr(object, name);
-          fuse = attr != nullptr && zxl_kind_valid(attr->kind);
-        }
-        else if ( member_op == ZOP_SET_ATTR_POP )
-        {
-          if ( depth >= size_t(c->arg_base) + 1 && zxl_kind_valid(c->stack.back().kind) &&
-               class_hook(c, object->class_index, true) < 0 )
-          {
-            target = zxl_find_attr(object, name);
-            fuse = target == nullptr || target->kind != ZK_REF;
-          }
-        }
-        else if ( !c->marks.empty() && c->marks.back() >= c->arg_base && c->marks.back() <= depth )
-        {
-          method = class_method(c, object->class_index, name);
-          fuse = method >= 0;
-        }
-        if ( fuse )
-        {
-          if ( polls )
-          {
-            if ( const uint32_t done = fused_polls(c, 3) )
-            {
-              c->stack.push_back(zxl_value_share_owned(*slot));
-              if ( done == 2 )
-                c->stack.push_back(zxl_string(name));
-              c->pc = done == 1 ? pc : member_pc;
-              ZXL_SYNC();
-              goto cancelled;
-            }
-          }
-          c->operand = k;
-          pc = member_pc + 1;
-          c->pc = pc;
-          ZXL_COUNT(2);
-          if ( member_op == ZOP_GET_ATTR )
-          {
-            c->stack.push_back(zxl_value_owns(*attr) ? zxl_value_share_owned(*attr) : *attr);
-            ZXL_NEXT();
-          }
-          if ( member_op == ZOP_SET_ATTR_POP )
-          {
-            if ( target == nullptr )
-              target = zxl_attr_slot(object, name);
-            // A plain destination and a valid value: the copy is a share, without the REF rules.
-            zxl_value_replace(target, zxl_value_share(c->stack.back(), 283));
-            drop_to(c, depth - 1);
-            ZXL_NEXT();
-          }
-          insert_value(c, c->marks.back(), zxl_value_share_owned(*slot));
-          ZXL_FAST_CALL(method);
-        }
+        if ( target == nullptr )
+          target = zxl_attr_slot(object, name);
+        // A plain destination and a valid value: the copy is a share, without the REF rules.
+        zxl_value_replace(target, zxl_value_share(c->stack.back(), 283));
+        drop_to(c, depth - 1);
+        ZXL_NEXT();
       }
-    plain_push:
+      insert_value(c, c->marks.back(), zxl_value_share_owned(*slot));
+      ZXL_FAST_CALL(method);
+    }
+    op_push_variable:
+    {
+      const uint8_t op = cur->opcode;
+      const uint32_t k = op & 15u;
+      zxl_value_t *slot = op < ZOP_PUSH_ARG_S ? local_slot(c, k) : arg_slot(c, k);
       if ( slot->kind == ZK_REF || !zxl_kind_valid(slot->kind) || c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
       c->operand = k;
@@ -1823,14 +1877,14 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     {
       // A plain value into a plain variable moves without the REF rules (see pop_into).
       const size_t depth = c->stack.size();
-      const uint64_t position = uint64_t(c->locals_base) + (op & 15u);
+      const uint64_t position = uint64_t(c->locals_base) + (cur->opcode & 15u);
       if ( depth < size_t(c->arg_base) + 1 || position + 1 >= depth )
         goto generic;
       zxl_value_t *slot = &c->stack[size_t(position)];
       const zxl_value_t taken = c->stack[depth - 1];
       if ( slot->kind == ZK_REF || !zxl_kind_valid(taken.kind) )
         goto generic;
-      c->operand = op & 15u;
+      c->operand = cur->opcode & 15u;
       c->stack.pop_back();
       zxl_value_replace(slot, taken);
       ZXL_NEXT();
@@ -1838,14 +1892,14 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     op_push_str:
     {
       // A short constant is built in its new slot.
-      if ( uint64_t(pc) + 4 > code_length )
+      if ( uint64_t(pc) + 4 > c->code_length )
         goto generic;
       uint32_t length;
-      std::memcpy(&length, code + pc, 4);
-      if ( length > ZXL_SHORT_STRING_MAX || uint64_t(pc) + 4 + length > code_length ||
+      std::memcpy(&length, c->code + pc, 4);
+      if ( length > ZXL_SHORT_STRING_MAX || uint64_t(pc) + 4 + length > c->code_length ||
            c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
-      push_short_string(c, std::string_view(reinterpret_cast<const char *>(code + pc + 4), length));
+      push_short_string(c, std::string_view(reinterpret_cast<const char *>(c->code + pc + 4), length));
       pc += 4 + length;
       c->pc = pc;
       ZXL_NEXT();
@@ -1853,37 +1907,36 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
     op_push_small:
       if ( c->stack.size() >= ZXL_MAX_VALUES )
         goto generic;
-      push_long(c, op - ZOP_PUSH_SMALL);
+      push_long(c, cur->opcode - ZOP_PUSH_SMALL);
       ZXL_NEXT();
     op_step_local:
     {
-      if ( pc >= code_length )
+      if ( pc >= c->code_length )
         goto generic;
-      const uint32_t k = code[pc];
+      const uint32_t k = c->code[pc];
       zxl_value_t *slot = local_slot(c, k);
       if ( slot->kind != ZK_LONG )
         goto generic;
       c->pc = ++pc;
       c->operand = k;
-      slot->i = int64_t(uint64_t(slot->i) + (op == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
+      slot->i = int64_t(uint64_t(slot->i) + (cur->opcode == ZOP_DEC_LOCAL_B ? ~uint64_t(0) : 1));
       ZXL_NEXT();
     }
     op_jump:
     {
-      const zxl_step_t &step = steps[pc - 1];
-      if ( step.form != ZXL_STEP_JUMP )
-        goto generic;
+      // Only a decoded jump comes here (its targets are settled); one cut short goes to the general decoder.
+      const zxl_step_t &step = *cur;
       bool jump = true;
-      if ( op != ZOP_JMP )
+      if ( cur->opcode != ZOP_JMP )
       {
         if ( c->stack.size() < size_t(c->arg_base) + 1 || c->stack.back().kind != ZK_LONG )
           goto generic;
-        jump = (c->stack.back().i != 0) == (op == ZOP_JMP_TRUE);
+        jump = (c->stack.back().i != 0) == (cur->opcode == ZOP_JMP_TRUE);
       }
       const uint32_t target = jump ? step.x : step.y;
       if ( target == ZXL_STEP_NO_TARGET )
         goto generic;
-      if ( op != ZOP_JMP )
+      if ( cur->opcode != ZOP_JMP )
         c->stack.pop_back();
       pc = uint32_t(target);
       c->pc = pc;
@@ -1896,7 +1949,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
         goto generic;
       zxl_value_t &left = c->stack[c->stack.size() - 2];
       const zxl_value_t &right = c->stack.back();
-      if ( op == ZOP_ADD && left.kind == ZK_STRING && right.kind == ZK_STRING &&
+      if ( cur->opcode == ZOP_ADD && left.kind == ZK_STRING && right.kind == ZK_STRING &&
            size_t(left.str_len) + right.str_len <= ZXL_SHORT_STRING_MAX )
       {
         // Two short strings whose concatenation is short too: the right one's bytes join the left in place
@@ -1910,12 +1963,13 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       }
       if ( left.kind != ZK_LONG || right.kind != ZK_LONG )
         goto generic;
-      (void)long_binary(op, left.i, right.i, &left.i);
+      (void)long_binary(cur->opcode, left.i, right.i, &left.i);
       c->stack.pop_back();
       ZXL_NEXT();
     }
     op_call_func:
     {
+      const uint8_t op = cur->opcode;
       const uint32_t n = op < 128 ? op & 15u : op == ZOP_CALL_FUNC_B ? ZXL_OPERAND(uint8_t) : ZXL_OPERAND(uint16_t);
       ZXL_FAST_CALL(int32_t(n));
     }
@@ -1924,7 +1978,7 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       drop_to(c, c->stack.size() - 1);
       ZXL_NEXT();
     op_mark:
-      if ( op == ZOP_MARK_BELOW )
+      if ( cur->opcode == ZOP_MARK_BELOW )
         ZXL_NEED(1, 285);
       if ( c->marks.size() >= ZXL_MAX_MARKS )
       {
@@ -1932,22 +1986,25 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
         ZXL_SYNC();
         goto failure;
       }
-      c->marks.push_back(uint32_t(c->stack.size() - (op == ZOP_MARK_BELOW ? 1 : 0)));
+      c->marks.push_back(uint32_t(c->stack.size() - (cur->opcode == ZOP_MARK_BELOW ? 1 : 0)));
       // "MARK; PUSH a; PUSH b; operator; CALL_FUNC_S f", a call with one computed argument, runs as one step
       // up to the call, with the polls, counts and cancel states of the single steps.
-      if ( steps[pc - 1].form == ZXL_STEP_CALL_ONE && c->stack.size() + 2 < ZXL_MAX_VALUES )
+      if ( cur->form == ZXL_STEP_CALL_ONE && c->stack.size() + 2 < ZXL_MAX_VALUES )
       {
-        const zxl_step_t &step = steps[pc - 1];
+        const zxl_step_t &step = *cur;
+        const zxl_value_t *const data = c->stack.data();
         const size_t depth = c->stack.size();
         int64_t left = 0, right = 0, value = 0;
-        uint32_t operand = c->operand;
-        if ( long_push_value(c, step.second, depth, &left, &operand) &&
-             long_push_value(c, step.third, depth, &right, &operand) )
+        if ( long_operand(step.second, data, depth, c->locals_base, c->arg_base, &left) &&
+             long_operand(step.third, data, depth, c->locals_base, c->arg_base, &right) )
         {
           (void)long_binary(step.op, left, right, &value);
+          const uint32_t operand = step.third < ZOP_PUSH_SMALL    ? step.third & 15u
+                                   : step.second < ZOP_PUSH_SMALL ? step.second & 15u
+                                                                  : c->operand;
           if ( polls )
           {
-            if ( const uint32_t done = fused_polls(c, 5) )
+            if ( const uint32_t done = extra_polls<5>(cancel) )
             {
               push_partial_operation(c, done - 1, left, right, value);
               c->pc = pc - 1 + done;
@@ -1980,10 +2037,8 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
 
     op_reserve:
     {
-      if ( uint64_t(pc) + 2 > code_length )
-        goto generic;
-      uint16_t count;
-      std::memcpy(&count, code + pc, 2);
+      // Only a decoded RESERVE comes here (its count inside the code); one cut short goes to the general decoder.
+      const uint32_t count = cur->x;
       if ( c->stack.size() + count > ZXL_MAX_VALUES )
         goto generic;
       c->stack.resize(c->stack.size() + count);
@@ -2059,9 +2114,15 @@ bool run_loop(zxl_context_t *c, zxl_value_t *result, const char *name, int32_t i
       ZXL_FAST_CALL(method);
     }
 
+    op_end:
+      // Past the last instruction without a return, after its poll, as the loop head fails it.
+      c->pc = --pc;
+      ZXL_SYNC();
+      interr(276);
+
     generic:
       ZXL_SYNC();
-      switch ( general_instruction(c, op, &scratch.v) )
+      switch ( general_instruction(c, cur->opcode, &scratch.v) )
       {
       case general_next_t::failure:
         goto failure;

@@ -125,14 +125,30 @@ void zxl_object_clone(zxl_value_t *slot)
 
 zxl_value_t *zxl_attr_slot(zxl_object_t *object, std::string_view name)
 {
-  const auto it = object->attributes.find(name);
-  if ( it != object->attributes.end() )
-    return &it->second;
+  if ( zxl_value_t *found = zxl_find_attr(object, name) )
+    return found;
   return &object->attributes.emplace(std::string(name), zxl_long(0)).first->second;
 }
 
 zxl_value_t *zxl_find_attr(zxl_object_t *object, std::string_view name)
 {
-  const auto it = object->attributes.find(name);
-  return it != object->attributes.end() ? &it->second : nullptr;
+  zxl_attribute_map_t &attributes = object->attributes;
+  // Most objects have a handful of attributes: testing each name for equality is cheaper than the ordered
+  // comparisons of a search down the tree.
+  if ( attributes.size() <= 4 )
+  {
+    for ( auto &[key, value] : attributes )
+    {
+      if ( key.size() != name.size() )
+        continue;
+      size_t i = 0;
+      while ( i < name.size() && key[i] == name[i] )
+        ++i;
+      if ( i == name.size() )
+        return &value;
+    }
+    return nullptr;
+  }
+  const auto it = attributes.find(name);
+  return it != attributes.end() ? &it->second : nullptr;
 }

@@ -62,6 +62,9 @@ zxl_function_t::~zxl_function_t()
 
 void zxl_function_t::clear_body()
 {
+  // Lookups remembered by the address of a step (zxl_lookup_cache_t) go with the steps they were made for.
+  if ( steps.load(std::memory_order_acquire) != nullptr )
+    zxl_tables_changed();
   delete[] steps.exchange(nullptr);
   body.release();
   code_length = 0;

@@ -169,13 +169,19 @@ TEST_F(bytecode_test, code_decodes_into_steps_with_targets_inside_the_code)
     {"NOP; JMP 1; NOP; RET", 1, ZXL_STEP_JUMP, 7, 6},
     {"NOP; JMP_FALSE -2; RET", 1, ZXL_STEP_JUMP, 4, 6},
     {"NOP; JMP_FALSE -7; RET", 1, ZXL_STEP_JUMP, none, 6},
+    {"RESERVE 513; RET", 0, ZXL_STEP_RESERVE, 513},
+    {".byte 165; .byte 1", 0, ZXL_STEP_NONE},
   };
   for ( const case_t &c : cases )
   {
     const zxl_assembly_t assembly = zxl_assemble(c.code);
     const auto steps = zxl_decode_steps(assembly.code.data(), uint32_t(assembly.code.size()));
     const zxl_step_t &step = steps[c.at];
+    // The step past the code stops a run that gets there.
+    EXPECT_EQ(steps[assembly.code.size()].entry, ZXL_STEP_ENTRY_END) << c.code;
     EXPECT_EQ(step.form, c.form) << c.code;
+    // The loop dispatches on the entry: a single instruction's opcode, or the fused step's own handler.
+    EXPECT_EQ(step.entry, c.form == ZXL_STEP_NONE ? assembly.code[c.at] : ZXL_STEP_ENTRY_BASE + c.form) << c.code;
     if ( c.form == ZXL_STEP_NONE )
       continue;
     EXPECT_EQ(step.x, c.x) << c.code;

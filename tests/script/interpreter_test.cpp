@@ -298,4 +298,43 @@ TEST_F(interpreter_test, fused_sequences_and_short_joins_agree_with_the_operator
   EXPECT_EQ(zxl_run_by_name("t").value, "STRING a\\0b\\0c");
 }
 
+TEST_F(interpreter_test, a_member_step_finds_what_its_current_code_names)
+{
+  // M gets a second method, n(this, x) -> x + 2; t calls one of them on a new M with 5.
+  zxl_define_method(zxl_class_at(m_class), "n");
+  zxl_install("M.n", 2, "PUSH_ARG_S 1; PUSH_SMALL 2; ADD; RET");
+  const std::string call = with_classes(
+    R"(RESERVE 1; MARK; NEW $M; POP_LOCAL_S 0; MARK; PUSH_SMALL 5; PUSH_LOCAL_S 0; PUSH_STR "m"; CALL_METHOD; RET)",
+    c_class, h_class, m_class);
+  // One context across the runs, as a client's long run keeps its lookups: the method a call site found
+  // must not outlive a redefinition of the calling function, whose new steps may sit where the old ones did.
+  zxl_context_t context;
+  zxl_context_init(&context, zxl_resolver_pair_t(), true);
+  const auto run = [&]() {
+    owned_value_t result;
+    qstring error;
+    const bool ok = zxl_run_function(&context, "t", 0, 0, nullptr, &result.v, &error);
+    return ok ? describe(result.v) : std::string("failed: ") + error.c_str();
+  };
+  const struct
+  {
+    const char *from;
+    const char *to;
+    const char *value;
+  } cases[] = {
+    {"\"m\"", "\"m\"", "LONG 6"},
+    {"\"m\"", "\"n\"", "LONG 7"},
+    {"\"m\"", "\"m\"", "LONG 6"},
+  };
+  for ( const auto &c : cases )
+  {
+    std::string body = call;
+    body.replace(body.find(c.from), std::string(c.from).size(), c.to);
+    zxl_install("t", 0, body);
+    EXPECT_EQ(run(), c.value) << body;
+    EXPECT_EQ(run(), c.value) << body << " (again)";
+  }
+  zxl_context_free(&context);
+}
+
 } // namespace

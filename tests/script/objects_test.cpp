@@ -24,6 +24,35 @@ TEST_F(objects, attributes_are_ordered_by_unsigned_bytes)
   EXPECT_EQ(zxl_find_attr(o.v.object, "c"), nullptr);
 }
 
+TEST_F(objects, an_attribute_is_found_by_its_whole_name_in_small_and_large_objects)
+{
+  // Names that share bytes, differ only in length, are empty or hold a NUL; with one attribute up to more than
+  // a handful, each is found as its own slot and no other name is.
+  const std::string names[] = {"n", "nn", "", std::string("n\0", 2), "m", "nm"};
+  for ( size_t count = 1; count <= std::size(names); ++count )
+  {
+    owned_value_t o(make_object({}));
+    for ( size_t i = 0; i < count; ++i )
+      *zxl_attr_slot(o.v.object, names[i]) = zxl_long(int64_t(i));
+    ASSERT_EQ(o.v.object->attributes.size(), count);
+    for ( size_t i = 0; i < std::size(names); ++i )
+    {
+      const zxl_value_t *found = zxl_find_attr(o.v.object, names[i]);
+      if ( i < count )
+      {
+        ASSERT_NE(found, nullptr) << count << " " << i;
+        EXPECT_EQ(found, &o.v.object->attributes.find(names[i])->second) << count << " " << i;
+        EXPECT_EQ(found->i, int64_t(i));
+      }
+      else
+      {
+        EXPECT_EQ(found, nullptr) << count << " " << i;
+      }
+    }
+    EXPECT_EQ(zxl_find_attr(o.v.object, "nnn"), nullptr);
+  }
+}
+
 TEST_F(objects, new_objects_of_an_unknown_class_get_class_0)
 {
   for ( int32_t index : {-1, 3, 1000} )
