@@ -12,6 +12,9 @@ size_t msg_outstream_t::write_message(const msg_data_t &msg, uint32_t flags)
   if ( n == 0 )
     return 0;
   const unsigned k = (flags & LOG_FLAG_TIMESTAMPS) != 0 ? KIND_WITH_PREFIX : 0;
+  const std::string_view view = msg.text.view();
+  const auto line_end = [&view, n](size_t from) { return std::min(view.find_first_of("\r\n", from), n); };
+  line_length_hint_ = line_end(0);
   if ( first_ )
   {
     start_line(msg.prefix, k | KIND_NO_BREAK);
@@ -26,11 +29,10 @@ size_t msg_outstream_t::write_message(const msg_data_t &msg, uint32_t flags)
   qstring &line = line_;
   line.clear();
   const char *text = msg.text.c_str();
-  const std::string_view view = msg.text.view();
   for ( size_t i = 0; i < n; ++i )
   {
     // The characters up to the next line break or carriage return go into the line at once.
-    const size_t stop = std::min(view.find_first_of("\r\n", i), n);
+    const size_t stop = line_end(i);
     if ( stop > i )
     {
       line.append(text + i, stop - i);
@@ -50,6 +52,7 @@ size_t msg_outstream_t::write_message(const msg_data_t &msg, uint32_t flags)
       mid_line_ = i + 1 < n;
       if ( mid_line_ )
       {
+        line_length_hint_ = line_end(i + 1) - (i + 1);
         start_line(msg.prefix, 0);
         c = column();
       }
