@@ -13,7 +13,14 @@ size_t msg_outstream_t::write_message(const msg_data_t &msg, uint32_t flags)
     return 0;
   const unsigned k = (flags & LOG_FLAG_TIMESTAMPS) != 0 ? KIND_WITH_PREFIX : 0;
   const std::string_view view = msg.text.view();
-  const auto line_end = [&view, n](size_t from) { return std::min(view.find_first_of("\r\n", from), n); };
+  // Where the line from a position stops: at the next line break or carriage return, else at the end. Most
+  // texts hold no carriage return: the next one is looked for again only once it lies behind.
+  size_t next_return = std::min(view.find('\r'), n);
+  const auto line_end = [&view, &next_return, n](size_t from) {
+    if ( next_return < from )
+      next_return = std::min(view.find('\r', from), n);
+    return std::min(std::min(view.find('\n', from), n), next_return);
+  };
   line_length_hint_ = line_end(0);
   if ( first_ )
   {
