@@ -106,6 +106,12 @@ public:
   [[nodiscard]] virtual int add_files(qvector<int32_t> *codes, const qvector<qstring> &paths, int32_t worklist) = 0;
   [[nodiscard]] virtual int edit_files(qvector<server_message_t> *messages, const qvector<qstring> &paths,
                                        int32_t worklist) = 0;
+  // edit_files with the list lent to the request instead of copied into it: whole again when the call returns.
+  [[nodiscard]] virtual int edit_files_lent(qvector<server_message_t> *messages, qvector<qstring> &paths,
+                                            int32_t worklist)
+  {
+    return edit_files(messages, paths, worklist);
+  }
   [[nodiscard]] virtual int delete_files(qvector<server_message_t> *messages, const qvector<qstring> &paths,
                                          int32_t worklist) = 0;
   [[nodiscard]] virtual int copy_files(qvector<server_message_t> *messages, const char *source, const char *destination,
@@ -293,6 +299,8 @@ public:
   [[nodiscard]] int add_files(qvector<int32_t> *codes, const qvector<qstring> &paths, int32_t worklist) override;
   [[nodiscard]] int edit_files(qvector<server_message_t> *messages, const qvector<qstring> &paths,
                                int32_t worklist) override;
+  [[nodiscard]] int edit_files_lent(qvector<server_message_t> *messages, qvector<qstring> &paths,
+                                    int32_t worklist) override;
   [[nodiscard]] int delete_files(qvector<server_message_t> *messages, const qvector<qstring> &paths,
                                  int32_t worklist) override;
   [[nodiscard]] int copy_files(qvector<server_message_t> *messages, const char *source, const char *destination,

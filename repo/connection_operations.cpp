@@ -414,6 +414,23 @@ void fill_path_list(path_list_packet_t &request, const qvector<qstring> &paths, 
   request.want_reply = want != nullptr;
 }
 
+// Lends a path list to a request for the request's life: the list goes back to its owner however it ends.
+class lent_paths_t
+{
+public:
+  lent_paths_t(qvector<qstring> &owner, qvector<qstring> &borrower) : owner_(owner), borrower_(borrower)
+  {
+    borrower_.swap(owner_);
+  }
+  ~lent_paths_t() { borrower_.swap(owner_); }
+  lent_paths_t(const lent_paths_t &) = delete;
+  lent_paths_t &operator=(const lent_paths_t &) = delete;
+
+private:
+  qvector<qstring> &owner_;
+  qvector<qstring> &borrower_;
+};
+
 }  // namespace
 
 int rpc_arkive_connection_t::migrate_files(qvector<server_message_t> *messages, const qvector<qstring> &paths,
@@ -465,6 +482,17 @@ int rpc_arkive_connection_t::edit_files(qvector<server_message_t> *messages, con
 {
   path_list_packet_t request(EDIT_FILES);
   fill_path_list(request, paths, worklist, messages);
+  return run_request<message_list_packet_t>(request, EDIT_FILES_RESULT,
+                                            [&](message_list_packet_t &reply) { hand_over(messages, reply.messages); });
+}
+
+int rpc_arkive_connection_t::edit_files_lent(qvector<server_message_t> *messages, qvector<qstring> &paths,
+                                             int32_t worklist)
+{
+  path_list_packet_t request(EDIT_FILES);
+  request.number = worklist;
+  request.want_reply = messages != nullptr;
+  const lent_paths_t lent(paths, request.paths);
   return run_request<message_list_packet_t>(request, EDIT_FILES_RESULT,
                                             [&](message_list_packet_t &reply) { hand_over(messages, reply.messages); });
 }

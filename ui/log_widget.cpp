@@ -69,7 +69,11 @@ void msg_entries_t::carriage_return()
 
 void msg_entries_t::start_line(const qstring &prefix, unsigned)
 {
-  entries.push_back(msg_entry_t {prefix, nullptr, QSize()});
+  // One allocation per line: the prefix and the line's text share a buffer made large enough for both.
+  qstring text;
+  text.reserve(prefix.size() + line_length_hint() + 1);
+  text.append(prefix);
+  entries.push_back(msg_entry_t {std::move(text), nullptr, QSize()});
 }
 
 void msg_entries_t::write_at(size_t column, const qstring &text)

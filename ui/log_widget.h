@@ -69,7 +69,7 @@ public:
   void reset() override;
   // Drops the last entry's layout: the text after the carriage return rewrites its line.
   void carriage_return() override;
-  // Appends an entry holding a copy of the prefix (the kind is not looked at).
+  // Appends an entry holding a copy of the prefix, with room for the line's text (the kind is not looked at).
   void start_line(const qstring &prefix, unsigned kind) override;
   // Cuts the last entry to exactly `column` bytes (pads it with blanks when shorter) and appends the text.
   void write_at(size_t column, const qstring &text) override;

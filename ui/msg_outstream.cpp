@@ -12,6 +12,16 @@ size_t msg_outstream_t::write_message(const msg_data_t &msg, uint32_t flags)
   if ( n == 0 )
     return 0;
   const unsigned k = (flags & LOG_FLAG_TIMESTAMPS) != 0 ? KIND_WITH_PREFIX : 0;
+  const std::string_view view = msg.text.view();
+  // Where the line from a position stops: at the next line break or carriage return, else at the end. Most
+  // texts hold no carriage return: the next one is looked for again only once it lies behind.
+  size_t next_return = std::min(view.find('\r'), n);
+  const auto line_end = [&view, &next_return, n](size_t from) {
+    if ( next_return < from )
+      next_return = std::min(view.find('\r', from), n);
+    return std::min(std::min(view.find('\n', from), n), next_return);
+  };
+  line_length_hint_ = line_end(0);
   if ( first_ )
   {
     start_line(msg.prefix, k | KIND_NO_BREAK);
@@ -26,11 +36,10 @@ size_t msg_outstream_t::write_message(const msg_data_t &msg, uint32_t flags)
   qstring &line = line_;
   line.clear();
   const char *text = msg.text.c_str();
-  const std::string_view view = msg.text.view();
   for ( size_t i = 0; i < n; ++i )
   {
     // The characters up to the next line break or carriage return go into the line at once.
-    const size_t stop = std::min(view.find_first_of("\r\n", i), n);
+    const size_t stop = line_end(i);
     if ( stop > i )
     {
       line.append(text + i, stop - i);
@@ -50,6 +59,7 @@ size_t msg_outstream_t::write_message(const msg_data_t &msg, uint32_t flags)
       mid_line_ = i + 1 < n;
       if ( mid_line_ )
       {
+        line_length_hint_ = line_end(i + 1) - (i + 1);
         start_line(msg.prefix, 0);
         c = column();
       }

@@ -56,11 +56,16 @@ public:
   [[nodiscard]] bool first() const { return first_; }
 
 protected:
+  // Inside start_line: the bytes of the message's text up to the line's break, which the line gets unless a
+  // lone carriage return rewrites it; a stream that keeps lines makes room for them once.
+  [[nodiscard]] size_t line_length_hint() const { return line_length_hint_; }
+
   bool mid_line_ = false; // a line was begun and not ended
   bool first_ = true;     // nothing written yet
 
 private:
   qstring line_; // the line being collected, kept between messages so that its room is reused
+  size_t line_length_hint_ = 0;
 };
 
 // The log file form. Promises: the prefix is counted in the column; flush hands every message to the

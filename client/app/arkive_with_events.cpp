@@ -296,6 +296,13 @@ int arkive_redirector_t::edit_files(const qvector<qstring> &paths, int32_t workl
   });
 }
 
+int arkive_redirector_t::edit_files_lent(qvector<qstring> &paths, int32_t worklist)
+{
+  return forward_logged([&](arkive_connection_t &c, qvector<server_message_t> *messages) {
+    return c.edit_files_lent(messages, paths, worklist);
+  });
+}
+
 int arkive_redirector_t::delete_files(const qvector<qstring> &paths, int32_t worklist)
 {
   return forward_logged([&](arkive_connection_t &c, qvector<server_message_t> *messages) {
@@ -415,6 +422,13 @@ int arkive_with_events_t::add_files(qvector<int32_t> *codes, const qvector<qstri
 int arkive_with_events_t::edit_files(const qvector<qstring> &paths, int32_t worklist)
 {
   const int code = arkive_redirector_t::edit_files(paths, worklist);
+  notify(arkive_event_files_edited, code, &paths, worklist);
+  return code;
+}
+
+int arkive_with_events_t::edit_files(qvector<qstring> &&paths, int32_t worklist)
+{
+  const int code = edit_files_lent(paths, worklist);
   notify(arkive_event_files_edited, code, &paths, worklist);
   return code;
 }

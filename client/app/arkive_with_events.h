@@ -109,6 +109,8 @@ public:
   [[nodiscard]] virtual int add_files(qvector<int32_t> *codes, const qvector<qstring> &paths, int32_t worklist);
   // Logged, like the five after it.
   [[nodiscard]] virtual int edit_files(const qvector<qstring> &paths, int32_t worklist);
+  // edit_files with the list lent to the request instead of copied: whole again when the call returns.
+  [[nodiscard]] int edit_files_lent(qvector<qstring> &paths, int32_t worklist);
   [[nodiscard]] virtual int delete_files(const qvector<qstring> &paths, int32_t worklist);
   [[nodiscard]] virtual int copy_files(const char *source, const char *destination, int32_t revision,
                                        int32_t worklist);
@@ -168,6 +170,8 @@ public:
   [[nodiscard]] int migrate_files(const qvector<qstring> &paths, int32_t worklist) override;
   [[nodiscard]] int add_files(qvector<int32_t> *codes, const qvector<qstring> &paths, int32_t worklist) override;
   [[nodiscard]] int edit_files(const qvector<qstring> &paths, int32_t worklist) override;
+  // edit_files of a list the caller gives up: the request borrows it instead of copying it.
+  [[nodiscard]] int edit_files(qvector<qstring> &&paths, int32_t worklist);
   [[nodiscard]] int delete_files(const qvector<qstring> &paths, int32_t worklist) override;
   [[nodiscard]] int copy_files(const char *source, const char *destination, int32_t revision,
                                int32_t worklist) override;

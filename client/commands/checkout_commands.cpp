@@ -69,7 +69,8 @@ file_selection_source_t *find_file_view(int kind)
 
 bool checkout_for_edit_action_t::perform(selected_files_t &files)
 {
-  if ( const int code = akui_app()->facade.edit_files(paths_of(files), checkout_request_number); code != 0 )
+  // The records are not read after the request: their paths move into it instead of being copied.
+  if ( const int code = akui_app()->facade.edit_files(take_paths(files), checkout_request_number); code != 0 )
     show_server_error(code, "Failed checkout for edit");
   return true;
 }

@@ -15,7 +15,8 @@ class files_action_helper_t
 {
 public:
   virtual ~files_action_helper_t() = default;
-  // Runs the command on the collected records; true makes the framework refresh the action's views.
+  // Runs the command on the collected records, which it may consume (nothing reads them after it); true makes
+  // the framework refresh the action's views.
   [[nodiscard]] virtual bool perform(selected_files_t &files) = 0;
   // Whether the command applies to the records in the context; may relabel the action.
   [[nodiscard]] virtual bool applicable(const selected_files_t &files, action_ctx_base_t &context) = 0;

@@ -37,6 +37,15 @@ qvector<qstring> paths_of(const selected_files_t &files)
   return paths;
 }
 
+qvector<qstring> take_paths(selected_files_t &files)
+{
+  qvector<qstring> paths;
+  paths.reserve(files.size());
+  for ( selected_file_t &file : files )
+    paths.push_back(std::move(file.path));
+  return paths;
+}
+
 qstring confirmation_list(const qvector<qstring> &paths)
 {
   constexpr size_t shown = 30;

@@ -91,6 +91,9 @@ public:
 
 // The records' paths in record order.
 [[nodiscard]] qvector<qstring> paths_of(const selected_files_t &files);
+// The records' paths in record order, moved out of the records, which are left without paths: for a command
+// that reads nothing of them afterwards.
+[[nodiscard]] qvector<qstring> take_paths(selected_files_t &files);
 // The confirmation list of destructive questions: one "%s\n" line per path for the first 30, then
 // "... + %zu more\n" with the number of the others.
 [[nodiscard]] qstring confirmation_list(const qvector<qstring> &paths);

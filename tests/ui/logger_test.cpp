@@ -108,6 +108,8 @@ TEST(Logger, FileBytesOfEachMessageShape)
      "abc" + std::string(21, ' ') + "def"},
     {"the text before a lone carriage return is never written", false, {"x\ry"}, std::string(24, ' ') + "y"},
     {"... nor with timestamps", true, {"x\ry"}, p + "y"},
+    {"carriage returns after a CR LF, one after another", false, {"a\r\nx\ry\rz\nb"},
+     "a\n" + std::string(24, ' ') + "z\nb"},
     {"an empty message writes nothing", true, {"", "a", ""}, p + "a"},
     {"continuation lines carry no prefix", true, {"1\n2\n3"}, p + "1\n2\n3"},
   };

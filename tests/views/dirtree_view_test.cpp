@@ -134,12 +134,24 @@ TEST(DirtreeView, CollectsTheRowsTheSelectionModelSelects)
     const char *row;
     Qt::KeyboardModifiers modifiers;
   };
+  // With the folders collapsed, a range from one top row to another is a single range of one parent; sorted
+  // descending, the view's rows lie in another order than the tree's.
+  enum arrangement_t
+  {
+    expanded,
+    collapsed,
+    collapsed_descending,
+  };
   struct case_t
   {
     const char *why;
     std::vector<click_t> clicks;
+    arrangement_t arrangement = expanded;
   };
   const case_t cases[] = {
+    {"one parent's rows in one range", {{"a", {}}, {"y", Qt::ShiftModifier}}, collapsed},
+    {"one range of rows sorted the other way", {{"c", {}}, {"y", Qt::ShiftModifier}}, collapsed_descending},
+    {"a part of one range of sorted rows", {{"a", {}}, {"y", Qt::ShiftModifier}}, collapsed_descending},
     {"one row", {{"x", {}}}},
     {"a range across folders and depths", {{"b", {}}, {"y", Qt::ShiftModifier}}},
     {"a range with a row taken out", {{"a", {}}, {"y", Qt::ShiftModifier}, {"c", Qt::ControlModifier}}},
@@ -151,8 +163,19 @@ TEST(DirtreeView, CollectsTheRowsTheSelectionModelSelects)
   {
     shown_sample_t s;
     test_dirtree_view_t &view = s.view;
+    if ( c.arrangement != expanded )
+      view.collapseAll();
+    if ( c.arrangement == collapsed_descending )
+    {
+      view.sortByColumn(0, Qt::DescendingOrder);
+      ASSERT_EQ(view.shown_rows(), (std::vector<std::string> {"c", "a", "y"}));
+    }
     for ( const click_t &click : c.clicks )
       click_row(view, click.row, click.modifiers);
+    if ( c.arrangement != expanded )
+    {
+      ASSERT_EQ(view.selectionModel()->selection().size(), 1) << c.why;
+    }
     // The rows of the selection model, in its order; then the same sorted by where the view shows them.
     const QModelIndexList expected = view.selectionModel()->selectedRows(0);
     ASSERT_FALSE(expected.isEmpty()) << c.why;
@@ -171,6 +194,11 @@ TEST(DirtreeView, CollectsTheRowsTheSelectionModelSelects)
     ASSERT_EQ(cursors.size(), size_t(in_view_order.size())) << c.why;
     for ( int i = 0; i < in_view_order.size(); ++i )
       EXPECT_EQ(cursors[size_t(i)], dirtree_item_model_base_t::index_to_cursor(in_view_order[i])) << c.why << " " << i;
+    // The top rows' cursors lead to the entries the rows show.
+    for ( size_t i = 0; c.arrangement != expanded && i < cursors.size(); ++i )
+      EXPECT_EQ(s.model->current_tree()->entry_at_cursor(cursors[i]).id,
+                s.t->entry_of_path(in_view_order[int(i)].data().toString().toStdString().c_str()).id)
+        << c.why << " " << i;
   }
 }
 

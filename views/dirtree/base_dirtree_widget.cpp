@@ -31,17 +31,32 @@ std::vector<base_dirtree_widget_t *> &live_views()
 
 // The selected rows (those whose every selectable column is selected), as QItemSelectionModel::selectedRows(0)
 // finds them, in the same order. A row of a range that spans every column is selected when its first column
-// can be selected: that answer needs one look at the row instead of one per column and range.
-std::vector<QModelIndex> selected_rows(const QItemSelectionModel &selection_model)
+// can be selected: that answer needs one look at the row instead of one per column and range. `in_view_order`
+// tells whether the rows came in the order the view shows them.
+std::vector<QModelIndex> selected_rows(const QItemSelectionModel &selection_model, bool *in_view_order)
 {
   std::vector<QModelIndex> rows;
+  *in_view_order = false;
   const QAbstractItemModel *model = selection_model.model();
   if ( model == nullptr )
     return rows;
   const QItemSelection ranges = selection_model.selection();
+  const bool single = ranges.size() == 1;
+  // One range of a tree model over every column, as a click and a shift-click make it: its rows are walked in
+  // the model's bucket at once, and are in view order. The tree model never takes selectable or enabled away.
+  if ( const auto *tree = qobject_cast<const dirtree_item_model_base_t *>(model); tree != nullptr && single )
+  {
+    const QItemSelectionRange &range = ranges.front();
+    const QModelIndex parent = range.parent();
+    if ( range.left() == 0 && range.right() == tree->columnCount(parent) - 1 )
+    {
+      tree->append_row_indexes(&rows, parent, range.top(), range.bottom());
+      *in_view_order = true;
+      return rows;
+    }
+  }
   // Ranges may share rows; each row counts once.
   std::set<std::pair<QModelIndex, int>> seen;
-  const bool single = ranges.size() == 1;
   for ( const QItemSelectionRange &range : ranges )
   {
     const QModelIndex parent = range.parent();
@@ -196,16 +211,21 @@ void base_dirtree_widget_t::collect_selection(QModelIndexList *indexes, dirtree_
     return;
   if ( indexes != nullptr || cursors != nullptr )
   {
-    std::vector<QModelIndex> rows = selected_rows(*selectionModel());
-    if ( (flags & dirtree_view_ordered_selection) != 0 )
+    bool in_view_order = false;
+    std::vector<QModelIndex> rows = selected_rows(*selectionModel(), &in_view_order);
+    if ( (flags & dirtree_view_ordered_selection) != 0 && !in_view_order )
       sort_indexes_in_view_order(const_cast<base_dirtree_widget_t *>(this), &rows);
-    for ( const QModelIndex &row : rows )
+    // Mapped, a row counts when its cursor names an entry of the model's tree.
+    const dirtree_item_model_base_t *tree = map ? tree_model() : nullptr;
+    if ( cursors != nullptr && (!map || tree != nullptr) )
     {
-      if ( cursors == nullptr )
-        break;
-      dirtree_cursor_t cursor = dirtree_item_model_base_t::index_to_cursor(row);
-      if ( !map || cursor_of_index(&cursor, row) )
-        cursors->push_back(cursor);
+      cursors->reserve(cursors->size() + rows.size());
+      for ( const QModelIndex &row : rows )
+      {
+        const dirtree_cursor_t cursor = dirtree_item_model_base_t::index_to_cursor(row);
+        if ( !map || !tree->current_tree()->entry_at_cursor(cursor).is_none() )
+          cursors->push_back(cursor);
+      }
     }
     if ( indexes != nullptr )
       *indexes = QModelIndexList(rows.begin(), rows.end());

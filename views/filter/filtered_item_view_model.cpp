@@ -12,6 +12,8 @@
 #include <QFont>
 #include <QWidget>
 
+#include <algorithm>
+
 
 QModelIndex filtered_item_view_model_t::index(int row, int column, const QModelIndex &parent) const
 {
@@ -21,6 +23,23 @@ QModelIndex filtered_item_view_model_t::index(int row, int column, const QModelI
   if ( bucket == nullptr || row < 0 || column < 0 || column >= columnCount(parent) || row >= rowCount(parent) )
     return {};
   return index_in_bucket(*bucket, key, row, column);
+}
+
+void filtered_item_view_model_t::append_row_indexes(std::vector<QModelIndex> *out, const QModelIndex &parent,
+                                                     int first, int last) const
+{
+  const uint64_t key = bucket_key_of_index(parent);
+  filtered_bucket_t *bucket = key != no_key ? engine_->filtered_bucket(key) : nullptr;
+  if ( bucket == nullptr || columnCount(parent) <= 0 )
+    return;
+  const int end = std::min(last + 1, rowCount(parent));
+  first = std::max(first, 0);
+  if ( end <= first )
+    return;
+  out->reserve(out->size() + size_t(end - first));
+  for ( int row = first; row < end; ++row )
+    if ( QModelIndex index = index_in_bucket(*bucket, key, row, 0); index.isValid() )
+      out->push_back(index);
 }
 
 int filtered_item_view_model_t::rowCount(const QModelIndex &parent) const

@@ -7,6 +7,7 @@
 #include <QAbstractItemModel>
 
 #include <cstdint>
+#include <vector>
 
 class QAbstractItemView;
 class filtered_widget_mixin_t;
@@ -44,6 +45,9 @@ public:
   [[nodiscard]] QVariant styled_data(int role, uint64_t key, const QModelIndex &index) const;
 
   QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
+  // Appends the column-0 indexes of rows first..last of the parent, as index() answers them, for the rows
+  // that exist; the parent's bucket is looked up once for all of them.
+  void append_row_indexes(std::vector<QModelIndex> *out, const QModelIndex &parent, int first, int last) const;
   int rowCount(const QModelIndex &parent = QModelIndex()) const override;
   QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
