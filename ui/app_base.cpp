@@ -50,6 +50,26 @@ bool has_method(const QObject *object, const char *signature)
   return object->metaObject()->indexOfMethod(signature) >= 0;
 }
 
+// Mouse input for a menu that is closed. The pointer grab of a popup goes a moment after the menu closed, so a
+// click made right after choosing an entry can still be handed to the menu's window; the closed menu would run
+// whatever entry lay under the pointer, unseen by the user.
+bool for_closed_menu(const QObject *receiver, const QEvent *event)
+{
+  switch ( event->type() )
+  {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    {
+      const auto *menu = qobject_cast<const QMenu *>(receiver);
+      return menu != nullptr && !menu->isVisible();
+    }
+    default:
+      return false;
+  }
+}
+
 } // namespace
 
 // ---- _base_app_mixin_t ------------------------------------------------------------------------------
@@ -200,7 +220,7 @@ void app_t::repolish_for_theme(QObject *receiver)
 
 bool app_t::notify(QObject *receiver, QEvent *event)
 {
-  if ( drop_user_input(event) )
+  if ( drop_user_input(event) || for_closed_menu(receiver, event) )
   {
     event->accept();
     return true;

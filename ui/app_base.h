@@ -233,7 +233,8 @@ private:
 // The Qt application object of the framework. The application's subclass supplies the pure operations;
 // every part of the user interface reaches it through current_app().
 // Promises: user input is dropped while the wait-box timer runs (and the release of a dropped press
-// later too), unless a modal widget is active; the focus ring remembers the last ten focus widgets.
+// later too), unless a modal widget is active; a closed menu gets no mouse input; the focus ring remembers the last
+// ten focus widgets.
 class app_t : public QApplication, public _base_app_mixin_t
 {
   Q_OBJECT
@@ -254,7 +255,7 @@ public:
   virtual void process_events(int milliseconds, bool exclude_user_input);
   // QApplication's own notify, which the override below delivers through.
   virtual bool base_notify(QObject *receiver, QEvent *event);
-  // Filters every event (input drop, paint mark, dark-theme repolish), then delivers it.
+  // Filters every event (input drop, closed menus' mouse input, paint mark, dark-theme repolish), then delivers it.
   bool notify(QObject *receiver, QEvent *event) override;
   // True while a paint event is being delivered.
   [[nodiscard]] bool in_paint_event() const { return in_paint_event_; }

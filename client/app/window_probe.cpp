@@ -10,16 +10,20 @@
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocalSocket>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTabBar>
 #include <QTextEdit>
 #include <QTreeView>
+#include <QWindow>
 
+#include <cstdio>
 #include <functional>
 
 namespace {
@@ -207,6 +211,30 @@ QJsonObject describe_window(QWidget *window)
                       {"widgets", widgets}};
 }
 
+// A widget in a journal line: its class, name and window's class.
+QByteArray journal_name(const QWidget *widget)
+{
+  if ( widget == nullptr )
+    return "none";
+  return QByteArray(widget->metaObject()->className()) + " '" + widget->objectName().toUtf8() + "' in "
+         + widget->window()->metaObject()->className();
+}
+
+const char *mouse_kind(QEvent::Type type)
+{
+  switch ( type )
+  {
+    case QEvent::MouseButtonPress:
+      return "press";
+    case QEvent::MouseButtonRelease:
+      return "release";
+    case QEvent::MouseButtonDblClick:
+      return "double click";
+    default:
+      return nullptr;
+  }
+}
+
 } // namespace
 
 QJsonObject describe_visible_windows()
@@ -230,6 +258,38 @@ window_probe_t::window_probe_t()
   connect(&server_, &QLocalServer::newConnection, this, &window_probe_t::accept_clients);
   if ( !server_.listen(path) )
     qWarning("test probe: cannot listen on %s", qPrintable(path));
+  clock_.start();
+  connect(qApp, &QApplication::focusChanged, this, &window_probe_t::report_focus);
+  qApp->installEventFilter(this);
+}
+
+void window_probe_t::report_focus(QWidget *old, QWidget *now) const
+{
+  std::fprintf(stderr, "probe: %lld ms: focus %s -> %s\n", static_cast<long long>(clock_.elapsed()),
+               journal_name(old).constData(), journal_name(now).constData());
+}
+
+bool window_probe_t::eventFilter(QObject *watched, QEvent *event)
+{
+  // Input is reported where the window system hands it over, once per event: to a window, whichever widget then
+  // gets it. A hidden widget's window that still gets input is what this is for.
+  auto *window = qobject_cast<QWindow *>(watched);
+  if ( window == nullptr || !event->spontaneous() )
+    return false;
+  const QByteArray where = window->objectName().toUtf8() + (window->isVisible() ? "" : " (hidden)");
+  if ( const char *kind = mouse_kind(event->type()) )
+  {
+    const auto *mouse = static_cast<const QMouseEvent *>(event);
+    std::fprintf(stderr, "probe: %lld ms: %s at %d,%d to window %s\n", static_cast<long long>(clock_.elapsed()),
+                 kind, mouse->globalPos().x(), mouse->globalPos().y(), where.constData());
+  }
+  else if ( event->type() == QEvent::KeyPress )
+  {
+    std::fprintf(stderr, "probe: %lld ms: key 0x%x to window %s, focus %s\n", static_cast<long long>(clock_.elapsed()),
+                 unsigned(static_cast<const QKeyEvent *>(event)->key()), where.constData(),
+                 journal_name(QApplication::focusWidget()).constData());
+  }
+  return false;
 }
 
 window_probe_t::~window_probe_t() = default;

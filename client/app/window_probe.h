@@ -2,6 +2,7 @@
 // (AKUI_TEST_HOOKS): an installed program has no such channel.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QLocalServer>
 #include <QObject>
@@ -11,6 +12,8 @@ class QLocalSocket;
 // Listens on the local socket that the environment variable AKUI_PROBE names, when it names one. A client
 // writes "snapshot\n" and reads one line back: a compact JSON object describing every visible top-level window
 // (see describe_visible_windows). Other lines answer {"error": ...}.
+// With the channel open, every focus change and every click and key the windows get is written to standard
+// error as one "probe:" line, so that a failing run shows who moved the focus and which window took the input.
 class window_probe_t : public QObject
 {
   Q_OBJECT
@@ -22,8 +25,11 @@ public:
 private:
   void accept_clients();
   void answer(QLocalSocket *client);
+  bool eventFilter(QObject *watched, QEvent *event) override;
+  void report_focus(QWidget *old, QWidget *now) const;
 
   QLocalServer server_;
+  QElapsedTimer clock_;
 };
 
 // Every visible top-level window, topmost last: {"windows": [{"title", "class", "active", "modal", "rect",

@@ -107,10 +107,7 @@ protected:
   }
 };
 
-// Off: now and then (once in about twenty runs, loaded or not) the keyboard focus leaves the Arkive files view
-// for the Log view after the view showed the readme selected and focused, between the "View > Arkive files"
-// choice and the menu key, so the Log's context menu opens in place of the view's. What moves it is not found yet.
-TEST_F(CommitAndSync, DISABLED_ACheckedOutFileIsEditedCommittedAndSyncedBackAndForthInItsHistory)
+TEST_F(CommitAndSync, ACheckedOutFileIsEditedCommittedAndSyncedBackAndForthInItsHistory)
 {
   const fs::path readme = work / "depot/readme.txt";
   start_logged_in();

@@ -15,6 +15,7 @@
 #include <QShortcut>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -383,6 +384,36 @@ TEST_F(AppInputDrop, AModalWidgetKeepsItsInput)
   start_wait();
   QTest::mouseClick(ok, Qt::LeftButton);
   EXPECT_EQ(clicked.count(), 1);
+}
+
+// A click made right after an entry was chosen may still reach the menu: its popup's pointer grab is released a
+// moment after the menu closed, and the window system hands the click to the menu's window. The closed menu
+// must not run the entry that lay under the pointer.
+TEST(AppClosedMenu, AClickReachingAMenuAfterItClosedRunsNoEntry)
+{
+  QMenu menu;
+  QAction *files = menu.addAction(QStringLiteral("Files"));
+  QAction *log = menu.addAction(QStringLiteral("Log window"));
+  QSignalSpy files_runs(files, &QAction::triggered);
+  QSignalSpy log_runs(log, &QAction::triggered);
+  menu.popup(QPoint(100, 100));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+  QWindow *window = menu.windowHandle();
+  const QPoint over_log = menu.actionGeometry(log).center();
+
+  QTest::mouseClick(window, Qt::LeftButton, {}, menu.actionGeometry(files).center());
+  ASSERT_EQ(files_runs.count(), 1);
+  ASSERT_FALSE(menu.isVisible());
+  QTest::mouseClick(window, Qt::LeftButton, {}, over_log);
+  QTest::mouseDClick(window, Qt::LeftButton, {}, over_log);
+  EXPECT_EQ(log_runs.count(), 0);
+  EXPECT_EQ(files_runs.count(), 1);
+
+  // Shown again, the menu runs what is clicked.
+  menu.popup(QPoint(100, 100));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+  QTest::mouseClick(window, Qt::LeftButton, {}, over_log);
+  EXPECT_EQ(log_runs.count(), 1);
 }
 
 } // namespace
