@@ -7,6 +7,7 @@
 #include "repo/connection_factory.h"
 #include "repo/packet_type_table.h"
 
+#include <cstring>
 #include <new>
 
 bool network_failure_handler_t::begin_reconnect(arkive_credentials_t *, qstring *, const char *)
@@ -178,6 +179,9 @@ void rpc_arkive_connection_t::notify_message(const char *text)
       sink->print(format, va);
       va_end(va);
     };
-    print("%s", text);
+    // A notice is one line of the log: a text without its own line break gets one, or the next message would
+    // run on after it.
+    const size_t length = std::strlen(text);
+    print(length > 0 && text[length - 1] == '\n' ? "%s" : "%s\n", text);
   }
 }

@@ -238,7 +238,7 @@ TEST_F(connection_exchange_test_t, server_requests_are_answered_while_the_reply_
 
   // Notices of kind 1 go to the message sink, other kinds are warnings, empty ones nothing.
   // (The server's own notice of the commit comes first.)
-  EXPECT_EQ(lines, (std::vector<std::string>{"commit 2: 1 file(s)", "server says hello"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"commit 2: 1 file(s)\n", "server says hello\n"}));
   EXPECT_EQ(outstanding, (std::vector<int>{COMMIT_WORKLIST, COMMIT_WORKLIST}));
   std::vector<std::string> warnings;
   for ( const ui_request_record_t &r : ui.requests_of(ui_code_message) )
@@ -306,10 +306,13 @@ TEST_F(connection_exchange_test_t, the_default_sink_logs_notices)
   auto c = connect_alice();
   ASSERT_NE(c, nullptr);
   c->set_messenger(new arkive_messenger_t);
+  // Each notice is a line of its own: the next log line does not run on after it.
   c->notify_message("100% done");
+  c->notify_message("ended\n");
   const std::vector<ui_request_record_t> logs = ui.requests_of(ui_code_log);
-  ASSERT_EQ(logs.size(), 1u);
-  EXPECT_EQ(logs[0].text, "100% done");
+  ASSERT_EQ(logs.size(), 2u);
+  EXPECT_EQ(logs[0].text, "100% done\n");
+  EXPECT_EQ(logs[1].text, "ended\n");
 }
 
 }  // namespace

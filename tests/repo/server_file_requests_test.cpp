@@ -160,7 +160,7 @@ TEST_F(server_file_requests_test_t, kind_one_notices_go_to_the_connections_messa
   c->set_messenger(new recording_lines_t(&lines));
   interpose({notice_frame(1, "50% done"), notice_frame(1, ""), notice_frame(1, "100% done")});
   EXPECT_EQ(c->get_users(nullptr), 0);
-  EXPECT_EQ(lines, (std::vector<std::string>{"50% done", "100% done"}));
+  EXPECT_EQ(lines, (std::vector<std::string>{"50% done\n", "100% done\n"}));
   EXPECT_TRUE(ui.requests_of(ui_code_message).empty());
 }
 

@@ -167,7 +167,7 @@ TEST_F(work_directory_sync_test_t, sync_reports_progress_and_its_notice)
   EXPECT_EQ(items.back(), (std::pair<uint8_t, uint64_t>{0, 0}));
   EXPECT_EQ(std::count(items.begin(), items.end(), std::pair<uint8_t, uint64_t>{1, 1}), 2);
   EXPECT_EQ(progress->titles, (std::vector<std::string>{depot() + "/a.txt", depot() + "/c.txt"}));
-  EXPECT_EQ(lines, std::vector<std::string>{"2 file(s) updated"});
+  EXPECT_EQ(lines, std::vector<std::string>{"2 file(s) updated\n"});
 }
 
 TEST_F(work_directory_sync_test_t, one_revision_goes_to_the_local_path_the_client_names)
