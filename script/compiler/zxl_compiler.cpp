@@ -254,7 +254,6 @@ void zxl_compiler_t::remove_code(uint32_t count)
 void zxl_compiler_t::emit_drop()
 {
   const uint8_t op = last_op;
-  byte_buffer_t &body = code();
   auto rewrite = [&](size_t back, uint8_t to) {
     if ( back > body.size() )
       interr(708);
@@ -299,8 +298,8 @@ void zxl_compiler_t::cut_code_to_item(zxl_item_kind kind)
   code().resize(from);
   last_op = ZOP_POP;
   // Positions recorded inside the moved code no longer describe it; they must stay in rising order.
-  while ( !function->line_table.empty() && function->line_table.back().pc > from )
-    function->line_table.pop_back();
+  while ( !lines.empty() && lines.back().pc > from )
+    lines.pop_back();
   while ( !function->file_table.empty() && function->file_table.back().pc > from )
     function->file_table.pop_back();
 }
@@ -325,7 +324,7 @@ void zxl_compiler_t::record_source_position(const char *file, int32_t line)
   if ( file != nullptr )
     zxl_file_table_append(function, pc(), file);
   if ( line >= 0 )
-    zxl_line_table_append(function, pc(), uint32_t(line));
+    zxl_line_table_append(&lines, pc(), uint32_t(line));
 }
 
 bool zxl_string_literal_bytes(const lexer_token_t &token, std::string *out)

@@ -74,10 +74,14 @@ enum zxl_function_kind : int32_t
 inline constexpr uint8_t ZXL_JUMP_TARGET = 255;
 
 // One compilation. Promises: lives on the stack of zxl_compile_program under the script lock; every stack
-// is empty between functions; `function`, when set, has activation -1 and its body is the code buffer.
+// is empty between functions; `function`, when set, has activation -1 and an empty body: its code and line
+// table are built in `body` and `lines`, and copied to it when it ends.
 struct zxl_compiler_t : grammar_driver_t
 {
   zxl_engine_t *engine = nullptr;
+  // Kept from one function to the next, so a function's code grows without a reallocation per doubling.
+  byte_buffer_t body;
+  qvector<zxl_line_entry_t> lines;
   std::vector<std::string> locals;
   std::vector<std::string> args;
   std::unordered_map<std::string, uint32_t> local_index; // beside the lists: large functions stay linear
@@ -111,8 +115,8 @@ struct zxl_compiler_t : grammar_driver_t
   ~zxl_compiler_t();
 
   // Code emission; pc is the length of the current body.
-  byte_buffer_t &code() { return function->body; }
-  uint32_t pc() const { return uint32_t(function->body.size()); }
+  byte_buffer_t &code() { return body; }
+  uint32_t pc() const { return uint32_t(body.size()); }
   void emit_op(uint8_t op);
   void emit_byte(uint8_t value);
   void emit_word(uint16_t value);

@@ -167,6 +167,8 @@ void record_hooks(zxl_compiler_t *c)
 
 void zxl_compiler_t::clear_function_stacks()
 {
+  body.clear();
+  lines.clear();
   locals.clear();
   args.clear();
   local_index.clear();
@@ -239,6 +241,13 @@ int zxl_compiler_t::end_function()
   handlers.reserve(finished_tries.size());
   for ( const zxl_try_record_t &t : finished_tries )
     handlers.push_back({t.start, t.handler, t.kind, t.slot});
+  // Room for the handler table's 16-bit size as well; a table itself grows the body once more.
+  function->body.reserve(body.size() + 2);
+  function->body.append_plain(body.data(), body.size());
+  function->line_table.reserve(lines.size());
+  function->line_table.append_plain(lines.data(), lines.size());
+  body.clear();
+  lines.clear();
   if ( !zxl_code_finish(function, handlers) )
     return zxl_limit_passed("a handler table over 65,535 bytes");
   if ( current_class != nullptr )
