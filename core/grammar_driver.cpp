@@ -37,9 +37,13 @@ bool drive_rule(grammar_driver_t *d, const grammar_rule_entry_t *entries)
           return false;
         d->pending = 1;
       }
-      if ( d->token.kind != uint16_t(e->token) )
+      const uint16_t kind = d->token.kind;
+      if ( kind != uint16_t(e->token) )
       {
-        ++e; // the next alternative
+        // The next alternatives that test other kinds are passed over in one run.
+        do
+          ++e;
+        while ( e->token != GRAMMAR_NO_TOKEN && e->token != GRAMMAR_END_MARKER && kind != uint16_t(e->token) );
         continue;
       }
       d->pending = 0;

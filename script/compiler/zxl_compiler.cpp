@@ -254,7 +254,6 @@ void zxl_compiler_t::remove_code(uint32_t count)
 void zxl_compiler_t::emit_drop()
 {
   const uint8_t op = last_op;
-  byte_buffer_t &body = code();
   auto rewrite = [&](size_t back, uint8_t to) {
     if ( back > body.size() )
       interr(708);
@@ -291,16 +290,15 @@ void zxl_compiler_t::cut_code_to_item(zxl_item_kind kind)
   saved_positions.pop_back();
   if ( from > pc() )
     interr(708);
-  auto item = std::make_unique<zxl_compile_item_t>();
-  item->kind = kind;
+  std::unique_ptr<zxl_compile_item_t> item = new_item(kind);
   item->code.assign(reinterpret_cast<const char *>(code().data()) + from, pc() - from);
   item->base = std::move(items.back());
   items.back() = std::move(item);
   code().resize(from);
   last_op = ZOP_POP;
   // Positions recorded inside the moved code no longer describe it; they must stay in rising order.
-  while ( !function->line_table.empty() && function->line_table.back().pc > from )
-    function->line_table.pop_back();
+  while ( !lines.empty() && lines.back().pc > from )
+    lines.pop_back();
   while ( !function->file_table.empty() && function->file_table.back().pc > from )
     function->file_table.pop_back();
 }
@@ -310,12 +308,41 @@ int zxl_compiler_t::declare_variable(bool local)
   std::string name = zxl_token_text(this);
   if ( arg_index.count(name) != 0 || (local && local_index.count(name) != 0) )
     return zxl_compile_fail(52, name.c_str());
-  std::vector<std::string> &names = local ? locals : args;
+  slot_index_t &names = local ? local_index : arg_index;
   if ( names.size() >= 0xFFFF )
     return zxl_limit_passed(local ? "more than 65,535 locals" : "more than 65,535 arguments");
-  (local ? local_index : arg_index).emplace(name, uint32_t(names.size()));
-  names.push_back(std::move(name));
+  const uint32_t slot = uint32_t(names.size());
+  names.emplace(std::move(name), slot);
   return 0;
+}
+
+std::unique_ptr<zxl_compile_item_t> zxl_compiler_t::new_item(zxl_item_kind kind)
+{
+  std::unique_ptr<zxl_compile_item_t> item;
+  if ( spare_items.empty() )
+  {
+    item = std::make_unique<zxl_compile_item_t>();
+  }
+  else
+  {
+    item = std::move(spare_items.back());
+    spare_items.pop_back();
+  }
+  item->kind = kind;
+  return item;
+}
+
+void zxl_compiler_t::recycle_item(std::unique_ptr<zxl_compile_item_t> item)
+{
+  while ( item != nullptr )
+  {
+    std::unique_ptr<zxl_compile_item_t> next = std::move(item->base);
+    item->name.clear();
+    item->code.clear();
+    item->argc = 0;
+    spare_items.push_back(std::move(item));
+    item = std::move(next);
+  }
 }
 
 void zxl_compiler_t::record_source_position(const char *file, int32_t line)
@@ -325,7 +352,7 @@ void zxl_compiler_t::record_source_position(const char *file, int32_t line)
   if ( file != nullptr )
     zxl_file_table_append(function, pc(), file);
   if ( line >= 0 )
-    zxl_line_table_append(function, pc(), uint32_t(line));
+    zxl_line_table_append(&lines, pc(), uint32_t(line));
 }
 
 bool zxl_string_literal_bytes(const lexer_token_t &token, std::string *out)

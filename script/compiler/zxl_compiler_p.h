@@ -74,15 +74,29 @@ enum zxl_function_kind : int32_t
 inline constexpr uint8_t ZXL_JUMP_TARGET = 255;
 
 // One compilation. Promises: lives on the stack of zxl_compile_program under the script lock; every stack
-// is empty between functions; `function`, when set, has activation -1 and its body is the code buffer.
+// is empty between functions; `function`, when set, has activation -1 and an empty body: its code and line
+// table are built in `body` and `lines`, and copied to it when it ends.
 struct zxl_compiler_t : grammar_driver_t
 {
+  // The standard string hash: the library searches small tables without hashing.
+  using slot_index_t = std::unordered_map<std::string, uint32_t>;
+  // An open call: its callee's name item (null when the callee is no plain name) and, once an argument
+  // asked for them, the native or compiled function of that name.
+  struct open_call_t
+  {
+    const zxl_compile_item_t *callee = nullptr;
+    bool looked_up = false;
+    const zxl_native_t *native = nullptr;
+    int32_t function = -1;
+  };
+
   zxl_engine_t *engine = nullptr;
-  std::vector<std::string> locals;
-  std::vector<std::string> args;
-  std::unordered_map<std::string, uint32_t> local_index; // beside the lists: large functions stay linear
-  std::unordered_map<std::string, uint32_t> arg_index;
-  std::vector<std::string> call_names;
+  // Kept from one function to the next, so a function's code grows without a reallocation per doubling.
+  byte_buffer_t body;
+  qvector<zxl_line_entry_t> lines;
+  slot_index_t local_index; // name -> slot; the size is the number of locals
+  slot_index_t arg_index;   // likewise for the arguments
+  std::vector<open_call_t> open_calls;
   zxl_class_t *current_class = nullptr;
   zxl_function_t *function = nullptr;
   uint8_t last_op = ZOP_NOP;
@@ -100,6 +114,7 @@ struct zxl_compiler_t : grammar_driver_t
   std::vector<uint32_t> saved_positions; // code positions of open calls and indexes
   std::vector<uint32_t> arg_counts;
   std::vector<std::unique_ptr<zxl_compile_item_t>> items;
+  std::vector<std::unique_ptr<zxl_compile_item_t>> spare_items; // their strings keep their capacity
   std::vector<zxl_try_record_t> try_stack;
   std::vector<zxl_try_record_t> finished_tries;
   qvector<zxl_value_t> constants; // owned values of the constant expression being evaluated
@@ -111,8 +126,8 @@ struct zxl_compiler_t : grammar_driver_t
   ~zxl_compiler_t();
 
   // Code emission; pc is the length of the current body.
-  byte_buffer_t &code() { return function->body; }
-  uint32_t pc() const { return uint32_t(function->body.size()); }
+  byte_buffer_t &code() { return body; }
+  uint32_t pc() const { return uint32_t(body.size()); }
   void emit_op(uint8_t op);
   void emit_byte(uint8_t value);
   void emit_word(uint16_t value);
@@ -140,6 +155,11 @@ struct zxl_compiler_t : grammar_driver_t
   // Declares the current token's name as the next local (refused when it names an argument or a local) or
   // the next argument (refused when it names an argument): 52, or the limit of 65,535.
   [[nodiscard]] int declare_variable(bool local);
+
+  // Items: a new one of that kind (from the spares when there are), and the return of an item with its
+  // chain of bases to the spares.
+  std::unique_ptr<zxl_compile_item_t> new_item(zxl_item_kind kind);
+  void recycle_item(std::unique_ptr<zxl_compile_item_t> item);
 
   // Names and items (expressions).
   zxl_name_kind resolve_name(const std::string &name, uint32_t *slot);

@@ -81,11 +81,10 @@ int32_t native_index(const zxl_engine_t *engine, const zxl_native_t *native)
   return 0;
 }
 
-void push_name_item(zxl_compiler_t *c, std::string name)
+void push_name_item(zxl_compiler_t *c)
 {
-  auto item = std::make_unique<zxl_compile_item_t>();
-  item->kind = ZXL_ITEM_NAME;
-  item->name = std::move(name);
+  std::unique_ptr<zxl_compile_item_t> item = c->new_item(ZXL_ITEM_NAME);
+  item->name = c->token.text.view();
   c->items.push_back(std::move(item));
 }
 
@@ -98,9 +97,9 @@ std::unique_ptr<zxl_compile_item_t> pop_item(zxl_compiler_t *c)
   return item;
 }
 
-void open_call(zxl_compiler_t *c, std::string callee)
+void open_call(zxl_compiler_t *c, const zxl_compile_item_t *callee)
 {
-  c->call_names.push_back(std::move(callee));
+  c->open_calls.push_back({callee});
   c->saved_positions.push_back(c->pc());
   c->arg_counts.push_back(0);
 }
@@ -381,13 +380,22 @@ int zxl_compiler_t::emit_call_by_name(const std::string &name, uint32_t count)
 
 int zxl_compiler_t::check_call_argument()
 {
-  if ( arg_counts.empty() || call_names.empty() )
+  if ( arg_counts.empty() || open_calls.empty() )
     interr(267);
   const uint32_t a = arg_counts.back();
-  const std::string &callee = call_names.back();
-  if ( !callee.empty() )
+  open_call_t &call = open_calls.back();
+  if ( call.callee != nullptr && !call.callee->name.empty() )
   {
-    if ( const zxl_native_t *native = zxl_find_native(callee.c_str()) )
+    // The tables do not change while a call's arguments are compiled: the callee is looked up once.
+    const std::string &callee = call.callee->name;
+    if ( !call.looked_up )
+    {
+      call.native = zxl_find_native(callee.c_str());
+      if ( call.native == nullptr )
+        call.function = zxl_compiled_function_index(callee.c_str());
+      call.looked_up = true;
+    }
+    if ( const zxl_native_t *native = call.native )
     {
       const std::string_view kinds = native->arg_kinds.view();
       int kind = 0;
@@ -399,7 +407,7 @@ int zxl_compiler_t::check_call_argument()
         return zxl_compile_fail(56, callee.c_str());
       emit_conversion(this, kind);
     }
-    else if ( const int32_t f = zxl_compiled_function_index(callee.c_str()); f != -1 )
+    else if ( const int32_t f = call.function; f != -1 )
     {
       if ( int64_t(a) >= int64_t(zxl_function_at(f)->param_count) )
         return zxl_compile_fail(56, callee.c_str());
@@ -465,51 +473,50 @@ int zxl_expression_action(grammar_driver_t *driver, int action)
   case 95: // &NAME
     return c->emit_name_reference(zxl_token_text(c));
   case 96: // NAME, this
-    push_name_item(c, zxl_token_text(c));
+    push_name_item(c);
     return 0;
   case 97: // "(" of a call
   {
     const zxl_compile_item_t *callee = c->items.empty() ? nullptr : c->items.back().get();
-    open_call(c, callee != nullptr && callee->kind == ZXL_ITEM_NAME ? callee->name : std::string());
+    open_call(c, callee != nullptr && callee->kind == ZXL_ITEM_NAME ? callee : nullptr);
     return 0;
   }
   case 98: // postfix ++, --
   case 99:
   {
-    const std::unique_ptr<zxl_compile_item_t> item = pop_item(c);
-    if ( item->kind != ZXL_ITEM_NAME && item->kind != ZXL_ITEM_MEMBER )
-      return zxl_compile_fail(58);
-    return c->emit_item(*item, false, action == 98 ? 1 : -1);
+    std::unique_ptr<zxl_compile_item_t> item = pop_item(c);
+    const int code = item->kind != ZXL_ITEM_NAME && item->kind != ZXL_ITEM_MEMBER
+                       ? zxl_compile_fail(58)
+                       : c->emit_item(*item, false, action == 98 ? 1 : -1);
+    c->recycle_item(std::move(item));
+    return code;
   }
   case 100: // "["
     c->saved_positions.push_back(c->pc());
     return 0;
   case 101: // end of a name chain
+  case 103: // "="
   {
-    const std::unique_ptr<zxl_compile_item_t> item = pop_item(c);
-    return c->emit_item(*item, false, 0);
+    std::unique_ptr<zxl_compile_item_t> item = pop_item(c);
+    const int code = c->emit_item(*item, action == 103, 0);
+    c->recycle_item(std::move(item));
+    return code;
   }
   case 102: // ")" of a call
   {
-    if ( c->arg_counts.empty() || c->call_names.empty() )
+    if ( c->arg_counts.empty() || c->open_calls.empty() )
       interr(267);
     const uint32_t count = c->arg_counts.back();
     c->arg_counts.pop_back();
-    c->call_names.pop_back();
+    c->open_calls.pop_back();
     c->cut_code_to_item(ZXL_ITEM_CALL);
     c->items.back()->argc = count;
     return 0;
   }
-  case 103: // "="
-  {
-    const std::unique_ptr<zxl_compile_item_t> item = pop_item(c);
-    return c->emit_item(*item, true, 0);
-  }
   case 104: // "." NAME
   {
-    auto item = std::make_unique<zxl_compile_item_t>();
-    item->kind = ZXL_ITEM_MEMBER;
-    item->name = zxl_token_text(c);
+    std::unique_ptr<zxl_compile_item_t> item = c->new_item(ZXL_ITEM_MEMBER);
+    item->name = c->token.text.view();
     item->base = pop_item(c);
     c->items.push_back(std::move(item));
     return 0;

@@ -28,8 +28,8 @@ int parameters_done(zxl_compiler_t *c)
   const char *file = c->engine->reader->get_position(&line, nullptr, 0);
   c->record_source_position(file, line);
   zxl_function_t *f = c->function;
-  f->param_count = int32_t(c->args.size());
-  if ( c->function_kind == ZXL_DESTRUCTOR && c->args.size() != 1 )
+  f->param_count = int32_t(c->arg_index.size());
+  if ( c->function_kind == ZXL_DESTRUCTOR && c->arg_index.size() != 1 )
     return zxl_compile_fail(1585);
   if ( !f->defaults.empty() && int64_t(f->defaults.size()) + c->first_default != f->param_count )
     return zxl_compile_fail(1268);
@@ -43,7 +43,7 @@ int store_default(zxl_compiler_t *c)
   if ( c->constants.size() != 1 )
     interr(1437);
   zxl_function_t *f = c->function;
-  const int64_t params = int64_t(c->args.size());
+  const int64_t params = int64_t(c->arg_index.size());
   if ( c->first_default == -1 )
     c->first_default = int32_t(params - 1);
   else if ( int64_t(f->defaults.size()) + c->first_default + 1 != params )
@@ -167,11 +167,11 @@ void record_hooks(zxl_compiler_t *c)
 
 void zxl_compiler_t::clear_function_stacks()
 {
-  locals.clear();
-  args.clear();
+  body.clear();
+  lines.clear();
   local_index.clear();
   arg_index.clear();
-  call_names.clear();
+  open_calls.clear();
   zxl_values_release(&constants);
   if_stack.clear();
   break_list.clear();
@@ -207,7 +207,6 @@ int zxl_compiler_t::begin_function(const std::string &name)
     if ( index >= 0 && function_kind == ZXL_DESTRUCTOR )
       current_class->destructor_method = index;
     arg_index.emplace("this", 0);
-    args.emplace_back("this");
   }
   else
   {
@@ -227,7 +226,7 @@ int zxl_compiler_t::end_function()
   destructor_flag = false;
   if ( code().size() < 3 )
     interr(708);
-  zxl_code_patch16(&code(), 1, uint16_t(locals.size()));
+  zxl_code_patch16(&code(), 1, uint16_t(local_index.size()));
   if ( last_op != ZOP_RET )
   {
     emit_op(function_kind == ZXL_CONSTRUCTOR ? uint8_t(ZOP_PUSH_ARG_S) : uint8_t(ZOP_PUSH_SMALL));
@@ -239,6 +238,13 @@ int zxl_compiler_t::end_function()
   handlers.reserve(finished_tries.size());
   for ( const zxl_try_record_t &t : finished_tries )
     handlers.push_back({t.start, t.handler, t.kind, t.slot});
+  // Room for the handler table's 16-bit size as well; a table itself grows the body once more.
+  function->body.reserve(body.size() + 2);
+  function->body.append_plain(body.data(), body.size());
+  function->line_table.reserve(lines.size());
+  function->line_table.append_plain(lines.data(), lines.size());
+  body.clear();
+  lines.clear();
   if ( !zxl_code_finish(function, handlers) )
     return zxl_limit_passed("a handler table over 65,535 bytes");
   if ( current_class != nullptr )
@@ -249,14 +255,12 @@ int zxl_compiler_t::end_function()
 
 void zxl_compiler_t::reset_function_state()
 {
-  locals.clear();
-  args.clear();
   local_index.clear();
   arg_index.clear();
   if ( function != nullptr && !function->body.empty() )
   {
     const bool leftovers[] = {
-      !call_names.empty(), !if_stack.empty(),   !break_list.empty() || !saved_positions.empty(),
+      !open_calls.empty(), !if_stack.empty(),   !break_list.empty() || !saved_positions.empty(),
       !continue_list.empty(), !loop_stack.empty(), !arg_counts.empty(),
       !items.empty(),      !try_stack.empty() || !constants.empty(),
     };
@@ -279,11 +283,11 @@ int zxl_compiler_t::begin_parent_ctor_call(const zxl_class_t *parent)
   // The parent's constructor, or the nearest ancestor's when the parent has none.
   const int32_t constructor = zxl_find_constructor(parent);
   parent_ctor_missing = constructor < 0;
-  const std::string name = constructor >= 0 ? std::string(zxl_function_at(constructor)->name.view()) : std::string();
-  auto item = std::make_unique<zxl_compile_item_t>();
-  item->name = name;
+  std::unique_ptr<zxl_compile_item_t> item = new_item(ZXL_ITEM_NAME);
+  if ( constructor >= 0 )
+    item->name = zxl_function_at(constructor)->name.view();
+  open_calls.push_back({item.get()});
   items.push_back(std::move(item));
-  call_names.push_back(name);
   saved_positions.push_back(pc());
   arg_counts.push_back(0);
   emit_op(ZOP_PUSH_ARG_S); // this
@@ -292,21 +296,24 @@ int zxl_compiler_t::begin_parent_ctor_call(const zxl_class_t *parent)
 
 int zxl_compiler_t::end_parent_ctor_call()
 {
-  if ( arg_counts.empty() || call_names.empty() )
+  if ( arg_counts.empty() || open_calls.empty() )
     interr(267);
   const uint32_t count = arg_counts.back();
   arg_counts.pop_back();
-  const std::string name = call_names.back();
-  call_names.pop_back();
+  open_calls.pop_back();
   cut_code_to_item(ZXL_ITEM_CALL);
   std::unique_ptr<zxl_compile_item_t> call = std::move(items.back());
   items.pop_back();
   call->argc = count;
   if ( !items.empty() )
     interr(270);
+  int code = 0;
   if ( parent_ctor_missing )
-    return count == 1 ? 0 : zxl_compile_fail(56, name.c_str());
-  return emit_item(*call, false, 0);
+    code = count == 1 ? 0 : zxl_compile_fail(56, call->base->name.c_str());
+  else
+    code = emit_item(*call, false, 0);
+  recycle_item(std::move(call));
+  return code;
 }
 
 int zxl_function_action(grammar_driver_t *driver, int action)

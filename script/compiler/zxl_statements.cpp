@@ -198,7 +198,7 @@ int zxl_statement_action(grammar_driver_t *driver, int action)
   case 21: // auto NAME
     return c->declare_variable(true);
   case 22: // auto initializer
-    c->emit_slot_op(ZOP_POP_LOCAL_S, uint32_t(c->locals.size() - 1));
+    c->emit_slot_op(ZOP_POP_LOCAL_S, uint32_t(c->local_index.size() - 1));
     return 0;
   case 28: // extern NAME
     return declare_extern(c);

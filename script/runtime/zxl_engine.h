@@ -13,8 +13,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -22,6 +24,15 @@
 // context without UI, a copy of the object as the one argument, failures ignored. Installed by the
 // interpreter; without one, destructors do not run.
 using zxl_destructor_runner_t = void (*)(int32_t function_index, zxl_object_t *object);
+
+// Hashes names by their characters, so the name indexes are searched with a plain C string or a view and
+// no lookup copies the name.
+struct zxl_name_hash
+{
+  using is_transparent = void;
+  size_t operator()(std::string_view name) const { return std::hash<std::string_view>()(name); }
+};
+using zxl_name_index_t = std::unordered_map<std::string, int32_t, zxl_name_hash, std::equal_to<>>;
 
 struct token_reader_deleter
 {
@@ -45,9 +56,9 @@ struct zxl_engine_t
   include_search_path_t include_paths; // the core's #include search reaches it through a getter
   zxl_destructor_runner_t destructor_runner = nullptr;
 
-  std::unordered_map<std::string, int32_t> function_names;
-  std::unordered_map<std::string, int32_t> class_names;
-  std::unordered_map<std::string, int32_t> global_names;
+  zxl_name_index_t function_names;
+  zxl_name_index_t class_names;
+  zxl_name_index_t global_names;
   std::atomic<uint64_t> tables_generation = 1; // see zxl_tables_generation
 };
 

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 #include <linux/membarrier.h>
 #include <sys/syscall.h>
@@ -101,10 +102,15 @@ bool zxl_function_t::claim_idle()
 
 void zxl_line_table_append(zxl_function_t *function, uint32_t pc, uint32_t line)
 {
-  if ( !function->line_table.empty() && function->line_table.back().pc == pc )
-    function->line_table.back().line = line;
+  zxl_line_table_append(&function->line_table, pc, line);
+}
+
+void zxl_line_table_append(qvector<zxl_line_entry_t> *table, uint32_t pc, uint32_t line)
+{
+  if ( !table->empty() && table->back().pc == pc )
+    table->back().line = line;
   else
-    function->line_table.push_back({pc, line});
+    table->push_back({pc, line});
 }
 
 void zxl_file_table_append(zxl_function_t *function, uint32_t pc, const char *file)
@@ -150,7 +156,7 @@ int32_t zxl_function_index(const char *name)
 int32_t zxl_compiled_function_index(const char *name)
 {
   critical_section_guard_t guard(zxl_script_lock);
-  const auto it = engine().function_names.find(name);
+  const auto it = engine().function_names.find(std::string_view(name));
   return it != engine().function_names.end() ? it->second : -1;
 }
 
@@ -158,7 +164,7 @@ int32_t zxl_define_function(const char *name)
 {
   critical_section_guard_t guard(zxl_script_lock);
   zxl_engine_t &e = engine();
-  const auto it = e.function_names.find(name);
+  const auto it = e.function_names.find(std::string_view(name));
   if ( it != e.function_names.end() )
   {
     zxl_function_t &existing = *e.functions[size_t(it->second)];
@@ -198,7 +204,7 @@ int32_t zxl_function_position(const zxl_function_t *function)
 zxl_class_t *zxl_find_class(const char *name)
 {
   critical_section_guard_t guard(zxl_script_lock);
-  const auto it = engine().class_names.find(name);
+  const auto it = engine().class_names.find(std::string_view(name));
   return it != engine().class_names.end() ? engine().classes[size_t(it->second)].get() : nullptr;
 }
 
@@ -287,7 +293,7 @@ int32_t zxl_define_method(zxl_class_t *cls, const char *name)
 int32_t zxl_global_index(const char *name)
 {
   critical_section_guard_t guard(zxl_script_lock);
-  const auto it = engine().global_names.find(name);
+  const auto it = engine().global_names.find(std::string_view(name));
   return it != engine().global_names.end() ? it->second : -1;
 }
 

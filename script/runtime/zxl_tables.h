@@ -78,6 +78,7 @@ bool zxl_main_thread_counts();
 
 // Records the line of the code from pc on: the last entry's line is replaced when it has the same pc.
 void zxl_line_table_append(zxl_function_t *function, uint32_t pc, uint32_t line);
+void zxl_line_table_append(qvector<zxl_line_entry_t> *table, uint32_t pc, uint32_t line);
 // Records the file of the code from pc on: nothing when the last entry names the same file; its name is
 // replaced when it has the same pc.
 void zxl_file_table_append(zxl_function_t *function, uint32_t pc, const char *file);
