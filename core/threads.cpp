@@ -16,6 +16,16 @@ critical_section_t *process_lock = nullptr; // written once under main_thread_on
 
 // Set by the forking thread just before fork; its child inherits the value on that same thread.
 thread_local bool forking_from_main = false;
+// The calling thread's id, read once: asking the system costs a call into the kernel each time. A fork child
+// inherits the forking thread's value and replaces it (in_fork_child).
+thread_local uint32_t own_thread_id = 0;
+
+uint32_t own_id()
+{
+  if ( own_thread_id == 0 )
+    own_thread_id = platform_current_thread_id();
+  return own_thread_id;
+}
 
 void before_fork()
 {
@@ -24,6 +34,7 @@ void before_fork()
 
 void in_fork_child()
 {
+  own_thread_id = platform_current_thread_id();
   // The child's only thread is the one that forked: it takes over the main thread's role.
   if ( forking_from_main )
     main_thread_id.store(platform_current_thread_id());
@@ -141,7 +152,7 @@ thread_record_t *current_thread_record()
 bool on_main_thread()
 {
   record_main_thread();
-  return platform_current_thread_id() == main_thread_id.load();
+  return own_id() == main_thread_id.load();
 }
 
 critical_section_t *core_process_lock()

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -188,7 +189,26 @@ TEST(ThreadTest, MainThreadRecordAndPseudoHandles)
 
 TEST(ThreadDeathTest, ForkedChildOfTheMainThreadIsOnTheMainThread)
 {
+  // Asked in the parent first, so the child cannot pass on an answer remembered from before the fork.
+  ASSERT_TRUE(on_main_thread());
   EXPECT_EXIT(std::exit(on_main_thread() ? 0 : 9), testing::ExitedWithCode(0), "");
+}
+
+TEST(ThreadTest, ForkedChildOfAWorkerIsNotOnTheMainThread)
+{
+  int status = -1;
+  std::thread worker([&] {
+    if ( on_main_thread() )
+      return;
+    const pid_t child = fork();
+    if ( child == 0 )
+      _exit(on_main_thread() ? 9 : 0);
+    if ( child > 0 )
+      waitpid(child, &status, 0);
+  });
+  worker.join();
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 } // namespace
